@@ -1,0 +1,374 @@
+#include "TAVO_ui_mainWindow.h"
+#include "ui_TAVO_ui_mainWindow.h"
+
+#include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_mainManager.h"
+#include "TAVO_mgr_streamRequest.h"
+#include "TAVO_player_vlcPlayer.h"
+#include "TAVO_ui_controller.h"
+#include "TAVO_ui_fullScreenWidget.h"
+#include "TAVO_ui_images.h"
+#include "TAVO_ui_webPage.h"
+#include "TAVO_upnp_upnpControlPoint.h"
+#include "TAVO_xml_xmlDownloader.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QThread>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QMargins normalVideoMargins(0, 10, 10, 0);
+
+QComboBox *newSelector(const QStringList &items, int defaultIndex)
+{
+    auto *selector = new QComboBox;
+    for (const QString &item : items)
+        selector->addItem(item, QVariant());
+    selector->setCurrentIndex(defaultIndex);
+    return selector;
+}
+
+QLabel *newCentredLabel(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+} // namespace
+
+TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::TAVO_ui_mainWindow)
+{
+    ui->setupUi(this);
+    mManager = new TAVO_mgr_mainManager(this);
+    player = new TAVO_player_vlcPlayer(this);
+    upnpControlPoint = new TAVO_upnp_upnpControlPoint(this);
+    fullScreenWidget = new TAVO_ui_fullScreenWidget(nullptr);
+    controllerWidget = new TAVO_ui_controller(nullptr);
+    initUI();
+}
+
+TAVO_ui_mainWindow::~TAVO_ui_mainWindow()
+{
+    delete ui;
+}
+
+void TAVO_ui_mainWindow::initUI()
+{
+    serverList = new QTableWidget(0, 1);
+    serverList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    serverList->verticalHeader()->hide();
+    serverList->horizontalHeader()->hide();
+    serverList->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    stackWidget = new QStackedWidget;
+    stackWidget->addWidget(serverList);
+    stackWidget->setCurrentIndex(0);
+
+    layout1 = new QVBoxLayout;
+    layout1->addWidget(stackWidget);
+    leftWidget = new QWidget;
+    leftWidget->setLayout(layout1);
+
+    videoWidget = new QWidget(this);
+    videoWidget->setAutoFillBackground(true);
+    QPalette blackPalette = palette();
+    blackPalette.setColor(QPalette::Window, Qt::black);
+    videoWidget->setPalette(blackPalette);
+
+    // Built for the stream settings but not placed: the stream request uses fixed values that
+    // match their default items.
+    auto *labelLayout = new QHBoxLayout;
+    for (const char *text : {"Video Codec", "Audio Codec", "Resolution", "FPS", "Bitrate"})
+        labelLayout->addWidget(newCentredLabel(QString::fromLatin1(text)));
+    videoCodec = newSelector({"MPEG-2", "H.264"}, 0);
+    audioCodec = newSelector({"AAC"}, 0);
+    resolution = newSelector({"480i", "480p", "576i", "576p", "720i", "720p", "1080i"}, 5);
+    framerate = newSelector({"24", "25", "30", "50", "60"}, 2);
+    bitrate = newSelector({"1.5", "3", "4.5", "6"}, 1);
+    layout2 = new QHBoxLayout;
+    for (QComboBox *selector : {videoCodec, audioCodec, resolution, framerate, bitrate})
+        layout2->addWidget(selector);
+
+    startButton = new QPushButton(QStringLiteral("Start"));
+    stopButton = new QPushButton(QStringLiteral("Stop"));
+    ctrlButton = new QPushButton(QStringLiteral("Controller"));
+    ctrlButton->setEnabled(false);
+    auto *webButton = new QPushButton(QStringLiteral("WebUI"));
+    layout3 = new QHBoxLayout;
+    for (QPushButton *button : {startButton, stopButton, ctrlButton, webButton})
+        layout3->addWidget(button);
+
+    layout4 = new QVBoxLayout;
+    layout4->addLayout(layout3);
+    rightWidget = new QWidget;
+    rightWidget->setLayout(layout4);
+
+    splitter1 = new QSplitter(Qt::Vertical);
+    splitter1->addWidget(videoWidget);
+    splitter1->addWidget(rightWidget);
+    splitter1->setStretchFactor(0, 31);
+    splitter1->setStretchFactor(1, 1);
+    splitter1->setContentsMargins(normalVideoMargins);
+
+    splitter2 = new QSplitter(Qt::Horizontal);
+    splitter2->addWidget(leftWidget);
+    splitter2->addWidget(splitter1);
+    splitter2->setStretchFactor(1, 30);
+    setCentralWidget(splitter2);
+    resize(853, 480);
+
+    auto *shortcut = new QShortcut(QKeySequence(QStringLiteral("F")), serverList);
+    shortcut->setContext(Qt::WindowShortcut);
+
+    connect(webButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::webSwitch);
+    connect(serverList, &QTableWidget::cellClicked, this, &TAVO_ui_mainWindow::serverListSelectedChange);
+    connect(splitter2, &QSplitter::splitterMoved, this, &TAVO_ui_mainWindow::hSplitterMoved);
+    connect(splitter1, &QSplitter::splitterMoved, this, &TAVO_ui_mainWindow::vSplitterMoved);
+    connect(startButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::videoPlay);
+    connect(stopButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::videoStop);
+    connect(ctrlButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::ctrlSwitch);
+    connect(shortcut, &QShortcut::activated, this, &TAVO_ui_mainWindow::serverListKeyPressed);
+
+    serverList->setColumnWidth(0, QGuiApplication::primaryScreen()->virtualGeometry().width());
+    serverList->setCurrentCell(-1, 0);
+    setFocus();
+}
+
+void TAVO_ui_mainWindow::addServer(QString server)
+{
+    const QIcon icon(TAVO_ui_images::path(QStringLiteral("IP_Streamer.png")));
+    auto *item = new QTableWidgetItem(icon, server);
+    const int row = serverList->rowCount();
+    serverList->setRowCount(row + 1);
+    serverList->setItem(row, 0, item);
+}
+
+void TAVO_ui_mainWindow::removeServer(int index)
+{
+    serverList->removeRow(index);
+}
+
+void TAVO_ui_mainWindow::setToNormalScreen()
+{
+    leftWidget->show();
+    rightWidget->show();
+    splitter1->setContentsMargins(normalVideoMargins);
+    setWindowState(Qt::WindowNoState);
+}
+
+void TAVO_ui_mainWindow::setCtrlSwitch()
+{
+    ctrlSwitch();
+}
+
+void TAVO_ui_mainWindow::setToFullScreen()
+{
+    leftWidget->hide();
+    rightWidget->hide();
+    splitter1->setContentsMargins(0, 0, 0, 0);
+    setWindowState(Qt::WindowFullScreen);
+    fullScreenWidget->setParentWidget(this);
+    fullScreenWidget->show();
+}
+
+// A row made current with the keyboard selects nothing: the actions need a clicked row.
+bool TAVO_ui_mainWindow::hasCurrentRow() const
+{
+    if (serverList->currentRow() == -1 || !currentServer) {
+        qDebug() << "Please Select a Server";
+        return false;
+    }
+    return true;
+}
+
+void TAVO_ui_mainWindow::serverListSelectedChange(int row, int column)
+{
+    Q_UNUSED(column)
+    currentServer = mManager->getServer(row);
+    const QString remoteControllerURL = currentServer->tavoStreamer.streamerSource[0].remoteControllerURL;
+    const QString savePath = rcuDescriptionPath();
+    if (!savePath.isEmpty()) {
+        QDir().mkpath(TAVO_mgr_cache::boxFolder(currentServer->device.UDN) + QLatin1String("rcu/"));
+        QFile::remove(savePath);
+        // The box path starts with "/" (checked above), so it cannot move the URL to another host.
+        auto *url = new QUrl(QLatin1String("http://") + currentServer->host + QLatin1Char(':')
+                             + currentServer->port + remoteControllerURL);
+        auto *downloader = new TAVO_xml_xmlDownloader(this);
+        downloader->downloadFile(url, savePath, QString(), QString(), QString());
+    }
+    ctrlButton->setEnabled(true);
+}
+
+void TAVO_ui_mainWindow::serverListKeyPressed()
+{
+    setToFullScreen();
+}
+
+void TAVO_ui_mainWindow::videoPlay()
+{
+    if (!hasCurrentRow())
+        return;
+    if (TAVO_mgr_streamRequest::isEncrypted(*currentServer))
+        TAVO_mgr_streamRequest::pinBoxKey(currentServer->host, QDir::homePath());
+    playPath = TAVO_mgr_streamRequest::streamUrl(*currentServer);
+    qDebug().noquote() << playPath;
+
+    const QByteArray location = playPath.toLatin1();
+    const int start = ++playRequests;
+    player->stopPlay();
+    player->startPlay(location.constData());
+    // The start-up runs the event loop: a Stop or another Start during it has taken over.
+    if (start != playRequests)
+        return;
+    qDebug().noquote() << location;
+
+    QPalette blackPalette = palette();
+    blackPalette.setColor(QPalette::Window, Qt::black);
+    videoWidget->setPalette(blackPalette);
+    setStreamControlsEnabled(false);
+    setFocus();
+}
+
+void TAVO_ui_mainWindow::videoStop()
+{
+    ++playRequests;
+    player->stopPlay();
+    setStreamControlsEnabled(true);
+}
+
+void TAVO_ui_mainWindow::setStreamControlsEnabled(bool enabled)
+{
+    for (QWidget *control : {static_cast<QWidget *>(videoCodec), static_cast<QWidget *>(audioCodec),
+                             static_cast<QWidget *>(resolution), static_cast<QWidget *>(framerate),
+                             static_cast<QWidget *>(bitrate), static_cast<QWidget *>(startButton)})
+        control->setEnabled(enabled);
+}
+
+QString TAVO_ui_mainWindow::rcuDescriptionPath() const
+{
+    return TAVO_mgr_cache::boxFile(currentServer->device.UDN,
+                                   currentServer->tavoStreamer.streamerSource[0].remoteControllerURL);
+}
+
+void TAVO_ui_mainWindow::ctrlSwitch()
+{
+    if (!hasCurrentRow())
+        return;
+    qDebug() << "Controller Switch";
+    QString path = rcuDescriptionPath();
+    if (path.isEmpty() || !QFile::exists(path))
+        return;
+    controllerWidget->setParentWidget(this);
+    controllerWidget->setCurrentServer(currentServer);
+    if (controllerWidget->setXmlPath(&path))
+        controllerWidget->setVisible(controllerWidget->isHidden());
+}
+
+void TAVO_ui_mainWindow::webSwitch()
+{
+    if (!hasCurrentRow())
+        return;
+    qDebug() << "Web Switch";
+    if (!webView)
+        webView = TAVO_ui_webPage::create();
+    if (!webView)
+        return;
+    webView->setFixedSize(900, 600);
+    TAVO_ui_webPage::load(webView, QUrl(QLatin1String("http://") + currentServer->host + QLatin1Char('/')));
+    webView->setVisible(webView->isHidden());
+}
+
+void TAVO_ui_mainWindow::hSplitterMoved(int pos, int index)
+{
+    Q_UNUSED(pos)
+    Q_UNUSED(index)
+}
+
+void TAVO_ui_mainWindow::vSplitterMoved(int pos, int index)
+{
+    Q_UNUSED(pos)
+    Q_UNUSED(index)
+}
+
+// Mouse events that reach the window itself are swallowed.
+void TAVO_ui_mainWindow::mousePressEvent(QMouseEvent *) {}
+void TAVO_ui_mainWindow::mouseReleaseEvent(QMouseEvent *) {}
+void TAVO_ui_mainWindow::mouseDoubleClickEvent(QMouseEvent *) {}
+void TAVO_ui_mainWindow::mouseMoveEvent(QMouseEvent *) {}
+
+void TAVO_ui_mainWindow::keyPressEvent(QKeyEvent *event)
+{
+    qDebug() << event;
+    switch (event->key()) {
+    case Qt::Key_F:
+        setToFullScreen();
+        break;
+    case Qt::Key_C:
+        ctrlSwitch();
+        break;
+    default:
+        break;
+    }
+}
+
+void TAVO_ui_mainWindow::closeEvent(QCloseEvent *event)
+{
+    Q_UNUSED(event)
+    qDebug() << "Close Event";
+    player->stopPlay();
+    QThread::msleep(1000);
+    if (removeDirWithContent(TAVO_mgr_cache::root()))
+        qDebug() << "Delete XML Success";
+    else
+        qDebug() << "Delete XML Failed";
+    // The process ends here, with every window and library still in place: nothing is torn down.
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+// Deletes the files breadth-first, then the folders deepest first. A symbolic link is removed
+// as a link and never followed, so nothing outside the folder is touched.
+bool TAVO_ui_mainWindow::removeDirWithContent(const QString &dirName)
+{
+    static QStringList dirNames;
+    dirNames.clear();
+    dirNames.append(dirName);
+    const QDir::Filters filter = QDir::Dirs | QDir::Files | QDir::Readable | QDir::Writable
+                                 | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System;
+    for (int i = 0; i < dirNames.size(); ++i) {
+        QDir dir(dirNames.at(i));
+        const QFileInfoList entries = dir.entryInfoList(filter, QDir::Name);
+        for (const QFileInfo &entry : entries) {
+            if (entry.isDir() && !entry.isSymLink())
+                dirNames.append(entry.filePath());
+            else if (!dir.remove(entry.fileName()))
+                return false;
+        }
+    }
+    for (int i = dirNames.size() - 1; i >= 0; --i) {
+        if (!QDir().rmdir(dirNames.at(i)))
+            return false;
+    }
+    return true;
+}

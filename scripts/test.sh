@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test. The tests run in a private network namespace (they
+# start UPnP discovery and simulated boxes) with an Xvfb display of their own.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/setup.sh"
+"$top/scripts/build.sh"
+build=${TAVO_BUILD_DIR:-$top/build}
+export QTWEBENGINE_DISABLE_SANDBOX=1
+cd "$build"
+"$top/scripts/netns-run" "$top/scripts/xvfb-run" ctest --output-on-failure "$@"
