@@ -1,0 +1,168 @@
+#include "TAVO_mgr_mainManager.h"
+#include "TAVO_ui_mainWindow.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+
+QPushButton *buttonNamed(QWidget &window, const QString &text)
+{
+    for (QPushButton *button : window.findChildren<QPushButton *>()) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+QSplitter *splitterOf(QWidget &window, Qt::Orientation orientation)
+{
+    for (QSplitter *splitter : window.findChildren<QSplitter *>()) {
+        if (splitter->orientation() == orientation)
+            return splitter;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class tst_mainWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void startsWithEmptyTableAndNoCurrentRow();
+    void buildsButtonsAndBlackVideoArea();
+    void splittersKeepTheirStretchAndMargins();
+    void streamSelectorsAreNotPlaced();
+    void rowsAreAppendedAndRemoved();
+    void keysWithoutSelection_data();
+    void keysWithoutSelection();
+    void clickEnablesControllerEvenWithoutDownload();
+
+private:
+    TAVO_ui_mainWindow *window = nullptr;
+    QTableWidget *table() const { return window->findChild<QTableWidget *>(); }
+};
+
+void tst_mainWindow::init()
+{
+    window = new TAVO_ui_mainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void tst_mainWindow::cleanup()
+{
+    delete window;
+    window = nullptr;
+}
+
+void tst_mainWindow::startsWithEmptyTableAndNoCurrentRow()
+{
+    QTableWidget *servers = table();
+    QVERIFY(servers);
+    QCOMPARE(servers->rowCount(), 0);
+    QCOMPARE(servers->columnCount(), 1);
+    QVERIFY(servers->horizontalHeader()->isHidden());
+    QVERIFY(servers->verticalHeader()->isHidden());
+    QCOMPARE(servers->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(servers->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(servers->currentRow(), -1);
+    QCOMPARE(window->size(), QSize(853, 480));
+    QCOMPARE(window->mManager->getServerCount(), 0);
+}
+
+void tst_mainWindow::buildsButtonsAndBlackVideoArea()
+{
+    for (const char *text : {"Start", "Stop", "Controller", "WebUI"})
+        QVERIFY2(buttonNamed(*window, text), text);
+    QVERIFY(!buttonNamed(*window, "Controller")->isEnabled());
+    QVERIFY(buttonNamed(*window, "Start")->isEnabled());
+    QVERIFY(window->videoWidget->autoFillBackground());
+    QCOMPARE(window->videoWidget->palette().color(QPalette::Window), QColor(Qt::black));
+}
+
+void tst_mainWindow::splittersKeepTheirStretchAndMargins()
+{
+    QSplitter *vertical = splitterOf(*window, Qt::Vertical);
+    QSplitter *horizontal = splitterOf(*window, Qt::Horizontal);
+    QVERIFY(vertical && horizontal);
+    QCOMPARE(window->centralWidget(), horizontal);
+    QCOMPARE(vertical->widget(0), window->videoWidget);
+    QCOMPARE(vertical->widget(0)->sizePolicy().verticalStretch(), 31);
+    QCOMPARE(vertical->widget(1)->sizePolicy().verticalStretch(), 1);
+    QCOMPARE(horizontal->widget(1), vertical);
+    QCOMPARE(vertical->sizePolicy().horizontalStretch(), 30);
+    QCOMPARE(vertical->contentsMargins(), QMargins(0, 10, 10, 0));
+}
+
+void tst_mainWindow::streamSelectorsAreNotPlaced()
+{
+    QVERIFY(window->findChildren<QComboBox *>().isEmpty());
+}
+
+void tst_mainWindow::rowsAreAppendedAndRemoved()
+{
+    window->addServer(QStringLiteral("Living Room (127.0.0.2)"));
+    window->addServer(QStringLiteral(" Bedroom \n(127.0.0.3)"));
+    QTableWidget *servers = table();
+    QCOMPARE(servers->rowCount(), 2);
+    QCOMPARE(servers->item(1, 0)->text(), QStringLiteral(" Bedroom \n(127.0.0.3)"));
+    QVERIFY(!servers->item(0, 0)->icon().isNull());
+    QCOMPARE(servers->currentRow(), -1);
+    window->removeServer(0);
+    QCOMPARE(servers->rowCount(), 1);
+    QCOMPARE(servers->item(0, 0)->text(), QStringLiteral(" Bedroom \n(127.0.0.3)"));
+}
+
+void tst_mainWindow::keysWithoutSelection_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("asksForServer");
+    QTest::newRow("C") << int(Qt::Key_C) << true;
+    QTest::newRow("left") << int(Qt::Key_Left) << false;
+    QTest::newRow("right") << int(Qt::Key_Right) << false;
+    QTest::newRow("up") << int(Qt::Key_Up) << false;
+    QTest::newRow("escape") << int(Qt::Key_Escape) << false;
+    QTest::newRow("X") << int(Qt::Key_X) << false;
+}
+
+void tst_mainWindow::keysWithoutSelection()
+{
+    QFETCH(int, key);
+    QFETCH(bool, asksForServer);
+    if (asksForServer)
+        QTest::ignoreMessage(QtDebugMsg, "Please Select a Server");
+    else
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("Please Select a Server")));
+    QTest::keyClick(window, Qt::Key(key));
+    QCOMPARE(window->windowState(), Qt::WindowNoState);
+    QVERIFY(table()->isVisible());
+    QCOMPARE(table()->currentRow(), -1);
+}
+
+void tst_mainWindow::clickEnablesControllerEvenWithoutDownload()
+{
+    TAVO_SERVER server;
+    server.host = QStringLiteral("127.0.0.1");
+    server.port = QStringLiteral("9");
+    server.device.UDN = QStringLiteral("4d696e69-0000-0000-0000-000000000001");
+    server.tavoStreamer.streamerSource[0].remoteControllerURL = QStringLiteral("/rcu/tv.xml");
+    QCOMPARE(window->mManager->addServer(server), 0);
+    window->addServer(QStringLiteral("Box (127.0.0.1)"));
+    QTableWidget *servers = table();
+    const QRect cell = servers->visualItemRect(servers->item(0, 0));
+    QTest::mouseClick(servers->viewport(), Qt::LeftButton, {}, cell.center());
+    QVERIFY(buttonNamed(*window, "Controller")->isEnabled());
+    QCOMPARE(servers->currentRow(), 0);
+}
+
+QTEST_MAIN(tst_mainWindow)
+#include "tst_mainWindow.moc"
