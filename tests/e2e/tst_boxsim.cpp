@@ -1,0 +1,503 @@
+// The box simulator's contract, checked from outside with independent clients: Debian's SSDP
+// control point, Qt's HTTP client, raw sockets and ffprobe. Every end-to-end test of the
+// client relies on these behaviours.
+#include "TAVO_test_boxSim.h"
+
+#include <QDomDocument>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QSslKey>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+
+namespace {
+
+const QString livingRoomUuid = QStringLiteral("5d7c2a10-0c4e-4a39-9d2b-1b9f3a6e0a01");
+const QString bedroomUuid = QStringLiteral("5d7c2a10-0c4e-4a39-9d2b-1b9f3a6e0a02");
+const QString streamQuery = QStringLiteral("src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
+
+QVariantList controllers()
+{
+    return {QVariantMap{{"id", "5"}, {"name", "TV"}, {"supportKeys", "PWR,MENU,VOL_UP"}},
+            QVariantMap{{"id", "9"}, {"name", "SetTopBox"}, {"supportKeys", "PWR,EPG"}}};
+}
+
+QVariantMap livingRoom(const QVariantMap &knobs = {})
+{
+    QVariantMap box{{"uuid", livingRoomUuid}, {"address", "127.0.0.2"},
+                    {"friendlyName", "Living <Room> & Co"}, {"rcuFile", "tv.xml"}, {"rcuVersion", "2.1"},
+                    {"controllers", controllers()}, {"keyStatus", QVariantMap{{"REC", 514}, {"EPG", 510}}}};
+    box.insert(knobs);
+    return box;
+}
+
+QVariantMap bedroom(const QVariantMap &knobs = {})
+{
+    QVariantMap box{{"uuid", bedroomUuid}, {"address", "127.0.0.3"}, {"friendlyName", "Bedroom"},
+                    {"encryption", "AES128"}, {"controllers", controllers()}};
+    box.insert(knobs);
+    return box;
+}
+
+struct Answer
+{
+    int status = 0;
+    QByteArray body;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QByteArray location;
+    QByteArray peerPublicKey;
+};
+
+Answer fetch(const QString &url, int transferTimeoutMs = 10000)
+{
+    QNetworkAccessManager manager;
+    manager.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(transferTimeoutMs);
+    QNetworkReply *reply = manager.get(request);
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply] { reply->ignoreSslErrors(); });
+    if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, transferTimeoutMs + 5000))
+        reply->abort();
+    Answer answer;
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer.body = reply->isOpen() ? reply->readAll() : QByteArray();
+    answer.error = reply->error();
+    answer.location = reply->rawHeader("Location");
+    delete reply;
+    return answer;
+}
+
+// Reads the first bytes of an endless stream, then hangs up.
+Answer fetchStreamStart(const QString &url, qint64 bytes)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    QNetworkReply *reply = manager.get(request);
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply] { reply->ignoreSslErrors(); });
+    const bool arrived =
+        QTest::qWaitFor([&] { return reply->isFinished() || reply->bytesAvailable() >= bytes; }, 20000);
+    Answer answer;
+    answer.error = arrived ? reply->error() : QNetworkReply::TimeoutError;
+    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer.body = reply->read(bytes);
+    answer.peerPublicKey = reply->sslConfiguration().peerCertificate().publicKey().toDer().toBase64();
+    reply->abort();
+    delete reply;
+    return answer;
+}
+
+// Sends one request exactly as written and returns the whole answer.
+QByteArray exchange(const QString &address, quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(address, port);
+    if (!socket.waitForConnected(5000))
+        return {};
+    socket.write(request);
+    QByteArray answer;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000))
+        answer += socket.readAll();
+    return answer + socket.readAll();
+}
+
+int statusOf(const QByteArray &answer)
+{
+    return answer.split(' ').value(1).toInt();
+}
+
+QDomElement child(const QDomElement &parent, const QString &step)
+{
+    const QStringList nameAndIndex = step.split(QLatin1Char('#'));
+    QDomElement element = parent.firstChildElement(nameAndIndex.first());
+    for (int i = 1; i < nameAndIndex.value(1, QStringLiteral("1")).toInt(); ++i)
+        element = element.nextSiblingElement(nameAndIndex.first());
+    return element;
+}
+
+// "device/TavoStreamer/streamSource#2/sourceIndex": the text at that path below the document
+// element; "@version" is an attribute of the document element.
+QString textAt(const QDomDocument &document, const QString &path)
+{
+    if (path.startsWith(QLatin1Char('@')))
+        return document.documentElement().attribute(path.mid(1), QStringLiteral("(absent)"));
+    QDomElement element = document.documentElement();
+    for (const QString &step : path.split(QLatin1Char('/')))
+        element = child(element, step);
+    return element.isNull() ? QStringLiteral("(absent)") : element.text();
+}
+
+QByteArray pinnedPublicKey()
+{
+    QFile file(QStringLiteral(TAVO_SOURCE_DIR "/tools/boxsim/data/box_pubkey.b64"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+}
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// What a person watching the stream would read in its last picture.
+QString lastPictureText(const QByteArray &stream)
+{
+    QTemporaryDir folder;
+    QFile sample(folder.filePath(QStringLiteral("sample.ts")));
+    if (!sample.open(QIODevice::WriteOnly))
+        return {};
+    sample.write(stream);
+    sample.close();
+    const QString picture = folder.filePath(QStringLiteral("last.png"));
+    run(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-sseof"),
+                                   QStringLiteral("-0.5"), QStringLiteral("-i"), sample.fileName(),
+                                   QStringLiteral("-frames:v"), QStringLiteral("1"), picture});
+    return run(QStringLiteral("tesseract"), {picture, QStringLiteral("-")});
+}
+
+QString keyCommand(const QString &ver, const QString &id, const QString &key)
+{
+    return QStringLiteral("http://127.0.0.2:8090/?src=1&ver=%1&id=%2&key=%3").arg(ver, id, key);
+}
+
+} // namespace
+
+class tst_boxsim : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void announcesAndSaysByebye_data();
+    void announcesAndSaysByebye();
+    void documentElements_data();
+    void documentElements();
+    void documentKnobs_data();
+    void documentKnobs();
+    void slowDocumentArrivesLate();
+    void keyCommandAnswers_data();
+    void keyCommandAnswers();
+    void requestLogKeepsEveryLineInOrder();
+    void plainStreamIsMpeg2AndAac();
+    void streamShowsTheLastKeyCommand();
+    void encryptedStream_data();
+    void encryptedStream();
+    void webPageNamesTheBox();
+};
+
+void tst_boxsim::announcesAndSaysByebye_data()
+{
+    QTest::addColumn<QVariantMap>("knobs");
+    QTest::addColumn<QString>("usn");
+    QTest::addColumn<QString>("location");
+
+    const QString udn = QStringLiteral("uuid:") + livingRoomUuid;
+    QTest::newRow("streamer") << QVariantMap() << udn + QStringLiteral("::urn:vornex-com:device:TavoStreamer:1")
+                              << QStringLiteral("http://127.0.0.2:49152/description.xml");
+    QTest::newRow("root device") << QVariantMap() << udn + QStringLiteral("::upnp:rootdevice")
+                                 << QStringLiteral("http://127.0.0.2:49152/description.xml");
+    QTest::newRow("other type and port")
+        << QVariantMap{{"deviceType", "urn:vornex-com:device:TavoStreamer:2"}, {"descriptionPort", 50123}}
+        << udn + QStringLiteral("::urn:vornex-com:device:TavoStreamer:2")
+        << QStringLiteral("http://127.0.0.2:50123/description.xml");
+}
+
+void tst_boxsim::announcesAndSaysByebye()
+{
+    QFETCH(QVariantMap, knobs);
+    QFETCH(QString, usn);
+    QFETCH(QString, location);
+
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom(knobs)));
+    QVERIFY(sim.start());
+    QProcess discover;
+    discover.start(QStringLiteral("gssdp-discover"),
+                   {QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("-m"), QStringLiteral("all"),
+                    QStringLiteral("-n"), QStringLiteral("60")});
+    QByteArray seen;
+    const auto saw = [&](const QString &text) {
+        seen += discover.readAllStandardOutput();
+        return seen.contains(text.toUtf8());
+    };
+    QVERIFY2(QTest::qWaitFor(
+                 [&] { return saw(QStringLiteral("USN:      ") + usn + QStringLiteral("\n  Location: ") + location); },
+                 15000),
+             seen.constData());
+    sim.stop();
+    QVERIFY2(QTest::qWaitFor([&] { return saw(QStringLiteral("resource unavailable\n  USN:      ") + usn); }, 5000),
+             seen.constData());
+    discover.kill();
+    discover.waitForFinished();
+}
+
+void tst_boxsim::documentElements_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("element");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QVariantMap>("box");
+
+    const QString description = QStringLiteral("/description.xml");
+    QTest::newRow("spec major") << description << "specVersion/major" << "1" << livingRoom();
+    QTest::newRow("device type") << description << "device/deviceType"
+                                 << "urn:vornex-com:device:TavoStreamer:1" << livingRoom();
+    QTest::newRow("friendly name, escaped") << description << "device/friendlyName"
+                                            << "Living <Room> & Co" << livingRoom();
+    QTest::newRow("UDN") << description << "device/UDN" << QStringLiteral("uuid:") + livingRoomUuid << livingRoom();
+    QTest::newRow("icon") << description << "device/iconList/icon/url" << "/icon.png" << livingRoom();
+    QTest::newRow("presentation") << description << "device/presentationURL" << "http://127.0.0.2/" << livingRoom();
+    QTest::newRow("streaming port") << description << "device/TavoStreamer/streamingPort" << "8080" << livingRoom();
+    QTest::newRow("rcu port") << description << "device/TavoStreamer/rcuPort" << "8090" << livingRoom();
+    QTest::newRow("query port") << description << "device/TavoStreamer/queryPort" << "8091" << livingRoom();
+    QTest::newRow("plain") << description << "device/TavoStreamer/encryption" << "" << livingRoom();
+    QTest::newRow("source 1 category") << description << "device/TavoStreamer/streamSource/sourceCategory"
+                                       << "HDMI" << livingRoom();
+    QTest::newRow("source 1 rcu") << description << "device/TavoStreamer/streamSource/remoteControllerURL"
+                                  << "/rcu/tv.xml" << livingRoom();
+    QTest::newRow("source 2 index") << description << "device/TavoStreamer/streamSource#2/sourceIndex"
+                                    << "2" << livingRoom();
+    QTest::newRow("source 2 rcu") << description << "device/TavoStreamer/streamSource#2/remoteControllerURL"
+                                  << "/rcu/tv.xml" << livingRoom();
+    QTest::newRow("no third source") << description << "device/TavoStreamer/streamSource#3"
+                                     << "(absent)" << livingRoom();
+
+    QTest::newRow("encrypted") << description << "device/TavoStreamer/encryption" << "AES128" << bedroom();
+    QTest::newRow("default rcu file") << description << "device/TavoStreamer/streamSource/remoteControllerURL"
+                                      << "/rcu/remote.xml" << bedroom();
+
+    const QString rcu = QStringLiteral("/rcu/tv.xml");
+    QTest::newRow("rcu version") << rcu << "@version" << "2.1" << livingRoom();
+    QTest::newRow("rcu total") << rcu << "totalAmount" << "2" << livingRoom();
+    QTest::newRow("rcu default is the first id") << rcu << "defaultId" << "5" << livingRoom();
+    QTest::newRow("rcu 1 id") << rcu << "remoteController/id" << "5" << livingRoom();
+    QTest::newRow("rcu 1 keys") << rcu << "remoteController/supportKeys" << "PWR,MENU,VOL_UP" << livingRoom();
+    QTest::newRow("rcu 2 name") << rcu << "remoteController#2/name" << "SetTopBox" << livingRoom();
+    QTest::newRow("rcu 2 keys") << rcu << "remoteController#2/supportKeys" << "PWR,EPG" << livingRoom();
+}
+
+void tst_boxsim::documentElements()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, element);
+    QFETCH(QString, expected);
+    QFETCH(QVariantMap, box);
+
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(box));
+    QVERIFY(sim.start());
+    const QString uuid = box.value("uuid").toString();
+    const Answer answer = fetch(QStringLiteral("http://%1:49152%2").arg(box.value("address").toString(), path));
+    QCOMPARE(answer.status, 200);
+    QDomDocument document;
+    QVERIFY2(document.setContent(answer.body), answer.body.constData());
+    QCOMPARE(textAt(document, element), expected);
+    QCOMPARE(sim.requests(uuid), QStringList{QStringLiteral("49152 GET %1 HTTP/1.1").arg(path)});
+}
+
+void tst_boxsim::documentKnobs_data()
+{
+    QTest::addColumn<QVariantMap>("knobs");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("location");
+
+    const QString description = QStringLiteral("/description.xml");
+    const QString rcu = QStringLiteral("/rcu/tv.xml");
+    QTest::newRow("description 404") << QVariantMap{{"descriptionStatus", 404}} << description << 404
+                                     << QByteArray() << QByteArray();
+    QTest::newRow("rcu 500") << QVariantMap{{"rcuStatus", 500}} << rcu << 500 << QByteArray() << QByteArray();
+    QTest::newRow("description redirect")
+        << QVariantMap{{"descriptionRedirect", "http://127.0.0.2:49152/moved.xml"}} << description << 301
+        << QByteArray() << QByteArray("http://127.0.0.2:49152/moved.xml");
+    QTest::newRow("rcu redirect") << QVariantMap{{"rcuRedirect", "/rcu/other.xml"}} << rcu << 301 << QByteArray()
+                                  << QByteArray("/rcu/other.xml");
+    QTest::newRow("malformed description") << QVariantMap{{"descriptionBody", "<root><device>"}} << description
+                                           << 200 << QByteArray("<root><device>") << QByteArray();
+    QTest::newRow("malformed rcu") << QVariantMap{{"rcuBody", "<RcuXml version=\"1.0\">"}} << rcu << 200
+                                   << QByteArray("<RcuXml version=\"1.0\">") << QByteArray();
+    QTest::newRow("unknown file") << QVariantMap() << QStringLiteral("/rcu/remote.xml") << 404 << QByteArray()
+                                  << QByteArray();
+}
+
+void tst_boxsim::documentKnobs()
+{
+    QFETCH(QVariantMap, knobs);
+    QFETCH(QString, path);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, location);
+
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom(knobs)));
+    QVERIFY(sim.start());
+    const Answer answer = fetch(QStringLiteral("http://127.0.0.2:49152") + path);
+    QCOMPARE(answer.status, status);
+    QCOMPARE(answer.body, body);
+    QCOMPARE(answer.location, location);
+}
+
+void tst_boxsim::slowDocumentArrivesLate()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
+        {livingRoom({{"descriptionOversizeBytes", 300000}, {"descriptionDelayMs", 3000}}),
+         bedroom({{"silent", QVariantList{"description"}}})}));
+    QVERIFY(sim.start());
+
+    QNetworkAccessManager manager;
+    QNetworkReply *slow = manager.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.2:49152/description.xml"))));
+    QVERIFY(sim.waitForRequest(livingRoomUuid, QStringLiteral("/description.xml")));
+    QTest::qWait(500);
+    QVERIFY(!slow->isFinished());
+    QVERIFY(QTest::qWaitFor([slow] { return slow->isFinished(); }, 10000));
+    const QByteArray oversized = slow->readAll();
+    QVERIFY(oversized.size() > 300000);
+    QDomDocument document;
+    QVERIFY(document.setContent(oversized));
+    delete slow;
+
+    const Answer silent = fetch(QStringLiteral("http://127.0.0.3:49152/description.xml"), 1500);
+    QCOMPARE(silent.error, QNetworkReply::OperationCanceledError);
+    QCOMPARE(sim.requests(bedroomUuid), QStringList{QStringLiteral("49152 GET /description.xml HTTP/1.1")});
+}
+
+void tst_boxsim::keyCommandAnswers_data()
+{
+    QTest::addColumn<QString>("ver");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("sent") << "2.1" << "5" << "PWR" << 200;
+    QTest::newRow("second controller") << "2.1" << "9" << "MENU" << 200;
+    QTest::newRow("old version") << "1.0" << "5" << "PWR" << 432;
+    QTest::newRow("version checked first") << "1.0" << "7" << "PWR" << 432;
+    QTest::newRow("unknown controller") << "2.1" << "7" << "PWR" << 433;
+    QTest::newRow("empty controller") << "2.1" << "" << "PWR" << 433;
+    QTest::newRow("key not learned") << "2.1" << "5" << "REC" << 514;
+    QTest::newRow("controller unavailable") << "2.1" << "9" << "EPG" << 510;
+    QTest::newRow("configured key on unknown controller") << "2.1" << "8" << "REC" << 433;
+}
+
+void tst_boxsim::keyCommandAnswers()
+{
+    QFETCH(QString, ver);
+    QFETCH(QString, id);
+    QFETCH(QString, key);
+    QFETCH(int, status);
+
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom()));
+    QVERIFY(sim.start());
+    const QString requestLine = QStringLiteral("GET %1 HTTP/1.1").arg(keyCommand(ver, id, key));
+    const QByteArray answer = exchange(QStringLiteral("127.0.0.2"), 8090,
+                                       requestLine.toLatin1() + "\r\nHost: 127.0.0.2:8090\r\n\r\n");
+    QCOMPARE(statusOf(answer), status);
+    QCOMPARE(sim.requests(livingRoomUuid), QStringList{QStringLiteral("8090 ") + requestLine});
+}
+
+void tst_boxsim::requestLogKeepsEveryLineInOrder()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({livingRoom(), bedroom()}));
+    QVERIFY(sim.start());
+    const QStringList sent{QStringLiteral("GET %1 HTTP/1.1").arg(keyCommand("2.1", "5", "VOL_UP")),
+                           QStringLiteral("GET %1 HTTP/1.1").arg(keyCommand("2.1", "5", "MENU")),
+                           QStringLiteral("GET /?odd%20query&x=%C3%A9 HTTP/1.0"),
+                           QStringLiteral("GET %1 HTTP/1.1").arg(keyCommand("0.9", "5", "PWR"))};
+    for (const QString &line : sent)
+        exchange(QStringLiteral("127.0.0.2"), 8090, line.toLatin1() + "\r\n\r\n");
+    fetch(QStringLiteral("http://127.0.0.2:8091/status"));
+
+    QStringList expected;
+    for (const QString &line : sent)
+        expected.append(QStringLiteral("8090 ") + line);
+    expected.append(QStringLiteral("8091 GET /status HTTP/1.1"));
+    QCOMPARE(sim.requests(livingRoomUuid), expected);
+    QCOMPARE(sim.requests(bedroomUuid), QStringList());
+}
+
+void tst_boxsim::plainStreamIsMpeg2AndAac()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom()));
+    QVERIFY(sim.start());
+    const Answer answer = fetchStreamStart(QStringLiteral("http://127.0.0.2:8080/?") + streamQuery, 188 * 4000);
+    QCOMPARE(answer.status, 200);
+    QCOMPARE(answer.body.size(), 188 * 4000);
+    for (qsizetype offset = 0; offset < answer.body.size(); offset += 188)
+        QVERIFY2(answer.body.at(offset) == 0x47, "not on a transport packet boundary");
+    QCOMPARE(sim.requests(livingRoomUuid), QStringList{QStringLiteral("8080 GET /?%1 HTTP/1.1").arg(streamQuery)});
+
+    QTemporaryFile sample;
+    QVERIFY(sample.open());
+    sample.write(answer.body);
+    sample.flush();
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                 QStringLiteral("stream=codec_name,width,height"), QStringLiteral("-of"), QStringLiteral("csv=p=0"),
+                 sample.fileName()});
+    QVERIFY(probe.waitForFinished(30000));
+    const QString streams = QString::fromUtf8(probe.readAllStandardOutput());
+    QVERIFY2(streams.contains(QStringLiteral("mpeg2video,1280,720")), qPrintable(streams));
+    QVERIFY2(streams.contains(QStringLiteral("aac")), qPrintable(streams));
+}
+
+void tst_boxsim::streamShowsTheLastKeyCommand()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom({{"friendlyName", "Kitchen"}})));
+    QVERIFY(sim.start());
+    const QByteArray refused = exchange(QStringLiteral("127.0.0.2"), 8090,
+                                        "GET " + keyCommand("2.1", "5", "REC").toLatin1() + " HTTP/1.1\r\n\r\n");
+    QCOMPARE(statusOf(refused), 514);
+    const Answer answer = fetchStreamStart(QStringLiteral("http://127.0.0.2:8080/?") + streamQuery, 188 * 4000);
+    QCOMPARE(answer.status, 200);
+    const QString text = lastPictureText(answer.body);
+    QVERIFY2(text.contains(QStringLiteral("Kitchen")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Last key: REC")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("514")), qPrintable(text));
+}
+
+void tst_boxsim::encryptedStream_data()
+{
+    QTest::addColumn<QString>("credentials");
+    QTest::addColumn<QString>("tlsKey");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("pinnedKey");
+
+    QTest::newRow("no credentials") << "" << "pinned" << 401 << true;
+    QTest::newRow("wrong password") << "admin:0000000000@" << "pinned" << 401 << true;
+    QTest::newRow("wrong user") << "root:5820417369@" << "pinned" << 401 << true;
+    QTest::newRow("credentials") << "admin:5820417369@" << "pinned" << 200 << true;
+    QTest::newRow("other key") << "admin:5820417369@" << "other" << 200 << false;
+}
+
+void tst_boxsim::encryptedStream()
+{
+    QFETCH(QString, credentials);
+    QFETCH(QString, tlsKey);
+    QFETCH(int, status);
+    QFETCH(bool, pinnedKey);
+
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(bedroom({{"tlsKey", tlsKey}})));
+    QVERIFY(sim.start());
+    const Answer answer = fetchStreamStart(QStringLiteral("https://") + credentials
+                                                + QStringLiteral("127.0.0.3:8194/?") + streamQuery, 188 * 100);
+    QCOMPARE(answer.status, status);
+    QCOMPARE(answer.peerPublicKey == pinnedPublicKey(), pinnedKey);
+    if (status == 200)
+        QCOMPARE(answer.body.at(0), char(0x47));
+    QVERIFY(sim.waitForRequest(bedroomUuid, QStringLiteral("8194 GET /?") + streamQuery + QStringLiteral(" HTTP/1.1")));
+}
+
+void tst_boxsim::webPageNamesTheBox()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({livingRoom(), bedroom()}));
+    QVERIFY(sim.start());
+    QVERIFY(fetch(QStringLiteral("http://127.0.0.3/")).body.contains("<h1>Bedroom</h1>"));
+    QVERIFY(fetch(QStringLiteral("http://127.0.0.2/")).body.contains("<h1>Living &lt;Room&gt; &amp; Co</h1>"));
+    QCOMPARE(fetch(QStringLiteral("http://127.0.0.2/missing")).status, 404);
+}
+
+QTEST_GUILESS_MAIN(tst_boxsim)
+#include "tst_boxsim.moc"

@@ -1,0 +1,97 @@
+#include "TAVO_test_boxSim.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <algorithm>
+#include <csignal>
+
+TAVO_test_boxSim::TAVO_test_boxSim(const QByteArray &configJson)
+{
+    QDir(m_folder.path()).mkpath(QStringLiteral("logs"));
+    QFile config(m_folder.filePath(QStringLiteral("config.json")));
+    if (config.open(QIODevice::WriteOnly))
+        config.write(configJson);
+    m_process.setProgram(QStringLiteral(TAVO_BIN_DIR "/tavo_boxsim"));
+    m_process.setArguments({QStringLiteral("--config"), config.fileName(),
+                            QStringLiteral("--log-dir"), logDir()});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+TAVO_test_boxSim::~TAVO_test_boxSim()
+{
+    stop();
+}
+
+bool TAVO_test_boxSim::start(int timeoutMs)
+{
+    m_process.start();
+    if (!m_process.waitForStarted(timeoutMs))
+        return false;
+    QByteArray output;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!output.contains("ready\n")) {
+        if (!isRunning() || deadline.hasExpired())
+            return false;
+        m_process.waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100)));
+        output += m_process.readAllStandardOutput();
+    }
+    return true;
+}
+
+void TAVO_test_boxSim::stop()
+{
+    if (!isRunning())
+        return;
+    ::kill(pid_t(m_process.processId()), SIGTERM);
+    if (!m_process.waitForFinished(10000)) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+bool TAVO_test_boxSim::isRunning() const
+{
+    return m_process.state() != QProcess::NotRunning;
+}
+
+QStringList TAVO_test_boxSim::requests(const QString &uuid) const
+{
+    QFile log(QDir(logDir()).filePath(uuid + QStringLiteral(".log")));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool TAVO_test_boxSim::waitForRequest(const QString &uuid, const QString &contains, int timeoutMs) const
+{
+    const auto arrived = [&] {
+        const QStringList lines = requests(uuid);
+        return std::any_of(lines.cbegin(), lines.cend(),
+                           [&](const QString &line) { return line.contains(contains); });
+    };
+    return QTest::qWaitFor(arrived, timeoutMs);
+}
+
+QString TAVO_test_boxSim::logDir() const
+{
+    return m_folder.filePath(QStringLiteral("logs"));
+}
+
+QByteArray TAVO_test_boxSim::box(const QVariantMap &fields)
+{
+    return boxes({fields});
+}
+
+QByteArray TAVO_test_boxSim::boxes(const QList<QVariantMap> &boxFields)
+{
+    QJsonArray list;
+    for (const QVariantMap &fields : boxFields)
+        list.append(QJsonObject::fromVariantMap(fields));
+    return QJsonDocument(QJsonObject{{QStringLiteral("boxes"), list}}).toJson();
+}

@@ -1,1 +1,0 @@
-// Keeps the support library non-empty while it has no other source.

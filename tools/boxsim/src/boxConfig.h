@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+struct ControllerConfig
+{
+    QString id;
+    QString name;
+    QString supportKeys;
+};
+
+// How one of a box's documents (device description, remote-controller description) is
+// answered; the knobs let tests provoke every failure a real box could show.
+struct DocumentKnobs
+{
+    int status = 200;
+    QString redirect;
+    QString body;
+    bool hasBody = false;
+    int delayMs = 0;
+    int oversizeBytes = 0;
+};
+
+struct BoxConfig
+{
+    QString friendlyName = QStringLiteral("Streamer");
+    QString uuid;
+    QHostAddress address;
+    quint16 descriptionPort = 49152;
+    quint16 streamingPort = 8080;
+    quint16 rcuPort = 8090;
+    quint16 queryPort = 8091;
+    quint16 webPort = 80;
+    QString encryption;
+    QString deviceType = QStringLiteral("urn:vornex-com:device:TavoStreamer:1");
+    QString rcuFile = QStringLiteral("remote.xml");
+    QString rcuVersion = QStringLiteral("1.0");
+    QString defaultId;
+    QString totalAmount;
+    QList<ControllerConfig> controllers;
+    QMap<QString, int> keyStatus;
+    DocumentKnobs description;
+    DocumentKnobs rcu;
+    QStringList silent;
+    bool otherTlsKey = false;
+
+    bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
+    bool isSilent(const QString &service) const { return silent.contains(service); }
+    QString descriptionLocation() const;
+};
+
+// Reads {"boxes": [ ... ]}; on a fault returns no boxes and explains it in `error`.
+QList<BoxConfig> readBoxConfigs(const QByteArray &json, QString *error);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// What one box received: every request line on every port, one line "<port> <request line>"
+// each, written through at once so that a test reading the file sees it immediately.
+class RequestLog
+{
+public:
+    explicit RequestLog(const QString &path);
+    bool open(QString *error);
+    void record(quint16 port, const QByteArray &requestLine);
+
+private:
+    QFile m_file;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QString>
+
+typedef struct _GSSDPClient GSSDPClient;
+typedef struct _GSSDPResourceGroup GSSDPResourceGroup;
+
+// The UPnP root device of a box on the SSDP side: announces "upnp:rootdevice", the UDN and
+// the device type with the box's own description location, answers searches, and says
+// byebye for all three when destroyed. The location is the box's own description server, so
+// that the knobs on that server reach every control point.
+class SsdpAnnouncer
+{
+public:
+    SsdpAnnouncer(const QHostAddress &address, const QString &uuid, const QString &deviceType,
+                  const QString &location);
+    ~SsdpAnnouncer();
+    SsdpAnnouncer(const SsdpAnnouncer &) = delete;
+    SsdpAnnouncer &operator=(const SsdpAnnouncer &) = delete;
+
+    bool start(QString *error);
+
+private:
+    void addResource(const QString &target, const QString &usn);
+
+    QHostAddress m_address;
+    QString m_uuid;
+    QString m_deviceType;
+    QString m_location;
+    GSSDPClient *m_client = nullptr;
+    GSSDPResourceGroup *m_group = nullptr;
+};

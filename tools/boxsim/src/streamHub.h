@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+class QTcpSocket;
+
+// The live stream of one box: a test pattern with the box's name, a running clock and the last
+// key command, encoded once by ffmpeg (MPEG-2 720p30 ~3 Mbit/s, AAC, MPEG-TS) and copied to
+// every viewer. The encoder starts with the first viewer and stops a little after the last
+// one has gone, so idle boxes cost no CPU.
+class StreamHub : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StreamHub(const QString &friendlyName, QObject *parent = nullptr);
+    ~StreamHub() override;
+
+    // The socket has had its answer head; from now on it receives the stream.
+    void addViewer(QTcpSocket *socket);
+    void showKeyCommand(const QString &description);
+
+private:
+    void writeOverlay();
+    void startEncoder();
+    void stopEncoder();
+    void forwardEncodedPackets();
+    void dropViewer(QTcpSocket *socket);
+    void dropAllViewers();
+    QStringList encoderArguments() const;
+
+    QString m_friendlyName;
+    QString m_lastKey;
+    QTemporaryDir m_overlayFolder;
+    QProcess m_encoder;
+    QByteArray m_pending;
+    QList<QPointer<QTcpSocket>> m_viewers;
+    QTimer m_idleTimer;
+};
