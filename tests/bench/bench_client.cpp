@@ -1,0 +1,162 @@
+// Figures of the whole client, printed as table rows: discovery latency (box start to table
+// row) beside gssdp-discover seeing the same box, CPU while a stream plays beside cvlc playing
+// the same URL, and resident memory idle, playing and after WebUI (the web engine's processes
+// included). Runs in the private network on an X display (scripts/bench.sh).
+
+#include "TAVO_test_boxSim.h"
+#include "TAVO_test_messageBoxes.h"
+#include "TAVO_test_processStats.h"
+#include "TAVO_ui_mainWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+const QString boxType = QStringLiteral("urn:vornex-com:device:TavoStreamer:1");
+const QString streamUrl = QStringLiteral(
+    "http://127.0.0.2:8080/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
+const int discoveryRuns = 3;
+const int settleMs = 3000;
+const int cpuWindowMs = 5000;
+
+void printRow(const char *figure, const QString &client, const QString &reference, const QString &ratio)
+{
+    std::printf("| %-44s | %12s | %14s | %7s |\n", figure, qPrintable(client), qPrintable(reference),
+                qPrintable(ratio));
+    std::fflush(stdout);
+}
+
+QString ms(double value) { return value < 0 ? QStringLiteral("none") : QString::number(value, 'f', 0) + " ms"; }
+QString mib(qint64 kib) { return QString::number(kib / 1024.0, 'f', 1) + " MiB"; }
+QString percent(double value) { return QString::number(value, 'f', 1) + " %"; }
+QString ratio(double a, double b) { return b > 0 && a >= 0 ? QString::number(a / b, 'f', 2) : QStringLiteral("-"); }
+
+QPushButton *button(QWidget &window, const QString &text)
+{
+    for (QPushButton *candidate : window.findChildren<QPushButton *>()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    return nullptr;
+}
+
+QByteArray oneBox(const QString &uuid)
+{
+    return TAVO_test_boxSim::box({{"uuid", uuid}, {"address", "127.0.0.2"}, {"friendlyName", "Bench"}});
+}
+
+// Box start to table row, beside an independent control point listening all along.
+void measureDiscovery(QTableWidget &table)
+{
+    QProcess discover;
+    discover.start(QStringLiteral("gssdp-discover"),
+                   {"-i", "lo", "-t", boxType, "-m", "available", "-n", "120"});
+    discover.waitForStarted();
+    QTest::qWait(500);
+    double clientTotal = 0;
+    double referenceTotal = 0;
+    for (int run = 0; run < discoveryRuns; ++run) {
+        const QString uuid = QStringLiteral("b0b0b0b0-0000-4000-8000-00000000000%1").arg(run);
+        const int rowsBefore = table.rowCount();
+        QString seenByReference;
+        QElapsedTimer clock;
+        double clientMs = -1;
+        double referenceMs = -1;
+        TAVO_test_boxSim box(oneBox(uuid));
+        clock.start();
+        box.start();
+        // A box that never shows counts as "none" in the table.
+        (void)QTest::qWaitFor([&] {
+            seenByReference += QString::fromLocal8Bit(discover.readAllStandardOutput());
+            if (referenceMs < 0 && seenByReference.contains(uuid))
+                referenceMs = clock.elapsed();
+            if (clientMs < 0 && table.rowCount() > rowsBefore)
+                clientMs = clock.elapsed();
+            return clientMs >= 0 && referenceMs >= 0;
+        }, 20000);
+        clientTotal += clientMs;
+        referenceTotal += referenceMs;
+    }
+    discover.kill();
+    discover.waitForFinished();
+    printRow("discovery: box start to row (mean of 3)", ms(clientTotal / discoveryRuns),
+             ms(referenceTotal / discoveryRuns), ratio(clientTotal, referenceTotal));
+}
+
+double cpuPercentOver(qint64 pid, int windowMs)
+{
+    const double before = TAVO_test_processStats::cpuMs(pid);
+    QTest::qWait(windowMs);
+    return (TAVO_test_processStats::cpuMs(pid) - before) * 100.0 / windowMs;
+}
+
+// cvlc refuses to run as root; root runs it as an unprivileged user.
+QProcess *startCvlc()
+{
+    auto *cvlc = new QProcess;
+    QStringList command{"cvlc", "--play-and-exit", streamUrl};
+    if (getuid() == 0)
+        command = QStringList{"runuser", "-u", "nobody", "--"} + command;
+    cvlc->start(command.takeFirst(), command);
+    cvlc->waitForStarted();
+    return cvlc;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    TAVO_test_messageBoxes closeMessages;
+    TAVO_ui_mainWindow window;
+    window.show();
+    auto *table = window.findChild<QTableWidget *>();
+    QTest::qWait(settleMs);
+    const qint64 self = QCoreApplication::applicationPid();
+
+    std::printf("| %-44s | %12s | %14s | %7s |\n", "figure", "client", "reference", "ratio");
+    std::printf("|%s|%s|%s|%s|\n", "----------------------------------------------", "--------------",
+                "----------------", "---------");
+    printRow("resident memory, idle", mib(TAVO_test_processStats::residentKiB(self)), "", "");
+    measureDiscovery(*table);
+
+    TAVO_test_boxSim box(oneBox(QStringLiteral("b0b0b0b0-0000-4000-8000-0000000000ff")));
+    box.start();
+    if (!QTest::qWaitFor([&] { return table->rowCount() == discoveryRuns + 1; }, 20000)) {
+        std::fprintf(stderr, "the box to play did not appear\n");
+        return 1;
+    }
+    const int row = table->rowCount() - 1;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row, 0)).center());
+    QTimer::singleShot(0, button(window, "Start"), &QPushButton::click);
+    QTest::qWait(settleMs);
+    const double clientCpu = cpuPercentOver(self, cpuWindowMs);
+    const qint64 playingKiB = TAVO_test_processStats::residentKiB(self);
+
+    QProcess *cvlc = startCvlc();
+    QTest::qWait(settleMs);
+    const double cvlcCpu = cpuPercentOver(cvlc->processId(), cpuWindowMs);
+    const qint64 cvlcKiB = TAVO_test_processStats::residentKiB(cvlc->processId());
+    cvlc->kill();
+    cvlc->waitForFinished();
+    delete cvlc;
+    printRow("CPU while a stream plays (of one core)", percent(clientCpu), percent(cvlcCpu) + " cvlc",
+             ratio(clientCpu, cvlcCpu));
+    printRow("resident memory, playing", mib(playingKiB), mib(cvlcKiB) + " cvlc", ratio(playingKiB, cvlcKiB));
+
+    button(window, "Stop")->click();
+    button(window, "WebUI")->click();
+    QTest::qWait(2 * settleMs);
+    printRow("resident memory after WebUI (all processes)", mib(TAVO_test_processStats::residentKiB(self)), "", "");
+    std::fflush(stdout);
+    std::_Exit(0);
+}
