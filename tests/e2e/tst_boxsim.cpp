@@ -179,6 +179,8 @@ private Q_SLOTS:
     void documentKnobs_data();
     void documentKnobs();
     void slowDocumentArrivesLate();
+    void plainAnswersComeBeforeTheKnobs();
+    void endlessDocumentNeverEnds();
     void keyCommandAnswers_data();
     void keyCommandAnswers();
     void requestLogKeepsEveryLineInOrder();
@@ -361,6 +363,31 @@ void tst_boxsim::slowDocumentArrivesLate()
     const Answer silent = fetch(QStringLiteral("http://127.0.0.3:49152/description.xml"), 1500);
     QCOMPARE(silent.error, QNetworkReply::OperationCanceledError);
     QCOMPARE(sim.requests(bedroomUuid), QStringList{QStringLiteral("49152 GET /description.xml HTTP/1.1")});
+}
+
+void tst_boxsim::plainAnswersComeBeforeTheKnobs()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom({{"descriptionPlainAnswers", 2}, {"descriptionStatus", 404}})));
+    QVERIFY(sim.start());
+    const QString url = QStringLiteral("http://127.0.0.2:49152/description.xml");
+    QCOMPARE(fetch(url).status, 200);
+    QCOMPARE(fetch(url).status, 200);
+    QCOMPARE(fetch(url).status, 404);
+    QCOMPARE(fetch(QStringLiteral("http://127.0.0.2:49152/rcu/tv.xml")).status, 200);
+}
+
+void tst_boxsim::endlessDocumentNeverEnds()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom({{"rcuEndless", true}})));
+    QVERIFY(sim.start());
+    const qint64 fourMiB = 4 * 1024 * 1024;
+    const Answer answer = fetchStreamStart(QStringLiteral("http://127.0.0.2:49152/rcu/tv.xml"), fourMiB);
+    QCOMPARE(answer.error, QNetworkReply::NoError);
+    QCOMPARE(answer.status, 200);
+    QCOMPARE(answer.body.size(), fourMiB);
+    QVERIFY(answer.body.startsWith("<?xml"));
+    QVERIFY(answer.body.contains("</RcuXml>\n<!--"));
+    QVERIFY(answer.body.endsWith("    "));
 }
 
 void tst_boxsim::keyCommandAnswers_data()

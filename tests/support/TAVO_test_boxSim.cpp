@@ -55,6 +55,19 @@ void TAVO_test_boxSim::stop()
     }
 }
 
+void TAVO_test_boxSim::kill()
+{
+    if (!isRunning())
+        return;
+    m_process.kill();
+    m_process.waitForFinished(10000);
+}
+
+qint64 TAVO_test_boxSim::processId() const
+{
+    return m_process.processId();
+}
+
 bool TAVO_test_boxSim::isRunning() const
 {
     return m_process.state() != QProcess::NotRunning;

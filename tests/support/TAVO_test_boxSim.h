@@ -26,7 +26,10 @@ public:
     bool start(int timeoutMs = 15000);
     // SIGTERM and wait for the exit; every box says UPnP byebye first.
     void stop();
+    // SIGKILL: every box vanishes at once, without byebye, as on a power cut.
+    void kill();
     bool isRunning() const;
+    qint64 processId() const;
 
     // The lines "<port> <request line>" the box received, in order of arrival.
     QStringList requests(const QString &uuid) const;

@@ -1,8 +1,13 @@
 #ifndef TAVO_PLAYER_VLCPLAYER_H
 #define TAVO_PLAYER_VLCPLAYER_H
 
+#include <QPointer>
+#include <QSize>
 #include <QString>
 
+#include <atomic>
+
+class QMessageBox;
 class QWidget;
 class TAVO_ui_mainWindow;
 struct libvlc_instance_t;
@@ -37,12 +42,28 @@ public:
     int getWidth();
     int getHeight();
 
+    // The last known volume in percent.
+    int volume() const;
+    // True while no player exists.
+    bool isIdle() const;
+
 private:
+    int watchStartUp(bool showStates);
+    void showStartUpState(bool show, const char *text);
+    QSize videoSize() const;
+    void changeVolume(int step);
+    void drawInto(unsigned long windowId);
+
     TAVO_ui_mainWindow *mWindow;
     QWidget *parentWidget;
     libvlc_instance_t *vlcInstance = nullptr;
     libvlc_media_player_t *vlcPlayer = nullptr;
     int vol = 100;
+    // Changes whenever vlcPlayer does, so a start-up watch notices that it was overtaken.
+    unsigned playerGeneration = 0;
+    // Set on libVLC's event thread, read by the start-up watch on the GUI thread.
+    std::atomic_bool encounteredError{false};
+    QPointer<QMessageBox> stateBox;
 };
 
 #endif

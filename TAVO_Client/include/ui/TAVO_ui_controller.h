@@ -3,16 +3,21 @@
 
 #include "TAVO_mgr_defaultStructure.h"
 
+#include <QList>
 #include <QWidget>
 
+class QKeyEvent;
+class QPushButton;
 class QUrl;
 class TAVO_mgr_httpRequest;
+struct TAVO_ui_keySlot;
 
 namespace Ui {
 class TAVO_ui_controller;
 }
 
 // The virtual remote control: the keys of one remote control of the current box on two pages.
+// Every button comes from the key slot table; a click sends the slot's key to the box.
 class TAVO_ui_controller : public QWidget
 {
     Q_OBJECT
@@ -35,8 +40,25 @@ public:
     QString strUrl;
     QUrl *url;
 
+private Q_SLOTS:
+    void on_ctrlSelect_currentIndexChanged(int index);
+
 private:
+    void keyPressEvent(QKeyEvent *e) override;
+    void updateUI(TAVO_KEYS *keys, int keyNum);
+
+    void initButton(int slotIndex);
+    void connectButton(int slotIndex);
+    void showImage(int slotIndex, const char *image, const char *state);
+    void sendKey(const char *keyName);
+    int usableControllers(int parsedControllers) const;
+    int defaultController() const;
+    void listControllers(int count);
+    QString keyUrlPrefix(int controller) const;
+
     Ui::TAVO_ui_controller *ui;
+    QList<QPushButton *> slotButtons;  // one per entry of the key slot table, same order
+    int listedControllers = 0;         // entries of ctrlSelect, each backed by a parsed controller
 };
 
 #endif

@@ -3,7 +3,13 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <memory>
+
+class QSaveFile;
+class QNetworkAccessManager;
+class QNetworkReply;
 class QUrl;
 class QWidget;
 
@@ -12,18 +18,44 @@ class QWidget;
 //
 // Ownership: create it with new; it takes ownership of the QUrl handed to downloadFile and
 // deletes itself (and the URL) once the download has ended, whatever the outcome.
+//
+// A box cannot fill the disk or hold a download open: a body larger than maxFileSize, or a
+// download still running after timeLimitMs, ends as a failed download. A failed download never
+// leaves a file behind, and the file appears only once its download has completed.
 class TAVO_xml_xmlDownloader : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr qint64 maxFileSize = 1024 * 1024;
+    static constexpr int timeLimitMs = 10000;
+
     explicit TAVO_xml_xmlDownloader(QWidget *parent);
+    ~TAVO_xml_xmlDownloader() override;
 
     // False when the local file cannot be opened (after the "Cannot save file" box).
     bool downloadFile(QUrl *url, QString savePath, QString host, QString uuid, QString tvSystem);
 
+private Q_SLOTS:
+    void readResponseHeader();
+    void updateDataReadProgress();
+    void httpRequestFinished();
+    void httpRequestTimedOut();
+
 private:
+    static QNetworkAccessManager &network();
+    void sendRequest();
+    void abortRequest();
+    void parseIfDeviceDescription();
+
     QWidget *parentWidget;
+    QNetworkReply *reply = nullptr;
+    // Written aside and put in place only when complete, so a file at fileName is always whole.
+    std::unique_ptr<QSaveFile> file;  // null when no download is under way
+    std::unique_ptr<QUrl> downloadUrl;
+    QString fileName;
+    bool httpRequestAborted = false;
+    QTimer timeLimit;
 };
 
 #endif

@@ -3,6 +3,8 @@
 
 #include "TAVO_mgr_defaultStructure.h"
 
+#include <memory>
+
 class QUrl;
 class QWidget;
 class TAVO_mgr_mainManager;
@@ -16,11 +18,14 @@ public:
 
     void setManager(TAVO_mgr_mainManager *manager);
     void parseDeviceDescription(QString *xmlFile, QUrl *url);
-    void parseRcuXml(QString *xmlFile, TAVO_KEYS *keys);
+    // Fills keys in place from the remote-controller description at xmlFile and returns how
+    // many controllers this document supplied (entries 0 to result - 1 of keys.keys); 0 when the
+    // file is missing or malformed, which leaves keys as it was.
+    int parseRcuXml(QString *xmlFile, TAVO_KEYS *keys);
 
 private:
     QWidget *parentWidget;
-    TAVO_SERVER *server = nullptr;
+    std::unique_ptr<TAVO_SERVER> server;  // the record of the last device description read
     TAVO_mgr_mainManager *mManager = nullptr;
 };
 

@@ -2,25 +2,308 @@
 
 #include "TAVO_ui_mainWindow.h"
 
+#include <QCoreApplication>
+#include <QDebug>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <vlc/vlc.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+// Last of all: Xlib's macros (None, Bool, Status, …) would clash with names in Qt's headers.
+#include <X11/Xlib.h>
+
+namespace {
+
+struct MediaRelease
+{
+    void operator()(libvlc_media_t *media) const { libvlc_media_release(media); }
+};
+using MediaReference = std::unique_ptr<libvlc_media_t, MediaRelease>;
+
+// Runs on libVLC's event thread: only the flag is touched, the watch reads it on the GUI thread.
+void noteEncounteredError(const libvlc_event_t *, void *flag)
+{
+    static_cast<std::atomic_bool *>(flag)->store(true);
+}
+
+// Hides "user:password@" after a scheme's "//", in place.
+void hideCredentials(char *text)
+{
+    for (char *authority = std::strstr(text, "://"); authority; authority = std::strstr(authority, "://")) {
+        authority += 3;
+        const size_t length = std::strcspn(authority, "/@ \t\r\n");
+        if (length == 0 || authority[length] != '@')
+            continue;
+        std::memmove(authority + 1, authority + length, std::strlen(authority + length) + 1);
+        authority[0] = '*';
+    }
+}
+
+// libVLC's own error lines quote the stream location, and the encrypted stream's location holds
+// the box's password. Only errors are written, with the credentials hidden.
+void logErrorWithoutCredentials(void *, int level, const libvlc_log_t *, const char *format, va_list arguments)
+{
+    if (level < LIBVLC_ERROR)
+        return;
+    char text[2048];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    hideCredentials(text);
+    std::fprintf(stderr, "libVLC error: %s\n", text);
+}
+
+// One pass of a wait on the GUI thread: handles what is pending, or sleeps until an event
+// arrives, but never longer than `ms`. Returning at once when nothing is pending would keep a
+// whole core busy for as long as a stream takes to start.
+void waitForEvents(int ms)
+{
+    QTimer bound;
+    bound.setSingleShot(true);
+    bound.start(ms);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// The X11 root window: the whole desktop.
+unsigned long desktopWindowId()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display *display = x11 ? x11->display() : nullptr;
+    return display ? DefaultRootWindow(display) : 0;
+}
+
+} // namespace
+
 TAVO_player_vlcPlayer::TAVO_player_vlcPlayer(QWidget *parent)
     : mWindow(static_cast<TAVO_ui_mainWindow *>(parent))
     , parentWidget(parent)
 {
+    const char *const arguments[] = {"--video-title-timeout=0"};
+    vlcInstance = libvlc_new(1, arguments);
+    if (!vlcInstance) {
+        QMessageBox::critical(parentWidget, QStringLiteral("Qt libVLC player"), QStringLiteral("Could not init libVLC"));
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+    libvlc_log_set(vlcInstance, logErrorWithoutCredentials, nullptr);
+    vol = 100;
 }
 
-TAVO_player_vlcPlayer::~TAVO_player_vlcPlayer() = default;
-void TAVO_player_vlcPlayer::startPlay(const char *) {}
-void TAVO_player_vlcPlayer::stopPlay() {}
-int TAVO_player_vlcPlayer::checkState() { return 1; }
-void TAVO_player_vlcPlayer::initAudioTrack() {}
-void TAVO_player_vlcPlayer::initSubtitleTrack() {}
-void TAVO_player_vlcPlayer::setAudioTrack(int) {}
-void TAVO_player_vlcPlayer::setSubtitleTrack(int) {}
-void TAVO_player_vlcPlayer::setVolumeUp() {}
-void TAVO_player_vlcPlayer::setVolumeDown() {}
-void TAVO_player_vlcPlayer::setTeletextPage(int) {}
-void TAVO_player_vlcPlayer::setAspectRatio(QString) {}
-void TAVO_player_vlcPlayer::setToFullscreen() {}
-void TAVO_player_vlcPlayer::setToNormalscreen() {}
-int TAVO_player_vlcPlayer::getWidth() { return 0; }
-int TAVO_player_vlcPlayer::getHeight() { return 0; }
+TAVO_player_vlcPlayer::~TAVO_player_vlcPlayer()
+{
+    if (vlcInstance)
+        libvlc_release(vlcInstance);
+}
+
+void TAVO_player_vlcPlayer::startPlay(const char *playPath)
+{
+    libvlc_media_t *media = playPath ? libvlc_media_new_location(vlcInstance, playPath) : nullptr;
+    if (!media)
+        return;
+    encounteredError = false;
+    vlcPlayer = libvlc_media_player_new_from_media(media);
+    libvlc_media_release(media);
+    if (!vlcPlayer)
+        return;
+    ++playerGeneration;
+    // Without this a refused key or password often looks like a stream that merely ended: libVLC
+    // passes through its error state within milliseconds, too briefly for the watch to see it.
+    libvlc_event_attach(libvlc_media_player_event_manager(vlcPlayer), libvlc_MediaPlayerEncounteredError,
+                        noteEncounteredError, &encounteredError);
+    drawInto(mWindow->videoWidget->winId());
+    libvlc_video_set_mouse_input(vlcPlayer, 1);
+    // Asks for teletext page 100; the former toggle has nothing to act on before playback starts.
+    libvlc_video_set_teletext(vlcPlayer, 100);
+    libvlc_media_player_play(vlcPlayer);
+    setAspectRatio(QStringLiteral("16:9"));
+    if (checkState() != 0)
+        return;
+    initAudioTrack();
+    initSubtitleTrack();
+}
+
+void TAVO_player_vlcPlayer::stopPlay()
+{
+    // A box of a start-up watch speaks of the stream that ends here.
+    if (stateBox)
+        stateBox->done(QMessageBox::Ok);
+    if (!vlcPlayer)
+        return;
+    libvlc_media_player_stop(vlcPlayer);
+    libvlc_media_player_release(vlcPlayer);
+    vlcPlayer = nullptr;
+    ++playerGeneration;
+    // libVLC's window inside the video area is gone, but the X server keeps its last picture
+    // there until the area is painted again.
+    mWindow->videoWidget->update();
+}
+
+int TAVO_player_vlcPlayer::checkState()
+{
+    return watchStartUp(true);
+}
+
+// Returns 0 once the stream plays, 1 when it failed, ended or was stopped, or when a Stop or
+// another Start took over while the event loop ran. The media reference is the watch's own: it
+// stays valid when the player is released under the watch.
+int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
+{
+    if (!vlcPlayer)
+        return 1;
+    const unsigned generation = playerGeneration;
+    const MediaReference media(libvlc_media_player_get_media(vlcPlayer));
+    if (!media)
+        return 1;
+    for (;;) {
+        waitForEvents(100);
+        if (generation != playerGeneration)
+            return 1;
+        const libvlc_state_t state = libvlc_media_get_state(media.get());
+        if (state == libvlc_Playing)
+            return 0;
+        if (state == libvlc_Error || (encounteredError && (state == libvlc_Ended || state == libvlc_Stopped))) {
+            showStartUpState(showStates, "Error");
+            return 1;
+        }
+        switch (state) {
+        case libvlc_Buffering:
+            showStartUpState(showStates, "Buffering");
+            break;
+        case libvlc_Paused:
+            showStartUpState(showStates, "Paused");
+            break;
+        case libvlc_Ended:
+            showStartUpState(showStates, "Ended");
+            return 1;
+        case libvlc_Stopped:
+            return 1;
+        default:
+            break;
+        }
+    }
+}
+
+void TAVO_player_vlcPlayer::showStartUpState(bool show, const char *text)
+{
+    if (!show)
+        return;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Message"), QString::fromLatin1(text),
+                    QMessageBox::Ok, parentWidget);
+    stateBox = &box;
+    box.exec();
+}
+
+void TAVO_player_vlcPlayer::initAudioTrack()
+{
+    if (watchStartUp(false) != 0)
+        return;
+    // Asking for the descriptions makes libVLC take stock of the tracks; nothing is kept.
+    libvlc_track_description_list_release(libvlc_audio_get_track_description(vlcPlayer));
+    libvlc_audio_get_track(vlcPlayer);
+}
+
+void TAVO_player_vlcPlayer::initSubtitleTrack()
+{
+    if (watchStartUp(false) != 0)
+        return;
+    libvlc_track_description_list_release(libvlc_video_get_spu_description(vlcPlayer));
+}
+
+void TAVO_player_vlcPlayer::setAudioTrack(int iAudioTrack)
+{
+    const int total = libvlc_audio_get_track_count(vlcPlayer);
+    const int current = libvlc_audio_get_track(vlcPlayer);
+    if (iAudioTrack != current && total > 2)
+        libvlc_audio_set_track(vlcPlayer, iAudioTrack);
+}
+
+void TAVO_player_vlcPlayer::setSubtitleTrack(int iSubtitleTrack)
+{
+    const int total = libvlc_video_get_spu_count(vlcPlayer);
+    const int current = libvlc_video_get_spu(vlcPlayer);
+    if (iSubtitleTrack != current && total > 0)
+        libvlc_video_set_spu(vlcPlayer, iSubtitleTrack);
+}
+
+void TAVO_player_vlcPlayer::setVolumeUp()
+{
+    changeVolume(10);
+}
+
+void TAVO_player_vlcPlayer::setVolumeDown()
+{
+    changeVolume(-10);
+}
+
+// The player decides which levels it accepts; vol follows the level it really has. Before the
+// audio output exists the player has no level (it answers -1), and vol keeps the asked one.
+void TAVO_player_vlcPlayer::changeVolume(int step)
+{
+    if (!vlcPlayer)
+        return;
+    vol += step;
+    libvlc_audio_set_volume(vlcPlayer, vol);
+    const int level = libvlc_audio_get_volume(vlcPlayer);
+    if (level >= 0)
+        vol = level;
+}
+
+int TAVO_player_vlcPlayer::volume() const
+{
+    return vol;
+}
+
+void TAVO_player_vlcPlayer::setTeletextPage(int iPage)
+{
+    libvlc_video_set_teletext(vlcPlayer, iPage);
+    qDebug() << libvlc_video_get_teletext(vlcPlayer);
+}
+
+void TAVO_player_vlcPlayer::setAspectRatio(QString aspectRatio)
+{
+    libvlc_video_set_aspect_ratio(vlcPlayer, aspectRatio.toLatin1().constData());
+}
+
+void TAVO_player_vlcPlayer::setToFullscreen()
+{
+    drawInto(desktopWindowId());
+}
+
+void TAVO_player_vlcPlayer::setToNormalscreen()
+{
+    drawInto(mWindow->videoWidget->winId());
+}
+
+void TAVO_player_vlcPlayer::drawInto(unsigned long windowId)
+{
+    libvlc_media_player_set_xwindow(vlcPlayer, static_cast<uint32_t>(windowId));
+}
+
+int TAVO_player_vlcPlayer::getWidth()
+{
+    return videoSize().width();
+}
+
+int TAVO_player_vlcPlayer::getHeight()
+{
+    return videoSize().height();
+}
+
+// The size of the first video track; 0 × 0 while there is none.
+QSize TAVO_player_vlcPlayer::videoSize() const
+{
+    unsigned width = 0;
+    unsigned height = 0;
+    libvlc_video_get_size(vlcPlayer, 0, &width, &height);
+    return QSize(static_cast<int>(width), static_cast<int>(height));
+}
+
+bool TAVO_player_vlcPlayer::isIdle() const
+{
+    return vlcPlayer == nullptr;
+}

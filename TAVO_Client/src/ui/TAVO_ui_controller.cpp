@@ -1,21 +1,107 @@
 #include "TAVO_ui_controller.h"
+#include "ui_TAVO_ui_controller.h"
 
+#include "TAVO_mgr_httpRequest.h"
+#include "TAVO_ui_images.h"
+#include "TAVO_ui_keySlots.h"
+#include "TAVO_xml_xmlParser.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QUrl>
+
+namespace {
+
+const char normalImage[] = "_over.png";
+const char pressedImage[] = "_press.png";
+
+QString tabTitle(const char *name, int trailingSpaces)
+{
+    return QString(19, QLatin1Char(' ')) + QLatin1String(name) + QString(trailingSpaces, QLatin1Char(' '));
+}
+
+} // namespace
 
 TAVO_ui_controller::TAVO_ui_controller(QWidget *parent)
     : QWidget(parent)
-    , httpRequest(nullptr)
-    , url(new QUrl)
-    , ui(nullptr)
+    , ui(new Ui::TAVO_ui_controller)
 {
+    ui->setupUi(this);
+    httpRequest = new TAVO_mgr_httpRequest(this);
+    url = new QUrl;
+    initUI();
+    for (int slotIndex = 0; slotIndex < tavoKeySlotCount; ++slotIndex)
+        connectButton(slotIndex);
 }
 
 TAVO_ui_controller::~TAVO_ui_controller()
 {
     delete url;
+    delete ui;
 }
 
-void TAVO_ui_controller::initUI() {}
+void TAVO_ui_controller::initUI()
+{
+    setWindowTitle(QStringLiteral("Controller"));
+    setWindowOpacity(1.0);
+    setWindowFlags(Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    slotButtons.clear();
+    for (int slotIndex = 0; slotIndex < tavoKeySlotCount; ++slotIndex)
+        initButton(slotIndex);
+    ui->tabWidget->setTabText(0, tabTitle("Page1", 19));
+    ui->tabWidget->setTabText(1, tabTitle("Page2", 18));
+}
+
+void TAVO_ui_controller::initButton(int slotIndex)
+{
+    const TAVO_ui_keySlot &slot = tavoKeySlots[slotIndex];
+    auto *button = findChild<QPushButton *>(slot.objectName());
+    slotButtons.append(button);
+    button->setEnabled(false);
+    if (!slot.hasKey()) {
+        button->hide();
+        return;
+    }
+    showImage(slotIndex, slot.startImage, normalImage);
+    button->setIconSize(QSize(TAVO_ui_keyGrid::buttonWidth, TAVO_ui_keyGrid::buttonHeight));
+    button->setText(QString());
+    // The face shows only the image; the caption still names the key for tips and screen readers.
+    const QString caption = QCoreApplication::translate("TAVO_ui_controller", slot.caption);
+    button->setToolTip(caption);
+    button->setAccessibleName(caption);
+}
+
+void TAVO_ui_controller::connectButton(int slotIndex)
+{
+    const TAVO_ui_keySlot &slot = tavoKeySlots[slotIndex];
+    if (!slot.hasKey())
+        return;
+    QPushButton *button = slotButtons.at(slotIndex);
+    connect(button, &QPushButton::pressed, this, [this, slotIndex] {
+        showImage(slotIndex, tavoKeySlots[slotIndex].image, pressedImage);
+    });
+    connect(button, &QPushButton::released, this, [this, slotIndex] {
+        showImage(slotIndex, tavoKeySlots[slotIndex].image, normalImage);
+    });
+    connect(button, &QPushButton::clicked, this, [this, slotIndex] { sendKey(tavoKeySlots[slotIndex].keyName); });
+}
+
+void TAVO_ui_controller::showImage(int slotIndex, const char *image, const char *state)
+{
+    const QString file = QLatin1String(image) + QLatin1String(state);
+    slotButtons.at(slotIndex)->setIcon(QIcon(TAVO_ui_images::path(file)));
+}
+
+void TAVO_ui_controller::sendKey(const char *keyName)
+{
+    // Before a description has been loaded there is no box to send to.
+    if (strUrl.isEmpty())
+        return;
+    url->setUrl(strUrl + QLatin1String(keyName));
+    httpRequest->httpRequest(url);
+}
 
 void TAVO_ui_controller::setParentWidget(QWidget *parent)
 {
@@ -30,5 +116,83 @@ void TAVO_ui_controller::setCurrentServer(TAVO_SERVER *currentServer)
 bool TAVO_ui_controller::setXmlPath(QString *xmlPath)
 {
     rcuPath = *xmlPath;
-    return false;
+    TAVO_xml_xmlParser parser(parentWidget);
+    const int count = usableControllers(parser.parseRcuXml(&rcuPath, &keys));
+    if (count == 0) {
+        qDebug() << "No Controller can be used";
+        return false;
+    }
+    listControllers(count);
+    const int keyNum = defaultController();
+    updateUI(&keys, keyNum);
+    ui->ctrlSelect->setCurrentIndex(keyNum);
+    strUrl = keyUrlPrefix(keyNum);
+    return true;
+}
+
+// The description's own count, but never more controllers than this very document supplied:
+// entries an earlier description left in the record belong to another box or another version.
+int TAVO_ui_controller::usableControllers(int parsedControllers) const
+{
+    bool isNumber = false;
+    const int totalAmount = keys.totalAmount.toInt(&isNumber, 10);
+    if (!isNumber || totalAmount <= 0)
+        return 0;
+    return qMin(totalAmount, parsedControllers);
+}
+
+// The controller named by defaultId, or the first one when no listed controller has that id.
+int TAVO_ui_controller::defaultController() const
+{
+    for (int controller = 0; controller < listedControllers; ++controller) {
+        if (keys.keys[controller].keyId == keys.defaultId)
+            return controller;
+    }
+    return 0;
+}
+
+void TAVO_ui_controller::listControllers(int count)
+{
+    listedControllers = 0;
+    ui->ctrlSelect->clear();
+    listedControllers = count;
+    for (int controller = 0; controller < count; ++controller)
+        ui->ctrlSelect->addItem(keys.keys[controller].keyName);
+}
+
+QString TAVO_ui_controller::keyUrlPrefix(int controller) const
+{
+    if (!server)
+        return QString();
+    return QLatin1String("http://") + server->host + QLatin1Char(':') + server->tavoStreamer.rcuPort
+           + QLatin1String("/?src=1&ver=") + keys.version + QLatin1String("&id=") + keys.keys[controller].keyId
+           + QLatin1String("&key=");
+}
+
+void TAVO_ui_controller::updateUI(TAVO_KEYS *keys, int keyNum)
+{
+    if (keyNum < 0 || keyNum >= TAVO_KEYS::maxControllers)
+        return;
+    const TAVO_KEY &controller = keys->keys[keyNum];
+    for (int slotIndex = 0; slotIndex < tavoKeySlotCount; ++slotIndex) {
+        const TAVO_ui_keySlot &slot = tavoKeySlots[slotIndex];
+        if (slot.hasKey())
+            slotButtons.at(slotIndex)->setEnabled(controller.*slot.flag);
+    }
+}
+
+void TAVO_ui_controller::on_ctrlSelect_currentIndexChanged(int index)
+{
+    qDebug() << index;
+    // The list reports -1 while it is emptied; only listed controllers are backed by the record.
+    if (index < 0 || index >= listedControllers)
+        return;
+    updateUI(&keys, index);
+    strUrl = keyUrlPrefix(index);
+}
+
+void TAVO_ui_controller::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_C)
+        hide();
 }

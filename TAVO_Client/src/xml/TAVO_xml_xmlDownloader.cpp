@@ -1,16 +1,148 @@
 #include "TAVO_xml_xmlDownloader.h"
 
+#include "TAVO_ui_mainWindow.h"
+#include "TAVO_xml_xmlParser.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QSaveFile>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QUrl>
+
+namespace {
+
+constexpr int httpOk = 200;
+constexpr int defaultHttpPort = 80;
+
+// Plain HTTP to the URL's host and port, for its path alone: a query or fragment is not sent.
+QNetworkRequest requestFor(const QUrl &url)
+{
+    QUrl target;
+    target.setScheme(QStringLiteral("http"));
+    target.setHost(url.host());
+    target.setPort(url.port(defaultHttpPort));
+    target.setPath(url.path(QUrl::FullyEncoded));
+    QNetworkRequest request(target);
+    // Any answer but 200 is a failure, a redirect included: a box must not send us elsewhere.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    return request;
+}
+
+} // namespace
 
 TAVO_xml_xmlDownloader::TAVO_xml_xmlDownloader(QWidget *parent)
     : QObject(nullptr)
     , parentWidget(parent)
 {
+    timeLimit.setSingleShot(true);
+    timeLimit.setInterval(timeLimitMs);
+    connect(&timeLimit, &QTimer::timeout, this, &TAVO_xml_xmlDownloader::httpRequestTimedOut);
 }
 
-bool TAVO_xml_xmlDownloader::downloadFile(QUrl *url, QString, QString, QString, QString)
+TAVO_xml_xmlDownloader::~TAVO_xml_xmlDownloader() = default;
+
+// One manager for every download: each manager keeps its own connections and cache, so one per
+// box would grow with the number of boxes. The boxes are on the local network, so a proxy set
+// for the user's web traffic must not be asked to reach them.
+QNetworkAccessManager &TAVO_xml_xmlDownloader::network()
 {
-    delete url;
+    static QNetworkAccessManager *manager = [] {
+        auto *shared = new QNetworkAccessManager(QCoreApplication::instance());
+        shared->setProxy(QNetworkProxy::NoProxy);
+        return shared;
+    }();
+    return *manager;
+}
+
+bool TAVO_xml_xmlDownloader::downloadFile(QUrl *url, QString savePath, QString, QString, QString)
+{
+    fileName = savePath;
+    downloadUrl.reset(url);
+    qDebug() << fileName;
+
+    file = std::make_unique<QSaveFile>(fileName);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        QMessageBox::information(parentWidget, QStringLiteral("Message"), QStringLiteral("Cannot save file"));
+        file.reset();
+        httpRequestAborted = true;
+        deleteLater();
+        return false;
+    }
+    sendRequest();
+    return true;
+}
+
+void TAVO_xml_xmlDownloader::sendRequest()
+{
+    httpRequestAborted = false;
+    reply = network().get(requestFor(*downloadUrl));
+    connect(reply, &QNetworkReply::metaDataChanged, this, &TAVO_xml_xmlDownloader::readResponseHeader);
+    connect(reply, &QNetworkReply::readyRead, this, &TAVO_xml_xmlDownloader::updateDataReadProgress);
+    connect(reply, &QNetworkReply::finished, this, &TAVO_xml_xmlDownloader::httpRequestFinished);
+    timeLimit.start();
+}
+
+void TAVO_xml_xmlDownloader::readResponseHeader()
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid() || status.toInt() == httpOk)
+        return;
+    // Aborting inside this signal upsets the reply, which may be finishing in the same step.
+    httpRequestAborted = true;
+    QMetaObject::invokeMethod(this, &TAVO_xml_xmlDownloader::abortRequest, Qt::QueuedConnection);
+}
+
+void TAVO_xml_xmlDownloader::updateDataReadProgress()
+{
+    if (httpRequestAborted)
+        return;
+    const QByteArray data = reply->readAll();
+    if (file->size() + data.size() > maxFileSize || file->write(data) != data.size())
+        abortRequest();
+}
+
+void TAVO_xml_xmlDownloader::httpRequestTimedOut()
+{
+    abortRequest();
+}
+
+// QNetworkReply::abort() emits finished() before it returns, so the request ends right here.
+void TAVO_xml_xmlDownloader::abortRequest()
+{
+    httpRequestAborted = true;
+    if (reply)
+        reply->abort();
+}
+
+void TAVO_xml_xmlDownloader::httpRequestFinished()
+{
+    timeLimit.stop();
+    updateDataReadProgress();
+    const bool complete = !httpRequestAborted && reply->error() == QNetworkReply::NoError
+                          && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == httpOk;
+    reply->disconnect(this);
+    reply->deleteLater();
+    reply = nullptr;
+    // A file that is not committed is removed when it is released.
+    const bool saved = complete && file->commit();
+    file.reset();
+    if (saved)
+        parseIfDeviceDescription();
     deleteLater();
-    return false;
+}
+
+// Only a device description is parsed now; a remote-controller description waits in the cache
+// until the controller is opened.
+void TAVO_xml_xmlDownloader::parseIfDeviceDescription()
+{
+    if (!fileName.contains(QLatin1String("DeviceDescription.xml")))
+        return;
+    auto *window = qobject_cast<TAVO_ui_mainWindow *>(parentWidget);
+    TAVO_xml_xmlParser parser(parentWidget);
+    parser.setManager(window ? window->mManager : nullptr);
+    parser.parseDeviceDescription(&fileName, downloadUrl.get());
 }

@@ -28,6 +28,8 @@ DocumentKnobs readKnobs(const QJsonObject &object, const QString &prefix)
     knobs.body = text(object, prefix + QStringLiteral("Body"));
     knobs.delayMs = object.value(prefix + QStringLiteral("DelayMs")).toInt(0);
     knobs.oversizeBytes = object.value(prefix + QStringLiteral("OversizeBytes")).toInt(0);
+    knobs.endless = object.value(prefix + QStringLiteral("Endless")).toBool(false);
+    knobs.plainAnswers = object.value(prefix + QStringLiteral("PlainAnswers")).toInt(0);
     return knobs;
 }
 

@@ -24,6 +24,11 @@ struct DocumentKnobs
     bool hasBody = false;
     int delayMs = 0;
     int oversizeBytes = 0;
+    // The body never ends: padding follows the document until the client hangs up.
+    bool endless = false;
+    // The first this many requests get the ordinary document; the knobs above apply to later
+    // ones. A box can thus pass one reader's check and then turn on the next reader.
+    int plainAnswers = 0;
 };
 
 struct BoxConfig

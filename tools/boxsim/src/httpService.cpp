@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
+#include <QTimer>
 #include <QUrlQuery>
 #include <memory>
 
@@ -13,6 +14,12 @@ namespace {
 
 // A head larger than this is not a request any client of a box sends.
 constexpr int maxHeadBytes = 64 * 1024;
+// An endless body goes out in chunks on a timer, about 16 MB/s at most: fast enough to pass
+// any size limit within a second, slow enough that a client which keeps everything it reads
+// grows visibly but does not take the machine down within a test.
+constexpr int endlessChunkBytes = 64 * 1024;
+constexpr int endlessChunkIntervalMs = 4;
+constexpr qint64 endlessBacklogBytes = 1024 * 1024;
 
 QByteArray reasonPhrase(int status)
 {
@@ -143,4 +150,16 @@ void sendEndlessResponseHead(QTcpSocket *socket, const QByteArray &contentType)
 {
     socket->write(statusLine(200) + "Content-Type: " + contentType
                   + "\r\nCache-Control: no-cache\r\nConnection: close\r\n\r\n");
+}
+
+void sendEndlessDocument(QTcpSocket *socket, const QByteArray &document)
+{
+    sendEndlessResponseHead(socket, "text/xml; charset=\"utf-8\"");
+    socket->write(document + "<!--");
+    auto *pace = new QTimer(socket);
+    QObject::connect(pace, &QTimer::timeout, socket, [socket] {
+        if (socket->bytesToWrite() < endlessBacklogBytes)
+            socket->write(QByteArray(endlessChunkBytes, ' '));
+    });
+    pace->start(endlessChunkIntervalMs);
 }

@@ -55,3 +55,6 @@ void sendResponse(QTcpSocket *socket, int status, const QByteArray &contentType 
                   const QByteArray &body = {}, const QList<QPair<QByteArray, QByteArray>> &headers = {});
 // Writes only the status line and headers of an answer whose body follows without end.
 void sendEndlessResponseHead(QTcpSocket *socket, const QByteArray &contentType);
+// Answers 200 with the document followed by a comment that never closes, sent at a bounded
+// pace until the client hangs up: a description or file that does not end.
+void sendEndlessDocument(QTcpSocket *socket, const QByteArray &document);

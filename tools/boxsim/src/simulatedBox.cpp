@@ -94,17 +94,19 @@ void SimulatedBox::serveDescriptions(const HttpRequest &request, QTcpSocket *soc
 {
     const QString path = request.path();
     if (path == QLatin1String("/description.xml"))
-        serveDocument(m_config.description, deviceDescription(m_config), socket);
+        serveDocument(m_config.description, &m_descriptionAnswers, deviceDescription(m_config), socket);
     else if (path == QStringLiteral("/rcu/") + m_config.rcuFile)
-        serveDocument(m_config.rcu, remoteControllerDescription(m_config), socket);
+        serveDocument(m_config.rcu, &m_rcuAnswers, remoteControllerDescription(m_config), socket);
     else if (path == QLatin1String("/icon.png"))
         sendResponse(socket, 200, "image/png", resource(QStringLiteral("icon.png")));
     else
         sendResponse(socket, 404);
 }
 
-void SimulatedBox::serveDocument(const DocumentKnobs &knobs, const QByteArray &document, QTcpSocket *socket)
+void SimulatedBox::serveDocument(const DocumentKnobs &configured, int *answered, const QByteArray &document,
+                                 QTcpSocket *socket)
 {
+    const DocumentKnobs knobs = (*answered)++ < configured.plainAnswers ? DocumentKnobs() : configured;
     if (knobs.delayMs <= 0) {
         answerDocument(knobs, document, socket);
         return;
@@ -121,6 +123,8 @@ void SimulatedBox::answerDocument(const DocumentKnobs &knobs, const QByteArray &
         sendResponse(socket, 301, {}, {}, {{"Location", knobs.redirect.toUtf8()}});
     else if (knobs.hasBody)
         sendResponse(socket, 200, "text/xml; charset=\"utf-8\"", knobs.body.toUtf8());
+    else if (knobs.endless)
+        sendEndlessDocument(socket, document);
     else
         sendResponse(socket, 200, "text/xml; charset=\"utf-8\"", document + paddingComment(knobs.oversizeBytes));
 }

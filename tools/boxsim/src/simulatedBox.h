@@ -30,7 +30,7 @@ private:
                 QString *error);
     bool listenForEncryptedStream(QString *error);
     void serveDescriptions(const HttpRequest &request, QTcpSocket *socket);
-    void serveDocument(const DocumentKnobs &knobs, const QByteArray &document, QTcpSocket *socket);
+    void serveDocument(const DocumentKnobs &knobs, int *answered, const QByteArray &document, QTcpSocket *socket);
     void answerDocument(const DocumentKnobs &knobs, const QByteArray &document, QTcpSocket *socket);
     void serveStream(const HttpRequest &request, QTcpSocket *socket);
     void serveEncryptedStream(const HttpRequest &request, QTcpSocket *socket);
@@ -43,4 +43,6 @@ private:
     RequestLog m_log;
     StreamHub *m_stream;
     std::unique_ptr<SsdpAnnouncer> m_announcer;
+    int m_descriptionAnswers = 0;
+    int m_rcuAnswers = 0;
 };

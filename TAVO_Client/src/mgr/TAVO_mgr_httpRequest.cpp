@@ -1,0 +1,106 @@
+#include "TAVO_mgr_httpRequest.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace {
+
+constexpr int httpDefaultPort = 80;
+constexpr int statusOk = 200;
+
+} // namespace
+
+TAVO_mgr_httpRequest::TAVO_mgr_httpRequest(QWidget *parent)
+    : QObject(parent)
+    , parentWidget(parent)
+    , http(new QNetworkAccessManager(this))
+{
+}
+
+void TAVO_mgr_httpRequest::setTimeout(int milliseconds)
+{
+    timeoutMs = milliseconds;
+}
+
+void TAVO_mgr_httpRequest::httpRequest(QUrl *url)
+{
+    if (!url || !url->isValid() || url->host().isEmpty()) {
+        qDebug() << "Key command without a box:" << (url ? url->toString() : QString());
+        return;
+    }
+    // A refusal box runs its own event loop, in which a held auto-repeat key can still click;
+    // such commands belong to the refused burst and are dropped like the ones already waiting.
+    if (showingRefusal) {
+        qDebug().noquote() << "Key command dropped while a refusal is shown:" << url->toString();
+        return;
+    }
+    waiting.enqueue(*url);
+    if (!inFlight)
+        sendNext();
+}
+
+void TAVO_mgr_httpRequest::sendNext()
+{
+    if (waiting.isEmpty())
+        return;
+    const QUrl url = waiting.dequeue();
+    const QNetworkProxy box(QNetworkProxy::HttpProxy, url.host(), static_cast<quint16>(url.port(httpDefaultPort)));
+    if (http->proxy() != box)
+        http->setProxy(box);
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(timeoutMs);
+    inFlight = http->get(request);
+    connect(inFlight, &QNetworkReply::finished, this, &TAVO_mgr_httpRequest::readResponseHeader);
+}
+
+void TAVO_mgr_httpRequest::readResponseHeader()
+{
+    QNetworkReply *reply = inFlight;
+    inFlight = nullptr;
+    reply->deleteLater();
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() != statusOk) {
+        refuse(status.toInt());
+        return;
+    }
+    if (reply->error() == QNetworkReply::OperationCanceledError)
+        qDebug().noquote() << "Key command timed out:" << reply->url().toString();
+    else if (!status.isValid())
+        qDebug().noquote() << "Key command failed:" << reply->errorString();
+    sendNext();
+}
+
+void TAVO_mgr_httpRequest::refuse(int status)
+{
+    qDebug().noquote() << QStringLiteral("Error Code: ") + QString::number(status);
+    waiting.clear();
+    const QString text = refusalText(status);
+    if (text.isEmpty())
+        return;
+    showingRefusal = true;
+    QMessageBox::information(parentWidget, QStringLiteral("Error Code : ") + QString::number(status), text);
+    showingRefusal = false;
+}
+
+QString TAVO_mgr_httpRequest::refusalText(int status)
+{
+    switch (status) {
+    case 432:
+        return QStringLiteral("Old RCU Version");
+    case 433:
+        return QStringLiteral("Incorrect RCU Id");
+    case 510:
+        return QStringLiteral("Remote Controller Unavailable");
+    case 514:
+        return QStringLiteral("RCU Key Not Learned / Supported");
+    case 515:
+        return QStringLiteral("Unable to Access URI");
+    default:
+        return QString();
+    }
+}

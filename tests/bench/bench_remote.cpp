@@ -1,0 +1,133 @@
+// Measures the remote control against a simulated box: the time from a key click to the box
+// receiving the command, and whether 100 quick clicks arrive complete and in click order.
+// Run inside the private network (scripts/bench-remote.sh does).
+
+#include "TAVO_test_boxSim.h"
+#include "TAVO_ui_controller.h"
+#include "TAVO_ui_keySlots.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const QString uuid = QStringLiteral("0be7c4d2-5a61-4f0e-8c39-benchremote01");
+const QString digits[] = {"NUM_0", "NUM_1", "NUM_2", "NUM_3", "NUM_4", "NUM_5", "NUM_6", "NUM_7", "NUM_8", "NUM_9"};
+constexpr int latencyClicks = 50;
+constexpr int burstClicks = 100;
+
+QPushButton *keyButton(const TAVO_ui_controller &panel, const QString &keyName)
+{
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        if (slot.hasKey() && keyName == QLatin1String(slot.keyName))
+            return panel.findChild<QPushButton *>(slot.objectName());
+    }
+    return nullptr;
+}
+
+// Lets the panel's sender work while watching the box's log closely.
+bool waitForRequestCount(const TAVO_test_boxSim &sim, int count, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (sim.requests(uuid).size() < count) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QThread::usleep(100);
+    }
+    return true;
+}
+
+QString keyOf(const QString &logLine)
+{
+    return logLine.section(QStringLiteral("&key="), 1).section(QLatin1Char(' '), 0, 0);
+}
+
+bool loadPanel(TAVO_ui_controller &panel, const QTemporaryDir &folder)
+{
+    QString path = folder.filePath(QStringLiteral("remote.xml"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write("<RCU version=\"1.0\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController>"
+               "<id>1</id><name>TV</name><supportKeys>PWR NUM_0 NUM_1 NUM_2 NUM_3 NUM_4 NUM_5 NUM_6 NUM_7 NUM_8 NUM_9"
+               "</supportKeys></remoteController></RCU>");
+    file.close();
+    return panel.setXmlPath(&path);
+}
+
+bool measureLatency(const TAVO_test_boxSim &sim, QPushButton *power)
+{
+    QList<double> milliseconds;
+    for (int i = 0; i < latencyClicks; ++i) {
+        const int before = sim.requests(uuid).size();
+        QElapsedTimer clock;
+        clock.start();
+        power->click();
+        if (!waitForRequestCount(sim, before + 1, 5000))
+            return false;
+        milliseconds << clock.nsecsElapsed() / 1e6;
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    std::printf("click to box: %d clicks, min %.2f ms, median %.2f ms, 95th %.2f ms, max %.2f ms\n", latencyClicks,
+                milliseconds.first(), milliseconds.at(latencyClicks / 2), milliseconds.at(latencyClicks * 95 / 100),
+                milliseconds.last());
+    return true;
+}
+
+bool measureBurst(const TAVO_test_boxSim &sim, const TAVO_ui_controller &panel)
+{
+    const int before = sim.requests(uuid).size();
+    QStringList clicked;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < burstClicks; ++i) {
+        const QString key = digits[(i * 7) % 10];
+        keyButton(panel, key)->click();
+        clicked << key;
+    }
+    const bool complete = waitForRequestCount(sim, before + burstClicks, 20000);
+    const double elapsed = clock.nsecsElapsed() / 1e6;
+    QStringList received;
+    for (const QString &line : sim.requests(uuid).mid(before))
+        received << keyOf(line);
+    const bool inOrder = received == clicked;
+    std::printf("%d quick clicks: %lld received in %.1f ms (%.2f ms each), in click order: %s\n", burstClicks,
+                static_cast<long long>(received.size()), elapsed, elapsed / burstClicks, inOrder ? "yes" : "NO");
+    return complete && inOrder;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QVariantMap television{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR NUM_0 NUM_1 NUM_2 NUM_3 NUM_4"
+                                                                         " NUM_5 NUM_6 NUM_7 NUM_8 NUM_9"}};
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(
+        {{"uuid", uuid}, {"address", "127.0.0.2"}, {"controllers", QVariantList{television}}}));
+    if (!sim.start()) {
+        std::fprintf(stderr, "the box simulator did not start\n");
+        return 1;
+    }
+    TAVO_SERVER server;
+    server.host = QStringLiteral("127.0.0.2");
+    server.tavoStreamer.rcuPort = QStringLiteral("8090");
+    TAVO_ui_controller panel;
+    panel.setCurrentServer(&server);
+    QTemporaryDir folder;
+    if (!loadPanel(panel, folder)) {
+        std::fprintf(stderr, "the panel did not load its description\n");
+        return 1;
+    }
+    const bool latencyMeasured = measureLatency(sim, keyButton(panel, QStringLiteral("PWR")));
+    const bool burstInOrder = measureBurst(sim, panel);
+    return latencyMeasured && burstInOrder ? 0 : 1;
+}

@@ -1,0 +1,311 @@
+// Discovery, selection, the web page and shutdown, against simulated boxes on loopback.
+
+#include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_mainManager.h"
+#include "TAVO_test_boxSim.h"
+#include "TAVO_ui_mainWindow.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+
+constexpr int discoveryTimeoutMs = 5000;
+// Time for a box that should stay unlisted to have gone through everything a listed one does.
+constexpr int settleMs = 1500;
+const QString clientTitle = QStringLiteral("KLD-450R v0.2.7");
+
+QVariantMap boxFields(const QString &uuid, const QString &address, const QString &name)
+{
+    return {{"uuid", uuid}, {"address", address}, {"friendlyName", name}};
+}
+
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+bool webEngineMapped()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6WebEngineCore");
+}
+
+QWidget *webView()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (qstrcmp(widget->metaObject()->className(), "QWebEngineView") == 0)
+            return widget;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// One window for the whole run: like the program, it never tears its discovery down.
+class tst_discovery : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void streamerBoxesAppearAsRows();
+    void otherDeviceTypeIsIgnored();
+    void restartedBoxKeepsItsRow();
+    void brokenDescriptionLeavesNoRowAndNoFile_data();
+    void brokenDescriptionLeavesNoRowAndNoFile();
+    void clickFetchesRemoteControllerDescription();
+    void webUiShowsTheBoxPageAndHidesIt();
+    void closingEndsWithStatus1AndRemovesOnlyTheCache();
+    void cleanupTestCase();
+
+private:
+    QStringList rowTexts() const;
+    bool waitForRow(const QString &text) const;
+    void clickRow(const QString &text);
+    QPushButton *button(const QString &text) const;
+    QString newUuid() { return QStringLiteral("e2e0d15c-0000-4000-8000-%1").arg(++uuids, 12, 10, QLatin1Char('0')); }
+
+    TAVO_ui_mainWindow *window = nullptr;
+    QTableWidget *table = nullptr;
+    int uuids = 0;
+};
+
+void tst_discovery::initTestCase()
+{
+    window = new TAVO_ui_mainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    table = window->findChild<QTableWidget *>();
+}
+
+void tst_discovery::cleanupTestCase()
+{
+    QDir(TAVO_mgr_cache::root()).removeRecursively();
+}
+
+QStringList tst_discovery::rowTexts() const
+{
+    QStringList texts;
+    for (int row = 0; row < table->rowCount(); ++row)
+        texts << table->item(row, 0)->text();
+    return texts;
+}
+
+bool tst_discovery::waitForRow(const QString &text) const
+{
+    return QTest::qWaitFor([&] { return rowTexts().contains(text); }, discoveryTimeoutMs);
+}
+
+void tst_discovery::clickRow(const QString &text)
+{
+    const QList<QTableWidgetItem *> items = table->findItems(text, Qt::MatchExactly);
+    QVERIFY(items.size() == 1);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(items.first()).center());
+}
+
+QPushButton *tst_discovery::button(const QString &text) const
+{
+    for (QPushButton *candidate : window->findChildren<QPushButton *>()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    return nullptr;
+}
+
+void tst_discovery::streamerBoxesAppearAsRows()
+{
+    const QString versionTwo = newUuid();
+    QVariantMap otherVersion = boxFields(versionTwo, "127.0.0.4", "Version Two");
+    otherVersion["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
+        {boxFields(newUuid(), "127.0.0.2", "Living Room"), boxFields(newUuid(), "127.0.0.3", "Kitchen"), otherVersion}));
+    QVERIFY(sim.start());
+
+    QVERIFY2(waitForRow("Living Room (127.0.0.2)"), qPrintable(rowTexts().join(", ")));
+    QVERIFY2(waitForRow("Kitchen (127.0.0.3)"), qPrintable(rowTexts().join(", ")));
+    // GUPnP itself reads the version 2 description: the client has seen the device.
+    QVERIFY(sim.waitForRequest(versionTwo, "description.xml"));
+    QTest::qWait(settleMs);
+
+    QCOMPARE(table->rowCount(), 2);
+    QVERIFY(!QDir(TAVO_mgr_cache::root() + versionTwo).exists());
+}
+
+void tst_discovery::otherDeviceTypeIsIgnored()
+{
+    QProcess light;
+    light.start(QStringLiteral("gupnp-network-light"), {"-i", "lo", "-4"});
+    QVERIFY2(light.waitForStarted(), "gupnp-network-light is missing");
+    QTest::qWait(settleMs);
+    const int rowsBefore = table->rowCount();
+    const QStringList foldersBefore = QDir(TAVO_mgr_cache::root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+
+    const QString uuid = newUuid();
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.5", "Hall")));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow("Hall (127.0.0.5)"));
+    QTest::qWait(settleMs);
+
+    light.kill();
+    light.waitForFinished();
+    QCOMPARE(table->rowCount(), rowsBefore + 1);
+    QCOMPARE(QDir(TAVO_mgr_cache::root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), foldersBefore + QStringList{uuid});
+}
+
+void tst_discovery::restartedBoxKeepsItsRow()
+{
+    const QString uuid = newUuid();
+    {
+        TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.6", "Study")));
+        QVERIFY(sim.start());
+        QVERIFY(waitForRow("Study (127.0.0.6)"));
+    }
+    TAVO_test_boxSim again(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.6", "Study Renamed")));
+    QVERIFY(again.start());
+
+    // The record is replaced by the second description; the row keeps its first text.
+    const int row = rowTexts().indexOf("Study (127.0.0.6)");
+    QVERIFY(QTest::qWaitFor([&] { return window->mManager->getServer(row)->device.friendlyName == "Study Renamed"; },
+                            discoveryTimeoutMs));
+    QCOMPARE(rowTexts().filter("(127.0.0.6)"), QStringList{"Study (127.0.0.6)"});
+    QCOMPARE(window->mManager->getServerCount(), table->rowCount());
+}
+
+void tst_discovery::brokenDescriptionLeavesNoRowAndNoFile_data()
+{
+    QTest::addColumn<QString>("knob");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("404") << "descriptionStatus" << QVariant(404);
+    QTest::newRow("301") << "descriptionRedirect" << QVariant("http://127.0.0.2:49152/description.xml");
+    QTest::newRow("malformed XML") << "descriptionBody" << QVariant("<root><device><friendlyName>Broken</device>");
+    QTest::newRow("oversized") << "descriptionOversizeBytes" << QVariant(2 * 1024 * 1024);
+}
+
+void tst_discovery::brokenDescriptionLeavesNoRowAndNoFile()
+{
+    QFETCH(QString, knob);
+    QFETCH(QVariant, value);
+    const QString broken = newUuid();
+    QVariantMap brokenBox = boxFields(broken, "127.0.0.7", "Broken");
+    brokenBox[knob] = value;
+    const QString good = QString::fromLatin1(QTest::currentDataTag());
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({brokenBox, boxFields(newUuid(), "127.0.0.8", good)}));
+    QVERIFY(sim.start());
+
+    QVERIFY(waitForRow(good + " (127.0.0.8)"));
+    QVERIFY(sim.waitForRequest(broken, "description.xml"));
+    QTest::qWait(settleMs);
+
+    QVERIFY(rowTexts().filter("127.0.0.7").isEmpty());
+    QVERIFY(!QFile::exists(TAVO_mgr_cache::root() + broken + "/DeviceDescription.xml"));
+}
+
+void tst_discovery::clickFetchesRemoteControllerDescription()
+{
+    const QString uuid = newUuid();
+    QVariantMap box = boxFields(uuid, "127.0.0.10", "Bedroom");
+    box["rcuFile"] = "tv-remote.xml";
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(box));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow("Bedroom (127.0.0.10)"));
+    QVERIFY(!button("Controller")->isEnabled());
+
+    clickRow("Bedroom (127.0.0.10)");
+
+    QVERIFY(button("Controller")->isEnabled());
+    QVERIFY(sim.waitForRequest(uuid, "GET /rcu/tv-remote.xml HTTP/1.1"));
+    const QString saved = TAVO_mgr_cache::boxFile(uuid, "/rcu/tv-remote.xml");
+    QTRY_VERIFY(QFile::exists(saved));
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("totalAmount"));
+}
+
+void tst_discovery::webUiShowsTheBoxPageAndHidesIt()
+{
+    const QString uuid = newUuid();
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.11", "Garage")));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow("Garage (127.0.0.11)"));
+    clickRow("Garage (127.0.0.11)");
+    QVERIFY2(!webEngineMapped(), "the web engine is loaded before the first WebUI press");
+
+    button("WebUI")->click();
+    QWidget *view = webView();
+    QVERIFY(view);
+    QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    QCOMPARE(view->size(), QSize(900, 600));
+    QCOMPARE(view->property("url").toUrl(), QUrl("http://127.0.0.11/"));
+    QVERIFY(loaded.wait(20000));
+    QCOMPARE(loaded.first().first().toBool(), true);
+    QVERIFY(sim.waitForRequest(uuid, "GET / HTTP/1.1"));
+    QTest::qWait(500);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(TAVO_BIN_DIR "/../tst_discovery_webui.png"));
+
+    button("WebUI")->click();
+    QTRY_VERIFY(view->isHidden());
+    QCOMPARE(webView(), view);
+}
+
+void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
+{
+    QTemporaryDir workingFolder;
+    QTemporaryDir tempFolder;
+    QVERIFY(QDir(workingFolder.path()).mkpath("xml/box"));
+    QFile own(workingFolder.filePath("xml/box/own.xml"));
+    QVERIFY(own.open(QIODevice::WriteOnly) && own.write("mine") == 4);
+    own.close();
+    const QString uuid = newUuid();
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.12", "Attic")));
+    QVERIFY(sim.start());
+
+    QProcess client;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", tempFolder.path());
+    client.setProcessEnvironment(environment);
+    client.setWorkingDirectory(workingFolder.path());
+    client.start(QStringLiteral(TAVO_BIN_DIR "/TAVO_Client"), {});
+    QVERIFY(client.waitForStarted());
+
+    // The cache root is the one folder the client makes in its temporary folder.
+    QString cacheRoot;
+    QVERIFY(QTest::qWaitFor([&] {
+        const QStringList roots = QDir(tempFolder.path()).entryList({"TAVO_Client-*"}, QDir::Dirs);
+        cacheRoot = roots.isEmpty() ? QString() : tempFolder.filePath(roots.first());
+        return !roots.isEmpty() && QFile::exists(cacheRoot + "/" + uuid + "/DeviceDescription.xml");
+    }, discoveryTimeoutMs));
+    const QString windowId = run("xdotool", {"search", "--all", "--pid", QString::number(client.processId()), "--name",
+                                             clientTitle}).section('\n', 0, 0);
+    QVERIFY(!windowId.isEmpty());
+
+    run("/usr/bin/python3", {TAVO_SOURCE_DIR "/tests/support/tavo_close_window.py", windowId});
+
+    QVERIFY(client.waitForFinished(10000));
+    const QByteArray log = client.readAllStandardError();
+    QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client.exitCode(), 1);
+    QVERIFY2(log.contains("Close Event") && log.contains("Delete XML Success"), log.constData());
+    QVERIFY(!QDir(cacheRoot).exists());
+    QVERIFY(QDir(tempFolder.path()).entryList({"TAVO_Client-*"}, QDir::AllEntries | QDir::Hidden).isEmpty());
+    QVERIFY(own.open(QIODevice::ReadOnly));
+    QCOMPARE(own.readAll(), QByteArray("mine"));
+}
+
+// As in the program: the web engine needs the shared GL context made with the application.
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    tst_discovery test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_discovery.moc"

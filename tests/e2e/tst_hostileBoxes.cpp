@@ -1,0 +1,522 @@
+// Hostile and failing boxes against the real main window: boxes that fall silent, never finish
+// a document, send huge ones, come by the hundred, vanish, or refuse every key. For each case
+// the client must keep its event loop running, keep its memory bounded, write nothing into its
+// home or working folder, and show only what a sound box would have made it show.
+
+#include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_mainManager.h"
+#include "TAVO_player_vlcPlayer.h"
+#include "TAVO_test_boxSim.h"
+#include "TAVO_test_clientWindow.h"
+#include "TAVO_test_messageBoxes.h"
+#include "TAVO_test_processUse.h"
+#include "TAVO_test_stallMeter.h"
+#include "TAVO_ui_mainWindow.h"
+#include "TAVO_xml_xmlDownloader.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TAVO_test_clientWindow;
+namespace processUse = TAVO_test_processUse;
+
+namespace {
+
+// Generous bounds: they catch a hang or a leak that grows with what a box sends, not speed.
+constexpr qint64 stallBoundMs = 2000;
+constexpr qint64 memoryGrowthBoundKiB = 96 * 1024;
+// The browser engine maps some hundred megabytes into the process when WebUI first opens.
+constexpr qint64 webMemoryGrowthBoundKiB = 512 * 1024;
+constexpr int downloadLimitMs = TAVO_xml_xmlDownloader::timeLimitMs;
+// Longer than any test waits: to the client, a box that answers this late never answers.
+constexpr int neverMs = 600000;
+constexpr int crowdSize = 500;
+const QString descriptionRequest = QStringLiteral("GET /description.xml HTTP/1.1");
+const QString rcuRequest = QStringLiteral("GET /rcu/remote.xml HTTP/1.1");
+
+QString uuidFor(int number)
+{
+    return QStringLiteral("4057113e-0000-4000-8000-%1").arg(number, 12, 10, QLatin1Char('0'));
+}
+
+QVariantMap boxFields(const QString &uuid, const QString &address, const QString &name, const QVariantMap &knobs = {})
+{
+    QVariantMap box{{"uuid", uuid}, {"address", address}, {"friendlyName", name},
+                    {"controllers", QVariantList{QVariantMap{{"id", "1"}, {"name", "TV"},
+                                                             {"supportKeys", "PWR,MENU,VOL_UP"}}}}};
+    box.insert(knobs);
+    return box;
+}
+
+QString rowText(const QString &name, const QString &address)
+{
+    return name + QStringLiteral(" (") + address + QLatin1Char(')');
+}
+
+QString descriptionFile(const QString &uuid)
+{
+    return TAVO_mgr_cache::boxFile(uuid, QStringLiteral("/DeviceDescription.xml"));
+}
+
+QString rcuFile(const QString &uuid)
+{
+    return TAVO_mgr_cache::boxFile(uuid, QStringLiteral("/rcu/remote.xml"));
+}
+
+// A remote-controller description is complete once its closing tag has been written.
+bool isCompleteRcuFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16)
+        return false;
+    file.seek(file.size() - 16);
+    return file.readAll().contains("</RcuXml>");
+}
+
+int countOf(const QStringList &lines, const QString &contains)
+{
+    return int(lines.filter(contains).size());
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+QVariantList manyControllers(int count)
+{
+    QVariantList controllers;
+    for (int i = 1; i <= count; ++i)
+        controllers << QVariantMap{{"id", QString::number(i)}, {"name", QStringLiteral("Remote %1").arg(i)},
+                                   {"supportKeys", "PWR,MENU"}};
+    return controllers;
+}
+
+// Key names separated by commas up to about `bytes`, so every key of the panel is named.
+QString hugeSupportKeys(int bytes)
+{
+    const QString names = QStringLiteral("PWR,MENU,VOL_UP,VOL_DN,CH_UP,CH_DN,MUTE,OK,");
+    return names.repeated(bytes / names.size() + 1).left(bytes);
+}
+
+double mebibytes(qint64 kibibytes)
+{
+    return double(kibibytes) / 1024.0;
+}
+
+} // namespace
+
+// One window for the whole run: like the program, it never tears its discovery down. The
+// working folder and HOME are fresh folders of the test's own (see main).
+class tst_hostileBoxes : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void unfinishedDescriptionLeavesNoRow_data();
+    void unfinishedDescriptionLeavesNoRow();
+    void unfinishedRemoteControllerDescriptionLeavesControllerInert_data();
+    void unfinishedRemoteControllerDescriptionLeavesControllerInert();
+    void hugeRemoteControllerDescription_data();
+    void hugeRemoteControllerDescription();
+    void silentStreamWatchRunsUntilStop();
+    void boxVanishingWhilePlayingLeavesStopWorking();
+    void silentKeyServiceTimesOutAndLaterKeysGoOut();
+    void everyKeyRefusedWith515();
+    void silentWebPageOpensItsWindow();
+    void fiveHundredBoxesAnnouncingAtOnce();
+
+private:
+    QString newUuid() { return uuidFor(++uuids); }
+    QWidget *openPanel(const QString &uuid, const QString &row);
+    void pressController();
+    void expectNothingWrittenOutsideCache();
+
+    TAVO_ui_mainWindow *window = nullptr;
+    TAVO_test_stallMeter *stalls = nullptr;
+    processUse::Memory memoryBefore;
+    qint64 memoryGrowthBound = memoryGrowthBoundKiB;
+    QString homeFolder;
+    QString workingFolder;
+    int uuids = 0;
+};
+
+void tst_hostileBoxes::initTestCase()
+{
+    homeFolder = QDir::homePath();
+    workingFolder = QDir::currentPath();
+    window = new TAVO_ui_mainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    stalls = new TAVO_test_stallMeter;
+}
+
+void tst_hostileBoxes::init()
+{
+    memoryGrowthBound = memoryGrowthBoundKiB;
+    memoryBefore = processUse::memoryOf();
+    QVERIFY(processUse::resetPeak());
+    stalls->restart();
+}
+
+void tst_hostileBoxes::cleanup()
+{
+    const qint64 stallMs = stalls->longestGapMs();
+    const processUse::Memory after = processUse::memoryOf();
+    qInfo("%s: longest stall %lld ms; VmRSS %.1f -> %.1f MiB, VmHWM %.1f MiB (peak growth %.1f MiB)",
+          QTest::currentDataTag() ? QTest::currentDataTag() : QTest::currentTestFunction(), stallMs,
+          mebibytes(memoryBefore.residentKiB), mebibytes(after.residentKiB), mebibytes(after.peakKiB),
+          mebibytes(after.peakKiB - memoryBefore.residentKiB));
+
+    button(window, QStringLiteral("Stop"))->click();
+    if (QWidget *panel = topLevelOfClass("TAVO_ui_controller"))
+        panel->hide();
+    if (QWidget *web = topLevelOfClass("QWebEngineView"))
+        web->hide();
+
+    QVERIFY2(stallMs < stallBoundMs, qPrintable(QStringLiteral("event loop stalled %1 ms").arg(stallMs)));
+    QVERIFY2(after.peakKiB - memoryBefore.residentKiB < memoryGrowthBound,
+             qPrintable(QStringLiteral("resident memory grew by %1 MiB").arg(mebibytes(after.peakKiB - memoryBefore.residentKiB))));
+    expectNothingWrittenOutsideCache();
+}
+
+void tst_hostileBoxes::cleanupTestCase()
+{
+    delete stalls;
+    QDir(TAVO_mgr_cache::root()).removeRecursively();
+}
+
+void tst_hostileBoxes::expectNothingWrittenOutsideCache()
+{
+    QCOMPARE(entriesOf(workingFolder), QStringList());
+    QCOMPARE(entriesOf(homeFolder), QStringList());
+}
+
+void tst_hostileBoxes::pressController()
+{
+    QTest::mouseClick(button(window, QStringLiteral("Controller")), Qt::LeftButton);
+}
+
+// Selects the box, waits for its remote-controller description and opens the panel on it.
+QWidget *tst_hostileBoxes::openPanel(const QString &uuid, const QString &row)
+{
+    if (!waitForRow(window, row) || !clickRow(window, row))
+        return nullptr;
+    if (!QTest::qWaitFor([&] { return isCompleteRcuFile(rcuFile(uuid)); }, 10000))
+        return nullptr;
+    pressController();
+    QWidget *panel = topLevelOfClass("TAVO_ui_controller");
+    return panel && QTest::qWaitForWindowExposed(panel) ? panel : nullptr;
+}
+
+// The description a box never finishes, for GUPnP's own fetch (every reader) or only for the
+// client's download that follows it.
+void tst_hostileBoxes::unfinishedDescriptionLeavesNoRow_data()
+{
+    QTest::addColumn<QVariantMap>("knobs");
+    QTest::addColumn<bool>("clientDownloads");  // GUPnP has read the description: the client fetches it
+    QTest::addColumn<bool>("killDuringDownload");
+    QTest::addColumn<int>("watchMs");  // how long the box may try after its first request
+
+    QTest::newRow("silent to every reader") << QVariantMap{{"silent", QVariantList{"description"}}} << false
+                                            << false << 3000;
+    QTest::newRow("silent to the client") << QVariantMap{{"descriptionPlainAnswers", 1}, {"descriptionDelayMs", neverMs}}
+                                          << true << false << downloadLimitMs + 2000;
+    QTest::newRow("endless to the client") << QVariantMap{{"descriptionPlainAnswers", 1}, {"descriptionEndless", true}}
+                                           << true << false << 3000;
+    QTest::newRow("endless to every reader") << QVariantMap{{"descriptionEndless", true}} << false << false << 8000;
+    QTest::newRow("killed while the client downloads")
+        << QVariantMap{{"descriptionPlainAnswers", 1}, {"descriptionDelayMs", neverMs}} << true << true << 3000;
+}
+
+void tst_hostileBoxes::unfinishedDescriptionLeavesNoRow()
+{
+    QFETCH(QVariantMap, knobs);
+    QFETCH(bool, clientDownloads);
+    QFETCH(bool, killDuringDownload);
+    QFETCH(int, watchMs);
+    const QString hostile = newUuid();
+    const QString good = QString::fromLatin1(QTest::currentDataTag());
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
+        {boxFields(hostile, "127.0.0.20", "Hostile", knobs), boxFields(newUuid(), "127.0.0.21", good)}));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow(window, rowText(good, "127.0.0.21")));
+    QVERIFY(sim.waitForRequest(hostile, descriptionRequest));
+
+    if (clientDownloads) {
+        QVERIFY(QTest::qWaitFor([&] { return countOf(sim.requests(hostile), descriptionRequest) == 2; }, 5000));
+        if (killDuringDownload)
+            sim.kill();
+        // The download ends by itself: its partial file is deleted before the watch is over.
+        QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(descriptionFile(hostile)); }, watchMs));
+    } else {
+        QTest::qWait(watchMs);
+    }
+
+    QVERIFY2(rowTexts(window).filter("127.0.0.20").isEmpty(), qPrintable(rowTexts(window).join(", ")));
+    QVERIFY(!QFile::exists(descriptionFile(hostile)));
+    qInfo() << "description requests the box received:" << countOf(sim.requests(hostile), descriptionRequest);
+}
+
+void tst_hostileBoxes::unfinishedRemoteControllerDescriptionLeavesControllerInert_data()
+{
+    QTest::addColumn<bool>("kill");
+    QTest::addColumn<int>("watchMs");
+    QTest::newRow("silent") << false << downloadLimitMs + 2000;
+    QTest::newRow("killed while the client downloads") << true << 3000;
+}
+
+void tst_hostileBoxes::unfinishedRemoteControllerDescriptionLeavesControllerInert()
+{
+    QFETCH(bool, kill);
+    QFETCH(int, watchMs);
+    const QString uuid = newUuid();
+    const QString row = rowText(QStringLiteral("Slow Remote"), "127.0.0.22");
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.22", "Slow Remote", {{"rcuDelayMs", neverMs}})));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow(window, row));
+    QVERIFY(clickRow(window, row));
+    QVERIFY(sim.waitForRequest(uuid, rcuRequest));
+    if (kill)
+        sim.kill();
+
+    pressController();
+    QVERIFY(!topLevelOfClass("TAVO_ui_controller") || topLevelOfClass("TAVO_ui_controller")->isHidden());
+    QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(rcuFile(uuid)); }, watchMs));
+    pressController();
+    QVERIFY(!topLevelOfClass("TAVO_ui_controller") || topLevelOfClass("TAVO_ui_controller")->isHidden());
+}
+
+void tst_hostileBoxes::hugeRemoteControllerDescription_data()
+{
+    QTest::addColumn<QVariantList>("controllers");
+    QTest::addColumn<int>("listed");  // 0: the description is refused and the panel stays closed
+
+    QTest::newRow("1,000 controllers") << manyControllers(1000) << int(TAVO_KEYS::maxControllers);
+    const QVariantMap nearLimit{{"id", "1"}, {"name", "Long"}, {"supportKeys", hugeSupportKeys(900 * 1000)}};
+    QTest::newRow("900 kB supportKeys") << QVariantList{nearLimit} << 1;
+    const QVariantMap overLimit{{"id", "1"}, {"name", "Huge"}, {"supportKeys", hugeSupportKeys(10 * 1000 * 1000)}};
+    QTest::newRow("10 MB supportKeys") << QVariantList{overLimit} << 0;
+}
+
+void tst_hostileBoxes::hugeRemoteControllerDescription()
+{
+    QFETCH(QVariantList, controllers);
+    QFETCH(int, listed);
+    const QString uuid = newUuid();
+    const QString row = rowText(QStringLiteral("Big Remote"), "127.0.0.23");
+    QVariantMap box = boxFields(uuid, "127.0.0.23", "Big Remote");
+    box["controllers"] = controllers;
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(box));
+    QVERIFY(sim.start());
+
+    if (listed == 0) {
+        QVERIFY(waitForRow(window, row));
+        QVERIFY(clickRow(window, row));
+        QVERIFY(sim.waitForRequest(uuid, rcuRequest));
+        QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(rcuFile(uuid)); }, 5000));
+        pressController();
+        QVERIFY(!topLevelOfClass("TAVO_ui_controller") || topLevelOfClass("TAVO_ui_controller")->isHidden());
+        return;
+    }
+    QWidget *panel = openPanel(uuid, row);
+    QVERIFY(panel);
+    auto *choice = panel->findChild<QComboBox *>(QStringLiteral("ctrlSelect"));
+    QCOMPARE(choice->count(), listed);
+    QVERIFY(keyButton(panel, "PWR")->isEnabled());
+}
+
+void tst_hostileBoxes::silentStreamWatchRunsUntilStop()
+{
+    const QString uuid = newUuid();
+    const QString row = rowText(QStringLiteral("Mute Stream"), "127.0.0.24");
+    TAVO_test_boxSim sim(
+        TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.24", "Mute Stream", {{"silent", QVariantList{"stream"}}})));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow(window, row));
+    QVERIFY(clickRow(window, row));
+    TAVO_test_messageBoxes boxes;
+
+    // Start watches the start-up inside its click; Stop comes from the loop that watch runs.
+    bool stopped = false;
+    bool startReturnedAfterStop = false;
+    QTimer::singleShot(0, window, [&] {
+        button(window, QStringLiteral("Start"))->click();
+        startReturnedAfterStop = stopped;
+    });
+    QTimer::singleShot(3000, window, [&] {
+        stopped = true;
+        button(window, QStringLiteral("Stop"))->click();
+    });
+    QVERIFY(sim.waitForRequest(uuid, QStringLiteral("8080 GET /?"), 10000));
+    QVERIFY(QTest::qWaitFor([&] { return stopped; }, 10000));
+    QTest::qWait(200);
+
+    QVERIFY(startReturnedAfterStop);
+    QVERIFY(button(window, QStringLiteral("Start"))->isEnabled());
+    QVERIFY(window->player->isIdle());
+    for (const TAVO_test_messageBoxes::Seen &seen : boxes.seen)
+        qInfo() << "message box during the silent start-up:" << seen.title << seen.text;
+}
+
+void tst_hostileBoxes::boxVanishingWhilePlayingLeavesStopWorking()
+{
+    const QString uuid = newUuid();
+    const QString row = rowText(QStringLiteral("Vanishing"), "127.0.0.25");
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.25", "Vanishing")));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow(window, row));
+    QVERIFY(clickRow(window, row));
+    TAVO_test_messageBoxes boxes;
+    button(window, QStringLiteral("Start"))->click();
+    QVERIFY(sim.waitForRequest(uuid, QStringLiteral("8080 GET /?")));
+    QVERIFY(!window->player->isIdle());
+    QTest::qWait(2500);
+
+    sim.kill();
+    QTest::qWait(3000);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(TAVO_BIN_DIR "/../hostile-vanished.png"));
+    for (const TAVO_test_messageBoxes::Seen &seen : boxes.seen)
+        qInfo() << "message box after the box vanished:" << seen.title << seen.text;
+
+    button(window, QStringLiteral("Stop"))->click();
+    QVERIFY(window->player->isIdle());
+    QVERIFY(button(window, QStringLiteral("Start"))->isEnabled());
+}
+
+void tst_hostileBoxes::silentKeyServiceTimesOutAndLaterKeysGoOut()
+{
+    const QString uuid = newUuid();
+    TAVO_test_boxSim sim(
+        TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.26", "Deaf Keys", {{"silent", QVariantList{"rcu"}}})));
+    QVERIFY(sim.start());
+    QWidget *panel = openPanel(uuid, rowText(QStringLiteral("Deaf Keys"), "127.0.0.26"));
+    QVERIFY(panel);
+    TAVO_test_messageBoxes boxes;
+
+    keyButton(panel, "PWR")->click();
+    QVERIFY(sim.waitForRequest(uuid, QStringLiteral("&key=PWR ")));
+    keyButton(panel, "MENU")->click();
+    // MENU waits behind PWR until the sender gives PWR up.
+    QVERIFY(sim.waitForRequest(uuid, QStringLiteral("&key=MENU "), 10000));
+    QCOMPARE(boxes.seen.size(), 0);
+}
+
+void tst_hostileBoxes::everyKeyRefusedWith515()
+{
+    const QString uuid = newUuid();
+    const QVariantMap refusals{{"PWR", 515}, {"MENU", 515}, {"VOL_UP", 515}};
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.27", "Refuser", {{"keyStatus", refusals}})));
+    QVERIFY(sim.start());
+    QWidget *panel = openPanel(uuid, rowText(QStringLiteral("Refuser"), "127.0.0.27"));
+    QVERIFY(panel);
+    TAVO_test_messageBoxes boxes;
+
+    keyButton(panel, "PWR")->click();
+    keyButton(panel, "MENU")->click();
+    keyButton(panel, "VOL_UP")->click();
+    QVERIFY(QTest::qWaitFor([&] { return boxes.seen.size() == 1; }, 5000));
+    keyButton(panel, "MENU")->click();
+    QVERIFY(QTest::qWaitFor([&] { return boxes.seen.size() == 2; }, 5000));
+    QTest::qWait(300);
+
+    for (const TAVO_test_messageBoxes::Seen &seen : boxes.seen) {
+        QCOMPARE(seen.title, QStringLiteral("Error Code : 515"));
+        QCOMPARE(seen.text, QStringLiteral("Unable to Access URI"));
+    }
+    const QStringList sent = sim.requests(uuid);
+    QCOMPARE(countOf(sent, "&key=PWR "), 1);
+    QCOMPARE(countOf(sent, "&key=MENU "), 1);
+    QCOMPARE(countOf(sent, "&key=VOL_UP "), 0);
+    QCOMPARE(boxes.seen.size(), 2);
+}
+
+void tst_hostileBoxes::silentWebPageOpensItsWindow()
+{
+    memoryGrowthBound = webMemoryGrowthBoundKiB;
+    const QString uuid = newUuid();
+    const QString row = rowText(QStringLiteral("Mute Web"), "127.0.0.28");
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.28", "Mute Web", {{"silent", QVariantList{"web"}}})));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow(window, row));
+    QVERIFY(clickRow(window, row));
+
+    button(window, QStringLiteral("WebUI"))->click();
+    QWidget *view = topLevelOfClass("QWebEngineView");
+    QVERIFY(view);
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    QVERIFY(sim.waitForRequest(uuid, QStringLiteral("GET / HTTP/1.1"), 20000));
+    QTest::qWait(2000);
+    button(window, QStringLiteral("WebUI"))->click();
+    QVERIFY(view->isHidden());
+}
+
+void tst_hostileBoxes::fiveHundredBoxesAnnouncingAtOnce()
+{
+    QList<QVariantMap> crowd;
+    QStringList expectedRows;
+    QStringList crowdUuids;
+    for (int i = 0; i < crowdSize; ++i) {
+        const QString address = QStringLiteral("127.0.%1.%2").arg(1 + i / 250).arg(1 + i % 250);
+        const QString name = QStringLiteral("Crowd %1").arg(i + 1);
+        crowdUuids << newUuid();
+        crowd << boxFields(crowdUuids.last(), address, name);
+        expectedRows << rowText(name, address);
+    }
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(crowd));
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QVERIFY(sim.start(60000));
+    const qint64 readyMs = sinceStart.elapsed();
+
+    const auto listed = [&] {
+        const QStringList rows = rowTexts(window);
+        return int(std::count_if(expectedRows.cbegin(), expectedRows.cend(),
+                                 [&rows](const QString &row) { return rows.contains(row); }));
+    };
+    const bool allListed = QTest::qWaitFor([&] { return listed() == crowdSize; }, 90000);
+    const qint64 listedMs = sinceStart.elapsed();
+    QTest::qWait(2000);
+    const processUse::Memory simMemory = processUse::memoryOf(sim.processId());
+    qInfo("%d boxes: simulator ready after %lld ms, %d rows after %lld ms; simulator CPU %.1f s, VmHWM %.1f MiB",
+          crowdSize, readyMs, listed(), listedMs, processUse::cpuSecondsOf(sim.processId()), mebibytes(simMemory.peakKiB));
+    QVERIFY2(allListed, qPrintable(QStringLiteral("%1 of %2 rows").arg(listed()).arg(crowdSize)));
+    QCOMPARE(rowTexts(window).size(), window->mManager->getServerCount());
+
+    // GUPnP reads each description once and the client's download once more.
+    QStringList fetchedOtherwise;
+    for (const QString &uuid : crowdUuids) {
+        const int fetches = countOf(sim.requests(uuid), descriptionRequest);
+        if (fetches != 2)
+            fetchedOtherwise << QStringLiteral("%1: %2").arg(uuid).arg(fetches);
+    }
+    QVERIFY2(fetchedOtherwise.isEmpty(), qPrintable(fetchedOtherwise.join(", ")));
+}
+
+// HOME and the working folder are fresh and must stay empty; the machine has no sound card, so
+// ALSA plays into nothing. The client's own debug lines are off unless QT_LOGGING_RULES asks
+// for them: hundreds of boxes and megabyte documents would bury the figures this test prints.
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    QTemporaryDir working;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("ALSA_CONFIG_PATH", TAVO_SOURCE_DIR "/tests/support/null.asoundrc");
+    QDir::setCurrent(working.path());
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QApplication app(argc, argv);
+    tst_hostileBoxes test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_hostileBoxes.moc"

@@ -1,0 +1,302 @@
+// Playback end to end: the client's main window against simulated boxes, on a real X display.
+
+#include "TAVO_test_boxSim.h"
+#include "TAVO_player_vlcPlayer.h"
+#include "TAVO_test_messageBoxes.h"
+#include "TAVO_test_windowParts.h"
+#include "TAVO_ui_fullScreenWidget.h"
+#include "TAVO_ui_mainWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString plainUuid = QStringLiteral("5a1f0c3e-0001-4000-8000-0000000000a1");
+const QString encryptedUuid = QStringLiteral("5a1f0c3e-0002-4000-8000-0000000000a2");
+const QString foreignKeyUuid = QStringLiteral("5a1f0c3e-0003-4000-8000-0000000000a3");
+const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
+
+
+
+
+// What the X server shows in the widget's area: libVLC draws in a window of its own in there.
+QImage screenOf(QWidget *widget)
+{
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, origin.x(), origin.y(), widget->width(), widget->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// Share of pixels that are clearly not black, sampled on a grid.
+double litShare(const QImage &image)
+{
+    int lit = 0;
+    int all = 0;
+    for (int y = 0; y < image.height(); y += 4) {
+        for (int x = 0; x < image.width(); x += 4) {
+            ++all;
+            if (qGray(image.pixel(x, y)) > 40)
+                ++lit;
+        }
+    }
+    return all ? double(lit) / all : 0;
+}
+
+double changedShare(const QImage &before, const QImage &after)
+{
+    if (before.size() != after.size())
+        return 1;
+    int changed = 0;
+    int all = 0;
+    for (int y = 0; y < before.height(); y += 4) {
+        for (int x = 0; x < before.width(); x += 4) {
+            ++all;
+            if (qAbs(qGray(before.pixel(x, y)) - qGray(after.pixel(x, y))) > 24)
+                ++changed;
+        }
+    }
+    return all ? double(changed) / all : 0;
+}
+
+QByteArray knownHosts()
+{
+    QFile file(QDir::homePath() + QStringLiteral("/.gnutls/known_hosts"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray boxKey()
+{
+    QFile file(QStringLiteral(TAVO_SOURCE_DIR "/../shared/box-tls/box_pubkey.b64"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+}
+
+} // namespace
+
+using namespace TAVO_test_windowParts;
+
+class tst_playback : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+    void cleanupTestCase();
+    void plainBoxShowsMovingPicture();
+    void stopThenStartPlaysAgain();
+    void encryptedBoxPinsKeyAndPlaysOverHttps();
+    void foreignKeyIsRefusedWithError();
+    void fullScreenFillsScreenAndComesBack();
+    void playerReportsSizeAndFollowsVolume();
+
+private:
+    void select(const QString &rowText);
+    bool showsMovingPicture(const QString &shotName);
+    QImage screenshot(const QString &name);
+    void placeWindow(const QRect &geometry);
+
+    TAVO_test_boxSim *sim = nullptr;
+    TAVO_ui_mainWindow *window = nullptr;
+    QPushButton *start = nullptr;
+    QPushButton *stop = nullptr;
+};
+
+void tst_playback::initTestCase()
+{
+    QVariantMap plain{{"uuid", plainUuid}, {"address", "127.0.0.2"}, {"friendlyName", "Plain"}};
+    QVariantMap encrypted{
+        {"uuid", encryptedUuid}, {"address", "127.0.0.3"}, {"friendlyName", "Encrypted"}, {"encryption", "AES128"}};
+    QVariantMap foreignKey{{"uuid", foreignKeyUuid}, {"address", "127.0.0.4"}, {"friendlyName", "Foreign"},
+                           {"encryption", "AES128"}, {"tlsKey", "other"}};
+    sim = new TAVO_test_boxSim(TAVO_test_boxSim::boxes({plain, encrypted, foreignKey}));
+    QVERIFY(sim->start());
+
+    window = new TAVO_ui_mainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    start = button(window, QStringLiteral("Start"));
+    stop = button(window, QStringLiteral("Stop"));
+    auto *table = window->findChild<QTableWidget *>();
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 3, 15000);
+}
+
+void tst_playback::cleanup()
+{
+    stop->click();
+}
+
+void tst_playback::cleanupTestCase()
+{
+    delete sim;
+}
+
+void tst_playback::select(const QString &rowText)
+{
+    QVERIFY(clickServerRow(window, rowText));
+}
+
+QImage tst_playback::screenshot(const QString &name)
+{
+    QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    shot.save(QDir::current().filePath(QStringLiteral("playback-%1.png").arg(name)));
+    return shot;
+}
+
+// A picture appears in the video area and then changes: the test pattern runs.
+bool tst_playback::showsMovingPicture(const QString &shotName)
+{
+    QWidget *video = window->videoWidget;
+    if (!QTest::qWaitFor([video] { return litShare(screenOf(video)) > 0.3; }, 15000))
+        return false;
+    const QImage first = screenOf(video);
+    const bool moving = QTest::qWaitFor([&] { return changedShare(first, screenOf(video)) > 0.005; }, 15000);
+    screenshot(shotName);
+    return moving;
+}
+
+void tst_playback::plainBoxShowsMovingPicture()
+{
+    TAVO_test_messageBoxes boxes;
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+
+    QVERIFY2(showsMovingPicture(QStringLiteral("plain")), "no moving picture in the video area");
+    QVERIFY(!start->isEnabled());
+    QVERIFY(sim->requests(plainUuid).contains(QStringLiteral("8080 GET ") + streamQuery + QStringLiteral(" HTTP/1.1")));
+    QVERIFY(!QFileInfo::exists(QDir::homePath() + QStringLiteral("/.gnutls")));
+    QCOMPARE(boxes.seen.size(), 0);
+}
+
+void tst_playback::stopThenStartPlaysAgain()
+{
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("plain-first")), "no moving picture in the video area");
+
+    stop->click();
+    QVERIFY(start->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(litShare(screenOf(window->videoWidget)) < 0.05, 5000);
+
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("plain-again")), "no moving picture in the video area");
+}
+
+void tst_playback::encryptedBoxPinsKeyAndPlaysOverHttps()
+{
+    QDir(QDir::homePath() + QStringLiteral("/.gnutls")).removeRecursively();
+    select(QStringLiteral("Encrypted (127.0.0.3)"));
+    start->click();
+
+    const QByteArray line = "|g0|127.0.0.3|https|0|" + boxKey() + '\n';
+    QCOMPARE(knownHosts(), line);
+    QVERIFY2(showsMovingPicture(QStringLiteral("encrypted")), "no moving picture in the video area");
+    QVERIFY(sim->requests(encryptedUuid).contains(QStringLiteral("8194 GET ") + streamQuery + QStringLiteral(" HTTP/1.1")));
+
+    stop->click();
+    start->click();
+    QCOMPARE(knownHosts(), line);
+    QVERIFY2(showsMovingPicture(QStringLiteral("encrypted-again")), "no moving picture in the video area");
+}
+
+void tst_playback::foreignKeyIsRefusedWithError()
+{
+    TAVO_test_messageBoxes boxes;
+    select(QStringLiteral("Foreign (127.0.0.4)"));
+    start->click();
+
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Message"));
+    QCOMPARE(boxes.seen.first().text, QStringLiteral("Error"));
+    QTest::qWait(1500);
+    screenshot(QStringLiteral("foreign-key"));
+    QVERIFY(litShare(screenOf(window->videoWidget)) < 0.05);
+}
+
+// No window manager runs on the test display: the test does its part and gives the window the
+// size it asked for (the whole screen, then its normal size again).
+void tst_playback::fullScreenFillsScreenAndComesBack()
+{
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("before-full-screen")), "no moving picture in the video area");
+    const QRect normal = window->geometry();
+
+    window->activateWindow();
+    QTest::keyClick(window, Qt::Key_F);
+    QVERIFY(window->windowState() & Qt::WindowFullScreen);
+    QVERIFY(fullScreenOverlay()->isVisible());
+    const QRect desktop = QGuiApplication::primaryScreen()->geometry();
+    placeWindow(desktop);
+    QTRY_COMPARE_WITH_TIMEOUT(QRect(window->videoWidget->mapToGlobal(QPoint(0, 0)), window->videoWidget->size()),
+                              desktop, 5000);
+    QVERIFY2(showsMovingPicture(QStringLiteral("full-screen")), "no moving picture over the whole screen");
+
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_F);
+    QVERIFY(!(window->windowState() & Qt::WindowFullScreen));
+    QVERIFY(fullScreenOverlay()->isHidden());
+    QSplitter *videoSplitter = splitter(window, Qt::Vertical);
+    QCOMPARE(videoSplitter->contentsMargins(), QMargins(0, 10, 10, 0));
+    QVERIFY(!videoSplitter->widget(1)->isHidden());
+    QVERIFY(!splitter(window, Qt::Horizontal)->widget(0)->isHidden());
+    placeWindow(normal);
+    QTRY_COMPARE_WITH_TIMEOUT(window->geometry(), normal, 5000);
+    QVERIFY2(showsMovingPicture(QStringLiteral("after-full-screen")), "no moving picture in the video area");
+}
+
+// libVLC refuses volumes below 0 %: the remembered volume follows what the player really has.
+void tst_playback::playerReportsSizeAndFollowsVolume()
+{
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("volume")), "no moving picture in the video area");
+    TAVO_player_vlcPlayer *player = window->player;
+    QCOMPARE(player->getWidth(), 1280);
+    QCOMPARE(player->getHeight(), 720);
+
+    for (int step = 0; step < 5; ++step)
+        player->setVolumeUp();
+    QCOMPARE(player->volume(), 150);
+    for (int step = 0; step < 20; ++step)
+        player->setVolumeDown();
+    QCOMPARE(player->volume(), 0);
+    player->setVolumeUp();
+    QCOMPARE(player->volume(), 10);
+
+    QTest::ignoreMessage(QtDebugMsg, "100");
+    player->setTeletextPage(100);
+}
+
+void tst_playback::placeWindow(const QRect &geometry)
+{
+    const QString id = QString::number(window->winId());
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
+                               {QStringLiteral("windowmove"), id, QString::number(geometry.x()),
+                                QString::number(geometry.y()), QStringLiteral("windowsize"), id,
+                                QString::number(geometry.width()), QString::number(geometry.height())}),
+             0);
+}
+
+// HOME is a fresh folder of the test's own, so the known-hosts file starts missing; the machine
+// has no sound card, so ALSA plays into nothing.
+int main(int argc, char *argv[])
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("ALSA_CONFIG_PATH", TAVO_SOURCE_DIR "/tests/support/null.asoundrc");
+    QApplication app(argc, argv);
+    tst_playback test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_playback.moc"

@@ -1,0 +1,285 @@
+// The remote control end to end: the client's window against simulated boxes, on a real X
+// display in the private network.
+
+#include "TAVO_mgr_cache.h"
+#include "TAVO_test_boxSim.h"
+#include "TAVO_test_messageBoxes.h"
+#include "TAVO_ui_keySlots.h"
+#include "TAVO_ui_mainWindow.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+
+const QString livingRoom = QStringLiteral("5f0c2a8e-7d1b-4c3a-9e6f-remote000001");
+const QString oldBox = QStringLiteral("5f0c2a8e-7d1b-4c3a-9e6f-remote000002");
+const QString screenshotFolder = QStringLiteral(TAVO_BIN_DIR "/../screenshots/");
+
+QVariantMap controller(const QString &id, const QString &name, const QString &supportKeys)
+{
+    return {{"id", id}, {"name", name}, {"supportKeys", supportKeys}};
+}
+
+QByteArray simulatedBoxes()
+{
+    const QVariantMap living{
+        {"uuid", livingRoom},
+        {"address", "127.0.0.2"},
+        {"friendlyName", "Living Room"},
+        {"rcuVersion", "1.0"},
+        {"defaultId", "tv"},
+        {"controllers",
+         QVariantList{controller("stb", "Set-top Box", "PWR,MENU,OK,NUM_1,NUM_2,EPG"),
+                      controller("tv", "Television", "PWR,MENU,MUTE,VOL_UP,VOL_DN,CH_UP,CH_DN,RED,GREEN,HELP,PLAY"),
+                      controller("dvd", "DVD Player", "EJECT,PLAY,PAUSE,STOP")}},
+        {"keyStatus", QVariantMap{{"HELP", 514}}},
+    };
+    // A box whose description is older than the box: every command is refused with 432.
+    const QVariantMap old{
+        {"uuid", oldBox},
+        {"address", "127.0.0.3"},
+        {"friendlyName", "Old Box"},
+        {"rcuVersion", "2.0"},
+        {"controllers", QVariantList{controller("1", "Old TV", "PWR")}},
+        {"rcuBody", "<RCU version=\"1.9\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController>"
+                    "<id>1</id><name>Old TV</name><supportKeys>PWR</supportKeys></remoteController></RCU>"},
+    };
+    return TAVO_test_boxSim::boxes({living, old});
+}
+
+QWidget *topLevelOfClass(const char *className)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (qstrcmp(widget->metaObject()->className(), className) == 0)
+            return widget;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class tst_remote : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void showsTheBoxsControllersWithTheDefaultChosen();
+    void powerSendsTheKeyCommand();
+    void anotherControllerChangesKeysAndId();
+    void holdingVolUpRepeats();
+    void refusedKeyShowsItsMessageAndDropsQueuedCommands();
+    void keyCHidesThePanel();
+    void keyCOnTheFullScreenOverlayTogglesThePanel();
+    void otherVersionIsRefusedAsOld();
+
+private:
+    bool selectBox(const QString &host);
+    bool waitForDescription(const QString &uuid) const;
+    void pressController();
+    QPushButton *key(const char *name) const;
+    QStringList enabledKeys() const;
+    QStringList keyCommands(const QString &uuid, const QString &key) const;
+    void saveScreenshots(const QString &stem);
+
+    TAVO_test_boxSim *sim = nullptr;
+    TAVO_ui_mainWindow *window = nullptr;
+    QWidget *panel = nullptr;
+    QComboBox *controllers = nullptr;
+};
+
+void tst_remote::initTestCase()
+{
+    sim = new TAVO_test_boxSim(simulatedBoxes());
+    QVERIFY(sim->start());
+    window = new TAVO_ui_mainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(selectBox(QStringLiteral("127.0.0.2")));
+    QVERIFY(waitForDescription(livingRoom));
+    pressController();
+    panel = topLevelOfClass("TAVO_ui_controller");
+    QVERIFY(panel);
+    QVERIFY(QTest::qWaitForWindowExposed(panel));
+    controllers = panel->findChild<QComboBox *>(QStringLiteral("ctrlSelect"));
+}
+
+void tst_remote::cleanupTestCase()
+{
+    delete sim;
+}
+
+bool tst_remote::selectBox(const QString &host)
+{
+    auto *table = window->findChild<QTableWidget *>();
+    QTableWidgetItem *row = nullptr;
+    const bool listed = QTest::qWaitFor(
+        [&] {
+            const QList<QTableWidgetItem *> found = table->findItems(QStringLiteral("(%1)").arg(host), Qt::MatchEndsWith);
+            row = found.isEmpty() ? nullptr : found.first();
+            return row != nullptr;
+        },
+        15000);
+    if (!listed)
+        return false;
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, table->visualItemRect(row).center());
+    return true;
+}
+
+bool tst_remote::waitForDescription(const QString &uuid) const
+{
+    const QString path = TAVO_mgr_cache::boxFile(uuid, QStringLiteral("/rcu/remote.xml"));
+    return QTest::qWaitFor([&] { return QFile::exists(path) && QFileInfo(path).size() > 0; }, 10000);
+}
+
+void tst_remote::pressController()
+{
+    for (QPushButton *button : window->findChildren<QPushButton *>()) {
+        if (button->text() == QLatin1String("Controller"))
+            QTest::mouseClick(button, Qt::LeftButton);
+    }
+}
+
+QPushButton *tst_remote::key(const char *name) const
+{
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        if (slot.hasKey() && qstrcmp(slot.keyName, name) == 0)
+            return panel->findChild<QPushButton *>(slot.objectName());
+    }
+    return nullptr;
+}
+
+QStringList tst_remote::enabledKeys() const
+{
+    QStringList keys;
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        if (panel->findChild<QPushButton *>(slot.objectName())->isEnabled())
+            keys << QLatin1String(slot.keyName);
+    }
+    keys.sort();
+    return keys;
+}
+
+QStringList tst_remote::keyCommands(const QString &uuid, const QString &key) const
+{
+    return sim->requests(uuid).filter(QStringLiteral("&key=") + key + QStringLiteral(" HTTP/1.1"));
+}
+
+void tst_remote::saveScreenshots(const QString &stem)
+{
+    QDir().mkpath(screenshotFolder);
+    auto *tabs = panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        QTest::qWait(100);
+        panel->grab().save(screenshotFolder + QStringLiteral("%1_page%2.png").arg(stem).arg(page + 1));
+    }
+    tabs->setCurrentIndex(0);
+}
+
+void tst_remote::showsTheBoxsControllersWithTheDefaultChosen()
+{
+    QCOMPARE(controllers->count(), 3);
+    QCOMPARE(controllers->itemText(0), QStringLiteral("Set-top Box"));
+    QCOMPARE(controllers->currentText(), QStringLiteral("Television"));
+    QStringList expected = {"PWR", "MENU", "MUTE", "VOL_UP", "VOL_DN", "CH_UP", "CH_DN", "RED", "GREEN", "HELP",
+                            "PLAY", "UP"};
+    expected.sort();
+    QCOMPARE(enabledKeys(), expected);
+    saveScreenshots(QStringLiteral("remote_television"));
+}
+
+void tst_remote::powerSendsTheKeyCommand()
+{
+    QTest::mouseClick(key("PWR"), Qt::LeftButton);
+    QVERIFY(sim->waitForRequest(livingRoom, QStringLiteral("key=PWR")));
+    QCOMPARE(keyCommands(livingRoom, "PWR"),
+             QStringList{"8090 GET http://127.0.0.2:8090/?src=1&ver=1.0&id=tv&key=PWR HTTP/1.1"});
+}
+
+void tst_remote::anotherControllerChangesKeysAndId()
+{
+    controllers->setCurrentIndex(2);
+    QCOMPARE(enabledKeys(), (QStringList{"EJECT", "PAUSE", "PLAY", "STOP"}));
+    panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+    QTest::mouseClick(key("EJECT"), Qt::LeftButton);
+    QVERIFY(sim->waitForRequest(livingRoom, QStringLiteral("key=EJECT")));
+    QCOMPARE(keyCommands(livingRoom, "EJECT"),
+             QStringList{"8090 GET http://127.0.0.2:8090/?src=1&ver=1.0&id=dvd&key=EJECT HTTP/1.1"});
+    panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(0);
+    controllers->setCurrentIndex(1);
+}
+
+void tst_remote::holdingVolUpRepeats()
+{
+    QPushButton *volumeUp = key("VOL_UP");
+    QTest::mousePress(volumeUp, Qt::LeftButton);
+    QTest::qWait(1000);
+    QTest::mouseRelease(volumeUp, Qt::LeftButton);
+    QTest::qWait(500);
+    const QStringList sent = keyCommands(livingRoom, "VOL_UP");
+    qInfo() << "holding Vol Up for one second sent" << sent.size() << "commands";
+    QVERIFY(sent.size() >= 3);
+    QCOMPARE(sent.filter(QStringLiteral("&id=tv&key=VOL_UP")).size(), sent.size());
+}
+
+void tst_remote::refusedKeyShowsItsMessageAndDropsQueuedCommands()
+{
+    TAVO_test_messageBoxes boxes;
+    panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+    key("HELP")->click();
+    panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(0);
+    key("MUTE")->click();
+    key("RED")->click();
+    QVERIFY(QTest::qWaitFor([&] { return !boxes.seen.isEmpty(); }, 5000));
+    QTest::qWait(300);
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Error Code : 514"));
+    QCOMPARE(boxes.seen.first().text, QStringLiteral("RCU Key Not Learned / Supported"));
+    QCOMPARE(keyCommands(livingRoom, "HELP").size(), 1);
+    QVERIFY(keyCommands(livingRoom, "MUTE").isEmpty());
+    QVERIFY(keyCommands(livingRoom, "RED").isEmpty());
+}
+
+void tst_remote::keyCHidesThePanel()
+{
+    panel->activateWindow();
+    QTest::keyClick(panel, Qt::Key_C);
+    QVERIFY(panel->isHidden());
+}
+
+void tst_remote::keyCOnTheFullScreenOverlayTogglesThePanel()
+{
+    QTest::keyClick(window, Qt::Key_F);
+    QWidget *overlay = topLevelOfClass("TAVO_ui_fullScreenWidget");
+    QVERIFY(overlay);
+    QVERIFY(QTest::qWaitForWindowExposed(overlay));
+    QTest::keyClick(overlay, Qt::Key_C);
+    QVERIFY(QTest::qWaitForWindowExposed(panel));
+    QTest::keyClick(overlay, Qt::Key_C);
+    QVERIFY(panel->isHidden());
+    QTest::keyClick(overlay, Qt::Key_F);
+}
+
+void tst_remote::otherVersionIsRefusedAsOld()
+{
+    TAVO_test_messageBoxes boxes;
+    QVERIFY(selectBox(QStringLiteral("127.0.0.3")));
+    QVERIFY(waitForDescription(oldBox));
+    pressController();
+    QVERIFY(QTest::qWaitForWindowExposed(panel));
+    QCOMPARE(controllers->currentText(), QStringLiteral("Old TV"));
+    QTest::mouseClick(key("PWR"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return !boxes.seen.isEmpty(); }, 5000));
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Error Code : 432"));
+    QCOMPARE(boxes.seen.first().text, QStringLiteral("Old RCU Version"));
+    QCOMPARE(keyCommands(oldBox, "PWR"), QStringList{"8090 GET http://127.0.0.3:8090/?src=1&ver=1.9&id=1&key=PWR HTTP/1.1"});
+}
+
+QTEST_MAIN(tst_remote)
+#include "tst_remote.moc"

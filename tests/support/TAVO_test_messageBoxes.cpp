@@ -1,0 +1,23 @@
+#include "TAVO_test_messageBoxes.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+
+TAVO_test_messageBoxes::TAVO_test_messageBoxes()
+{
+    connect(&poll, &QTimer::timeout, this, &TAVO_test_messageBoxes::closeOpenBox);
+    poll.start(20);
+}
+
+void TAVO_test_messageBoxes::closeOpenBox()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+        return;
+    seen.append({box->windowTitle(), box->text(), static_cast<int>(box->buttons().size()), box->parent()});
+    if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+        ok->click();
+    else
+        box->reject();
+}

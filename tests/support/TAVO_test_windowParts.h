@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+class QPushButton;
+class QSplitter;
+class QWidget;
+class TAVO_ui_fullScreenWidget;
+
+// Finds the parts of the client's main window that tests press and look at.
+namespace TAVO_test_windowParts {
+
+QPushButton *button(QWidget *window, const QString &text);
+// The vertical splitter holds the video area over the buttons; the horizontal one holds the
+// server pane beside them.
+QSplitter *splitter(QWidget *window, Qt::Orientation orientation);
+// The full-screen overlay: a top-level window of its own.
+TAVO_ui_fullScreenWidget *fullScreenOverlay();
+// Clicks the server table's row with this text; false when there is no such single row.
+bool clickServerRow(QWidget *window, const QString &rowText);
+
+} // namespace TAVO_test_windowParts

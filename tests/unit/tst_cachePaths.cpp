@@ -1,0 +1,82 @@
+#include "TAVO_mgr_cache.h"
+
+#include <QDir>
+#include <QtTest>
+
+// Boxes name the cache folders and files; nothing a box says may put a file outside its folder.
+class tst_cachePaths : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void rootIsPrivateToTheProcess();
+    void boxFolder_data();
+    void boxFolder();
+    void boxFile_data();
+    void boxFile();
+};
+
+void tst_cachePaths::rootIsPrivateToTheProcess()
+{
+    const QString root = TAVO_mgr_cache::root();
+    QVERIFY(QDir(root).exists());
+    QVERIFY(root.endsWith(QLatin1Char('/')));
+    QVERIFY(QDir(root).isAbsolute());
+    QVERIFY(QDir::cleanPath(root) != QDir::cleanPath(QDir::current().filePath(QStringLiteral("xml"))));
+    QVERIFY(QDir(root).isEmpty());
+    QDir(root).rmdir(root);
+}
+
+void tst_cachePaths::boxFolder_data()
+{
+    QTest::addColumn<QString>("uuid");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("uuid") << "4d696e69-444c-164e-9d41-001ec0bbf1a5" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("dot") << "." << false;
+    QTest::newRow("dot dot") << ".." << false;
+    QTest::newRow("separator") << "a/b" << false;
+    QTest::newRow("climbing") << "../../home" << false;
+    QTest::newRow("backslash") << "a\\b" << false;
+    QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) + QStringLiteral("b") << false;
+}
+
+void tst_cachePaths::boxFolder()
+{
+    QFETCH(QString, uuid);
+    QFETCH(bool, accepted);
+    const QString folder = TAVO_mgr_cache::boxFolder(uuid);
+    QCOMPARE(!folder.isEmpty(), accepted);
+    if (accepted)
+        QCOMPARE(folder, TAVO_mgr_cache::root() + uuid + QLatin1Char('/'));
+}
+
+void tst_cachePaths::boxFile_data()
+{
+    QTest::addColumn<QString>("uuid");
+    QTest::addColumn<QString>("boxPath");
+    QTest::addColumn<QString>("expected");  // below the box folder; empty when refused
+    const QString uuid = QStringLiteral("u-1");
+    QTest::newRow("rcu file") << uuid << "/rcu/tv.xml" << "rcu/tv.xml";
+    QTest::newRow("other folder of the box") << uuid << "/other/tv.xml" << "other/tv.xml";
+    QTest::newRow("no leading slash") << uuid << "rcu/tv.xml" << "";
+    QTest::newRow("starting with @") << uuid << "@evil.example/rcu/tv.xml" << "";
+    QTest::newRow("climbing out") << uuid << "/../u-2/rcu/tv.xml" << "";
+    QTest::newRow("climbing far out") << uuid << "/rcu/../../../etc/passwd" << "";
+    QTest::newRow("the folder itself") << uuid << "/" << "";
+    QTest::newRow("NUL") << uuid << QStringLiteral("/rcu/a") + QChar(0) + QStringLiteral(".xml") << "";
+    QTest::newRow("empty path") << uuid << "" << "";
+    QTest::newRow("refused uuid") << ".." << "/rcu/tv.xml" << "";
+}
+
+void tst_cachePaths::boxFile()
+{
+    QFETCH(QString, uuid);
+    QFETCH(QString, boxPath);
+    QFETCH(QString, expected);
+    const QString path = TAVO_mgr_cache::boxFile(uuid, boxPath);
+    QCOMPARE(path, expected.isEmpty() ? QString() : TAVO_mgr_cache::boxFolder(uuid) + expected);
+}
+
+QTEST_MAIN(tst_cachePaths)
+#include "tst_cachePaths.moc"

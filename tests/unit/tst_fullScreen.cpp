@@ -1,0 +1,178 @@
+#include "TAVO_test_windowParts.h"
+#include "TAVO_ui_fullScreenWidget.h"
+#include "TAVO_ui_mainWindow.h"
+
+#include <QScreen>
+#include <QSplitter>
+#include <QtTest>
+
+using namespace TAVO_test_windowParts;
+
+class tst_fullScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+    void overlayIsAnInvisibleFramelessWindowOverTheDesktop();
+    void fEntersFullScreen();
+    void fOnOverlayRestoresLayout_data();
+    void fOnOverlayRestoresLayout();
+    void fullScreenCanBeEnteredAgain();
+    void cRunsControllerSwitch();
+    void otherKeysDoNothing_data();
+    void otherKeysDoNothing();
+    void closeAndDoubleClickAreIgnored();
+    void keyBeforeParentIsSetIsIgnored();
+
+private:
+    void enterFullScreen();
+    void verifyFullScreen();
+    void verifyNormal();
+
+    TAVO_ui_mainWindow *window = nullptr;
+    QSplitter *videoSplitter = nullptr;
+    QSplitter *paneSplitter = nullptr;
+};
+
+// One window for all: the main window keeps its overlay for the life of the process.
+void tst_fullScreen::initTestCase()
+{
+    window = new TAVO_ui_mainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    videoSplitter = splitter(window, Qt::Vertical);
+    paneSplitter = splitter(window, Qt::Horizontal);
+    QVERIFY(videoSplitter && paneSplitter && fullScreenOverlay());
+}
+
+void tst_fullScreen::cleanup()
+{
+    window->setToNormalScreen();
+    fullScreenOverlay()->hide();
+}
+
+void tst_fullScreen::cleanupTestCase()
+{
+    delete window;
+}
+
+void tst_fullScreen::enterFullScreen()
+{
+    window->activateWindow();
+    QTest::keyClick(window, Qt::Key_F);
+    verifyFullScreen();
+}
+
+void tst_fullScreen::verifyFullScreen()
+{
+    QVERIFY(fullScreenOverlay()->isVisible());
+    QVERIFY(window->windowState() & Qt::WindowFullScreen);
+    QVERIFY(paneSplitter->widget(0)->isHidden());
+    QVERIFY(videoSplitter->widget(1)->isHidden());
+    QCOMPARE(videoSplitter->contentsMargins(), QMargins(0, 0, 0, 0));
+}
+
+void tst_fullScreen::verifyNormal()
+{
+    QVERIFY(fullScreenOverlay()->isHidden());
+    QVERIFY(!(window->windowState() & Qt::WindowFullScreen));
+    QVERIFY(!paneSplitter->widget(0)->isHidden());
+    QVERIFY(!videoSplitter->widget(1)->isHidden());
+    QCOMPARE(videoSplitter->contentsMargins(), QMargins(0, 10, 10, 0));
+}
+
+void tst_fullScreen::overlayIsAnInvisibleFramelessWindowOverTheDesktop()
+{
+    TAVO_ui_fullScreenWidget *widget = fullScreenOverlay();
+    // Qt keeps the opacity in steps of 1/255.
+    QVERIFY(qAbs(widget->windowOpacity() - 0.01) < 1.0 / 255);
+    const QSize desktop = QGuiApplication::primaryScreen()->virtualGeometry().size();
+    QCOMPARE(widget->size(), desktop);
+    QCOMPARE(widget->minimumSize(), desktop);
+    QCOMPARE(widget->maximumSize(), desktop);
+    QVERIFY(widget->isWindow());
+    QCOMPARE(widget->windowFlags() & ~Qt::WindowType_Mask,
+             Qt::WindowFlags(Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint));
+    QCOMPARE(widget->windowType(), Qt::Window);
+}
+
+void tst_fullScreen::fEntersFullScreen()
+{
+    verifyNormal();
+    enterFullScreen();
+}
+
+void tst_fullScreen::fOnOverlayRestoresLayout_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("F") << Qt::Key_F << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    QTest::newRow("f") << Qt::Key_F << Qt::KeyboardModifiers(Qt::NoModifier);
+}
+
+void tst_fullScreen::fOnOverlayRestoresLayout()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    enterFullScreen();
+    QTest::keyClick(fullScreenOverlay(), key, modifiers);
+    verifyNormal();
+}
+
+void tst_fullScreen::fullScreenCanBeEnteredAgain()
+{
+    enterFullScreen();
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_F);
+    verifyNormal();
+    enterFullScreen();
+}
+
+// With no server selected the switch only says so; the overlay and the full screen stay.
+void tst_fullScreen::cRunsControllerSwitch()
+{
+    enterFullScreen();
+    QTest::ignoreMessage(QtDebugMsg, "Please Select a Server");
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_C);
+    verifyFullScreen();
+}
+
+void tst_fullScreen::otherKeysDoNothing_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::newRow("Escape") << Qt::Key_Escape;
+    QTest::newRow("Left") << Qt::Key_Left;
+    QTest::newRow("Up") << Qt::Key_Up;
+    QTest::newRow("Space") << Qt::Key_Space;
+    QTest::newRow("Q") << Qt::Key_Q;
+}
+
+void tst_fullScreen::otherKeysDoNothing()
+{
+    QFETCH(Qt::Key, key);
+    enterFullScreen();
+    QTest::keyClick(fullScreenOverlay(), key);
+    verifyFullScreen();
+}
+
+void tst_fullScreen::closeAndDoubleClickAreIgnored()
+{
+    enterFullScreen();
+    QVERIFY(!fullScreenOverlay()->close());
+    QTest::mouseDClick(fullScreenOverlay(), Qt::LeftButton);
+    verifyFullScreen();
+}
+
+// A fresh overlay that was never shown knows no main window yet: its keys must not crash.
+void tst_fullScreen::keyBeforeParentIsSetIsIgnored()
+{
+    TAVO_ui_fullScreenWidget lone;
+    QTest::keyClick(&lone, Qt::Key_F);
+    QTest::keyClick(&lone, Qt::Key_C);
+    QVERIFY(lone.isHidden());
+}
+
+QTEST_MAIN(tst_fullScreen)
+#include "tst_fullScreen.moc"

@@ -1,0 +1,170 @@
+// The key command sender against a local stand-in for a box's key service.
+
+#include "TAVO_mgr_httpRequest.h"
+#include "TAVO_test_keyServer.h"
+#include "TAVO_test_messageBoxes.h"
+
+#include <QWidget>
+#include <QtTest>
+
+class tst_httpRequest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void sendsTheWholeUrlAsRequestTarget();
+    void sendsQuickCommandsInClickOrder();
+    void refusalWithoutMessageDropsWaitingCommands_data();
+    void refusalWithoutMessageDropsWaitingCommands();
+    void refusalCodesShowTheirMessage_data();
+    void refusalCodesShowTheirMessage();
+    void commandsAfterARefusalAreSentAgain();
+    void redirectIsAnAnswerNotFollowed();
+    void silentBoxTimesOutAndTheNextCommandIsSent();
+    void urlWithoutPortGoesToPort80();
+
+private:
+    void send(const QStringList &keys);
+
+    TAVO_test_keyServer *box = nullptr;
+    QWidget *panel = nullptr;
+    TAVO_mgr_httpRequest *sender = nullptr;
+};
+
+void tst_httpRequest::init()
+{
+    box = new TAVO_test_keyServer;
+    QVERIFY(box->listen());
+    panel = new QWidget;
+    sender = new TAVO_mgr_httpRequest(panel);
+}
+
+void tst_httpRequest::cleanup()
+{
+    delete panel;
+    delete box;
+}
+
+void tst_httpRequest::send(const QStringList &keys)
+{
+    for (const QString &key : keys) {
+        QUrl url(box->keyUrlPrefix() + key);
+        sender->httpRequest(&url);
+    }
+}
+
+void tst_httpRequest::sendsTheWholeUrlAsRequestTarget()
+{
+    send({QStringLiteral("PWR")});
+    QVERIFY(box->waitForRequests(1));
+    QCOMPARE(box->requestLines().first(),
+             QStringLiteral("GET http://127.0.0.1:%1/?src=1&ver=1.0&id=1&key=PWR HTTP/1.1").arg(box->port()));
+}
+
+void tst_httpRequest::sendsQuickCommandsInClickOrder()
+{
+    const QStringList keys = {QStringLiteral("NUM_1"), QStringLiteral("NUM_2"), QStringLiteral("NUM_3")};
+    send(keys);
+    QVERIFY(box->waitForRequests(3));
+    QCOMPARE(box->keys(), keys);
+}
+
+void tst_httpRequest::refusalWithoutMessageDropsWaitingCommands_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("404") << 404;
+    QTest::newRow("500") << 500;
+    QTest::newRow("431, beside the listed codes") << 431;
+}
+
+void tst_httpRequest::refusalWithoutMessageDropsWaitingCommands()
+{
+    QFETCH(int, status);
+    TAVO_test_messageBoxes boxes;
+    box->setStatus(QStringLiteral("MENU"), status);
+    QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Error Code: %1").arg(status)));
+    send({QStringLiteral("MENU"), QStringLiteral("UP"), QStringLiteral("DOWN")});
+    QVERIFY(box->waitForRequests(1));
+    QTest::qWait(300);
+    QCOMPARE(box->keys(), QStringList{QStringLiteral("MENU")});
+    QVERIFY(boxes.seen.isEmpty());
+}
+
+void tst_httpRequest::refusalCodesShowTheirMessage_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("432") << 432 << QStringLiteral("Old RCU Version");
+    QTest::newRow("433") << 433 << QStringLiteral("Incorrect RCU Id");
+    QTest::newRow("510") << 510 << QStringLiteral("Remote Controller Unavailable");
+    QTest::newRow("514") << 514 << QStringLiteral("RCU Key Not Learned / Supported");
+    QTest::newRow("515") << 515 << QStringLiteral("Unable to Access URI");
+}
+
+void tst_httpRequest::refusalCodesShowTheirMessage()
+{
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    TAVO_test_messageBoxes boxes;
+    box->setStatus(QStringLiteral("PWR"), status);
+    QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Error Code: %1").arg(status)));
+    send({QStringLiteral("PWR"), QStringLiteral("MENU")});
+    QVERIFY(QTest::qWaitFor([&] { return !boxes.seen.isEmpty(); }, 5000));
+    QTest::qWait(200);
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().title, QStringLiteral("Error Code : %1").arg(status));
+    QCOMPARE(boxes.seen.first().text, text);
+    QCOMPARE(boxes.seen.first().buttons, 1);
+    QCOMPARE(boxes.seen.first().owner, panel);
+    QCOMPARE(box->keys(), QStringList{QStringLiteral("PWR")});
+}
+
+// While the refusal is on screen a held auto-repeat key may still click; once it is closed,
+// commands go out again.
+void tst_httpRequest::commandsAfterARefusalAreSentAgain()
+{
+    TAVO_test_messageBoxes boxes;
+    box->setStatus(QStringLiteral("HELP"), 514);
+    QTest::ignoreMessage(QtDebugMsg, "Error Code: 514");
+    send({QStringLiteral("HELP")});
+    QVERIFY(QTest::qWaitFor([&] { return !boxes.seen.isEmpty(); }, 5000));
+    send({QStringLiteral("OK")});
+    QVERIFY(box->waitForRequests(2));
+    QCOMPARE(box->keys(), (QStringList{QStringLiteral("HELP"), QStringLiteral("OK")}));
+}
+
+void tst_httpRequest::redirectIsAnAnswerNotFollowed()
+{
+    box->setStatus(QStringLiteral("EPG"), 301);
+    QTest::ignoreMessage(QtDebugMsg, "Error Code: 301");
+    send({QStringLiteral("EPG"), QStringLiteral("INFO")});
+    QVERIFY(box->waitForRequests(1));
+    QTest::qWait(300);
+    QCOMPARE(box->keys(), QStringList{QStringLiteral("EPG")});
+}
+
+void tst_httpRequest::silentBoxTimesOutAndTheNextCommandIsSent()
+{
+    sender->setTimeout(300);
+    box->setSilent(QStringLiteral("SLEEP"));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Key command timed out: .*key=SLEEP$")));
+    send({QStringLiteral("SLEEP"), QStringLiteral("EXIT")});
+    QVERIFY(box->waitForRequests(2));
+    QCOMPARE(box->keys(), (QStringList{QStringLiteral("SLEEP"), QStringLiteral("EXIT")}));
+}
+
+// Taking port 80 needs the private network's root; elsewhere the case is skipped.
+void tst_httpRequest::urlWithoutPortGoesToPort80()
+{
+    QTcpServer port80;
+    if (!port80.listen(QHostAddress::LocalHost, 80))
+        QSKIP("port 80 cannot be taken here");
+    QUrl url(QStringLiteral("http://127.0.0.1/?src=1&ver=1.0&id=1&key=PWR"));
+    sender->httpRequest(&url);
+    QVERIFY(QTest::qWaitFor([&] { return port80.hasPendingConnections(); }, 5000));
+}
+
+QTEST_MAIN(tst_httpRequest)
+#include "tst_httpRequest.moc"

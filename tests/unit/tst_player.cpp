@@ -1,0 +1,232 @@
+#include "TAVO_mgr_mainManager.h"
+#include "TAVO_player_vlcPlayer.h"
+#include "TAVO_test_httpServer.h"
+#include "TAVO_test_messageBoxes.h"
+#include "TAVO_test_windowParts.h"
+#include "TAVO_ui_mainWindow.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <cstdio>
+#include <functional>
+
+#include <unistd.h>
+
+namespace {
+
+// A loopback port that refuses connections: taken, then given back.
+QByteArray closedPortUrl(const QByteArray &credentials = QByteArray())
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return "http://" + credentials + "127.0.0.1:" + QByteArray::number(port) + "/?src=1";
+}
+
+QStringList texts(const QList<TAVO_test_messageBoxes::Seen> &seen)
+{
+    QStringList result;
+    for (const TAVO_test_messageBoxes::Seen &box : seen)
+        result.append(box.text);
+    return result;
+}
+
+// Runs `action` once `condition` holds, checking every 20 ms while the event loop runs.
+void whenever(const std::function<bool()> &condition, const std::function<void()> &action)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, condition, action] {
+        if (!condition())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        action();
+    });
+    poll->start(20);
+}
+
+
+} // namespace
+
+class tst_player : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanup();
+    void stopWithoutPlayerIsHarmless();
+    void volumeWithoutPlayerStaysAt100();
+    void locationThatCannotBeMadeLeavesIdle();
+    void refusedConnectionShowsError();
+    void errorLinesHideThePassword();
+    void stopDuringStartUpEndsTheWatch();
+    void stopWhileStateBoxIsOpenEndsTheWatch();
+    void secondStartDuringStartUpTakesOver();
+    void stopButtonDuringStartUpKeepsStartEnabled();
+
+private:
+    TAVO_player_vlcPlayer *player() const { return window->player; }
+
+    TAVO_ui_mainWindow *window = nullptr;
+};
+
+// One window for all: it keeps its player for the life of the process.
+void tst_player::initTestCase()
+{
+    qputenv("ALSA_CONFIG_PATH", TAVO_SOURCE_DIR "/tests/support/null.asoundrc");
+    window = new TAVO_ui_mainWindow;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void tst_player::cleanup()
+{
+    player()->stopPlay();
+}
+
+void tst_player::stopWithoutPlayerIsHarmless()
+{
+    player()->stopPlay();
+    player()->stopPlay();
+    QVERIFY(player()->isIdle());
+}
+
+void tst_player::volumeWithoutPlayerStaysAt100()
+{
+    player()->setVolumeUp();
+    player()->setVolumeUp();
+    player()->setVolumeDown();
+    QCOMPARE(player()->volume(), 100);
+}
+
+void tst_player::locationThatCannotBeMadeLeavesIdle()
+{
+    TAVO_test_messageBoxes boxes;
+    player()->startPlay(nullptr);
+    QVERIFY(player()->isIdle());
+    QTest::qWait(100);
+    QVERIFY(boxes.seen.isEmpty());
+}
+
+// libVLC passes through its error state too quickly for polling; the box must still say "Error".
+void tst_player::refusedConnectionShowsError()
+{
+    TAVO_test_messageBoxes boxes;
+    player()->startPlay(closedPortUrl().constData());
+
+    QCOMPARE(texts(boxes.seen), QStringList{QStringLiteral("Error")});
+    const TAVO_test_messageBoxes::Seen &box = boxes.seen.first();
+    QCOMPARE(box.title, QStringLiteral("Message"));
+    QCOMPARE(box.buttons, 1);
+    QCOMPARE(box.owner, window);
+    QVERIFY(!player()->isIdle());  // the failed player stays until the next stop
+    player()->stopPlay();
+    QVERIFY(player()->isIdle());
+}
+
+// libVLC's error lines quote the location; the password in it must not reach the log.
+void tst_player::errorLinesHideThePassword()
+{
+    QTemporaryFile log;
+    QVERIFY(log.open());
+    std::fflush(stderr);
+    const int savedStderr = dup(STDERR_FILENO);
+    dup2(log.handle(), STDERR_FILENO);
+    {
+        TAVO_test_messageBoxes boxes;
+        player()->startPlay(closedPortUrl("admin:5820417369@").constData());
+    }
+    std::fflush(stderr);
+    dup2(savedStderr, STDERR_FILENO);
+    close(savedStderr);
+
+    QFile logged(log.fileName());
+    QVERIFY(logged.open(QIODevice::ReadOnly));
+    const QByteArray written = logged.readAll();
+    QVERIFY2(written.contains("127.0.0.1"), written.constData());
+    QVERIFY2(!written.contains("5820417369"), written.constData());
+}
+
+void tst_player::stopDuringStartUpEndsTheWatch()
+{
+    TAVO_test_httpServer silentBox(TAVO_test_httpServer::Answer::Silent);
+    QVERIFY(silentBox.listen());
+    TAVO_test_messageBoxes boxes;
+    whenever([&] { return !silentBox.requestLines().isEmpty(); }, [this] { player()->stopPlay(); });
+
+    player()->startPlay(QByteArray(silentBox.baseUrl().toLatin1() + "/?src=1").constData());
+
+    QVERIFY(player()->isIdle());
+    QCOMPARE(silentBox.requestLines().size(), 1);
+    QVERIFY(boxes.seen.isEmpty());
+}
+
+// Stop pressed while a box of the watch is open (a timer stands in for the click): the box goes,
+// the watch ends, and nothing is touched of the released player.
+void tst_player::stopWhileStateBoxIsOpenEndsTheWatch()
+{
+    whenever([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()) != nullptr; },
+             [this] { player()->stopPlay(); });
+
+    player()->startPlay(closedPortUrl().constData());
+
+    QVERIFY(player()->isIdle());
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+}
+
+void tst_player::secondStartDuringStartUpTakesOver()
+{
+    TAVO_test_httpServer silentBox(TAVO_test_httpServer::Answer::Silent);
+    QVERIFY(silentBox.listen());
+    TAVO_test_messageBoxes boxes;
+    const QByteArray second = closedPortUrl();
+    whenever([&] { return !silentBox.requestLines().isEmpty(); }, [&] {
+        player()->stopPlay();
+        player()->startPlay(second.constData());
+    });
+
+    player()->startPlay(QByteArray(silentBox.baseUrl().toLatin1() + "/?src=1").constData());
+
+    // Only the second start reported; its failed player is the current one.
+    QCOMPARE(texts(boxes.seen), QStringList{QStringLiteral("Error")});
+    QVERIFY(!player()->isIdle());
+}
+
+// Start's last steps run only after the start-up; a Stop pressed meanwhile must stay in effect.
+void tst_player::stopButtonDuringStartUpKeepsStartEnabled()
+{
+    TAVO_test_httpServer silentBox(TAVO_test_httpServer::Answer::Silent);
+    QVERIFY(silentBox.listen());
+    TAVO_SERVER server;
+    server.host = QStringLiteral("127.0.0.1");
+    server.port = QString::number(silentBox.port());
+    server.device.UDN = QStringLiteral("0b1e5d2c-0000-4000-8000-00000000f00d");
+    server.tavoStreamer.streamingPort = server.port;
+    server.tavoStreamer.streamerSource[0].remoteControllerURL = QStringLiteral("/rcu/remote.xml");
+    window->mManager->addServer(server);
+    window->addServer(QStringLiteral("Silent (127.0.0.1)"));
+    QVERIFY(TAVO_test_windowParts::clickServerRow(window, QStringLiteral("Silent (127.0.0.1)")));
+
+    QPushButton *start = TAVO_test_windowParts::button(window, QStringLiteral("Start"));
+    QPushButton *stop = TAVO_test_windowParts::button(window, QStringLiteral("Stop"));
+    bool stopped = false;
+    whenever([&] { return silentBox.requestLines().join(QLatin1Char('\n')).contains(QLatin1String("protocol=hpd")); },
+             [&] {
+                 stop->click();
+                 stopped = true;
+             });
+    start->click();
+
+    QVERIFY(stopped);
+    QVERIFY(player()->isIdle());
+    QVERIFY(start->isEnabled());
+}
+
+QTEST_MAIN(tst_player)
+#include "tst_player.moc"

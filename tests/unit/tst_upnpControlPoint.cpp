@@ -1,0 +1,109 @@
+#include "TAVO_mgr_cache.h"
+#include "TAVO_test_httpServer.h"
+#include "TAVO_upnp_upnpControlPoint.h"
+
+#include <QDir>
+#include <QUrl>
+#include <QtTest>
+
+// What discovery does with a device GUPnP reports. The control point searches the network
+// from its constructor: this runs inside the private network like every test.
+class tst_upnpControlPoint : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void onlyTheStreamerTypeIsFetched_data();
+    void onlyTheStreamerTypeIsFetched();
+    void refusedUuidFetchesNothing();
+    void boxSeenTwiceIsFetchedOnce();
+    void boxBackAfterLeavingIsFetchedAgain();
+    void cleanupTestCase();
+
+private:
+    QString descriptionPath(const QString &uuid) const
+    {
+        return TAVO_mgr_cache::boxFolder(uuid) + QLatin1String("DeviceDescription.xml");
+    }
+    QUrl location() const { return QUrl(box.baseUrl() + QStringLiteral("/description.xml")); }
+    // Gives a download that should not happen the time to reach the box.
+    bool noRequestArrives() const { return !box.waitForRequests(box.requestLines().size() + 1, 500); }
+
+    TAVO_upnp_upnpControlPoint discovery{nullptr};
+    TAVO_test_httpServer box{TAVO_test_httpServer::Answer::Body, "<root/>"};
+    int uuids = 0;
+    QString uuid;
+};
+
+void tst_upnpControlPoint::init()
+{
+    if (!box.port())
+        QVERIFY(box.listen());
+    uuid = QStringLiteral("tst-upnp-%1").arg(++uuids);
+}
+
+void tst_upnpControlPoint::onlyTheStreamerTypeIsFetched_data()
+{
+    QTest::addColumn<QString>("deviceType");
+    QTest::addColumn<bool>("fetched");
+    QTest::newRow("streamer") << "urn:vornex-com:device:TavoStreamer:1" << true;
+    QTest::newRow("streamer version 2") << "urn:vornex-com:device:TavoStreamer:2" << false;
+    QTest::newRow("other letter case") << "urn:vornex-com:device:tavostreamer:1" << false;
+    QTest::newRow("light") << "urn:schemas-upnp-org:device:DimmableLight:1" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void tst_upnpControlPoint::onlyTheStreamerTypeIsFetched()
+{
+    QFETCH(QString, deviceType);
+    QFETCH(bool, fetched);
+    const int before = box.requestLines().size();
+
+    discovery.rootDeviceOnline(deviceType, uuid, location());
+
+    if (fetched) {
+        QVERIFY(box.waitForRequests(before + 1));
+        QTRY_VERIFY(QFile::exists(descriptionPath(uuid)));
+    } else {
+        QVERIFY(noRequestArrives());
+        QVERIFY(!QDir(TAVO_mgr_cache::root() + uuid).exists());
+    }
+}
+
+void tst_upnpControlPoint::refusedUuidFetchesNothing()
+{
+    discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, QStringLiteral(".."), location());
+    discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, QStringLiteral("../elsewhere"), location());
+    QVERIFY(noRequestArrives());
+    QVERIFY(!QDir(TAVO_mgr_cache::root() + QStringLiteral("../elsewhere")).exists());
+}
+
+void tst_upnpControlPoint::boxSeenTwiceIsFetchedOnce()
+{
+    const int before = box.requestLines().size();
+    discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, uuid, location());
+    discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, uuid, location());
+    QVERIFY(box.waitForRequests(before + 1));
+    QVERIFY(noRequestArrives());
+}
+
+void tst_upnpControlPoint::boxBackAfterLeavingIsFetchedAgain()
+{
+    const int before = box.requestLines().size();
+    discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, uuid, location());
+    QVERIFY(box.waitForRequests(before + 1));
+    QTRY_VERIFY(QFile::exists(descriptionPath(uuid)));
+
+    discovery.rootDeviceOffline(uuid);
+    discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, uuid, location());
+    QVERIFY(box.waitForRequests(before + 2));
+}
+
+void tst_upnpControlPoint::cleanupTestCase()
+{
+    QDir(TAVO_mgr_cache::root()).removeRecursively();
+}
+
+QTEST_MAIN(tst_upnpControlPoint)
+#include "tst_upnpControlPoint.moc"
