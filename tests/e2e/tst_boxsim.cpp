@@ -2,6 +2,7 @@
 // control point, Qt's HTTP client, raw sockets and ffprobe. Every end-to-end test of the
 // client relies on these behaviours.
 #include "TAVO_test_boxSim.h"
+#include "TAVO_test_desktop.h"
 
 #include <QDomDocument>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <QTest>
 
 namespace {
+
+using TAVO_test_desktop::run;
 
 const QString livingRoomUuid = QStringLiteral("5d7c2a10-0c4e-4a39-9d2b-1b9f3a6e0a01");
 const QString bedroomUuid = QStringLiteral("5d7c2a10-0c4e-4a39-9d2b-1b9f3a6e0a02");
@@ -134,14 +137,6 @@ QByteArray pinnedPublicKey()
 {
     QFile file(QStringLiteral(TAVO_SOURCE_DIR "/tools/boxsim/data/box_pubkey.b64"));
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
-}
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(60000);
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // What a person watching the stream would read in its last picture.

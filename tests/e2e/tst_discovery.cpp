@@ -3,6 +3,7 @@
 #include "TAVO_mgr_cache.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_test_boxSim.h"
+#include "TAVO_test_desktop.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QApplication>
@@ -13,6 +14,8 @@
 
 namespace {
 
+using TAVO_test_desktop::run;
+
 constexpr int discoveryTimeoutMs = 5000;
 // Time for a box that should stay unlisted to have gone through everything a listed one does.
 constexpr int settleMs = 1500;
@@ -21,14 +24,6 @@ const QString clientTitle = QStringLiteral("KLD-450R v0.2.7");
 QVariantMap boxFields(const QString &uuid, const QString &address, const QString &name)
 {
     return {{"uuid", uuid}, {"address", address}, {"friendlyName", name}};
-}
-
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
 bool webEngineMapped()
@@ -286,7 +281,7 @@ void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
                                              clientTitle}).section('\n', 0, 0);
     QVERIFY(!windowId.isEmpty());
 
-    run("/usr/bin/python3", {TAVO_SOURCE_DIR "/tests/support/tavo_close_window.py", windowId});
+    QVERIFY(TAVO_test_desktop::closeWindow(windowId));
 
     QVERIFY(client.waitForFinished(10000));
     const QByteArray log = client.readAllStandardError();

@@ -1,5 +1,7 @@
 // The real program on a real X display: title, size, icon and the visible layout.
 
+#include "TAVO_test_desktop.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -7,15 +9,9 @@
 
 namespace {
 
-const QString windowTitle = QStringLiteral("KLD-450R v0.2.7");
+using TAVO_test_desktop::run;
 
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
+const QString windowTitle = QStringLiteral("KLD-450R v0.2.7");
 
 QString waitForWindow()
 {

@@ -2,6 +2,7 @@
 #define TAVO_XML_XMLDOWNLOADER_H
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -48,7 +49,8 @@ private:
     void abortRequest();
     void parseIfDeviceDescription();
 
-    QWidget *parentWidget;
+    // The main window; a download may outlive it (a test's window, say) and then parses nothing.
+    QPointer<QWidget> parentWidget;
     QNetworkReply *reply = nullptr;
     // Written aside and put in place only when complete, so a file at fileName is always whole.
     std::unique_ptr<QSaveFile> file;  // null when no download is under way

@@ -68,8 +68,17 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     initUI();
 }
 
+// The program itself ends from closeEvent without destroying the window; a window that is
+// destroyed (in tests, say) releases everything it made, discovery first so no new work starts.
 TAVO_ui_mainWindow::~TAVO_ui_mainWindow()
 {
+    delete upnpControlPoint;
+    delete webView;
+    delete controllerWidget;
+    delete fullScreenWidget;
+    player->stopPlay();
+    delete player;
+    delete mManager;
     delete ui;
 }
 

@@ -139,10 +139,10 @@ void TAVO_xml_xmlDownloader::httpRequestFinished()
 // until the controller is opened.
 void TAVO_xml_xmlDownloader::parseIfDeviceDescription()
 {
-    if (!fileName.contains(QLatin1String("DeviceDescription.xml")))
+    auto *window = qobject_cast<TAVO_ui_mainWindow *>(parentWidget.data());
+    if (!window || !fileName.contains(QLatin1String("DeviceDescription.xml")))
         return;
-    auto *window = qobject_cast<TAVO_ui_mainWindow *>(parentWidget);
-    TAVO_xml_xmlParser parser(parentWidget);
-    parser.setManager(window ? window->mManager : nullptr);
+    TAVO_xml_xmlParser parser(window);
+    parser.setManager(window->mManager);
     parser.parseDeviceDescription(&fileName, downloadUrl.get());
 }
