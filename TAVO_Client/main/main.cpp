@@ -26,8 +26,6 @@ void preferX11Platform(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     preferX11Platform(argc, argv);
-    // The web page's engine is loaded later, on demand; it needs OpenGL contexts shared from the start.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(TAVO_ui_images::path(QStringLiteral("IP_Streamer.png"))));
     TAVO_ui_mainWindow window;

@@ -294,13 +294,5 @@ void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
     QCOMPARE(own.readAll(), QByteArray("mine"));
 }
 
-// As in the program: the web engine needs the shared GL context made with the application.
-int main(int argc, char *argv[])
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    tst_discovery test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_discovery)
 #include "tst_discovery.moc"
