@@ -18,7 +18,7 @@ QList<QByteArray> statFields(qint64 pid)
     return line.mid(line.lastIndexOf(')') + 2).split(' ');
 }
 
-QList<qint64> withDescendants(qint64 root)
+QList<qint64> withDescendants(qint64 root, const QList<qint64> &excluded)
 {
     QList<qint64> tree{root};
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -31,7 +31,7 @@ QList<qint64> withDescendants(qint64 root)
     }
     for (int i = 0; i < tree.size(); ++i) {
         for (const auto &[pid, parent] : parents) {
-            if (parent == tree.at(i))
+            if (parent == tree.at(i) && !excluded.contains(pid))
                 tree.append(pid);
         }
     }
@@ -52,10 +52,10 @@ qint64 residentKiBOf(qint64 pid)
 
 } // namespace
 
-double TAVO_test_processStats::cpuMs(qint64 pid)
+double TAVO_test_processStats::cpuMs(qint64 pid, const QList<qint64> &excluded)
 {
     double ticks = 0;
-    for (qint64 member : withDescendants(pid)) {
+    for (qint64 member : withDescendants(pid, excluded)) {
         const QList<QByteArray> fields = statFields(member);
         // utime and stime are fields 14 and 15 of the whole line.
         ticks += fields.value(11).toDouble() + fields.value(12).toDouble();
@@ -63,10 +63,10 @@ double TAVO_test_processStats::cpuMs(qint64 pid)
     return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
-qint64 TAVO_test_processStats::residentKiB(qint64 pid)
+qint64 TAVO_test_processStats::residentKiB(qint64 pid, const QList<qint64> &excluded)
 {
     qint64 total = 0;
-    for (qint64 member : withDescendants(pid))
+    for (qint64 member : withDescendants(pid, excluded))
         total += residentKiBOf(member);
     return total;
 }
