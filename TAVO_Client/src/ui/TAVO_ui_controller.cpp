@@ -52,6 +52,10 @@ void TAVO_ui_controller::initUI()
         initButton(slotIndex);
     ui->tabWidget->setTabText(0, tabTitle("Page1", 19));
     ui->tabWidget->setTabText(1, tabTitle("Page2", 18));
+    // Titles padded this wide do not fit the panel side by side; both tabs must stay in reach
+    // without scroll arrows, so the bar shares its width and trims the padding's end instead.
+    ui->tabWidget->setUsesScrollButtons(false);
+    ui->tabWidget->setElideMode(Qt::ElideRight);
 }
 
 void TAVO_ui_controller::initButton(int slotIndex)
