@@ -1,14 +1,33 @@
 #!/usr/bin/env bash
 # Builds the client and every test with AddressSanitizer and UndefinedBehaviorSanitizer and
 # runs the whole suite, end-to-end tests included, in the private network under Xvfb.
+# Arguments go to ctest (for example -R tst_discovery). Fails when a test fails or when any
+# process (a test, the client it starts, the box simulator) wrote a sanitizer report.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$top/build-asan
+reports=$build/sanitizer-reports
+SECONDS=0
 "$top/scripts/setup.sh"
 TAVO_BUILD_DIR=$build TAVO_BUILD_TYPE=Debug "$top/scripts/build.sh" -DTAVO_SANITIZE=ON
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_odr_violation=0
+build_seconds=$SECONDS
+
+# Reports go to files, one per process: the simulator and the client started by a test write
+# to a stream nobody reads, and their exit status is not the test's.
+rm -rf "$reports"
+mkdir -p "$reports"
+export ASAN_OPTIONS=detect_leaks=1:log_path=$reports/asan
 export LSAN_OPTIONS=suppressions=$top/tests/sanitizers/lsan.supp:print_suppressions=0
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$top/tests/sanitizers/ubsan.supp
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan:suppressions=$top/tests/sanitizers/ubsan.supp
 export QTWEBENGINE_DISABLE_SANDBOX=1
-cd "$build"
-"$top/scripts/netns-run" "$top/scripts/xvfb-run" ctest --output-on-failure "$@"
+
+status=0
+(cd "$build" && "$top/scripts/netns-run" "$top/scripts/xvfb-run" ctest --output-on-failure "$@") || status=$?
+for report in "$reports"/*; do
+  [ -e "$report" ] || continue
+  echo "=== sanitizer report $(basename "$report")"
+  cat "$report"
+  status=1
+done
+echo "Sanitizer run: build ${build_seconds} s, tests $((SECONDS - build_seconds)) s, total ${SECONDS} s"
+exit $status

@@ -3,9 +3,11 @@
 // the same URL, and resident memory idle, playing and after WebUI (the web engine's processes
 // included). Runs in the private network on an X display (scripts/bench.sh).
 
+#include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_processStats.h"
+#include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QApplication>
@@ -17,7 +19,6 @@
 
 #include <cstdio>
 
-#include <unistd.h>
 
 namespace {
 
@@ -28,30 +29,13 @@ const int discoveryRuns = 3;
 const int settleMs = 3000;
 const int cpuWindowMs = 5000;
 
-void printRow(const char *figure, const QString &client, const QString &reference, const QString &ratio)
-{
-    std::printf("| %-44s | %12s | %14s | %7s |\n", figure, qPrintable(client), qPrintable(reference),
-                qPrintable(ratio));
-    std::fflush(stdout);
-}
+using namespace TAVO_test_benchTable;
+using TAVO_test_windowParts::button;
 
-QString ms(double value) { return value < 0 ? QStringLiteral("none") : QString::number(value, 'f', 0) + " ms"; }
-QString mib(qint64 kib) { return QString::number(kib / 1024.0, 'f', 1) + " MiB"; }
-QString percent(double value) { return QString::number(value, 'f', 1) + " %"; }
-QString ratio(double a, double b) { return b > 0 && a >= 0 ? QString::number(a / b, 'f', 2) : QStringLiteral("-"); }
-
-QPushButton *button(QWidget &window, const QString &text)
-{
-    for (QPushButton *candidate : window.findChildren<QPushButton *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
-
+// Each box of a run has its own name, so that its row can be told apart from the earlier ones.
 QByteArray oneBox(const QString &uuid)
 {
-    return TAVO_test_boxSim::box({{"uuid", uuid}, {"address", "127.0.0.2"}, {"friendlyName", "Bench"}});
+    return TAVO_test_boxSim::box({{"uuid", uuid}, {"address", "127.0.0.2"}, {"friendlyName", uuid.right(4)}});
 }
 
 // Box start to table row, beside an independent control point listening all along.
@@ -88,7 +72,7 @@ void measureDiscovery(QTableWidget &table)
     }
     discover.kill();
     discover.waitForFinished();
-    printRow("discovery: box start to row (mean of 3)", ms(clientTotal / discoveryRuns),
+    row("discovery: box start to row (mean of 3)", ms(clientTotal / discoveryRuns),
              ms(referenceTotal / discoveryRuns), ratio(clientTotal, referenceTotal));
 }
 
@@ -99,13 +83,12 @@ double cpuPercentOver(qint64 pid, int windowMs, const QList<qint64> &excluded = 
     return (TAVO_test_processStats::cpuMs(pid, excluded) - before) * 100.0 / windowMs;
 }
 
-// cvlc refuses to run as root; root runs it as an unprivileged user.
+// cvlc refuses to run as root: scripts/bench.sh says how to start it.
 QProcess *startCvlc()
 {
     auto *cvlc = new QProcess;
-    QStringList command{"cvlc", "--play-and-exit", streamUrl};
-    if (getuid() == 0)
-        command = QStringList{"runuser", "-u", "nobody", "--"} + command;
+    QStringList command = qEnvironmentVariable("TAVO_BENCH_CVLC", QStringLiteral("cvlc")).split(QLatin1Char(' '));
+    command << QStringLiteral("--play-and-exit") << streamUrl;
     cvlc->start(command.takeFirst(), command);
     cvlc->waitForStarted();
     return cvlc;
@@ -123,10 +106,7 @@ int main(int argc, char *argv[])
     QTest::qWait(settleMs);
     const qint64 self = QCoreApplication::applicationPid();
 
-    std::printf("| %-44s | %12s | %14s | %7s |\n", "figure", "client", "reference", "ratio");
-    std::printf("|%s|%s|%s|%s|\n", "----------------------------------------------", "--------------",
-                "----------------", "---------");
-    printRow("resident memory, idle", mib(TAVO_test_processStats::residentKiB(self)), "", "");
+    row("resident memory, idle", mib(TAVO_test_processStats::residentKiB(self)));
     measureDiscovery(*table);
 
     TAVO_test_boxSim box(oneBox(QStringLiteral("b0b0b0b0-0000-4000-8000-0000000000ff")));
@@ -135,9 +115,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the box to play did not appear\n");
         return 1;
     }
-    const int row = table->rowCount() - 1;
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row, 0)).center());
-    QTimer::singleShot(0, button(window, "Start"), &QPushButton::click);
+    if (!TAVO_test_windowParts::clickServerRow(&window, table->item(table->rowCount() - 1, 0)->text())) {
+        std::fprintf(stderr, "the box to play cannot be selected\n");
+        return 1;
+    }
+    QTimer::singleShot(0, button(&window, "Start"), &QPushButton::click);
     QTest::qWait(settleMs);
     // The simulated box (and its encoder) runs as a child of this program: it is not the client.
     const QList<qint64> boxProcess{box.processId()};
@@ -146,20 +128,24 @@ int main(int argc, char *argv[])
 
     QProcess *cvlc = startCvlc();
     QTest::qWait(settleMs);
-    const double cvlcCpu = cpuPercentOver(cvlc->processId(), cpuWindowMs);
-    const qint64 cvlcKiB = TAVO_test_processStats::residentKiB(cvlc->processId());
+    // A cvlc that refused to run has no process to measure (and no pid: 0 would mean everything).
+    const bool cvlcRuns = cvlc->state() == QProcess::Running;
+    const double cvlcCpu = cvlcRuns ? cpuPercentOver(cvlc->processId(), cpuWindowMs) : -1;
+    const qint64 cvlcKiB = cvlcRuns ? TAVO_test_processStats::residentKiB(cvlc->processId()) : -1;
     cvlc->kill();
     cvlc->waitForFinished();
     delete cvlc;
-    printRow("CPU while a stream plays (of one core)", percent(clientCpu), percent(cvlcCpu) + " cvlc",
-             ratio(clientCpu, cvlcCpu));
-    printRow("resident memory, playing", mib(playingKiB), mib(cvlcKiB) + " cvlc", ratio(playingKiB, cvlcKiB));
+    const QString cvlcNote = cvlcRuns ? QStringLiteral(" cvlc") : QStringLiteral("cvlc did not run");
+    row("CPU while a stream plays (of one core)", percent(clientCpu), cvlcRuns ? percent(cvlcCpu) + cvlcNote : cvlcNote,
+        ratio(clientCpu, cvlcCpu));
+    row("resident memory, playing", mib(playingKiB), cvlcRuns ? mib(cvlcKiB) + cvlcNote : cvlcNote,
+        ratio(playingKiB, cvlcKiB));
 
-    button(window, "Stop")->click();
-    button(window, "WebUI")->click();
+    button(&window, "Stop")->click();
+    button(&window, "WebUI")->click();
     QTest::qWait(2 * settleMs);
-    printRow("resident memory after WebUI (all processes)",
-             mib(TAVO_test_processStats::residentKiB(self, boxProcess)), "", "");
+    row("resident memory after WebUI (all processes)",
+        mib(TAVO_test_processStats::residentKiB(self, boxProcess)));
     std::fflush(stdout);
     std::_Exit(0);
 }

@@ -3,6 +3,7 @@
 // is starting (a box that never answers keeps the start-up watch waiting) and while idle.
 // Runs in the private network on an X display (scripts/bench-playback.sh).
 
+#include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
@@ -26,6 +27,8 @@
 #include <unistd.h>
 
 namespace {
+
+using namespace TAVO_test_benchTable;
 
 const int runs = 3;
 const int pollMs = 10;
@@ -91,15 +94,6 @@ qint64 median(QList<qint64> values)
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? -1 : values.at(values.size() / 2);
 }
-
-QString joined(const QList<qint64> &values)
-{
-    QStringList texts;
-    for (qint64 value : values)
-        texts.append(QString::number(value));
-    return texts.join(QLatin1Char(' '));
-}
-
 
 class Bench
 {
@@ -223,14 +217,9 @@ int main(int argc, char *argv[])
     const QList<qint64> client = bench.clientStarts();
     const QList<qint64> cvlc = bench.cvlcStarts();
 
-    std::printf("Start to first picture, ms (median of %d; -1: none within %d ms)\n", runs, pictureTimeoutMs);
-    std::printf("  client: %lld   (runs: %s)\n", median(client), qPrintable(joined(client)));
-    std::printf("  cvlc:   %lld   (runs: %s; includes starting the cvlc process)\n", median(cvlc),
-                qPrintable(joined(cvlc)));
-    if (median(cvlc) > 0)
-        std::printf("  ratio client / cvlc: %.2f\n", double(median(client)) / median(cvlc));
-    std::printf("Client CPU, share of one core over %d ms\n", cpuWindowMs);
-    std::printf("  while a stream is starting (watch waiting): %.1f %%\n", starting * 100);
-    std::printf("  while idle:                                 %.1f %%\n", idle * 100);
+    row(QStringLiteral("Start to first picture (median of %1)").arg(runs), ms(median(client)),
+        ms(median(cvlc)) + QStringLiteral(" cvlc"), ratio(median(client), median(cvlc)));
+    row(QStringLiteral("CPU while a stream starts (of one core)"), percent(starting * 100));
+    row(QStringLiteral("CPU while idle (of one core)"), percent(idle * 100));
     return 0;
 }

@@ -2,6 +2,7 @@
 // receiving the command, and whether 100 quick clicks arrive complete and in click order.
 // Run inside the private network (scripts/bench-remote.sh does).
 
+#include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_keySlots.h"
@@ -16,6 +17,8 @@
 #include <cstdio>
 
 namespace {
+
+using namespace TAVO_test_benchTable;
 
 const QString uuid = QStringLiteral("0be7c4d2-5a61-4f0e-8c39-benchremote01");
 const QString digits[] = {"NUM_0", "NUM_1", "NUM_2", "NUM_3", "NUM_4", "NUM_5", "NUM_6", "NUM_7", "NUM_8", "NUM_9"};
@@ -76,9 +79,9 @@ bool measureLatency(const TAVO_test_boxSim &sim, QPushButton *power)
         milliseconds << clock.nsecsElapsed() / 1e6;
     }
     std::sort(milliseconds.begin(), milliseconds.end());
-    std::printf("click to box: %d clicks, min %.2f ms, median %.2f ms, 95th %.2f ms, max %.2f ms\n", latencyClicks,
-                milliseconds.first(), milliseconds.at(latencyClicks / 2), milliseconds.at(latencyClicks * 95 / 100),
-                milliseconds.last());
+    row(QStringLiteral("key click to box (median of %1)").arg(latencyClicks), ms(milliseconds.at(latencyClicks / 2)));
+    row(QStringLiteral("key click to box (95th percentile, max)"),
+        ms(milliseconds.at(latencyClicks * 95 / 100)) + QStringLiteral(", ") + ms(milliseconds.last()));
     return true;
 }
 
@@ -99,8 +102,8 @@ bool measureBurst(const TAVO_test_boxSim &sim, const TAVO_ui_controller &panel)
     for (const QString &line : sim.requests(uuid).mid(before))
         received << keyOf(line);
     const bool inOrder = received == clicked;
-    std::printf("%d quick clicks: %lld received in %.1f ms (%.2f ms each), in click order: %s\n", burstClicks,
-                static_cast<long long>(received.size()), elapsed, elapsed / burstClicks, inOrder ? "yes" : "NO");
+    row(QStringLiteral("%1 quick clicks: all received, in click order").arg(burstClicks), ms(elapsed),
+        QStringLiteral("%1 of %2, %3").arg(received.size()).arg(burstClicks).arg(inOrder ? "in order" : "OUT OF ORDER"));
     return complete && inOrder;
 }
 

@@ -1,4 +1,5 @@
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QComboBox>
@@ -8,27 +9,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
-namespace {
-
-QPushButton *buttonNamed(QWidget &window, const QString &text)
-{
-    for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
-
-QSplitter *splitterOf(QWidget &window, Qt::Orientation orientation)
-{
-    for (QSplitter *splitter : window.findChildren<QSplitter *>()) {
-        if (splitter->orientation() == orientation)
-            return splitter;
-    }
-    return nullptr;
-}
-
-} // namespace
+using TAVO_test_windowParts::button;
+using TAVO_test_windowParts::splitter;
 
 class tst_mainWindow : public QObject
 {
@@ -82,17 +64,17 @@ void tst_mainWindow::startsWithEmptyTableAndNoCurrentRow()
 void tst_mainWindow::buildsButtonsAndBlackVideoArea()
 {
     for (const char *text : {"Start", "Stop", "Controller", "WebUI"})
-        QVERIFY2(buttonNamed(*window, text), text);
-    QVERIFY(!buttonNamed(*window, "Controller")->isEnabled());
-    QVERIFY(buttonNamed(*window, "Start")->isEnabled());
+        QVERIFY2(button(window, text), text);
+    QVERIFY(!button(window, "Controller")->isEnabled());
+    QVERIFY(button(window, "Start")->isEnabled());
     QVERIFY(window->videoWidget->autoFillBackground());
     QCOMPARE(window->videoWidget->palette().color(QPalette::Window), QColor(Qt::black));
 }
 
 void tst_mainWindow::splittersKeepTheirStretchAndMargins()
 {
-    QSplitter *vertical = splitterOf(*window, Qt::Vertical);
-    QSplitter *horizontal = splitterOf(*window, Qt::Horizontal);
+    QSplitter *vertical = splitter(window, Qt::Vertical);
+    QSplitter *horizontal = splitter(window, Qt::Horizontal);
     QVERIFY(vertical && horizontal);
     QCOMPARE(window->centralWidget(), horizontal);
     QCOMPARE(vertical->widget(0), window->videoWidget);
@@ -160,7 +142,7 @@ void tst_mainWindow::clickEnablesControllerEvenWithoutDownload()
     QTableWidget *servers = table();
     const QRect cell = servers->visualItemRect(servers->item(0, 0));
     QTest::mouseClick(servers->viewport(), Qt::LeftButton, {}, cell.center());
-    QVERIFY(buttonNamed(*window, "Controller")->isEnabled());
+    QVERIFY(button(window, "Controller")->isEnabled());
     QCOMPARE(servers->currentRow(), 0);
 }
 
