@@ -73,6 +73,7 @@ private:
     QStackedWidget *stackWidget;
     QVBoxLayout *layout1;
     QWidget *leftWidget;
+    QWidget *streamSettings;  // never shown; owns the stream settings' selectors and labels
     QHBoxLayout *layout2;
     QHBoxLayout *layout3;
     QComboBox *videoCodec;

@@ -4,18 +4,23 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <vector>
 
 class QUrl;
 class QWidget;
+struct _GSSDPResourceBrowser;
 struct _GUPnPContext;
 struct _GUPnPContextManager;
-struct _GUPnPControlPoint;
 
 // Finds the streamer boxes on the network by UPnP and starts the download of each new box's
 // device description into the cache. Searching starts in the constructor, on every IPv4
-// interface (loopback included), with one control point per interface.
+// interface (loopback included), with one SSDP browser per interface.
+//
+// The browsers only listen and search: the description is fetched by the client's own
+// downloader, which bounds its size and time, never by the UPnP library, which would read
+// whatever a box sends into memory.
 class TAVO_upnp_upnpControlPoint : public QObject
 {
     Q_OBJECT
@@ -29,9 +34,9 @@ public:
     // Sends one more search on every interface.
     void upnpReflash();
 
-    // The control point of a network interface that came up, and the interface that went away.
-    void addControlPoint(_GUPnPControlPoint *controlPoint);
-    void removeControlPointOf(_GUPnPContext *context);
+    // The browser of a network interface that came up, and the interface that went away.
+    void addBrowser(_GSSDPResourceBrowser *browser);
+    void removeBrowserOf(_GUPnPContext *context);
 
 public Q_SLOTS:
     // A device reported by UPnP: its full type, its bare UUID and its first description URL.
@@ -39,20 +44,28 @@ public Q_SLOTS:
     // The box said goodbye (or its announcement expired). It keeps its row; when it comes back
     // its description is fetched again.
     void rootDeviceOffline(const QString &uuid);
-    // GUPnP reports an expired announcement and a goodbye alike as the device leaving, which
+    // SSDP reports an expired announcement and a goodbye alike as the device leaving, which
     // rootDeviceOffline handles; these two have nothing left to do and stay for the interface.
     void rootDeviceInvalidated(const QString &uuid);
     void rootDeviceRemoved(const QString &uuid);
 
 private:
-    void removeControlPoint(_GUPnPControlPoint *controlPoint);
+    void removeBrowser(_GSSDPResourceBrowser *browser);
+    void searchAgain();
 
     QWidget *parentWidget;
     _GUPnPContextManager *contextManager;
-    std::vector<_GUPnPControlPoint *> controlPoints;
-    // GUPnP reports a box once per interface it is seen on; its description is fetched once
+    std::vector<_GSSDPResourceBrowser *> browsers;
+    // A box is reported once per interface it is seen on; its description is fetched once
     // while it stays online.
     QSet<QString> onlineDevices;
+    // Announcements are plain datagrams: many boxes announcing or answering at once overflow
+    // the socket, and a box whose datagrams were lost would otherwise wait for its next
+    // announcement (up to half an hour). So a search follows every burst of new boxes, once it
+    // has died down, until a search turns up nobody new; and searches repeat on their own,
+    // soon after start and then ever less often.
+    QTimer followUpSearch;
+    QTimer searchTimer;
 };
 
 #endif

@@ -76,6 +76,7 @@ TAVO_ui_mainWindow::~TAVO_ui_mainWindow()
     delete webView;
     delete controllerWidget;
     delete fullScreenWidget;
+    delete streamSettings;
     player->stopPlay();
     delete player;
     delete mManager;
@@ -106,8 +107,11 @@ void TAVO_ui_mainWindow::initUI()
     videoWidget->setPalette(blackPalette);
 
     // Built for the stream settings but not placed: the stream request uses fixed values that
-    // match their default items.
+    // match their default items. A holder that is never shown owns them, so they go with the window.
+    streamSettings = new QWidget;
+    auto *settingsLayout = new QVBoxLayout(streamSettings);
     auto *labelLayout = new QHBoxLayout;
+    settingsLayout->addLayout(labelLayout);
     for (const char *text : {"Video Codec", "Audio Codec", "Resolution", "FPS", "Bitrate"})
         labelLayout->addWidget(newCentredLabel(QString::fromLatin1(text)));
     videoCodec = newSelector({"MPEG-2", "H.264"}, 0);
@@ -116,6 +120,7 @@ void TAVO_ui_mainWindow::initUI()
     framerate = newSelector({"24", "25", "30", "50", "60"}, 2);
     bitrate = newSelector({"1.5", "3", "4.5", "6"}, 1);
     layout2 = new QHBoxLayout;
+    settingsLayout->addLayout(layout2);
     for (QComboBox *selector : {videoCodec, audioCodec, resolution, framerate, bitrate})
         layout2->addWidget(selector);
 

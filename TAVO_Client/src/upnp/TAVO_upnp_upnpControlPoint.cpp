@@ -18,51 +18,64 @@ const QString TAVO_upnp_upnpControlPoint::streamerDeviceType =
 namespace {
 
 const char udnPrefix[] = "uuid:";
+constexpr int firstSearchAgainMs = 2000;
+constexpr int quietAfterNewBoxesMs = 3000;
+// Boxes answer a search within a few seconds (its MX); then the searching browser goes.
+constexpr int searchAnswersMs = 6000;
+constexpr int longestSearchIntervalMs = 5 * 60 * 1000;
 
-QString bareUuid(const char *udn)
+// A device's USN is "uuid:" + its UUID + "::" + the type it announces, version included.
+QString usnUuid(const char *usn)
 {
-    QString uuid = QString::fromUtf8(udn);
+    QString uuid = QString::fromUtf8(usn).section(QLatin1String("::"), 0, 0);
     if (uuid.startsWith(QLatin1String(udnPrefix)))
         uuid.remove(0, int(sizeof udnPrefix) - 1);
     return uuid;
 }
 
-QString deviceUuid(GUPnPDeviceProxy *proxy)
+QString usnType(const char *usn)
 {
-    return bareUuid(gupnp_device_info_get_udn(GUPNP_DEVICE_INFO(proxy)));
+    return QString::fromUtf8(usn).section(QLatin1String("::"), 1);
 }
 
-void onDeviceAvailable(GUPnPControlPoint *, GUPnPDeviceProxy *proxy, gpointer self)
+void onResourceAvailable(GSSDPResourceBrowser *, const char *usn, GList *locations, gpointer self)
 {
-    auto *info = GUPNP_DEVICE_INFO(proxy);
+    if (!locations)
+        return;
     static_cast<TAVO_upnp_upnpControlPoint *>(self)->rootDeviceOnline(
-        QString::fromUtf8(gupnp_device_info_get_device_type(info)), deviceUuid(proxy),
-        QUrl(QString::fromUtf8(gupnp_device_info_get_location(info))));
+        usnType(usn), usnUuid(usn), QUrl(QString::fromUtf8(static_cast<const char *>(locations->data))));
 }
 
-void onDeviceUnavailable(GUPnPControlPoint *, GUPnPDeviceProxy *proxy, gpointer self)
+void onResourceUnavailable(GSSDPResourceBrowser *, const char *usn, gpointer self)
 {
-    static_cast<TAVO_upnp_upnpControlPoint *>(self)->rootDeviceOffline(deviceUuid(proxy));
+    static_cast<TAVO_upnp_upnpControlPoint *>(self)->rootDeviceOffline(usnUuid(usn));
 }
 
-void onContextAvailable(GUPnPContextManager *manager, GUPnPContext *context, gpointer self)
+void onContextAvailable(GUPnPContextManager *, GUPnPContext *context, gpointer self)
 {
-    // The boxes are on the local network: a proxy from the environment (http_proxy) would
-    // receive every description request and fail it.
-    soup_session_set_proxy_resolver(gupnp_context_get_session(context), nullptr);
-    GUPnPControlPoint *controlPoint =
-        gupnp_control_point_new(context, TAVO_upnp_upnpControlPoint::streamerDeviceType.toUtf8().constData());
-    g_signal_connect(controlPoint, "device-proxy-available", G_CALLBACK(onDeviceAvailable), self);
-    g_signal_connect(controlPoint, "device-proxy-unavailable", G_CALLBACK(onDeviceUnavailable), self);
-    static_cast<TAVO_upnp_upnpControlPoint *>(self)->addControlPoint(controlPoint);
-    gssdp_resource_browser_set_active(GSSDP_RESOURCE_BROWSER(controlPoint), TRUE);
-    gupnp_context_manager_manage_control_point(manager, controlPoint);
-    g_object_unref(controlPoint);
+    GSSDPResourceBrowser *browser = gssdp_resource_browser_new(
+        GSSDP_CLIENT(context), TAVO_upnp_upnpControlPoint::streamerDeviceType.toUtf8().constData());
+    g_signal_connect(browser, "resource-available", G_CALLBACK(onResourceAvailable), self);
+    g_signal_connect(browser, "resource-unavailable", G_CALLBACK(onResourceUnavailable), self);
+    static_cast<TAVO_upnp_upnpControlPoint *>(self)->addBrowser(browser);
+    gssdp_resource_browser_set_active(browser, TRUE);
+    g_object_unref(browser);
+}
+
+// A browser of its own sends the search; the answers reach every browser of the interface, so
+// the lasting one learns of the boxes it missed. Rescanning the lasting browser instead would
+// take every box whose answer got lost this time for gone, and fetch it again later.
+void sendSearch(GSSDPClient *client)
+{
+    GSSDPResourceBrowser *searcher =
+        gssdp_resource_browser_new(client, TAVO_upnp_upnpControlPoint::streamerDeviceType.toUtf8().constData());
+    gssdp_resource_browser_set_active(searcher, TRUE);
+    QTimer::singleShot(searchAnswersMs, [searcher] { g_object_unref(searcher); });
 }
 
 void onContextUnavailable(GUPnPContextManager *, GUPnPContext *context, gpointer self)
 {
-    static_cast<TAVO_upnp_upnpControlPoint *>(self)->removeControlPointOf(context);
+    static_cast<TAVO_upnp_upnpControlPoint *>(self)->removeBrowserOf(context);
 }
 
 } // namespace
@@ -74,41 +87,54 @@ TAVO_upnp_upnpControlPoint::TAVO_upnp_upnpControlPoint(QWidget *parent)
 {
     g_signal_connect(contextManager, "context-available", G_CALLBACK(onContextAvailable), this);
     g_signal_connect(contextManager, "context-unavailable", G_CALLBACK(onContextUnavailable), this);
+    followUpSearch.setSingleShot(true);
+    followUpSearch.setInterval(quietAfterNewBoxesMs);
+    connect(&followUpSearch, &QTimer::timeout, this, &TAVO_upnp_upnpControlPoint::upnpReflash);
+    searchTimer.setSingleShot(true);
+    connect(&searchTimer, &QTimer::timeout, this, &TAVO_upnp_upnpControlPoint::searchAgain);
+    searchTimer.start(firstSearchAgainMs);
 }
 
-// Disposing the manager reports every device as gone; nobody is left to hear it.
+// Disposing the manager reports every interface as gone; nobody is left to hear it.
 TAVO_upnp_upnpControlPoint::~TAVO_upnp_upnpControlPoint()
 {
     g_signal_handlers_disconnect_by_data(contextManager, this);
-    while (!controlPoints.empty())
-        removeControlPoint(controlPoints.back());
+    while (!browsers.empty())
+        removeBrowser(browsers.back());
     g_object_unref(contextManager);
 }
 
-void TAVO_upnp_upnpControlPoint::addControlPoint(GUPnPControlPoint *controlPoint)
+void TAVO_upnp_upnpControlPoint::addBrowser(GSSDPResourceBrowser *browser)
 {
-    controlPoints.push_back(GUPNP_CONTROL_POINT(g_object_ref(controlPoint)));
+    browsers.push_back(GSSDP_RESOURCE_BROWSER(g_object_ref(browser)));
 }
 
-void TAVO_upnp_upnpControlPoint::removeControlPointOf(GUPnPContext *context)
+void TAVO_upnp_upnpControlPoint::removeBrowserOf(GUPnPContext *context)
 {
-    const auto found = std::find_if(controlPoints.begin(), controlPoints.end(), [context](GUPnPControlPoint *controlPoint) {
-        return gssdp_resource_browser_get_client(GSSDP_RESOURCE_BROWSER(controlPoint)) == GSSDP_CLIENT(context);
+    const auto found = std::find_if(browsers.begin(), browsers.end(), [context](GSSDPResourceBrowser *browser) {
+        return gssdp_resource_browser_get_client(browser) == GSSDP_CLIENT(context);
     });
-    if (found != controlPoints.end())
-        removeControlPoint(*found);
+    if (found != browsers.end())
+        removeBrowser(*found);
 }
 
-void TAVO_upnp_upnpControlPoint::removeControlPoint(GUPnPControlPoint *controlPoint)
+void TAVO_upnp_upnpControlPoint::removeBrowser(GSSDPResourceBrowser *browser)
 {
-    g_signal_handlers_disconnect_by_data(controlPoint, this);
-    controlPoints.erase(std::remove(controlPoints.begin(), controlPoints.end(), controlPoint), controlPoints.end());
-    g_object_unref(controlPoint);
+    g_signal_handlers_disconnect_by_data(browser, this);
+    browsers.erase(std::remove(browsers.begin(), browsers.end(), browser), browsers.end());
+    g_object_unref(browser);
 }
 
 void TAVO_upnp_upnpControlPoint::upnpReflash()
 {
-    gupnp_context_manager_rescan_control_points(contextManager);
+    for (GSSDPResourceBrowser *browser : browsers)
+        sendSearch(gssdp_resource_browser_get_client(browser));
+}
+
+void TAVO_upnp_upnpControlPoint::searchAgain()
+{
+    upnpReflash();
+    searchTimer.start(std::min(searchTimer.interval() * 2, longestSearchIntervalMs));
 }
 
 void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, const QString &uuid, const QUrl &location)
@@ -120,6 +146,7 @@ void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, con
     if (folder.isEmpty())
         return;
     onlineDevices.insert(uuid);
+    followUpSearch.start();
     QDir().mkpath(folder);
     const QString savePath = folder + QLatin1String("DeviceDescription.xml");
     QFile::remove(savePath);

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
 #include <QSaveFile>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -34,8 +35,9 @@ QNetworkRequest requestFor(const QUrl &url)
 
 } // namespace
 
+// A download still under way when the program ends goes with the manager that carries it.
 TAVO_xml_xmlDownloader::TAVO_xml_xmlDownloader(QWidget *parent)
-    : QObject(nullptr)
+    : QObject(&network())
     , parentWidget(parent)
 {
     timeLimit.setSingleShot(true);
@@ -144,5 +146,7 @@ void TAVO_xml_xmlDownloader::parseIfDeviceDescription()
         return;
     TAVO_xml_xmlParser parser(window);
     parser.setManager(window->mManager);
-    parser.parseDeviceDescription(&fileName, downloadUrl.get());
+    // A description that is no XML would only wait in the cache until the program closes.
+    if (!parser.parseDeviceDescription(&fileName, downloadUrl.get()))
+        QFile::remove(fileName);
 }

@@ -154,11 +154,11 @@ bool loadDocument(const QString &path, QDomDocument &document)
 
 } // namespace
 
-void TAVO_xml_xmlParser::parseDeviceDescription(QString *xmlFile, QUrl *url)
+bool TAVO_xml_xmlParser::parseDeviceDescription(QString *xmlFile, QUrl *url)
 {
     QDomDocument document;
     if (!mManager || !loadDocument(*xmlFile, document))
-        return;
+        return false;
     server = std::make_unique<TAVO_SERVER>();
     readDeviceDescription(document.documentElement(), *server);
     server->host = url->host();
@@ -167,12 +167,13 @@ void TAVO_xml_xmlParser::parseDeviceDescription(QString *xmlFile, QUrl *url)
 
     if (mManager->addServer(*server) == 1) {
         qDebug() << "Server Already Exists";
-        return;
+        return true;
     }
     qDebug() << "Add New Server";
     if (auto *window = qobject_cast<TAVO_ui_mainWindow *>(parentWidget))
         window->addServer(server->device.friendlyName + QLatin1String(" (") + server->host + QLatin1Char(')'));
     qDebug() << "Parsing DeviceDescription Finished";
+    return true;
 }
 
 namespace {

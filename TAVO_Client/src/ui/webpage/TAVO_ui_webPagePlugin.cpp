@@ -29,6 +29,8 @@ void shareOpenGLContexts()
 // The one entry point of the module, resolved by name when the first browser window is needed.
 extern "C" Q_DECL_EXPORT QWidget *tavoCreateWebPage()
 {
+    // The client writes nothing outside its cache: no compiled shaders kept in ~/.cache either.
+    QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
     shareOpenGLContexts();
     return new QWebEngineView;
 }
