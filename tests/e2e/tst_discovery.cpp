@@ -4,6 +4,7 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
+#include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QApplication>
@@ -34,11 +35,7 @@ bool webEngineMapped()
 
 QWidget *webView()
 {
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (qstrcmp(widget->metaObject()->className(), "QWebEngineView") == 0)
-            return widget;
-    }
-    return nullptr;
+    return TAVO_test_windowParts::topLevelOfClass("QWebEngineView");
 }
 
 } // namespace
@@ -61,10 +58,12 @@ private Q_SLOTS:
     void cleanupTestCase();
 
 private:
-    QStringList rowTexts() const;
-    bool waitForRow(const QString &text) const;
-    void clickRow(const QString &text);
-    QPushButton *button(const QString &text) const;
+    QStringList rowTexts() const { return TAVO_test_windowParts::rowTexts(window); }
+    bool waitForRow(const QString &text) const
+    {
+        return TAVO_test_windowParts::waitForRow(window, text, discoveryTimeoutMs);
+    }
+    QPushButton *button(const QString &text) const { return TAVO_test_windowParts::button(window, text); }
     QString newUuid() { return QStringLiteral("e2e0d15c-0000-4000-8000-%1").arg(++uuids, 12, 10, QLatin1Char('0')); }
 
     TAVO_ui_mainWindow *window = nullptr;
@@ -83,35 +82,6 @@ void tst_discovery::initTestCase()
 void tst_discovery::cleanupTestCase()
 {
     QDir(TAVO_mgr_cache::root()).removeRecursively();
-}
-
-QStringList tst_discovery::rowTexts() const
-{
-    QStringList texts;
-    for (int row = 0; row < table->rowCount(); ++row)
-        texts << table->item(row, 0)->text();
-    return texts;
-}
-
-bool tst_discovery::waitForRow(const QString &text) const
-{
-    return QTest::qWaitFor([&] { return rowTexts().contains(text); }, discoveryTimeoutMs);
-}
-
-void tst_discovery::clickRow(const QString &text)
-{
-    const QList<QTableWidgetItem *> items = table->findItems(text, Qt::MatchExactly);
-    QVERIFY(items.size() == 1);
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(items.first()).center());
-}
-
-QPushButton *tst_discovery::button(const QString &text) const
-{
-    for (QPushButton *candidate : window->findChildren<QPushButton *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
 }
 
 void tst_discovery::streamerBoxesAppearAsRows()
@@ -212,7 +182,7 @@ void tst_discovery::clickFetchesRemoteControllerDescription()
     QVERIFY(waitForRow("Bedroom (127.0.0.10)"));
     QVERIFY(!button("Controller")->isEnabled());
 
-    clickRow("Bedroom (127.0.0.10)");
+    QVERIFY(TAVO_test_windowParts::clickServerRow(window, "Bedroom (127.0.0.10)"));
 
     QVERIFY(button("Controller")->isEnabled());
     QVERIFY(sim.waitForRequest(uuid, "GET /rcu/tv-remote.xml HTTP/1.1"));
@@ -229,7 +199,7 @@ void tst_discovery::webUiShowsTheBoxPageAndHidesIt()
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.11", "Garage")));
     QVERIFY(sim.start());
     QVERIFY(waitForRow("Garage (127.0.0.11)"));
-    clickRow("Garage (127.0.0.11)");
+    QVERIFY(TAVO_test_windowParts::clickServerRow(window, "Garage (127.0.0.11)"));
     QVERIFY2(!webEngineMapped(), "the web engine is loaded before the first WebUI press");
 
     button("WebUI")->click();

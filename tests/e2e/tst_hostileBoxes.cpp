@@ -7,7 +7,7 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_boxSim.h"
-#include "TAVO_test_clientWindow.h"
+#include "TAVO_test_windowParts.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_processUse.h"
 #include "TAVO_test_stallMeter.h"
@@ -23,7 +23,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using namespace TAVO_test_clientWindow;
+using namespace TAVO_test_windowParts;
 namespace processUse = TAVO_test_processUse;
 
 namespace {
@@ -229,7 +229,7 @@ void tst_hostileBoxes::pressController()
 // Selects the box, waits for its remote-controller description and opens the panel on it.
 QWidget *tst_hostileBoxes::openPanel(const QString &uuid, const QString &row)
 {
-    if (!waitForRow(window, row) || !clickRow(window, row))
+    if (!waitForRow(window, row) || !clickServerRow(window, row))
         return nullptr;
     if (!QTest::qWaitFor([&] { return isCompleteRcuFile(rcuFile(uuid)); }, 10000))
         return nullptr;
@@ -295,7 +295,7 @@ void tst_hostileBoxes::unfinishedRemoteControllerDescriptionLeavesControllerIner
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, address, "Slow Remote", {{"rcuDelayMs", neverMs}})));
     QVERIFY(sim.start());
     QVERIFY(waitForRow(window, row));
-    QVERIFY(clickRow(window, row));
+    QVERIFY(clickServerRow(window, row));
     QVERIFY(sim.waitForRequest(uuid, rcuRequest));
     if (kill)
         sim.kill();
@@ -332,7 +332,7 @@ void tst_hostileBoxes::hugeRemoteControllerDescription()
 
     if (listed == 0) {
         QVERIFY(waitForRow(window, row));
-        QVERIFY(clickRow(window, row));
+        QVERIFY(clickServerRow(window, row));
         QVERIFY(sim.waitForRequest(uuid, rcuRequest));
         QVERIFY(QTest::qWaitFor([&] { return !QFile::exists(rcuFile(uuid)); }, 5000));
         pressController();
@@ -355,7 +355,7 @@ void tst_hostileBoxes::silentStreamWatchRunsUntilStop()
         TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.24", "Mute Stream", {{"silent", QVariantList{"stream"}}})));
     QVERIFY(sim.start());
     QVERIFY(waitForRow(window, row));
-    QVERIFY(clickRow(window, row));
+    QVERIFY(clickServerRow(window, row));
     TAVO_test_messageBoxes boxes;
 
     // Start watches the start-up inside its click; Stop comes from the loop that watch runs.
@@ -388,7 +388,7 @@ void tst_hostileBoxes::boxVanishingWhilePlayingLeavesStopWorking()
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.25", "Vanishing")));
     QVERIFY(sim.start());
     QVERIFY(waitForRow(window, row));
-    QVERIFY(clickRow(window, row));
+    QVERIFY(clickServerRow(window, row));
     TAVO_test_messageBoxes boxes;
     button(window, QStringLiteral("Start"))->click();
     QVERIFY(sim.waitForRequest(uuid, QStringLiteral("8080 GET /?")));
@@ -461,7 +461,7 @@ void tst_hostileBoxes::silentWebPageOpensItsWindow()
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.28", "Mute Web", {{"silent", QVariantList{"web"}}})));
     QVERIFY(sim.start());
     QVERIFY(waitForRow(window, row));
-    QVERIFY(clickRow(window, row));
+    QVERIFY(clickServerRow(window, row));
 
     button(window, QStringLiteral("WebUI"))->click();
     QWidget *view = topLevelOfClass("QWebEngineView");

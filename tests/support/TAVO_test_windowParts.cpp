@@ -1,6 +1,7 @@
 #include "TAVO_test_windowParts.h"
 
 #include "TAVO_ui_fullScreenWidget.h"
+#include "TAVO_ui_keySlots.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -43,8 +44,41 @@ bool clickServerRow(QWidget *window, const QString &rowText)
     const QList<QTableWidgetItem *> found = table ? table->findItems(rowText, Qt::MatchExactly) : QList<QTableWidgetItem *>();
     if (found.size() != 1)
         return false;
+    table->scrollToItem(found.first());
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(found.first()).center());
     return table->currentRow() == found.first()->row();
+}
+
+QStringList rowTexts(QWidget *window)
+{
+    auto *table = window->findChild<QTableWidget *>();
+    QStringList texts;
+    for (int row = 0; row < table->rowCount(); ++row)
+        texts << (table->item(row, 0) ? table->item(row, 0)->text() : QString());
+    return texts;
+}
+
+bool waitForRow(QWidget *window, const QString &text, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return rowTexts(window).contains(text); }, timeoutMs);
+}
+
+QWidget *topLevelOfClass(const char *className)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (qstrcmp(widget->metaObject()->className(), className) == 0)
+            return widget;
+    }
+    return nullptr;
+}
+
+QPushButton *keyButton(QWidget *panel, const char *keyName)
+{
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        if (slot.hasKey() && qstrcmp(slot.keyName, keyName) == 0)
+            return panel->findChild<QPushButton *>(slot.objectName());
+    }
+    return nullptr;
 }
 
 } // namespace TAVO_test_windowParts

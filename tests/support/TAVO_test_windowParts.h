@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <Qt>
 
 class QPushButton;
@@ -19,5 +20,12 @@ QSplitter *splitter(QWidget *window, Qt::Orientation orientation);
 TAVO_ui_fullScreenWidget *fullScreenOverlay();
 // Clicks the server table's row with this text; false when there is no such single row.
 bool clickServerRow(QWidget *window, const QString &rowText);
+QStringList rowTexts(QWidget *window);
+// Waits until a row with exactly this text is listed.
+bool waitForRow(QWidget *window, const QString &text, int timeoutMs = 15000);
+// The top-level widget of this class ("TAVO_ui_controller", "QWebEngineView"), or null.
+QWidget *topLevelOfClass(const char *className);
+// The controller panel's button for this key name ("PWR").
+QPushButton *keyButton(QWidget *panel, const char *keyName);
 
 } // namespace TAVO_test_windowParts
