@@ -77,7 +77,7 @@ QByteArray knownHosts()
 
 QByteArray boxKey()
 {
-    QFile file(QStringLiteral(TAVO_SOURCE_DIR "/../shared/box-tls/box_pubkey.b64"));
+    QFile file(QStringLiteral(TAVO_SOURCE_DIR "/tools/boxsim/data/box_pubkey.b64"));
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
 }
 

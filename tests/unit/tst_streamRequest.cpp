@@ -14,7 +14,7 @@ const QString fixedQuery = QStringLiteral("src=1&vcodec=mpeg2&acodec=aac&res=720
 
 QByteArray boxKey()
 {
-    QFile file(QStringLiteral(TAVO_SOURCE_DIR "/../shared/box-tls/box_pubkey.b64"));
+    QFile file(QStringLiteral(TAVO_SOURCE_DIR "/tools/boxsim/data/box_pubkey.b64"));
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
 }
 
