@@ -1,5 +1,7 @@
 #include "TAVO_test_keyServer.h"
 
+#include <QTimer>
+
 #include <QTcpSocket>
 #include <QTest>
 #include <QUrlQuery>
@@ -68,6 +70,13 @@ void TAVO_test_keyServer::answer(QTcpSocket *socket, const QString &requestLine)
     const QString key = keyOf(requestLine);
     if (silentKeys.contains(key))
         return;
+    if (endlessKeys.contains(key)) {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000000\r\n\r\n");
+        auto *trickle = new QTimer(socket);
+        connect(trickle, &QTimer::timeout, socket, [socket] { socket->write(QByteArray(1024, ' ')); });
+        trickle->start(100);
+        return;
+    }
     const int status = statuses.value(key, 200);
     QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + " Answer\r\nContent-Length: 0\r\n";
     if (status >= 300 && status < 400)

@@ -25,6 +25,8 @@ public:
 
     void setStatus(const QString &key, int status) { statuses.insert(key, status); }
     void setSilent(const QString &key) { silentKeys.insert(key); }
+    // Answers 200 and then trickles a body that never ends.
+    void setEndless(const QString &key) { endlessKeys.insert(key); }
 
     QStringList requestLines() const { return lines; }
     // The key= values of the requests, in order of arrival.
@@ -39,5 +41,6 @@ private:
     QTcpServer server;
     QHash<QString, int> statuses;
     QSet<QString> silentKeys;
+    QSet<QString> endlessKeys;
     QStringList lines;
 };

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void commandsAfterARefusalAreSentAgain();
     void redirectIsAnAnswerNotFollowed();
     void silentBoxTimesOutAndTheNextCommandIsSent();
+    void endlessAnswerDoesNotHoldTheQueue();
     void urlWithoutPortGoesToPort80();
 
 private:
@@ -153,6 +154,15 @@ void tst_httpRequest::silentBoxTimesOutAndTheNextCommandIsSent()
     send({QStringLiteral("SLEEP"), QStringLiteral("EXIT")});
     QVERIFY(box->waitForRequests(2));
     QCOMPARE(box->keys(), (QStringList{QStringLiteral("SLEEP"), QStringLiteral("EXIT")}));
+}
+
+// Data that keeps coming never trips the time limit; the status line alone settles a command.
+void tst_httpRequest::endlessAnswerDoesNotHoldTheQueue()
+{
+    box->setEndless(QStringLiteral("MUTE"));
+    send({QStringLiteral("MUTE"), QStringLiteral("EXIT")});
+    QVERIFY(box->waitForRequests(2));
+    QCOMPARE(box->keys(), (QStringList{QStringLiteral("MUTE"), QStringLiteral("EXIT")}));
 }
 
 // Taking port 80 needs the private network's root; elsewhere the case is skipped.

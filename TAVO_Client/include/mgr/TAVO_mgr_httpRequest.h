@@ -16,6 +16,8 @@ class QWidget;
 // form a request through an HTTP proxy takes; the sender therefore uses the box itself as the
 // proxy of its own network manager. Any answer but 200 drops every command still waiting.
 // A command the box does not answer within the time limit is given up and the next one is sent.
+// Only the status line counts: the command is settled as soon as it arrives, whatever body
+// (even an endless one) the box may send after it.
 class TAVO_mgr_httpRequest : public QObject
 {
     Q_OBJECT
@@ -33,9 +35,11 @@ public:
 
 private Q_SLOTS:
     void readResponseHeader();
+    void httpRequestFinished();
 
 private:
     void sendNext();
+    QNetworkReply *takeInFlight();
     void refuse(int status);
     static QString refusalText(int status);
 

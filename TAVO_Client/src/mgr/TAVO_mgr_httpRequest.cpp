@@ -55,22 +55,40 @@ void TAVO_mgr_httpRequest::sendNext()
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(timeoutMs);
     inFlight = http->get(request);
-    connect(inFlight, &QNetworkReply::finished, this, &TAVO_mgr_httpRequest::readResponseHeader);
+    connect(inFlight, &QNetworkReply::metaDataChanged, this, &TAVO_mgr_httpRequest::readResponseHeader);
+    connect(inFlight, &QNetworkReply::finished, this, &TAVO_mgr_httpRequest::httpRequestFinished);
+}
+
+// The reply leaves the sender's hands: nothing more of it reaches the sender.
+QNetworkReply *TAVO_mgr_httpRequest::takeInFlight()
+{
+    QNetworkReply *reply = inFlight;
+    inFlight = nullptr;
+    disconnect(reply, nullptr, this, nullptr);
+    reply->deleteLater();
+    return reply;
 }
 
 void TAVO_mgr_httpRequest::readResponseHeader()
 {
-    QNetworkReply *reply = inFlight;
-    inFlight = nullptr;
-    reply->deleteLater();
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && status.toInt() != statusOk) {
+    const QVariant status = inFlight->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
+        return;
+    takeInFlight()->abort();
+    if (status.toInt() != statusOk) {
         refuse(status.toInt());
         return;
     }
+    sendNext();
+}
+
+// Ended before any status line: the box is gone, refused the connection or stayed silent.
+void TAVO_mgr_httpRequest::httpRequestFinished()
+{
+    QNetworkReply *reply = takeInFlight();
     if (reply->error() == QNetworkReply::OperationCanceledError)
         qDebug().noquote() << "Key command timed out:" << reply->url().toString();
-    else if (!status.isValid())
+    else
         qDebug().noquote() << "Key command failed:" << reply->errorString();
     sendNext();
 }
