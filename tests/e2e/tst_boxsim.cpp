@@ -176,6 +176,7 @@ private Q_SLOTS:
     void slowDocumentArrivesLate();
     void plainAnswersComeBeforeTheKnobs();
     void endlessDocumentNeverEnds();
+    void supportKeysPaddedToSize();
     void keyCommandAnswers_data();
     void keyCommandAnswers();
     void requestLogKeepsEveryLineInOrder();
@@ -383,6 +384,18 @@ void tst_boxsim::endlessDocumentNeverEnds()
     QVERIFY(answer.body.startsWith("<?xml"));
     QVERIFY(answer.body.contains("</RcuXml>\n<!--"));
     QVERIFY(answer.body.endsWith("    "));
+}
+
+void tst_boxsim::supportKeysPaddedToSize()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom({{"supportKeysBytes", 1000}})));
+    QVERIFY(sim.start());
+    QDomDocument document;
+    QVERIFY(document.setContent(fetch(QStringLiteral("http://127.0.0.2:49152/rcu/tv.xml")).body));
+    const QString first = textAt(document, QStringLiteral("remoteController/supportKeys"));
+    QCOMPARE(first.size(), 1000);
+    QVERIFY(first.startsWith(QStringLiteral("PWR,MENU,VOL_UP,PWR,MENU,VOL_UP,")));
+    QCOMPARE(textAt(document, QStringLiteral("remoteController#2/supportKeys")).size(), 1000);
 }
 
 void tst_boxsim::keyCommandAnswers_data()

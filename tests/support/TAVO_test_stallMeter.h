@@ -2,14 +2,17 @@
 
 #include <QElapsedTimer>
 
-// Measures how long the event loop was kept from running while it lives: a timeout that should
-// fire every 10 ms notes the largest gap between two of its firings. Nested loops (message
-// boxes, waits that process events) count as running.
+struct _GSource;
+
+// Measures how long the GUI thread's event loop was kept from coming back to wait for input:
+// the longest single pass through the handlers of ready events (a slot that blocks, a slow
+// parse, a flood of packets handled in one go). Nested loops (message boxes, waits that process
+// events) count as coming back.
 //
-// The timeout is a GLib source of the lowest priority, not a QTimer: a Qt timer that is due
-// at every pass of a test's wait loop keeps GLib from ever reaching its idle sources, and GUPnP
-// starts its network discovery from one. At the lowest priority the meter changes nothing for
-// the client, and a gap counts everything that kept the loop from reaching its idle work.
+// It watches the loop from a GLib source of the highest priority that is never ready: GLib asks
+// it before every wait and checks it after every wait, so it sees each pass without taking part.
+// A 10 ms timer would change what it measures: due at every pass of a test's wait loop, it keeps
+// GLib from ever reaching its idle sources, and GUPnP starts its network discovery from one.
 class TAVO_test_stallMeter
 {
 public:
@@ -21,13 +24,15 @@ public:
 
     // Forgets what was measured so far.
     void restart();
-    // The largest gap since the last restart, including the one still open.
-    qint64 longestGapMs() const;
+    // The longest pass since the last restart.
+    qint64 longestStallMs() const;
+
+    // Called by the source: the loop is about to wait, and it has waited.
+    void beforeWait();
+    void afterWait();
 
 private:
-    static int tick(void *meter);
-
-    unsigned sourceId = 0;
-    QElapsedTimer sinceTick;
+    _GSource *source = nullptr;
+    QElapsedTimer sinceWait;
     qint64 longest = 0;
 };

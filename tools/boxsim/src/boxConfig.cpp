@@ -79,6 +79,7 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->rcuFile = text(object, QStringLiteral("rcuFile"), box->rcuFile);
     box->rcuVersion = text(object, QStringLiteral("rcuVersion"), box->rcuVersion);
     box->controllers = readControllers(object.value(QStringLiteral("controllers")).toArray());
+    box->supportKeysBytes = object.value(QStringLiteral("supportKeysBytes")).toInt(0);
     const QString firstId = box->controllers.isEmpty() ? QString() : box->controllers.first().id;
     box->defaultId = text(object, QStringLiteral("defaultId"), firstId);
     box->totalAmount = text(object, QStringLiteral("totalAmount"), QString::number(box->controllers.size()));

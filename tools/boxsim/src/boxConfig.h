@@ -48,6 +48,8 @@ struct BoxConfig
     QString defaultId;
     QString totalAmount;
     QList<ControllerConfig> controllers;
+    // When above 0, each controller's supportKeys repeats its own keys up to this many bytes.
+    int supportKeysBytes = 0;
     QMap<QString, int> keyStatus;
     DocumentKnobs description;
     DocumentKnobs rcu;

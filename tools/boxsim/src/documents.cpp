@@ -70,12 +70,21 @@ void writeDevice(QXmlStreamWriter &xml, const BoxConfig &box)
     xml.writeEndElement();
 }
 
-void writeController(QXmlStreamWriter &xml, const ControllerConfig &controller)
+// "PWR,MENU" padded to 20 bytes: "PWR,MENU,PWR,MENU,PW".
+QString paddedKeys(const QString &keys, int bytes)
+{
+    if (bytes <= 0 || keys.isEmpty())
+        return keys;
+    const QString unit = keys + QLatin1Char(',');
+    return unit.repeated(bytes / unit.size() + 1).left(bytes);
+}
+
+void writeController(QXmlStreamWriter &xml, const ControllerConfig &controller, int supportKeysBytes)
 {
     xml.writeStartElement(QStringLiteral("remoteController"));
     xml.writeTextElement(QStringLiteral("id"), controller.id);
     xml.writeTextElement(QStringLiteral("name"), controller.name);
-    xml.writeTextElement(QStringLiteral("supportKeys"), controller.supportKeys);
+    xml.writeTextElement(QStringLiteral("supportKeys"), paddedKeys(controller.supportKeys, supportKeysBytes));
     xml.writeEndElement();
 }
 
@@ -112,7 +121,7 @@ QByteArray remoteControllerDescription(const BoxConfig &box)
         xml.writeTextElement(QStringLiteral("totalAmount"), box.totalAmount);
         xml.writeTextElement(QStringLiteral("defaultId"), box.defaultId);
         for (const ControllerConfig &controller : box.controllers)
-            writeController(xml, controller);
+            writeController(xml, controller, box.supportKeysBytes);
     });
 }
 
