@@ -4,6 +4,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
 
 constexpr int trickleIntervalMs = 500;
@@ -41,8 +43,8 @@ void TAVO_test_httpServer::accept()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
         socket->setParent(this);
-        auto *received = new QByteArray;
-        connect(socket, &QObject::destroyed, this, [received] { delete received; });
+        // Held by the connection alone, so it goes whichever of socket and server goes first.
+        const auto received = std::make_shared<QByteArray>();
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, received] {
             received->append(socket->readAll());
             if (!received->contains("\r\n\r\n") || socket->property("answered").toBool())

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void buildsButtonsAndBlackVideoArea();
     void splittersKeepTheirStretchAndMargins();
     void streamSelectorsAreNotPlaced();
+    void destroyedWindowLeavesNoWidgetsBehind();
     void rowsAreAppendedAndRemoved();
     void keysWithoutSelection_data();
     void keysWithoutSelection();
@@ -88,6 +89,15 @@ void tst_mainWindow::splittersKeepTheirStretchAndMargins()
 void tst_mainWindow::streamSelectorsAreNotPlaced()
 {
     QVERIFY(window->findChildren<QComboBox *>().isEmpty());
+}
+
+// The selectors and labels that are built but not placed belong to the window all the same.
+void tst_mainWindow::destroyedWindowLeavesNoWidgetsBehind()
+{
+    const int widgetsBefore = QApplication::allWidgets().size();
+    delete new TAVO_ui_mainWindow;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(QApplication::allWidgets().size(), widgetsBefore);
 }
 
 void tst_mainWindow::rowsAreAppendedAndRemoved()
