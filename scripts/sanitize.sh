@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the client and every test with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs the whole suite, end-to-end tests included, in the private network under Xvfb.
+# runs the whole suite, end-to-end tests included (each under its own Xvfb), in the private network.
 # Arguments go to ctest (for example -R tst_discovery). Fails when a test fails or when any
 # process (a test, the client it starts, the box simulator) wrote a sanitizer report.
 set -euo pipefail
@@ -36,7 +36,7 @@ export QTWEBENGINE_DISABLE_SANDBOX=1
 export TAVO_SANITIZED=1
 
 status=0
-(cd "$build" && "$top/scripts/netns-run" "$top/scripts/xvfb-run" env LD_PRELOAD="$keep_modules" ctest --output-on-failure "$@") || status=$?
+(cd "$build" && "$top/scripts/netns-run" env LD_PRELOAD="$keep_modules" ctest --output-on-failure "$@") || status=$?
 for report in "$reports"/*; do
   [ -e "$report" ] || continue
   echo "=== sanitizer report $(basename "$report")"

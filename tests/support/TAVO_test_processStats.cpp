@@ -8,14 +8,33 @@
 
 namespace {
 
+QString procFile(qint64 pid, const char *name)
+{
+    const QString process = pid == 0 ? QStringLiteral("self") : QString::number(pid);
+    return QStringLiteral("/proc/%1/%2").arg(process, QLatin1String(name));
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The fields of /proc/<pid>/stat after the command name, which may itself hold spaces.
 QList<QByteArray> statFields(qint64 pid)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray line = stat.readAll();
+    const QByteArray line = readAll(procFile(pid, "stat"));
     return line.mid(line.lastIndexOf(')') + 2).split(' ');
+}
+
+// "VmRSS:\t  123456 kB" → 123456
+qint64 statusField(const QByteArray &status, const QByteArray &name)
+{
+    for (const QByteArray &line : status.split('\n')) {
+        if (line.startsWith(name + ':'))
+            return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
 }
 
 QList<qint64> withDescendants(qint64 root, const QList<qint64> &excluded)
@@ -38,18 +57,6 @@ QList<qint64> withDescendants(qint64 root, const QList<qint64> &excluded)
     return tree;
 }
 
-qint64 residentKiBOf(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
 } // namespace
 
 double TAVO_test_processStats::cpuMs(qint64 pid, const QList<qint64> &excluded)
@@ -67,6 +74,18 @@ qint64 TAVO_test_processStats::residentKiB(qint64 pid, const QList<qint64> &excl
 {
     qint64 total = 0;
     for (qint64 member : withDescendants(pid, excluded))
-        total += residentKiBOf(member);
+        total += memoryOf(member).residentKiB;
     return total;
+}
+
+TAVO_test_processStats::Memory TAVO_test_processStats::memoryOf(qint64 pid)
+{
+    const QByteArray status = readAll(procFile(pid, "status"));
+    return {statusField(status, "VmRSS"), statusField(status, "VmHWM")};
+}
+
+bool TAVO_test_processStats::resetPeak(qint64 pid)
+{
+    QFile clearRefs(procFile(pid, "clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }
