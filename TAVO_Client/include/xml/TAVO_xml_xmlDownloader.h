@@ -19,7 +19,7 @@ class QWidget;
 //
 // Ownership: create it with new; it takes ownership of the QUrl handed to downloadFile and
 // deletes itself (and the URL) once the download has ended, whatever the outcome. One still
-// under way when the application ends is deleted with the application's network manager.
+// under way when the process ends belongs to the shared network manager, which outlives it.
 //
 // A box cannot fill the disk or hold a download open: a body larger than maxFileSize, or a
 // download still running after timeLimitMs, ends as a failed download. A failed download never

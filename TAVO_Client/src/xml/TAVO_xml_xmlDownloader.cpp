@@ -3,7 +3,6 @@
 #include "TAVO_ui_mainWindow.h"
 #include "TAVO_xml_xmlParser.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QSaveFile>
@@ -49,11 +48,13 @@ TAVO_xml_xmlDownloader::~TAVO_xml_xmlDownloader() = default;
 
 // One manager for every download: each manager keeps its own connections and cache, so one per
 // box would grow with the number of boxes. The boxes are on the local network, so a proxy set
-// for the user's web traffic must not be asked to reach them.
+// for the user's web traffic must not be asked to reach them. It lives as long as the process:
+// torn down with the application object while a request runs, it would strand the objects of
+// its network thread.
 QNetworkAccessManager &TAVO_xml_xmlDownloader::network()
 {
     static QNetworkAccessManager *manager = [] {
-        auto *shared = new QNetworkAccessManager(QCoreApplication::instance());
+        auto *shared = new QNetworkAccessManager;
         shared->setProxy(QNetworkProxy::NoProxy);
         return shared;
     }();
