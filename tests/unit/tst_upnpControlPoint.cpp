@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <QtTest>
 
-// What discovery does with a device GUPnP reports. The control point searches the network
+// What discovery does with a device SSDP reports. The control point searches the network
 // from its constructor: this runs inside the private network like every test.
 class tst_upnpControlPoint : public QObject
 {
