@@ -7,8 +7,9 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
 "$top/scripts/build.sh"
 export TAVO_BUILD_DIR=${TAVO_BUILD_DIR:-$top/build}
-# QtWebEngine refuses to start as root with its sandbox on; normal users keep the sandbox.
-[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
+# Inside the private network everybody is root of a namespace of their own, where QtWebEngine's
+# sandbox refuses to start; the pages shown there are the simulated boxes' own.
+export QTWEBENGINE_DISABLE_SANDBOX=1
 
 # A local display (":0") is reached through its socket file, which works from inside the private
 # network; a display over TCP (ssh forwarding, "host:10") does not, so Xvfb stands in.
@@ -21,6 +22,4 @@ case "${DISPLAY:-}" in
     ;;
 esac
 
-# The client reads its images from, and keeps its cache under, its working folder.
-cd "$TAVO_BUILD_DIR/bin"
 exec "$top/scripts/with-boxes" "$top/tools/boxsim/demo.json" "${display[@]}" "$TAVO_BUILD_DIR/bin/TAVO_Client"
