@@ -5,12 +5,12 @@
 
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
+#include "TAVO_test_processStats.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
@@ -24,7 +24,6 @@
 #include <cstdio>
 #include <functional>
 
-#include <unistd.h>
 
 namespace {
 
@@ -68,27 +67,6 @@ qint64 timeToPicture(const QRect &area, const std::function<void()> &begin)
     return QTest::qWaitFor([&] { return seen >= 0; }, pictureTimeoutMs) ? seen : -1;
 }
 
-// CPU time of this process (all threads) in milliseconds.
-double cpuMs()
-{
-    QFile stat(QStringLiteral("/proc/self/stat"));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    // Fields after the command name in parentheses; utime and stime are the 14th and 15th.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
-    return ticks * 1000.0 / sysconf(_SC_CLK_TCK);
-}
-
-// Share of one core used over the next `ms` while the event loop runs.
-double cpuShareOver(int ms)
-{
-    const double before = cpuMs();
-    QTest::qWait(ms);
-    return (cpuMs() - before) / ms;
-}
-
 qint64 median(QList<qint64> values)
 {
     std::sort(values.begin(), values.end());
@@ -106,6 +84,8 @@ public:
 
 private:
     void select(const QString &rowText);
+    double clientCpuMs() const;
+    double cpuShareOver(int ms) const;
 
     TAVO_test_boxSim sim{TAVO_test_boxSim::boxes(
         {{{"uuid", "be7c0000-0001-4000-8000-0000000000b1"}, {"address", "127.0.0.2"}, {"friendlyName", "Bench"}},
@@ -137,6 +117,21 @@ bool Bench::setUp()
     return true;
 }
 
+// The client's CPU time in milliseconds: this process, without the simulated boxes and the
+// extra viewer it runs as children.
+double Bench::clientCpuMs() const
+{
+    return TAVO_test_processStats::cpuMs(QCoreApplication::applicationPid(), {sim.processId(), viewer.processId()});
+}
+
+// Share of one core used over the next `ms` while the event loop runs.
+double Bench::cpuShareOver(int ms) const
+{
+    const double before = clientCpuMs();
+    QTest::qWait(ms);
+    return (clientCpuMs() - before) / ms;
+}
+
 void Bench::select(const QString &rowText)
 {
     TAVO_test_windowParts::clickServerRow(&window, rowText);
@@ -154,9 +149,9 @@ double Bench::startingCpu()
     select(QStringLiteral("Silent (127.0.0.3)"));
     double before = 0;
     double share = -1;
-    QTimer::singleShot(500, [&] { before = cpuMs(); });
+    QTimer::singleShot(500, [&] { before = clientCpuMs(); });
     QTimer::singleShot(500 + cpuWindowMs, [&] {
-        share = (cpuMs() - before) / cpuWindowMs;
+        share = (clientCpuMs() - before) / cpuWindowMs;
         stop->click();
     });
     start->click();

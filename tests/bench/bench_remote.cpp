@@ -4,8 +4,8 @@
 
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
+#include "TAVO_test_windowParts.h"
 #include "TAVO_ui_controller.h"
-#include "TAVO_ui_keySlots.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,15 +24,6 @@ const QString uuid = QStringLiteral("0be7c4d2-5a61-4f0e-8c39-benchremote01");
 const QString digits[] = {"NUM_0", "NUM_1", "NUM_2", "NUM_3", "NUM_4", "NUM_5", "NUM_6", "NUM_7", "NUM_8", "NUM_9"};
 constexpr int latencyClicks = 50;
 constexpr int burstClicks = 100;
-
-QPushButton *keyButton(const TAVO_ui_controller &panel, const QString &keyName)
-{
-    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
-        if (slot.hasKey() && keyName == QLatin1String(slot.keyName))
-            return panel.findChild<QPushButton *>(slot.objectName());
-    }
-    return nullptr;
-}
 
 // Lets the panel's sender work while watching the box's log closely.
 bool waitForRequestCount(const TAVO_test_boxSim &sim, int count, int timeoutMs)
@@ -93,7 +84,7 @@ bool measureBurst(const TAVO_test_boxSim &sim, const TAVO_ui_controller &panel)
     clock.start();
     for (int i = 0; i < burstClicks; ++i) {
         const QString key = digits[(i * 7) % 10];
-        keyButton(panel, key)->click();
+        TAVO_test_windowParts::keyButton(&panel, qPrintable(key))->click();
         clicked << key;
     }
     const bool complete = waitForRequestCount(sim, before + burstClicks, 20000);
@@ -130,7 +121,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the panel did not load its description\n");
         return 1;
     }
-    const bool latencyMeasured = measureLatency(sim, keyButton(panel, QStringLiteral("PWR")));
+    const bool latencyMeasured = measureLatency(sim, TAVO_test_windowParts::keyButton(&panel, "PWR"));
     const bool burstInOrder = measureBurst(sim, panel);
     return latencyMeasured && burstInOrder ? 0 : 1;
 }

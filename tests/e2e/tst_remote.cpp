@@ -4,6 +4,7 @@
 #include "TAVO_mgr_cache.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_messageBoxes.h"
+#include "TAVO_test_windowParts.h"
 #include "TAVO_ui_keySlots.h"
 #include "TAVO_ui_mainWindow.h"
 
@@ -140,19 +141,12 @@ bool tst_remote::waitForDescription(const QString &uuid) const
 
 void tst_remote::pressController()
 {
-    for (QPushButton *button : window->findChildren<QPushButton *>()) {
-        if (button->text() == QLatin1String("Controller"))
-            QTest::mouseClick(button, Qt::LeftButton);
-    }
+    QTest::mouseClick(TAVO_test_windowParts::button(window, QStringLiteral("Controller")), Qt::LeftButton);
 }
 
 QPushButton *tst_remote::key(const char *name) const
 {
-    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
-        if (slot.hasKey() && qstrcmp(slot.keyName, name) == 0)
-            return panel->findChild<QPushButton *>(slot.objectName());
-    }
-    return nullptr;
+    return TAVO_test_windowParts::keyButton(panel, name);
 }
 
 QStringList tst_remote::enabledKeys() const

@@ -37,9 +37,10 @@ qint64 statusField(const QByteArray &status, const QByteArray &name)
     return 0;
 }
 
+// pid 0 is this process, as everywhere here (and not "every process without a parent").
 QList<qint64> withDescendants(qint64 root, const QList<qint64> &excluded)
 {
-    QList<qint64> tree{root};
+    QList<qint64> tree{root == 0 ? qint64(::getpid()) : root};
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     QList<QPair<qint64, qint64>> parents;
     for (const QString &entry : entries) {

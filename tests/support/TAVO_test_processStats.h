@@ -20,7 +20,7 @@ Memory memoryOf(qint64 pid = 0);
 bool resetPeak(qint64 pid = 0);
 
 // CPU time (user + system, all threads) in milliseconds. The processes in `excluded` and their
-// descendants (a test's box simulator, say) are left out.
+// descendants (a test's box simulator, say) are left out. pid 0: this process.
 double cpuMs(qint64 pid, const QList<qint64> &excluded = {});
 // Resident memory in KiB, with the same exclusion.
 qint64 residentKiB(qint64 pid, const QList<qint64> &excluded = {});

@@ -72,7 +72,7 @@ QWidget *topLevelOfClass(const char *className)
     return nullptr;
 }
 
-QPushButton *keyButton(QWidget *panel, const char *keyName)
+QPushButton *keyButton(const QWidget *panel, const char *keyName)
 {
     for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
         if (slot.hasKey() && qstrcmp(slot.keyName, keyName) == 0)

@@ -26,6 +26,6 @@ bool waitForRow(QWidget *window, const QString &text, int timeoutMs = 15000);
 // The top-level widget of this class ("TAVO_ui_controller", "QWebEngineView"), or null.
 QWidget *topLevelOfClass(const char *className);
 // The controller panel's button for this key name ("PWR").
-QPushButton *keyButton(QWidget *panel, const char *keyName);
+QPushButton *keyButton(const QWidget *panel, const char *keyName);
 
 } // namespace TAVO_test_windowParts
