@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -42,22 +43,54 @@ bool containsRecord(const QByteArray &knownHosts, const QString &line)
     return false;
 }
 
-// One write(2) on a descriptor opened for appending: the kernel places the whole record at the
-// end of the file at once, so neither a crash nor another writer can leave half a line, and the
-// lines already there are never touched. A file whose last line lacks its line feed gets one
-// first, or the record would be glued onto that line and never be found again.
-void appendRecord(const QString &path, const QString &line, bool needsLeadingLineFeed)
+// Reads the whole file through an open descriptor; false when reading fails.
+bool readAllFrom(int fd, QByteArray *content)
 {
-    QByteArray record = line.toUtf8() + '\n';
-    if (needsLeadingLineFeed)
-        record.prepend('\n');
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got == 0)
+            return true;
+        if (got < 0 && errno != EINTR)
+            return false;
+        if (got > 0)
+            content->append(chunk, got);
+    }
+}
+
+bool writeAll(int fd, const QByteArray &data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t written = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
+        if (written < 0 && errno != EINTR)
+            return false;
+        if (written > 0)
+            done += written;
+    }
+    return true;
+}
+
+// Several clients may pin at the same moment, and a reader can see another's append half done;
+// so the look-up and the append happen under one exclusive lock on the file. The descriptor
+// appends, so the lines already there are never touched. A file whose last line lacks its line
+// feed gets one first, or the record would be glued onto that line and never be found again.
+void appendRecordIfMissing(const QString &path, const QString &line)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
-    ssize_t written;
+    int locked;
     do {
-        written = ::write(fd, record.constData(), static_cast<size_t>(record.size()));
-    } while (written < 0 && errno == EINTR);
+        locked = ::flock(fd, LOCK_EX);
+    } while (locked < 0 && errno == EINTR);
+    QByteArray knownHosts;
+    if (locked == 0 && readAllFrom(fd, &knownHosts) && !containsRecord(knownHosts, line)) {
+        QByteArray record = line.toUtf8() + '\n';
+        if (!knownHosts.isEmpty() && !knownHosts.endsWith('\n'))
+            record.prepend('\n');
+        writeAll(fd, record);
+    }
     ::close(fd);
 }
 
@@ -107,13 +140,5 @@ void TAVO_mgr_streamRequest::pinBoxKey(const QString &host, const QString &homeP
     if (!QDir(folder).exists())
         QDir().mkdir(folder);
 
-    const QString path = folder + QLatin1String("/known_hosts");
-    QByteArray knownHosts;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        knownHosts = file.readAll();
-        file.close();
-    }
-    if (!containsRecord(knownHosts, line))
-        appendRecord(path, line, !knownHosts.isEmpty() && !knownHosts.endsWith('\n'));
+    appendRecordIfMissing(folder + QLatin1String("/known_hosts"), line);
 }
