@@ -5,17 +5,18 @@
 
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
+#include "TAVO_test_eventLoop.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_processStats.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTest>
 
 #include <cstdio>
 
@@ -45,28 +46,34 @@ void measureDiscovery(QTableWidget &table)
     discover.start(QStringLiteral("gssdp-discover"),
                    {"-i", "lo", "-t", boxType, "-m", "available", "-n", "120"});
     discover.waitForStarted();
-    QTest::qWait(500);
+    TAVO_test_eventLoop::runFor(500);
     double clientTotal = 0;
     double referenceTotal = 0;
     for (int run = 0; run < discoveryRuns; ++run) {
         const QString uuid = QStringLiteral("b0b0b0b0-0000-4000-8000-00000000000%1").arg(run);
-        const int rowsBefore = table.rowCount();
         QString seenByReference;
         QElapsedTimer clock;
         double clientMs = -1;
         double referenceMs = -1;
+        // Both moments are taken when they happen: the row's insertion and the reference's line.
+        const QMetaObject::Connection rowSeen =
+            QObject::connect(table.model(), &QAbstractItemModel::rowsInserted, [&] {
+                if (clientMs < 0)
+                    clientMs = clock.elapsed();
+            });
+        const QMetaObject::Connection referenceSeen =
+            QObject::connect(&discover, &QProcess::readyReadStandardOutput, [&] {
+                seenByReference += QString::fromLocal8Bit(discover.readAllStandardOutput());
+                if (referenceMs < 0 && seenByReference.contains(uuid))
+                    referenceMs = clock.elapsed();
+            });
         TAVO_test_boxSim box(oneBox(uuid));
         clock.start();
         box.start();
         // A box that never shows counts as "none" in the table.
-        (void)QTest::qWaitFor([&] {
-            seenByReference += QString::fromLocal8Bit(discover.readAllStandardOutput());
-            if (referenceMs < 0 && seenByReference.contains(uuid))
-                referenceMs = clock.elapsed();
-            if (clientMs < 0 && table.rowCount() > rowsBefore)
-                clientMs = clock.elapsed();
-            return clientMs >= 0 && referenceMs >= 0;
-        }, 20000);
+        (void)TAVO_test_eventLoop::runUntil([&] { return clientMs >= 0 && referenceMs >= 0; }, 20000);
+        QObject::disconnect(rowSeen);
+        QObject::disconnect(referenceSeen);
         clientTotal += clientMs;
         referenceTotal += referenceMs;
     }
@@ -79,7 +86,7 @@ void measureDiscovery(QTableWidget &table)
 double cpuPercentOver(qint64 pid, int windowMs, const QList<qint64> &excluded = {})
 {
     const double before = TAVO_test_processStats::cpuMs(pid, excluded);
-    QTest::qWait(windowMs);
+    TAVO_test_eventLoop::runFor(windowMs);
     return (TAVO_test_processStats::cpuMs(pid, excluded) - before) * 100.0 / windowMs;
 }
 
@@ -103,7 +110,7 @@ int main(int argc, char *argv[])
     TAVO_ui_mainWindow window;
     window.show();
     auto *table = window.findChild<QTableWidget *>();
-    QTest::qWait(settleMs);
+    TAVO_test_eventLoop::runFor(settleMs);
     const qint64 self = QCoreApplication::applicationPid();
 
     row("resident memory, idle", mib(TAVO_test_processStats::residentKiB(self)));
@@ -111,7 +118,7 @@ int main(int argc, char *argv[])
 
     TAVO_test_boxSim box(oneBox(QStringLiteral("b0b0b0b0-0000-4000-8000-0000000000ff")));
     box.start();
-    if (!QTest::qWaitFor([&] { return table->rowCount() == discoveryRuns + 1; }, 20000)) {
+    if (!TAVO_test_eventLoop::runUntil([&] { return table->rowCount() == discoveryRuns + 1; }, 20000)) {
         std::fprintf(stderr, "the box to play did not appear\n");
         return 1;
     }
@@ -120,14 +127,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     QTimer::singleShot(0, button(&window, "Start"), &QPushButton::click);
-    QTest::qWait(settleMs);
+    TAVO_test_eventLoop::runFor(settleMs);
     // The simulated box (and its encoder) runs as a child of this program: it is not the client.
     const QList<qint64> boxProcess{box.processId()};
     const double clientCpu = cpuPercentOver(self, cpuWindowMs, boxProcess);
     const qint64 playingKiB = TAVO_test_processStats::residentKiB(self, boxProcess);
 
     QProcess *cvlc = startCvlc();
-    QTest::qWait(settleMs);
+    TAVO_test_eventLoop::runFor(settleMs);
     // A cvlc that refused to run has no process to measure (and no pid: 0 would mean everything).
     const bool cvlcRuns = cvlc->state() == QProcess::Running;
     const double cvlcCpu = cvlcRuns ? cpuPercentOver(cvlc->processId(), cpuWindowMs) : -1;
@@ -143,7 +150,7 @@ int main(int argc, char *argv[])
 
     button(&window, "Stop")->click();
     button(&window, "WebUI")->click();
-    QTest::qWait(2 * settleMs);
+    TAVO_test_eventLoop::runFor(2 * settleMs);
     row("resident memory after WebUI (all processes)",
         mib(TAVO_test_processStats::residentKiB(self, boxProcess)));
     std::fflush(stdout);

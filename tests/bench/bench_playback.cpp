@@ -5,6 +5,7 @@
 
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
+#include "TAVO_test_eventLoop.h"
 #include "TAVO_test_processStats.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
@@ -64,7 +65,7 @@ qint64 timeToPicture(const QRect &area, const std::function<void()> &begin)
     poll.start(pollMs);
     clock.start();
     begin();
-    return QTest::qWaitFor([&] { return seen >= 0; }, pictureTimeoutMs) ? seen : -1;
+    return TAVO_test_eventLoop::runUntil([&] { return seen >= 0; }, pictureTimeoutMs) ? seen : -1;
 }
 
 qint64 median(QList<qint64> values)
@@ -109,11 +110,11 @@ bool Bench::setUp()
     start = TAVO_test_windowParts::button(&window, QStringLiteral("Start"));
     stop = TAVO_test_windowParts::button(&window, QStringLiteral("Stop"));
     auto *table = window.findChild<QTableWidget *>();
-    if (!QTest::qWaitFor([table] { return table->rowCount() == 2; }, 15000))
+    if (!TAVO_test_eventLoop::runUntil([table] { return table->rowCount() == 2; }, 15000))
         return false;
     viewer.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
                                           QString::fromLatin1(streamUrl)});
-    QTest::qWait(2000);
+    TAVO_test_eventLoop::runFor(2000);
     return true;
 }
 
@@ -128,7 +129,7 @@ double Bench::clientCpuMs() const
 double Bench::cpuShareOver(int ms) const
 {
     const double before = clientCpuMs();
-    QTest::qWait(ms);
+    TAVO_test_eventLoop::runFor(ms);
     return (clientCpuMs() - before) / ms;
 }
 
@@ -165,7 +166,7 @@ QList<qint64> Bench::clientStarts()
     QList<qint64> times;
     for (int run = 0; run < runs; ++run) {
         stop->click();
-        QTest::qWait(1000);
+        TAVO_test_eventLoop::runFor(1000);
         times.append(timeToPicture(area, [this] { start->click(); }));
     }
     stop->click();
@@ -176,7 +177,7 @@ QList<qint64> Bench::clientStarts()
 QList<qint64> Bench::cvlcStarts()
 {
     window.hide();
-    QTest::qWait(500);
+    TAVO_test_eventLoop::runFor(500);
     const QStringList command = qEnvironmentVariable("TAVO_BENCH_CVLC", QStringLiteral("cvlc"))
                                     .split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QList<qint64> times;
@@ -190,7 +191,7 @@ QList<qint64> Bench::cvlcStarts()
         if (!cvlc.waitForFinished(3000))
             cvlc.kill();
         cvlc.waitForFinished(3000);
-        QTest::qWait(1000);
+        TAVO_test_eventLoop::runFor(1000);
     }
     return times;
 }

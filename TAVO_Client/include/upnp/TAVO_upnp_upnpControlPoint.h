@@ -52,7 +52,6 @@ public Q_SLOTS:
 private:
     void removeBrowser(_GSSDPResourceBrowser *browser);
     void searchAgain();
-    void followUp();
 
     QWidget *parentWidget;
     _GUPnPContextManager *contextManager;
@@ -62,11 +61,9 @@ private:
     QSet<QString> onlineDevices;
     // Announcements are plain datagrams: many boxes announcing or answering at once overflow
     // the socket, and a box whose datagrams were lost would otherwise wait for its next
-    // announcement (up to half an hour). So searches follow every burst of new boxes, once it
-    // has died down, until a few in a row turn up nobody new; and searches repeat on their
-    // own, soon after start and then ever less often.
-    QTimer followUpSearch;
-    int fruitlessFollowUps = 0;
+    // announcement (up to half an hour). So searches repeat, soon after start and then ever
+    // less often; a new box starts the series over once the boxes stop coming, because where
+    // one box appeared others that were drowned out by the same burst may be waiting.
     QTimer searchTimer;
 };
 

@@ -19,8 +19,6 @@ namespace {
 
 const char udnPrefix[] = "uuid:";
 constexpr int firstSearchAgainMs = 2000;
-constexpr int quietAfterNewBoxesMs = 3000;
-constexpr int fruitlessFollowUpsBeforeRest = 3;
 // Boxes answer a search within a few seconds (its MX); then the searching browser goes.
 constexpr int searchAnswersMs = 6000;
 constexpr int longestSearchIntervalMs = 5 * 60 * 1000;
@@ -88,9 +86,6 @@ TAVO_upnp_upnpControlPoint::TAVO_upnp_upnpControlPoint(QWidget *parent)
 {
     g_signal_connect(contextManager, "context-available", G_CALLBACK(onContextAvailable), this);
     g_signal_connect(contextManager, "context-unavailable", G_CALLBACK(onContextUnavailable), this);
-    followUpSearch.setSingleShot(true);
-    followUpSearch.setInterval(quietAfterNewBoxesMs);
-    connect(&followUpSearch, &QTimer::timeout, this, &TAVO_upnp_upnpControlPoint::followUp);
     searchTimer.setSingleShot(true);
     connect(&searchTimer, &QTimer::timeout, this, &TAVO_upnp_upnpControlPoint::searchAgain);
     searchTimer.start(firstSearchAgainMs);
@@ -138,13 +133,6 @@ void TAVO_upnp_upnpControlPoint::searchAgain()
     searchTimer.start(std::min(searchTimer.interval() * 2, longestSearchIntervalMs));
 }
 
-void TAVO_upnp_upnpControlPoint::followUp()
-{
-    upnpReflash();
-    if (++fruitlessFollowUps < fruitlessFollowUpsBeforeRest)
-        followUpSearch.start();
-}
-
 void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, const QString &uuid, const QUrl &location)
 {
     // A search for version 1 is also answered by version 2 devices, which speak another protocol.
@@ -154,8 +142,7 @@ void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, con
     if (folder.isEmpty())
         return;
     onlineDevices.insert(uuid);
-    fruitlessFollowUps = 0;
-    followUpSearch.start();
+    searchTimer.start(firstSearchAgainMs);
     QDir().mkpath(folder);
     const QString savePath = folder + QLatin1String("DeviceDescription.xml");
     QFile::remove(savePath);

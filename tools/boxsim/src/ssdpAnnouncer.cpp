@@ -7,6 +7,8 @@ namespace {
 // Announcements go out one after another with this pause; loopback needs no more.
 constexpr guint messageDelayMs = 20;
 
+const char serverId[] = "Linux/6 UPnP/1.0 TavoStreamer/1.0";
+
 const char *interfaceFor(const QHostAddress &address)
 {
     return address.isLoopback() ? "lo" : nullptr;
@@ -32,6 +34,34 @@ GSSDPClient *newClient(const QHostAddress &boxAddress, GError **error)
     return client;
 }
 
+// The loopback boxes of one simulator speak SSDP through one socket. With a socket each, every
+// box would read every other box's announcements as well: 500 boxes announcing at once made
+// 500 sockets read thousands of datagrams each, and that flood drowned the searches the boxes
+// must answer for half a minute. A real box reads the network with a processor of its own.
+// Control points take a box's address from its LOCATION, never from the datagram's sender.
+GSSDPClient *loopbackClient(GError **error)
+{
+    static GSSDPClient *shared = nullptr;
+    if (shared)
+        return static_cast<GSSDPClient *>(g_object_ref(shared));
+    shared = newClient(QHostAddress(QHostAddress::LocalHost), error);
+    if (shared) {
+        gssdp_client_set_server_id(shared, serverId);
+        g_object_add_weak_pointer(G_OBJECT(shared), reinterpret_cast<gpointer *>(&shared));
+    }
+    return shared;
+}
+
+GSSDPClient *clientFor(const QHostAddress &boxAddress, GError **error)
+{
+    if (boxAddress.isLoopback())
+        return loopbackClient(error);
+    GSSDPClient *client = newClient(boxAddress, error);
+    if (client)
+        gssdp_client_set_server_id(client, serverId);
+    return client;
+}
+
 } // namespace
 
 SsdpAnnouncer::SsdpAnnouncer(const QHostAddress &address, const QString &uuid,
@@ -52,13 +82,12 @@ SsdpAnnouncer::~SsdpAnnouncer()
 bool SsdpAnnouncer::start(QString *error)
 {
     GError *gError = nullptr;
-    m_client = newClient(m_address, &gError);
+    m_client = clientFor(m_address, &gError);
     if (!m_client) {
         *error = QStringLiteral("SSDP on %1: %2").arg(m_address.toString(), QString::fromUtf8(gError->message));
         g_error_free(gError);
         return false;
     }
-    gssdp_client_set_server_id(m_client, "Linux/6 UPnP/1.0 TavoStreamer/1.0");
     m_group = gssdp_resource_group_new(m_client);
     gssdp_resource_group_set_message_delay(m_group, messageDelayMs);
     const QString udn = QStringLiteral("uuid:") + m_uuid;
