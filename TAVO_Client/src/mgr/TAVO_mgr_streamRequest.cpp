@@ -43,34 +43,6 @@ bool containsRecord(const QByteArray &knownHosts, const QString &line)
     return false;
 }
 
-// Reads the whole file through an open descriptor; false when reading fails.
-bool readAllFrom(int fd, QByteArray *content)
-{
-    char chunk[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got == 0)
-            return true;
-        if (got < 0 && errno != EINTR)
-            return false;
-        if (got > 0)
-            content->append(chunk, got);
-    }
-}
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
-        if (written < 0 && errno != EINTR)
-            return false;
-        if (written > 0)
-            done += written;
-    }
-    return true;
-}
-
 // Several clients may pin at the same moment, and a reader can see another's append half done;
 // so the look-up and the append happen under one exclusive lock on the file. The descriptor
 // appends, so the lines already there are never touched. A file whose last line lacks its line
@@ -84,12 +56,16 @@ void appendRecordIfMissing(const QString &path, const QString &line)
     do {
         locked = ::flock(fd, LOCK_EX);
     } while (locked < 0 && errno == EINTR);
-    QByteArray knownHosts;
-    if (locked == 0 && readAllFrom(fd, &knownHosts) && !containsRecord(knownHosts, line)) {
-        QByteArray record = line.toUtf8() + '\n';
-        if (!knownHosts.isEmpty() && !knownHosts.endsWith('\n'))
-            record.prepend('\n');
-        writeAll(fd, record);
+    QFile file;
+    if (locked == 0 && file.open(fd, QIODevice::ReadWrite, QFileDevice::DontCloseHandle)) {
+        const QByteArray knownHosts = file.readAll();
+        if (!containsRecord(knownHosts, line)) {
+            QByteArray record = line.toUtf8() + '\n';
+            if (!knownHosts.isEmpty() && !knownHosts.endsWith('\n'))
+                record.prepend('\n');
+            file.write(record);
+        }
+        file.close();
     }
     ::close(fd);
 }
