@@ -88,6 +88,7 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->rcu = readKnobs(object, QStringLiteral("rcu"));
     box->silent = readStringList(object.value(QStringLiteral("silent")).toArray());
     box->otherTlsKey = text(object, QStringLiteral("tlsKey")) == QLatin1String("other");
+    box->streamHiccups = object.value(QStringLiteral("streamHiccups")).toBool(false);
     return true;
 }
 

@@ -55,6 +55,8 @@ struct BoxConfig
     DocumentKnobs rcu;
     QStringList silent;
     bool otherTlsKey = false;
+    // The stream's writes pause now and then, as on a busy network.
+    bool streamHiccups = false;
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }
