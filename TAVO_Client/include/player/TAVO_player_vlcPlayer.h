@@ -1,6 +1,8 @@
 #ifndef TAVO_PLAYER_VLCPLAYER_H
 #define TAVO_PLAYER_VLCPLAYER_H
 
+#include <QByteArray>
+#include <QList>
 #include <QPointer>
 #include <QSize>
 #include <QString>
@@ -46,6 +48,10 @@ public:
     int volume() const;
     // True while no player exists.
     bool isIdle() const;
+
+    // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
+    // its picture is shown as soon as the network allows instead of after a second's cache.
+    static const QList<QByteArray> &liveStreamOptions();
 
 private:
     int watchStartUp(bool showStates);
