@@ -315,12 +315,12 @@ QSize TAVO_player_vlcPlayer::videoSize() const
     return QSize(static_cast<int>(width), static_cast<int>(height));
 }
 
-// Measured with scripts/bench.sh (README, "Benchmarks"). A box's encoder stamps its pictures
-// several hundred milliseconds ahead of the stream's clock (PCR); trusting that clock, libVLC
-// holds every picture back that much. Timed by the pictures' own stamps instead, and with a
-// network cache of 300 ms (libVLC's default is 1000 ms), a key shows two to three times as
-// fast, and no more pictures are lost than with the defaults, also when the stream stalls for
-// up to 200 ms; with 200 ms such stalls cost pictures.
+// Measured with scripts/bench.sh (README, "Benchmarks"). A box's stream stamps its pictures
+// some 0.75 s ahead of the stream's clock (PCR); trusting that clock, libVLC holds every
+// picture back that much. Timed by the tracks' own stamps instead, and with a network cache of
+// 300 ms (libVLC's default is 1000 ms), a key shows two to three times as fast, and no more
+// pictures are lost than with the defaults, also when the stream stalls for up to 200 ms; with
+// a cache of 200 ms such stalls cost pictures.
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
     static const QList<QByteArray> options{":network-caching=300", ":no-ts-trust-pcr"};
