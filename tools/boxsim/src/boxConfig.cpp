@@ -88,6 +88,11 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->rcu = readKnobs(object, QStringLiteral("rcu"));
     box->silent = readStringList(object.value(QStringLiteral("silent")).toArray());
     box->otherTlsKey = text(object, QStringLiteral("tlsKey")) == QLatin1String("other");
+    box->ssdp = text(object, QStringLiteral("ssdp"), box->ssdp);
+    if (!QStringList{QStringLiteral("multicast"), QStringLiteral("unicast"), QStringLiteral("none")}.contains(box->ssdp)) {
+        *error = QStringLiteral("\"ssdp\" is one of \"multicast\", \"unicast\" and \"none\"");
+        return false;
+    }
     return true;
 }
 
