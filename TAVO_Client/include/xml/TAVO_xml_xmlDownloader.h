@@ -32,11 +32,26 @@ public:
     static constexpr qint64 maxFileSize = 1024 * 1024;
     static constexpr int timeLimitMs = 10000;
 
+    // How a download ended, for a caller that must tell the user.
+    enum class Outcome {
+        NoAnswer,       // no HTTP answer at all: nothing listens, or it stayed silent
+        Refused,        // an answer other than a whole file with status 200
+        NotSaved,       // the local file could not be written
+        NotRegistered,  // a device description that the parser did not register
+        Registered,     // a device description registered (added or replaced)
+        Saved,          // any other file, now in the cache
+    };
+    Q_ENUM(Outcome)
+
     explicit TAVO_xml_xmlDownloader(QWidget *parent);
     ~TAVO_xml_xmlDownloader() override;
 
     // False when the local file cannot be opened (after the "Cannot save file" box).
     bool downloadFile(QUrl *url, QString savePath, QString host, QString uuid, QString tvSystem);
+
+Q_SIGNALS:
+    // Emitted once, as the download ends; udn names the registered box (Registered only).
+    void ended(TAVO_xml_xmlDownloader::Outcome outcome, const QString &udn);
 
 private Q_SLOTS:
     void readResponseHeader();
@@ -48,7 +63,7 @@ private:
     static QNetworkAccessManager &network();
     void sendRequest();
     void abortRequest();
-    void parseIfDeviceDescription();
+    Outcome parseIfDeviceDescription(QString *udn);
 
     // The main window; a download may outlive it (a test's window, say) and then parses nothing.
     QPointer<QWidget> parentWidget;

@@ -5,6 +5,7 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamRequest.h"
 #include "TAVO_player_vlcPlayer.h"
+#include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
@@ -66,12 +67,14 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     fullScreenWidget = new TAVO_ui_fullScreenWidget(nullptr);
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
+    boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
 }
 
 // The program itself ends from closeEvent without destroying the window; a window that is
 // destroyed (in tests, say) releases everything it made, discovery first so no new work starts.
 TAVO_ui_mainWindow::~TAVO_ui_mainWindow()
 {
+    delete boxesByAddress;
     delete upnpControlPoint;
     delete webView;
     delete controllerWidget;
@@ -194,6 +197,11 @@ void TAVO_ui_mainWindow::setToNormalScreen()
 void TAVO_ui_mainWindow::setCtrlSwitch()
 {
     ctrlSwitch();
+}
+
+void TAVO_ui_mainWindow::addBoxesByAddress(const QStringList &addresses)
+{
+    boxesByAddress->addBoxes(addresses);
 }
 
 void TAVO_ui_mainWindow::setToFullScreen()

@@ -72,6 +72,7 @@ bool TAVO_xml_xmlDownloader::downloadFile(QUrl *url, QString savePath, QString, 
         QMessageBox::information(parentWidget, QStringLiteral("Message"), QStringLiteral("Cannot save file"));
         file.reset();
         httpRequestAborted = true;
+        Q_EMIT ended(Outcome::NotSaved, QString());
         deleteLater();
         return false;
     }
@@ -125,29 +126,40 @@ void TAVO_xml_xmlDownloader::httpRequestFinished()
 {
     timeLimit.stop();
     updateDataReadProgress();
-    const bool complete = !httpRequestAborted && reply->error() == QNetworkReply::NoError
-                          && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == httpOk;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool complete = !httpRequestAborted && reply->error() == QNetworkReply::NoError && status.toInt() == httpOk;
     reply->disconnect(this);
     reply->deleteLater();
     reply = nullptr;
     // A file that is not committed is removed when it is released.
     const bool saved = complete && file->commit();
     file.reset();
+    QString udn;
+    Outcome outcome = status.isValid() ? Outcome::Refused : Outcome::NoAnswer;
     if (saved)
-        parseIfDeviceDescription();
+        outcome = parseIfDeviceDescription(&udn);
+    else if (complete)
+        outcome = Outcome::NotSaved;
+    Q_EMIT ended(outcome, udn);
     deleteLater();
 }
 
 // Only a device description is parsed now; a remote-controller description waits in the cache
 // until the controller is opened.
-void TAVO_xml_xmlDownloader::parseIfDeviceDescription()
+TAVO_xml_xmlDownloader::Outcome TAVO_xml_xmlDownloader::parseIfDeviceDescription(QString *udn)
 {
+    if (!fileName.contains(QLatin1String("DeviceDescription.xml")))
+        return Outcome::Saved;
     auto *window = qobject_cast<TAVO_ui_mainWindow *>(parentWidget.data());
-    if (!window || !fileName.contains(QLatin1String("DeviceDescription.xml")))
-        return;
+    if (!window)
+        return Outcome::NotRegistered;
     TAVO_xml_xmlParser parser(window);
     parser.setManager(window->mManager);
     // A description that is no XML would only wait in the cache until the program closes.
-    if (!parser.parseDeviceDescription(&fileName, downloadUrl.get()))
+    if (!parser.parseDeviceDescription(&fileName, downloadUrl.get())) {
         QFile::remove(fileName);
+        return Outcome::NotRegistered;
+    }
+    *udn = parser.parsedUdn();
+    return Outcome::Registered;
 }
