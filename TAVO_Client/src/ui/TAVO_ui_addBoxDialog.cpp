@@ -22,6 +22,9 @@ TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery
     statusLabel->setObjectName(QStringLiteral("status"));
     statusLabel->setTextFormat(Qt::PlainText);
     statusLabel->setWordWrap(true);
+    // Room for the longest message, so the dialog keeps its size whatever it says.
+    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLabel->setMinimumHeight(statusLabel->fontMetrics().lineSpacing() * 4);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     addButton = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::ActionRole);

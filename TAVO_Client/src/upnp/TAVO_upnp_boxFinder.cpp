@@ -79,8 +79,7 @@ QString TAVO_upnp_boxFinder::describe(Result result, const QString &address)
     case Result::Added:
         return QStringLiteral("The box at %1 is listed.").arg(address);
     case Result::NotAStreamerBox:
-        return QStringLiteral("%1 answers, but it is not a streamer box: it gives no description of a %2 device.")
-            .arg(address, TAVO_upnp_upnpControlPoint::streamerDeviceType);
+        return QStringLiteral("%1 answers, but it is not a streamer box.").arg(address);
     case Result::NoAnswer:
         return QStringLiteral("No box answers at %1. Check the address and that the box is on; if it does not "
                               "answer searches, give the URL of its description (http://host:port/…).")
