@@ -18,6 +18,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 using TAVO_test_desktop::run;
@@ -65,6 +67,27 @@ void saveScreen(const QString &name)
     run("import", {"-window", "root", QStringLiteral(TAVO_BIN_DIR "/../") + name});
 }
 
+void startClient(QProcess &client, const QString &workingFolder, const QString &tempFolder)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", tempFolder);
+    client.setProcessEnvironment(environment);
+    client.setWorkingDirectory(workingFolder);
+    client.start(QStringLiteral(TAVO_BIN_DIR "/TAVO_Client"), {});
+    QVERIFY(client.waitForStarted());
+}
+
+bool closeClientWindow(const QProcess &client)
+{
+    QString windowId;
+    const bool found = QTest::qWaitFor([&] {
+        windowId = run("xdotool", {"search", "--all", "--pid", QString::number(client.processId()), "--name", clientTitle})
+                       .section('\n', 0, 0);
+        return !windowId.isEmpty();
+    }, discoveryTimeoutMs);
+    return found && TAVO_test_desktop::closeWindow(windowId);
+}
+
 } // namespace
 
 // One window for the whole run: like the program, it never tears its discovery down.
@@ -85,9 +108,13 @@ private Q_SLOTS:
     void addBoxDialog_data();
     void addBoxDialog();
     void rememberedBoxIsFetchedAtNextStartAndCanBeForgotten();
+    void boxIsListedOnceItsDescriptionAnswers();
+    void versionTwoBoxAnsweringAsVersionOneGetsNoRow();
     void clickFetchesRemoteControllerDescription();
     void webUiShowsTheBoxPageAndHidesIt();
+    void closingEndsWithStatus1AndRemovesOnlyTheCache_data();
     void closingEndsWithStatus1AndRemovesOnlyTheCache();
+    void unusableTempFolderDeletesNothing();
     void cleanupTestCase();
 
 private:
@@ -213,9 +240,9 @@ void tst_discovery::boxesByAddressAreListed_data()
     QTest::addColumn<QString>("ssdp");
     QTest::addColumn<int>("descriptionPort");
     QTest::addColumn<QString>("address");
-    QTest::newRow("host no multicast reaches") << "unicast" << 49152 << "127.0.0.13";
-    QTest::newRow("host:port without SSDP") << "none" << 5000 << "127.0.0.13:5000";
-    QTest::newRow("description URL") << "none" << 5001 << "http://127.0.0.13:5001/description.xml";
+    QTest::newRow("host no multicast reaches") << "unicast" << 49152 << "127.0.0.30";
+    QTest::newRow("host:port without SSDP") << "none" << 5000 << "127.0.0.30:5000";
+    QTest::newRow("description URL") << "none" << 5001 << "http://127.0.0.30:5001/description.xml";
 }
 
 void tst_discovery::boxesByAddressAreListed()
@@ -224,7 +251,7 @@ void tst_discovery::boxesByAddressAreListed()
     QFETCH(int, descriptionPort);
     QFETCH(QString, address);
     const QString uuid = newUuid();
-    QVariantMap box = boxFields(uuid, "127.0.0.13", "Far Away");
+    QVariantMap box = boxFields(uuid, "127.0.0.30", "Far Away");
     box["ssdp"] = ssdp;
     box["descriptionPort"] = descriptionPort;
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(box));
@@ -234,8 +261,8 @@ void tst_discovery::boxesByAddressAreListed()
 
     window->addBoxesByAddress({address});
 
-    QVERIFY(waitForRow("Far Away (127.0.0.13)"));
-    QCOMPARE(rowTexts().filter("127.0.0.13").size(), 1);
+    QVERIFY(waitForRow("Far Away (127.0.0.30)"));
+    QCOMPARE(rowTexts().filter("127.0.0.30").size(), 1);
     QCOMPARE(sim.requests(uuid).filter("1900 M-SEARCH").isEmpty(), ssdp != "unicast");
 }
 
@@ -243,9 +270,9 @@ void tst_discovery::commandLineBoxesAreListed()
 {
     const QString far = newUuid();
     const QString described = newUuid();
-    QVariantMap describedBox = boxFields(described, "127.0.0.14", "Described");
+    QVariantMap describedBox = boxFields(described, "127.0.0.31", "Described");
     describedBox["ssdp"] = "none";
-    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({boxNoMulticastReaches(far, "127.0.0.15", "Far"), describedBox}));
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({boxNoMulticastReaches(far, "127.0.0.32", "Far"), describedBox}));
     QVERIFY(sim.start());
     QTemporaryDir home;
     QProcess client;
@@ -253,7 +280,7 @@ void tst_discovery::commandLineBoxesAreListed()
     environment.insert("XDG_CONFIG_HOME", home.path());
     client.setProcessEnvironment(environment);
     client.start(QStringLiteral(TAVO_BIN_DIR "/TAVO_Client"),
-                 {"--box", "127.0.0.15", "--box", "http://127.0.0.14:49152/description.xml"});
+                 {"--box", "127.0.0.32", "--box", "http://127.0.0.31:49152/description.xml"});
     QVERIFY(client.waitForStarted());
 
     QByteArray log;
@@ -274,9 +301,9 @@ void tst_discovery::addBoxDialog_data()
     QTest::addColumn<QString>("says");
     QTest::addColumn<QString>("row");
     QTest::newRow("bad input") << "http://" << "“http://” is not a host, host:port or http:// URL." << "";
-    QTest::newRow("silence") << "127.0.0.17" << "No box answers at 127.0.0.17." << "";
-    QTest::newRow("not a box") << "http://127.0.0.16:49152/index.xml" << "it is not a streamer box" << "";
-    QTest::newRow("good address") << "127.0.0.16" << "" << "Porch & <b>Garden</b> (127.0.0.16)";
+    QTest::newRow("silence") << "127.0.0.34" << "No box answers at 127.0.0.34." << "";
+    QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << "it is not a streamer box" << "";
+    QTest::newRow("good address") << "127.0.0.33" << "" << "Porch & <b>Garden</b> (127.0.0.33)";
 }
 
 void tst_discovery::addBoxDialog()
@@ -285,7 +312,7 @@ void tst_discovery::addBoxDialog()
     QFETCH(QString, says);
     QFETCH(QString, row);
     const QString uuid = newUuid();
-    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxNoMulticastReaches(uuid, "127.0.0.16", "Porch & <b>Garden</b>")));
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxNoMulticastReaches(uuid, "127.0.0.33", "Porch & <b>Garden</b>")));
     QVERIFY(sim.start());
     const QStringList rowsBefore = rowTexts();
     const QStringList rememberedBefore = rememberedAddresses();
@@ -319,17 +346,18 @@ void tst_discovery::addBoxDialog()
     QVERIFY(waitForRow(row));
     QTRY_VERIFY(!dialog);
     QCOMPARE(rememberedAddresses(), rememberedBefore + QStringList{address + " Porch & <b>Garden</b>"});
+    TAVO_mgr_rememberedBoxes::forget(address);
 }
 
 void tst_discovery::rememberedBoxIsFetchedAtNextStartAndCanBeForgotten()
 {
-    TAVO_mgr_rememberedBoxes::remember({"127.0.0.18", "Cellar"});
-    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxNoMulticastReaches(newUuid(), "127.0.0.18", "Cellar")));
+    TAVO_mgr_rememberedBoxes::remember({"127.0.0.35", "Cellar"});
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxNoMulticastReaches(newUuid(), "127.0.0.35", "Cellar")));
     QVERIFY(sim.start());
 
     TAVO_ui_mainWindow nextStart;
     nextStart.show();
-    QVERIFY(TAVO_test_windowParts::waitForRow(&nextStart, "Cellar (127.0.0.18)", discoveryTimeoutMs));
+    QVERIFY(TAVO_test_windowParts::waitForRow(&nextStart, "Cellar (127.0.0.35)", discoveryTimeoutMs));
 
     QMenu *menu = TAVO_test_windowParts::openServerListMenu(&nextStart);
     QVERIFY(menu);
@@ -339,11 +367,56 @@ void tst_discovery::rememberedBoxIsFetchedAtNextStartAndCanBeForgotten()
     run("xdotool", {"mousemove", QString::number(entry.x()), QString::number(entry.y())});
     QTRY_VERIFY(forgetMenu->menu()->isVisible());
     saveScreen("tst_discovery_forget.png");
-    QAction *cellar = TAVO_test_windowParts::menuAction(forgetMenu->menu(), "Cellar (127.0.0.18)");
+    QAction *cellar = TAVO_test_windowParts::menuAction(forgetMenu->menu(), "Cellar (127.0.0.35)");
     QVERIFY(cellar);
     cellar->trigger();
     menu->close();
-    QVERIFY(rememberedAddresses().filter("127.0.0.18").isEmpty());
+    QVERIFY(rememberedAddresses().filter("127.0.0.35").isEmpty());
+}
+
+// A box announcing before its web server is up is fetched again when it next answers; one
+// that never answers is asked ever less often, never more than once per announcement.
+void tst_discovery::boxIsListedOnceItsDescriptionAnswers()
+{
+    QVariantMap late = boxFields(newUuid(), "127.0.0.13", "Late");
+    late["descriptionStatus"] = 503;
+    late["descriptionFaultyAnswers"] = 2;
+    late["maxAge"] = 9;
+    const QString broken = newUuid();
+    QVariantMap alwaysFailing = boxFields(broken, "127.0.0.14", "Always 503");
+    alwaysFailing["descriptionStatus"] = 503;
+    alwaysFailing["maxAge"] = 9;
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({late, alwaysFailing}));
+    QElapsedTimer running;
+    running.start();
+    QVERIFY(sim.start());
+
+    QVERIFY2(TAVO_test_windowParts::waitForRow(window, "Late (127.0.0.13)", 30000), qPrintable(rowTexts().join(", ")));
+    constexpr int announcementIntervalMs = 2000;
+    constexpr int watchedMs = 12000;
+    QTest::qWait(int(qMax<qint64>(0, watchedMs - running.elapsed())));
+    const int fetches = sim.requests(broken).filter("description.xml").size();
+    QVERIFY2(fetches >= 2 && fetches <= 1 + watchedMs / announcementIntervalMs, qPrintable(QString::number(fetches)));
+    QVERIFY(rowTexts().filter("127.0.0.14").isEmpty());
+}
+
+// A version 2 box found by a search answers as version 1 (UPnP demands it); its description
+// says what it is. The box runs before the client starts, so a search is all the client hears.
+void tst_discovery::versionTwoBoxAnsweringAsVersionOneGetsNoRow()
+{
+    const QString versionTwo = newUuid();
+    QVariantMap newer = boxFields(versionTwo, "127.0.0.15", "Attic V2");
+    newer["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({newer, boxFields(newUuid(), "127.0.0.16", "Attic V1")}));
+    QVERIFY(sim.start());
+
+    TAVO_ui_mainWindow startedLater;
+    QVERIFY(TAVO_test_windowParts::waitForRow(&startedLater, "Attic V1 (127.0.0.16)", discoveryTimeoutMs));
+    QVERIFY(sim.waitForRequest(versionTwo, "description.xml"));
+    QTest::qWait(settleMs);
+
+    QCOMPARE(TAVO_test_windowParts::rowTexts(&startedLater), QStringList{"Attic V1 (127.0.0.16)"});
+    QVERIFY(!QFile::exists(TAVO_mgr_cache::root() + versionTwo + "/DeviceDescription.xml"));
 }
 
 void tst_discovery::clickFetchesRemoteControllerDescription()
@@ -394,8 +467,18 @@ void tst_discovery::webUiShowsTheBoxPageAndHidesIt()
     QCOMPARE(webView(), view);
 }
 
+void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache_data()
+{
+    QTest::addColumn<int>("quitSignal");  // 0: the window's close button
+    QTest::newRow("window closed") << 0;
+    QTest::newRow("Ctrl+C") << int(SIGINT);
+    QTest::newRow("terminated") << int(SIGTERM);
+    QTest::newRow("hung up") << int(SIGHUP);
+}
+
 void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
 {
+    QFETCH(int, quitSignal);
     QTemporaryDir workingFolder;
     QTemporaryDir tempFolder;
     QVERIFY(QDir(workingFolder.path()).mkpath("xml/box"));
@@ -407,12 +490,7 @@ void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
     QVERIFY(sim.start());
 
     QProcess client;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TMPDIR", tempFolder.path());
-    client.setProcessEnvironment(environment);
-    client.setWorkingDirectory(workingFolder.path());
-    client.start(QStringLiteral(TAVO_BIN_DIR "/TAVO_Client"), {});
-    QVERIFY(client.waitForStarted());
+    startClient(client, workingFolder.path(), tempFolder.path());
 
     // The cache root is the one folder the client makes in its temporary folder.
     QString cacheRoot;
@@ -421,11 +499,11 @@ void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
         cacheRoot = roots.isEmpty() ? QString() : tempFolder.filePath(roots.first());
         return !roots.isEmpty() && QFile::exists(cacheRoot + "/" + uuid + "/DeviceDescription.xml");
     }, discoveryTimeoutMs));
-    const QString windowId = run("xdotool", {"search", "--all", "--pid", QString::number(client.processId()), "--name",
-                                             clientTitle}).section('\n', 0, 0);
-    QVERIFY(!windowId.isEmpty());
 
-    QVERIFY(TAVO_test_desktop::closeWindow(windowId));
+    if (quitSignal == 0)
+        QVERIFY(closeClientWindow(client));
+    else
+        ::kill(pid_t(client.processId()), quitSignal);
 
     QVERIFY(client.waitForFinished(10000));
     const QByteArray log = client.readAllStandardError();
@@ -436,6 +514,32 @@ void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
     QVERIFY(QDir(tempFolder.path()).entryList({"TAVO_Client-*"}, QDir::AllEntries | QDir::Hidden).isEmpty());
     QVERIFY(own.open(QIODevice::ReadOnly));
     QCOMPARE(own.readAll(), QByteArray("mine"));
+}
+
+// A temporary folder the client cannot use leaves it without a cache: it says so, and
+// closing deletes nothing at all (an invalid cache folder once made the delete start at "/").
+void tst_discovery::unusableTempFolderDeletesNothing()
+{
+    QTemporaryDir beside;
+    QFile canary(beside.filePath("canary.txt"));
+    QVERIFY(canary.open(QIODevice::WriteOnly) && canary.write("alive") == 5);
+    canary.close();
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(newUuid(), "127.0.0.17", "Cellar")));
+    QVERIFY(sim.start());
+
+    QProcess client;
+    startClient(client, beside.path(), beside.filePath("missing"));
+    QTest::qWait(settleMs);
+    QVERIFY(closeClientWindow(client));
+
+    QVERIFY(client.waitForFinished(10000));
+    const QByteArray log = client.readAllStandardError();
+    QCOMPARE(client.exitCode(), 1);
+    QVERIFY2(log.contains("Cannot create cache folder") && !log.contains("Delete XML Success"), log.constData());
+    QVERIFY(!log.contains("DeviceDescription.xml"));
+    QCOMPARE(QDir(beside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"canary.txt"});
+    QVERIFY(canary.open(QIODevice::ReadOnly));
+    QCOMPARE(canary.readAll(), QByteArray("alive"));
 }
 
 QTEST_MAIN(tst_discovery)

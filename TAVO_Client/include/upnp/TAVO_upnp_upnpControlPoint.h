@@ -1,6 +1,8 @@
 #ifndef TAVO_UPNP_UPNPCONTROLPOINT_H
 #define TAVO_UPNP_UPNPCONTROLPOINT_H
 
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -11,6 +13,7 @@
 class QUrl;
 class QWidget;
 class TAVO_xml_xmlDownloader;
+struct _GSSDPClient;
 struct _GSSDPResourceBrowser;
 struct _GUPnPContext;
 struct _GUPnPContextManager;
@@ -37,7 +40,7 @@ public:
 
     // Fetches the device description at location as if a box had announced it there, for a box
     // that discovery cannot see: the same downloader, parser and registry rule. Gives the
-    // downloader, whose ended() tells how it went, or null when the cache cannot hold the file.
+    // downloader, whose downloadFinished() tells how it went, or null when the cache cannot hold the file.
     TAVO_xml_xmlDownloader *addBoxAt(const QUrl &location);
 
     // The browser of a network interface that came up, and the interface that went away.
@@ -56,15 +59,27 @@ public Q_SLOTS:
     void rootDeviceRemoved(const QString &uuid);
 
 private:
+    struct FailedFetch
+    {
+        int holdOffMs = 0;
+        QDeadlineTimer nextFetch;
+    };
+
     void removeBrowser(_GSSDPResourceBrowser *browser);
+    void sendSearch(_GSSDPClient *client);
+    void removeSearcher(_GSSDPResourceBrowser *searcher);
     void searchAgain();
+    void descriptionFetched(const QString &uuid, bool succeeded);
+    bool isHeldOff(const QString &uuid) const;
 
     QWidget *parentWidget;
     _GUPnPContextManager *contextManager;
     std::vector<_GSSDPResourceBrowser *> browsers;
+    std::vector<_GSSDPResourceBrowser *> searchers;  // short-lived, one per search and interface
     // A box is reported once per interface it is seen on; its description is fetched once
-    // while it stays online.
+    // while it stays online, unless that fetch fails.
     QSet<QString> onlineDevices;
+    QHash<QString, FailedFetch> failedFetches;
     // Announcements are plain datagrams: many boxes announcing or answering at once overflow
     // the socket, and a box whose datagrams were lost would otherwise wait for its next
     // announcement (up to half an hour). So searches repeat, soon after start and then ever

@@ -50,8 +50,9 @@ public:
     bool downloadFile(QUrl *url, QString savePath, QString host, QString uuid, QString tvSystem);
 
 Q_SIGNALS:
-    // Emitted once, as the download ends; udn names the registered box (Registered only).
-    void ended(TAVO_xml_xmlDownloader::Outcome outcome, const QString &udn);
+    // Emitted once, as the download ends: how it went, and for a registered device description
+    // the UDN of its box.
+    void downloadFinished(TAVO_xml_xmlDownloader::Outcome outcome, const QString &udn);
 
 private Q_SLOTS:
     void readResponseHeader();
@@ -64,6 +65,7 @@ private:
     void sendRequest();
     void abortRequest();
     Outcome parseIfDeviceDescription(QString *udn);
+    void finish(Outcome outcome, const QString &udn = QString());
 
     // The main window; a download may outlive it (a test's window, say) and then parses nothing.
     QPointer<QWidget> parentWidget;

@@ -17,7 +17,8 @@ public:
     explicit TAVO_xml_xmlParser(QWidget *parent);
 
     void setManager(TAVO_mgr_mainManager *manager);
-    // False when the file could not be read as XML: nothing was registered.
+    // False when the file could not be read as XML or describes another kind of device:
+    // nothing was registered.
     bool parseDeviceDescription(QString *xmlFile, QUrl *url);
     // The UDN of the last device description read, empty before the first.
     QString parsedUdn() const;

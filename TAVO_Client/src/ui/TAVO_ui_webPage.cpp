@@ -22,13 +22,18 @@ QString webPageModulePath()
     return programFolder + QLatin1String(TAVO_MODULES_FROM_PROGRAM "/") + QLatin1String(webPageModule);
 }
 
+// Never unloaded: the browser window lives until the process ends.
+QLibrary &webPageModuleLibrary()
+{
+    static QLibrary module(webPageModulePath());
+    return module;
+}
+
 CreateWebPage webPageFactory()
 {
-    // Never unloaded: the browser window lives until the process ends.
-    static QLibrary module(webPageModulePath());
-    static const auto factory = reinterpret_cast<CreateWebPage>(module.resolve("tavoCreateWebPage"));
+    static const auto factory = reinterpret_cast<CreateWebPage>(webPageModuleLibrary().resolve("tavoCreateWebPage"));
     if (!factory)
-        qDebug().noquote() << "Cannot load the web page module:" << module.errorString();
+        qDebug().noquote() << "Cannot load the web page module:" << TAVO_ui_webPage::loadProblem();
     return factory;
 }
 
@@ -38,6 +43,11 @@ QWidget *TAVO_ui_webPage::create()
 {
     const CreateWebPage factory = webPageFactory();
     return factory ? factory() : nullptr;
+}
+
+QString TAVO_ui_webPage::loadProblem()
+{
+    return webPageModuleLibrary().errorString();
 }
 
 void TAVO_ui_webPage::load(QWidget *view, const QUrl &url)

@@ -198,7 +198,7 @@ void TAVO_upnp_boxFinder::fetch(const QUrl &location)
         finish(Result::CannotStore);
         return;
     }
-    connect(downloader, &TAVO_xml_xmlDownloader::ended, this, &TAVO_upnp_boxFinder::downloadEnded);
+    connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this, &TAVO_upnp_boxFinder::downloadEnded);
 }
 
 void TAVO_upnp_boxFinder::downloadEnded(TAVO_xml_xmlDownloader::Outcome outcome, const QString &udn)

@@ -72,8 +72,7 @@ bool TAVO_xml_xmlDownloader::downloadFile(QUrl *url, QString savePath, QString, 
         QMessageBox::information(parentWidget, QStringLiteral("Message"), QStringLiteral("Cannot save file"));
         file.reset();
         httpRequestAborted = true;
-        Q_EMIT ended(Outcome::NotSaved, QString());
-        deleteLater();
+        finish(Outcome::NotSaved);
         return false;
     }
     sendRequest();
@@ -140,7 +139,12 @@ void TAVO_xml_xmlDownloader::httpRequestFinished()
         outcome = parseIfDeviceDescription(&udn);
     else if (complete)
         outcome = Outcome::NotSaved;
-    Q_EMIT ended(outcome, udn);
+    finish(outcome, udn);
+}
+
+void TAVO_xml_xmlDownloader::finish(Outcome outcome, const QString &udn)
+{
+    Q_EMIT downloadFinished(outcome, udn);
     deleteLater();
 }
 
@@ -155,7 +159,7 @@ TAVO_xml_xmlDownloader::Outcome TAVO_xml_xmlDownloader::parseIfDeviceDescription
         return Outcome::NotRegistered;
     TAVO_xml_xmlParser parser(window);
     parser.setManager(window->mManager);
-    // A description that is no XML would only wait in the cache until the program closes.
+    // A description that was not taken would only wait in the cache until the program closes.
     if (!parser.parseDeviceDescription(&fileName, downloadUrl.get())) {
         QFile::remove(fileName);
         return Outcome::NotRegistered;

@@ -78,7 +78,7 @@ bool SimulatedBox::startSsdp(QString *error)
     if (m_config.ssdp == QLatin1String("none"))
         return true;
     m_announcer = std::make_unique<SsdpAnnouncer>(m_config.address, m_config.uuid, m_config.deviceType,
-                                                  m_config.descriptionLocation());
+                                                  m_config.descriptionLocation(), m_config.maxAgeSeconds);
     return m_announcer->start(error);
 }
 
@@ -119,7 +119,7 @@ void SimulatedBox::serveDescriptions(const HttpRequest &request, QTcpSocket *soc
 void SimulatedBox::serveDocument(const DocumentKnobs &configured, int *answered, const QByteArray &document,
                                  QTcpSocket *socket)
 {
-    const DocumentKnobs knobs = (*answered)++ < configured.plainAnswers ? DocumentKnobs() : configured;
+    const DocumentKnobs knobs = configured.appliesTo((*answered)++) ? configured : DocumentKnobs();
     if (knobs.delayMs <= 0) {
         answerDocument(knobs, document, socket);
         return;
