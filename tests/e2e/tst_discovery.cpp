@@ -303,6 +303,7 @@ void tst_discovery::addBoxDialog_data()
     QTest::newRow("bad input") << "http://" << "“http://” is not a host, host:port or http:// URL." << "";
     QTest::newRow("silence") << "127.0.0.34" << "No box answers at 127.0.0.34." << "";
     QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << "it is not a streamer box" << "";
+    QTest::newRow("version 2 box") << "127.0.0.36" << "127.0.0.36 answers, but it is not a streamer box" << "";
     QTest::newRow("good address") << "127.0.0.33" << "" << "Porch & <b>Garden</b> (127.0.0.33)";
 }
 
@@ -312,7 +313,10 @@ void tst_discovery::addBoxDialog()
     QFETCH(QString, says);
     QFETCH(QString, row);
     const QString uuid = newUuid();
-    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxNoMulticastReaches(uuid, "127.0.0.33", "Porch & <b>Garden</b>")));
+    QVariantMap versionTwo = boxNoMulticastReaches(newUuid(), "127.0.0.36", "Attic V2");
+    versionTwo["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
+        {boxNoMulticastReaches(uuid, "127.0.0.33", "Porch & <b>Garden</b>"), versionTwo}));
     QVERIFY(sim.start());
     const QStringList rowsBefore = rowTexts();
     const QStringList rememberedBefore = rememberedAddresses();

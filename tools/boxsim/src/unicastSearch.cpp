@@ -62,13 +62,24 @@ void UnicastSearchResponder::readSearches()
     }
 }
 
+// As UPnP requires (and GSSDP does for the multicast boxes), a search for an older version of
+// the box's type is answered with that version's type.
+bool UnicastSearchResponder::isOwnTypeOrOlder(const QString &searchTarget) const
+{
+    const int versionAt = m_deviceType.lastIndexOf(QLatin1Char(':')) + 1;
+    bool isNumber = false;
+    const int searchedVersion = searchTarget.mid(versionAt).toInt(&isNumber);
+    return searchTarget.left(versionAt) == m_deviceType.left(versionAt) && isNumber
+           && searchedVersion <= m_deviceType.mid(versionAt).toInt();
+}
+
 QString UnicastSearchResponder::usnFor(const QString &searchTarget) const
 {
     const QString udn = QStringLiteral("uuid:") + m_uuid;
     if (searchTarget == udn)
         return udn;
     if (searchTarget == QLatin1String("ssdp:all") || searchTarget == QLatin1String("upnp:rootdevice")
-        || searchTarget == m_deviceType)
+        || isOwnTypeOrOlder(searchTarget))
         return udn + QStringLiteral("::") + searchTarget;
     return QString();
 }

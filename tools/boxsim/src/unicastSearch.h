@@ -23,6 +23,7 @@ public:
 
 private:
     void readSearches();
+    bool isOwnTypeOrOlder(const QString &searchTarget) const;
     // The USN for a search target the box answers, or empty text for one it does not.
     QString usnFor(const QString &searchTarget) const;
 
