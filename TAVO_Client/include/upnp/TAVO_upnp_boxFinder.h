@@ -30,7 +30,7 @@ class TAVO_upnp_boxFinder : public QObject
     Q_OBJECT
 
 public:
-    enum class Result { Added, NotAStreamerBox, NoAnswer, CannotStore };
+    enum class Result { Added, NotAStreamerBox, NoAnswer, BadAddress, CannotStore };
     Q_ENUM(Result)
 
     static constexpr quint16 ssdpPort = 1900;

@@ -84,6 +84,8 @@ QString TAVO_upnp_boxFinder::describe(Result result, const QString &address)
         return QStringLiteral("No box answers at %1. Check the address and that the box is on; if it does not "
                               "answer searches, give the URL of its description (http://host:port/…).")
             .arg(address);
+    case Result::BadAddress:
+        return addressError(address);
     case Result::CannotStore:
         break;
     }
@@ -103,7 +105,7 @@ void TAVO_upnp_boxFinder::start()
 {
     const BoxAddress box = readAddress(address);
     if (!box.error.isEmpty()) {
-        finish(Result::NotAStreamerBox);
+        finish(Result::BadAddress);
         return;
     }
     if (box.description.isValid()) {
@@ -144,7 +146,7 @@ void TAVO_upnp_boxFinder::sendSearch()
     const QByteArray search = "M-SEARCH * HTTP/1.1\r\nHOST: " + hostAddress.toString().toLatin1() + ':'
                               + QByteArray::number(ssdpPort) + "\r\nMAN: \"ssdp:discover\"\r\nST: "
                               + TAVO_upnp_upnpControlPoint::streamerDeviceType.toLatin1()
-                              + "\r\nUSER-AGENT: Linux UPnP/1.1 TAVO_Client/0.2.7\r\n\r\n";
+                              + "\r\nUSER-AGENT: Linux UPnP/1.1 TAVO_Client\r\n\r\n";
     searchSocket->writeDatagram(search, hostAddress, ssdpPort);
     if (++searchesSent < maxSearches)
         searchTimer.start(searchRepeatMs);
