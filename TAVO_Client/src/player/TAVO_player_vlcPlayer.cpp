@@ -4,12 +4,16 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTimer>
+#include <QUrl>
 
 #include <vlc/vlc.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -46,16 +50,43 @@ void hideCredentials(char *text)
     }
 }
 
-// libVLC's own error lines quote the stream location, and the encrypted stream's location holds
-// the box's password. Only errors are written, with the credentials hidden.
-void logErrorWithoutCredentials(void *, int level, const libvlc_log_t *, const char *format, va_list arguments)
+// The status and informative texts of a failed start, from what libVLC said while it failed.
+TAVO_player_vlcPlayer::Failure failureFrom(const QStringList &lines, const QString &host)
 {
-    if (level < LIBVLC_ERROR)
-        return;
-    char text[2048];
-    std::vsnprintf(text, sizeof text, format, arguments);
-    hideCredentials(text);
-    std::fprintf(stderr, "libVLC error: %s\n", text);
+    const auto said = [&lines](const QString &text) {
+        return std::any_of(lines.cbegin(), lines.cend(),
+                           [&text](const QString &line) { return line.contains(text, Qt::CaseInsensitive); });
+    };
+    if (said(QStringLiteral("Certificate verification failure"))) {
+        const QString knownHosts = QDir::homePath() + QStringLiteral("/.gnutls/known_hosts");
+        return {QStringLiteral("the box's key is not the pinned one"),
+                QStringLiteral("The box's key is not the pinned one: the box at %1 did not show the key that %2 "
+                               "holds for it (the line beginning \"|g0|%1|https|\"). Another device may be "
+                               "answering in its place. If the box was really given a new key, write its new "
+                               "public key into that line.")
+                    .arg(host, knownHosts)};
+    }
+    if (said(QStringLiteral("HTTP 401")))
+        return {QStringLiteral("the box refused the user name and password"),
+                QStringLiteral("The box refused the user name and password of its encrypted stream; they may "
+                               "have been changed on the box.")};
+    if (said(QStringLiteral("Connection refused")))
+        return {QStringLiteral("the box refused the connection"),
+                QStringLiteral("The box refused the connection: nothing listens on its stream port. It may be "
+                               "restarting or switched off; try again in a moment.")};
+    if (said(QStringLiteral("timed out")))
+        return {QStringLiteral("the box did not answer in time"),
+                QStringLiteral("The box did not answer in time. Check that it is switched on and reachable "
+                               "from this computer.")};
+    static const QRegularExpression httpError(QStringLiteral("HTTP (\\d{3}) error"));
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = httpError.match(line);
+        if (match.hasMatch())
+            return {QStringLiteral("the box answered HTTP %1").arg(match.captured(1)),
+                    QStringLiteral("The box answered HTTP %1 instead of the stream; try again in a moment.")
+                        .arg(match.captured(1))};
+    }
+    return {};
 }
 
 // One pass of a wait on the GUI thread: handles what is pending, or sleeps until an event
@@ -90,7 +121,7 @@ TAVO_player_vlcPlayer::TAVO_player_vlcPlayer(QWidget *parent)
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    libvlc_log_set(vlcInstance, logErrorWithoutCredentials, nullptr);
+    libvlc_log_set(vlcInstance, logError, this);
     vol = 100;
 }
 
@@ -102,29 +133,126 @@ TAVO_player_vlcPlayer::~TAVO_player_vlcPlayer()
 
 void TAVO_player_vlcPlayer::startPlay(const char *playPath)
 {
+    if (!makePlayer(playPath))
+        return;
+    ++watching;
+    const unsigned generation = playerGeneration;
+    if (checkState() == 0 && generation == playerGeneration) {
+        playing = true;
+        reportsLoss = true;
+        initAudioTrack();
+        initSubtitleTrack();
+    }
+    --watching;
+}
+
+void TAVO_player_vlcPlayer::startQuietly(const char *playPath)
+{
+    if (makePlayer(playPath))
+        reportsLoss = true;
+}
+
+bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
+{
     libvlc_media_t *media = playPath ? libvlc_media_new_location(vlcInstance, playPath) : nullptr;
     if (!media)
-        return;
+        return false;
     encounteredError = false;
+    playing = false;
+    reportsLoss = false;
+    location = QString::fromLatin1(playPath);
+    {
+        const std::lock_guard<std::mutex> lock(errorLinesLock);
+        errorLines.clear();
+    }
     vlcPlayer = libvlc_media_player_new_from_media(media);
     libvlc_media_release(media);
     if (!vlcPlayer)
-        return;
+        return false;
     ++playerGeneration;
+    libvlc_event_manager_t *events = libvlc_media_player_event_manager(vlcPlayer);
     // Without this a refused key or password often looks like a stream that merely ended: libVLC
     // passes through its error state within milliseconds, too briefly for the watch to see it.
-    libvlc_event_attach(libvlc_media_player_event_manager(vlcPlayer), libvlc_MediaPlayerEncounteredError,
-                        noteEncounteredError, &encounteredError);
+    libvlc_event_attach(events, libvlc_MediaPlayerEncounteredError, noteEncounteredError, &encounteredError);
+    for (const libvlc_event_e type :
+         {libvlc_MediaPlayerPlaying, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerEncounteredError})
+        libvlc_event_attach(events, type, onPlayerEvent, this);
     drawInto(mWindow->videoWidget->winId());
     libvlc_video_set_mouse_input(vlcPlayer, 1);
     // Asks for teletext page 100; the former toggle has nothing to act on before playback starts.
     libvlc_video_set_teletext(vlcPlayer, 100);
     libvlc_media_player_play(vlcPlayer);
     setAspectRatio(QStringLiteral("16:9"));
-    if (checkState() != 0)
+    return true;
+}
+
+// Runs on libVLC's event thread: the notice goes to the GUI thread, tagged with the player it
+// is about. A player sends nothing once released, so the tag read here is its own.
+void TAVO_player_vlcPlayer::onPlayerEvent(const libvlc_event_t *event, void *self)
+{
+    auto *player = static_cast<TAVO_player_vlcPlayer *>(self);
+    const unsigned generation = player->playerGeneration;
+    const PlayerEvent kind = event->type == libvlc_MediaPlayerPlaying ? PlayerEvent::Playing : PlayerEvent::Gone;
+    QMetaObject::invokeMethod(
+        player->parentWidget, [player, generation, kind] { player->playerEvent(generation, kind); },
+        Qt::QueuedConnection);
+}
+
+void TAVO_player_vlcPlayer::playerEvent(unsigned generation, PlayerEvent event)
+{
+    if (generation != playerGeneration || !vlcPlayer)
         return;
-    initAudioTrack();
-    initSubtitleTrack();
+    if (event == PlayerEvent::Playing) {
+        playing = true;
+        if (watching == 0 && streamBack)
+            streamBack();
+        return;
+    }
+    playing = false;
+    if (watching != 0 || !reportsLoss)
+        return;
+    reportsLoss = false;
+    if (streamLost)
+        streamLost();
+}
+
+void TAVO_player_vlcPlayer::setStreamHandlers(std::function<void()> lost, std::function<void()> back)
+{
+    streamLost = std::move(lost);
+    streamBack = std::move(back);
+}
+
+// libVLC's own error lines quote the stream location, and the encrypted stream's location holds
+// the box's password. Only errors are written, with the credentials hidden; they are kept to
+// tell why a start failed.
+void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *, const char *format, va_list arguments)
+{
+    if (level < LIBVLC_ERROR)
+        return;
+    char text[2048];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    hideCredentials(text);
+    std::fprintf(stderr, "libVLC error: %s\n", text);
+    static_cast<TAVO_player_vlcPlayer *>(self)->noteErrorLine(QString::fromUtf8(text));
+}
+
+void TAVO_player_vlcPlayer::noteErrorLine(const QString &line)
+{
+    constexpr int keptLines = 32;
+    const std::lock_guard<std::mutex> lock(errorLinesLock);
+    if (errorLines.size() < keptLines)
+        errorLines.append(line);
+}
+
+TAVO_player_vlcPlayer::Failure TAVO_player_vlcPlayer::lastFailure() const
+{
+    const std::lock_guard<std::mutex> lock(errorLinesLock);
+    return failureFrom(errorLines, QUrl(location).host());
+}
+
+bool TAVO_player_vlcPlayer::isPlaying() const
+{
+    return vlcPlayer && playing;
 }
 
 void TAVO_player_vlcPlayer::stopPlay()
@@ -137,6 +265,8 @@ void TAVO_player_vlcPlayer::stopPlay()
     libvlc_media_player_stop(vlcPlayer);
     libvlc_media_player_release(vlcPlayer);
     vlcPlayer = nullptr;
+    playing = false;
+    reportsLoss = false;
     ++playerGeneration;
     // libVLC's window inside the video area is gone, but the X server keeps its last picture
     // there until the area is painted again.
@@ -167,7 +297,7 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
         if (state == libvlc_Playing)
             return 0;
         if (state == libvlc_Error || (encounteredError && (state == libvlc_Ended || state == libvlc_Stopped))) {
-            showStartUpState(showStates, "Error");
+            showStartUpState(showStates, "Error", lastFailure().advice);
             return 1;
         }
         switch (state) {
@@ -188,12 +318,13 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
     }
 }
 
-void TAVO_player_vlcPlayer::showStartUpState(bool show, const char *text)
+void TAVO_player_vlcPlayer::showStartUpState(bool show, const char *text, const QString &why)
 {
     if (!show)
         return;
     QMessageBox box(QMessageBox::Information, QStringLiteral("Message"), QString::fromLatin1(text),
                     QMessageBox::Ok, parentWidget);
+    box.setInformativeText(why);
     stateBox = &box;
     box.exec();
 }

@@ -148,11 +148,13 @@ void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, con
     QFile::remove(savePath);
     auto *downloader = new TAVO_xml_xmlDownloader(parentWidget);
     downloader->downloadFile(new QUrl(location), savePath, QString(), QString(), QString());
+    Q_EMIT boxSeen(uuid);
 }
 
 void TAVO_upnp_upnpControlPoint::rootDeviceOffline(const QString &uuid)
 {
-    onlineDevices.remove(uuid);
+    if (onlineDevices.remove(uuid))
+        Q_EMIT boxLeft(uuid);
 }
 
 void TAVO_upnp_upnpControlPoint::rootDeviceInvalidated(const QString &) {}

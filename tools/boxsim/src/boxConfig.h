@@ -55,6 +55,10 @@ struct BoxConfig
     DocumentKnobs rcu;
     QStringList silent;
     bool otherTlsKey = false;
+    // Once, this long after the first viewer came, the stream ends for every viewer, and for
+    // streamDownMs after that the stream port answers 503: a box that restarts under its viewers.
+    int streamDropAfterMs = 0;
+    int streamDownMs = 0;
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }

@@ -98,6 +98,12 @@ bool SsdpAnnouncer::start(QString *error)
     return true;
 }
 
+void SsdpAnnouncer::setAvailable(bool available)
+{
+    if (m_group)
+        gssdp_resource_group_set_available(m_group, available);
+}
+
 void SsdpAnnouncer::addResource(const QString &target, const QString &usn)
 {
     gssdp_resource_group_add_resource_simple(m_group, target.toUtf8().constData(), usn.toUtf8().constData(),

@@ -20,6 +20,8 @@ public:
     SsdpAnnouncer &operator=(const SsdpAnnouncer &) = delete;
 
     bool start(QString *error);
+    // Unavailable sends byebye and leaves searches unanswered; available announces again.
+    void setAvailable(bool available);
 
 private:
     void addResource(const QString &target, const QString &usn);
