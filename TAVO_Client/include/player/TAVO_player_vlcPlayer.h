@@ -56,11 +56,12 @@ public:
     bool isPlaying() const;
 
     // Why the last start failed, as far as libVLC's error lines tell: a short reason for the
-    // status line and what the user can do about it; both empty when the cause is unknown.
+    // status line, and the reason with what the user can do about it for a message box; both
+    // empty when the cause is unknown.
     struct Failure
     {
         QString reason;
-        QString advice;
+        QString explanation;
     };
     Failure lastFailure() const;
 

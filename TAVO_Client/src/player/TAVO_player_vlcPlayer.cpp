@@ -50,7 +50,16 @@ void hideCredentials(char *text)
     }
 }
 
-// The status and informative texts of a failed start, from what libVLC said while it failed.
+// A reason for the status line ("the box refused the connection") and the box's informative
+// text: the reason as a sentence, then what the user can do.
+TAVO_player_vlcPlayer::Failure failure(const QString &reason, const QString &advice)
+{
+    QString explanation = reason + QStringLiteral(".\n\n") + advice;
+    explanation[0] = explanation[0].toUpper();
+    return {reason, explanation};
+}
+
+// Why a start failed, from what libVLC said while it failed.
 TAVO_player_vlcPlayer::Failure failureFrom(const QStringList &lines, const QString &host)
 {
     const auto said = [&lines](const QString &text) {
@@ -59,32 +68,29 @@ TAVO_player_vlcPlayer::Failure failureFrom(const QStringList &lines, const QStri
     };
     if (said(QStringLiteral("Certificate verification failure"))) {
         const QString knownHosts = QDir::homePath() + QStringLiteral("/.gnutls/known_hosts");
-        return {QStringLiteral("the box's key is not the pinned one"),
-                QStringLiteral("The box's key is not the pinned one: the box at %1 did not show the key that %2 "
-                               "holds for it (the line beginning \"|g0|%1|https|\"). Another device may be "
-                               "answering in its place. If the box was really given a new key, write its new "
-                               "public key into that line.")
-                    .arg(host, knownHosts)};
+        return failure(QStringLiteral("the box's key is not the pinned one"),
+                       QStringLiteral("The box at %1 did not show the key that %2 holds for it (the line "
+                                      "beginning \"|g0|%1|https|\"). Another device may be answering in its "
+                                      "place. If the box was really given a new key, write its new public key "
+                                      "into that line.")
+                           .arg(host, knownHosts));
     }
     if (said(QStringLiteral("HTTP 401")))
-        return {QStringLiteral("the box refused the user name and password"),
-                QStringLiteral("The box refused the user name and password of its encrypted stream; they may "
-                               "have been changed on the box.")};
+        return failure(QStringLiteral("the box refused the user name and password"),
+                       QStringLiteral("They are those of its encrypted stream; they may have been changed on the box."));
     if (said(QStringLiteral("Connection refused")))
-        return {QStringLiteral("the box refused the connection"),
-                QStringLiteral("The box refused the connection: nothing listens on its stream port. It may be "
-                               "restarting or switched off; try again in a moment.")};
+        return failure(QStringLiteral("the box refused the connection"),
+                       QStringLiteral("Nothing listens on its stream port: it may be restarting or switched off. "
+                                      "Try again in a moment."));
     if (said(QStringLiteral("timed out")))
-        return {QStringLiteral("the box did not answer in time"),
-                QStringLiteral("The box did not answer in time. Check that it is switched on and reachable "
-                               "from this computer.")};
+        return failure(QStringLiteral("the box did not answer in time"),
+                       QStringLiteral("Check that it is switched on and reachable from this computer."));
     static const QRegularExpression httpError(QStringLiteral("HTTP (\\d{3}) error"));
     for (const QString &line : lines) {
         const QRegularExpressionMatch match = httpError.match(line);
         if (match.hasMatch())
-            return {QStringLiteral("the box answered HTTP %1").arg(match.captured(1)),
-                    QStringLiteral("The box answered HTTP %1 instead of the stream; try again in a moment.")
-                        .arg(match.captured(1))};
+            return failure(QStringLiteral("the box answered HTTP %1 instead of the stream").arg(match.captured(1)),
+                           QStringLiteral("Try again in a moment."));
     }
     return {};
 }
@@ -297,7 +303,7 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
         if (state == libvlc_Playing)
             return 0;
         if (state == libvlc_Error || (encounteredError && (state == libvlc_Ended || state == libvlc_Stopped))) {
-            showStartUpState(showStates, "Error", lastFailure().advice);
+            showStartUpState(showStates, "Error", lastFailure().explanation);
             return 1;
         }
         switch (state) {
