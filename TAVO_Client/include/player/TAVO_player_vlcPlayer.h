@@ -23,6 +23,9 @@ struct vlc_log_t;
 class TAVO_player_vlcPlayer
 {
 public:
+    // A start that has not reached playing after this long has failed.
+    static constexpr int startUpLimitMs = 15000;
+
     explicit TAVO_player_vlcPlayer(QWidget *parent);
     ~TAVO_player_vlcPlayer();
 
@@ -97,6 +100,7 @@ private:
     // A start-up watch runs (startPlay has not returned): it reports the stream's fate itself.
     int watching = 0;
     bool playing = false;
+    bool startUpTimedOut = false;
     // The current player's loss is told to the stream-lost handler (once).
     bool reportsLoss = false;
     std::function<void()> streamLost;

@@ -66,6 +66,8 @@ private:
     void closeEvent(QCloseEvent *event) override;
 
     bool removeDirWithContent(const QString &dirName);
+    void warnNoCache();
+    void reloadOpenController(const QString &savedPath);
     void setToFullScreen();
     bool hasCurrentRow();
     void setStreamControlsEnabled(bool enabled);

@@ -3,6 +3,7 @@
 #include "TAVO_ui_mainWindow.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
 #include <QGuiApplication>
@@ -164,6 +165,7 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
     if (!media)
         return false;
     encounteredError = false;
+    startUpTimedOut = false;
     playing = false;
     reportsLoss = false;
     location = QString::fromLatin1(playPath);
@@ -252,6 +254,11 @@ void TAVO_player_vlcPlayer::noteErrorLine(const QString &line)
 
 TAVO_player_vlcPlayer::Failure TAVO_player_vlcPlayer::lastFailure() const
 {
+    if (startUpTimedOut)
+        return failure(QStringLiteral("the box sent no picture in time"),
+                       QStringLiteral("It took the connection but sent no picture within %1 s. It may be busy or "
+                                      "restarting; try again in a moment.")
+                           .arg(startUpLimitMs / 1000));
     const std::lock_guard<std::mutex> lock(errorLinesLock);
     return failureFrom(errorLines, QUrl(location).host());
 }
@@ -295,6 +302,7 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
     const MediaReference media(libvlc_media_player_get_media(vlcPlayer));
     if (!media)
         return 1;
+    const QDeadlineTimer startUpLimit(startUpLimitMs);
     for (;;) {
         waitForEvents(100);
         if (generation != playerGeneration)
@@ -302,6 +310,15 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
         const libvlc_state_t state = libvlc_media_get_state(media.get());
         if (state == libvlc_Playing)
             return 0;
+        // A box that takes the connection and then sends nothing would be waited for in
+        // silence for ever; the user hears of it as of any failed start.
+        if (startUpLimit.hasExpired()) {
+            qDebug() << "No picture within" << startUpLimitMs << "ms";
+            stopPlay();
+            startUpTimedOut = true;
+            showStartUpState(showStates, "Error", lastFailure().explanation);
+            return 1;
+        }
         if (state == libvlc_Error || (encounteredError && (state == libvlc_Ended || state == libvlc_Stopped))) {
             showStartUpState(showStates, "Error", lastFailure().explanation);
             return 1;
