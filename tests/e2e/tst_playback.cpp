@@ -28,6 +28,7 @@ const QString encryptedUuid = QStringLiteral("5a1f0c3e-0002-4000-8000-0000000000
 const QString foreignKeyUuid = QStringLiteral("5a1f0c3e-0003-4000-8000-0000000000a3");
 const QString restartingUuid = QStringLiteral("5a1f0c3e-0004-4000-8000-0000000000a4");
 const QString goneUuid = QStringLiteral("5a1f0c3e-0005-4000-8000-0000000000a5");
+const QString stallingUuid = QStringLiteral("5a1f0c3e-0006-4000-8000-0000000000a6");
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
 
 
@@ -121,6 +122,7 @@ private Q_SLOTS:
     void foreignKeyIsRefusedWithError();
     void droppedStreamComesBackByItself();
     void stopDuringBackOffEndsTheRetries();
+    void stalledStreamComesBackByItself();
     void fullScreenFillsScreenAndComesBack();
     void playerReportsSizeAndFollowsVolume();
 
@@ -148,7 +150,9 @@ void tst_playback::initTestCase()
                            {"streamDropAfterMs", 4000}, {"streamDownMs", 4000}};
     QVariantMap gone{{"uuid", goneUuid}, {"address", "127.0.0.6"}, {"friendlyName", "Gone"},
                      {"streamDropAfterMs", 4000}, {"streamDownMs", 600000}};
-    sim = new TAVO_test_boxSim(TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone}));
+    QVariantMap stalling{{"uuid", stallingUuid}, {"address", "127.0.0.7"}, {"friendlyName", "Stalling"},
+                         {"streamDropAfterMs", 3000}, {"streamStall", true}};
+    sim = new TAVO_test_boxSim(TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone, stalling}));
     QVERIFY(sim->start());
 
     window = new TAVO_ui_mainWindow;
@@ -157,7 +161,7 @@ void tst_playback::initTestCase()
     start = button(window, QStringLiteral("Start"));
     stop = button(window, QStringLiteral("Stop"));
     auto *table = window->findChild<QTableWidget *>();
-    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 5, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 6, 15000);
 }
 
 void tst_playback::cleanup()
@@ -317,6 +321,20 @@ void tst_playback::stopDuringBackOffEndsTheRetries()
     QTest::qWait(3500);
     QCOMPARE(sim->requests(goneUuid).filter(QStringLiteral("8080 GET")).size(), streamRequests);
     QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
+}
+
+// The box goes silent without closing the connection (its power or cable is gone): after a few
+// seconds without data the stream counts as lost, and it comes back.
+void tst_playback::stalledStreamComesBackByItself()
+{
+    select(QStringLiteral("Stalling (127.0.0.7)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("stalling-before")), "no moving picture in the video area");
+    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window),
+                              QStringLiteral("Lost the stream of Stalling; trying again in 1 s…"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Stalling"), 10000);
+    QVERIFY2(showsMovingPicture(QStringLiteral("stalling-back")), "the picture did not come back");
+    QCOMPARE(sim->requests(stallingUuid).filter(QStringLiteral("8080 GET")).size(), 2);
 }
 
 // No window manager runs on the test display: the test does its part and gives the window the

@@ -57,6 +57,8 @@ public:
     bool isIdle() const;
     // True once the current player's stream has begun to play.
     bool isPlaying() const;
+    // How much of the stream the current player has read; -1 when that is not known.
+    qint64 bytesRead() const;
 
     // Why the last start failed, as far as libVLC's error lines tell: a short reason for the
     // status line, and the reason with what the user can do about it for a message box; both

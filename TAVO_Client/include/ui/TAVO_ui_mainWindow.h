@@ -4,6 +4,7 @@
 #include "TAVO_mgr_defaultStructure.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
@@ -115,6 +116,7 @@ private:
     void retryStream();
     void streamBack();
     void endRetries();
+    void checkStreamMoves();
 
     QLabel *boxCount = nullptr;
     // The box whose stream the window keeps playing, until Stop, another Start or a failed start.
@@ -124,6 +126,10 @@ private:
     QTimer retryTimer;    // the pause before the next attempt to get a lost stream back
     QTimer attemptBound;  // an attempt that neither plays nor fails within this is given up
     int retries = 0;
+    // A box that vanishes without closing the connection leaves a stream that just stops.
+    QTimer stallCheck;
+    QElapsedTimer unchangedFor;
+    qint64 lastBytesRead = -1;
 };
 
 #endif

@@ -268,6 +268,17 @@ bool TAVO_player_vlcPlayer::isPlaying() const
     return vlcPlayer && playing;
 }
 
+qint64 TAVO_player_vlcPlayer::bytesRead() const
+{
+    if (!vlcPlayer)
+        return -1;
+    const MediaReference media(libvlc_media_player_get_media(vlcPlayer));
+    libvlc_media_stats_t stats{};
+    if (!media || !libvlc_media_get_stats(media.get(), &stats))
+        return -1;
+    return stats.i_read_bytes;
+}
+
 void TAVO_player_vlcPlayer::stopPlay()
 {
     // A box of a start-up watch speaks of the stream that ends here.

@@ -44,6 +44,8 @@ const QMargins normalVideoMargins(0, 10, 10, 0);
 constexpr int firstRetryMs = 1000;
 constexpr int longestRetryMs = 30000;
 constexpr int retryAttemptMs = 15000;
+constexpr int stallCheckMs = 1000;
+constexpr int stallLimitMs = 8000;
 
 QComboBox *newSelector(const QStringList &items, int defaultIndex)
 {
@@ -384,6 +386,7 @@ void TAVO_ui_mainWindow::initStatusLine()
     attemptBound.setSingleShot(true);
     connect(&retryTimer, &QTimer::timeout, this, &TAVO_ui_mainWindow::retryStream);
     connect(&attemptBound, &QTimer::timeout, this, &TAVO_ui_mainWindow::streamLost);
+    connect(&stallCheck, &QTimer::timeout, this, &TAVO_ui_mainWindow::checkStreamMoves);
     connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxSeen, this,
             [this](const QString &uuid) { showBoxAnswering(uuid, true); });
     connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxLeft, this,
@@ -483,6 +486,7 @@ void TAVO_ui_mainWindow::streamLost()
     if (playingUdn.isEmpty())
         return;
     attemptBound.stop();
+    stallCheck.stop();
     player->stopPlay();
     markPlayingRow();
     const int delayMs = std::min(firstRetryMs << std::min(retries, 5), longestRetryMs);
@@ -508,13 +512,29 @@ void TAVO_ui_mainWindow::streamBack()
     endRetries();
     showStatus(QStringLiteral("Playing %1").arg(playingName));
     markPlayingRow();
+    lastBytesRead = -1;
+    unchangedFor.start();
+    stallCheck.start(stallCheckMs);
 }
 
 void TAVO_ui_mainWindow::endRetries()
 {
     retryTimer.stop();
     attemptBound.stop();
+    stallCheck.stop();
     retries = 0;
+}
+
+// A stream that reads nothing for a while is as lost as one that ended.
+void TAVO_ui_mainWindow::checkStreamMoves()
+{
+    const qint64 bytes = player->bytesRead();
+    if (bytes != lastBytesRead) {
+        lastBytesRead = bytes;
+        unchangedFor.restart();
+    } else if (unchangedFor.hasExpired(stallLimitMs)) {
+        streamLost();
+    }
 }
 
 void TAVO_ui_mainWindow::hSplitterMoved(int pos, int index)

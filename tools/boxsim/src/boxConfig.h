@@ -71,6 +71,9 @@ struct BoxConfig
     // streamDownMs after that the stream port answers 503: a box that restarts under its viewers.
     int streamDropAfterMs = 0;
     int streamDownMs = 0;
+    // The stream then stops without ending: the viewers' connections stay open and silent, as
+    // when a box loses its power or its cable.
+    bool streamStall = false;
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }

@@ -145,7 +145,10 @@ void SimulatedBox::serveStream(const HttpRequest &request, QTcpSocket *socket)
         m_streamDropScheduled = true;
         QTimer::singleShot(m_config.streamDropAfterMs, this, [this] {
             m_streamDown.setRemainingTime(m_config.streamDownMs);
-            m_stream->dropAllViewers();
+            if (m_config.streamStall)
+                m_stream->forgetViewers();
+            else
+                m_stream->dropAllViewers();
         });
     }
     sendEndlessResponseHead(socket, "video/mp2t");

@@ -27,6 +27,8 @@ public:
     void showKeyCommand(const QString &description);
     // Ends the stream for every viewer now (they are sent what they have been given so far).
     void dropAllViewers();
+    // Sends the present viewers nothing more, but leaves their connections open.
+    void forgetViewers();
 
 private:
     void writeOverlay();
