@@ -110,6 +110,8 @@ private:
     // libVLC's error lines since the last start, credentials hidden; written on its threads.
     mutable std::mutex errorLinesLock;
     QStringList errorLines;
+    // The current player's location: it names the box, and for an encrypted stream its
+    // password, which is never shown.
     QString location;
     // Set on libVLC's event thread, read by the start-up watch on the GUI thread.
     std::atomic_bool encounteredError{false};
