@@ -24,6 +24,7 @@ public:
     void setAvailable(bool available);
 
 private:
+    void announce();
     void addResource(const QString &target, const QString &usn);
 
     QHostAddress m_address;
