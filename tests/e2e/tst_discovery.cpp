@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QtTest>
 
 #include <csignal>
@@ -97,6 +98,7 @@ class tst_discovery : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    void statusLineAndRowFollowTheBox();
     void streamerBoxesAppearAsRows();
     void otherDeviceTypeIsIgnored();
     void restartedBoxKeepsItsRow();
@@ -147,8 +149,50 @@ void tst_discovery::cleanupTestCase()
     QDir(TAVO_mgr_cache::root()).removeRecursively();
 }
 
+// Before any box; one box with what its description says; the box says byebye and is greyed,
+// then announces itself again and is back to normal.
+void tst_discovery::statusLineAndRowFollowTheBox()
+{
+    using namespace TAVO_test_windowParts;
+    QCOMPARE(boxCountText(window), QStringLiteral("Searching for boxes…"));
+    button("Start")->click();
+    QCOMPARE(statusMessage(window), QStringLiteral("Please select a box first"));
+
+    const QString uuid = newUuid();
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.13", "Porch")));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow("Porch (127.0.0.13)"));
+    QCOMPARE(boxCountText(window), QStringLiteral("1 box listed"));
+    QTableWidgetItem *row = serverRow(window, "Porch (127.0.0.13)");
+    const QColor normal = row->foreground().color();
+    QCOMPARE(toolTipText(row), "Model: KLD-450R (450)\nSerial number: " + uuid.left(8).toUpper()
+                                   + "\nAddress: 127.0.0.13:49152");
+
+    sim.sayByebye();
+    QTRY_VERIFY_WITH_TIMEOUT(toolTipText(row).startsWith("Not answering since "), discoveryTimeoutMs);
+    QVERIFY2(QRegularExpression("^Not answering since \\d\\d:\\d\\d\nModel: KLD-450R").match(toolTipText(row)).hasMatch(),
+             qPrintable(toolTipText(row)));
+    // The window's own searches go on meanwhile; the box stays greyed until it is seen again.
+    QTest::qWait(settleMs);
+    QCOMPARE(row->foreground().color(), QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    QCOMPARE(boxCountText(window), QStringLiteral("1 box listed, 1 not answering"));
+    QCOMPARE(row->text(), QStringLiteral("Porch (127.0.0.13)"));
+    table->clearSelection();
+    QToolTip::showText(table->viewport()->mapToGlobal(table->visualItemRect(row).topLeft() + QPoint(60, 10)), row->toolTip(),
+                       table->viewport());
+    QTest::qWait(500);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(TAVO_BIN_DIR "/../tst_discovery_byebye.png"));
+    QToolTip::hideText();
+
+    sim.announceAgain();
+    QTRY_VERIFY_WITH_TIMEOUT(!toolTipText(row).contains("Not answering"), discoveryTimeoutMs);
+    QCOMPARE(row->foreground().color(), normal);
+    QCOMPARE(boxCountText(window), QStringLiteral("1 box listed"));
+}
+
 void tst_discovery::streamerBoxesAppearAsRows()
 {
+    const int rowsBefore = table->rowCount();
     const QString versionTwo = newUuid();
     QVariantMap otherVersion = boxFields(versionTwo, "127.0.0.4", "Version Two");
     otherVersion["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
@@ -160,7 +204,8 @@ void tst_discovery::streamerBoxesAppearAsRows()
     QVERIFY2(waitForRow("Kitchen (127.0.0.3)"), qPrintable(rowTexts().join(", ")));
     QTest::qWait(settleMs);
 
-    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->rowCount(), rowsBefore + 2);
+    QVERIFY(TAVO_test_windowParts::boxCountText(window).startsWith(QStringLiteral("%1 boxes listed").arg(rowsBefore + 2)));
     // Discovery goes by the announced type alone: a version 2 box is not even asked.
     QVERIFY(sim.requests(versionTwo).filter("description.xml").isEmpty());
     QVERIFY(!QDir(TAVO_mgr_cache::root() + versionTwo).exists());

@@ -6,11 +6,14 @@
 #include "TAVO_ui_keySlots.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 namespace TAVO_test_windowParts {
 
@@ -50,6 +53,31 @@ bool clickServerRow(QWidget *window, const QString &rowText)
     table->scrollToItem(found.first());
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(found.first()).center());
     return table->currentRow() == found.first()->row();
+}
+
+QTableWidgetItem *serverRow(QWidget *window, const QString &rowText)
+{
+    auto *table = window->findChild<QTableWidget *>();
+    const QList<QTableWidgetItem *> found = table->findItems(rowText, Qt::MatchExactly);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+QString toolTipText(const QTableWidgetItem *item)
+{
+    return QTextDocumentFragment::fromHtml(item->toolTip()).toPlainText();
+}
+
+QString statusMessage(QWidget *window)
+{
+    auto *statusBar = window->findChild<QStatusBar *>();
+    return statusBar ? statusBar->currentMessage() : QString();
+}
+
+QString boxCountText(QWidget *window)
+{
+    auto *statusBar = window->findChild<QStatusBar *>();
+    auto *count = statusBar ? statusBar->findChild<QLabel *>() : nullptr;
+    return count ? count->text() : QString();
 }
 
 QStringList rowTexts(QWidget *window)

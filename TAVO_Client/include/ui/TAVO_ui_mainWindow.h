@@ -3,12 +3,16 @@
 
 #include "TAVO_mgr_defaultStructure.h"
 
+#include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 class QComboBox;
 class QHBoxLayout;
+class QLabel;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
@@ -70,7 +74,7 @@ private:
     void warnNoCache();
     void reloadOpenController(const QString &savedPath);
     void setToFullScreen();
-    bool hasCurrentRow() const;
+    bool hasCurrentRow();
     void setStreamControlsEnabled(bool enabled);
     QString rcuDescriptionPath() const;
 
@@ -102,6 +106,35 @@ private:
     TAVO_ui_boxesByAddress *boxesByAddress;
     QWidget *webView = nullptr;
     int playRequests = 0;  // counts Starts and Stops, so a start-up can tell it was overtaken
+
+    // The status line, the rows' marks and the stream that comes back by itself.
+    void initStatusLine();
+    void showStatus(const QString &text);
+    void showBoxCount();
+    int rowOf(const QString &udn) const;
+    void showBoxAnswering(const QString &uuid, bool answering);
+    void markPlayingRow();
+    void streamRequested(const QByteArray &location);
+    void streamStartReturned();
+    void streamStopped();
+    void streamLost();
+    void retryStream();
+    void streamBack();
+    void endRetries();
+    void checkStreamMoves();
+
+    QLabel *boxCount = nullptr;
+    // The box whose stream the window keeps playing, until Stop, another Start or a failed start.
+    QString playingUdn;
+    QString playingName;
+    QByteArray playingLocation;
+    QTimer retryTimer;    // the pause before the next attempt to get a lost stream back
+    QTimer attemptBound;  // an attempt that neither plays nor fails within this is given up
+    int retries = 0;
+    // A box that vanishes without closing the connection leaves a stream that just stops.
+    QTimer stallCheck;
+    QElapsedTimer unchangedFor;
+    qint64 lastBytesRead = -1;
 };
 
 #endif

@@ -59,6 +59,11 @@ public Q_SLOTS:
     void rootDeviceInvalidated(const QString &uuid);
     void rootDeviceRemoved(const QString &uuid);
 
+Q_SIGNALS:
+    // A streamer box came online, or said goodbye (or its announcement expired).
+    void boxSeen(const QString &uuid);
+    void boxLeft(const QString &uuid);
+
 private:
     struct FailedFetch
     {

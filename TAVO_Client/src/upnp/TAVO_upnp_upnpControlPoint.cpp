@@ -186,6 +186,7 @@ void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, con
         descriptionFetched(uuid, outcome == TAVO_xml_xmlDownloader::Outcome::Registered);
     });
     downloader->downloadFile(new QUrl(location), savePath, QString(), QString(), QString());
+    Q_EMIT boxSeen(uuid);
 }
 
 // A box whose description could not be fetched or read is forgotten, so that it is fetched
@@ -212,8 +213,9 @@ bool TAVO_upnp_upnpControlPoint::isHeldOff(const QString &uuid) const
 
 void TAVO_upnp_upnpControlPoint::rootDeviceOffline(const QString &uuid)
 {
-    onlineDevices.remove(uuid);
     failedFetches.remove(uuid);
+    if (onlineDevices.remove(uuid))
+        Q_EMIT boxLeft(uuid);
 }
 
 void TAVO_upnp_upnpControlPoint::rootDeviceInvalidated(const QString &) {}

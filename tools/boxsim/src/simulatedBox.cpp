@@ -142,8 +142,28 @@ void SimulatedBox::answerDocument(const DocumentKnobs &knobs, const QByteArray &
         sendResponse(socket, 200, "text/xml; charset=\"utf-8\"", document + paddingComment(knobs.oversizeBytes));
 }
 
+void SimulatedBox::setAnnounced(bool announced)
+{
+    if (m_announcer)
+        m_announcer->setAvailable(announced);
+}
+
 void SimulatedBox::serveStream(const HttpRequest &request, QTcpSocket *socket)
 {
+    if (!m_streamDown.hasExpired()) {
+        sendResponse(socket, 503);
+        return;
+    }
+    if (m_config.streamDropAfterMs > 0 && !m_streamDropScheduled) {
+        m_streamDropScheduled = true;
+        QTimer::singleShot(m_config.streamDropAfterMs, this, [this] {
+            m_streamDown.setRemainingTime(m_config.streamDownMs);
+            if (m_config.streamStall)
+                m_stream->forgetViewers();
+            else
+                m_stream->dropAllViewers();
+        });
+    }
     sendEndlessResponseHead(socket, "video/mp2t");
     if (request.method == "HEAD")
         socket->disconnectFromHost();
