@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <Qt>
 
+class QAction;
+class QMenu;
 class QPushButton;
 class QSplitter;
 class QTableWidgetItem;
@@ -33,6 +35,10 @@ QString boxCountText(QWidget *window);
 bool waitForRow(QWidget *window, const QString &text, int timeoutMs = 15000);
 // The top-level widget of this class ("TAVO_ui_controller", "QWebEngineView"), or null.
 QWidget *topLevelOfClass(const char *className);
+// Right-clicks the server table (a real click on the X display) and gives the context menu that opens, or null.
+QMenu *openServerListMenu(QWidget *window);
+// The entry of a menu with exactly this text, or null.
+QAction *menuAction(const QMenu *menu, const QString &text);
 // The controller panel's button for this key name ("PWR").
 QPushButton *keyButton(const QWidget *panel, const char *keyName);
 

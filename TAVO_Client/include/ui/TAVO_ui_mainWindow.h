@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 class QComboBox;
@@ -19,6 +20,7 @@ class QTableWidget;
 class QVBoxLayout;
 class TAVO_mgr_mainManager;
 class TAVO_player_vlcPlayer;
+class TAVO_ui_boxesByAddress;
 class TAVO_ui_controller;
 class TAVO_ui_fullScreenWidget;
 class TAVO_upnp_upnpControlPoint;
@@ -43,6 +45,8 @@ public:
     void removeServer(int index);
     void setToNormalScreen();
     void setCtrlSwitch();
+    // Adds boxes by address (a host, host:port or description URL) as if discovered.
+    void addBoxesByAddress(const QStringList &addresses);
 
     TAVO_player_vlcPlayer *player;
     QWidget *videoWidget;
@@ -99,6 +103,7 @@ private:
     TAVO_upnp_upnpControlPoint *upnpControlPoint;
     TAVO_ui_fullScreenWidget *fullScreenWidget;
     TAVO_ui_controller *controllerWidget;
+    TAVO_ui_boxesByAddress *boxesByAddress;
     QWidget *webView = nullptr;
     int playRequests = 0;  // counts Starts and Stops, so a start-up can tell it was overtaken
 

@@ -12,6 +12,7 @@
 
 class QUrl;
 class QWidget;
+class TAVO_xml_xmlDownloader;
 struct _GSSDPClient;
 struct _GSSDPResourceBrowser;
 struct _GUPnPContext;
@@ -36,6 +37,12 @@ public:
 
     // Sends one more search on every interface.
     void upnpReflash();
+
+    // Fetches the device description at location as if a box had announced it there, for a box
+    // that discovery cannot see: the same downloader, parser and registry rule. Gives the
+    // downloader, whose downloadFinished() tells how it went, or null when the cache cannot
+    // hold the file.
+    TAVO_xml_xmlDownloader *addBoxAt(const QUrl &location);
 
     // The browser of a network interface that came up, and the interface that went away.
     void addBrowser(_GSSDPResourceBrowser *browser);

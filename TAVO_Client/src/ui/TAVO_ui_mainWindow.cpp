@@ -5,6 +5,7 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamRequest.h"
 #include "TAVO_player_vlcPlayer.h"
+#include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
@@ -77,6 +78,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
     initStatusLine();
+    boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     if (TAVO_mgr_cache::root().isEmpty())
         warnNoCache();
 }
@@ -99,6 +101,7 @@ void TAVO_ui_mainWindow::warnNoCache()
 // destroyed (in tests, say) releases everything it made, discovery first so no new work starts.
 TAVO_ui_mainWindow::~TAVO_ui_mainWindow()
 {
+    delete boxesByAddress;
     delete upnpControlPoint;
     delete webView;
     delete controllerWidget;
@@ -229,6 +232,11 @@ void TAVO_ui_mainWindow::setCtrlSwitch()
     ctrlSwitch();
 }
 
+void TAVO_ui_mainWindow::addBoxesByAddress(const QStringList &addresses)
+{
+    boxesByAddress->addBoxes(addresses);
+}
+
 void TAVO_ui_mainWindow::setToFullScreen()
 {
     leftWidget->hide();
@@ -266,8 +274,9 @@ void TAVO_ui_mainWindow::serverListSelectedChange(int row, int column)
                              + currentServer->port + remoteControllerURL);
         auto *downloader = new TAVO_xml_xmlDownloader(this);
         if (controllerWidget->isVisible()) {
-            connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this, [this, savePath](bool succeeded) {
-                if (succeeded)
+            connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this,
+                    [this, savePath](TAVO_xml_xmlDownloader::Outcome outcome) {
+                if (outcome == TAVO_xml_xmlDownloader::Outcome::Saved)
                     reloadOpenController(savePath);
             });
         }

@@ -74,6 +74,9 @@ struct BoxConfig
     // The stream then stops without ending: the viewers' connections stay open and silent, as
     // when a box loses its power or its cable.
     bool streamStall = false;
+    // How the box speaks SSDP: "multicast" (announces and answers every search), "unicast"
+    // (no multicast reaches it: it answers only a search sent to its own address) or "none".
+    QString ssdp = QStringLiteral("multicast");
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }

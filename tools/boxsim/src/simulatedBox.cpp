@@ -4,6 +4,7 @@
 #include "httpService.h"
 #include "ssdpAnnouncer.h"
 #include "streamHub.h"
+#include "unicastSearch.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,6 +65,18 @@ bool SimulatedBox::start(QString *error)
         return false;
     if (m_config.isEncrypted() && !listenForEncryptedStream(error))
         return false;
+    return startSsdp(error);
+}
+
+bool SimulatedBox::startSsdp(QString *error)
+{
+    if (m_config.ssdp == QLatin1String("unicast")) {
+        auto *responder = new UnicastSearchResponder(m_config.address, m_config.uuid, m_config.deviceType,
+                                                     m_config.descriptionLocation(), &m_log, this);
+        return responder->start(error);
+    }
+    if (m_config.ssdp == QLatin1String("none"))
+        return true;
     m_announcer = std::make_unique<SsdpAnnouncer>(m_config.address, m_config.uuid, m_config.deviceType,
                                                   m_config.descriptionLocation(), m_config.maxAgeSeconds);
     return m_announcer->start(error);

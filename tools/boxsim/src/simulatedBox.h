@@ -32,6 +32,7 @@ private:
     bool listen(const QString &service, quint16 port, void (SimulatedBox::*handler)(const HttpRequest &, QTcpSocket *),
                 QString *error);
     bool listenForEncryptedStream(QString *error);
+    bool startSsdp(QString *error);
     void serveDescriptions(const HttpRequest &request, QTcpSocket *socket);
     void serveDocument(const DocumentKnobs &knobs, int *answered, const QByteArray &document, QTcpSocket *socket);
     void answerDocument(const DocumentKnobs &knobs, const QByteArray &document, QTcpSocket *socket);
