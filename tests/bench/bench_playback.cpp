@@ -108,9 +108,19 @@ public:
         m_ffmpeg.start(QStringLiteral("ffmpeg"),
                        {"-hide_banner", "-loglevel", "error", "-nostdin", "-fflags", "nobuffer", "-flags", "low_delay",
                         "-probesize", "32768", "-analyzeduration", "0", "-threads", "1", "-i",
-                        QString::fromLatin1(streamUrl), "-an", "-fps_mode", "passthrough", "-vf",
-                        "crop=232:2:1000:96,scale=4:1:flags=area", "-f", "rawvideo", "-pix_fmt", "gray",
+                        QString::fromLatin1(streamUrl), "-an", "-fps_mode", "passthrough", "-vf", markerCrop(),
+                        "-f", "rawvideo", "-pix_fmt", "gray",
                         "-flush_packets", "1", "pipe:1"});
+    }
+    // The marker's row of slots, each averaged down to one pixel.
+    static QString markerCrop()
+    {
+        using namespace TAVO_test_screenVideo;
+        return QStringLiteral("crop=%1:2:%2:%3,scale=%4:1:flags=area")
+            .arg(markerSlots * markerSlotWidth)
+            .arg(markerLeft)
+            .arg(markerMiddleY - 1)
+            .arg(markerSlots);
     }
     // Reads the frames that came since the last call.
     void read()

@@ -3,6 +3,7 @@
 // client relies on these behaviours.
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
+#include "TAVO_test_screenVideo.h"
 
 #include <QDateTime>
 #include <QDomDocument>
@@ -164,14 +165,15 @@ QString pictureText(const QString &picture)
     return run(QStringLiteral("tesseract"), {picture, QStringLiteral("-")});
 }
 
-// The key marker's slots that show white: four slots 58 pixels wide from (1000, 40), block
-// middle at y 97.
+// The key marker's slots that show white in the picture.
 QList<int> litMarkerSlots(const QString &picture)
 {
+    using namespace TAVO_test_screenVideo;
     const QImage image(picture);
     QList<int> lit;
-    for (int slot = 0; slot < 4; ++slot) {
-        if (!image.isNull() && qGray(image.pixel(1000 + 58 * slot + 29, 97)) > 160)
+    for (int slot = 0; slot < markerSlots; ++slot) {
+        const int middleX = markerLeft + markerSlotWidth * slot + markerSlotWidth / 2;
+        if (!image.isNull() && qGray(image.pixel(middleX, markerMiddleY)) > 160)
             lit << slot;
     }
     return lit;

@@ -7,12 +7,10 @@
 
 namespace {
 
+using namespace TAVO_test_screenVideo;
+
 constexpr int frameWidth = 1280;
 constexpr int frameHeight = 720;
-// Where the simulator draws the marker in its 1280 × 720 picture.
-constexpr int markerLeft = 1000;
-constexpr int markerSlotWidth = 58;
-constexpr int markerMiddleY = 97;
 constexpr int litGrey = 160;
 constexpr int darkGrey = 80;
 

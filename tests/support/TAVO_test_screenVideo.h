@@ -8,7 +8,12 @@
 // (tools/boxsim/README.md): the benchmarks see a key command reach the screen without reading text.
 namespace TAVO_test_screenVideo {
 
+// Where the simulator draws the key marker in its 1280 × 720 picture: four slots side by side
+// from x = markerLeft, the middle of the block at y = markerMiddleY.
 constexpr int markerSlots = 4;
+constexpr int markerLeft = 1000;
+constexpr int markerSlotWidth = 58;
+constexpr int markerMiddleY = 97;
 
 // The part of a player's area that the box's 16:9 picture fills, the bars around it left out.
 QRect pictureRect(const QRect &area);

@@ -473,12 +473,12 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 // Measured with scripts/bench.sh (README, "Benchmarks"). A box's stream stamps its pictures
 // some 0.75 s ahead of the stream's clock (PCR); trusting that clock, libVLC holds every
 // picture back that much. Timed by the tracks' own stamps instead, and with a network cache of
-// 300 ms (libVLC's default is 1000 ms), a key shows two to three times as fast, and no more
+// 400 ms (libVLC's default is 1000 ms), a key shows about three times as fast, and no more
 // pictures are lost than with the defaults, also when the stream stalls for up to 200 ms; with
-// a cache of 200 ms such stalls cost pictures.
+// a cache of 300 ms such stalls sometimes cost pictures, with 200 ms always.
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
-    static const QList<QByteArray> options{":network-caching=300", ":no-ts-trust-pcr"};
+    static const QList<QByteArray> options{":network-caching=400", ":no-ts-trust-pcr"};
     return options;
 }
 
