@@ -220,12 +220,16 @@ pause
 # screen as a window manager would, and its old size again afterwards.
 xdotool windowfocus --sync "$main" key f
 xdotool windowmove "$main" 0 0 windowsize "$main" "$screen_width" "$screen_height"
-wait_until 10 shows_picture $((screen_width / 4)) $((screen_height / 4)) $((screen_width / 2)) $((screen_height / 2)) ||
-  fail "no picture over the whole screen"
+full_screen() {
+  shows_picture $((screen_width / 4)) $((screen_height / 4)) $((screen_width / 2)) $((screen_height / 2)) &&
+    ! shows_word Living 0 0 $((screen_width / 3)) $((screen_height / 4))
+}
+wait_until 10 full_screen || fail "no picture over the whole screen"
 pause 2
 shot full-screen
 xdotool key f
 xdotool windowsize "$main" "$win_width" "$win_height"
+wait_until 10 shows_word Living "${table[@]}" || fail "the server table did not come back after full screen"
 wait_until 10 shows_picture "${video[@]}" || fail "no picture after full screen"
 pause
 shot normal-again
