@@ -172,10 +172,12 @@ xdotool windowmove "$panel" "$panel_x" "$panel_y"
 pause
 shot remote-control
 
-# The keys stand on a grid in the panel's first page: 71×51 buttons, 80 and 60 apart, from 10, 10
-# inside the page, which starts under the selector and the tab bar.
+# The keys stand on a grid in the panel's first page, which starts 10 pixels in and 68 down (under
+# the selector and the tab bar): 71×51 buttons, 80 and 60 apart, the first at 10, 10.
+page_x=$((panel_x + 10))
+page_y=$((panel_y + 68))
 press_key() { # key name, row, column (from 1)
-  click $((panel_x + 20 + 80 * ($3 - 1) + 35)) $((panel_y + 78 + 60 * ($2 - 1) + 25))
+  click $((page_x + 10 + 80 * ($3 - 1) + 35)) $((page_y + 10 + 60 * ($2 - 1) + 25))
   wait_until 10 key_reached_box "$1" || fail "the box did not receive $1"
   wait_until 15 shows_word "$1" "${video[@]}" || fail "the picture does not show the key $1"
   shot "key-$(echo "$1" | tr '[:upper:]' '[:lower:]')"
