@@ -3,8 +3,13 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,6 +26,31 @@ void preferX11Platform(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+int quitSignalPipe[2] = {-1, -1};
+
+void noteQuitSignal(int signalNumber)
+{
+    const char number = char(signalNumber);
+    // Nothing but a write is safe in a signal handler; the event loop reads it.
+    [[maybe_unused]] const ssize_t written = write(quitSignalPipe[1], &number, 1);
+}
+
+// Ctrl+C in the terminal, a logout or a kill end the client as closing its window does:
+// playback stops and the cache folder goes.
+void closeOnQuitSignals(QWidget *window)
+{
+    if (pipe2(quitSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(quitSignalPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] { window->close(); });
+    struct sigaction action = {};
+    action.sa_handler = noteQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signalNumber, &action, nullptr);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -30,6 +60,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(TAVO_ui_images::path(QStringLiteral("IP_Streamer.png"))));
     TAVO_ui_mainWindow window;
     window.setWindowTitle(QStringLiteral("KLD-450R v0.2.7"));
+    closeOnQuitSignals(&window);
     window.show();
     return app.exec();
 }

@@ -13,6 +13,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 using TAVO_test_desktop::run;
@@ -38,6 +40,27 @@ QWidget *webView()
     return TAVO_test_windowParts::topLevelOfClass("QWebEngineView");
 }
 
+void startClient(QProcess &client, const QString &workingFolder, const QString &tempFolder)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", tempFolder);
+    client.setProcessEnvironment(environment);
+    client.setWorkingDirectory(workingFolder);
+    client.start(QStringLiteral(TAVO_BIN_DIR "/TAVO_Client"), {});
+    QVERIFY(client.waitForStarted());
+}
+
+bool closeClientWindow(const QProcess &client)
+{
+    QString windowId;
+    const bool found = QTest::qWaitFor([&] {
+        windowId = run("xdotool", {"search", "--all", "--pid", QString::number(client.processId()), "--name", clientTitle})
+                       .section('\n', 0, 0);
+        return !windowId.isEmpty();
+    }, discoveryTimeoutMs);
+    return found && TAVO_test_desktop::closeWindow(windowId);
+}
+
 } // namespace
 
 // One window for the whole run: like the program, it never tears its discovery down.
@@ -52,9 +75,13 @@ private Q_SLOTS:
     void restartedBoxKeepsItsRow();
     void brokenDescriptionLeavesNoRowAndNoFile_data();
     void brokenDescriptionLeavesNoRowAndNoFile();
+    void boxIsListedOnceItsDescriptionAnswers();
+    void versionTwoBoxAnsweringAsVersionOneGetsNoRow();
     void clickFetchesRemoteControllerDescription();
     void webUiShowsTheBoxPageAndHidesIt();
+    void closingEndsWithStatus1AndRemovesOnlyTheCache_data();
     void closingEndsWithStatus1AndRemovesOnlyTheCache();
+    void unusableTempFolderDeletesNothing();
     void cleanupTestCase();
 
 private:
@@ -172,6 +199,51 @@ void tst_discovery::brokenDescriptionLeavesNoRowAndNoFile()
     QVERIFY(!QFile::exists(TAVO_mgr_cache::root() + broken + "/DeviceDescription.xml"));
 }
 
+// A box announcing before its web server is up is fetched again when it next answers; one
+// that never answers is asked ever less often, never more than once per announcement.
+void tst_discovery::boxIsListedOnceItsDescriptionAnswers()
+{
+    QVariantMap late = boxFields(newUuid(), "127.0.0.13", "Late");
+    late["descriptionStatus"] = 503;
+    late["descriptionFaultyAnswers"] = 2;
+    late["maxAge"] = 9;
+    const QString broken = newUuid();
+    QVariantMap alwaysFailing = boxFields(broken, "127.0.0.14", "Always 503");
+    alwaysFailing["descriptionStatus"] = 503;
+    alwaysFailing["maxAge"] = 9;
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({late, alwaysFailing}));
+    QElapsedTimer running;
+    running.start();
+    QVERIFY(sim.start());
+
+    QVERIFY2(TAVO_test_windowParts::waitForRow(window, "Late (127.0.0.13)", 30000), qPrintable(rowTexts().join(", ")));
+    constexpr int announcementIntervalMs = 2000;
+    constexpr int watchedMs = 12000;
+    QTest::qWait(int(qMax<qint64>(0, watchedMs - running.elapsed())));
+    const int fetches = sim.requests(broken).filter("description.xml").size();
+    QVERIFY2(fetches >= 2 && fetches <= 1 + watchedMs / announcementIntervalMs, qPrintable(QString::number(fetches)));
+    QVERIFY(rowTexts().filter("127.0.0.14").isEmpty());
+}
+
+// A version 2 box found by a search answers as version 1 (UPnP demands it); its description
+// says what it is. The box runs before the client starts, so a search is all the client hears.
+void tst_discovery::versionTwoBoxAnsweringAsVersionOneGetsNoRow()
+{
+    const QString versionTwo = newUuid();
+    QVariantMap newer = boxFields(versionTwo, "127.0.0.15", "Attic V2");
+    newer["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({newer, boxFields(newUuid(), "127.0.0.16", "Attic V1")}));
+    QVERIFY(sim.start());
+
+    TAVO_ui_mainWindow startedLater;
+    QVERIFY(TAVO_test_windowParts::waitForRow(&startedLater, "Attic V1 (127.0.0.16)", discoveryTimeoutMs));
+    QVERIFY(sim.waitForRequest(versionTwo, "description.xml"));
+    QTest::qWait(settleMs);
+
+    QCOMPARE(TAVO_test_windowParts::rowTexts(&startedLater), QStringList{"Attic V1 (127.0.0.16)"});
+    QVERIFY(!QFile::exists(TAVO_mgr_cache::root() + versionTwo + "/DeviceDescription.xml"));
+}
+
 void tst_discovery::clickFetchesRemoteControllerDescription()
 {
     const QString uuid = newUuid();
@@ -220,8 +292,18 @@ void tst_discovery::webUiShowsTheBoxPageAndHidesIt()
     QCOMPARE(webView(), view);
 }
 
+void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache_data()
+{
+    QTest::addColumn<int>("quitSignal");  // 0: the window's close button
+    QTest::newRow("window closed") << 0;
+    QTest::newRow("Ctrl+C") << int(SIGINT);
+    QTest::newRow("terminated") << int(SIGTERM);
+    QTest::newRow("hung up") << int(SIGHUP);
+}
+
 void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
 {
+    QFETCH(int, quitSignal);
     QTemporaryDir workingFolder;
     QTemporaryDir tempFolder;
     QVERIFY(QDir(workingFolder.path()).mkpath("xml/box"));
@@ -233,12 +315,7 @@ void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
     QVERIFY(sim.start());
 
     QProcess client;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TMPDIR", tempFolder.path());
-    client.setProcessEnvironment(environment);
-    client.setWorkingDirectory(workingFolder.path());
-    client.start(QStringLiteral(TAVO_BIN_DIR "/TAVO_Client"), {});
-    QVERIFY(client.waitForStarted());
+    startClient(client, workingFolder.path(), tempFolder.path());
 
     // The cache root is the one folder the client makes in its temporary folder.
     QString cacheRoot;
@@ -247,11 +324,11 @@ void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
         cacheRoot = roots.isEmpty() ? QString() : tempFolder.filePath(roots.first());
         return !roots.isEmpty() && QFile::exists(cacheRoot + "/" + uuid + "/DeviceDescription.xml");
     }, discoveryTimeoutMs));
-    const QString windowId = run("xdotool", {"search", "--all", "--pid", QString::number(client.processId()), "--name",
-                                             clientTitle}).section('\n', 0, 0);
-    QVERIFY(!windowId.isEmpty());
 
-    QVERIFY(TAVO_test_desktop::closeWindow(windowId));
+    if (quitSignal == 0)
+        QVERIFY(closeClientWindow(client));
+    else
+        ::kill(pid_t(client.processId()), quitSignal);
 
     QVERIFY(client.waitForFinished(10000));
     const QByteArray log = client.readAllStandardError();
@@ -262,6 +339,32 @@ void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache()
     QVERIFY(QDir(tempFolder.path()).entryList({"TAVO_Client-*"}, QDir::AllEntries | QDir::Hidden).isEmpty());
     QVERIFY(own.open(QIODevice::ReadOnly));
     QCOMPARE(own.readAll(), QByteArray("mine"));
+}
+
+// A temporary folder the client cannot use leaves it without a cache: it says so, and
+// closing deletes nothing at all (an invalid cache folder once made the delete start at "/").
+void tst_discovery::unusableTempFolderDeletesNothing()
+{
+    QTemporaryDir beside;
+    QFile canary(beside.filePath("canary.txt"));
+    QVERIFY(canary.open(QIODevice::WriteOnly) && canary.write("alive") == 5);
+    canary.close();
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(newUuid(), "127.0.0.17", "Cellar")));
+    QVERIFY(sim.start());
+
+    QProcess client;
+    startClient(client, beside.path(), beside.filePath("missing"));
+    QTest::qWait(settleMs);
+    QVERIFY(closeClientWindow(client));
+
+    QVERIFY(client.waitForFinished(10000));
+    const QByteArray log = client.readAllStandardError();
+    QCOMPARE(client.exitCode(), 1);
+    QVERIFY2(log.contains("Cannot create cache folder") && !log.contains("Delete XML Success"), log.constData());
+    QVERIFY(!log.contains("DeviceDescription.xml"));
+    QCOMPARE(QDir(beside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"canary.txt"});
+    QVERIFY(canary.open(QIODevice::ReadOnly));
+    QCOMPARE(canary.readAll(), QByteArray("alive"));
 }
 
 QTEST_MAIN(tst_discovery)

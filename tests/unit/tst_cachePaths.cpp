@@ -10,10 +10,15 @@ class tst_cachePaths : public QObject
 
 private Q_SLOTS:
     void rootIsPrivateToTheProcess();
+    void unusableTempFolderGivesNoRoot_data();
+    void unusableTempFolderGivesNoRoot();
+    void onlyTheOwnRootMayBeDeleted_data();
+    void onlyTheOwnRootMayBeDeleted();
     void boxFolder_data();
     void boxFolder();
     void boxFile_data();
     void boxFile();
+    void cleanupTestCase();
 };
 
 void tst_cachePaths::rootIsPrivateToTheProcess()
@@ -25,6 +30,47 @@ void tst_cachePaths::rootIsPrivateToTheProcess()
     QVERIFY(QDir::cleanPath(root) != QDir::cleanPath(QDir::current().filePath(QStringLiteral("xml"))));
     QVERIFY(QDir(root).isEmpty());
     QDir(root).rmdir(root);
+}
+
+void tst_cachePaths::unusableTempFolderGivesNoRoot_data()
+{
+    QTest::addColumn<QString>("tempFolder");
+    QTest::newRow("missing") << "/nonexistent-tavo-temp";
+    QTest::newRow("none: Qt's name for a missing $TMPDIR") << "";
+    QTest::newRow("a file") << "/proc/self/status";
+    QTest::newRow("below a file") << "/proc/self/status/tmp";
+}
+
+// An invalid temporary folder has an empty path: taken as the cache, it made "/" the root.
+void tst_cachePaths::unusableTempFolderGivesNoRoot()
+{
+    QFETCH(QString, tempFolder);
+    QString problem;
+    QCOMPARE(TAVO_mgr_cache::createRoot(tempFolder, &problem), QString());
+    QVERIFY(!problem.isEmpty());
+}
+
+void tst_cachePaths::onlyTheOwnRootMayBeDeleted_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("own");
+    const QString root = TAVO_mgr_cache::root();
+    QTest::newRow("own root") << root << true;
+    QTest::newRow("file system root") << "/" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("temporary folder") << QDir::tempPath() + QLatin1Char('/') << false;
+    QTest::newRow("without the trailing slash") << root.chopped(1) << false;
+    QTest::newRow("a box folder") << root + "u-1/" << false;
+    QTest::newRow("climbing out") << root + "../" << false;
+    QTest::newRow("another client's cache") << QDir::tempPath() + "/TAVO_Client-other/" << false;
+}
+
+void tst_cachePaths::onlyTheOwnRootMayBeDeleted()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, own);
+    QDir().mkpath(TAVO_mgr_cache::root() + "u-1");
+    QCOMPARE(TAVO_mgr_cache::isRoot(path), own);
 }
 
 void tst_cachePaths::boxFolder_data()
@@ -76,6 +122,11 @@ void tst_cachePaths::boxFile()
     QFETCH(QString, expected);
     const QString path = TAVO_mgr_cache::boxFile(uuid, boxPath);
     QCOMPARE(path, expected.isEmpty() ? QString() : TAVO_mgr_cache::boxFolder(uuid) + expected);
+}
+
+void tst_cachePaths::cleanupTestCase()
+{
+    QDir(TAVO_mgr_cache::root()).removeRecursively();
 }
 
 QTEST_MAIN(tst_cachePaths)

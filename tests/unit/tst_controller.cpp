@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -83,6 +84,7 @@ private Q_SLOTS:
     void pressShowsPressedImageAndReleaseTheNormalOne_data();
     void pressShowsPressedImageAndReleaseTheNormalOne();
     void clickSendsTheKeyName();
+    void everyButtonIsEnabledByItsKeyAndSendsIt();
     void draggingOffTheButtonSendsNothing();
 
 private:
@@ -181,6 +183,17 @@ void tst_controller::titlesAndFlags()
     auto *tabs = panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     QCOMPARE(tabs->tabText(0), QString(19, ' ') + "Page1" + QString(19, ' '));
     QCOMPARE(tabs->tabText(1), QString(19, ' ') + "Page2" + QString(18, ' '));
+    // Both titles stand whole inside the bar, side by side: no eliding, no scroll arrows.
+    QTabBar *bar = tabs->tabBar();
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel));
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        const QRect title = bar->tabRect(tab);
+        QVERIFY2(bar->rect().contains(title), qPrintable(QString::number(tab)));
+        QVERIFY(title.width() >= bar->fontMetrics().horizontalAdvance(tabs->tabText(tab)));
+    }
+    QCOMPARE(bar->elideMode(), Qt::ElideNone);
+    panel->hide();
 }
 
 void tst_controller::unusableDescriptionOffersNoController_data()
@@ -322,6 +335,29 @@ void tst_controller::clickSendsTheKeyName()
     QVERIFY(box->waitForRequests(1));
     QCOMPARE(box->requestLines(),
              QStringList{QStringLiteral("GET http://127.0.0.1:%1/?src=1&ver=1.5&id=7&key=DISP HTTP/1.1").arg(box->port())});
+}
+
+// Each button answers to its own key: a description that names only that key enables it, and
+// a click sends that key's name, through the panel's form and handlers.
+void tst_controller::everyButtonIsEnabledByItsKeyAndSendsIt()
+{
+    int sent = 0;
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        if (!slot.hasKey())
+            continue;
+        const QString key = QLatin1String(slot.keyName);
+        QVERIFY(load(descriptionXml("1", "1", {{"1", "TV", key}})));
+        // A key whose name is inside another's ("UP" in "VOL_UP") is named along with it.
+        for (const QString &enabled : enabledKeys())
+            QVERIFY2(key.contains(enabled), qPrintable(key + " enables " + enabled));
+        QPushButton *own = button(slot.objectName());
+        QVERIFY2(own->isEnabled(), slot.keyName);
+        own->click();
+        QVERIFY(box->waitForRequests(++sent));
+        QVERIFY2(box->requestLines().last().endsWith(QStringLiteral("&key=%1 HTTP/1.1").arg(key)),
+                 qPrintable(box->requestLines().last()));
+    }
+    QCOMPARE(sent, 84);
 }
 
 void tst_controller::draggingOffTheButtonSendsNothing()

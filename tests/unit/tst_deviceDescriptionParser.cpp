@@ -45,8 +45,8 @@ const QHash<QString, FieldReader> &fieldReaders()
 
 QByteArray deviceDocument(const QByteArray &deviceContent, const QByteArray &outside = QByteArray())
 {
-    return "<?xml version=\"1.0\"?>\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">" + outside + "<device>"
-           + deviceContent + "</device></root>";
+    return "<?xml version=\"1.0\"?>\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">" + outside
+           + "<device><deviceType>urn:vornex-com:device:TavoStreamer:1</deviceType>" + deviceContent + "</device></root>";
 }
 
 QByteArray streamSource(const QByteArray &category, const QByteArray &index, const QByteArray &rcu)
@@ -131,7 +131,8 @@ void tst_deviceDescriptionParser::readsFieldsAtTheirPositions_data()
     QTest::newRow("presentationURL beside device is not read")
         << deviceDocument("", "<presentationURL>/index.html</presentationURL>") << url << "presentationURL" << "";
     QTest::newRow("any name of the document element")
-        << QByteArray("<box><device><deviceType>urn:x</deviceType></device></box>") << url << "deviceType" << "urn:x";
+        << QByteArray("<box><device><deviceType>urn:vornex-com:device:TavoStreamer:1</deviceType></device></box>") << url
+        << "deviceType" << "urn:vornex-com:device:TavoStreamer:1";
     QTest::newRow("attributes are skipped")
         << deviceDocument("<friendlyName lang=\"en\">Den</friendlyName>") << url << "friendlyName" << "Den";
 
@@ -193,6 +194,11 @@ void tst_deviceDescriptionParser::brokenDocumentAddsNothing_data()
     QTest::newRow("not well-formed") << QByteArray("<root><device><UDN>uuid:a</UDN></root>");
     QTest::newRow("not XML") << QByteArray("HTTP/1.1 404 Not Found");
     QTest::newRow("empty") << QByteArray();
+    QTest::newRow("version 2 streamer") << QByteArray("<root><device><deviceType>urn:vornex-com:device:TavoStreamer:2"
+                                                      "</deviceType><UDN>uuid:a</UDN></device></root>");
+    QTest::newRow("another device") << QByteArray("<root><device><deviceType>urn:schemas-upnp-org:device:MediaRenderer:1"
+                                                  "</deviceType><UDN>uuid:a</UDN></device></root>");
+    QTest::newRow("no device type") << QByteArray("<root><device><UDN>uuid:a</UDN></device></root>");
 }
 
 void tst_deviceDescriptionParser::brokenDocumentAddsNothing()

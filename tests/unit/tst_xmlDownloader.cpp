@@ -21,7 +21,8 @@ namespace {
 // Longer than the downloader's own time limit, so a hanging download is seen as one.
 constexpr int downloadEndTimeoutMs = TAVO_xml_xmlDownloader::timeLimitMs + 5000;
 
-const QByteArray description = "<root><device><friendlyName>Den</friendlyName><UDN>uuid:u-1</UDN></device></root>";
+const QByteArray description = "<root><device><deviceType>urn:vornex-com:device:TavoStreamer:1</deviceType>"
+                                "<friendlyName>Den</friendlyName><UDN>uuid:u-1</UDN></device></root>";
 
 struct ClosedBox
 {

@@ -9,15 +9,30 @@
 // with all its content) can never touch a user's own files or another client's cache. Below it
 // each box has a folder named by its UUID, holding "DeviceDescription.xml" and "rcu/".
 //
+// When no such folder can be made (an unusable temporary folder), there is no cache at all:
+// root() is empty, no box gets a folder, and nothing is ever deleted.
+//
 // Boxes name the folders and files (their UUID, their remote-controller path), so every name a
 // box supplies is checked here; a refused name yields empty text and must not be written.
 class TAVO_mgr_cache
 {
 public:
-    // The cache root with a trailing "/", created on first use.
+    // The cache root with a trailing "/", made on first use; empty when it could not be made.
     static QString root();
 
-    // root() + uuid + "/", or empty text when the uuid is not a plain folder name.
+    // Why root() is empty, for the user; empty while the cache is usable.
+    static QString problem();
+
+    // A fresh private folder below tempFolder, with a trailing "/", or empty text when none can
+    // be made there. root() makes its folder this way, below the user's temporary folder.
+    static QString createRoot(const QString &tempFolder, QString *problem = nullptr);
+
+    // True only for the folder root() made, while it is still a real folder (not a link): the
+    // one folder this process may delete with everything in it.
+    static bool isRoot(const QString &path);
+
+    // root() + uuid + "/", or empty text when the uuid is not a plain folder name or there is
+    // no cache.
     static QString boxFolder(const QString &uuid);
 
     // The path of the box's file for a box-side absolute path such as "/rcu/tv.xml", or empty

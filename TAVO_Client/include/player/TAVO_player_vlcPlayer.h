@@ -17,6 +17,9 @@ struct libvlc_media_player_t;
 class TAVO_player_vlcPlayer
 {
 public:
+    // A start that has not reached playing after this long has failed.
+    static constexpr int startUpLimitMs = 15000;
+
     explicit TAVO_player_vlcPlayer(QWidget *parent);
     ~TAVO_player_vlcPlayer();
 

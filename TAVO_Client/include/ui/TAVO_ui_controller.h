@@ -47,6 +47,7 @@ private:
     void keyPressEvent(QKeyEvent *e) override;
     void updateUI(TAVO_KEYS *keys, int keyNum);
 
+    void fitTabTitles();
     void initButton(int slotIndex);
     void connectButton(int slotIndex);
     void showImage(int slotIndex, const char *image, const char *state);

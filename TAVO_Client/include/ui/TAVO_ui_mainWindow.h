@@ -63,6 +63,8 @@ private:
     void closeEvent(QCloseEvent *event) override;
 
     bool removeDirWithContent(const QString &dirName);
+    void warnNoCache();
+    void reloadOpenController(const QString &savedPath);
     void setToFullScreen();
     bool hasCurrentRow() const;
     void setStreamControlsEnabled(bool enabled);

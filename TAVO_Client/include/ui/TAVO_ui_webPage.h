@@ -1,6 +1,7 @@
 #ifndef TAVO_UI_WEBPAGE_H
 #define TAVO_UI_WEBPAGE_H
 
+class QString;
 class QUrl;
 class QWidget;
 
@@ -12,6 +13,8 @@ public:
     // A new top-level browser window, or null when the web engine cannot be loaded.
     static QWidget *create();
     static void load(QWidget *view, const QUrl &url);
+    // Why create() returned null.
+    static QString loadProblem();
 };
 
 #endif

@@ -1,6 +1,8 @@
 #ifndef TAVO_UPNP_UPNPCONTROLPOINT_H
 #define TAVO_UPNP_UPNPCONTROLPOINT_H
 
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -10,6 +12,7 @@
 
 class QUrl;
 class QWidget;
+struct _GSSDPClient;
 struct _GSSDPResourceBrowser;
 struct _GUPnPContext;
 struct _GUPnPContextManager;
@@ -50,15 +53,27 @@ public Q_SLOTS:
     void rootDeviceRemoved(const QString &uuid);
 
 private:
+    struct FailedFetch
+    {
+        int holdOffMs = 0;
+        QDeadlineTimer nextFetch;
+    };
+
     void removeBrowser(_GSSDPResourceBrowser *browser);
+    void sendSearch(_GSSDPClient *client);
+    void removeSearcher(_GSSDPResourceBrowser *searcher);
     void searchAgain();
+    void descriptionFetched(const QString &uuid, bool succeeded);
+    bool isHeldOff(const QString &uuid) const;
 
     QWidget *parentWidget;
     _GUPnPContextManager *contextManager;
     std::vector<_GSSDPResourceBrowser *> browsers;
+    std::vector<_GSSDPResourceBrowser *> searchers;  // short-lived, one per search and interface
     // A box is reported once per interface it is seen on; its description is fetched once
-    // while it stays online.
+    // while it stays online, unless that fetch fails.
     QSet<QString> onlineDevices;
+    QHash<QString, FailedFetch> failedFetches;
     // Announcements are plain datagrams: many boxes announcing or answering at once overflow
     // the socket, and a box whose datagrams were lost would otherwise wait for its next
     // announcement (up to half an hour). So searches repeat, soon after start and then ever

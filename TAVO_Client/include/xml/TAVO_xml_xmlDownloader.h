@@ -38,6 +38,11 @@ public:
     // False when the local file cannot be opened (after the "Cannot save file" box).
     bool downloadFile(QUrl *url, QString savePath, QString host, QString uuid, QString tvSystem);
 
+Q_SIGNALS:
+    // The end of the download: succeeded when the file is in place and, for a device
+    // description, the box was read and registered.
+    void downloadFinished(bool succeeded);
+
 private Q_SLOTS:
     void readResponseHeader();
     void updateDataReadProgress();
@@ -48,7 +53,8 @@ private:
     static QNetworkAccessManager &network();
     void sendRequest();
     void abortRequest();
-    void parseIfDeviceDescription();
+    bool parseIfDeviceDescription();
+    void finish(bool succeeded);
 
     // The main window; a download may outlive it (a test's window, say) and then parses nothing.
     QPointer<QWidget> parentWidget;

@@ -17,7 +17,8 @@ public:
     explicit TAVO_xml_xmlParser(QWidget *parent);
 
     void setManager(TAVO_mgr_mainManager *manager);
-    // False when the file could not be read as XML: nothing was registered.
+    // False when the file could not be read as XML or describes another kind of device:
+    // nothing was registered.
     bool parseDeviceDescription(QString *xmlFile, QUrl *url);
     // Fills keys in place from the remote-controller description at xmlFile and returns how
     // many controllers this document supplied (entries 0 to result - 1 of keys.keys); 0 when the

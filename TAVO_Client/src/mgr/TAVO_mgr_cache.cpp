@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -16,23 +17,67 @@ bool isPlainFolderName(const QString &name)
            && !name.contains(QLatin1Char('\\')) && !name.contains(QChar(0));
 }
 
+struct CacheRoot
+{
+    QString path;
+    QString problem;
+};
+
+const CacheRoot &cacheRoot()
+{
+    static const CacheRoot made = [] {
+        CacheRoot root;
+        root.path = TAVO_mgr_cache::createRoot(QDir::tempPath(), &root.problem);
+        if (root.path.isEmpty())
+            qDebug().noquote() << "Cannot create cache folder:" << root.problem;
+        return root;
+    }();
+    return made;
+}
+
 } // namespace
 
 QString TAVO_mgr_cache::root()
 {
-    static const QString path = [] {
-        QTemporaryDir dir(QDir::tempPath() + QLatin1String("/TAVO_Client-XXXXXX"));
-        // The program deletes its cache itself when its window closes.
-        dir.setAutoRemove(false);
-        if (!dir.isValid())
-            qDebug() << "Cannot create cache folder" << dir.errorString();
-        return dir.path() + QLatin1Char('/');
-    }();
-    return path;
+    return cacheRoot().path;
+}
+
+QString TAVO_mgr_cache::problem()
+{
+    return cacheRoot().problem;
+}
+
+QString TAVO_mgr_cache::createRoot(const QString &tempFolder, QString *problem)
+{
+    // Qt names no temporary folder at all when $TMPDIR does not exist; the cache must not then
+    // land at the top of the file system.
+    if (tempFolder.isEmpty() || !QFileInfo(tempFolder).isDir()) {
+        if (problem)
+            *problem = QLatin1String("No temporary folder: \"") + qEnvironmentVariable("TMPDIR", tempFolder)
+                       + QLatin1String("\" does not exist.");
+        return QString();
+    }
+    QTemporaryDir dir(tempFolder + QLatin1String("/TAVO_Client-XXXXXX"));
+    // The program deletes its cache itself when it ends.
+    dir.setAutoRemove(false);
+    if (!dir.isValid()) {
+        if (problem)
+            *problem = tempFolder + QLatin1String(": ") + dir.errorString();
+        return QString();
+    }
+    return dir.path() + QLatin1Char('/');
+}
+
+bool TAVO_mgr_cache::isRoot(const QString &path)
+{
+    const QFileInfo folder(path);
+    return !root().isEmpty() && path == root() && folder.isDir() && !folder.isSymLink();
 }
 
 QString TAVO_mgr_cache::boxFolder(const QString &uuid)
 {
+    if (root().isEmpty())
+        return QString();
     if (!isPlainFolderName(uuid)) {
         qDebug() << "Refused box folder name" << uuid;
         return QString();

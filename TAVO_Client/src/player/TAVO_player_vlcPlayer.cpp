@@ -3,6 +3,7 @@
 #include "TAVO_ui_mainWindow.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -159,6 +160,7 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
     const MediaReference media(libvlc_media_player_get_media(vlcPlayer));
     if (!media)
         return 1;
+    const QDeadlineTimer startUpLimit(startUpLimitMs);
     for (;;) {
         waitForEvents(100);
         if (generation != playerGeneration)
@@ -166,6 +168,14 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
         const libvlc_state_t state = libvlc_media_get_state(media.get());
         if (state == libvlc_Playing)
             return 0;
+        // A box that takes the connection and then sends nothing would be waited for in
+        // silence for ever; the user hears of it as of any failed start.
+        if (startUpLimit.hasExpired()) {
+            qDebug() << "No picture within" << startUpLimitMs << "ms";
+            stopPlay();
+            showStartUpState(showStates, "Error");
+            return 1;
+        }
         if (state == libvlc_Error || (encounteredError && (state == libvlc_Ended || state == libvlc_Stopped))) {
             showStartUpState(showStates, "Error");
             return 1;

@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTabBar>
 #include <QUrl>
 
 namespace {
@@ -52,10 +53,22 @@ void TAVO_ui_controller::initUI()
         initButton(slotIndex);
     ui->tabWidget->setTabText(0, tabTitle("Page1", 19));
     ui->tabWidget->setTabText(1, tabTitle("Page2", 18));
-    // Titles padded this wide do not fit the panel side by side; both tabs must stay in reach
-    // without scroll arrows, so the bar shares its width and trims the padding's end instead.
     ui->tabWidget->setUsesScrollButtons(false);
-    ui->tabWidget->setElideMode(Qt::ElideRight);
+    ui->tabWidget->setElideMode(Qt::ElideNone);
+    fitTabTitles();
+}
+
+// The padded titles are wider than the key grid in most fonts: the panel grows until both
+// stand whole side by side, rather than hiding one behind scroll arrows or cutting them short.
+void TAVO_ui_controller::fitTabTitles()
+{
+    QTabBar *bar = ui->tabWidget->tabBar();
+    const int missing = bar->sizeHint().width() - ui->tabWidget->contentsRect().width();
+    if (missing <= 0)
+        return;
+    ui->tabWidget->resize(ui->tabWidget->width() + missing, ui->tabWidget->height());
+    ui->ctrlSelect->resize(ui->ctrlSelect->width() + missing, ui->ctrlSelect->height());
+    resize(width() + missing, height());
 }
 
 void TAVO_ui_controller::initButton(int slotIndex)

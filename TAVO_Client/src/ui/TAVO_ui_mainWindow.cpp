@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -27,6 +28,7 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -66,6 +68,22 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     fullScreenWidget = new TAVO_ui_fullScreenWidget(nullptr);
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
+    if (TAVO_mgr_cache::root().isEmpty())
+        warnNoCache();
+}
+
+// Without a cache folder no description can be stored, so no box can be listed: the user
+// must hear why the list stays empty.
+void TAVO_ui_mainWindow::warnNoCache()
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Message"),
+                                QStringLiteral("Cannot create a folder for the boxes' files. No box can be listed."),
+                                QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setInformativeText(TAVO_mgr_cache::problem());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    QTimer::singleShot(0, box, &QWidget::show);
 }
 
 // The program itself ends from closeEvent without destroying the window; a window that is
@@ -154,6 +172,9 @@ void TAVO_ui_mainWindow::initUI()
 
     auto *shortcut = new QShortcut(QKeySequence(QStringLiteral("F")), serverList);
     shortcut->setContext(Qt::WindowShortcut);
+    // A clicked table has the focus, and its keyboard search would take the letter C.
+    auto *controllerShortcut = new QShortcut(QKeySequence(QStringLiteral("C")), serverList);
+    controllerShortcut->setContext(Qt::WindowShortcut);
 
     connect(webButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::webSwitch);
     connect(serverList, &QTableWidget::cellClicked, this, &TAVO_ui_mainWindow::serverListSelectedChange);
@@ -163,6 +184,7 @@ void TAVO_ui_mainWindow::initUI()
     connect(stopButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::videoStop);
     connect(ctrlButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::ctrlSwitch);
     connect(shortcut, &QShortcut::activated, this, &TAVO_ui_mainWindow::serverListKeyPressed);
+    connect(controllerShortcut, &QShortcut::activated, this, &TAVO_ui_mainWindow::ctrlSwitch);
 
     serverList->setColumnWidth(0, QGuiApplication::primaryScreen()->virtualGeometry().width());
     serverList->setCurrentCell(-1, 0);
@@ -229,9 +251,27 @@ void TAVO_ui_mainWindow::serverListSelectedChange(int row, int column)
         auto *url = new QUrl(QLatin1String("http://") + currentServer->host + QLatin1Char(':')
                              + currentServer->port + remoteControllerURL);
         auto *downloader = new TAVO_xml_xmlDownloader(this);
+        if (controllerWidget->isVisible()) {
+            connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this, [this, savePath](bool succeeded) {
+                if (succeeded)
+                    reloadOpenController(savePath);
+            });
+        }
         downloader->downloadFile(url, savePath, QString(), QString(), QString());
     }
     ctrlButton->setEnabled(true);
+}
+
+// The open panel steers the current box: when another box is chosen while it is shown, it
+// loads that box's remote as closing and opening it again would.
+void TAVO_ui_mainWindow::reloadOpenController(const QString &savedPath)
+{
+    if (!controllerWidget->isVisible() || !currentServer || savedPath != rcuDescriptionPath())
+        return;
+    controllerWidget->setCurrentServer(currentServer);
+    QString path = savedPath;
+    if (!controllerWidget->setXmlPath(&path))
+        controllerWidget->hide();
 }
 
 void TAVO_ui_mainWindow::serverListKeyPressed()
@@ -306,8 +346,14 @@ void TAVO_ui_mainWindow::webSwitch()
     qDebug() << "Web Switch";
     if (!webView)
         webView = TAVO_ui_webPage::create();
-    if (!webView)
+    if (!webView) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Message"),
+                        QStringLiteral("The web page cannot be shown."), QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.setInformativeText(TAVO_ui_webPage::loadProblem());
+        box.exec();
         return;
+    }
     webView->setFixedSize(900, 600);
     TAVO_ui_webPage::load(webView, QUrl(QLatin1String("http://") + currentServer->host + QLatin1Char('/')));
     webView->setVisible(webView->isHidden());
@@ -365,6 +411,11 @@ void TAVO_ui_mainWindow::closeEvent(QCloseEvent *event)
 // as a link and never followed, so nothing outside the folder is touched.
 bool TAVO_ui_mainWindow::removeDirWithContent(const QString &dirName)
 {
+    // Only the folder this process made is ever deleted, whatever name it is handed.
+    if (!TAVO_mgr_cache::isRoot(dirName)) {
+        qDebug() << "Refused to delete" << dirName;
+        return false;
+    }
     static QStringList dirNames;
     dirNames.clear();
     dirNames.append(dirName);

@@ -12,13 +12,18 @@ using CreateWebPage = QWidget *(*)();
 
 const char webPageModule[] = "tavo_webpage";
 
+// Never unloaded: the browser window lives until the process ends.
+QLibrary &webPageModuleLibrary()
+{
+    static QLibrary module(QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(webPageModule));
+    return module;
+}
+
 CreateWebPage webPageFactory()
 {
-    // Never unloaded: the browser window lives until the process ends.
-    static QLibrary module(QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(webPageModule));
-    static const auto factory = reinterpret_cast<CreateWebPage>(module.resolve("tavoCreateWebPage"));
+    static const auto factory = reinterpret_cast<CreateWebPage>(webPageModuleLibrary().resolve("tavoCreateWebPage"));
     if (!factory)
-        qDebug().noquote() << "Cannot load the web page module:" << module.errorString();
+        qDebug().noquote() << "Cannot load the web page module:" << TAVO_ui_webPage::loadProblem();
     return factory;
 }
 
@@ -28,6 +33,11 @@ QWidget *TAVO_ui_webPage::create()
 {
     const CreateWebPage factory = webPageFactory();
     return factory ? factory() : nullptr;
+}
+
+QString TAVO_ui_webPage::loadProblem()
+{
+    return webPageModuleLibrary().errorString();
 }
 
 void TAVO_ui_webPage::load(QWidget *view, const QUrl &url)

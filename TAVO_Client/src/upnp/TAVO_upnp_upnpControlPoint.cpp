@@ -61,17 +61,6 @@ void onContextAvailable(GUPnPContextManager *, GUPnPContext *context, gpointer s
     g_object_unref(browser);
 }
 
-// A browser of its own sends the search; the answers reach every browser of the interface, so
-// the lasting one learns of the boxes it missed. Rescanning the lasting browser instead would
-// take every box whose answer got lost this time for gone, and fetch it again later.
-void sendSearch(GSSDPClient *client)
-{
-    GSSDPResourceBrowser *searcher =
-        gssdp_resource_browser_new(client, TAVO_upnp_upnpControlPoint::streamerDeviceType.toUtf8().constData());
-    gssdp_resource_browser_set_active(searcher, TRUE);
-    QTimer::singleShot(searchAnswersMs, [searcher] { g_object_unref(searcher); });
-}
-
 void onContextUnavailable(GUPnPContextManager *, GUPnPContext *context, gpointer self)
 {
     static_cast<TAVO_upnp_upnpControlPoint *>(self)->removeBrowserOf(context);
@@ -97,6 +86,8 @@ TAVO_upnp_upnpControlPoint::~TAVO_upnp_upnpControlPoint()
     g_signal_handlers_disconnect_by_data(contextManager, this);
     while (!browsers.empty())
         removeBrowser(browsers.back());
+    while (!searchers.empty())
+        removeSearcher(searchers.back());
     g_object_unref(contextManager);
 }
 
@@ -127,6 +118,28 @@ void TAVO_upnp_upnpControlPoint::upnpReflash()
         sendSearch(gssdp_resource_browser_get_client(browser));
 }
 
+// A browser of its own sends the search; the answers reach every browser of the interface, so
+// the lasting one learns of the boxes it missed. Rescanning the lasting browser instead would
+// take every box whose answer got lost this time for gone, and fetch it again later. The
+// searcher is new, so it reports every box that answers or announces while it lives: that is
+// how a box whose description could not be fetched, and which the lasting browser knows
+// already, is fetched again.
+void TAVO_upnp_upnpControlPoint::sendSearch(GSSDPClient *client)
+{
+    GSSDPResourceBrowser *searcher = gssdp_resource_browser_new(client, streamerDeviceType.toUtf8().constData());
+    g_signal_connect(searcher, "resource-available", G_CALLBACK(onResourceAvailable), this);
+    searchers.push_back(searcher);
+    gssdp_resource_browser_set_active(searcher, TRUE);
+    QTimer::singleShot(searchAnswersMs, this, [this, searcher] { removeSearcher(searcher); });
+}
+
+void TAVO_upnp_upnpControlPoint::removeSearcher(GSSDPResourceBrowser *searcher)
+{
+    g_signal_handlers_disconnect_by_data(searcher, this);
+    searchers.erase(std::remove(searchers.begin(), searchers.end(), searcher), searchers.end());
+    g_object_unref(searcher);
+}
+
 void TAVO_upnp_upnpControlPoint::searchAgain()
 {
     upnpReflash();
@@ -135,8 +148,9 @@ void TAVO_upnp_upnpControlPoint::searchAgain()
 
 void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, const QString &uuid, const QUrl &location)
 {
-    // A search for version 1 is also answered by version 2 devices, which speak another protocol.
-    if (deviceType != streamerDeviceType || onlineDevices.contains(uuid))
+    // Version 2 devices announce their own type; the description tells them apart when they
+    // answer a search for version 1 as if they were one.
+    if (deviceType != streamerDeviceType || onlineDevices.contains(uuid) || isHeldOff(uuid))
         return;
     const QString folder = TAVO_mgr_cache::boxFolder(uuid);
     if (folder.isEmpty())
@@ -147,12 +161,38 @@ void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, con
     const QString savePath = folder + QLatin1String("DeviceDescription.xml");
     QFile::remove(savePath);
     auto *downloader = new TAVO_xml_xmlDownloader(parentWidget);
+    connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this, [this, uuid](bool succeeded) {
+        descriptionFetched(uuid, succeeded);
+    });
     downloader->downloadFile(new QUrl(location), savePath, QString(), QString(), QString());
+}
+
+// A box whose description could not be fetched or read is forgotten, so that it is fetched
+// again when it next answers or announces: boxes often announce before their web server is
+// up. A box that keeps failing waits ever longer before its next fetch.
+void TAVO_upnp_upnpControlPoint::descriptionFetched(const QString &uuid, bool succeeded)
+{
+    if (succeeded) {
+        failedFetches.remove(uuid);
+        return;
+    }
+    onlineDevices.remove(uuid);
+    FailedFetch &failed = failedFetches[uuid];
+    failed.holdOffMs = failed.holdOffMs == 0 ? firstSearchAgainMs : std::min(failed.holdOffMs * 2, longestSearchIntervalMs);
+    failed.nextFetch.setRemainingTime(failed.holdOffMs);
+    QTimer::singleShot(failed.holdOffMs, this, &TAVO_upnp_upnpControlPoint::upnpReflash);
+}
+
+bool TAVO_upnp_upnpControlPoint::isHeldOff(const QString &uuid) const
+{
+    const auto failed = failedFetches.constFind(uuid);
+    return failed != failedFetches.cend() && !failed->nextFetch.hasExpired();
 }
 
 void TAVO_upnp_upnpControlPoint::rootDeviceOffline(const QString &uuid)
 {
     onlineDevices.remove(uuid);
+    failedFetches.remove(uuid);
 }
 
 void TAVO_upnp_upnpControlPoint::rootDeviceInvalidated(const QString &) {}

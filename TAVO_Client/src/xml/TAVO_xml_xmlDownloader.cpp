@@ -72,7 +72,7 @@ bool TAVO_xml_xmlDownloader::downloadFile(QUrl *url, QString savePath, QString, 
         QMessageBox::information(parentWidget, QStringLiteral("Message"), QStringLiteral("Cannot save file"));
         file.reset();
         httpRequestAborted = true;
-        deleteLater();
+        finish(false);
         return false;
     }
     sendRequest();
@@ -133,21 +133,29 @@ void TAVO_xml_xmlDownloader::httpRequestFinished()
     // A file that is not committed is removed when it is released.
     const bool saved = complete && file->commit();
     file.reset();
-    if (saved)
-        parseIfDeviceDescription();
+    finish(saved && parseIfDeviceDescription());
+}
+
+void TAVO_xml_xmlDownloader::finish(bool succeeded)
+{
+    Q_EMIT downloadFinished(succeeded);
     deleteLater();
 }
 
 // Only a device description is parsed now; a remote-controller description waits in the cache
-// until the controller is opened.
-void TAVO_xml_xmlDownloader::parseIfDeviceDescription()
+// until the controller is opened. False when a description was not taken.
+bool TAVO_xml_xmlDownloader::parseIfDeviceDescription()
 {
     auto *window = qobject_cast<TAVO_ui_mainWindow *>(parentWidget.data());
-    if (!window || !fileName.contains(QLatin1String("DeviceDescription.xml")))
-        return;
+    if (!fileName.contains(QLatin1String("DeviceDescription.xml")))
+        return true;
+    if (!window)
+        return false;
     TAVO_xml_xmlParser parser(window);
     parser.setManager(window->mManager);
-    // A description that is no XML would only wait in the cache until the program closes.
-    if (!parser.parseDeviceDescription(&fileName, downloadUrl.get()))
-        QFile::remove(fileName);
+    // A description that was not taken would only wait in the cache until the program closes.
+    if (parser.parseDeviceDescription(&fileName, downloadUrl.get()))
+        return true;
+    QFile::remove(fileName);
+    return false;
 }

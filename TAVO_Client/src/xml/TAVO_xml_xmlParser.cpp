@@ -2,6 +2,7 @@
 
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_ui_mainWindow.h"
+#include "TAVO_upnp_upnpControlPoint.h"
 
 #include <QDebug>
 #include <QDomDocument>
@@ -161,6 +162,12 @@ bool TAVO_xml_xmlParser::parseDeviceDescription(QString *xmlFile, QUrl *url)
         return false;
     server = std::make_unique<TAVO_SERVER>();
     readDeviceDescription(document.documentElement(), *server);
+    // A newer box answers a search for this version as if it were one; its description says
+    // what it really is.
+    if (server->device.deviceType != TAVO_upnp_upnpControlPoint::streamerDeviceType) {
+        qDebug() << "Not a streamer box:" << server->device.deviceType;
+        return false;
+    }
     server->host = url->host();
     // The downloader fetched a description without a port from port 80, so that is its port.
     server->port = QString::number(url->port(80));

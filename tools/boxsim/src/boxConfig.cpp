@@ -30,6 +30,7 @@ DocumentKnobs readKnobs(const QJsonObject &object, const QString &prefix)
     knobs.oversizeBytes = object.value(prefix + QStringLiteral("OversizeBytes")).toInt(0);
     knobs.endless = object.value(prefix + QStringLiteral("Endless")).toBool(false);
     knobs.plainAnswers = object.value(prefix + QStringLiteral("PlainAnswers")).toInt(0);
+    knobs.faultyAnswers = object.value(prefix + QStringLiteral("FaultyAnswers")).toInt(0);
     return knobs;
 }
 
@@ -76,6 +77,7 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->webPort = port(object, QStringLiteral("webPort"), box->webPort);
     box->encryption = text(object, QStringLiteral("encryption"));
     box->deviceType = text(object, QStringLiteral("deviceType"), box->deviceType);
+    box->maxAgeSeconds = object.value(QStringLiteral("maxAge")).toInt(box->maxAgeSeconds);
     box->rcuFile = text(object, QStringLiteral("rcuFile"), box->rcuFile);
     box->rcuVersion = text(object, QStringLiteral("rcuVersion"), box->rcuVersion);
     box->controllers = readControllers(object.value(QStringLiteral("controllers")).toArray());

@@ -29,6 +29,15 @@ struct DocumentKnobs
     // The first this many requests get the ordinary document; the knobs above apply to later
     // ones. A box can thus pass one reader's check and then turn on the next reader.
     int plainAnswers = 0;
+    // When above 0, only this many requests after the plain ones meet the knobs; later ones
+    // get the ordinary document again (a box whose web server comes up late).
+    int faultyAnswers = 0;
+
+    // Whether the request numbered `request` (from 0) meets the knobs.
+    bool appliesTo(int request) const
+    {
+        return request >= plainAnswers && (faultyAnswers <= 0 || request < plainAnswers + faultyAnswers);
+    }
 };
 
 struct BoxConfig
@@ -43,6 +52,9 @@ struct BoxConfig
     quint16 webPort = 80;
     QString encryption;
     QString deviceType = QStringLiteral("urn:vornex-com:device:TavoStreamer:1");
+    // SSDP's CACHE-CONTROL max-age; the box announces itself again every max-age / 3 - 1 s
+    // (every max-age seconds when that is 6 or less).
+    int maxAgeSeconds = 1800;
     QString rcuFile = QStringLiteral("remote.xml");
     QString rcuVersion = QStringLiteral("1.0");
     QString defaultId;

@@ -65,7 +65,7 @@ bool SimulatedBox::start(QString *error)
     if (m_config.isEncrypted() && !listenForEncryptedStream(error))
         return false;
     m_announcer = std::make_unique<SsdpAnnouncer>(m_config.address, m_config.uuid, m_config.deviceType,
-                                                  m_config.descriptionLocation());
+                                                  m_config.descriptionLocation(), m_config.maxAgeSeconds);
     return m_announcer->start(error);
 }
 
@@ -106,7 +106,7 @@ void SimulatedBox::serveDescriptions(const HttpRequest &request, QTcpSocket *soc
 void SimulatedBox::serveDocument(const DocumentKnobs &configured, int *answered, const QByteArray &document,
                                  QTcpSocket *socket)
 {
-    const DocumentKnobs knobs = (*answered)++ < configured.plainAnswers ? DocumentKnobs() : configured;
+    const DocumentKnobs knobs = configured.appliesTo((*answered)++) ? configured : DocumentKnobs();
     if (knobs.delayMs <= 0) {
         answerDocument(knobs, document, socket);
         return;

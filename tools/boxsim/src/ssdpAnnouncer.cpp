@@ -65,8 +65,8 @@ GSSDPClient *clientFor(const QHostAddress &boxAddress, GError **error)
 } // namespace
 
 SsdpAnnouncer::SsdpAnnouncer(const QHostAddress &address, const QString &uuid,
-                             const QString &deviceType, const QString &location)
-    : m_address(address), m_uuid(uuid), m_deviceType(deviceType), m_location(location)
+                             const QString &deviceType, const QString &location, int maxAgeSeconds)
+    : m_address(address), m_uuid(uuid), m_deviceType(deviceType), m_location(location), m_maxAgeSeconds(maxAgeSeconds)
 {
 }
 
@@ -90,6 +90,7 @@ bool SsdpAnnouncer::start(QString *error)
     }
     m_group = gssdp_resource_group_new(m_client);
     gssdp_resource_group_set_message_delay(m_group, messageDelayMs);
+    gssdp_resource_group_set_max_age(m_group, guint(m_maxAgeSeconds));
     const QString udn = QStringLiteral("uuid:") + m_uuid;
     addResource(QStringLiteral("upnp:rootdevice"), udn + QStringLiteral("::upnp:rootdevice"));
     addResource(udn, udn);

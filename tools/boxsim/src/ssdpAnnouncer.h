@@ -14,7 +14,7 @@ class SsdpAnnouncer
 {
 public:
     SsdpAnnouncer(const QHostAddress &address, const QString &uuid, const QString &deviceType,
-                  const QString &location);
+                  const QString &location, int maxAgeSeconds);
     ~SsdpAnnouncer();
     SsdpAnnouncer(const SsdpAnnouncer &) = delete;
     SsdpAnnouncer &operator=(const SsdpAnnouncer &) = delete;
@@ -28,6 +28,7 @@ private:
     QString m_uuid;
     QString m_deviceType;
     QString m_location;
+    int m_maxAgeSeconds;
     GSSDPClient *m_client = nullptr;
     GSSDPResourceGroup *m_group = nullptr;
 };
