@@ -3,6 +3,7 @@
 
 #include "TAVO_mgr_cache.h"
 #include "TAVO_test_boxSim.h"
+#include "TAVO_test_desktop.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_keySlots.h"
@@ -79,6 +80,8 @@ private Q_SLOTS:
     void keyCHidesThePanel();
     void keyCOnTheFullScreenOverlayTogglesThePanel();
     void otherVersionIsRefusedAsOld();
+    void openPanelFollowsTheChosenBox();
+    void keyCAfterARealClickOnARowOpensThePanel();
 
 private:
     bool selectBox(const QString &host);
@@ -273,6 +276,47 @@ void tst_remote::otherVersionIsRefusedAsOld()
     QCOMPARE(boxes.seen.first().title, QStringLiteral("Error Code : 432"));
     QCOMPARE(boxes.seen.first().text, QStringLiteral("Old RCU Version"));
     QCOMPARE(keyCommands(oldBox, "PWR"), QStringList{"8090 GET http://127.0.0.3:8090/?src=1&ver=1.9&id=1&key=PWR HTTP/1.1"});
+}
+
+// The panel steers the current box: choosing another while it is open loads that box's remote.
+void tst_remote::openPanelFollowsTheChosenBox()
+{
+    QVERIFY(panel->isVisible());
+    QCOMPARE(controllers->currentText(), QStringLiteral("Old TV"));
+    const int commandsBefore = keyCommands(livingRoom, "PWR").size();
+
+    QVERIFY(selectBox(QStringLiteral("127.0.0.2")));
+
+    QVERIFY(QTest::qWaitFor([&] { return controllers->currentText() == QStringLiteral("Television"); }, 10000));
+    QVERIFY(panel->isVisible());
+    QTest::mouseClick(key("PWR"), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return keyCommands(livingRoom, "PWR").size() == commandsBefore + 1; }, 5000));
+    QCOMPARE(keyCommands(livingRoom, "PWR").last(),
+             QStringLiteral("8090 GET http://127.0.0.2:8090/?src=1&ver=1.0&id=tv&key=PWR HTTP/1.1"));
+    QCOMPARE(keyCommands(oldBox, "PWR").size(), 1);
+}
+
+// A click on a row gives the table the keyboard; its search by letters must not take C.
+void tst_remote::keyCAfterARealClickOnARowOpensThePanel()
+{
+    panel->hide();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto *table = window->findChild<QTableWidget *>();
+    const QList<QTableWidgetItem *> rows = table->findItems(QStringLiteral("(127.0.0.3)"), Qt::MatchEndsWith);
+    QCOMPARE(rows.size(), 1);
+    // The row is as wide as the desktop; its start is what the pane shows.
+    const QRect rowRect = table->visualItemRect(rows.first());
+    const QPoint onRow = table->viewport()->mapToGlobal(QPoint(rowRect.left() + 20, rowRect.center().y()));
+    TAVO_test_desktop::run("xdotool", {"mousemove", QString::number(onRow.x()), QString::number(onRow.y()), "click", "1"});
+    QVERIFY(QTest::qWaitFor([&] { return table->hasFocus() && table->currentRow() == table->row(rows.first()); }, 5000));
+    QVERIFY(waitForDescription(oldBox));
+
+    TAVO_test_desktop::run("xdotool", {"key", "c"});
+
+    QVERIFY(QTest::qWaitFor([&] { return panel->isVisible(); }, 5000));
+    QCOMPARE(controllers->currentText(), QStringLiteral("Old TV"));
+    QCOMPARE(table->currentRow(), table->row(rows.first()));
 }
 
 QTEST_MAIN(tst_remote)

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void refusedConnectionShowsError();
     void errorLinesHideThePassword();
     void stopDuringStartUpEndsTheWatch();
+    void silentStreamFailsAfterTheStartUpLimit();
     void stopWhileStateBoxIsOpenEndsTheWatch();
     void secondStartDuringStartUpTakesOver();
     void stopButtonDuringStartUpKeepsStartEnabled();
@@ -165,6 +166,21 @@ void tst_player::stopDuringStartUpEndsTheWatch()
     QVERIFY(player()->isIdle());
     QCOMPARE(silentBox.requestLines().size(), 1);
     QVERIFY(boxes.seen.isEmpty());
+}
+
+// A box that takes the connection and never sends a byte: the start fails with "Error" in
+// the end instead of leaving a black picture for ever.
+void tst_player::silentStreamFailsAfterTheStartUpLimit()
+{
+    TAVO_test_httpServer silentBox(TAVO_test_httpServer::Answer::Silent);
+    QVERIFY(silentBox.listen());
+    TAVO_test_messageBoxes boxes;
+
+    player()->startPlay(QByteArray(silentBox.baseUrl().toLatin1() + "/?src=1").constData());
+
+    QCOMPARE(texts(boxes.seen), QStringList{QStringLiteral("Error")});
+    QVERIFY(player()->isIdle());
+    QCOMPARE(silentBox.requestLines().size(), 1);
 }
 
 // Stop pressed while a box of the watch is open (a timer stands in for the click): the box goes,
