@@ -106,6 +106,10 @@ key_reached_box() { # key name
 
 client_ended() { ! kill -0 "$client" 2>/dev/null; }
 
+window_size() { # window id; gives "width height"
+  xdotool getwindowgeometry --shell "$1" | awk -F= '/^WIDTH=/ { w = $2 } /^HEIGHT=/ { h = $2 } END { print w, h }'
+}
+
 # The client runs with a home of its own: the encrypted box's key is pinned there, not in yours.
 home=$(mktemp -d "${TMPDIR:-/tmp}/tavo_tour_home.XXXXXX")
 client=
@@ -131,8 +135,7 @@ client=$!
 wait_until 20 window_shown "$title" || fail "the client's window did not appear"
 main=$(visible_window "$title")
 xdotool windowmove "$main" 0 0
-read -r win_width win_height < <(xdotool getwindowgeometry --shell "$main" |
-  awk -F= '/^WIDTH=/ { w = $2 } /^HEIGHT=/ { h = $2 } END { print w, h }')
+read -r win_width win_height < <(window_size "$main")
 # The server table fills the window's left third.
 table=(0 0 $((win_width / 3)) "$win_height")
 wait_until 30 shows_word Living "${table[@]}" || fail "Living Room was not listed"
@@ -166,7 +169,10 @@ shot living-room-playing
 click "$controller_x" "$button_y"
 wait_until 10 window_shown Controller || fail "the remote control did not open"
 panel=$(visible_window Controller)
+# Beside the main window, or as far right as the panel's width lets it.
+read -r panel_width _ < <(window_size "$panel")
 panel_x=$((win_width + 20))
+[ $((panel_x + panel_width)) -le "$screen_width" ] || panel_x=$((screen_width - panel_width))
 panel_y=20
 xdotool windowmove "$panel" "$panel_x" "$panel_y"
 pause
@@ -203,8 +209,7 @@ shot bedroom-encrypted-playing
 click "$webui_x" "$button_y"
 wait_until 20 web_window_shown || fail "the web page window did not open"
 web=$(web_window)
-read -r web_width web_height < <(xdotool getwindowgeometry --shell "$web" |
-  awk -F= '/^WIDTH=/ { w = $2 } /^HEIGHT=/ { h = $2 } END { print w, h }')
+read -r web_width web_height < <(window_size "$web")
 web_x=$((screen_width - web_width - 20))
 web_y=$((screen_height - web_height - 20))
 xdotool windowmove "$web" "$web_x" "$web_y"
