@@ -1,4 +1,5 @@
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
@@ -8,6 +9,8 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QtTest>
+
+#include <unistd.h>
 
 using TAVO_test_windowParts::button;
 using TAVO_test_windowParts::splitter;
@@ -28,8 +31,11 @@ private Q_SLOTS:
     void keysWithoutSelection_data();
     void keysWithoutSelection();
     void clickEnablesControllerEvenWithoutDownload();
+    void webUiWithoutItsModuleSaysWhy();
 
 private:
+    void clickServerRow();
+
     TAVO_ui_mainWindow *window = nullptr;
     QTableWidget *table() const { return window->findChild<QTableWidget *>(); }
 };
@@ -143,7 +149,7 @@ void tst_mainWindow::keysWithoutSelection()
     QCOMPARE(table()->currentRow(), -1);
 }
 
-void tst_mainWindow::clickEnablesControllerEvenWithoutDownload()
+void tst_mainWindow::clickServerRow()
 {
     TAVO_SERVER server;
     server.host = QStringLiteral("127.0.0.1");
@@ -155,8 +161,41 @@ void tst_mainWindow::clickEnablesControllerEvenWithoutDownload()
     QTableWidget *servers = table();
     const QRect cell = servers->visualItemRect(servers->item(0, 0));
     QTest::mouseClick(servers->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+void tst_mainWindow::clickEnablesControllerEvenWithoutDownload()
+{
+    clickServerRow();
     QVERIFY(button(window, "Controller")->isEnabled());
-    QCOMPARE(servers->currentRow(), 0);
+    QCOMPARE(table()->currentRow(), 0);
+}
+
+// A broken install without the web page module: WebUI says so instead of doing nothing. The
+// module is looked for beside the program, so this test runs again as a second link to its
+// program in a folder of its own.
+void tst_mainWindow::webUiWithoutItsModuleSaysWhy()
+{
+    if (qEnvironmentVariableIsSet("TAVO_TEST_WITHOUT_WEBPAGE")) {
+        clickServerRow();
+        for (int press = 0; press < 2; ++press) {
+            TAVO_test_messageBoxes boxes;
+            button(window, "WebUI")->click();
+            QCOMPARE(boxes.seen.size(), 1);
+            QCOMPARE(boxes.seen.first().text, QStringLiteral("The web page cannot be shown."));
+        }
+        return;
+    }
+    QTemporaryDir alone(QStringLiteral(TAVO_BIN_DIR "/../no-webpage-XXXXXX"));
+    const QString program = alone.filePath(QStringLiteral("tst_mainWindow"));
+    QVERIFY(::link(qPrintable(QCoreApplication::applicationFilePath()), qPrintable(program)) == 0);
+    QProcess withoutModule;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TAVO_TEST_WITHOUT_WEBPAGE"), QStringLiteral("1"));
+    withoutModule.setProcessEnvironment(environment);
+    withoutModule.setProcessChannelMode(QProcess::MergedChannels);
+    withoutModule.start(program, {QStringLiteral("webUiWithoutItsModuleSaysWhy")});
+    QVERIFY(withoutModule.waitForFinished(60000));
+    QVERIFY2(withoutModule.exitCode() == 0, withoutModule.readAll().constData());
 }
 
 QTEST_MAIN(tst_mainWindow)
