@@ -1,3 +1,4 @@
+#include "TAVO_ui_commandLine.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_mainWindow.h"
 
@@ -55,12 +56,15 @@ void closeOnQuitSignals(QWidget *window)
 
 int main(int argc, char *argv[])
 {
+    TAVO_ui_commandLine::answerHelpAndVersion(argc, argv);
     preferX11Platform(argc, argv);
     QApplication app(argc, argv);
+    const QStringList boxes = TAVO_ui_commandLine::boxAddresses(app);
     QApplication::setWindowIcon(QIcon(TAVO_ui_images::path(QStringLiteral("IP_Streamer.png"))));
     TAVO_ui_mainWindow window;
-    window.setWindowTitle(QStringLiteral("KLD-450R v0.2.7"));
+    window.setWindowTitle(TAVO_ui_commandLine::windowTitle);
     closeOnQuitSignals(&window);
+    window.addBoxesByAddress(boxes);
     window.show();
     return app.exec();
 }

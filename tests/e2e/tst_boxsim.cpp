@@ -7,6 +7,7 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QNetworkAccessManager>
+#include <QNetworkDatagram>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QSslKey>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QUdpSocket>
 
 namespace {
 
@@ -169,6 +171,7 @@ class tst_boxsim : public QObject
 private Q_SLOTS:
     void announcesAndSaysByebye_data();
     void announcesAndSaysByebye();
+    void boxNoMulticastReachesAnswersOnlyAtItsAddress();
     void documentElements_data();
     void documentElements();
     void documentKnobs_data();
@@ -230,6 +233,31 @@ void tst_boxsim::announcesAndSaysByebye()
              seen.constData());
     discover.kill();
     discover.waitForFinished();
+}
+
+void tst_boxsim::boxNoMulticastReachesAnswersOnlyAtItsAddress()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom({{"ssdp", "unicast"}})));
+    QVERIFY(sim.start());
+    QProcess discover;
+    discover.start(QStringLiteral("gssdp-discover"), {QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("-m"),
+                                                      QStringLiteral("all"), QStringLiteral("-n"), QStringLiteral("3")});
+    QVERIFY(discover.waitForFinished(10000));
+    const QByteArray heard = discover.readAllStandardOutput();
+    QVERIFY2(!heard.contains(livingRoomUuid.toUtf8()), heard.constData());
+
+    QUdpSocket search;
+    QVERIFY(search.bind(QHostAddress::AnyIPv4, 0));
+    search.writeDatagram("M-SEARCH * HTTP/1.1\r\nHOST: 127.0.0.2:1900\r\nMAN: \"ssdp:discover\"\r\n"
+                         "ST: urn:vornex-com:device:TavoStreamer:1\r\n\r\n",
+                         QHostAddress(QStringLiteral("127.0.0.2")), 1900);
+    QVERIFY(search.waitForReadyRead(3000));
+    const QByteArray answer = search.receiveDatagram().data();
+    QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n")
+                 && answer.contains("\r\nLOCATION: http://127.0.0.2:49152/description.xml\r\n")
+                 && answer.contains("\r\nUSN: uuid:" + livingRoomUuid.toUtf8() + "::urn:vornex-com:device:TavoStreamer:1\r\n"),
+             answer.constData());
+    QCOMPARE(sim.requests(livingRoomUuid).filter(QStringLiteral("1900 M-SEARCH * HTTP/1.1")).size(), 1);
 }
 
 void tst_boxsim::documentElements_data()

@@ -1,16 +1,22 @@
-// Discovery, selection, the web page and shutdown, against simulated boxes on loopback.
+// Discovery, boxes added by address, selection, the web page and shutdown, against simulated
+// boxes on loopback.
 
 #include "TAVO_mgr_cache.h"
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_mgr_rememberedBoxes.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QtTest>
 
 #include <csignal>
@@ -38,6 +44,28 @@ bool webEngineMapped()
 QWidget *webView()
 {
     return TAVO_test_windowParts::topLevelOfClass("QWebEngineView");
+}
+
+QVariantMap boxNoMulticastReaches(const QString &uuid, const QString &address, const QString &name)
+{
+    QVariantMap box = boxFields(uuid, address, name);
+    box["ssdp"] = "unicast";
+    return box;
+}
+
+QStringList rememberedAddresses()
+{
+    QStringList addresses;
+    for (const TAVO_mgr_rememberedBoxes::Box &box : TAVO_mgr_rememberedBoxes::boxes())
+        addresses << box.address + " " + box.name;
+    return addresses;
+}
+
+// The whole X display as ImageMagick sees it, popups included, into the build folder.
+void saveScreen(const QString &name)
+{
+    QTest::qWait(300);
+    run("import", {"-window", "root", QStringLiteral(TAVO_BIN_DIR "/../") + name});
 }
 
 void startClient(QProcess &client, const QString &workingFolder, const QString &tempFolder)
@@ -70,11 +98,18 @@ class tst_discovery : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    void statusLineAndRowFollowTheBox();
     void streamerBoxesAppearAsRows();
     void otherDeviceTypeIsIgnored();
     void restartedBoxKeepsItsRow();
     void brokenDescriptionLeavesNoRowAndNoFile_data();
     void brokenDescriptionLeavesNoRowAndNoFile();
+    void boxesByAddressAreListed_data();
+    void boxesByAddressAreListed();
+    void commandLineBoxesAreListed();
+    void addBoxDialog_data();
+    void addBoxDialog();
+    void rememberedBoxIsFetchedAtNextStartAndCanBeForgotten();
     void boxIsListedOnceItsDescriptionAnswers();
     void versionTwoBoxAnsweringAsVersionOneGetsNoRow();
     void clickFetchesRemoteControllerDescription();
@@ -96,10 +131,13 @@ private:
     TAVO_ui_mainWindow *window = nullptr;
     QTableWidget *table = nullptr;
     int uuids = 0;
+    QTemporaryDir settingsFolder;
 };
 
 void tst_discovery::initTestCase()
 {
+    // Boxes added by address are remembered in the settings: these stay in the test's own folder.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
     window = new TAVO_ui_mainWindow;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -111,8 +149,50 @@ void tst_discovery::cleanupTestCase()
     QDir(TAVO_mgr_cache::root()).removeRecursively();
 }
 
+// Before any box; one box with what its description says; the box says byebye and is greyed,
+// then announces itself again and is back to normal.
+void tst_discovery::statusLineAndRowFollowTheBox()
+{
+    using namespace TAVO_test_windowParts;
+    QCOMPARE(boxCountText(window), QStringLiteral("Searching for boxes…"));
+    button("Start")->click();
+    QCOMPARE(statusMessage(window), QStringLiteral("Please select a box first"));
+
+    const QString uuid = newUuid();
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.13", "Porch")));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow("Porch (127.0.0.13)"));
+    QCOMPARE(boxCountText(window), QStringLiteral("1 box listed"));
+    QTableWidgetItem *row = serverRow(window, "Porch (127.0.0.13)");
+    const QColor normal = row->foreground().color();
+    QCOMPARE(toolTipText(row), "Model: KLD-450R (450)\nSerial number: " + uuid.left(8).toUpper()
+                                   + "\nAddress: 127.0.0.13:49152");
+
+    sim.sayByebye();
+    QTRY_VERIFY_WITH_TIMEOUT(toolTipText(row).startsWith("Not answering since "), discoveryTimeoutMs);
+    QVERIFY2(QRegularExpression("^Not answering since \\d\\d:\\d\\d\nModel: KLD-450R").match(toolTipText(row)).hasMatch(),
+             qPrintable(toolTipText(row)));
+    // The window's own searches go on meanwhile; the box stays greyed until it is seen again.
+    QTest::qWait(settleMs);
+    QCOMPARE(row->foreground().color(), QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    QCOMPARE(boxCountText(window), QStringLiteral("1 box listed, 1 not answering"));
+    QCOMPARE(row->text(), QStringLiteral("Porch (127.0.0.13)"));
+    table->clearSelection();
+    QToolTip::showText(table->viewport()->mapToGlobal(table->visualItemRect(row).topLeft() + QPoint(60, 10)), row->toolTip(),
+                       table->viewport());
+    QTest::qWait(500);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(TAVO_BIN_DIR "/../tst_discovery_byebye.png"));
+    QToolTip::hideText();
+
+    sim.announceAgain();
+    QTRY_VERIFY_WITH_TIMEOUT(!toolTipText(row).contains("Not answering"), discoveryTimeoutMs);
+    QCOMPARE(row->foreground().color(), normal);
+    QCOMPARE(boxCountText(window), QStringLiteral("1 box listed"));
+}
+
 void tst_discovery::streamerBoxesAppearAsRows()
 {
+    const int rowsBefore = table->rowCount();
     const QString versionTwo = newUuid();
     QVariantMap otherVersion = boxFields(versionTwo, "127.0.0.4", "Version Two");
     otherVersion["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
@@ -124,7 +204,8 @@ void tst_discovery::streamerBoxesAppearAsRows()
     QVERIFY2(waitForRow("Kitchen (127.0.0.3)"), qPrintable(rowTexts().join(", ")));
     QTest::qWait(settleMs);
 
-    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->rowCount(), rowsBefore + 2);
+    QVERIFY(TAVO_test_windowParts::boxCountText(window).startsWith(QStringLiteral("%1 boxes listed").arg(rowsBefore + 2)));
     // Discovery goes by the announced type alone: a version 2 box is not even asked.
     QVERIFY(sim.requests(versionTwo).filter("description.xml").isEmpty());
     QVERIFY(!QDir(TAVO_mgr_cache::root() + versionTwo).exists());
@@ -197,6 +278,149 @@ void tst_discovery::brokenDescriptionLeavesNoRowAndNoFile()
 
     QVERIFY(rowTexts().filter("127.0.0.7").isEmpty());
     QVERIFY(!QFile::exists(TAVO_mgr_cache::root() + broken + "/DeviceDescription.xml"));
+}
+
+void tst_discovery::boxesByAddressAreListed_data()
+{
+    QTest::addColumn<QString>("ssdp");
+    QTest::addColumn<int>("descriptionPort");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("host no multicast reaches") << "unicast" << 49152 << "127.0.0.30";
+    QTest::newRow("host:port without SSDP") << "none" << 5000 << "127.0.0.30:5000";
+    QTest::newRow("description URL") << "none" << 5001 << "http://127.0.0.30:5001/description.xml";
+}
+
+void tst_discovery::boxesByAddressAreListed()
+{
+    QFETCH(QString, ssdp);
+    QFETCH(int, descriptionPort);
+    QFETCH(QString, address);
+    const QString uuid = newUuid();
+    QVariantMap box = boxFields(uuid, "127.0.0.30", "Far Away");
+    box["ssdp"] = ssdp;
+    box["descriptionPort"] = descriptionPort;
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(box));
+    QVERIFY(sim.start());
+    QTest::qWait(settleMs);
+    QVERIFY2(sim.requests(uuid).isEmpty(), "discovery reached a box that no multicast reaches");
+
+    window->addBoxesByAddress({address});
+
+    QVERIFY(waitForRow("Far Away (127.0.0.30)"));
+    QCOMPARE(rowTexts().filter("127.0.0.30").size(), 1);
+    QCOMPARE(sim.requests(uuid).filter("1900 M-SEARCH").isEmpty(), ssdp != "unicast");
+}
+
+void tst_discovery::commandLineBoxesAreListed()
+{
+    const QString far = newUuid();
+    const QString described = newUuid();
+    QVariantMap describedBox = boxFields(described, "127.0.0.31", "Described");
+    describedBox["ssdp"] = "none";
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({boxNoMulticastReaches(far, "127.0.0.32", "Far"), describedBox}));
+    QVERIFY(sim.start());
+    QTemporaryDir home;
+    QProcess client;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home.path());
+    client.setProcessEnvironment(environment);
+    client.start(QStringLiteral(TAVO_BIN_DIR "/TAVO_Client"),
+                 {"--box", "127.0.0.32", "--box", "http://127.0.0.31:49152/description.xml"});
+    QVERIFY(client.waitForStarted());
+
+    QByteArray log;
+    const bool bothListed = QTest::qWaitFor([&] {
+        log += client.readAllStandardError();
+        return log.count("Add New Server") == 2;
+    }, discoveryTimeoutMs);
+    client.kill();
+    client.waitForFinished();
+    QVERIFY2(bothListed, log.constData());
+    QVERIFY(sim.waitForRequest(far, "GET /description.xml"));
+    QVERIFY(sim.waitForRequest(described, "GET /description.xml"));
+}
+
+void tst_discovery::addBoxDialog_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("row");
+    QTest::newRow("bad input") << "http://" << "“http://” is not a host, host:port or http:// URL." << "";
+    QTest::newRow("silence") << "127.0.0.34" << "No box answers at 127.0.0.34." << "";
+    QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << "it is not a streamer box" << "";
+    QTest::newRow("version 2 box") << "127.0.0.36" << "127.0.0.36 answers, but it is not a streamer box" << "";
+    QTest::newRow("good address") << "127.0.0.33" << "" << "Porch & <b>Garden</b> (127.0.0.33)";
+}
+
+void tst_discovery::addBoxDialog()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, says);
+    QFETCH(QString, row);
+    const QString uuid = newUuid();
+    QVariantMap versionTwo = boxNoMulticastReaches(newUuid(), "127.0.0.36", "Attic V2");
+    versionTwo["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
+        {boxNoMulticastReaches(uuid, "127.0.0.33", "Porch & <b>Garden</b>"), versionTwo}));
+    QVERIFY(sim.start());
+    const QStringList rowsBefore = rowTexts();
+    const QStringList rememberedBefore = rememberedAddresses();
+
+    QMenu *menu = TAVO_test_windowParts::openServerListMenu(window);
+    QVERIFY(menu);
+    if (QTest::currentDataTag() == QLatin1String("good address"))
+        saveScreen("tst_discovery_menu.png");
+    QAction *add = TAVO_test_windowParts::menuAction(menu, "Add box by address…");
+    QVERIFY(add);
+    add->trigger();
+    menu->close();
+    QPointer<QWidget> dialog = TAVO_test_windowParts::topLevelOfClass("TAVO_ui_addBoxDialog");
+    QVERIFY(dialog);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    dialog->findChild<QLineEdit *>("address")->setText(address);
+    TAVO_test_windowParts::button(dialog, "Add")->click();
+
+    if (row.isEmpty()) {
+        auto *status = dialog->findChild<QLabel *>("status");
+        QCOMPARE(status->textFormat(), Qt::PlainText);
+        QTRY_VERIFY2_WITH_TIMEOUT(status->text().contains(says), qPrintable(status->text()), discoveryTimeoutMs);
+        if (QTest::currentDataTag() == QLatin1String("not a box"))
+            saveScreen("tst_discovery_addbox.png");
+        QVERIFY(dialog->isVisible());
+        dialog->close();
+        QCOMPARE(rowTexts(), rowsBefore);
+        QCOMPARE(rememberedAddresses(), rememberedBefore);
+        return;
+    }
+    QVERIFY(waitForRow(row));
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(rememberedAddresses(), rememberedBefore + QStringList{address + " Porch & <b>Garden</b>"});
+    TAVO_mgr_rememberedBoxes::forget(address);
+}
+
+void tst_discovery::rememberedBoxIsFetchedAtNextStartAndCanBeForgotten()
+{
+    TAVO_mgr_rememberedBoxes::remember({"127.0.0.35", "Cellar"});
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxNoMulticastReaches(newUuid(), "127.0.0.35", "Cellar")));
+    QVERIFY(sim.start());
+
+    TAVO_ui_mainWindow nextStart;
+    nextStart.show();
+    QVERIFY(TAVO_test_windowParts::waitForRow(&nextStart, "Cellar (127.0.0.35)", discoveryTimeoutMs));
+
+    QMenu *menu = TAVO_test_windowParts::openServerListMenu(&nextStart);
+    QVERIFY(menu);
+    QAction *forgetMenu = TAVO_test_windowParts::menuAction(menu, "Forget a box added by address");
+    QVERIFY(forgetMenu && forgetMenu->menu());
+    const QPoint entry = menu->mapToGlobal(menu->actionGeometry(forgetMenu).center());
+    run("xdotool", {"mousemove", QString::number(entry.x()), QString::number(entry.y())});
+    QTRY_VERIFY(forgetMenu->menu()->isVisible());
+    saveScreen("tst_discovery_forget.png");
+    QAction *cellar = TAVO_test_windowParts::menuAction(forgetMenu->menu(), "Cellar (127.0.0.35)");
+    QVERIFY(cellar);
+    cellar->trigger();
+    menu->close();
+    QVERIFY(rememberedAddresses().filter("127.0.0.35").isEmpty());
 }
 
 // A box announcing before its web server is up is fetched again when it next answers; one

@@ -12,8 +12,11 @@
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
+#include <QMessageBox>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,6 +26,9 @@ namespace {
 const QString plainUuid = QStringLiteral("5a1f0c3e-0001-4000-8000-0000000000a1");
 const QString encryptedUuid = QStringLiteral("5a1f0c3e-0002-4000-8000-0000000000a2");
 const QString foreignKeyUuid = QStringLiteral("5a1f0c3e-0003-4000-8000-0000000000a3");
+const QString restartingUuid = QStringLiteral("5a1f0c3e-0004-4000-8000-0000000000a4");
+const QString goneUuid = QStringLiteral("5a1f0c3e-0005-4000-8000-0000000000a5");
+const QString stallingUuid = QStringLiteral("5a1f0c3e-0006-4000-8000-0000000000a6");
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
 
 
@@ -69,6 +75,23 @@ double changedShare(const QImage &before, const QImage &after)
     return all ? double(changed) / all : 0;
 }
 
+bool isMarkedPlaying(QWidget *window, const QString &rowText)
+{
+    const QTableWidgetItem *row = TAVO_test_windowParts::serverRow(window, rowText);
+    return row && row->font().bold();
+}
+
+// The rows marked as playing.
+QStringList playingRows(QWidget *window)
+{
+    QStringList marked;
+    for (const QString &text : TAVO_test_windowParts::rowTexts(window)) {
+        if (isMarkedPlaying(window, text))
+            marked << text;
+    }
+    return marked;
+}
+
 QByteArray knownHosts()
 {
     QFile file(QDir::homePath() + QStringLiteral("/.gnutls/known_hosts"));
@@ -97,6 +120,9 @@ private Q_SLOTS:
     void stopThenStartPlaysAgain();
     void encryptedBoxPinsKeyAndPlaysOverHttps();
     void foreignKeyIsRefusedWithError();
+    void droppedStreamComesBackByItself();
+    void stopDuringBackOffEndsTheRetries();
+    void stalledStreamComesBackByItself();
     void fullScreenFillsScreenAndComesBack();
     void playerReportsSizeAndFollowsVolume();
 
@@ -119,7 +145,14 @@ void tst_playback::initTestCase()
         {"uuid", encryptedUuid}, {"address", "127.0.0.3"}, {"friendlyName", "Encrypted"}, {"encryption", "AES128"}};
     QVariantMap foreignKey{{"uuid", foreignKeyUuid}, {"address", "127.0.0.4"}, {"friendlyName", "Foreign"},
                            {"encryption", "AES128"}, {"tlsKey", "other"}};
-    sim = new TAVO_test_boxSim(TAVO_test_boxSim::boxes({plain, encrypted, foreignKey}));
+    // Restarts once under its viewer, down long enough for the first attempt to fail.
+    QVariantMap restarting{{"uuid", restartingUuid}, {"address", "127.0.0.5"}, {"friendlyName", "Restarting"},
+                           {"streamDropAfterMs", 4000}, {"streamDownMs", 4000}};
+    QVariantMap gone{{"uuid", goneUuid}, {"address", "127.0.0.6"}, {"friendlyName", "Gone"},
+                     {"streamDropAfterMs", 4000}, {"streamDownMs", 600000}};
+    QVariantMap stalling{{"uuid", stallingUuid}, {"address", "127.0.0.7"}, {"friendlyName", "Stalling"},
+                         {"streamDropAfterMs", 3000}, {"streamStall", true}};
+    sim = new TAVO_test_boxSim(TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone, stalling}));
     QVERIFY(sim->start());
 
     window = new TAVO_ui_mainWindow;
@@ -128,12 +161,14 @@ void tst_playback::initTestCase()
     start = button(window, QStringLiteral("Start"));
     stop = button(window, QStringLiteral("Stop"));
     auto *table = window->findChild<QTableWidget *>();
-    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 3, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 6, 15000);
 }
 
 void tst_playback::cleanup()
 {
     stop->click();
+    QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
+    QCOMPARE(playingRows(window), QStringList());
 }
 
 void tst_playback::cleanupTestCase()
@@ -168,10 +203,14 @@ bool tst_playback::showsMovingPicture(const QString &shotName)
 void tst_playback::plainBoxShowsMovingPicture()
 {
     TAVO_test_messageBoxes boxes;
+    QSignalSpy status(window->statusBar(), &QStatusBar::messageChanged);
     select(QStringLiteral("Plain (127.0.0.2)"));
     start->click();
 
     QVERIFY2(showsMovingPicture(QStringLiteral("plain")), "no moving picture in the video area");
+    QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Connecting to Plain…"));
+    QCOMPARE(statusMessage(window), QStringLiteral("Playing Plain"));
+    QCOMPARE(playingRows(window), QStringList{QStringLiteral("Plain (127.0.0.2)")});
     QVERIFY(!start->isEnabled());
     QVERIFY(sim->requests(plainUuid).contains(QStringLiteral("8080 GET ") + streamQuery + QStringLiteral(" HTTP/1.1")));
     QVERIFY(!QFileInfo::exists(QDir::homePath() + QStringLiteral("/.gnutls")));
@@ -212,15 +251,90 @@ void tst_playback::encryptedBoxPinsKeyAndPlaysOverHttps()
 void tst_playback::foreignKeyIsRefusedWithError()
 {
     TAVO_test_messageBoxes boxes;
+    boxes.beforeClose = [this](QMessageBox *) { screenshot(QStringLiteral("foreign-key-box")); };
     select(QStringLiteral("Foreign (127.0.0.4)"));
     start->click();
 
     QCOMPARE(boxes.seen.size(), 1);
     QCOMPARE(boxes.seen.first().title, QStringLiteral("Message"));
     QCOMPARE(boxes.seen.first().text, QStringLiteral("Error"));
+    // The reason, and where the user finds the pinned key.
+    const QString why = boxes.seen.first().informativeText;
+    QVERIFY2(why.contains(QStringLiteral("key is not the pinned one")), qPrintable(why));
+    QVERIFY2(why.contains(QDir::homePath() + QStringLiteral("/.gnutls/known_hosts")), qPrintable(why));
+    QVERIFY2(!why.contains(QStringLiteral("5820417369")), qPrintable(why));
+    QCOMPARE(statusMessage(window), QStringLiteral("Could not play Foreign: the box's key is not the pinned one"));
+    QCOMPARE(playingRows(window), QStringList());
     QTest::qWait(1500);
     screenshot(QStringLiteral("foreign-key"));
     QVERIFY(litShare(screenOf(window->videoWidget)) < 0.05);
+}
+
+// The box restarts under its viewer: the client says so, tries again after 1 s (the box is still
+// down), then after 2 s, and the picture is back without a word from the user.
+void tst_playback::droppedStreamComesBackByItself()
+{
+    TAVO_test_messageBoxes boxes;
+    QSignalSpy status(window->statusBar(), &QStatusBar::messageChanged);
+    select(QStringLiteral("Restarting (127.0.0.5)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("restarting-before")), "no moving picture in the video area");
+
+    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window),
+                              QStringLiteral("Lost the stream of Restarting; trying again in 1 s…"), 10000);
+    screenshot(QStringLiteral("restarting-lost"));
+    QCOMPARE(playingRows(window), QStringList());
+    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Restarting"), 15000);
+    QVERIFY2(showsMovingPicture(QStringLiteral("restarting-back")), "the picture did not come back");
+
+    QStringList said;
+    for (const QList<QVariant> &message : status)
+        said << message.at(0).toString();
+    const QStringList firstWords{QStringLiteral("Connecting to Restarting…"), QStringLiteral("Playing Restarting"),
+                                 QStringLiteral("Lost the stream of Restarting; trying again in 1 s…"),
+                                 QStringLiteral("Connecting to Restarting again…"),
+                                 QStringLiteral("Lost the stream of Restarting; trying again in 2 s…"),
+                                 QStringLiteral("Connecting to Restarting again…")};
+    QCOMPARE(said.mid(0, firstWords.size()), firstWords);
+    // How long libVLC takes to notice the end decides whether a third attempt is needed.
+    const QStringList rest = said.mid(firstWords.size());
+    QVERIFY2(rest == QStringList{QStringLiteral("Playing Restarting")}
+                 || rest == (QStringList{QStringLiteral("Lost the stream of Restarting; trying again in 4 s…"),
+                                         QStringLiteral("Connecting to Restarting again…"),
+                                         QStringLiteral("Playing Restarting")}),
+             qPrintable(said.join(QStringLiteral(" | "))));
+    QCOMPARE(playingRows(window), QStringList{QStringLiteral("Restarting (127.0.0.5)")});
+    QVERIFY(!start->isEnabled());
+    QCOMPARE(boxes.seen.size(), 0);
+}
+
+void tst_playback::stopDuringBackOffEndsTheRetries()
+{
+    select(QStringLiteral("Gone (127.0.0.6)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("gone-before")), "no moving picture in the video area");
+    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Lost the stream of Gone; trying again in 1 s…"),
+                              10000);
+    stop->click();
+    QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
+    const int streamRequests = sim->requests(goneUuid).filter(QStringLiteral("8080 GET")).size();
+    QTest::qWait(3500);
+    QCOMPARE(sim->requests(goneUuid).filter(QStringLiteral("8080 GET")).size(), streamRequests);
+    QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
+}
+
+// The box goes silent without closing the connection (its power or cable is gone): after a few
+// seconds without data the stream counts as lost, and it comes back.
+void tst_playback::stalledStreamComesBackByItself()
+{
+    select(QStringLiteral("Stalling (127.0.0.7)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("stalling-before")), "no moving picture in the video area");
+    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window),
+                              QStringLiteral("Lost the stream of Stalling; trying again in 1 s…"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Stalling"), 10000);
+    QVERIFY2(showsMovingPicture(QStringLiteral("stalling-back")), "the picture did not come back");
+    QCOMPARE(sim->requests(stallingUuid).filter(QStringLiteral("8080 GET")).size(), 2);
 }
 
 // No window manager runs on the test display: the test does its part and gives the window the

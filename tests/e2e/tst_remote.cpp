@@ -238,6 +238,8 @@ void tst_remote::refusedKeyShowsItsMessageAndDropsQueuedCommands()
     QTest::qWait(300);
     QCOMPARE(boxes.seen.first().title, QStringLiteral("Error Code : 514"));
     QCOMPARE(boxes.seen.first().text, QStringLiteral("RCU Key Not Learned / Supported"));
+    QVERIFY2(boxes.seen.first().informativeText.startsWith(QStringLiteral("The key is not learned")),
+             qPrintable(boxes.seen.first().informativeText));
     QCOMPARE(keyCommands(livingRoom, "HELP").size(), 1);
     QVERIFY(keyCommands(livingRoom, "MUTE").isEmpty());
     QVERIFY(keyCommands(livingRoom, "RED").isEmpty());
@@ -275,6 +277,8 @@ void tst_remote::otherVersionIsRefusedAsOld()
     QVERIFY(QTest::qWaitFor([&] { return !boxes.seen.isEmpty(); }, 5000));
     QCOMPARE(boxes.seen.first().title, QStringLiteral("Error Code : 432"));
     QCOMPARE(boxes.seen.first().text, QStringLiteral("Old RCU Version"));
+    QVERIFY2(boxes.seen.first().informativeText.contains(QStringLiteral("another version")),
+             qPrintable(boxes.seen.first().informativeText));
     QCOMPARE(keyCommands(oldBox, "PWR"), QStringList{"8090 GET http://127.0.0.3:8090/?src=1&ver=1.9&id=1&key=PWR HTTP/1.1"});
 }
 

@@ -65,6 +65,18 @@ void TAVO_test_boxSim::kill()
         qWarning("tavo_boxsim outlived SIGKILL");
 }
 
+void TAVO_test_boxSim::sayByebye()
+{
+    if (isRunning())
+        ::kill(pid_t(m_process.processId()), SIGUSR1);
+}
+
+void TAVO_test_boxSim::announceAgain()
+{
+    if (isRunning())
+        ::kill(pid_t(m_process.processId()), SIGUSR2);
+}
+
 qint64 TAVO_test_boxSim::processId() const
 {
     return m_process.processId();

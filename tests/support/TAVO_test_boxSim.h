@@ -28,6 +28,9 @@ public:
     void stop();
     // SIGKILL: every box vanishes at once, without byebye, as on a power cut.
     void kill();
+    // Every box says byebye but keeps serving, and later announces itself again.
+    void sayByebye();
+    void announceAgain();
     bool isRunning() const;
     qint64 processId() const;
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 
 TAVO_test_messageBoxes::TAVO_test_messageBoxes()
 {
@@ -13,9 +14,18 @@ TAVO_test_messageBoxes::TAVO_test_messageBoxes()
 void TAVO_test_messageBoxes::closeOpenBox()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible())
+    if (!box || !box->isVisible() || showing)
         return;
-    seen.append({box->windowTitle(), box->text(), static_cast<int>(box->buttons().size()), box->parent()});
+    seen.append({box->windowTitle(), box->text(), static_cast<int>(box->buttons().size()), box->parent(),
+                 box->informativeText(), box->icon()});
+    if (beforeClose) {
+        showing = true;
+        if (QTest::qWaitForWindowExposed(box)) {
+            QTest::qWait(200);
+            beforeClose(box);
+        }
+        showing = false;
+    }
     if (QAbstractButton *ok = box->button(QMessageBox::Ok))
         ok->click();
     else

@@ -5,6 +5,10 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
+class QMessageBox;
+
 // Watches for modal message boxes while it lives, notes what each said and closes it with its
 // OK button, so tests can run code that opens one.
 class TAVO_test_messageBoxes : public QObject
@@ -18,14 +22,19 @@ public:
         QString text;
         int buttons;
         QObject *owner;
+        QString informativeText;
+        int icon;
     };
 
     TAVO_test_messageBoxes();
 
     QList<Seen> seen;
+    // Runs while each box is shown on screen, before it is closed (to take a screenshot, say).
+    std::function<void(QMessageBox *)> beforeClose;
 
 private:
     void closeOpenBox();
 
     QTimer poll;
+    bool showing = false;  // beforeClose runs the event loop, in which the poll goes on
 };

@@ -1,13 +1,19 @@
 #include "TAVO_test_windowParts.h"
 
+#include "TAVO_test_desktop.h"
+
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_keySlots.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 namespace TAVO_test_windowParts {
 
@@ -49,6 +55,31 @@ bool clickServerRow(QWidget *window, const QString &rowText)
     return table->currentRow() == found.first()->row();
 }
 
+QTableWidgetItem *serverRow(QWidget *window, const QString &rowText)
+{
+    auto *table = window->findChild<QTableWidget *>();
+    const QList<QTableWidgetItem *> found = table->findItems(rowText, Qt::MatchExactly);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+QString toolTipText(const QTableWidgetItem *item)
+{
+    return QTextDocumentFragment::fromHtml(item->toolTip()).toPlainText();
+}
+
+QString statusMessage(QWidget *window)
+{
+    auto *statusBar = window->findChild<QStatusBar *>();
+    return statusBar ? statusBar->currentMessage() : QString();
+}
+
+QString boxCountText(QWidget *window)
+{
+    auto *statusBar = window->findChild<QStatusBar *>();
+    auto *count = statusBar ? statusBar->findChild<QLabel *>() : nullptr;
+    return count ? count->text() : QString();
+}
+
 QStringList rowTexts(QWidget *window)
 {
     auto *table = window->findChild<QTableWidget *>();
@@ -70,6 +101,30 @@ QWidget *topLevelOfClass(const char *className)
             return widget;
     }
     return nullptr;
+}
+
+QMenu *openServerListMenu(QWidget *window)
+{
+    auto *table = window->findChild<QTableWidget *>();
+    // A real click of the X server's right button: the menu must open the way a user opens it.
+    // Right after another popup closed, Qt may take a click for the end of that one, so it is
+    // given another try.
+    const QPoint where = table->viewport()->mapToGlobal(QPoint(20, 10));
+    QMenu *menu = nullptr;
+    for (int attempt = 0; attempt < 3 && !menu; ++attempt) {
+        TAVO_test_desktop::run(QStringLiteral("xdotool"),
+                               {QStringLiteral("mousemove"), QString::number(where.x()), QString::number(where.y() + attempt),
+                                QStringLiteral("click"), QStringLiteral("3")});
+        QTest::qWaitFor([&menu] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 1000);
+    }
+    return menu;
+}
+
+QAction *menuAction(const QMenu *menu, const QString &text)
+{
+    const QList<QAction *> actions = menu->actions();
+    const auto found = std::find_if(actions.begin(), actions.end(), [&text](QAction *action) { return action->text() == text; });
+    return found == actions.end() ? nullptr : *found;
 }
 
 QPushButton *keyButton(const QWidget *panel, const char *keyName)

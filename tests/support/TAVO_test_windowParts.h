@@ -4,8 +4,11 @@
 #include <QStringList>
 #include <Qt>
 
+class QAction;
+class QMenu;
 class QPushButton;
 class QSplitter;
+class QTableWidgetItem;
 class QWidget;
 class TAVO_ui_fullScreenWidget;
 
@@ -21,10 +24,21 @@ TAVO_ui_fullScreenWidget *fullScreenOverlay();
 // Clicks the server table's row with this text; false when there is no such single row.
 bool clickServerRow(QWidget *window, const QString &rowText);
 QStringList rowTexts(QWidget *window);
+// The server table's row with exactly this text, or null.
+QTableWidgetItem *serverRow(QWidget *window, const QString &rowText);
+// A row's tool tip as the user reads it (it is written as markup).
+QString toolTipText(const QTableWidgetItem *item);
+// The status line: its message, and the number of boxes at its right end.
+QString statusMessage(QWidget *window);
+QString boxCountText(QWidget *window);
 // Waits until a row with exactly this text is listed.
 bool waitForRow(QWidget *window, const QString &text, int timeoutMs = 15000);
 // The top-level widget of this class ("TAVO_ui_controller", "QWebEngineView"), or null.
 QWidget *topLevelOfClass(const char *className);
+// Right-clicks the server table (a real click on the X display) and gives the context menu that opens, or null.
+QMenu *openServerListMenu(QWidget *window);
+// The entry of a menu with exactly this text, or null.
+QAction *menuAction(const QMenu *menu, const QString &text);
 // The controller panel's button for this key name ("PWR").
 QPushButton *keyButton(const QWidget *panel, const char *keyName);
 

@@ -28,6 +28,7 @@ private Q_SLOTS:
     void streamSelectorsAreNotPlaced();
     void destroyedWindowLeavesNoWidgetsBehind();
     void rowsAreAppendedAndRemoved();
+    void rowToolTipShowsTheBoxsTextsAsTheyAre();
     void keysWithoutSelection_data();
     void keysWithoutSelection();
     void clickEnablesControllerEvenWithoutDownload();
@@ -120,6 +121,21 @@ void tst_mainWindow::rowsAreAppendedAndRemoved()
     QCOMPARE(servers->item(0, 0)->text(), QStringLiteral(" Bedroom \n(127.0.0.3)"));
 }
 
+// A box's description is its own: markup in it is shown as text, not obeyed.
+void tst_mainWindow::rowToolTipShowsTheBoxsTextsAsTheyAre()
+{
+    TAVO_SERVER server;
+    server.host = QStringLiteral("127.0.0.1");
+    server.port = QStringLiteral("49152");
+    server.device.modelName = QStringLiteral("<b>KLD</b>");
+    server.device.modelNumber = QStringLiteral("450 & more");
+    server.device.serialNumber = QStringLiteral("<img src=x>");
+    QCOMPARE(window->mManager->addServer(server), 0);
+    window->addServer(QStringLiteral("Box (127.0.0.1)"));
+    QCOMPARE(TAVO_test_windowParts::toolTipText(table()->item(0, 0)),
+             QStringLiteral("Model: <b>KLD</b> (450 & more)\nSerial number: <img src=x>\nAddress: 127.0.0.1:49152"));
+}
+
 void tst_mainWindow::keysWithoutSelection_data()
 {
     QTest::addColumn<int>("key");
@@ -144,6 +160,7 @@ void tst_mainWindow::keysWithoutSelection()
     QTest::keyClick(window, Qt::Key(key));
     qInstallMessageHandler(previous);
     QCOMPARE(debugLines.contains(QStringLiteral("Please Select a Server")), asksForServer);
+    QCOMPARE(TAVO_test_windowParts::statusMessage(window) == QStringLiteral("Please select a box first"), asksForServer);
     QCOMPARE(window->windowState(), Qt::WindowNoState);
     QVERIFY(table()->isVisible());
     QCOMPARE(table()->currentRow(), -1);

@@ -126,6 +126,9 @@ void tst_player::refusedConnectionShowsError()
     QCOMPARE(box.title, QStringLiteral("Message"));
     QCOMPARE(box.buttons, 1);
     QCOMPARE(box.owner, window);
+    QVERIFY2(box.informativeText.startsWith(QStringLiteral("The box refused the connection.\n\n")),
+             qPrintable(box.informativeText));
+    QCOMPARE(player()->lastFailure().reason, QStringLiteral("the box refused the connection"));
     QVERIFY(!player()->isIdle());  // the failed player stays until the next stop
     player()->stopPlay();
     QVERIFY(player()->isIdle());
@@ -152,6 +155,7 @@ void tst_player::errorLinesHideThePassword()
     const QByteArray written = logged.readAll();
     QVERIFY2(written.contains("127.0.0.1"), written.constData());
     QVERIFY2(!written.contains("5820417369"), written.constData());
+    QVERIFY(!player()->lastFailure().explanation.contains(QStringLiteral("5820417369")));
 }
 
 void tst_player::stopDuringStartUpEndsTheWatch()
@@ -179,6 +183,8 @@ void tst_player::silentStreamFailsAfterTheStartUpLimit()
     player()->startPlay(QByteArray(silentBox.baseUrl().toLatin1() + "/?src=1").constData());
 
     QCOMPARE(texts(boxes.seen), QStringList{QStringLiteral("Error")});
+    QVERIFY(boxes.seen.first().informativeText.startsWith(QStringLiteral("The box sent no picture in time.")));
+    QCOMPARE(player()->lastFailure().reason, QStringLiteral("the box sent no picture in time"));
     QVERIFY(player()->isIdle());
     QCOMPARE(silentBox.requestLines().size(), 1);
 }

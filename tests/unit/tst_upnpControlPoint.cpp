@@ -1,5 +1,6 @@
 #include "TAVO_mgr_cache.h"
 #include "TAVO_test_httpServer.h"
+#include "TAVO_upnp_boxFinder.h"
 #include "TAVO_upnp_upnpControlPoint.h"
 
 #include <QDir>
@@ -19,6 +20,8 @@ private Q_SLOTS:
     void refusedUuidFetchesNothing();
     void boxSeenTwiceIsFetchedOnce();
     void boxBackAfterLeavingIsFetchedAgain();
+    void boxAddressIsReadOrRefused_data();
+    void boxAddressIsReadOrRefused();
     void cleanupTestCase();
 
 private:
@@ -98,6 +101,34 @@ void tst_upnpControlPoint::boxBackAfterLeavingIsFetchedAgain()
     discovery.rootDeviceOffline(uuid);
     discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, uuid, location());
     QVERIFY(box.waitForRequests(before + 2));
+}
+
+void tst_upnpControlPoint::boxAddressIsReadOrRefused_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("IPv4 address") << "192.168.1.20" << true;
+    QTest::newRow("host name, spaces around") << "  kld450r.local " << true;
+    QTest::newRow("host:port") << "192.168.1.20:49152" << true;
+    QTest::newRow("description URL") << "http://192.168.1.20:49152/description.xml" << true;
+    QTest::newRow("web page URL") << "http://192.168.1.20/" << true;
+    QTest::newRow("empty") << "   " << false;
+    QTest::newRow("port 0") << "192.168.1.20:0" << false;
+    QTest::newRow("port too large") << "192.168.1.20:65536" << false;
+    QTest::newRow("path without scheme") << "192.168.1.20/description.xml" << false;
+    QTest::newRow("HTTPS") << "https://192.168.1.20/description.xml" << false;
+    QTest::newRow("other scheme") << "file:///etc/passwd" << false;
+    QTest::newRow("user in URL") << "http://admin@192.168.1.20/description.xml" << false;
+    QTest::newRow("space in host") << "my box" << false;
+    QTest::newRow("scheme alone") << "http://" << false;
+}
+
+void tst_upnpControlPoint::boxAddressIsReadOrRefused()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, usable);
+    const QString error = TAVO_upnp_boxFinder::addressError(address);
+    QVERIFY2(error.isEmpty() == usable, qPrintable(error));
 }
 
 void tst_upnpControlPoint::cleanupTestCase()

@@ -42,6 +42,7 @@ private:
     QNetworkReply *takeInFlight();
     void refuse(int status);
     static QString refusalText(int status);
+    static QString refusalAdvice(int status);
 
     QNetworkAccessManager *http;
     QQueue<QUrl> waiting;

@@ -4,14 +4,20 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
+#include <cstdarg>
+#include <functional>
+#include <mutex>
 
 class QMessageBox;
 class QWidget;
 class TAVO_ui_mainWindow;
 struct libvlc_instance_t;
 struct libvlc_media_player_t;
+struct libvlc_event_t;
+struct vlc_log_t;
 
 // Plays one stream location at a time into the main window's video area with libVLC.
 class TAVO_player_vlcPlayer
@@ -49,10 +55,38 @@ public:
     int volume() const;
     // True while no player exists.
     bool isIdle() const;
+    // True once the current player's stream has begun to play.
+    bool isPlaying() const;
+    // How much of the stream the current player has read; -1 when that is not known.
+    qint64 bytesRead() const;
+
+    // Why the last start failed, as far as libVLC's error lines tell: a short reason for the
+    // status line, and the reason with what the user can do about it for a message box; both
+    // empty when the cause is unknown.
+    struct Failure
+    {
+        QString reason;
+        QString explanation;
+    };
+    Failure lastFailure() const;
+
+    // Starts the location without watching it and returns at once: no message boxes. The
+    // stream-back handler hears when it plays, the stream-lost handler when it fails.
+    void startQuietly(const char *playPath);
+    // Told on the GUI thread when a stream that played (or was started quietly) ends or fails by
+    // itself, and when a quiet start begins to play. A Stop or a new start reports nothing.
+    void setStreamHandlers(std::function<void()> lost, std::function<void()> back);
 
 private:
+    enum class PlayerEvent { Playing, Gone };
+
+    bool makePlayer(const char *playPath);
+    void playerEvent(unsigned generation, PlayerEvent event);
+    void noteErrorLine(const QString &line);
+    static void onPlayerEvent(const libvlc_event_t *event, void *self);
+    static void logError(void *self, int level, const vlc_log_t *, const char *format, va_list arguments);
     int watchStartUp(bool showStates);
-    void showStartUpState(bool show, const char *text);
+    void showStartUpState(bool show, const char *text, const QString &why = QString());
     QSize videoSize() const;
     void changeVolume(int step);
     void drawInto(unsigned long windowId);
@@ -62,8 +96,23 @@ private:
     libvlc_instance_t *vlcInstance = nullptr;
     libvlc_media_player_t *vlcPlayer = nullptr;
     int vol = 100;
-    // Changes whenever vlcPlayer does, so a start-up watch notices that it was overtaken.
-    unsigned playerGeneration = 0;
+    // Changes whenever vlcPlayer does, so a start-up watch notices that it was overtaken. Read
+    // on libVLC's event thread to tag its notices.
+    std::atomic_uint playerGeneration{0};
+    // A start-up watch runs (startPlay has not returned): it reports the stream's fate itself.
+    int watching = 0;
+    bool playing = false;
+    bool startUpTimedOut = false;
+    // The current player's loss is told to the stream-lost handler (once).
+    bool reportsLoss = false;
+    std::function<void()> streamLost;
+    std::function<void()> streamBack;
+    // libVLC's error lines since the last start, credentials hidden; written on its threads.
+    mutable std::mutex errorLinesLock;
+    QStringList errorLines;
+    // The current player's location: it names the box, and for an encrypted stream its
+    // password, which is never shown.
+    QString location;
     // Set on libVLC's event thread, read by the start-up watch on the GUI thread.
     std::atomic_bool encounteredError{false};
     QPointer<QMessageBox> stateBox;

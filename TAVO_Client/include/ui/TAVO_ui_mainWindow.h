@@ -3,11 +3,16 @@
 
 #include "TAVO_mgr_defaultStructure.h"
 
+#include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 class QComboBox;
 class QHBoxLayout;
+class QLabel;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
@@ -15,6 +20,7 @@ class QTableWidget;
 class QVBoxLayout;
 class TAVO_mgr_mainManager;
 class TAVO_player_vlcPlayer;
+class TAVO_ui_boxesByAddress;
 class TAVO_ui_controller;
 class TAVO_ui_fullScreenWidget;
 class TAVO_upnp_upnpControlPoint;
@@ -39,6 +45,8 @@ public:
     void removeServer(int index);
     void setToNormalScreen();
     void setCtrlSwitch();
+    // Adds boxes by address (a host, host:port or description URL) as if discovered.
+    void addBoxesByAddress(const QStringList &addresses);
 
     TAVO_player_vlcPlayer *player;
     QWidget *videoWidget;
@@ -66,7 +74,7 @@ private:
     void warnNoCache();
     void reloadOpenController(const QString &savedPath);
     void setToFullScreen();
-    bool hasCurrentRow() const;
+    bool hasCurrentRow();
     void setStreamControlsEnabled(bool enabled);
     QString rcuDescriptionPath() const;
 
@@ -95,8 +103,38 @@ private:
     TAVO_upnp_upnpControlPoint *upnpControlPoint;
     TAVO_ui_fullScreenWidget *fullScreenWidget;
     TAVO_ui_controller *controllerWidget;
+    TAVO_ui_boxesByAddress *boxesByAddress;
     QWidget *webView = nullptr;
     int playRequests = 0;  // counts Starts and Stops, so a start-up can tell it was overtaken
+
+    // The status line, the rows' marks and the stream that comes back by itself.
+    void initStatusLine();
+    void showStatus(const QString &text);
+    void showBoxCount();
+    int rowOf(const QString &udn) const;
+    void showBoxAnswering(const QString &uuid, bool answering);
+    void markPlayingRow();
+    void streamRequested(const QByteArray &location);
+    void streamStartReturned();
+    void streamStopped();
+    void streamLost();
+    void retryStream();
+    void streamBack();
+    void endRetries();
+    void checkStreamMoves();
+
+    QLabel *boxCount = nullptr;
+    // The box whose stream the window keeps playing, until Stop, another Start or a failed start.
+    QString playingUdn;
+    QString playingName;
+    QByteArray playingLocation;
+    QTimer retryTimer;    // the pause before the next attempt to get a lost stream back
+    QTimer attemptBound;  // an attempt that neither plays nor fails within this is given up
+    int retries = 0;
+    // A box that vanishes without closing the connection leaves a stream that just stops.
+    QTimer stallCheck;
+    QElapsedTimer unchangedFor;
+    qint64 lastBytesRead = -1;
 };
 
 #endif

@@ -12,6 +12,7 @@
 
 class QUrl;
 class QWidget;
+class TAVO_xml_xmlDownloader;
 struct _GSSDPClient;
 struct _GSSDPResourceBrowser;
 struct _GUPnPContext;
@@ -37,6 +38,12 @@ public:
     // Sends one more search on every interface.
     void upnpReflash();
 
+    // Fetches the device description at location as if a box had announced it there, for a box
+    // that discovery cannot see: the same downloader, parser and registry rule. Gives the
+    // downloader, whose downloadFinished() tells how it went, or null when the cache cannot
+    // hold the file.
+    TAVO_xml_xmlDownloader *addBoxAt(const QUrl &location);
+
     // The browser of a network interface that came up, and the interface that went away.
     void addBrowser(_GSSDPResourceBrowser *browser);
     void removeBrowserOf(_GUPnPContext *context);
@@ -51,6 +58,11 @@ public Q_SLOTS:
     // rootDeviceOffline handles; these two have nothing left to do and stay for the interface.
     void rootDeviceInvalidated(const QString &uuid);
     void rootDeviceRemoved(const QString &uuid);
+
+Q_SIGNALS:
+    // A streamer box came online, or said goodbye (or its announcement expired).
+    void boxSeen(const QString &uuid);
+    void boxLeft(const QString &uuid);
 
 private:
     struct FailedFetch

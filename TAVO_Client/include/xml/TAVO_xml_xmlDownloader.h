@@ -32,6 +32,17 @@ public:
     static constexpr qint64 maxFileSize = 1024 * 1024;
     static constexpr int timeLimitMs = 10000;
 
+    // How a download ended, for a caller that must tell the user.
+    enum class Outcome {
+        NoAnswer,       // no HTTP answer at all: nothing listens, or it stayed silent
+        Refused,        // an answer other than a whole file with status 200
+        NotSaved,       // the local file could not be written
+        NotRegistered,  // a device description that the parser did not register
+        Registered,     // a device description registered (added or replaced)
+        Saved,          // any other file, now in the cache
+    };
+    Q_ENUM(Outcome)
+
     explicit TAVO_xml_xmlDownloader(QWidget *parent);
     ~TAVO_xml_xmlDownloader() override;
 
@@ -39,9 +50,9 @@ public:
     bool downloadFile(QUrl *url, QString savePath, QString host, QString uuid, QString tvSystem);
 
 Q_SIGNALS:
-    // The end of the download: succeeded when the file is in place and, for a device
-    // description, the box was read and registered.
-    void downloadFinished(bool succeeded);
+    // Emitted once, as the download ends: how it went, and for a registered device description
+    // the UDN of its box.
+    void downloadFinished(TAVO_xml_xmlDownloader::Outcome outcome, const QString &udn);
 
 private Q_SLOTS:
     void readResponseHeader();
@@ -53,8 +64,8 @@ private:
     static QNetworkAccessManager &network();
     void sendRequest();
     void abortRequest();
-    bool parseIfDeviceDescription();
-    void finish(bool succeeded);
+    Outcome parseIfDeviceDescription(QString *udn);
+    void finish(Outcome outcome, const QString &udn = QString());
 
     // The main window; a download may outlive it (a test's window, say) and then parses nothing.
     QPointer<QWidget> parentWidget;

@@ -20,6 +20,8 @@ public:
     // False when the file could not be read as XML or describes another kind of device:
     // nothing was registered.
     bool parseDeviceDescription(QString *xmlFile, QUrl *url);
+    // The UDN of the last device description read, empty before the first.
+    QString parsedUdn() const;
     // Fills keys in place from the remote-controller description at xmlFile and returns how
     // many controllers this document supplied (entries 0 to result - 1 of keys.keys); 0 when the
     // file is missing or malformed, which leaves keys as it was.

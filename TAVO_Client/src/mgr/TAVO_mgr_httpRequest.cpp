@@ -101,7 +101,10 @@ void TAVO_mgr_httpRequest::refuse(int status)
     if (text.isEmpty())
         return;
     showingRefusal = true;
-    QMessageBox::information(parentWidget, QStringLiteral("Error Code : ") + QString::number(status), text);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Error Code : ") + QString::number(status), text,
+                    QMessageBox::Ok, parentWidget);
+    box.setInformativeText(refusalAdvice(status));
+    box.exec();
     showingRefusal = false;
 }
 
@@ -118,6 +121,28 @@ QString TAVO_mgr_httpRequest::refusalText(int status)
         return QStringLiteral("RCU Key Not Learned / Supported");
     case 515:
         return QStringLiteral("Unable to Access URI");
+    default:
+        return QString();
+    }
+}
+
+// What the refusal means for the user, under the box's own words.
+QString TAVO_mgr_httpRequest::refusalAdvice(int status)
+{
+    switch (status) {
+    case 432:
+        return QStringLiteral("The box expects another version of its remote-control description. Click the "
+                              "box in the list again to fetch the current one.");
+    case 433:
+        return QStringLiteral("The box does not know the chosen remote control. Choose another one in the "
+                              "remote-control window.");
+    case 510:
+        return QStringLiteral("The box cannot send infra-red codes at the moment. Try again later.");
+    case 514:
+        return QStringLiteral("The key is not learned: the box has no infra-red code for this key of the "
+                              "chosen remote control.");
+    case 515:
+        return QStringLiteral("The box could not carry out the command it was sent.");
     default:
         return QString();
     }

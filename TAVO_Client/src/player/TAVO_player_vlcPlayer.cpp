@@ -5,12 +5,16 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDebug>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTimer>
+#include <QUrl>
 
 #include <vlc/vlc.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -47,16 +51,49 @@ void hideCredentials(char *text)
     }
 }
 
-// libVLC's own error lines quote the stream location, and the encrypted stream's location holds
-// the box's password. Only errors are written, with the credentials hidden.
-void logErrorWithoutCredentials(void *, int level, const libvlc_log_t *, const char *format, va_list arguments)
+// A reason for the status line ("the box refused the connection") and the box's informative
+// text: the reason as a sentence, then what the user can do.
+TAVO_player_vlcPlayer::Failure failure(const QString &reason, const QString &advice)
 {
-    if (level < LIBVLC_ERROR)
-        return;
-    char text[2048];
-    std::vsnprintf(text, sizeof text, format, arguments);
-    hideCredentials(text);
-    std::fprintf(stderr, "libVLC error: %s\n", text);
+    QString explanation = reason + QStringLiteral(".\n\n") + advice;
+    explanation[0] = explanation[0].toUpper();
+    return {reason, explanation};
+}
+
+// Why a start failed, from what libVLC said while it failed.
+TAVO_player_vlcPlayer::Failure failureFrom(const QStringList &lines, const QString &host)
+{
+    const auto said = [&lines](const QString &text) {
+        return std::any_of(lines.cbegin(), lines.cend(),
+                           [&text](const QString &line) { return line.contains(text, Qt::CaseInsensitive); });
+    };
+    if (said(QStringLiteral("Certificate verification failure"))) {
+        const QString knownHosts = QDir::homePath() + QStringLiteral("/.gnutls/known_hosts");
+        return failure(QStringLiteral("the box's key is not the pinned one"),
+                       QStringLiteral("The box at %1 did not show the key that %2 holds for it (the line "
+                                      "beginning \"|g0|%1|https|\"). Another device may be answering in its "
+                                      "place. If the box was really given a new key, write its new public key "
+                                      "into that line.")
+                           .arg(host, knownHosts));
+    }
+    if (said(QStringLiteral("HTTP 401")))
+        return failure(QStringLiteral("the box refused the user name and password"),
+                       QStringLiteral("They are those of its encrypted stream; they may have been changed on the box."));
+    if (said(QStringLiteral("Connection refused")))
+        return failure(QStringLiteral("the box refused the connection"),
+                       QStringLiteral("Nothing listens on its stream port: it may be restarting or switched off. "
+                                      "Try again in a moment."));
+    if (said(QStringLiteral("timed out")))
+        return failure(QStringLiteral("the box did not answer in time"),
+                       QStringLiteral("Check that it is switched on and reachable from this computer."));
+    static const QRegularExpression httpError(QStringLiteral("HTTP (\\d{3}) error"));
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = httpError.match(line);
+        if (match.hasMatch())
+            return failure(QStringLiteral("the box answered HTTP %1 instead of the stream").arg(match.captured(1)),
+                           QStringLiteral("Try again in a moment."));
+    }
+    return {};
 }
 
 // One pass of a wait on the GUI thread: handles what is pending, or sleeps until an event
@@ -91,7 +128,7 @@ TAVO_player_vlcPlayer::TAVO_player_vlcPlayer(QWidget *parent)
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    libvlc_log_set(vlcInstance, logErrorWithoutCredentials, nullptr);
+    libvlc_log_set(vlcInstance, logError, this);
     vol = 100;
 }
 
@@ -103,29 +140,143 @@ TAVO_player_vlcPlayer::~TAVO_player_vlcPlayer()
 
 void TAVO_player_vlcPlayer::startPlay(const char *playPath)
 {
+    if (!makePlayer(playPath))
+        return;
+    ++watching;
+    const unsigned generation = playerGeneration;
+    if (checkState() == 0 && generation == playerGeneration) {
+        playing = true;
+        reportsLoss = true;
+        initAudioTrack();
+        initSubtitleTrack();
+    }
+    --watching;
+}
+
+void TAVO_player_vlcPlayer::startQuietly(const char *playPath)
+{
+    if (makePlayer(playPath))
+        reportsLoss = true;
+}
+
+bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
+{
     libvlc_media_t *media = playPath ? libvlc_media_new_location(vlcInstance, playPath) : nullptr;
     if (!media)
-        return;
+        return false;
     encounteredError = false;
+    startUpTimedOut = false;
+    playing = false;
+    reportsLoss = false;
+    location = QString::fromLatin1(playPath);
+    {
+        const std::lock_guard<std::mutex> lock(errorLinesLock);
+        errorLines.clear();
+    }
     vlcPlayer = libvlc_media_player_new_from_media(media);
     libvlc_media_release(media);
     if (!vlcPlayer)
-        return;
+        return false;
     ++playerGeneration;
+    libvlc_event_manager_t *events = libvlc_media_player_event_manager(vlcPlayer);
     // Without this a refused key or password often looks like a stream that merely ended: libVLC
     // passes through its error state within milliseconds, too briefly for the watch to see it.
-    libvlc_event_attach(libvlc_media_player_event_manager(vlcPlayer), libvlc_MediaPlayerEncounteredError,
-                        noteEncounteredError, &encounteredError);
+    libvlc_event_attach(events, libvlc_MediaPlayerEncounteredError, noteEncounteredError, &encounteredError);
+    for (const libvlc_event_e type :
+         {libvlc_MediaPlayerPlaying, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerEncounteredError})
+        libvlc_event_attach(events, type, onPlayerEvent, this);
     drawInto(mWindow->videoWidget->winId());
     libvlc_video_set_mouse_input(vlcPlayer, 1);
     // Asks for teletext page 100; the former toggle has nothing to act on before playback starts.
     libvlc_video_set_teletext(vlcPlayer, 100);
     libvlc_media_player_play(vlcPlayer);
     setAspectRatio(QStringLiteral("16:9"));
-    if (checkState() != 0)
+    return true;
+}
+
+// Runs on libVLC's event thread: the notice goes to the GUI thread, tagged with the player it
+// is about. A player sends nothing once released, so the tag read here is its own.
+void TAVO_player_vlcPlayer::onPlayerEvent(const libvlc_event_t *event, void *self)
+{
+    auto *player = static_cast<TAVO_player_vlcPlayer *>(self);
+    const unsigned generation = player->playerGeneration;
+    const PlayerEvent kind = event->type == libvlc_MediaPlayerPlaying ? PlayerEvent::Playing : PlayerEvent::Gone;
+    QMetaObject::invokeMethod(
+        player->parentWidget, [player, generation, kind] { player->playerEvent(generation, kind); },
+        Qt::QueuedConnection);
+}
+
+void TAVO_player_vlcPlayer::playerEvent(unsigned generation, PlayerEvent event)
+{
+    if (generation != playerGeneration || !vlcPlayer)
         return;
-    initAudioTrack();
-    initSubtitleTrack();
+    if (event == PlayerEvent::Playing) {
+        playing = true;
+        if (watching == 0 && streamBack)
+            streamBack();
+        return;
+    }
+    playing = false;
+    if (watching != 0 || !reportsLoss)
+        return;
+    reportsLoss = false;
+    if (streamLost)
+        streamLost();
+}
+
+void TAVO_player_vlcPlayer::setStreamHandlers(std::function<void()> lost, std::function<void()> back)
+{
+    streamLost = std::move(lost);
+    streamBack = std::move(back);
+}
+
+// libVLC's own error lines quote the stream location, and the encrypted stream's location holds
+// the box's password. Only errors are written, with the credentials hidden; they are kept to
+// tell why a start failed.
+void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *, const char *format, va_list arguments)
+{
+    if (level < LIBVLC_ERROR)
+        return;
+    char text[2048];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    hideCredentials(text);
+    std::fprintf(stderr, "libVLC error: %s\n", text);
+    static_cast<TAVO_player_vlcPlayer *>(self)->noteErrorLine(QString::fromUtf8(text));
+}
+
+void TAVO_player_vlcPlayer::noteErrorLine(const QString &line)
+{
+    constexpr int keptLines = 32;
+    const std::lock_guard<std::mutex> lock(errorLinesLock);
+    if (errorLines.size() < keptLines)
+        errorLines.append(line);
+}
+
+TAVO_player_vlcPlayer::Failure TAVO_player_vlcPlayer::lastFailure() const
+{
+    if (startUpTimedOut)
+        return failure(QStringLiteral("the box sent no picture in time"),
+                       QStringLiteral("It took the connection but sent no picture within %1 s. It may be busy or "
+                                      "restarting; try again in a moment.")
+                           .arg(startUpLimitMs / 1000));
+    const std::lock_guard<std::mutex> lock(errorLinesLock);
+    return failureFrom(errorLines, QUrl(location).host());
+}
+
+bool TAVO_player_vlcPlayer::isPlaying() const
+{
+    return vlcPlayer && playing;
+}
+
+qint64 TAVO_player_vlcPlayer::bytesRead() const
+{
+    if (!vlcPlayer)
+        return -1;
+    const MediaReference media(libvlc_media_player_get_media(vlcPlayer));
+    libvlc_media_stats_t stats{};
+    if (!media || !libvlc_media_get_stats(media.get(), &stats))
+        return -1;
+    return stats.i_read_bytes;
 }
 
 void TAVO_player_vlcPlayer::stopPlay()
@@ -138,6 +289,8 @@ void TAVO_player_vlcPlayer::stopPlay()
     libvlc_media_player_stop(vlcPlayer);
     libvlc_media_player_release(vlcPlayer);
     vlcPlayer = nullptr;
+    playing = false;
+    reportsLoss = false;
     ++playerGeneration;
     // libVLC's window inside the video area is gone, but the X server keeps its last picture
     // there until the area is painted again.
@@ -173,11 +326,12 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
         if (startUpLimit.hasExpired()) {
             qDebug() << "No picture within" << startUpLimitMs << "ms";
             stopPlay();
-            showStartUpState(showStates, "Error");
+            startUpTimedOut = true;
+            showStartUpState(showStates, "Error", lastFailure().explanation);
             return 1;
         }
         if (state == libvlc_Error || (encounteredError && (state == libvlc_Ended || state == libvlc_Stopped))) {
-            showStartUpState(showStates, "Error");
+            showStartUpState(showStates, "Error", lastFailure().explanation);
             return 1;
         }
         switch (state) {
@@ -198,12 +352,13 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
     }
 }
 
-void TAVO_player_vlcPlayer::showStartUpState(bool show, const char *text)
+void TAVO_player_vlcPlayer::showStartUpState(bool show, const char *text, const QString &why)
 {
     if (!show)
         return;
     QMessageBox box(QMessageBox::Information, QStringLiteral("Message"), QString::fromLatin1(text),
                     QMessageBox::Ok, parentWidget);
+    box.setInformativeText(why);
     stateBox = &box;
     box.exec();
 }

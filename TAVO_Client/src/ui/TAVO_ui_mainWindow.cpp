@@ -5,9 +5,11 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamRequest.h"
 #include "TAVO_player_vlcPlayer.h"
+#include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
+#include "TAVO_ui_serverItem.h"
 #include "TAVO_ui_webPage.h"
 #include "TAVO_upnp_upnpControlPoint.h"
 #include "TAVO_xml_xmlDownloader.h"
@@ -26,18 +28,25 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
 const QMargins normalVideoMargins(0, 10, 10, 0);
+constexpr int firstRetryMs = 1000;
+constexpr int longestRetryMs = 30000;
+constexpr int retryAttemptMs = 15000;
+constexpr int stallCheckMs = 1000;
+constexpr int stallLimitMs = 8000;
 
 QComboBox *newSelector(const QStringList &items, int defaultIndex)
 {
@@ -68,6 +77,8 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     fullScreenWidget = new TAVO_ui_fullScreenWidget(nullptr);
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
+    initStatusLine();
+    boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     if (TAVO_mgr_cache::root().isEmpty())
         warnNoCache();
 }
@@ -90,6 +101,7 @@ void TAVO_ui_mainWindow::warnNoCache()
 // destroyed (in tests, say) releases everything it made, discovery first so no new work starts.
 TAVO_ui_mainWindow::~TAVO_ui_mainWindow()
 {
+    delete boxesByAddress;
     delete upnpControlPoint;
     delete webView;
     delete controllerWidget;
@@ -194,10 +206,11 @@ void TAVO_ui_mainWindow::initUI()
 void TAVO_ui_mainWindow::addServer(QString server)
 {
     const QIcon icon(TAVO_ui_images::path(QStringLiteral("IP_Streamer.png")));
-    auto *item = new QTableWidgetItem(icon, server);
     const int row = serverList->rowCount();
+    auto *item = new TAVO_ui_serverItem(icon, server, row < mManager->getServerCount() ? mManager->getServer(row) : nullptr);
     serverList->setRowCount(row + 1);
     serverList->setItem(row, 0, item);
+    showBoxCount();
 }
 
 void TAVO_ui_mainWindow::removeServer(int index)
@@ -209,6 +222,7 @@ void TAVO_ui_mainWindow::setToNormalScreen()
 {
     leftWidget->show();
     rightWidget->show();
+    statusBar()->show();
     splitter1->setContentsMargins(normalVideoMargins);
     setWindowState(Qt::WindowNoState);
 }
@@ -218,21 +232,29 @@ void TAVO_ui_mainWindow::setCtrlSwitch()
     ctrlSwitch();
 }
 
+void TAVO_ui_mainWindow::addBoxesByAddress(const QStringList &addresses)
+{
+    boxesByAddress->addBoxes(addresses);
+}
+
 void TAVO_ui_mainWindow::setToFullScreen()
 {
     leftWidget->hide();
     rightWidget->hide();
+    statusBar()->hide();
     splitter1->setContentsMargins(0, 0, 0, 0);
     setWindowState(Qt::WindowFullScreen);
     fullScreenWidget->setParentWidget(this);
     fullScreenWidget->show();
 }
 
-// A row made current with the keyboard selects nothing: the actions need a clicked row.
-bool TAVO_ui_mainWindow::hasCurrentRow() const
+// A row made current with the keyboard selects nothing: the actions need a clicked row. The
+// debug line stays for the terminal; the status line tells the user.
+bool TAVO_ui_mainWindow::hasCurrentRow()
 {
     if (serverList->currentRow() == -1 || !currentServer) {
         qDebug() << "Please Select a Server";
+        showStatus(QStringLiteral("Please select a box first"));
         return false;
     }
     return true;
@@ -252,8 +274,9 @@ void TAVO_ui_mainWindow::serverListSelectedChange(int row, int column)
                              + currentServer->port + remoteControllerURL);
         auto *downloader = new TAVO_xml_xmlDownloader(this);
         if (controllerWidget->isVisible()) {
-            connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this, [this, savePath](bool succeeded) {
-                if (succeeded)
+            connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this,
+                    [this, savePath](TAVO_xml_xmlDownloader::Outcome outcome) {
+                if (outcome == TAVO_xml_xmlDownloader::Outcome::Saved)
                     reloadOpenController(savePath);
             });
         }
@@ -290,12 +313,14 @@ void TAVO_ui_mainWindow::videoPlay()
 
     const QByteArray location = playPath.toLatin1();
     const int start = ++playRequests;
+    streamRequested(location);
     player->stopPlay();
     player->startPlay(location.constData());
     // The start-up runs the event loop: a Stop or another Start during it has taken over.
     if (start != playRequests)
         return;
     qDebug().noquote() << location;
+    streamStartReturned();
 
     QPalette blackPalette = palette();
     blackPalette.setColor(QPalette::Window, Qt::black);
@@ -309,6 +334,7 @@ void TAVO_ui_mainWindow::videoStop()
     ++playRequests;
     player->stopPlay();
     setStreamControlsEnabled(true);
+    streamStopped();
 }
 
 void TAVO_ui_mainWindow::setStreamControlsEnabled(bool enabled)
@@ -357,6 +383,167 @@ void TAVO_ui_mainWindow::webSwitch()
     webView->setFixedSize(900, 600);
     TAVO_ui_webPage::load(webView, QUrl(QLatin1String("http://") + currentServer->host + QLatin1Char('/')));
     webView->setVisible(webView->isHidden());
+}
+
+void TAVO_ui_mainWindow::initStatusLine()
+{
+    boxCount = new QLabel;
+    boxCount->setTextFormat(Qt::PlainText);
+    statusBar()->addPermanentWidget(boxCount);
+    showBoxCount();
+    retryTimer.setSingleShot(true);
+    attemptBound.setSingleShot(true);
+    connect(&retryTimer, &QTimer::timeout, this, &TAVO_ui_mainWindow::retryStream);
+    connect(&attemptBound, &QTimer::timeout, this, &TAVO_ui_mainWindow::streamLost);
+    connect(&stallCheck, &QTimer::timeout, this, &TAVO_ui_mainWindow::checkStreamMoves);
+    connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxSeen, this,
+            [this](const QString &uuid) { showBoxAnswering(uuid, true); });
+    connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxLeft, this,
+            [this](const QString &uuid) { showBoxAnswering(uuid, false); });
+    player->setStreamHandlers([this] { streamLost(); }, [this] { streamBack(); });
+}
+
+// The status bar draws its message as plain text, so a box's name shows as it is.
+void TAVO_ui_mainWindow::showStatus(const QString &text)
+{
+    statusBar()->showMessage(text);
+}
+
+void TAVO_ui_mainWindow::showBoxCount()
+{
+    const int rows = serverList->rowCount();
+    if (rows == 0) {
+        boxCount->setText(QStringLiteral("Searching for boxes…"));
+        return;
+    }
+    int silent = 0;
+    for (int row = 0; row < rows; ++row) {
+        const auto *item = static_cast<TAVO_ui_serverItem *>(serverList->item(row, 0));
+        if (item && !item->isAnswering())
+            ++silent;
+    }
+    QString text = rows == 1 ? QStringLiteral("1 box listed") : QStringLiteral("%1 boxes listed").arg(rows);
+    if (silent > 0)
+        text += QStringLiteral(", %1 not answering").arg(silent);
+    boxCount->setText(text);
+}
+
+// Row i shows registry entry i; a box still being described has no row yet.
+int TAVO_ui_mainWindow::rowOf(const QString &udn) const
+{
+    const int rows = std::min(serverList->rowCount(), mManager->getServerCount());
+    for (int row = 0; row < rows; ++row) {
+        if (mManager->getServer(row)->device.UDN == udn)
+            return row;
+    }
+    return -1;
+}
+
+void TAVO_ui_mainWindow::showBoxAnswering(const QString &uuid, bool answering)
+{
+    const int row = rowOf(uuid);
+    if (row < 0)
+        return;
+    static_cast<TAVO_ui_serverItem *>(serverList->item(row, 0))->setAnswering(answering);
+    showBoxCount();
+}
+
+void TAVO_ui_mainWindow::markPlayingRow()
+{
+    const int playingRow = player->isPlaying() ? rowOf(playingUdn) : -1;
+    for (int row = 0; row < serverList->rowCount(); ++row) {
+        if (auto *item = static_cast<TAVO_ui_serverItem *>(serverList->item(row, 0)))
+            item->setPlaying(row == playingRow);
+    }
+}
+
+void TAVO_ui_mainWindow::streamRequested(const QByteArray &location)
+{
+    endRetries();
+    playingUdn = currentServer->device.UDN;
+    playingName = currentServer->device.friendlyName;
+    playingLocation = location;
+    showStatus(QStringLiteral("Connecting to %1…").arg(playingName));
+    markPlayingRow();
+}
+
+// The player has shown its own boxes for a start that failed; the status line keeps the reason.
+void TAVO_ui_mainWindow::streamStartReturned()
+{
+    if (player->isPlaying()) {
+        streamBack();
+        return;
+    }
+    const QString reason = player->lastFailure().reason;
+    showStatus(reason.isEmpty() ? QStringLiteral("Could not play %1").arg(playingName)
+                                : QStringLiteral("Could not play %1: %2").arg(playingName, reason));
+    playingUdn.clear();
+}
+
+void TAVO_ui_mainWindow::streamStopped()
+{
+    endRetries();
+    playingUdn.clear();
+    showStatus(QStringLiteral("Stopped"));
+    markPlayingRow();
+}
+
+// A stream that played ended or failed by itself (the box restarted, the network dropped): it is
+// asked for again after a pause that doubles with every failed attempt.
+void TAVO_ui_mainWindow::streamLost()
+{
+    if (playingUdn.isEmpty())
+        return;
+    attemptBound.stop();
+    stallCheck.stop();
+    player->stopPlay();
+    markPlayingRow();
+    const int delayMs = std::min(firstRetryMs << std::min(retries, 5), longestRetryMs);
+    ++retries;
+    showStatus(QStringLiteral("Lost the stream of %1; trying again in %2 s…").arg(playingName).arg(delayMs / 1000));
+    retryTimer.start(delayMs);
+}
+
+void TAVO_ui_mainWindow::retryStream()
+{
+    if (playingUdn.isEmpty())
+        return;
+    showStatus(QStringLiteral("Connecting to %1 again…").arg(playingName));
+    player->stopPlay();
+    player->startQuietly(playingLocation.constData());
+    attemptBound.start(retryAttemptMs);
+}
+
+void TAVO_ui_mainWindow::streamBack()
+{
+    if (playingUdn.isEmpty())
+        return;
+    endRetries();
+    showStatus(QStringLiteral("Playing %1").arg(playingName));
+    markPlayingRow();
+    lastBytesRead = -1;
+    unchangedFor.start();
+    stallCheck.start(stallCheckMs);
+}
+
+void TAVO_ui_mainWindow::endRetries()
+{
+    retryTimer.stop();
+    attemptBound.stop();
+    stallCheck.stop();
+    retries = 0;
+}
+
+// A stream that reads nothing for a while is as lost as one that ended.
+void TAVO_ui_mainWindow::checkStreamMoves()
+{
+    const qint64 bytes = player->bytesRead();
+    if (bytes != lastBytesRead) {
+        lastBytesRead = bytes;
+        unchangedFor.restart();
+    } else if (unchangedFor.hasExpired(stallLimitMs)) {
+        streamLost();
+    }
 }
 
 void TAVO_ui_mainWindow::hSplitterMoved(int pos, int index)

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFileInfo>
 #include <QLibrary>
 #include <QUrl>
 #include <QWidget>
@@ -12,10 +13,19 @@ using CreateWebPage = QWidget *(*)();
 
 const char webPageModule[] = "tavo_webpage";
 
+// Beside the program in the build folder; installed, in the prefix's module folder.
+QString webPageModulePath()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    if (QFileInfo::exists(programFolder + QLatin1String(webPageModule) + QLatin1String(".so")))
+        return programFolder + QLatin1String(webPageModule);
+    return programFolder + QLatin1String(TAVO_MODULES_FROM_PROGRAM "/") + QLatin1String(webPageModule);
+}
+
 // Never unloaded: the browser window lives until the process ends.
 QLibrary &webPageModuleLibrary()
 {
-    static QLibrary module(QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(webPageModule));
+    static QLibrary module(webPageModulePath());
     return module;
 }
 

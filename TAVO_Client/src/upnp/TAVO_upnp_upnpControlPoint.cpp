@@ -5,6 +5,7 @@
 #include "TAVO_mgr_cache.h"
 #include "TAVO_xml_xmlDownloader.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -140,6 +141,25 @@ void TAVO_upnp_upnpControlPoint::removeSearcher(GSSDPResourceBrowser *searcher)
     g_object_unref(searcher);
 }
 
+// The box's UUID is known only once its description is read, so the folder is named after the
+// location; the parser registers the box under its UDN as for any other.
+TAVO_xml_xmlDownloader *TAVO_upnp_upnpControlPoint::addBoxAt(const QUrl &location)
+{
+    const QByteArray locationHash = QCryptographicHash::hash(location.toEncoded(), QCryptographicHash::Sha1).toHex();
+    const QString folder = TAVO_mgr_cache::boxFolder(QLatin1String("address-") + QLatin1String(locationHash.left(16)));
+    if (folder.isEmpty())
+        return nullptr;
+    QDir().mkpath(folder);
+    const QString savePath = folder + QLatin1String("DeviceDescription.xml");
+    QFile::remove(savePath);
+    auto *downloader = new TAVO_xml_xmlDownloader(parentWidget);
+    // Started once the caller has connected to downloadFinished(), which may come at once.
+    QMetaObject::invokeMethod(downloader, [downloader, location, savePath] {
+        downloader->downloadFile(new QUrl(location), savePath, QString(), QString(), QString());
+    }, Qt::QueuedConnection);
+    return downloader;
+}
+
 void TAVO_upnp_upnpControlPoint::searchAgain()
 {
     upnpReflash();
@@ -161,10 +181,12 @@ void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, con
     const QString savePath = folder + QLatin1String("DeviceDescription.xml");
     QFile::remove(savePath);
     auto *downloader = new TAVO_xml_xmlDownloader(parentWidget);
-    connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this, [this, uuid](bool succeeded) {
-        descriptionFetched(uuid, succeeded);
+    connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this,
+            [this, uuid](TAVO_xml_xmlDownloader::Outcome outcome) {
+        descriptionFetched(uuid, outcome == TAVO_xml_xmlDownloader::Outcome::Registered);
     });
     downloader->downloadFile(new QUrl(location), savePath, QString(), QString(), QString());
+    Q_EMIT boxSeen(uuid);
 }
 
 // A box whose description could not be fetched or read is forgotten, so that it is fetched
@@ -191,8 +213,9 @@ bool TAVO_upnp_upnpControlPoint::isHeldOff(const QString &uuid) const
 
 void TAVO_upnp_upnpControlPoint::rootDeviceOffline(const QString &uuid)
 {
-    onlineDevices.remove(uuid);
     failedFetches.remove(uuid);
+    if (onlineDevices.remove(uuid))
+        Q_EMIT boxLeft(uuid);
 }
 
 void TAVO_upnp_upnpControlPoint::rootDeviceInvalidated(const QString &) {}

@@ -72,7 +72,7 @@ bool TAVO_xml_xmlDownloader::downloadFile(QUrl *url, QString savePath, QString, 
         QMessageBox::information(parentWidget, QStringLiteral("Message"), QStringLiteral("Cannot save file"));
         file.reset();
         httpRequestAborted = true;
-        finish(false);
+        finish(Outcome::NotSaved);
         return false;
     }
     sendRequest();
@@ -125,37 +125,45 @@ void TAVO_xml_xmlDownloader::httpRequestFinished()
 {
     timeLimit.stop();
     updateDataReadProgress();
-    const bool complete = !httpRequestAborted && reply->error() == QNetworkReply::NoError
-                          && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == httpOk;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool complete = !httpRequestAborted && reply->error() == QNetworkReply::NoError && status.toInt() == httpOk;
     reply->disconnect(this);
     reply->deleteLater();
     reply = nullptr;
     // A file that is not committed is removed when it is released.
     const bool saved = complete && file->commit();
     file.reset();
-    finish(saved && parseIfDeviceDescription());
+    QString udn;
+    Outcome outcome = status.isValid() ? Outcome::Refused : Outcome::NoAnswer;
+    if (saved)
+        outcome = parseIfDeviceDescription(&udn);
+    else if (complete)
+        outcome = Outcome::NotSaved;
+    finish(outcome, udn);
 }
 
-void TAVO_xml_xmlDownloader::finish(bool succeeded)
+void TAVO_xml_xmlDownloader::finish(Outcome outcome, const QString &udn)
 {
-    Q_EMIT downloadFinished(succeeded);
+    Q_EMIT downloadFinished(outcome, udn);
     deleteLater();
 }
 
 // Only a device description is parsed now; a remote-controller description waits in the cache
-// until the controller is opened. False when a description was not taken.
-bool TAVO_xml_xmlDownloader::parseIfDeviceDescription()
+// until the controller is opened.
+TAVO_xml_xmlDownloader::Outcome TAVO_xml_xmlDownloader::parseIfDeviceDescription(QString *udn)
 {
-    auto *window = qobject_cast<TAVO_ui_mainWindow *>(parentWidget.data());
     if (!fileName.contains(QLatin1String("DeviceDescription.xml")))
-        return true;
+        return Outcome::Saved;
+    auto *window = qobject_cast<TAVO_ui_mainWindow *>(parentWidget.data());
     if (!window)
-        return false;
+        return Outcome::NotRegistered;
     TAVO_xml_xmlParser parser(window);
     parser.setManager(window->mManager);
     // A description that was not taken would only wait in the cache until the program closes.
-    if (parser.parseDeviceDescription(&fileName, downloadUrl.get()))
-        return true;
-    QFile::remove(fileName);
-    return false;
+    if (!parser.parseDeviceDescription(&fileName, downloadUrl.get())) {
+        QFile::remove(fileName);
+        return Outcome::NotRegistered;
+    }
+    *udn = parser.parsedUdn();
+    return Outcome::Registered;
 }

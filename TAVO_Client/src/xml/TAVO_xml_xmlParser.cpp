@@ -183,6 +183,11 @@ bool TAVO_xml_xmlParser::parseDeviceDescription(QString *xmlFile, QUrl *url)
     return true;
 }
 
+QString TAVO_xml_xmlParser::parsedUdn() const
+{
+    return server ? server->device.UDN : QString();
+}
+
 namespace {
 
 void writeDebugLine(const QString &line)

@@ -90,6 +90,14 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->rcu = readKnobs(object, QStringLiteral("rcu"));
     box->silent = readStringList(object.value(QStringLiteral("silent")).toArray());
     box->otherTlsKey = text(object, QStringLiteral("tlsKey")) == QLatin1String("other");
+    box->streamDropAfterMs = object.value(QStringLiteral("streamDropAfterMs")).toInt(0);
+    box->streamDownMs = object.value(QStringLiteral("streamDownMs")).toInt(0);
+    box->streamStall = object.value(QStringLiteral("streamStall")).toBool(false);
+    box->ssdp = text(object, QStringLiteral("ssdp"), box->ssdp);
+    if (!QStringList{QStringLiteral("multicast"), QStringLiteral("unicast"), QStringLiteral("none")}.contains(box->ssdp)) {
+        *error = QStringLiteral("\"ssdp\" is one of \"multicast\", \"unicast\" and \"none\"");
+        return false;
+    }
     return true;
 }
 

@@ -67,6 +67,16 @@ struct BoxConfig
     DocumentKnobs rcu;
     QStringList silent;
     bool otherTlsKey = false;
+    // Once, this long after the first viewer came, the stream ends for every viewer, and for
+    // streamDownMs after that the stream port answers 503: a box that restarts under its viewers.
+    int streamDropAfterMs = 0;
+    int streamDownMs = 0;
+    // The stream then stops without ending: the viewers' connections stay open and silent, as
+    // when a box loses its power or its cable.
+    bool streamStall = false;
+    // How the box speaks SSDP: "multicast" (announces and answers every search), "unicast"
+    // (no multicast reaches it: it answers only a search sent to its own address) or "none".
+    QString ssdp = QStringLiteral("multicast");
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }

@@ -39,6 +39,22 @@ int fail(const QString &message)
     return 1;
 }
 
+// SIGUSR1 makes every box say byebye, SIGUSR2 announces them again: boxes that leave the
+// network and come back, on request.
+struct Announcement
+{
+    QList<SimulatedBox *> *boxes;
+    bool announced;
+};
+
+gboolean announceOnSignal(gpointer data)
+{
+    const auto *announcement = static_cast<const Announcement *>(data);
+    for (SimulatedBox *box : *announcement->boxes)
+        box->setAnnounced(announcement->announced);
+    return G_SOURCE_CONTINUE;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -80,6 +96,10 @@ int main(int argc, char *argv[])
         if (!boxes.last()->start(&error))
             return fail(config.uuid + QStringLiteral(": ") + error);
     }
+    Announcement byebye{&boxes, false};
+    Announcement comeBack{&boxes, true};
+    g_unix_signal_add(SIGUSR1, announceOnSignal, &byebye);
+    g_unix_signal_add(SIGUSR2, announceOnSignal, &comeBack);
     std::printf("ready\n");
     std::fflush(stdout);
     const int status = app.exec();

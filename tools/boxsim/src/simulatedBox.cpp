@@ -4,6 +4,7 @@
 #include "httpService.h"
 #include "ssdpAnnouncer.h"
 #include "streamHub.h"
+#include "unicastSearch.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,6 +65,18 @@ bool SimulatedBox::start(QString *error)
         return false;
     if (m_config.isEncrypted() && !listenForEncryptedStream(error))
         return false;
+    return startSsdp(error);
+}
+
+bool SimulatedBox::startSsdp(QString *error)
+{
+    if (m_config.ssdp == QLatin1String("unicast")) {
+        auto *responder = new UnicastSearchResponder(m_config.address, m_config.uuid, m_config.deviceType,
+                                                     m_config.descriptionLocation(), &m_log, this);
+        return responder->start(error);
+    }
+    if (m_config.ssdp == QLatin1String("none"))
+        return true;
     m_announcer = std::make_unique<SsdpAnnouncer>(m_config.address, m_config.uuid, m_config.deviceType,
                                                   m_config.descriptionLocation(), m_config.maxAgeSeconds);
     return m_announcer->start(error);
@@ -129,8 +142,28 @@ void SimulatedBox::answerDocument(const DocumentKnobs &knobs, const QByteArray &
         sendResponse(socket, 200, "text/xml; charset=\"utf-8\"", document + paddingComment(knobs.oversizeBytes));
 }
 
+void SimulatedBox::setAnnounced(bool announced)
+{
+    if (m_announcer)
+        m_announcer->setAvailable(announced);
+}
+
 void SimulatedBox::serveStream(const HttpRequest &request, QTcpSocket *socket)
 {
+    if (!m_streamDown.hasExpired()) {
+        sendResponse(socket, 503);
+        return;
+    }
+    if (m_config.streamDropAfterMs > 0 && !m_streamDropScheduled) {
+        m_streamDropScheduled = true;
+        QTimer::singleShot(m_config.streamDropAfterMs, this, [this] {
+            m_streamDown.setRemainingTime(m_config.streamDownMs);
+            if (m_config.streamStall)
+                m_stream->forgetViewers();
+            else
+                m_stream->dropAllViewers();
+        });
+    }
     sendEndlessResponseHead(socket, "video/mp2t");
     if (request.method == "HEAD")
         socket->disconnectFromHost();

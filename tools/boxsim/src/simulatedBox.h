@@ -3,6 +3,7 @@
 #include "boxConfig.h"
 #include "requestLog.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <memory>
 
@@ -24,11 +25,14 @@ public:
     ~SimulatedBox() override;
 
     bool start(QString *error);
+    // Says UPnP byebye (false) or announces the box again (true); the services keep running.
+    void setAnnounced(bool announced);
 
 private:
     bool listen(const QString &service, quint16 port, void (SimulatedBox::*handler)(const HttpRequest &, QTcpSocket *),
                 QString *error);
     bool listenForEncryptedStream(QString *error);
+    bool startSsdp(QString *error);
     void serveDescriptions(const HttpRequest &request, QTcpSocket *socket);
     void serveDocument(const DocumentKnobs &knobs, int *answered, const QByteArray &document, QTcpSocket *socket);
     void answerDocument(const DocumentKnobs &knobs, const QByteArray &document, QTcpSocket *socket);
@@ -45,4 +49,6 @@ private:
     std::unique_ptr<SsdpAnnouncer> m_announcer;
     int m_descriptionAnswers = 0;
     int m_rcuAnswers = 0;
+    bool m_streamDropScheduled = false;
+    QDeadlineTimer m_streamDown;
 };

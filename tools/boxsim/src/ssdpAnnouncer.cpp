@@ -88,6 +88,12 @@ bool SsdpAnnouncer::start(QString *error)
         g_error_free(gError);
         return false;
     }
+    announce();
+    return true;
+}
+
+void SsdpAnnouncer::announce()
+{
     m_group = gssdp_resource_group_new(m_client);
     gssdp_resource_group_set_message_delay(m_group, messageDelayMs);
     gssdp_resource_group_set_max_age(m_group, guint(m_maxAgeSeconds));
@@ -96,7 +102,20 @@ bool SsdpAnnouncer::start(QString *error)
     addResource(udn, udn);
     addResource(m_deviceType, udn + QStringLiteral("::") + m_deviceType);
     gssdp_resource_group_set_available(m_group, TRUE);
-    return true;
+}
+
+// Going away disposes the group rather than making it unavailable: an unavailable group would
+// still send the search answers it had already scheduled, after its byebye.
+void SsdpAnnouncer::setAvailable(bool available)
+{
+    if (!m_client || available == (m_group != nullptr))
+        return;
+    if (available) {
+        announce();
+    } else {
+        g_object_unref(m_group);
+        m_group = nullptr;
+    }
 }
 
 void SsdpAnnouncer::addResource(const QString &target, const QString &usn)

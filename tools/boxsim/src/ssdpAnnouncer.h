@@ -20,8 +20,11 @@ public:
     SsdpAnnouncer &operator=(const SsdpAnnouncer &) = delete;
 
     bool start(QString *error);
+    // Unavailable sends byebye and leaves searches unanswered; available announces again.
+    void setAvailable(bool available);
 
 private:
+    void announce();
     void addResource(const QString &target, const QString &usn);
 
     QHostAddress m_address;

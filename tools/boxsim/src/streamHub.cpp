@@ -133,6 +133,16 @@ void StreamHub::dropViewer(QTcpSocket *socket)
         m_idleTimer.start();
 }
 
+void StreamHub::forgetViewers()
+{
+    for (const QPointer<QTcpSocket> &viewer : std::as_const(m_viewers)) {
+        if (viewer)
+            disconnect(viewer, nullptr, this, nullptr);
+    }
+    m_viewers.clear();
+    m_idleTimer.start();
+}
+
 void StreamHub::dropAllViewers()
 {
     const QList<QPointer<QTcpSocket>> viewers = m_viewers;

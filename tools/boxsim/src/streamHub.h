@@ -25,6 +25,10 @@ public:
     // The socket has had its answer head; from now on it receives the stream.
     void addViewer(QTcpSocket *socket);
     void showKeyCommand(const QString &description);
+    // Ends the stream for every viewer now (they are sent what they have been given so far).
+    void dropAllViewers();
+    // Sends the present viewers nothing more, but leaves their connections open.
+    void forgetViewers();
 
 private:
     void writeOverlay();
@@ -32,7 +36,6 @@ private:
     void stopEncoder();
     void forwardEncodedPackets();
     void dropViewer(QTcpSocket *socket);
-    void dropAllViewers();
     QStringList encoderArguments() const;
 
     QString m_friendlyName;

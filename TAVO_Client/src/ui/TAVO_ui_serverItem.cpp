@@ -1,0 +1,60 @@
+#include "TAVO_ui_serverItem.h"
+
+#include <QApplication>
+#include <QPalette>
+
+TAVO_ui_serverItem::TAVO_ui_serverItem(const QIcon &icon, const QString &text, const TAVO_SERVER *server)
+    : QTableWidgetItem(icon, text)
+    , server(server)
+{
+}
+
+QVariant TAVO_ui_serverItem::data(int role) const
+{
+    if (role == Qt::ToolTipRole)
+        return toolTip();
+    return QTableWidgetItem::data(role);
+}
+
+// The box's own texts are escaped: a tool tip that looks like markup is shown as markup.
+QString TAVO_ui_serverItem::toolTip() const
+{
+    QStringList lines;
+    if (!isAnswering())
+        lines << QStringLiteral("Not answering since ") + notAnsweringSince.toString(QStringLiteral("HH:mm"));
+    if (server) {
+        const DEVICE &device = server->device;
+        lines << QStringLiteral("Model: ") + device.modelName + QStringLiteral(" (") + device.modelNumber
+                     + QLatin1Char(')')
+              << QStringLiteral("Serial number: ") + device.serialNumber
+              << QStringLiteral("Address: ") + server->host + QLatin1Char(':') + server->port;
+    }
+    if (lines.isEmpty())
+        return QString();
+    for (QString &line : lines)
+        line = line.toHtmlEscaped();
+    return QStringLiteral("<p style='white-space:pre'>") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+}
+
+void TAVO_ui_serverItem::setPlaying(bool playing)
+{
+    QFont bold = font();
+    bold.setBold(playing);
+    setFont(bold);
+}
+
+void TAVO_ui_serverItem::setAnswering(bool answering, const QTime &now)
+{
+    if (answering == isAnswering())
+        return;
+    notAnsweringSince = answering ? QTime() : now;
+    if (answering)
+        setData(Qt::ForegroundRole, QVariant());
+    else
+        setForeground(QApplication::palette().brush(QPalette::Disabled, QPalette::Text));
+}
+
+bool TAVO_ui_serverItem::isAnswering() const
+{
+    return !notAnsweringSince.isValid();
+}
