@@ -2,8 +2,6 @@
 
 #include <QProcess>
 
-#include <X11/Xlib.h>
-
 QString TAVO_test_desktop::run(const QString &program, const QStringList &arguments, int timeoutMs)
 {
     QProcess process;
@@ -14,20 +12,5 @@ QString TAVO_test_desktop::run(const QString &program, const QStringList &argume
 
 bool TAVO_test_desktop::closeWindow(const QString &windowId)
 {
-    bool isNumber = false;
-    const Window window = windowId.toULong(&isNumber, 0);
-    Display *display = XOpenDisplay(nullptr);
-    if (!isNumber || !display)
-        return false;
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    const Status sent = XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
-    XCloseDisplay(display);
-    return sent != 0;
+    return QProcess::execute(QStringLiteral(TAVO_BIN_DIR "/tavo_closewindow"), {windowId}) == 0;
 }

@@ -9,8 +9,8 @@ namespace TAVO_test_desktop {
 // Runs a program to its end and gives its standard output, trimmed.
 QString run(const QString &program, const QStringList &arguments, int timeoutMs = 60000);
 
-// Asks an X11 window to close as a window manager's close button does (WM_DELETE_WINDOW):
-// Xvfb runs no window manager, so a key such as Alt+F4 would reach nobody.
+// Asks an X11 window to close as a window manager's close button does (tools/tour's
+// tavo_closewindow): Xvfb runs no window manager, so a key such as Alt+F4 would reach nobody.
 bool closeWindow(const QString &windowId);
 
 } // namespace TAVO_test_desktop
