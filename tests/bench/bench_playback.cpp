@@ -1,78 +1,232 @@
-// Playback figures, printed: the time from a click on "Start" to the first picture in the video
-// area, beside cvlc opening the same URL in the same run, and the client's CPU while a stream
-// is starting (a box that never answers keeps the start-up watch waiting) and while idle.
-// Runs in the private network on an X display (scripts/bench-playback.sh).
+// Playback figures, printed: how soon a key on the remote shows in the picture ("key to
+// photon", split into its parts), Start to first and to moving picture, the pictures libVLC
+// loses over a minute with the client's media options and with libVLC's defaults, and the
+// client's CPU while a stream starts and while idle. Beside the client in the same run: ffplay
+// at its lowest delay (the bound the stream allows) and cvlc (what users run instead). The key
+// is seen by the simulated box's key marker (tools/boxsim/README.md).
+// Runs in the private network on an X display (scripts/bench.sh).
 
+#include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_eventLoop.h"
 #include "TAVO_test_processStats.h"
+#include "TAVO_test_screenVideo.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QProcess>
 #include <QPushButton>
-#include <QScreen>
+#include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
+#include <vlc/vlc.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <functional>
-
 
 namespace {
 
 using namespace TAVO_test_benchTable;
+using TAVO_test_screenVideo::markerSlots;
 
-const int runs = 3;
+// Every player starts the stream three times and gets seven keys after each start: a start
+// can settle on a larger delay than the one before.
+const int startRuns = 3;
+const int keysPerRun = 7;
+const int keyPresses = startRuns * keysPerRun;
+const int statsSeconds = 60;
 const int pollMs = 10;
 const int pictureTimeoutMs = 15000;
+const int keyTimeoutMs = 6000;
 const int cpuWindowMs = 3000;
-const QByteArray streamUrl = "http://127.0.0.2:8080/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd";
+// A picture moves once it changed this often within half a second (30 frames a second make 15).
+const int movingChanges = 8;
+const qint64 movingWindowMs = 500;
+const QString benchUuid = QStringLiteral("be7c0000-0001-4000-8000-0000000000b1");
+const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
+const QByteArray streamUrl = "http://127.0.0.2:8080" + streamQuery.toLatin1();
+const QByteArray hiccupStreamUrl = "http://127.0.0.4:8080" + streamQuery.toLatin1();
+// ffplay and cvlc open their windows at the top left of the screen, in the video's size.
+const QRect externalPlayerArea(0, 0, 1280, 720);
+const char clickedKey[] = "MENU";
 
-bool showsPicture(const QRect &area)
+// Seconds since the epoch, the clock of the box's request log.
+double now()
 {
-    const QImage image =
-        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
-    int lit = 0;
-    int all = 0;
-    for (int y = 0; y < image.height(); y += 8) {
-        for (int x = 0; x < image.width(); x += 8) {
-            ++all;
-            lit += qGray(image.pixel(x, y)) > 40;
-        }
-    }
-    return all && lit * 10 > all * 3;
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-// Milliseconds from `begin` (run first) until `area` shows a picture, polled every 10 ms while
-// the event loop runs (also inside a start-up watch); -1 when none came.
-qint64 timeToPicture(const QRect &area, const std::function<void()> &begin)
-{
-    QElapsedTimer clock;
-    qint64 seen = -1;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (seen < 0 && showsPicture(area))
-            seen = clock.elapsed();
-    });
-    poll.start(pollMs);
-    clock.start();
-    begin();
-    return TAVO_test_eventLoop::runUntil([&] { return seen >= 0; }, pictureTimeoutMs) ? seen : -1;
-}
-
-qint64 median(QList<qint64> values)
+QList<double> sorted(QList<double> values)
 {
     std::sort(values.begin(), values.end());
-    return values.isEmpty() ? -1 : values.at(values.size() / 2);
+    return values;
 }
+
+double median(const QList<double> &values)
+{
+    return values.isEmpty() ? -1 : sorted(values).at(values.size() / 2);
+}
+
+// Nearest rank: the smallest value that at least 95 % of the values do not exceed.
+double percentile95(const QList<double> &values)
+{
+    return values.isEmpty() ? -1 : sorted(values).at((values.size() * 95 + 99) / 100 - 1);
+}
+
+QString medianAndP95(const QList<double> &values)
+{
+    return values.isEmpty() ? QStringLiteral("none")
+                            : QStringLiteral("%1 / %2 ms").arg(qRound(median(values))).arg(qRound(percentile95(values)));
+}
+
+// Decodes the stream where it leaves the box, with ffmpeg at its lowest delay (no probing, one
+// decoding thread, every frame passed on at once, nothing drawn), and reads the key marker of
+// every frame from its four slots, averaged down to one grey value each: the moment a new
+// marker has left the box. Also keeps the box's encoder running, so that every start below
+// meets a live stream under way, as a real box's would be.
+class StreamTap
+{
+public:
+    // A tap that once fell behind (the machine busy) stays behind: every player's keys get a
+    // fresh one.
+    void restart()
+    {
+        if (m_ffmpeg.state() != QProcess::NotRunning) {
+            m_ffmpeg.kill();
+            m_ffmpeg.waitForFinished(3000);
+        }
+        m_slot = -1;
+        m_ffmpeg.start(QStringLiteral("ffmpeg"),
+                       {"-hide_banner", "-loglevel", "error", "-nostdin", "-fflags", "nobuffer", "-flags", "low_delay",
+                        "-probesize", "32768", "-analyzeduration", "0", "-threads", "1", "-i",
+                        QString::fromLatin1(streamUrl), "-an", "-fps_mode", "passthrough", "-vf", markerCrop(),
+                        "-f", "rawvideo", "-pix_fmt", "gray",
+                        "-flush_packets", "1", "pipe:1"});
+    }
+    // The marker's row of slots, each averaged down to one pixel.
+    static QString markerCrop()
+    {
+        using namespace TAVO_test_screenVideo;
+        return QStringLiteral("crop=%1:2:%2:%3,scale=%4:1:flags=area")
+            .arg(markerSlots * markerSlotWidth)
+            .arg(markerLeft)
+            .arg(markerMiddleY - 1)
+            .arg(markerSlots);
+    }
+    // Reads the frames that came since the last call.
+    void read()
+    {
+        while (m_ffmpeg.bytesAvailable() >= markerSlots) {
+            const QByteArray frame = m_ffmpeg.read(markerSlots);
+            const int slot = int(std::max_element(frame.cbegin(), frame.cend(),
+                                                  [](char a, char b) { return quint8(a) < quint8(b); })
+                                 - frame.cbegin());
+            if (quint8(frame.at(slot)) > 128 && slot != m_slot) {
+                m_slot = slot;
+                m_changedAt = now();
+            }
+        }
+    }
+    int slot() const { return m_slot; }
+    double changedAt() const { return m_changedAt; }
+    qint64 processId() const { return m_ffmpeg.processId(); }
+
+private:
+    QProcess m_ffmpeg;
+    int m_slot = -1;
+    double m_changedAt = 0;
+};
+
+// libVLC with the client's instance arguments, drawing into a window of its own, with or
+// without the client's media options: libVLC's defaults beside the client's setting.
+class PlainLibvlc
+{
+public:
+    PlainLibvlc()
+    {
+        const char *const arguments[] = {"--video-title-timeout=0"};
+        m_instance = libvlc_new(1, arguments);
+        m_window.setAttribute(Qt::WA_NativeWindow);
+        m_window.setStyleSheet(QStringLiteral("background: black"));
+        m_window.setGeometry(0, 0, 853, 480);
+    }
+    ~PlainLibvlc()
+    {
+        stop();
+        libvlc_release(m_instance);
+    }
+    bool play(const QByteArray &url, const QList<QByteArray> &options)
+    {
+        m_window.show();
+        if (!QTest::qWaitForWindowExposed(&m_window))
+            return false;
+        libvlc_media_t *media = libvlc_media_new_location(m_instance, url.constData());
+        for (const QByteArray &option : options)
+            libvlc_media_add_option(media, option.constData());
+        m_player = libvlc_media_player_new_from_media(media);
+        libvlc_media_release(media);
+        libvlc_media_player_set_xwindow(m_player, static_cast<uint32_t>(m_window.winId()));
+        return libvlc_media_player_play(m_player) == 0;
+    }
+    void stop()
+    {
+        if (m_player) {
+            libvlc_media_player_stop(m_player);
+            libvlc_media_player_release(m_player);
+            m_player = nullptr;
+        }
+        m_window.hide();
+    }
+    QRect area() const { return QRect(m_window.mapToGlobal(QPoint(0, 0)), m_window.size()); }
+    libvlc_media_stats_t stats() const
+    {
+        libvlc_media_stats_t stats{};
+        libvlc_media_t *media = libvlc_media_player_get_media(m_player);
+        libvlc_media_get_stats(media, &stats);
+        libvlc_media_release(media);
+        return stats;
+    }
+
+private:
+    libvlc_instance_t *m_instance = nullptr;
+    libvlc_media_player_t *m_player = nullptr;
+    QWidget m_window;
+};
+
+struct StartTimes
+{
+    QList<double> firstPicture;
+    QList<double> movingPicture;
+};
+
+// One key: when it was clicked, arrived at the box, left the box in the picture and was seen on screen.
+struct KeyTimes
+{
+    double click = 0;
+    double box = 0;
+    double leaves = 0;
+    double screen = 0;
+};
+
+struct KeyFigures
+{
+    QList<double> total, clickToBox, boxToLeaving, leavingToScreen;
+};
+
+struct Stutter
+{
+    int lost = 0;
+    int shown = 0;
+};
 
 class Bench
 {
@@ -80,74 +234,83 @@ public:
     bool setUp();
     double idleCpu();
     double startingCpu();
-    QList<qint64> clientStarts();
-    QList<qint64> cvlcStarts();
+    void runClient(StartTimes *starts, KeyFigures *keys);
+    void runPlainLibvlc(KeyFigures *keys);
+    void runExternal(const QStringList &command, StartTimes *starts, KeyFigures *keys);
+    Stutter stutter(const QByteArray &url, const QList<QByteArray> &options);
 
 private:
-    void select(const QString &rowText);
+    bool restartTap();
     double clientCpuMs() const;
-    double cpuShareOver(int ms) const;
+    void keysToPhoton(const QRect &picture, KeyFigures *figures);
+    bool pressKey(KeyTimes *times, const QRect &picture);
+    double boxArrival(int requestsBefore) const;
+    bool waitForMarker(const QRect &picture);
 
     TAVO_test_boxSim sim{TAVO_test_boxSim::boxes(
-        {{{"uuid", "be7c0000-0001-4000-8000-0000000000b1"}, {"address", "127.0.0.2"}, {"friendlyName", "Bench"}},
+        {{{"uuid", benchUuid}, {"address", "127.0.0.2"}, {"friendlyName", "Bench"},
+          {"controllers", QVariantList{QVariantMap{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR,MENU,OK"}}}}},
          {{"uuid", "be7c0000-0002-4000-8000-0000000000b2"}, {"address", "127.0.0.3"}, {"friendlyName", "Silent"},
-          {"silent", QStringList{QStringLiteral("stream")}}}})};
+          {"silent", QStringList{QStringLiteral("stream")}}},
+         {{"uuid", "be7c0000-0003-4000-8000-0000000000b3"}, {"address", "127.0.0.4"}, {"friendlyName", "Hiccups"},
+          {"streamHiccups", true}}})};
     TAVO_ui_mainWindow window;
+    QWidget *panel = nullptr;
     QPushButton *start = nullptr;
     QPushButton *stop = nullptr;
-    QProcess viewer;
+    StreamTap tap;
+    PlainLibvlc plainLibvlc;
 };
 
-// A viewer of its own keeps the box's encoder running, so that every start below meets a live
-// stream already under way, as a real box's would be.
 bool Bench::setUp()
 {
     if (!sim.start())
         return false;
+    window.move(0, 0);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
         return false;
     start = TAVO_test_windowParts::button(&window, QStringLiteral("Start"));
     stop = TAVO_test_windowParts::button(&window, QStringLiteral("Stop"));
     auto *table = window.findChild<QTableWidget *>();
-    if (!TAVO_test_eventLoop::runUntil([table] { return table->rowCount() == 2; }, 15000))
+    if (!TAVO_test_eventLoop::runUntil([table] { return table->rowCount() == 3; }, 15000))
         return false;
-    viewer.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
-                                          QString::fromLatin1(streamUrl)});
-    TAVO_test_eventLoop::runFor(2000);
-    return true;
+    TAVO_test_windowParts::clickServerRow(&window, QStringLiteral("Bench (127.0.0.2)"));
+    TAVO_test_eventLoop::runFor(1000);
+    QTest::mouseClick(TAVO_test_windowParts::button(&window, QStringLiteral("Controller")), Qt::LeftButton);
+    panel = TAVO_test_windowParts::topLevelOfClass("TAVO_ui_controller");
+    if (!panel || !QTest::qWaitForWindowExposed(panel))
+        return false;
+    // Right of the main window, clear of its video area.
+    panel->move(window.frameGeometry().right() + 1, 0);
+    return restartTap();
+}
+
+bool Bench::restartTap()
+{
+    tap.restart();
+    return TAVO_test_eventLoop::runUntil([this] { tap.read(); return tap.slot() >= 0; }, pictureTimeoutMs);
 }
 
 // The client's CPU time in milliseconds: this process, without the simulated boxes and the
-// extra viewer it runs as children.
+// tap it runs as children.
 double Bench::clientCpuMs() const
 {
-    return TAVO_test_processStats::cpuMs(QCoreApplication::applicationPid(), {sim.processId(), viewer.processId()});
-}
-
-// Share of one core used over the next `ms` while the event loop runs.
-double Bench::cpuShareOver(int ms) const
-{
-    const double before = clientCpuMs();
-    TAVO_test_eventLoop::runFor(ms);
-    return (clientCpuMs() - before) / ms;
-}
-
-void Bench::select(const QString &rowText)
-{
-    TAVO_test_windowParts::clickServerRow(&window, rowText);
+    return TAVO_test_processStats::cpuMs(QCoreApplication::applicationPid(), {sim.processId(), tap.processId()});
 }
 
 double Bench::idleCpu()
 {
-    return cpuShareOver(cpuWindowMs);
+    const double before = clientCpuMs();
+    TAVO_test_eventLoop::runFor(cpuWindowMs);
+    return (clientCpuMs() - before) / cpuWindowMs;
 }
 
 // The watch waits for a stream that never comes; Stop ends it once the CPU has been measured.
 // The readings are taken in short timer handlers so that the watch itself runs in between.
 double Bench::startingCpu()
 {
-    select(QStringLiteral("Silent (127.0.0.3)"));
+    TAVO_test_windowParts::clickServerRow(&window, QStringLiteral("Silent (127.0.0.3)"));
     double before = 0;
     double share = -1;
     QTimer::singleShot(500, [&] { before = clientCpuMs(); });
@@ -156,44 +319,214 @@ double Bench::startingCpu()
         stop->click();
     });
     start->click();
+    TAVO_test_windowParts::clickServerRow(&window, QStringLiteral("Bench (127.0.0.2)"));
     return share;
 }
 
-QList<qint64> Bench::clientStarts()
+// Milliseconds from `begin` (run first) until `area` shows a picture, and until that picture
+// moves, sampled every 10 ms while the event loop runs (also inside a start-up watch).
+void watchStart(const QRect &area, const std::function<void()> &begin, StartTimes *times)
 {
-    select(QStringLiteral("Bench (127.0.0.2)"));
-    const QRect area(window.videoWidget->mapToGlobal(QPoint(0, 0)), window.videoWidget->size());
-    QList<qint64> times;
-    for (int run = 0; run < runs; ++run) {
-        stop->click();
-        TAVO_test_eventLoop::runFor(1000);
-        times.append(timeToPicture(area, [this] { start->click(); }));
-    }
-    stop->click();
-    return times;
+    QElapsedTimer clock;
+    qint64 first = -1;
+    qint64 moving = -1;
+    QList<qint64> changes;
+    QByteArray last;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const QByteArray sample = TAVO_test_screenVideo::sample(area);
+        if (!TAVO_test_screenVideo::isPicture(sample) || moving >= 0)
+            return;
+        const qint64 at = clock.elapsed();
+        if (first < 0)
+            first = at;
+        else if (sample != last)
+            changes.append(at);
+        last = sample;
+        for (qsizetype i = 0; i < changes.size(); ++i) {
+            if (changes.last() - changes.at(i) <= movingWindowMs && changes.size() - i >= movingChanges) {
+                moving = changes.at(i);
+                break;
+            }
+        }
+    });
+    poll.start(pollMs);
+    clock.start();
+    begin();
+    TAVO_test_eventLoop::runUntil([&] { return moving >= 0; }, pictureTimeoutMs);
+    times->firstPicture.append(first);
+    times->movingPicture.append(moving);
 }
 
-// cvlc opens its window at the top left of the empty screen, in the video's size.
-QList<qint64> Bench::cvlcStarts()
+void Bench::runClient(StartTimes *starts, KeyFigures *keys)
 {
+    const QRect area(window.videoWidget->mapToGlobal(QPoint(0, 0)), window.videoWidget->size());
+    for (int run = 0; run < startRuns; ++run) {
+        stop->click();
+        TAVO_test_eventLoop::runFor(1000);
+        watchStart(area, [this] { start->click(); }, starts);
+        keysToPhoton(TAVO_test_screenVideo::pictureRect(area), keys);
+    }
+    stop->click();
     window.hide();
-    TAVO_test_eventLoop::runFor(500);
-    const QStringList command = qEnvironmentVariable("TAVO_BENCH_CVLC", QStringLiteral("cvlc"))
-                                    .split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QList<qint64> times;
-    for (int run = 0; run < runs; ++run) {
-        QProcess cvlc;
-        cvlc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        times.append(timeToPicture(QRect(0, 0, 1280, 720), [&] {
-            cvlc.start(command.first(), command.mid(1) << QString::fromLatin1(streamUrl));
-        }));
-        cvlc.terminate();
-        if (!cvlc.waitForFinished(3000))
-            cvlc.kill();
-        cvlc.waitForFinished(3000);
+}
+
+void Bench::runPlainLibvlc(KeyFigures *keys)
+{
+    const QRect picture = TAVO_test_screenVideo::pictureRect(plainLibvlc.area());
+    for (int run = 0; run < startRuns; ++run) {
+        if (plainLibvlc.play(streamUrl, {}) && waitForMarker(picture))
+            keysToPhoton(picture, keys);
+        plainLibvlc.stop();
         TAVO_test_eventLoop::runFor(1000);
     }
-    return times;
+}
+
+bool Bench::waitForMarker(const QRect &picture)
+{
+    return TAVO_test_eventLoop::runUntil([&] { return TAVO_test_screenVideo::markerSlot(picture) >= 0; },
+                                         pictureTimeoutMs);
+}
+
+void startProcess(QProcess *process, const QStringList &command)
+{
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(command.first(), command.mid(1));
+}
+
+void endProcess(QProcess *process)
+{
+    process->terminate();
+    if (!process->waitForFinished(3000))
+        process->kill();
+    process->waitForFinished(3000);
+    TAVO_test_eventLoop::runFor(1000);
+}
+
+void Bench::runExternal(const QStringList &command, StartTimes *starts, KeyFigures *keys)
+{
+    const QRect picture = TAVO_test_screenVideo::pictureRect(externalPlayerArea);
+    for (int run = 0; run < startRuns; ++run) {
+        QProcess player;
+        watchStart(externalPlayerArea, [&] { startProcess(&player, command); }, starts);
+        if (waitForMarker(picture))
+            keysToPhoton(picture, keys);
+        endProcess(&player);
+    }
+}
+
+// Keys at irregular intervals, so that clicks fall on every phase of the 30 frames a second.
+void Bench::keysToPhoton(const QRect &picture, KeyFigures *figures)
+{
+    if (!restartTap())
+        return;
+    for (int press = 0; press < keysPerRun; ++press) {
+        TAVO_test_eventLoop::runFor(300 + QRandomGenerator::global()->bounded(300));
+        KeyTimes times;
+        if (!pressKey(&times, picture))
+            continue;
+        figures->total << (times.screen - times.click) * 1000;
+        figures->clickToBox << (times.box - times.click) * 1000;
+        figures->boxToLeaving << (times.leaves - times.box) * 1000;
+        figures->leavingToScreen << (times.screen - times.leaves) * 1000;
+    }
+}
+
+// Clicks the key and watches the screen closely, with the event loop running in between (the
+// panel sends the command from it); false when the marker did not move on in time.
+bool Bench::pressKey(KeyTimes *times, const QRect &picture)
+{
+    tap.read();
+    const int before = TAVO_test_screenVideo::markerSlot(picture);
+    if (before < 0 || before != tap.slot())
+        return false;
+    const int expected = (before + 1) % markerSlots;
+    const int requestsBefore = sim.timedRequests(benchUuid).size();
+    times->click = now();
+    QTest::mouseClick(TAVO_test_windowParts::keyButton(panel, clickedKey), Qt::LeftButton);
+    while (now() - times->click < keyTimeoutMs / 1000.0) {
+        QCoreApplication::processEvents();
+        tap.read();
+        if (TAVO_test_screenVideo::markerSlot(picture) == expected) {
+            times->screen = now();
+            break;
+        }
+        QThread::usleep(500);
+    }
+    TAVO_test_eventLoop::runUntil([&] { tap.read(); return tap.slot() == expected; }, keyTimeoutMs);
+    times->leaves = tap.changedAt();
+    times->box = boxArrival(requestsBefore);
+    return times->screen > 0 && tap.slot() == expected && times->box > 0;
+}
+
+double Bench::boxArrival(int requestsBefore) const
+{
+    const QList<TAVO_test_boxSim::Request> requests = sim.timedRequests(benchUuid).mid(requestsBefore);
+    for (const TAVO_test_boxSim::Request &request : requests) {
+        if (request.line.contains(QStringLiteral("&key=")))
+            return request.receivedAt;
+    }
+    return 0;
+}
+
+// Pictures lost and shown over a minute from the first picture on.
+Stutter Bench::stutter(const QByteArray &url, const QList<QByteArray> &options)
+{
+    Stutter stutter{-1, -1};
+    const QRect area = plainLibvlc.area();
+    if (plainLibvlc.play(url, options) && TAVO_test_eventLoop::runUntil(
+            [&] { return TAVO_test_screenVideo::isPicture(TAVO_test_screenVideo::sample(area)); }, pictureTimeoutMs)) {
+        const libvlc_media_stats_t first = plainLibvlc.stats();
+        TAVO_test_eventLoop::runFor(statsSeconds * 1000);
+        const libvlc_media_stats_t last = plainLibvlc.stats();
+        stutter = {last.i_lost_pictures - first.i_lost_pictures, last.i_displayed_pictures - first.i_displayed_pictures};
+    }
+    plainLibvlc.stop();
+    TAVO_test_eventLoop::runFor(1000);
+    return stutter;
+}
+
+QList<double> millisecondsOf(const QList<double> &values)
+{
+    QList<double> valid;
+    for (double value : values) {
+        if (value >= 0)
+            valid << value;
+    }
+    return valid;
+}
+
+void startRows(const QString &figure, const QList<double> &client, const QList<double> &reference,
+               const QString &referenceName)
+{
+    const double clientMedian = median(millisecondsOf(client));
+    const double referenceMedian = median(millisecondsOf(reference));
+    row(figure, ms(clientMedian), ms(referenceMedian) + QLatin1Char(' ') + referenceName,
+        ratio(clientMedian, referenceMedian));
+}
+
+void keyRows(const KeyFigures &client, const KeyFigures &ffplay, const KeyFigures &cvlc, const KeyFigures &plain)
+{
+    const auto keyRow = [](const QString &figure, const QList<double> &clientValues,
+                           const QList<double> &referenceValues, const QString &referenceName) {
+        row(figure, medianAndP95(clientValues), medianAndP95(referenceValues) + QLatin1Char(' ') + referenceName,
+            ratio(median(clientValues), median(referenceValues)));
+    };
+    keyRow(QStringLiteral("Key to photon, median / p95 of %1 keys").arg(client.total.size()), client.total, ffplay.total,
+           QStringLiteral("ffplay"));
+    keyRow(QStringLiteral("  click to box"), client.clickToBox, ffplay.clickToBox, QStringLiteral("ffplay"));
+    keyRow(QStringLiteral("  box: key to picture leaving (encoder)"), client.boxToLeaving, ffplay.boxToLeaving,
+           QStringLiteral("ffplay"));
+    keyRow(QStringLiteral("  picture leaving the box to screen"), client.leavingToScreen, ffplay.leavingToScreen,
+           QStringLiteral("ffplay"));
+    keyRow(QStringLiteral("Key to photon, beside cvlc"), client.total, cvlc.total, QStringLiteral("cvlc"));
+    keyRow(QStringLiteral("Key to photon, beside libVLC's default cache"), client.total, plain.total,
+           QStringLiteral("default"));
+}
+
+QString stutterText(const Stutter &stutter)
+{
+    return QStringLiteral("%1 lost, %2 shown").arg(stutter.lost).arg(stutter.shown);
 }
 
 } // namespace
@@ -208,13 +541,39 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the simulated boxes did not come up\n");
         return 1;
     }
+    const QStringList ffplay{"ffplay", "-hide_banner", "-loglevel", "error", "-fflags", "nobuffer", "-flags",
+                             "low_delay", "-framedrop", "-probesize", "32768", "-analyzeduration", "0", "-an",
+                             "-left", "0", "-top", "0", QString::fromLatin1(streamUrl)};
+    const QStringList cvlc = qEnvironmentVariable("TAVO_BENCH_CVLC", QStringLiteral("cvlc"))
+                                 .split(QLatin1Char(' '), Qt::SkipEmptyParts)
+                             << QString::fromLatin1(streamUrl);
     const double idle = bench.idleCpu();
     const double starting = bench.startingCpu();
-    const QList<qint64> client = bench.clientStarts();
-    const QList<qint64> cvlc = bench.cvlcStarts();
+    StartTimes clientStarts, ffplayStarts, cvlcStarts;
+    KeyFigures clientKeys, plainKeys, ffplayKeys, cvlcKeys;
+    bench.runClient(&clientStarts, &clientKeys);
+    bench.runPlainLibvlc(&plainKeys);
+    bench.runExternal(ffplay, &ffplayStarts, &ffplayKeys);
+    bench.runExternal(cvlc, &cvlcStarts, &cvlcKeys);
 
-    row(QStringLiteral("Start to first picture (median of %1)").arg(runs), ms(median(client)),
-        ms(median(cvlc)) + QStringLiteral(" cvlc"), ratio(median(client), median(cvlc)));
+    keyRows(clientKeys, ffplayKeys, cvlcKeys, plainKeys);
+    const QString ofRuns = QStringLiteral(" (median of %1)").arg(startRuns);
+    startRows(QStringLiteral("Start to first picture") + ofRuns, clientStarts.firstPicture, ffplayStarts.firstPicture,
+              QStringLiteral("ffplay"));
+    startRows(QStringLiteral("Start to first picture, beside cvlc"), clientStarts.firstPicture,
+              cvlcStarts.firstPicture, QStringLiteral("cvlc"));
+    startRows(QStringLiteral("Start to moving picture") + ofRuns, clientStarts.movingPicture,
+              ffplayStarts.movingPicture, QStringLiteral("ffplay"));
+    startRows(QStringLiteral("Start to moving picture, beside cvlc"), clientStarts.movingPicture,
+              cvlcStarts.movingPicture, QStringLiteral("cvlc"));
+
+    const QList<QByteArray> &options = TAVO_player_vlcPlayer::liveStreamOptions();
+    const QString perMinute = QStringLiteral(" in %1 s").arg(statsSeconds);
+    row(QStringLiteral("Pictures lost, steady stream") + perMinute, stutterText(bench.stutter(streamUrl, options)),
+        stutterText(bench.stutter(streamUrl, {})) + QStringLiteral(" default"));
+    row(QStringLiteral("Pictures lost, stream with hiccups") + perMinute,
+        stutterText(bench.stutter(hiccupStreamUrl, options)),
+        stutterText(bench.stutter(hiccupStreamUrl, {})) + QStringLiteral(" default"));
     row(QStringLiteral("CPU while a stream starts (of one core)"), percent(starting * 100));
     row(QStringLiteral("CPU while idle (of one core)"), percent(idle * 100));
     return 0;

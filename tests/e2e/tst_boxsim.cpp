@@ -3,9 +3,12 @@
 // client relies on these behaviours.
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
+#include "TAVO_test_screenVideo.h"
 
+#include <QDateTime>
 #include <QDomDocument>
 #include <QFile>
+#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkDatagram>
 #include <QNetworkReply>
@@ -141,10 +144,9 @@ QByteArray pinnedPublicKey()
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
 }
 
-// What a person watching the stream would read in its last picture.
-QString lastPictureText(const QByteArray &stream)
+// The stream's last picture, saved as a PNG into `folder`.
+QString saveLastPicture(const QByteArray &stream, const QTemporaryDir &folder)
 {
-    QTemporaryDir folder;
     QFile sample(folder.filePath(QStringLiteral("sample.ts")));
     if (!sample.open(QIODevice::WriteOnly))
         return {};
@@ -154,7 +156,27 @@ QString lastPictureText(const QByteArray &stream)
     run(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-sseof"),
                                    QStringLiteral("-0.5"), QStringLiteral("-i"), sample.fileName(),
                                    QStringLiteral("-frames:v"), QStringLiteral("1"), picture});
+    return picture;
+}
+
+// What a person watching would read in the picture.
+QString pictureText(const QString &picture)
+{
     return run(QStringLiteral("tesseract"), {picture, QStringLiteral("-")});
+}
+
+// The key marker's slots that show white in the picture.
+QList<int> litMarkerSlots(const QString &picture)
+{
+    using namespace TAVO_test_screenVideo;
+    const QImage image(picture);
+    QList<int> lit;
+    for (int slot = 0; slot < markerSlots; ++slot) {
+        const int middleX = markerLeft + markerSlotWidth * slot + markerSlotWidth / 2;
+        if (!image.isNull() && qGray(image.pixel(middleX, markerMiddleY)) > 160)
+            lit << slot;
+    }
+    return lit;
 }
 
 QString keyCommand(const QString &ver, const QString &id, const QString &key)
@@ -468,6 +490,8 @@ void tst_boxsim::requestLogKeepsEveryLineInOrder()
                            QStringLiteral("GET %1 HTTP/1.1").arg(keyCommand("2.1", "5", "MENU")),
                            QStringLiteral("GET /?odd%20query&x=%C3%A9 HTTP/1.0"),
                            QStringLiteral("GET %1 HTTP/1.1").arg(keyCommand("0.9", "5", "PWR"))};
+    // The log's times are seconds since the epoch to the microsecond; Qt's clock gives milliseconds.
+    const double sentFrom = (QDateTime::currentMSecsSinceEpoch() - 1) / 1000.0;
     for (const QString &line : sent)
         exchange(QStringLiteral("127.0.0.2"), 8090, line.toLatin1() + "\r\n\r\n");
     fetch(QStringLiteral("http://127.0.0.2:8091/status"));
@@ -478,6 +502,12 @@ void tst_boxsim::requestLogKeepsEveryLineInOrder()
     expected.append(QStringLiteral("8091 GET /status HTTP/1.1"));
     QCOMPARE(sim.requests(livingRoomUuid), expected);
     QCOMPARE(sim.requests(bedroomUuid), QStringList());
+    const QList<TAVO_test_boxSim::Request> timed = sim.timedRequests(livingRoomUuid);
+    QVERIFY(timed.first().receivedAt >= sentFrom);
+    QVERIFY(timed.last().receivedAt <= (QDateTime::currentMSecsSinceEpoch() + 1) / 1000.0);
+    QVERIFY(std::is_sorted(timed.cbegin(), timed.cend(), [](const auto &a, const auto &b) {
+        return a.receivedAt < b.receivedAt;
+    }));
 }
 
 void tst_boxsim::plainStreamIsMpeg2AndAac()
@@ -515,10 +545,13 @@ void tst_boxsim::streamShowsTheLastKeyCommand()
     QCOMPARE(statusOf(refused), 514);
     const Answer answer = fetchStreamStart(QStringLiteral("http://127.0.0.2:8080/?") + streamQuery, 188 * 4000);
     QCOMPARE(answer.status, 200);
-    const QString text = lastPictureText(answer.body);
+    QTemporaryDir folder;
+    const QString picture = saveLastPicture(answer.body, folder);
+    const QString text = pictureText(picture);
     QVERIFY2(text.contains(QStringLiteral("Kitchen")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("Last key: REC")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("514")), qPrintable(text));
+    QCOMPARE(litMarkerSlots(picture), QList<int>{1});
 }
 
 void tst_boxsim::encryptedStream_data()

@@ -89,10 +89,21 @@ bool TAVO_test_boxSim::isRunning() const
 
 QStringList TAVO_test_boxSim::requests(const QString &uuid) const
 {
+    QStringList lines;
+    for (const Request &request : timedRequests(uuid))
+        lines << request.line;
+    return lines;
+}
+
+QList<TAVO_test_boxSim::Request> TAVO_test_boxSim::timedRequests(const QString &uuid) const
+{
     QFile log(QDir(logDir()).filePath(uuid + QStringLiteral(".log")));
     if (!log.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QList<Request> requests;
+    for (const QString &line : QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        requests.append({line.section(QLatin1Char(' '), 0, 0).toDouble(), line.section(QLatin1Char(' '), 1)});
+    return requests;
 }
 
 bool TAVO_test_boxSim::waitForRequest(const QString &uuid, const QString &contains, int timeoutMs) const

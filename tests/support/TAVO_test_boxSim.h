@@ -34,8 +34,15 @@ public:
     bool isRunning() const;
     qint64 processId() const;
 
+    struct Request
+    {
+        double receivedAt; // seconds since the epoch, to the microsecond
+        QString line;      // "<port> <request line>"
+    };
     // The lines "<port> <request line>" the box received, in order of arrival.
     QStringList requests(const QString &uuid) const;
+    // The same with the time each line arrived.
+    QList<Request> timedRequests(const QString &uuid) const;
     // Waits until a request line containing `contains` arrived at the box.
     bool waitForRequest(const QString &uuid, const QString &contains, int timeoutMs = 5000) const;
 

@@ -1,6 +1,8 @@
 #ifndef TAVO_PLAYER_VLCPLAYER_H
 #define TAVO_PLAYER_VLCPLAYER_H
 
+#include <QByteArray>
+#include <QList>
 #include <QPointer>
 #include <QSize>
 #include <QString>
@@ -76,6 +78,10 @@ public:
     // Told on the GUI thread when a stream that played (or was started quietly) ends or fails by
     // itself, and when a quiet start begins to play. A Stop or a new start reports nothing.
     void setStreamHandlers(std::function<void()> lost, std::function<void()> back);
+
+    // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
+    // its picture is shown as soon as the network allows instead of after a second's cache.
+    static const QList<QByteArray> &liveStreamOptions();
 
 private:
     enum class PlayerEvent { Playing, Gone };

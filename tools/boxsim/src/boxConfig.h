@@ -77,6 +77,8 @@ struct BoxConfig
     // How the box speaks SSDP: "multicast" (announces and answers every search), "unicast"
     // (no multicast reaches it: it answers only a search sent to its own address) or "none".
     QString ssdp = QStringLiteral("multicast");
+    // The stream's writes pause now and then, as on a busy network.
+    bool streamHiccups = false;
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }

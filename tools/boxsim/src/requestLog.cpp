@@ -1,5 +1,7 @@
 #include "requestLog.h"
 
+#include <chrono>
+
 RequestLog::RequestLog(const QString &path)
     : m_file(path)
 {
@@ -15,5 +17,7 @@ bool RequestLog::open(QString *error)
 
 void RequestLog::record(quint16 port, const QByteArray &requestLine)
 {
-    m_file.write(QByteArray::number(port) + ' ' + requestLine + '\n');
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const double seconds = std::chrono::duration<double>(sinceEpoch).count();
+    m_file.write(QByteArray::number(seconds, 'f', 6) + ' ' + QByteArray::number(port) + ' ' + requestLine + '\n');
 }

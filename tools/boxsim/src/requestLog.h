@@ -4,8 +4,9 @@
 #include <QFile>
 #include <QString>
 
-// What one box received: every request line on every port, one line "<port> <request line>"
-// each, written through at once so that a test reading the file sees it immediately.
+// What one box received: every request line on every port, one line
+// "<seconds since the epoch> <port> <request line>" each (the time to the microsecond, when the
+// line had arrived), written through at once so that a test reading the file sees it immediately.
 class RequestLog
 {
 public:

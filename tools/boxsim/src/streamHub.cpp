@@ -1,6 +1,7 @@
 #include "streamHub.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QTcpSocket>
 
@@ -11,7 +12,18 @@ constexpr int idleStopMs = 3000;
 // A viewer this far behind is not reading any more; holding more for it only eats memory.
 constexpr qint64 maxBacklogBytes = 16 * 1024 * 1024;
 const char fontFile[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char markerFontFile[] = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 const char overlayFileName[] = "overlay.txt";
+const char markerFileName[] = "marker.txt";
+// The marker: a white block in one of four slots on black, top right (1000, 40) to (1232, 155)
+// in the 1280 × 720 picture, each slot 58 pixels wide; key command n lights slot n % 4.
+constexpr int markerSlots = 4;
+// With hiccups the stream flows for 100–400 ms, then stops for 50–200 ms: about three
+// pauses a second.
+constexpr int flowMinMs = 100;
+constexpr int flowMaxMs = 400;
+constexpr int pauseMinMs = 50;
+constexpr int pauseMaxMs = 200;
 
 // drawtext expands %{...} and backslash escapes in the text; names are shown literally.
 QString literalForDrawtext(QString text)
@@ -23,8 +35,8 @@ QString literalForDrawtext(QString text)
 
 } // namespace
 
-StreamHub::StreamHub(const QString &friendlyName, QObject *parent)
-    : QObject(parent), m_friendlyName(friendlyName), m_lastKey(QStringLiteral("none"))
+StreamHub::StreamHub(const QString &friendlyName, bool hiccups, QObject *parent)
+    : QObject(parent), m_friendlyName(friendlyName), m_lastKey(QStringLiteral("none")), m_hiccups(hiccups)
 {
     m_encoder.setWorkingDirectory(m_overlayFolder.path());
     m_encoder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -33,7 +45,10 @@ StreamHub::StreamHub(const QString &friendlyName, QObject *parent)
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(idleStopMs);
     connect(&m_idleTimer, &QTimer::timeout, this, &StreamHub::stopEncoder);
+    m_hiccupTimer.setSingleShot(true);
+    connect(&m_hiccupTimer, &QTimer::timeout, this, &StreamHub::pauseOrResume);
     writeOverlay();
+    writeMarker();
 }
 
 StreamHub::~StreamHub()
@@ -54,7 +69,9 @@ void StreamHub::addViewer(QTcpSocket *socket)
 void StreamHub::showKeyCommand(const QString &description)
 {
     m_lastKey = description;
+    ++m_keyCommands;
     writeOverlay();
+    writeMarker();
 }
 
 // Written whole and renamed into place: the encoder rereads the file for every frame and
@@ -69,6 +86,19 @@ void StreamHub::writeOverlay()
     overlay.commit();
 }
 
+// Spaces and one full block in a fixed-width font: the block's place tells the key commands
+// apart without reading text.
+void StreamHub::writeMarker()
+{
+    QSaveFile marker(m_overlayFolder.filePath(QLatin1String(markerFileName)));
+    if (!marker.open(QIODevice::WriteOnly))
+        return;
+    QString places(markerSlots, QLatin1Char(' '));
+    places[m_keyCommands % markerSlots] = QChar(0x2588);
+    marker.write(places.toUtf8());
+    marker.commit();
+}
+
 QStringList StreamHub::encoderArguments() const
 {
     QString drawtext = QStringLiteral("drawtext=textfile=%1:reload=1:fontsize=44:fontcolor=white:"
@@ -76,13 +106,17 @@ QStringList StreamHub::encoderArguments() const
                            .arg(QLatin1String(overlayFileName));
     if (QFile::exists(QLatin1String(fontFile)))
         drawtext += QStringLiteral(":fontfile=") + QLatin1String(fontFile);
+    const QString marker = QStringLiteral("drawtext=textfile=%1:reload=1:fontfile=%2:fontsize=96:fontcolor=white:"
+                                          "box=1:boxcolor=black:boxborderw=0:x=1000:y=40")
+                               .arg(QLatin1String(markerFileName), QLatin1String(markerFontFile));
     return {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
             QStringLiteral("-nostdin"),
             QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
             QStringLiteral("-i"), QStringLiteral("testsrc2=size=1280x720:rate=30"),
             QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
             QStringLiteral("-i"), QStringLiteral("sine=frequency=440:sample_rate=48000"),
-            QStringLiteral("-vf"), drawtext, QStringLiteral("-af"), QStringLiteral("volume=0.1"),
+            QStringLiteral("-vf"), drawtext + QLatin1Char(',') + marker,
+            QStringLiteral("-af"), QStringLiteral("volume=0.1"),
             QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), QStringLiteral("-b:v"), QStringLiteral("3M"),
             QStringLiteral("-maxrate"), QStringLiteral("3M"), QStringLiteral("-bufsize"), QStringLiteral("1500k"),
             QStringLiteral("-g"), QStringLiteral("15"),
@@ -94,11 +128,15 @@ QStringList StreamHub::encoderArguments() const
 void StreamHub::startEncoder()
 {
     m_pending.clear();
+    m_paused = false;
     m_encoder.start(QStringLiteral("ffmpeg"), encoderArguments());
+    if (m_hiccups)
+        m_hiccupTimer.start(QRandomGenerator::global()->bounded(flowMinMs, flowMaxMs + 1));
 }
 
 void StreamHub::stopEncoder()
 {
+    m_hiccupTimer.stop();
     if (m_encoder.state() == QProcess::NotRunning)
         return;
     m_encoder.kill();
@@ -110,6 +148,8 @@ void StreamHub::stopEncoder()
 void StreamHub::forwardEncodedPackets()
 {
     m_pending += m_encoder.readAllStandardOutput();
+    if (m_paused)
+        return;
     const qsizetype whole = m_pending.size() - m_pending.size() % tsPacketBytes;
     if (whole == 0)
         return;
@@ -124,6 +164,19 @@ void StreamHub::forwardEncodedPackets()
         else
             viewer->write(packets);
     }
+}
+
+// The encoder keeps going during a pause, as a box's would; what it makes meanwhile goes out
+// at once when the pause ends, as a stalled network connection catches up.
+void StreamHub::pauseOrResume()
+{
+    m_paused = !m_paused;
+    if (m_paused) {
+        m_hiccupTimer.start(QRandomGenerator::global()->bounded(pauseMinMs, pauseMaxMs + 1));
+        return;
+    }
+    m_hiccupTimer.start(QRandomGenerator::global()->bounded(flowMinMs, flowMaxMs + 1));
+    forwardEncodedPackets();
 }
 
 void StreamHub::dropViewer(QTcpSocket *socket)

@@ -10,16 +10,17 @@
 
 class QTcpSocket;
 
-// The live stream of one box: a test pattern with the box's name, a running clock and the last
-// key command, encoded once by ffmpeg (MPEG-2 720p30 ~3 Mbit/s, AAC, MPEG-TS) and copied to
-// every viewer. The encoder starts with the first viewer and stops a little after the last
-// one has gone, so idle boxes cost no CPU.
+// The live stream of one box: a test pattern with the box's name, a running clock, the last
+// key command and a marker that moves on with every key command, encoded once by ffmpeg
+// (MPEG-2 720p30 ~3 Mbit/s, AAC, MPEG-TS) and copied to every viewer. The encoder starts with
+// the first viewer and stops a little after the last one has gone, so idle boxes cost no CPU.
 class StreamHub : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit StreamHub(const QString &friendlyName, QObject *parent = nullptr);
+    // With `hiccups` the writes to the viewers pause now and then (see pauseOrResume()).
+    StreamHub(const QString &friendlyName, bool hiccups, QObject *parent = nullptr);
     ~StreamHub() override;
 
     // The socket has had its answer head; from now on it receives the stream.
@@ -32,6 +33,8 @@ public:
 
 private:
     void writeOverlay();
+    void writeMarker();
+    void pauseOrResume();
     void startEncoder();
     void stopEncoder();
     void forwardEncodedPackets();
@@ -40,6 +43,10 @@ private:
 
     QString m_friendlyName;
     QString m_lastKey;
+    int m_keyCommands = 0;
+    bool m_hiccups;
+    bool m_paused = false;
+    QTimer m_hiccupTimer;
     QTemporaryDir m_overlayFolder;
     QProcess m_encoder;
     QByteArray m_pending;
