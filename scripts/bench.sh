@@ -6,6 +6,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVO_BUILD_DIR:-$top/build}
 benches=(bench_client bench_playback bench_remote)
+# Trying media options (README, Benchmarks) needs the playback benchmark alone.
+[ -z "${TAVO_BENCH_TRY_OPTIONS+set}" ] || benches=(bench_playback)
 if [ "${TAVO_BENCH_INSIDE:-}" != 1 ]; then
   "$top/scripts/setup.sh"
   "$top/scripts/build.sh"

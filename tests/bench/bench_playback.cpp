@@ -236,6 +236,7 @@ public:
     double startingCpu();
     void runClient(StartTimes *starts, KeyFigures *keys);
     void runPlainLibvlc(KeyFigures *keys);
+    void runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys);
     void runExternal(const QStringList &command, StartTimes *starts, KeyFigures *keys);
     Stutter stutter(const QByteArray &url, const QList<QByteArray> &options);
 
@@ -373,13 +374,17 @@ void Bench::runClient(StartTimes *starts, KeyFigures *keys)
 
 void Bench::runPlainLibvlc(KeyFigures *keys)
 {
+    for (int run = 0; run < startRuns; ++run)
+        runPlainLibvlcOnce({}, keys);
+}
+
+void Bench::runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys)
+{
     const QRect picture = TAVO_test_screenVideo::pictureRect(plainLibvlc.area());
-    for (int run = 0; run < startRuns; ++run) {
-        if (plainLibvlc.play(streamUrl, {}) && waitForMarker(picture))
-            keysToPhoton(picture, keys);
-        plainLibvlc.stop();
-        TAVO_test_eventLoop::runFor(1000);
-    }
+    if (plainLibvlc.play(streamUrl, options) && waitForMarker(picture))
+        keysToPhoton(picture, keys);
+    plainLibvlc.stop();
+    TAVO_test_eventLoop::runFor(1000);
 }
 
 bool Bench::waitForMarker(const QRect &picture)
@@ -529,6 +534,36 @@ QString stutterText(const Stutter &stutter)
     return QStringLiteral("%1 lost, %2 shown").arg(stutter.lost).arg(stutter.shown);
 }
 
+// Media options to try beside the client's, without a rebuild: TAVO_BENCH_TRY_OPTIONS holds sets
+// of options, the sets parted by ';', the options of a set by spaces (an empty set is the
+// client's options alone). Each set is played with libVLC in turns with the others, so that a
+// busy machine weighs on all of them alike; TAVO_BENCH_TRY_LOSS=1 adds the pictures lost.
+void tryOptions(Bench *bench, const QString &sets)
+{
+    QList<QList<QByteArray>> optionSets;
+    for (const QString &set : sets.split(QLatin1Char(';'))) {
+        QList<QByteArray> options = TAVO_player_vlcPlayer::liveStreamOptions();
+        for (const QString &option : set.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            options << option.toLatin1();
+        optionSets << options;
+    }
+    QList<KeyFigures> keys(optionSets.size());
+    for (int run = 0; run < startRuns; ++run) {
+        for (qsizetype set = 0; set < optionSets.size(); ++set)
+            bench->runPlainLibvlcOnce(optionSets.at(set), &keys[set]);
+    }
+    const bool withLoss = qEnvironmentVariableIntValue("TAVO_BENCH_TRY_LOSS") == 1;
+    for (qsizetype set = 0; set < optionSets.size(); ++set) {
+        const QString name = QString::fromLatin1(optionSets.at(set).join(' '));
+        row(name, QStringLiteral("key %1").arg(medianAndP95(keys.at(set).total)),
+            QStringLiteral("player %1").arg(medianAndP95(keys.at(set).leavingToScreen)));
+        if (withLoss) {
+            row(QStringLiteral("  lost, steady / with hiccups"), stutterText(bench->stutter(streamUrl, optionSets.at(set))),
+                stutterText(bench->stutter(hiccupStreamUrl, optionSets.at(set))));
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -540,6 +575,10 @@ int main(int argc, char *argv[])
     if (!bench.setUp()) {
         std::fprintf(stderr, "the simulated boxes did not come up\n");
         return 1;
+    }
+    if (qEnvironmentVariableIsSet("TAVO_BENCH_TRY_OPTIONS")) {
+        tryOptions(&bench, qEnvironmentVariable("TAVO_BENCH_TRY_OPTIONS"));
+        return 0;
     }
     const QStringList ffplay{"ffplay", "-hide_banner", "-loglevel", "error", "-fflags", "nobuffer", "-flags",
                              "low_delay", "-framedrop", "-probesize", "32768", "-analyzeduration", "0", "-an",
