@@ -44,7 +44,6 @@ namespace {
 const QMargins normalVideoMargins(0, 10, 10, 0);
 constexpr int firstRetryMs = 1000;
 constexpr int longestRetryMs = 30000;
-constexpr int retryAttemptMs = 15000;
 constexpr int stallCheckMs = 1000;
 constexpr int stallLimitMs = 8000;
 
@@ -511,7 +510,8 @@ void TAVO_ui_mainWindow::retryStream()
     showStatus(QStringLiteral("Connecting to %1 again…").arg(playingName));
     player->stopPlay();
     player->startQuietly(playingLocation.constData());
-    attemptBound.start(retryAttemptMs);
+    // A quiet retry has no start-up watch of its own; it gets the same time a Start does.
+    attemptBound.start(TAVO_player_vlcPlayer::startUpLimitMs);
 }
 
 void TAVO_ui_mainWindow::streamBack()
