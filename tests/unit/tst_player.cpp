@@ -1,4 +1,5 @@
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_httpServer.h"
 #include "TAVO_test_messageBoxes.h"
@@ -70,6 +71,9 @@ private Q_SLOTS:
     void stopWhileStateBoxIsOpenEndsTheWatch();
     void secondStartDuringStartUpTakesOver();
     void stopButtonDuringStartUpKeepsStartEnabled();
+    void lostStreamWaitsLongerAfterEveryFailedAttempt();
+    void lostStreamIsAskedForAgainUntilStopped_data();
+    void lostStreamIsAskedForAgainUntilStopped();
 
 private:
     TAVO_player_vlcPlayer *player() const { return window->player; }
@@ -248,6 +252,65 @@ void tst_player::stopButtonDuringStartUpKeepsStartEnabled()
     QVERIFY(stopped);
     QVERIFY(player()->isIdle());
     QVERIFY(start->isEnabled());
+}
+
+
+namespace {
+
+// A keeper of a box "Box" whose player only counts what it is asked to do.
+struct KeeperOfCountedPlayer
+{
+    int quietStarts = 0;
+    TAVO_mgr_streamKeeper keeper{{[] {}, [this](const QByteArray &) { ++quietStarts; }, [] { return qint64(0); },
+                                  TAVO_player_vlcPlayer::startUpLimitMs}};
+    QStringList statusLines;
+
+    KeeperOfCountedPlayer()
+    {
+        QObject::connect(&keeper, &TAVO_mgr_streamKeeper::status, &keeper,
+                         [this](const QString &text) { statusLines.append(text); });
+        keeper.requested(QStringLiteral("uuid-1"), QStringLiteral("Box"), "http://127.0.0.1:1/");
+        keeper.startReturned(true, QString());
+    }
+};
+
+} // namespace
+
+// Every attempt that fails doubles the pause before the next, up to half a minute.
+void tst_player::lostStreamWaitsLongerAfterEveryFailedAttempt()
+{
+    KeeperOfCountedPlayer counted;
+    counted.statusLines.clear();
+    for (int attempt = 0; attempt < 7; ++attempt)
+        counted.keeper.lost();
+    QStringList expected;
+    for (const int seconds : {1, 2, 4, 8, 16, 30, 30})
+        expected.append(QStringLiteral("Lost the stream of Box; trying again in %1 s…").arg(seconds));
+    QCOMPARE(counted.statusLines, expected);
+    counted.keeper.back();
+    counted.keeper.lost();
+    QCOMPARE(counted.statusLines.last(), QStringLiteral("Lost the stream of Box; trying again in 1 s…"));
+}
+
+void tst_player::lostStreamIsAskedForAgainUntilStopped_data()
+{
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<int>("quietStarts");
+    QTest::newRow("kept") << false << 1;
+    QTest::newRow("stopped during the pause") << true << 0;
+}
+
+void tst_player::lostStreamIsAskedForAgainUntilStopped()
+{
+    QFETCH(bool, stopped);
+    QFETCH(int, quietStarts);
+    KeeperOfCountedPlayer counted;
+    counted.keeper.lost();
+    if (stopped)
+        counted.keeper.stopped();
+    QTest::qWait(TAVO_mgr_streamKeeper::firstRetryMs + 500);
+    QCOMPARE(counted.quietStarts, quietStarts);
+    QCOMPARE(counted.keeper.playingUdn(), QString());
 }
 
 QTEST_MAIN(tst_player)

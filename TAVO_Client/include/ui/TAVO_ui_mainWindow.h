@@ -3,12 +3,9 @@
 
 #include "TAVO_mgr_defaultStructure.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 class QComboBox;
 class QHBoxLayout;
@@ -19,7 +16,9 @@ class QStackedWidget;
 class QTableWidget;
 class QVBoxLayout;
 class TAVO_mgr_mainManager;
+class TAVO_mgr_streamKeeper;
 class TAVO_player_vlcPlayer;
+class TAVO_ui_boxListMarks;
 class TAVO_ui_boxesByAddress;
 class TAVO_ui_controller;
 class TAVO_ui_fullScreenWidget;
@@ -107,34 +106,11 @@ private:
     QWidget *webView = nullptr;
     int playRequests = 0;  // counts Starts and Stops, so a start-up can tell it was overtaken
 
-    // The status line, the rows' marks and the stream that comes back by itself.
     void initStatusLine();
     void showStatus(const QString &text);
-    void showBoxCount();
-    int rowOf(const QString &udn) const;
-    void showBoxAnswering(const QString &uuid, bool answering);
-    void markPlayingRow();
-    void streamRequested(const QByteArray &location);
-    void streamStartReturned();
-    void streamStopped();
-    void streamLost();
-    void retryStream();
-    void streamBack();
-    void endRetries();
-    void checkStreamMoves();
 
-    QLabel *boxCount = nullptr;
-    // The box whose stream the window keeps playing, until Stop, another Start or a failed start.
-    QString playingUdn;
-    QString playingName;
-    QByteArray playingLocation;
-    QTimer retryTimer;    // the pause before the next attempt to get a lost stream back
-    QTimer attemptBound;  // an attempt that neither plays nor fails within this is given up
-    int retries = 0;
-    // A box that vanishes without closing the connection leaves a stream that just stops.
-    QTimer stallCheck;
-    QElapsedTimer unchangedFor;
-    qint64 lastBytesRead = -1;
+    TAVO_ui_boxListMarks *boxListMarks = nullptr;
+    TAVO_mgr_streamKeeper *streamKeeper = nullptr;
 };
 
 #endif

@@ -3,8 +3,10 @@
 
 #include "TAVO_mgr_cache.h"
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_mgr_streamRequest.h"
 #include "TAVO_player_vlcPlayer.h"
+#include "TAVO_ui_boxListMarks.h"
 #include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_fullScreenWidget.h"
@@ -35,17 +37,12 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
 const QMargins normalVideoMargins(0, 10, 10, 0);
-constexpr int firstRetryMs = 1000;
-constexpr int longestRetryMs = 30000;
-constexpr int stallCheckMs = 1000;
-constexpr int stallLimitMs = 8000;
 
 QComboBox *newSelector(const QStringList &items, int defaultIndex)
 {
@@ -209,7 +206,7 @@ void TAVO_ui_mainWindow::addServer(QString server)
     auto *item = new TAVO_ui_serverItem(icon, server, row < mManager->getServerCount() ? mManager->getServer(row) : nullptr);
     serverList->setRowCount(row + 1);
     serverList->setItem(row, 0, item);
-    showBoxCount();
+    boxListMarks->showBoxCount();
 }
 
 void TAVO_ui_mainWindow::removeServer(int index)
@@ -312,14 +309,14 @@ void TAVO_ui_mainWindow::videoPlay()
 
     const QByteArray location = playPath.toLatin1();
     const int start = ++playRequests;
-    streamRequested(location);
+    streamKeeper->requested(currentServer->device.UDN, currentServer->device.friendlyName, location);
     player->stopPlay();
     player->startPlay(location.constData());
     // The start-up runs the event loop: a Stop or another Start during it has taken over.
     if (start != playRequests)
         return;
     qDebug().noquote() << location;
-    streamStartReturned();
+    streamKeeper->startReturned(player->isPlaying(), player->lastFailure().reason);
 
     QPalette blackPalette = palette();
     blackPalette.setColor(QPalette::Window, Qt::black);
@@ -333,7 +330,7 @@ void TAVO_ui_mainWindow::videoStop()
     ++playRequests;
     player->stopPlay();
     setStreamControlsEnabled(true);
-    streamStopped();
+    streamKeeper->stopped();
 }
 
 void TAVO_ui_mainWindow::setStreamControlsEnabled(bool enabled)
@@ -386,164 +383,27 @@ void TAVO_ui_mainWindow::webSwitch()
 
 void TAVO_ui_mainWindow::initStatusLine()
 {
-    boxCount = new QLabel;
-    boxCount->setTextFormat(Qt::PlainText);
-    statusBar()->addPermanentWidget(boxCount);
-    showBoxCount();
-    retryTimer.setSingleShot(true);
-    attemptBound.setSingleShot(true);
-    connect(&retryTimer, &QTimer::timeout, this, &TAVO_ui_mainWindow::retryStream);
-    connect(&attemptBound, &QTimer::timeout, this, &TAVO_ui_mainWindow::streamLost);
-    connect(&stallCheck, &QTimer::timeout, this, &TAVO_ui_mainWindow::checkStreamMoves);
-    connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxSeen, this,
-            [this](const QString &uuid) { showBoxAnswering(uuid, true); });
-    connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxLeft, this,
-            [this](const QString &uuid) { showBoxAnswering(uuid, false); });
-    player->setStreamHandlers([this] { streamLost(); }, [this] { streamBack(); });
+    boxListMarks = new TAVO_ui_boxListMarks(serverList, mManager, statusBar());
+    connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxSeen, boxListMarks,
+            [this](const QString &uuid) { boxListMarks->showBoxAnswering(uuid, true); });
+    connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxLeft, boxListMarks,
+            [this](const QString &uuid) { boxListMarks->showBoxAnswering(uuid, false); });
+
+    TAVO_mgr_streamKeeper::Player keeperPlayer{
+        [this] { player->stopPlay(); },
+        [this](const QByteArray &location) { player->startQuietly(location.constData()); },
+        [this] { return player->bytesRead(); },
+        TAVO_player_vlcPlayer::startUpLimitMs};
+    streamKeeper = new TAVO_mgr_streamKeeper(std::move(keeperPlayer), this);
+    connect(streamKeeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
+    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, boxListMarks, &TAVO_ui_boxListMarks::markPlaying);
+    player->setStreamHandlers([this] { streamKeeper->lost(); }, [this] { streamKeeper->back(); });
 }
 
 // The status bar draws its message as plain text, so a box's name shows as it is.
 void TAVO_ui_mainWindow::showStatus(const QString &text)
 {
     statusBar()->showMessage(text);
-}
-
-void TAVO_ui_mainWindow::showBoxCount()
-{
-    const int rows = serverList->rowCount();
-    if (rows == 0) {
-        boxCount->setText(QStringLiteral("Searching for boxes…"));
-        return;
-    }
-    int silent = 0;
-    for (int row = 0; row < rows; ++row) {
-        const auto *item = static_cast<TAVO_ui_serverItem *>(serverList->item(row, 0));
-        if (item && !item->isAnswering())
-            ++silent;
-    }
-    QString text = rows == 1 ? QStringLiteral("1 box listed") : QStringLiteral("%1 boxes listed").arg(rows);
-    if (silent > 0)
-        text += QStringLiteral(", %1 not answering").arg(silent);
-    boxCount->setText(text);
-}
-
-// Row i shows registry entry i; a box still being described has no row yet.
-int TAVO_ui_mainWindow::rowOf(const QString &udn) const
-{
-    const int rows = std::min(serverList->rowCount(), mManager->getServerCount());
-    for (int row = 0; row < rows; ++row) {
-        if (mManager->getServer(row)->device.UDN == udn)
-            return row;
-    }
-    return -1;
-}
-
-void TAVO_ui_mainWindow::showBoxAnswering(const QString &uuid, bool answering)
-{
-    const int row = rowOf(uuid);
-    if (row < 0)
-        return;
-    static_cast<TAVO_ui_serverItem *>(serverList->item(row, 0))->setAnswering(answering);
-    showBoxCount();
-}
-
-void TAVO_ui_mainWindow::markPlayingRow()
-{
-    const int playingRow = player->isPlaying() ? rowOf(playingUdn) : -1;
-    for (int row = 0; row < serverList->rowCount(); ++row) {
-        if (auto *item = static_cast<TAVO_ui_serverItem *>(serverList->item(row, 0)))
-            item->setPlaying(row == playingRow);
-    }
-}
-
-void TAVO_ui_mainWindow::streamRequested(const QByteArray &location)
-{
-    endRetries();
-    playingUdn = currentServer->device.UDN;
-    playingName = currentServer->device.friendlyName;
-    playingLocation = location;
-    showStatus(QStringLiteral("Connecting to %1…").arg(playingName));
-    markPlayingRow();
-}
-
-// The player has shown its own boxes for a start that failed; the status line keeps the reason.
-void TAVO_ui_mainWindow::streamStartReturned()
-{
-    if (player->isPlaying()) {
-        streamBack();
-        return;
-    }
-    const QString reason = player->lastFailure().reason;
-    showStatus(reason.isEmpty() ? QStringLiteral("Could not play %1").arg(playingName)
-                                : QStringLiteral("Could not play %1: %2").arg(playingName, reason));
-    playingUdn.clear();
-}
-
-void TAVO_ui_mainWindow::streamStopped()
-{
-    endRetries();
-    playingUdn.clear();
-    showStatus(QStringLiteral("Stopped"));
-    markPlayingRow();
-}
-
-// A stream that played ended or failed by itself (the box restarted, the network dropped): it is
-// asked for again after a pause that doubles with every failed attempt.
-void TAVO_ui_mainWindow::streamLost()
-{
-    if (playingUdn.isEmpty())
-        return;
-    attemptBound.stop();
-    stallCheck.stop();
-    player->stopPlay();
-    markPlayingRow();
-    const int delayMs = std::min(firstRetryMs << std::min(retries, 5), longestRetryMs);
-    ++retries;
-    showStatus(QStringLiteral("Lost the stream of %1; trying again in %2 s…").arg(playingName).arg(delayMs / 1000));
-    retryTimer.start(delayMs);
-}
-
-void TAVO_ui_mainWindow::retryStream()
-{
-    if (playingUdn.isEmpty())
-        return;
-    showStatus(QStringLiteral("Connecting to %1 again…").arg(playingName));
-    player->stopPlay();
-    player->startQuietly(playingLocation.constData());
-    // A quiet retry has no start-up watch of its own; it gets the same time a Start does.
-    attemptBound.start(TAVO_player_vlcPlayer::startUpLimitMs);
-}
-
-void TAVO_ui_mainWindow::streamBack()
-{
-    if (playingUdn.isEmpty())
-        return;
-    endRetries();
-    showStatus(QStringLiteral("Playing %1").arg(playingName));
-    markPlayingRow();
-    lastBytesRead = -1;
-    unchangedFor.start();
-    stallCheck.start(stallCheckMs);
-}
-
-void TAVO_ui_mainWindow::endRetries()
-{
-    retryTimer.stop();
-    attemptBound.stop();
-    stallCheck.stop();
-    retries = 0;
-}
-
-// A stream that reads nothing for a while is as lost as one that ended.
-void TAVO_ui_mainWindow::checkStreamMoves()
-{
-    const qint64 bytes = player->bytesRead();
-    if (bytes != lastBytesRead) {
-        lastBytesRead = bytes;
-        unchangedFor.restart();
-    } else if (unchangedFor.hasExpired(stallLimitMs)) {
-        streamLost();
-    }
 }
 
 void TAVO_ui_mainWindow::hSplitterMoved(int pos, int index)
