@@ -1,6 +1,8 @@
 // The key command sender against a local stand-in for a box's key service.
 
 #include "TAVO_mgr_httpRequest.h"
+#include "TAVO_mgr_keyFailures.h"
+#include "TAVO_mgr_mainManager.h"
 #include "TAVO_test_keyServer.h"
 #include "TAVO_test_messageBoxes.h"
 
@@ -25,6 +27,8 @@ private Q_SLOTS:
     void silentBoxTimesOutAndTheNextCommandIsSent();
     void endlessAnswerDoesNotHoldTheQueue();
     void urlWithoutPortGoesToPort80();
+    void failedCommandsAreToldOncePerBurst_data();
+    void failedCommandsAreToldOncePerBurst();
 
 private:
     void send(const QStringList &keys);
@@ -174,6 +178,54 @@ void tst_httpRequest::urlWithoutPortGoesToPort80()
     QUrl url(QStringLiteral("http://127.0.0.1/?src=1&ver=1.0&id=1&key=PWR"));
     sender->httpRequest(&url);
     QVERIFY(QTest::qWaitFor([&] { return port80.hasPendingConnections(); }, 5000));
+}
+
+void tst_httpRequest::failedCommandsAreToldOncePerBurst_data()
+{
+    QTest::addColumn<bool>("boxListens");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("silent box") << true << QStringLiteral("Living Room did not answer the key SLEEP");
+    QTest::newRow("nothing listens") << false
+                                     << QStringLiteral("Living Room refused the connection for the key SLEEP: its key "
+                                                       "service is not running");
+}
+
+// Three presses at a box that does not take them say so once; after an answer the next failure
+// is told again.
+void tst_httpRequest::failedCommandsAreToldOncePerBurst()
+{
+    QFETCH(bool, boxListens);
+    QFETCH(QString, told);
+    const QString prefix = box->keyUrlPrefix();
+    TAVO_SERVER livingRoom;
+    livingRoom.device.friendlyName = QStringLiteral("Living Room");
+    livingRoom.host = QStringLiteral("127.0.0.1");
+    livingRoom.tavoStreamer.rcuPort = QString::number(box->port());
+    TAVO_mgr_mainManager registry(nullptr);
+    registry.addServer(livingRoom);
+    TAVO_mgr_keyFailures failures(&registry);
+    connect(sender, &TAVO_mgr_httpRequest::commandFailed, &failures, &TAVO_mgr_keyFailures::failed);
+    connect(sender, &TAVO_mgr_httpRequest::commandAnswered, &failures, &TAVO_mgr_keyFailures::answered);
+    QSignalSpy reports(&failures, &TAVO_mgr_keyFailures::report);
+    sender->setTimeout(200);
+    box->setSilent(QStringLiteral("SLEEP"));
+    if (!boxListens)
+        delete std::exchange(box, nullptr);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Key command (timed out|failed)")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Key command (timed out|failed)")));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Key command (timed out|failed)")));
+    for (int press = 0; press < 3; ++press) {
+        QUrl url(prefix + QStringLiteral("SLEEP"));
+        sender->httpRequest(&url);
+    }
+    QTest::qWait(1000);
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.at(0).at(0).toString(), told);
+    failures.answered();
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Key command (timed out|failed)")));
+    QUrl url(prefix + QStringLiteral("SLEEP"));
+    sender->httpRequest(&url);
+    QTRY_COMPARE(reports.size(), 2);
 }
 
 QTEST_MAIN(tst_httpRequest)

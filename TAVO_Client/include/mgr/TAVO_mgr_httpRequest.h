@@ -25,6 +25,10 @@ class TAVO_mgr_httpRequest : public QObject
 public:
     static constexpr int defaultTimeoutMs = 5000;
 
+    // Why a command did not reach the box.
+    enum class Failure { NoAnswer, Refused, Unreachable };
+    Q_ENUM(Failure)
+
     explicit TAVO_mgr_httpRequest(QWidget *parent);
 
     // Queues the key command; it is sent once every earlier command has been answered.
@@ -32,6 +36,11 @@ public:
     void setTimeout(int milliseconds);
 
     QWidget *parentWidget;
+
+Q_SIGNALS:
+    // The box answered the command, whatever it answered.
+    void commandAnswered();
+    void commandFailed(const QUrl &command, TAVO_mgr_httpRequest::Failure failure);
 
 private Q_SLOTS:
     void readResponseHeader();
@@ -43,6 +52,7 @@ private:
     void refuse(int status);
     static QString refusalText(int status);
     static QString refusalAdvice(int status);
+    static Failure failureOf(const QNetworkReply *reply);
 
     QNetworkAccessManager *http;
     QQueue<QUrl> waiting;

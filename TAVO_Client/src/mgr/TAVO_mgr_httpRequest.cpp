@@ -75,6 +75,7 @@ void TAVO_mgr_httpRequest::readResponseHeader()
     if (!status.isValid())
         return;
     takeInFlight()->abort();
+    Q_EMIT commandAnswered();
     if (status.toInt() != statusOk) {
         refuse(status.toInt());
         return;
@@ -90,7 +91,24 @@ void TAVO_mgr_httpRequest::httpRequestFinished()
         qDebug().noquote() << "Key command timed out:" << reply->url().toString();
     else
         qDebug().noquote() << "Key command failed:" << reply->errorString();
+    Q_EMIT commandFailed(reply->url(), failureOf(reply));
     sendNext();
+}
+
+// The box is the sender's proxy, so its failures are reported as the proxy's.
+TAVO_mgr_httpRequest::Failure TAVO_mgr_httpRequest::failureOf(const QNetworkReply *reply)
+{
+    switch (reply->error()) {
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::TimeoutError:
+        return Failure::NoAnswer;
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ConnectionRefusedError:
+        return Failure::Refused;
+    default:
+        return Failure::Unreachable;
+    }
 }
 
 void TAVO_mgr_httpRequest::refuse(int status)

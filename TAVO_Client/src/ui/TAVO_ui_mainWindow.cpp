@@ -2,6 +2,8 @@
 #include "ui_TAVO_ui_mainWindow.h"
 
 #include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_httpRequest.h"
+#include "TAVO_mgr_keyFailures.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_mgr_streamRequest.h"
@@ -398,6 +400,12 @@ void TAVO_ui_mainWindow::initStatusLine()
     connect(streamKeeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, boxListMarks, &TAVO_ui_boxListMarks::markPlaying);
     player->setStreamHandlers([this] { streamKeeper->lost(); }, [this] { streamKeeper->back(); });
+
+    auto *keyFailures = new TAVO_mgr_keyFailures(mManager, this);
+    TAVO_mgr_httpRequest *keySender = controllerWidget->httpRequest;
+    connect(keySender, &TAVO_mgr_httpRequest::commandFailed, keyFailures, &TAVO_mgr_keyFailures::failed);
+    connect(keySender, &TAVO_mgr_httpRequest::commandAnswered, keyFailures, &TAVO_mgr_keyFailures::answered);
+    connect(keyFailures, &TAVO_mgr_keyFailures::report, this, &TAVO_ui_mainWindow::showStatus);
 }
 
 // The status bar draws its message as plain text, so a box's name shows as it is.
