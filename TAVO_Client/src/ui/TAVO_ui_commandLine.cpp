@@ -11,7 +11,7 @@
 
 namespace TAVO_ui_commandLine {
 
-const QString windowTitle = QStringLiteral("KLD-450R v0.2.7");
+const QString windowTitle = QStringLiteral("KLD-450R v" TAVO_VERSION);
 
 namespace {
 
