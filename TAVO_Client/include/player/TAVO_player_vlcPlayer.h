@@ -11,12 +11,14 @@
 #include <atomic>
 #include <cstdarg>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class QMessageBox;
 class QWidget;
 class TAVO_ui_mainWindow;
 struct libvlc_instance_t;
+struct libvlc_media_t;
 struct libvlc_media_player_t;
 struct libvlc_event_t;
 struct vlc_log_t;
@@ -86,6 +88,16 @@ public:
 private:
     enum class PlayerEvent { Playing, Gone };
 
+    // Gives a libVLC reference back when its holder goes.
+    struct VlcRelease
+    {
+        void operator()(libvlc_instance_t *instance) const;
+        void operator()(libvlc_media_player_t *player) const;
+        void operator()(libvlc_media_t *media) const;
+    };
+    template <typename T>
+    using VlcReference = std::unique_ptr<T, VlcRelease>;
+
     bool makePlayer(const char *playPath);
     void playerEvent(unsigned generation, PlayerEvent event);
     void noteErrorLine(const QString &line);
@@ -99,8 +111,8 @@ private:
 
     TAVO_ui_mainWindow *mWindow;
     QWidget *parentWidget;
-    libvlc_instance_t *vlcInstance = nullptr;
-    libvlc_media_player_t *vlcPlayer = nullptr;
+    VlcReference<libvlc_instance_t> vlcInstance;
+    VlcReference<libvlc_media_player_t> vlcPlayer;
     int vol = 100;
     // Changes whenever vlcPlayer does, so a start-up watch notices that it was overtaken. Read
     // on libVLC's event thread to tag its notices.
