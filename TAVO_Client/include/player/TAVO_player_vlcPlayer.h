@@ -80,6 +80,9 @@ public:
     // Told on the GUI thread when a stream that played (or was started quietly) ends or fails by
     // itself, and when a quiet start begins to play. A Stop or a new start reports nothing.
     void setStreamHandlers(std::function<void()> lost, std::function<void()> back);
+    // Told on the GUI thread, once, what the user should know about playback as a whole (that
+    // there is no sound device).
+    void setNoticeHandler(std::function<void(const QString &)> notice);
 
     // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
     // its picture is shown as soon as the network allows instead of after a second's cache.
@@ -101,6 +104,9 @@ private:
     bool makePlayer(const char *playPath);
     void playerEvent(unsigned generation, PlayerEvent event);
     void noteErrorLine(const QString &line);
+    void noteMissingSoundDevice();
+    bool isSoundDeviceError(const vlc_log_t *context, const char *text);
+    void playPictureAlone();
     static void onPlayerEvent(const libvlc_event_t *event, void *self);
     static void logError(void *self, int level, const vlc_log_t *, const char *format, va_list arguments);
     int watchStartUp(bool showStates);
@@ -125,6 +131,9 @@ private:
     bool reportsLoss = false;
     std::function<void()> streamLost;
     std::function<void()> streamBack;
+    std::function<void(const QString &)> notice;
+    // libVLC found no sound device to play into (set on its threads): the picture plays alone.
+    std::atomic_bool noSoundDevice{false};
     // libVLC's error lines since the last start, credentials hidden; written on its threads.
     mutable std::mutex errorLinesLock;
     QStringList errorLines;

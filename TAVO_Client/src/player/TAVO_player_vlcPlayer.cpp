@@ -1,5 +1,6 @@
 #include "TAVO_player_vlcPlayer.h"
 
+#include "TAVO_player_soundDevice.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QCoreApplication>
@@ -171,6 +172,10 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
         return false;
     for (const QByteArray &option : liveStreamOptions())
         libvlc_media_add_option(media.get(), option.constData());
+    if (!noSoundDevice && !TAVO_player_soundDevice::present())
+        noteMissingSoundDevice();
+    if (noSoundDevice)
+        libvlc_media_add_option(media.get(), ":no-audio");
     encounteredError = false;
     startUpTimedOut = false;
     playing = false;
@@ -237,18 +242,56 @@ void TAVO_player_vlcPlayer::setStreamHandlers(std::function<void()> lost, std::f
     streamBack = std::move(back);
 }
 
+void TAVO_player_vlcPlayer::setNoticeHandler(std::function<void(const QString &)> handler)
+{
+    notice = std::move(handler);
+}
+
+// Without a sound device libVLC tries again to open one for every piece of sound it decodes,
+// each time with error lines. Seen before a start, the stream plays without sound from the
+// beginning; when libVLC finds out by itself (on one of its threads), the sound is turned off.
+// Either way later starts play the picture alone.
+void TAVO_player_vlcPlayer::noteMissingSoundDevice()
+{
+    if (!noSoundDevice.exchange(true))
+        QMetaObject::invokeMethod(parentWidget, [this] { playPictureAlone(); }, Qt::QueuedConnection);
+}
+
+// Once the sound device is known to be missing, what the audio outputs say about it (each new
+// player still tries them: no PulseAudio server, no ALSA card) is said on the status line.
+bool TAVO_player_vlcPlayer::isSoundDeviceError(const vlc_log_t *context, const char *text)
+{
+    if (std::strstr(text, "failed to create audio output"))
+        noteMissingSoundDevice();
+    const char *objectType = nullptr;
+    libvlc_log_get_object(context, &objectType, nullptr, nullptr);
+    return noSoundDevice && (std::strstr(text, "audio output") || (objectType && std::strcmp(objectType, "audio output") == 0));
+}
+
+void TAVO_player_vlcPlayer::playPictureAlone()
+{
+    if (vlcPlayer)
+        libvlc_audio_set_track(vlcPlayer.get(), -1);
+    if (notice)
+        notice(QStringLiteral("No sound device: playing the picture alone"));
+}
+
 // libVLC's own error lines quote the stream location, and the encrypted stream's location holds
 // the box's password. Only errors are written, with the credentials hidden; they are kept to
 // tell why a start failed.
-void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *, const char *format, va_list arguments)
+void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *context, const char *format,
+                                     va_list arguments)
 {
     if (level < LIBVLC_ERROR)
         return;
     char text[2048];
     std::vsnprintf(text, sizeof text, format, arguments);
+    auto *player = static_cast<TAVO_player_vlcPlayer *>(self);
+    if (player->isSoundDeviceError(context, text))
+        return;
     hideCredentials(text);
     std::fprintf(stderr, "libVLC error: %s\n", text);
-    static_cast<TAVO_player_vlcPlayer *>(self)->noteErrorLine(QString::fromUtf8(text));
+    player->noteErrorLine(QString::fromUtf8(text));
 }
 
 void TAVO_player_vlcPlayer::noteErrorLine(const QString &line)

@@ -400,6 +400,8 @@ void TAVO_ui_mainWindow::initStatusLine()
     connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxLeft, this,
             [this](const QString &uuid) { showBoxAnswering(uuid, false); });
     player->setStreamHandlers([this] { streamLost(); }, [this] { streamBack(); });
+    // A lasting word beside the box count: the stream's own messages would soon replace it.
+    player->setNoticeHandler([this](const QString &text) { statusBar()->addPermanentWidget(new QLabel(text)); });
 }
 
 // The status bar draws its message as plain text, so a box's name shows as it is.
