@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
@@ -423,7 +424,9 @@ void tst_playback::playerReportsSizeAndFollowsVolume()
 }
 
 // The machine's own ALSA configuration: no sound card. The picture plays, the terminal gets a
-// line or two instead of hundreds a second, and the status line says why there is no sound.
+// line or two about sound instead of hundreds a second, and the status line says why there is
+// no sound. libVLC's other complaints (no session bus, no VDPAU, a clock late under load) come
+// and go with the machine and are not counted.
 void tst_playback::withoutSoundDevicePicturePlaysQuietly()
 {
     const QByteArray nullDevice = qgetenv("ALSA_CONFIG_PATH");
@@ -436,11 +439,12 @@ void tst_playback::withoutSoundDevicePicturePlaysQuietly()
         start->click();
         moving = showsMovingPicture(QStringLiteral("no-sound"));
         QTest::qWait(3000);
-        written = terminal.lines();
+        written = terminal.lines().filter(QRegularExpression(QStringLiteral("alsa|audio|sound"),
+                                                                 QRegularExpression::CaseInsensitiveOption));
     }
     qputenv("ALSA_CONFIG_PATH", nullDevice);
     QVERIFY2(moving, "no moving picture in the video area");
-    QVERIFY2(written.size() <= 2, qPrintable(QStringLiteral("%1 lines, beginning:\n").arg(written.size())
+    QVERIFY2(written.size() <= 2, qPrintable(QStringLiteral("%1 lines about sound, beginning:\n").arg(written.size())
                                              + written.mid(0, 6).join(QLatin1Char('\n'))));
     const QList<QLabel *> labels = window->statusBar()->findChildren<QLabel *>();
     QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [](const QLabel *label) {

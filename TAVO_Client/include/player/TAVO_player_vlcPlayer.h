@@ -82,7 +82,7 @@ public:
     void setStreamHandlers(std::function<void()> lost, std::function<void()> back);
     // Told on the GUI thread, once, what the user should know about playback as a whole (that
     // there is no sound device).
-    void setNoticeHandler(std::function<void(const QString &)> notice);
+    void setNoticeHandler(std::function<void(const QString &)> handler);
 
     // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
     // its picture is shown as soon as the network allows instead of after a second's cache.
