@@ -10,8 +10,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
@@ -19,7 +21,12 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
+
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +111,30 @@ QByteArray boxKey()
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
 }
 
+// What the process writes to its standard error while the capture lives: libVLC and ALSA write
+// there directly, not through Qt's messages.
+class StandardErrorCapture
+{
+public:
+    StandardErrorCapture()
+    {
+        file.open();
+        std::fflush(stderr);
+        dup2(file.handle(), STDERR_FILENO);
+    }
+    ~StandardErrorCapture() { dup2(saved, STDERR_FILENO); close(saved); }
+    QStringList lines()
+    {
+        std::fflush(stderr);
+        file.seek(0);
+        return QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private:
+    const int saved = dup(STDERR_FILENO);
+    QTemporaryFile file;
+};
+
 } // namespace
 
 using namespace TAVO_test_windowParts;
@@ -125,6 +156,7 @@ private Q_SLOTS:
     void stalledStreamComesBackByItself();
     void fullScreenFillsScreenAndComesBack();
     void playerReportsSizeAndFollowsVolume();
+    void withoutSoundDevicePicturePlaysQuietly();
 
 private:
     void select(const QString &rowText);
@@ -389,6 +421,35 @@ void tst_playback::playerReportsSizeAndFollowsVolume()
 
     QTest::ignoreMessage(QtDebugMsg, "100");
     player->setTeletextPage(100);
+}
+
+// The machine's own ALSA configuration: no sound card. The picture plays, the terminal gets a
+// line or two about sound instead of hundreds a second, and the status line says why there is
+// no sound. libVLC's other complaints (no session bus, no VDPAU, a clock late under load) come
+// and go with the machine and are not counted.
+void tst_playback::withoutSoundDevicePicturePlaysQuietly()
+{
+    const QByteArray nullDevice = qgetenv("ALSA_CONFIG_PATH");
+    qunsetenv("ALSA_CONFIG_PATH");
+    QStringList written;
+    bool moving = false;
+    {
+        StandardErrorCapture terminal;
+        select(QStringLiteral("Plain (127.0.0.2)"));
+        start->click();
+        moving = showsMovingPicture(QStringLiteral("no-sound"));
+        QTest::qWait(3000);
+        written = terminal.lines().filter(QRegularExpression(QStringLiteral("alsa|audio|sound"),
+                                                                 QRegularExpression::CaseInsensitiveOption));
+    }
+    qputenv("ALSA_CONFIG_PATH", nullDevice);
+    QVERIFY2(moving, "no moving picture in the video area");
+    QVERIFY2(written.size() <= 2, qPrintable(QStringLiteral("%1 lines about sound, beginning:\n").arg(written.size())
+                                             + written.mid(0, 6).join(QLatin1Char('\n'))));
+    const QList<QLabel *> labels = window->statusBar()->findChildren<QLabel *>();
+    QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [](const QLabel *label) {
+        return label->isVisible() && label->text() == QStringLiteral("No sound device: playing the picture alone");
+    }));
 }
 
 void tst_playback::placeWindow(const QRect &geometry)

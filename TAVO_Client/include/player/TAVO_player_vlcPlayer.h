@@ -11,12 +11,14 @@
 #include <atomic>
 #include <cstdarg>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class QMessageBox;
 class QWidget;
 class TAVO_ui_mainWindow;
 struct libvlc_instance_t;
+struct libvlc_media_t;
 struct libvlc_media_player_t;
 struct libvlc_event_t;
 struct vlc_log_t;
@@ -78,6 +80,9 @@ public:
     // Told on the GUI thread when a stream that played (or was started quietly) ends or fails by
     // itself, and when a quiet start begins to play. A Stop or a new start reports nothing.
     void setStreamHandlers(std::function<void()> lost, std::function<void()> back);
+    // Told on the GUI thread, once, what the user should know about playback as a whole (that
+    // there is no sound device).
+    void setNoticeHandler(std::function<void(const QString &)> handler);
 
     // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
     // its picture is shown as soon as the network allows instead of after a second's cache.
@@ -86,9 +91,22 @@ public:
 private:
     enum class PlayerEvent { Playing, Gone };
 
+    // Gives a libVLC reference back when its holder goes.
+    struct VlcRelease
+    {
+        void operator()(libvlc_instance_t *instance) const;
+        void operator()(libvlc_media_player_t *player) const;
+        void operator()(libvlc_media_t *media) const;
+    };
+    template <typename T>
+    using VlcReference = std::unique_ptr<T, VlcRelease>;
+
     bool makePlayer(const char *playPath);
     void playerEvent(unsigned generation, PlayerEvent event);
     void noteErrorLine(const QString &line);
+    void noteMissingSoundDevice();
+    bool isSoundDeviceError(const vlc_log_t *context, const char *text);
+    void playPictureAlone();
     static void onPlayerEvent(const libvlc_event_t *event, void *self);
     static void logError(void *self, int level, const vlc_log_t *, const char *format, va_list arguments);
     int watchStartUp(bool showStates);
@@ -99,8 +117,8 @@ private:
 
     TAVO_ui_mainWindow *mWindow;
     QWidget *parentWidget;
-    libvlc_instance_t *vlcInstance = nullptr;
-    libvlc_media_player_t *vlcPlayer = nullptr;
+    VlcReference<libvlc_instance_t> vlcInstance;
+    VlcReference<libvlc_media_player_t> vlcPlayer;
     int vol = 100;
     // Changes whenever vlcPlayer does, so a start-up watch notices that it was overtaken. Read
     // on libVLC's event thread to tag its notices.
@@ -113,6 +131,9 @@ private:
     bool reportsLoss = false;
     std::function<void()> streamLost;
     std::function<void()> streamBack;
+    std::function<void(const QString &)> notice;
+    // libVLC found no sound device to play into (set on its threads): the picture plays alone.
+    std::atomic_bool noSoundDevice{false};
     // libVLC's error lines since the last start, credentials hidden; written on its threads.
     mutable std::mutex errorLinesLock;
     QStringList errorLines;

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTimer>
 
+#include "TAVO_upnp_gobjectRef.h"
+
 #include <vector>
 
 class QUrl;
@@ -79,9 +81,10 @@ private:
     bool isHeldOff(const QString &uuid) const;
 
     QWidget *parentWidget;
-    _GUPnPContextManager *contextManager;
-    std::vector<_GSSDPResourceBrowser *> browsers;
-    std::vector<_GSSDPResourceBrowser *> searchers;  // short-lived, one per search and interface
+    TAVO_upnp_gobjectRef<_GUPnPContextManager> contextManager;
+    std::vector<TAVO_upnp_gobjectRef<_GSSDPResourceBrowser>> browsers;
+    // Short-lived, one per search and interface.
+    std::vector<TAVO_upnp_gobjectRef<_GSSDPResourceBrowser>> searchers;
     // A box is reported once per interface it is seen on; its description is fetched once
     // while it stays online, unless that fetch fails.
     QSet<QString> onlineDevices;

@@ -1,5 +1,6 @@
 #include "TAVO_player_vlcPlayer.h"
 
+#include "TAVO_player_soundDevice.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QCoreApplication>
@@ -21,16 +22,12 @@
 #include <cstring>
 #include <memory>
 
+#include <malloc.h>
+
 // Last of all: Xlib's macros (None, Bool, Status, …) would clash with names in Qt's headers.
 #include <X11/Xlib.h>
 
 namespace {
-
-struct MediaRelease
-{
-    void operator()(libvlc_media_t *media) const { libvlc_media_release(media); }
-};
-using MediaReference = std::unique_ptr<libvlc_media_t, MediaRelease>;
 
 // Runs on libVLC's event thread: only the flag is touched, the watch reads it on the GUI thread.
 void noteEncounteredError(const libvlc_event_t *, void *flag)
@@ -121,21 +118,37 @@ TAVO_player_vlcPlayer::TAVO_player_vlcPlayer(QWidget *parent)
     : mWindow(static_cast<TAVO_ui_mainWindow *>(parent))
     , parentWidget(parent)
 {
+    // glibc gives a thread that allocates while others do an arena of its own and keeps what is
+    // freed there; with the dozens of short-lived threads libVLC starts for every stream, the
+    // client grew by some 30 MiB with each start or reconnect. Two arenas cost no CPU while
+    // playing (scripts/bench.sh); they must be set before libVLC's threads exist.
+    mallopt(M_ARENA_MAX, 2);
     const char *const arguments[] = {"--video-title-timeout=0"};
-    vlcInstance = libvlc_new(1, arguments);
+    vlcInstance.reset(libvlc_new(1, arguments));
     if (!vlcInstance) {
         QMessageBox::critical(parentWidget, QStringLiteral("Qt libVLC player"), QStringLiteral("Could not init libVLC"));
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    libvlc_log_set(vlcInstance, logError, this);
+    libvlc_log_set(vlcInstance.get(), logError, this);
     vol = 100;
 }
 
-TAVO_player_vlcPlayer::~TAVO_player_vlcPlayer()
+TAVO_player_vlcPlayer::~TAVO_player_vlcPlayer() = default;
+
+void TAVO_player_vlcPlayer::VlcRelease::operator()(libvlc_instance_t *instance) const
 {
-    if (vlcInstance)
-        libvlc_release(vlcInstance);
+    libvlc_release(instance);
+}
+
+void TAVO_player_vlcPlayer::VlcRelease::operator()(libvlc_media_player_t *player) const
+{
+    libvlc_media_player_release(player);
+}
+
+void TAVO_player_vlcPlayer::VlcRelease::operator()(libvlc_media_t *media) const
+{
+    libvlc_media_release(media);
 }
 
 void TAVO_player_vlcPlayer::startPlay(const char *playPath)
@@ -161,11 +174,15 @@ void TAVO_player_vlcPlayer::startQuietly(const char *playPath)
 
 bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
 {
-    libvlc_media_t *media = playPath ? libvlc_media_new_location(vlcInstance, playPath) : nullptr;
+    VlcReference<libvlc_media_t> media(playPath ? libvlc_media_new_location(vlcInstance.get(), playPath) : nullptr);
     if (!media)
         return false;
     for (const QByteArray &option : liveStreamOptions())
-        libvlc_media_add_option(media, option.constData());
+        libvlc_media_add_option(media.get(), option.constData());
+    if (!noSoundDevice && !TAVO_player_soundDevice::present())
+        noteMissingSoundDevice();
+    if (noSoundDevice)
+        libvlc_media_add_option(media.get(), ":no-audio");
     encounteredError = false;
     startUpTimedOut = false;
     playing = false;
@@ -175,12 +192,12 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
         const std::lock_guard<std::mutex> lock(errorLinesLock);
         errorLines.clear();
     }
-    vlcPlayer = libvlc_media_player_new_from_media(media);
-    libvlc_media_release(media);
+    vlcPlayer.reset(libvlc_media_player_new_from_media(media.get()));
+    media.reset();
     if (!vlcPlayer)
         return false;
     ++playerGeneration;
-    libvlc_event_manager_t *events = libvlc_media_player_event_manager(vlcPlayer);
+    libvlc_event_manager_t *events = libvlc_media_player_event_manager(vlcPlayer.get());
     // Without this a refused key or password often looks like a stream that merely ended: libVLC
     // passes through its error state within milliseconds, too briefly for the watch to see it.
     libvlc_event_attach(events, libvlc_MediaPlayerEncounteredError, noteEncounteredError, &encounteredError);
@@ -188,10 +205,10 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
          {libvlc_MediaPlayerPlaying, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerEncounteredError})
         libvlc_event_attach(events, type, onPlayerEvent, this);
     drawInto(mWindow->videoWidget->winId());
-    libvlc_video_set_mouse_input(vlcPlayer, 1);
+    libvlc_video_set_mouse_input(vlcPlayer.get(), 1);
     // Asks for teletext page 100; the former toggle has nothing to act on before playback starts.
-    libvlc_video_set_teletext(vlcPlayer, 100);
-    libvlc_media_player_play(vlcPlayer);
+    libvlc_video_set_teletext(vlcPlayer.get(), 100);
+    libvlc_media_player_play(vlcPlayer.get());
     setAspectRatio(QStringLiteral("16:9"));
     return true;
 }
@@ -232,18 +249,57 @@ void TAVO_player_vlcPlayer::setStreamHandlers(std::function<void()> lost, std::f
     streamBack = std::move(back);
 }
 
+void TAVO_player_vlcPlayer::setNoticeHandler(std::function<void(const QString &)> handler)
+{
+    notice = std::move(handler);
+}
+
+// Without a sound device libVLC tries again to open one for every piece of sound it decodes,
+// each time with error lines. Seen before a start, the stream plays without sound from the
+// beginning; when libVLC finds out by itself (on one of its threads), the sound is turned off.
+// Either way later starts play the picture alone.
+void TAVO_player_vlcPlayer::noteMissingSoundDevice()
+{
+    if (!noSoundDevice.exchange(true))
+        QMetaObject::invokeMethod(parentWidget, [this] { playPictureAlone(); }, Qt::QueuedConnection);
+}
+
+// Once the sound device is known to be missing, what the audio outputs say about it (each new
+// player still tries them: no PulseAudio server, no ALSA card) is said on the status line.
+bool TAVO_player_vlcPlayer::isSoundDeviceError(const vlc_log_t *context, const char *text)
+{
+    if (std::strstr(text, "failed to create audio output"))
+        noteMissingSoundDevice();
+    const char *objectType = nullptr;
+    libvlc_log_get_object(context, &objectType, nullptr, nullptr);
+    const bool fromAudioOutput = objectType && std::strcmp(objectType, "audio output") == 0;
+    return noSoundDevice && (fromAudioOutput || std::strstr(text, "audio output"));
+}
+
+void TAVO_player_vlcPlayer::playPictureAlone()
+{
+    if (vlcPlayer)
+        libvlc_audio_set_track(vlcPlayer.get(), -1);
+    if (notice)
+        notice(QStringLiteral("No sound device: playing the picture alone"));
+}
+
 // libVLC's own error lines quote the stream location, and the encrypted stream's location holds
 // the box's password. Only errors are written, with the credentials hidden; they are kept to
 // tell why a start failed.
-void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *, const char *format, va_list arguments)
+void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *context, const char *format,
+                                     va_list arguments)
 {
     if (level < LIBVLC_ERROR)
         return;
     char text[2048];
     std::vsnprintf(text, sizeof text, format, arguments);
+    auto *player = static_cast<TAVO_player_vlcPlayer *>(self);
+    if (player->isSoundDeviceError(context, text))
+        return;
     hideCredentials(text);
     std::fprintf(stderr, "libVLC error: %s\n", text);
-    static_cast<TAVO_player_vlcPlayer *>(self)->noteErrorLine(QString::fromUtf8(text));
+    player->noteErrorLine(QString::fromUtf8(text));
 }
 
 void TAVO_player_vlcPlayer::noteErrorLine(const QString &line)
@@ -274,7 +330,7 @@ qint64 TAVO_player_vlcPlayer::bytesRead() const
 {
     if (!vlcPlayer)
         return -1;
-    const MediaReference media(libvlc_media_player_get_media(vlcPlayer));
+    const VlcReference<libvlc_media_t> media(libvlc_media_player_get_media(vlcPlayer.get()));
     libvlc_media_stats_t stats{};
     if (!media || !libvlc_media_get_stats(media.get(), &stats))
         return -1;
@@ -288,9 +344,10 @@ void TAVO_player_vlcPlayer::stopPlay()
         stateBox->done(QMessageBox::Ok);
     if (!vlcPlayer)
         return;
-    libvlc_media_player_stop(vlcPlayer);
-    libvlc_media_player_release(vlcPlayer);
-    vlcPlayer = nullptr;
+    libvlc_media_player_stop(vlcPlayer.get());
+    vlcPlayer.reset();
+    // What the stream's threads freed goes back to the system, not only to glibc's arenas.
+    malloc_trim(0);
     playing = false;
     reportsLoss = false;
     ++playerGeneration;
@@ -312,7 +369,7 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
     if (!vlcPlayer)
         return 1;
     const unsigned generation = playerGeneration;
-    const MediaReference media(libvlc_media_player_get_media(vlcPlayer));
+    const VlcReference<libvlc_media_t> media(libvlc_media_player_get_media(vlcPlayer.get()));
     if (!media)
         return 1;
     const QDeadlineTimer startUpLimit(startUpLimitMs);
@@ -370,31 +427,31 @@ void TAVO_player_vlcPlayer::initAudioTrack()
     if (watchStartUp(false) != 0)
         return;
     // Asking for the descriptions makes libVLC take stock of the tracks; nothing is kept.
-    libvlc_track_description_list_release(libvlc_audio_get_track_description(vlcPlayer));
-    libvlc_audio_get_track(vlcPlayer);
+    libvlc_track_description_list_release(libvlc_audio_get_track_description(vlcPlayer.get()));
+    libvlc_audio_get_track(vlcPlayer.get());
 }
 
 void TAVO_player_vlcPlayer::initSubtitleTrack()
 {
     if (watchStartUp(false) != 0)
         return;
-    libvlc_track_description_list_release(libvlc_video_get_spu_description(vlcPlayer));
+    libvlc_track_description_list_release(libvlc_video_get_spu_description(vlcPlayer.get()));
 }
 
 void TAVO_player_vlcPlayer::setAudioTrack(int iAudioTrack)
 {
-    const int total = libvlc_audio_get_track_count(vlcPlayer);
-    const int current = libvlc_audio_get_track(vlcPlayer);
+    const int total = libvlc_audio_get_track_count(vlcPlayer.get());
+    const int current = libvlc_audio_get_track(vlcPlayer.get());
     if (iAudioTrack != current && total > 2)
-        libvlc_audio_set_track(vlcPlayer, iAudioTrack);
+        libvlc_audio_set_track(vlcPlayer.get(), iAudioTrack);
 }
 
 void TAVO_player_vlcPlayer::setSubtitleTrack(int iSubtitleTrack)
 {
-    const int total = libvlc_video_get_spu_count(vlcPlayer);
-    const int current = libvlc_video_get_spu(vlcPlayer);
+    const int total = libvlc_video_get_spu_count(vlcPlayer.get());
+    const int current = libvlc_video_get_spu(vlcPlayer.get());
     if (iSubtitleTrack != current && total > 0)
-        libvlc_video_set_spu(vlcPlayer, iSubtitleTrack);
+        libvlc_video_set_spu(vlcPlayer.get(), iSubtitleTrack);
 }
 
 void TAVO_player_vlcPlayer::setVolumeUp()
@@ -414,8 +471,8 @@ void TAVO_player_vlcPlayer::changeVolume(int step)
     if (!vlcPlayer)
         return;
     vol += step;
-    libvlc_audio_set_volume(vlcPlayer, vol);
-    const int level = libvlc_audio_get_volume(vlcPlayer);
+    libvlc_audio_set_volume(vlcPlayer.get(), vol);
+    const int level = libvlc_audio_get_volume(vlcPlayer.get());
     if (level >= 0)
         vol = level;
 }
@@ -427,13 +484,13 @@ int TAVO_player_vlcPlayer::volume() const
 
 void TAVO_player_vlcPlayer::setTeletextPage(int iPage)
 {
-    libvlc_video_set_teletext(vlcPlayer, iPage);
-    qDebug() << libvlc_video_get_teletext(vlcPlayer);
+    libvlc_video_set_teletext(vlcPlayer.get(), iPage);
+    qDebug() << libvlc_video_get_teletext(vlcPlayer.get());
 }
 
 void TAVO_player_vlcPlayer::setAspectRatio(QString aspectRatio)
 {
-    libvlc_video_set_aspect_ratio(vlcPlayer, aspectRatio.toLatin1().constData());
+    libvlc_video_set_aspect_ratio(vlcPlayer.get(), aspectRatio.toLatin1().constData());
 }
 
 void TAVO_player_vlcPlayer::setToFullscreen()
@@ -448,7 +505,7 @@ void TAVO_player_vlcPlayer::setToNormalscreen()
 
 void TAVO_player_vlcPlayer::drawInto(unsigned long windowId)
 {
-    libvlc_media_player_set_xwindow(vlcPlayer, static_cast<uint32_t>(windowId));
+    libvlc_media_player_set_xwindow(vlcPlayer.get(), static_cast<uint32_t>(windowId));
 }
 
 int TAVO_player_vlcPlayer::getWidth()
@@ -466,7 +523,7 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 {
     unsigned width = 0;
     unsigned height = 0;
-    libvlc_video_get_size(vlcPlayer, 0, &width, &height);
+    libvlc_video_get_size(vlcPlayer.get(), 0, &width, &height);
     return QSize(static_cast<int>(width), static_cast<int>(height));
 }
 

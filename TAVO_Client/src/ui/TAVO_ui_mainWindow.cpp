@@ -400,6 +400,8 @@ void TAVO_ui_mainWindow::initStatusLine()
     connect(streamKeeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, boxListMarks, &TAVO_ui_boxListMarks::markPlaying);
     player->setStreamHandlers([this] { streamKeeper->lost(); }, [this] { streamKeeper->back(); });
+    // A lasting word beside the box count: the stream's own messages would soon replace it.
+    player->setNoticeHandler([this](const QString &text) { statusBar()->addPermanentWidget(new QLabel(text)); });
 
     auto *keyFailures = new TAVO_mgr_keyFailures(mManager, this);
     TAVO_mgr_httpRequest *keySender = controllerWidget->httpRequest;

@@ -18,6 +18,15 @@ const QString TAVO_upnp_upnpControlPoint::streamerDeviceType =
 
 namespace {
 
+using BrowserRef = TAVO_upnp_gobjectRef<GSSDPResourceBrowser>;
+
+// The list's reference goes with its entry.
+void dropFrom(std::vector<BrowserRef> &list, GSSDPResourceBrowser *browser)
+{
+    list.erase(std::remove_if(list.begin(), list.end(), [browser](const BrowserRef &held) { return held.get() == browser; }),
+               list.end());
+}
+
 const char udnPrefix[] = "uuid:";
 constexpr int firstSearchAgainMs = 2000;
 // Boxes answer a search within a few seconds (its MX); then the searching browser goes.
@@ -53,13 +62,12 @@ void onResourceUnavailable(GSSDPResourceBrowser *, const char *usn, gpointer sel
 
 void onContextAvailable(GUPnPContextManager *, GUPnPContext *context, gpointer self)
 {
-    GSSDPResourceBrowser *browser = gssdp_resource_browser_new(
-        GSSDP_CLIENT(context), TAVO_upnp_upnpControlPoint::streamerDeviceType.toUtf8().constData());
-    g_signal_connect(browser, "resource-available", G_CALLBACK(onResourceAvailable), self);
-    g_signal_connect(browser, "resource-unavailable", G_CALLBACK(onResourceUnavailable), self);
-    static_cast<TAVO_upnp_upnpControlPoint *>(self)->addBrowser(browser);
-    gssdp_resource_browser_set_active(browser, TRUE);
-    g_object_unref(browser);
+    const BrowserRef browser(gssdp_resource_browser_new(
+        GSSDP_CLIENT(context), TAVO_upnp_upnpControlPoint::streamerDeviceType.toUtf8().constData()));
+    g_signal_connect(browser.get(), "resource-available", G_CALLBACK(onResourceAvailable), self);
+    g_signal_connect(browser.get(), "resource-unavailable", G_CALLBACK(onResourceUnavailable), self);
+    static_cast<TAVO_upnp_upnpControlPoint *>(self)->addBrowser(browser.get());
+    gssdp_resource_browser_set_active(browser.get(), TRUE);
 }
 
 void onContextUnavailable(GUPnPContextManager *, GUPnPContext *context, gpointer self)
@@ -74,49 +82,48 @@ TAVO_upnp_upnpControlPoint::TAVO_upnp_upnpControlPoint(QWidget *parent)
     , parentWidget(parent)
     , contextManager(gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4, 0))
 {
-    g_signal_connect(contextManager, "context-available", G_CALLBACK(onContextAvailable), this);
-    g_signal_connect(contextManager, "context-unavailable", G_CALLBACK(onContextUnavailable), this);
+    g_signal_connect(contextManager.get(), "context-available", G_CALLBACK(onContextAvailable), this);
+    g_signal_connect(contextManager.get(), "context-unavailable", G_CALLBACK(onContextUnavailable), this);
     searchTimer.setSingleShot(true);
     connect(&searchTimer, &QTimer::timeout, this, &TAVO_upnp_upnpControlPoint::searchAgain);
     searchTimer.start(firstSearchAgainMs);
 }
 
-// Disposing the manager reports every interface as gone; nobody is left to hear it.
+// Disposing the manager (when its holder goes) reports every interface as gone; nobody is left
+// to hear it.
 TAVO_upnp_upnpControlPoint::~TAVO_upnp_upnpControlPoint()
 {
-    g_signal_handlers_disconnect_by_data(contextManager, this);
+    g_signal_handlers_disconnect_by_data(contextManager.get(), this);
     while (!browsers.empty())
-        removeBrowser(browsers.back());
+        removeBrowser(browsers.back().get());
     while (!searchers.empty())
-        removeSearcher(searchers.back());
-    g_object_unref(contextManager);
+        removeSearcher(searchers.back().get());
 }
 
 void TAVO_upnp_upnpControlPoint::addBrowser(GSSDPResourceBrowser *browser)
 {
-    browsers.push_back(GSSDP_RESOURCE_BROWSER(g_object_ref(browser)));
+    browsers.emplace_back(GSSDP_RESOURCE_BROWSER(g_object_ref(browser)));
 }
 
 void TAVO_upnp_upnpControlPoint::removeBrowserOf(GUPnPContext *context)
 {
-    const auto found = std::find_if(browsers.begin(), browsers.end(), [context](GSSDPResourceBrowser *browser) {
-        return gssdp_resource_browser_get_client(browser) == GSSDP_CLIENT(context);
+    const auto found = std::find_if(browsers.begin(), browsers.end(), [context](const BrowserRef &browser) {
+        return gssdp_resource_browser_get_client(browser.get()) == GSSDP_CLIENT(context);
     });
     if (found != browsers.end())
-        removeBrowser(*found);
+        removeBrowser(found->get());
 }
 
 void TAVO_upnp_upnpControlPoint::removeBrowser(GSSDPResourceBrowser *browser)
 {
     g_signal_handlers_disconnect_by_data(browser, this);
-    browsers.erase(std::remove(browsers.begin(), browsers.end(), browser), browsers.end());
-    g_object_unref(browser);
+    dropFrom(browsers, browser);
 }
 
 void TAVO_upnp_upnpControlPoint::upnpReflash()
 {
-    for (GSSDPResourceBrowser *browser : browsers)
-        sendSearch(gssdp_resource_browser_get_client(browser));
+    for (const BrowserRef &browser : browsers)
+        sendSearch(gssdp_resource_browser_get_client(browser.get()));
 }
 
 // A browser of its own sends the search; the answers reach every browser of the interface, so
@@ -127,9 +134,9 @@ void TAVO_upnp_upnpControlPoint::upnpReflash()
 // already, is fetched again.
 void TAVO_upnp_upnpControlPoint::sendSearch(GSSDPClient *client)
 {
-    GSSDPResourceBrowser *searcher = gssdp_resource_browser_new(client, streamerDeviceType.toUtf8().constData());
+    GSSDPResourceBrowser *searcher =
+        searchers.emplace_back(gssdp_resource_browser_new(client, streamerDeviceType.toUtf8().constData())).get();
     g_signal_connect(searcher, "resource-available", G_CALLBACK(onResourceAvailable), this);
-    searchers.push_back(searcher);
     gssdp_resource_browser_set_active(searcher, TRUE);
     QTimer::singleShot(searchAnswersMs, this, [this, searcher] { removeSearcher(searcher); });
 }
@@ -137,8 +144,7 @@ void TAVO_upnp_upnpControlPoint::sendSearch(GSSDPClient *client)
 void TAVO_upnp_upnpControlPoint::removeSearcher(GSSDPResourceBrowser *searcher)
 {
     g_signal_handlers_disconnect_by_data(searcher, this);
-    searchers.erase(std::remove(searchers.begin(), searchers.end(), searcher), searchers.end());
-    g_object_unref(searcher);
+    dropFrom(searchers, searcher);
 }
 
 // The box's UUID is known only once its description is read, so the folder is named after the

@@ -93,6 +93,7 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->streamHiccups = object.value(QStringLiteral("streamHiccups")).toBool(false);
     box->streamDropAfterMs = object.value(QStringLiteral("streamDropAfterMs")).toInt(0);
     box->streamDownMs = object.value(QStringLiteral("streamDownMs")).toInt(0);
+    box->streamDropRepeats = object.value(QStringLiteral("streamDropRepeats")).toBool(false);
     box->streamStall = object.value(QStringLiteral("streamStall")).toBool(false);
     box->ssdp = text(object, QStringLiteral("ssdp"), box->ssdp);
     if (!QStringList{QStringLiteral("multicast"), QStringLiteral("unicast"), QStringLiteral("none")}.contains(box->ssdp)) {

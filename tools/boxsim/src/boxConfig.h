@@ -71,6 +71,8 @@ struct BoxConfig
     // streamDownMs after that the stream port answers 503: a box that restarts under its viewers.
     int streamDropAfterMs = 0;
     int streamDownMs = 0;
+    // The drop comes again with the first viewer after each drop: a box that restarts for ever.
+    bool streamDropRepeats = false;
     // The stream then stops without ending: the viewers' connections stay open and silent, as
     // when a box loses its power or its cable.
     bool streamStall = false;

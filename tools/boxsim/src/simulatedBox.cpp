@@ -158,6 +158,7 @@ void SimulatedBox::serveStream(const HttpRequest &request, QTcpSocket *socket)
         m_streamDropScheduled = true;
         QTimer::singleShot(m_config.streamDropAfterMs, this, [this] {
             m_streamDown.setRemainingTime(m_config.streamDownMs);
+            m_streamDropScheduled = !m_config.streamDropRepeats;
             if (m_config.streamStall)
                 m_stream->forgetViewers();
             else

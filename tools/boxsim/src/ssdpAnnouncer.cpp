@@ -21,17 +21,15 @@ QString networkOf(const QHostAddress &address)
     return address.isLoopback() ? QStringLiteral("127.0.0.0/8") : address.toString() + QStringLiteral("/32");
 }
 
-GSSDPClient *newClient(const QHostAddress &boxAddress, GError **error)
+SsdpClientRef newClient(const QHostAddress &boxAddress, GError **error)
 {
-    GInetAddress *address = g_inet_address_new_from_string(boxAddress.toString().toUtf8().constData());
-    GInetAddressMask *mask = g_inet_address_mask_new_from_string(networkOf(boxAddress).toUtf8().constData(), nullptr);
-    auto *client = static_cast<GSSDPClient *>(g_initable_new(GSSDP_TYPE_CLIENT, nullptr, error,
-                                                             "interface", interfaceFor(boxAddress),
-                                                             "address", address, "host-mask", mask,
-                                                             "uda-version", GSSDP_UDA_VERSION_1_0, nullptr));
-    g_object_unref(mask);
-    g_object_unref(address);
-    return client;
+    g_autoptr(GInetAddress) address = g_inet_address_new_from_string(boxAddress.toString().toUtf8().constData());
+    g_autoptr(GInetAddressMask) mask =
+        g_inet_address_mask_new_from_string(networkOf(boxAddress).toUtf8().constData(), nullptr);
+    return SsdpClientRef(static_cast<GSSDPClient *>(g_initable_new(GSSDP_TYPE_CLIENT, nullptr, error,
+                                                                   "interface", interfaceFor(boxAddress),
+                                                                   "address", address, "host-mask", mask,
+                                                                   "uda-version", GSSDP_UDA_VERSION_1_0, nullptr)));
 }
 
 // The loopback boxes of one simulator speak SSDP through one socket. With a socket each, every
@@ -39,30 +37,37 @@ GSSDPClient *newClient(const QHostAddress &boxAddress, GError **error)
 // 500 sockets read thousands of datagrams each, and that flood drowned the searches the boxes
 // must answer for half a minute. A real box reads the network with a processor of its own.
 // Control points take a box's address from its LOCATION, never from the datagram's sender.
-GSSDPClient *loopbackClient(GError **error)
+// The shared client lives as long as a box holds it: the simulator keeps only a weak pointer.
+SsdpClientRef loopbackClient(GError **error)
 {
     static GSSDPClient *shared = nullptr;
     if (shared)
-        return static_cast<GSSDPClient *>(g_object_ref(shared));
-    shared = newClient(QHostAddress(QHostAddress::LocalHost), error);
-    if (shared) {
-        gssdp_client_set_server_id(shared, serverId);
+        return SsdpClientRef(static_cast<GSSDPClient *>(g_object_ref(shared)));
+    SsdpClientRef client = newClient(QHostAddress(QHostAddress::LocalHost), error);
+    if (client) {
+        gssdp_client_set_server_id(client.get(), serverId);
+        shared = client.get();
         g_object_add_weak_pointer(G_OBJECT(shared), reinterpret_cast<gpointer *>(&shared));
     }
-    return shared;
+    return client;
 }
 
-GSSDPClient *clientFor(const QHostAddress &boxAddress, GError **error)
+SsdpClientRef clientFor(const QHostAddress &boxAddress, GError **error)
 {
     if (boxAddress.isLoopback())
         return loopbackClient(error);
-    GSSDPClient *client = newClient(boxAddress, error);
+    SsdpClientRef client = newClient(boxAddress, error);
     if (client)
-        gssdp_client_set_server_id(client, serverId);
+        gssdp_client_set_server_id(client.get(), serverId);
     return client;
 }
 
 } // namespace
+
+void GObjectUnref::operator()(void *object) const
+{
+    g_object_unref(object);
+}
 
 SsdpAnnouncer::SsdpAnnouncer(const QHostAddress &address, const QString &uuid,
                              const QString &deviceType, const QString &location, int maxAgeSeconds)
@@ -70,22 +75,12 @@ SsdpAnnouncer::SsdpAnnouncer(const QHostAddress &address, const QString &uuid,
 {
 }
 
-SsdpAnnouncer::~SsdpAnnouncer()
-{
-    // Disposing a group that is still available sends the byebye of every resource at once.
-    if (m_group)
-        g_object_unref(m_group);
-    if (m_client)
-        g_object_unref(m_client);
-}
-
 bool SsdpAnnouncer::start(QString *error)
 {
-    GError *gError = nullptr;
+    g_autoptr(GError) gError = nullptr;
     m_client = clientFor(m_address, &gError);
     if (!m_client) {
         *error = QStringLiteral("SSDP on %1: %2").arg(m_address.toString(), QString::fromUtf8(gError->message));
-        g_error_free(gError);
         return false;
     }
     announce();
@@ -94,14 +89,14 @@ bool SsdpAnnouncer::start(QString *error)
 
 void SsdpAnnouncer::announce()
 {
-    m_group = gssdp_resource_group_new(m_client);
-    gssdp_resource_group_set_message_delay(m_group, messageDelayMs);
-    gssdp_resource_group_set_max_age(m_group, guint(m_maxAgeSeconds));
+    m_group.reset(gssdp_resource_group_new(m_client.get()));
+    gssdp_resource_group_set_message_delay(m_group.get(), messageDelayMs);
+    gssdp_resource_group_set_max_age(m_group.get(), guint(m_maxAgeSeconds));
     const QString udn = QStringLiteral("uuid:") + m_uuid;
     addResource(QStringLiteral("upnp:rootdevice"), udn + QStringLiteral("::upnp:rootdevice"));
     addResource(udn, udn);
     addResource(m_deviceType, udn + QStringLiteral("::") + m_deviceType);
-    gssdp_resource_group_set_available(m_group, TRUE);
+    gssdp_resource_group_set_available(m_group.get(), TRUE);
 }
 
 // Going away disposes the group rather than making it unavailable: an unavailable group would
@@ -113,13 +108,12 @@ void SsdpAnnouncer::setAvailable(bool available)
     if (available) {
         announce();
     } else {
-        g_object_unref(m_group);
-        m_group = nullptr;
+        m_group.reset();
     }
 }
 
 void SsdpAnnouncer::addResource(const QString &target, const QString &usn)
 {
-    gssdp_resource_group_add_resource_simple(m_group, target.toUtf8().constData(), usn.toUtf8().constData(),
+    gssdp_resource_group_add_resource_simple(m_group.get(), target.toUtf8().constData(), usn.toUtf8().constData(),
                                              m_location.toUtf8().constData());
 }

@@ -3,8 +3,17 @@
 #include <QHostAddress>
 #include <QString>
 
+#include <memory>
+
 typedef struct _GSSDPClient GSSDPClient;
 typedef struct _GSSDPResourceGroup GSSDPResourceGroup;
+
+// Gives a GObject reference back when its holder goes.
+struct GObjectUnref
+{
+    void operator()(void *object) const;
+};
+using SsdpClientRef = std::unique_ptr<GSSDPClient, GObjectUnref>;
 
 // The UPnP root device of a box on the SSDP side: announces "upnp:rootdevice", the UDN and
 // the device type with the box's own description location, answers searches, and says
@@ -15,7 +24,6 @@ class SsdpAnnouncer
 public:
     SsdpAnnouncer(const QHostAddress &address, const QString &uuid, const QString &deviceType,
                   const QString &location, int maxAgeSeconds);
-    ~SsdpAnnouncer();
     SsdpAnnouncer(const SsdpAnnouncer &) = delete;
     SsdpAnnouncer &operator=(const SsdpAnnouncer &) = delete;
 
@@ -32,6 +40,8 @@ private:
     QString m_deviceType;
     QString m_location;
     int m_maxAgeSeconds;
-    GSSDPClient *m_client = nullptr;
-    GSSDPResourceGroup *m_group = nullptr;
+    SsdpClientRef m_client;
+    // Released before the client (members go in reverse order). Disposing a group that is
+    // still available sends the byebye of every resource at once.
+    std::unique_ptr<GSSDPResourceGroup, GObjectUnref> m_group;
 };
