@@ -6,6 +6,7 @@
 #include "TAVO_mgr_rememberedBoxes.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
+#include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
@@ -20,6 +21,8 @@
 #include <QtTest>
 
 #include <csignal>
+
+#include <unistd.h>
 
 namespace {
 
@@ -114,6 +117,7 @@ private Q_SLOTS:
     void versionTwoBoxAnsweringAsVersionOneGetsNoRow();
     void clickFetchesRemoteControllerDescription();
     void webUiShowsTheBoxPageAndHidesIt();
+    void webUiAsRootWithoutSandboxSaysWhyAndGoesOn();
     void closingEndsWithStatus1AndRemovesOnlyTheCache_data();
     void closingEndsWithStatus1AndRemovesOnlyTheCache();
     void unusableTempFolderDeletesNothing();
@@ -514,6 +518,41 @@ void tst_discovery::webUiShowsTheBoxPageAndHidesIt()
     button("WebUI")->click();
     QTRY_VERIFY(view->isHidden());
     QCOMPARE(webView(), view);
+}
+
+// As root the web engine ends the whole process unless its sandbox is off, which the test
+// command turns off for every test. So this case runs again in a child process without that.
+void tst_discovery::webUiAsRootWithoutSandboxSaysWhyAndGoesOn()
+{
+    if (getuid() != 0)
+        QSKIP("only root meets the web engine's refusal");
+    const char sandboxOff[] = "QTWEBENGINE_DISABLE_SANDBOX";
+    if (qEnvironmentVariableIsSet(sandboxOff)) {
+        QProcess withSandbox;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(sandboxOff);
+        withSandbox.setProcessEnvironment(environment);
+        withSandbox.setProcessChannelMode(QProcess::MergedChannels);
+        withSandbox.start(QCoreApplication::applicationFilePath(), {QTest::currentTestFunction()});
+        QVERIFY(withSandbox.waitForFinished(60000));
+        QVERIFY2(withSandbox.exitStatus() == QProcess::NormalExit && withSandbox.exitCode() == 0,
+                 withSandbox.readAll().constData());
+        return;
+    }
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(newUuid(), "127.0.0.18", "Loft")));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow("Loft (127.0.0.18)"));
+    QVERIFY(TAVO_test_windowParts::clickServerRow(window, "Loft (127.0.0.18)"));
+
+    TAVO_test_messageBoxes boxes;
+    boxes.beforeClose = [](QMessageBox *) { saveScreen("tst_discovery_webui_root.png"); };
+    button("WebUI")->click();
+
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().text, QStringLiteral("The web page cannot be shown."));
+    QVERIFY2(boxes.seen.first().informativeText.contains("root"), qPrintable(boxes.seen.first().informativeText));
+    QVERIFY(!webView());
+    QVERIFY(window->isVisible());
 }
 
 void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache_data()
