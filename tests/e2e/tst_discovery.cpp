@@ -347,18 +347,20 @@ void tst_discovery::commandLineBoxesAreListed()
 void tst_discovery::addBoxDialog_data()
 {
     QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("typed");  // on the X display's keyboard, with Enter instead of a click on Add
     QTest::addColumn<QString>("says");
     QTest::addColumn<QString>("row");
-    QTest::newRow("bad input") << "http://" << "“http://” is not a host, host:port or http:// URL." << "";
-    QTest::newRow("silence") << "127.0.0.34" << "No box answers at 127.0.0.34." << "";
-    QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << "it is not a streamer box" << "";
-    QTest::newRow("version 2 box") << "127.0.0.36" << "127.0.0.36 answers, but it is not a streamer box" << "";
-    QTest::newRow("good address") << "127.0.0.33" << "" << "Porch & <b>Garden</b> (127.0.0.33)";
+    QTest::newRow("bad input") << "http://" << false << "“http://” is not a host, host:port or http:// URL." << "";
+    QTest::newRow("silence") << "127.0.0.34" << true << "No box answers at 127.0.0.34." << "";
+    QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << false << "it is not a streamer box" << "";
+    QTest::newRow("version 2 box") << "127.0.0.36" << false << "127.0.0.36 answers, but it is not a streamer box" << "";
+    QTest::newRow("good address") << "127.0.0.33" << true << "" << "Porch & <b>Garden</b> (127.0.0.33)";
 }
 
 void tst_discovery::addBoxDialog()
 {
     QFETCH(QString, address);
+    QFETCH(bool, typed);
     QFETCH(QString, says);
     QFETCH(QString, row);
     const QString uuid = newUuid();
@@ -381,15 +383,26 @@ void tst_discovery::addBoxDialog()
     QPointer<QWidget> dialog = TAVO_test_windowParts::topLevelOfClass("TAVO_ui_addBoxDialog");
     QVERIFY(dialog);
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
-    dialog->findChild<QLineEdit *>("address")->setText(address);
-    TAVO_test_windowParts::button(dialog, "Add")->click();
+    auto *status = dialog->findChild<QLabel *>("status");
+    if (typed) {
+        run("xdotool", {"type", "--delay", "20", address});
+        QTRY_COMPARE(dialog->findChild<QLineEdit *>("address")->text(), address);
+        run("xdotool", {"key", "Return"});
+    } else {
+        dialog->findChild<QLineEdit *>("address")->setText(address);
+        TAVO_test_windowParts::button(dialog, "Add")->click();
+    }
 
     if (row.isEmpty()) {
-        auto *status = dialog->findChild<QLabel *>("status");
         QCOMPARE(status->textFormat(), Qt::PlainText);
         QTRY_VERIFY2_WITH_TIMEOUT(status->text().contains(says), qPrintable(status->text()), discoveryTimeoutMs);
         if (QTest::currentDataTag() == QLatin1String("not a box"))
             saveScreen("tst_discovery_addbox.png");
+        if (typed) {
+            // After an answer, Enter asks again.
+            run("xdotool", {"key", "Return"});
+            QTRY_VERIFY2(dialog && status->text().startsWith("Asking"), dialog ? qPrintable(status->text()) : "closed");
+        }
         QVERIFY(dialog->isVisible());
         dialog->close();
         QCOMPARE(rowTexts(), rowsBefore);

@@ -28,7 +28,6 @@ TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     addButton = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::ActionRole);
-    addButton->setDefault(true);
     connect(addButton, &QPushButton::clicked, this, &TAVO_ui_addBoxDialog::addBox);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -37,6 +36,9 @@ TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery
     layout->addWidget(addressEdit);
     layout->addWidget(statusLabel);
     layout->addWidget(buttons);
+    // Enter clicks the dialog's default button. A button becomes it only once it is inside the
+    // dialog; otherwise the dialog picks the first one itself when shown, and that is Close.
+    addButton->setDefault(true);
 }
 
 void TAVO_ui_addBoxDialog::addBox()
@@ -68,4 +70,7 @@ void TAVO_ui_addBoxDialog::setAsking(bool asking)
 {
     addressEdit->setEnabled(!asking);
     addButton->setEnabled(!asking);
+    // The disabled field handed the focus on to Close, which would take the next Enter.
+    if (!asking)
+        addressEdit->setFocus();
 }
