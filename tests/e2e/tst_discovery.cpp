@@ -112,6 +112,7 @@ private Q_SLOTS:
     void commandLineBoxesAreListed();
     void addBoxDialog_data();
     void addBoxDialog();
+    void boxByAddressThatDoesNotAnswerIsSaidOnTheStatusLine();
     void rememberedBoxIsFetchedAtNextStartAndCanBeForgotten();
     void boxIsListedOnceItsDescriptionAnswers();
     void versionTwoBoxAnsweringAsVersionOneGetsNoRow();
@@ -355,6 +356,12 @@ void tst_discovery::addBoxDialog_data()
     QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << false << "it is not a streamer box" << "";
     QTest::newRow("version 2 box") << "127.0.0.36" << false << "127.0.0.36 answers, but it is not a streamer box" << "";
     QTest::newRow("good address") << "127.0.0.33" << true << "" << "Porch & <b>Garden</b> (127.0.0.33)";
+    QTest::newRow("listed box") << "127.0.0.37" << false << "" << "Landing (127.0.0.37)";
+    QTest::newRow("listed box deaf to searches at its address")
+        << "127.0.0.38" << false
+        << "“Closet” (127.0.0.38) is listed already, but does not answer a search sent to it. To add it by address, "
+           "give 127.0.0.38:49152."
+        << "";
 }
 
 void tst_discovery::addBoxDialog()
@@ -366,9 +373,14 @@ void tst_discovery::addBoxDialog()
     const QString uuid = newUuid();
     QVariantMap versionTwo = boxNoMulticastReaches(newUuid(), "127.0.0.36", "Attic V2");
     versionTwo["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
+    QVariantMap deafToSearchesAtItsAddress = boxFields("e2e0d15c-0000-4000-8000-0000000000de", "127.0.0.38", "Closet");
+    deafToSearchesAtItsAddress["ssdp"] = "multicastOnly";
     TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
-        {boxNoMulticastReaches(uuid, "127.0.0.33", "Porch & <b>Garden</b>"), versionTwo}));
+        {boxNoMulticastReaches(uuid, "127.0.0.33", "Porch & <b>Garden</b>"), versionTwo,
+         boxFields("e2e0d15c-0000-4000-8000-0000000000da", "127.0.0.37", "Landing"), deafToSearchesAtItsAddress}));
     QVERIFY(sim.start());
+    QVERIFY(waitForRow("Landing (127.0.0.37)"));
+    QVERIFY(waitForRow("Closet (127.0.0.38)"));
     const QStringList rowsBefore = rowTexts();
     const QStringList rememberedBefore = rememberedAddresses();
 
@@ -411,8 +423,18 @@ void tst_discovery::addBoxDialog()
     }
     QVERIFY(waitForRow(row));
     QTRY_VERIFY(!dialog);
-    QCOMPARE(rememberedAddresses(), rememberedBefore + QStringList{address + " Porch & <b>Garden</b>"});
+    QCOMPARE(rowTexts().filter(address).size(), 1);
+    QCOMPARE(rememberedAddresses(), rememberedBefore + QStringList{address + " " + row.left(row.lastIndexOf(" ("))});
     TAVO_mgr_rememberedBoxes::forget(address);
+}
+
+// As --box gives it: the status line names the address that did not answer.
+void tst_discovery::boxByAddressThatDoesNotAnswerIsSaidOnTheStatusLine()
+{
+    window->addBoxesByAddress({"127.0.0.39"});
+    QTRY_COMPARE_WITH_TIMEOUT(TAVO_test_windowParts::statusMessage(window), QStringLiteral("No box answers at 127.0.0.39."),
+                              discoveryTimeoutMs);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(TAVO_BIN_DIR "/../tst_discovery_box_silent.png"));
 }
 
 void tst_discovery::rememberedBoxIsFetchedAtNextStartAndCanBeForgotten()

@@ -6,9 +6,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery, QWidget *parent)
+#include <utility>
+
+TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery, Describe describe, QWidget *parent)
     : QDialog(parent)
     , discovery(discovery)
+    , describe(std::move(describe))
     , addressEdit(new QLineEdit)
     , statusLabel(new QLabel)
 {
@@ -59,7 +62,7 @@ void TAVO_ui_addBoxDialog::addBox()
 void TAVO_ui_addBoxDialog::finderFinished(TAVO_upnp_boxFinder::Result result, const QString &udn)
 {
     setAsking(false);
-    statusLabel->setText(TAVO_upnp_boxFinder::describe(result, askedAddress));
+    statusLabel->setText(describe(result, askedAddress));
     if (result != TAVO_upnp_boxFinder::Result::Added)
         return;
     Q_EMIT boxAdded(askedAddress, udn);
