@@ -205,7 +205,9 @@ void TAVO_upnp_boxFinder::searchUnanswered()
 void TAVO_upnp_boxFinder::fetch(const QUrl &location)
 {
     searchTimer.stop();
-    delete searchSocket;
+    // Called from the socket's own readyRead(): deleting it at once pulls it from under Qt.
+    if (searchSocket)
+        searchSocket->deleteLater();
     searchSocket = nullptr;
     qDebug().noquote() << "Box by address:" << location.toString();
     TAVO_xml_xmlDownloader *downloader = discovery->addBoxAt(location);
