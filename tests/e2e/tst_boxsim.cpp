@@ -193,7 +193,8 @@ class tst_boxsim : public QObject
 private Q_SLOTS:
     void announcesAndSaysByebye_data();
     void announcesAndSaysByebye();
-    void boxNoMulticastReachesAnswersOnlyAtItsAddress();
+    void ssdpKinds_data();
+    void ssdpKinds();
     void documentElements_data();
     void documentElements();
     void documentKnobs_data();
@@ -257,28 +258,46 @@ void tst_boxsim::announcesAndSaysByebye()
     discover.waitForFinished();
 }
 
-void tst_boxsim::boxNoMulticastReachesAnswersOnlyAtItsAddress()
+void tst_boxsim::ssdpKinds_data()
 {
-    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom({{"ssdp", "unicast"}})));
+    QTest::addColumn<QString>("ssdp");
+    QTest::addColumn<bool>("heardByMulticast");
+    QTest::addColumn<bool>("answersAtItsAddress");
+    QTest::newRow("multicast (default)") << "" << true << true;
+    QTest::newRow("multicastOnly") << "multicastOnly" << true << false;
+    QTest::newRow("unicast") << "unicast" << false << true;
+}
+
+// Heard by an independent control point's multicast search, and answering a search sent to the
+// box's own address on port 1900.
+void tst_boxsim::ssdpKinds()
+{
+    QFETCH(QString, ssdp);
+    QFETCH(bool, heardByMulticast);
+    QFETCH(bool, answersAtItsAddress);
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(ssdp.isEmpty() ? livingRoom() : livingRoom({{"ssdp", ssdp}})));
     QVERIFY(sim.start());
     QProcess discover;
     discover.start(QStringLiteral("gssdp-discover"), {QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("-m"),
                                                       QStringLiteral("all"), QStringLiteral("-n"), QStringLiteral("3")});
     QVERIFY(discover.waitForFinished(10000));
     const QByteArray heard = discover.readAllStandardOutput();
-    QVERIFY2(!heard.contains(livingRoomUuid.toUtf8()), heard.constData());
+    QVERIFY2(heard.contains(livingRoomUuid.toUtf8()) == heardByMulticast, heard.constData());
 
     QUdpSocket search;
     QVERIFY(search.bind(QHostAddress::AnyIPv4, 0));
     search.writeDatagram("M-SEARCH * HTTP/1.1\r\nHOST: 127.0.0.2:1900\r\nMAN: \"ssdp:discover\"\r\n"
                          "ST: urn:vornex-com:device:TavoStreamer:1\r\n\r\n",
                          QHostAddress(QStringLiteral("127.0.0.2")), 1900);
-    QVERIFY(search.waitForReadyRead(3000));
-    const QByteArray answer = search.receiveDatagram().data();
-    QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n")
-                 && answer.contains("\r\nLOCATION: http://127.0.0.2:49152/description.xml\r\n")
-                 && answer.contains("\r\nUSN: uuid:" + livingRoomUuid.toUtf8() + "::urn:vornex-com:device:TavoStreamer:1\r\n"),
-             answer.constData());
+    QCOMPARE(search.waitForReadyRead(3000), answersAtItsAddress);
+    if (!answersAtItsAddress)
+        return;
+    const QNetworkDatagram answer = search.receiveDatagram();
+    QCOMPARE(answer.senderAddress(), QHostAddress(QStringLiteral("127.0.0.2")));
+    QVERIFY2(answer.data().startsWith("HTTP/1.1 200 OK\r\n")
+                 && answer.data().contains("\r\nLOCATION: http://127.0.0.2:49152/description.xml\r\n")
+                 && answer.data().contains("\r\nUSN: uuid:" + livingRoomUuid.toUtf8() + "::urn:vornex-com:device:TavoStreamer:1\r\n"),
+             answer.data().constData());
     QCOMPARE(sim.requests(livingRoomUuid).filter(QStringLiteral("1900 M-SEARCH * HTTP/1.1")).size(), 1);
 }
 

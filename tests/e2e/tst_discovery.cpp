@@ -6,6 +6,7 @@
 #include "TAVO_mgr_rememberedBoxes.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
+#include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 
@@ -20,6 +21,8 @@
 #include <QtTest>
 
 #include <csignal>
+
+#include <unistd.h>
 
 namespace {
 
@@ -109,11 +112,13 @@ private Q_SLOTS:
     void commandLineBoxesAreListed();
     void addBoxDialog_data();
     void addBoxDialog();
+    void boxByAddressThatDoesNotAnswerIsSaidOnTheStatusLine();
     void rememberedBoxIsFetchedAtNextStartAndCanBeForgotten();
     void boxIsListedOnceItsDescriptionAnswers();
     void versionTwoBoxAnsweringAsVersionOneGetsNoRow();
     void clickFetchesRemoteControllerDescription();
     void webUiShowsTheBoxPageAndHidesIt();
+    void webUiAsRootWithoutSandboxSaysWhyAndGoesOn();
     void closingEndsWithStatus1AndRemovesOnlyTheCache_data();
     void closingEndsWithStatus1AndRemovesOnlyTheCache();
     void unusableTempFolderDeletesNothing();
@@ -343,26 +348,39 @@ void tst_discovery::commandLineBoxesAreListed()
 void tst_discovery::addBoxDialog_data()
 {
     QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("typed");  // on the X display's keyboard, with Enter instead of a click on Add
     QTest::addColumn<QString>("says");
     QTest::addColumn<QString>("row");
-    QTest::newRow("bad input") << "http://" << "“http://” is not a host, host:port or http:// URL." << "";
-    QTest::newRow("silence") << "127.0.0.34" << "No box answers at 127.0.0.34." << "";
-    QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << "it is not a streamer box" << "";
-    QTest::newRow("version 2 box") << "127.0.0.36" << "127.0.0.36 answers, but it is not a streamer box" << "";
-    QTest::newRow("good address") << "127.0.0.33" << "" << "Porch & <b>Garden</b> (127.0.0.33)";
+    QTest::newRow("bad input") << "http://" << false << "“http://” is not a host, host:port or http:// URL." << "";
+    QTest::newRow("silence") << "127.0.0.34" << true << "No box answers at 127.0.0.34." << "";
+    QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << false << "it is not a streamer box" << "";
+    QTest::newRow("version 2 box") << "127.0.0.36" << false << "127.0.0.36 answers, but it is not a streamer box" << "";
+    QTest::newRow("good address") << "127.0.0.33" << true << "" << "Porch & <b>Garden</b> (127.0.0.33)";
+    QTest::newRow("listed box") << "127.0.0.37" << false << "" << "Landing (127.0.0.37)";
+    QTest::newRow("listed box deaf to searches at its address")
+        << "127.0.0.38" << false
+        << "“Closet” (127.0.0.38) is listed already, but does not answer a search sent to it. To add it by address, "
+           "give 127.0.0.38:49152."
+        << "";
 }
 
 void tst_discovery::addBoxDialog()
 {
     QFETCH(QString, address);
+    QFETCH(bool, typed);
     QFETCH(QString, says);
     QFETCH(QString, row);
     const QString uuid = newUuid();
     QVariantMap versionTwo = boxNoMulticastReaches(newUuid(), "127.0.0.36", "Attic V2");
     versionTwo["deviceType"] = "urn:vornex-com:device:TavoStreamer:2";
+    QVariantMap deafToSearchesAtItsAddress = boxFields("e2e0d15c-0000-4000-8000-0000000000de", "127.0.0.38", "Closet");
+    deafToSearchesAtItsAddress["ssdp"] = "multicastOnly";
     TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
-        {boxNoMulticastReaches(uuid, "127.0.0.33", "Porch & <b>Garden</b>"), versionTwo}));
+        {boxNoMulticastReaches(uuid, "127.0.0.33", "Porch & <b>Garden</b>"), versionTwo,
+         boxFields("e2e0d15c-0000-4000-8000-0000000000da", "127.0.0.37", "Landing"), deafToSearchesAtItsAddress}));
     QVERIFY(sim.start());
+    QVERIFY(waitForRow("Landing (127.0.0.37)"));
+    QVERIFY(waitForRow("Closet (127.0.0.38)"));
     const QStringList rowsBefore = rowTexts();
     const QStringList rememberedBefore = rememberedAddresses();
 
@@ -377,15 +395,26 @@ void tst_discovery::addBoxDialog()
     QPointer<QWidget> dialog = TAVO_test_windowParts::topLevelOfClass("TAVO_ui_addBoxDialog");
     QVERIFY(dialog);
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
-    dialog->findChild<QLineEdit *>("address")->setText(address);
-    TAVO_test_windowParts::button(dialog, "Add")->click();
+    auto *status = dialog->findChild<QLabel *>("status");
+    if (typed) {
+        run("xdotool", {"type", "--delay", "20", address});
+        QTRY_COMPARE(dialog->findChild<QLineEdit *>("address")->text(), address);
+        run("xdotool", {"key", "Return"});
+    } else {
+        dialog->findChild<QLineEdit *>("address")->setText(address);
+        TAVO_test_windowParts::button(dialog, "Add")->click();
+    }
 
     if (row.isEmpty()) {
-        auto *status = dialog->findChild<QLabel *>("status");
         QCOMPARE(status->textFormat(), Qt::PlainText);
         QTRY_VERIFY2_WITH_TIMEOUT(status->text().contains(says), qPrintable(status->text()), discoveryTimeoutMs);
         if (QTest::currentDataTag() == QLatin1String("not a box"))
             saveScreen("tst_discovery_addbox.png");
+        if (typed) {
+            // After an answer, Enter asks again.
+            run("xdotool", {"key", "Return"});
+            QTRY_VERIFY2(dialog && status->text().startsWith("Asking"), dialog ? qPrintable(status->text()) : "closed");
+        }
         QVERIFY(dialog->isVisible());
         dialog->close();
         QCOMPARE(rowTexts(), rowsBefore);
@@ -394,8 +423,18 @@ void tst_discovery::addBoxDialog()
     }
     QVERIFY(waitForRow(row));
     QTRY_VERIFY(!dialog);
-    QCOMPARE(rememberedAddresses(), rememberedBefore + QStringList{address + " Porch & <b>Garden</b>"});
+    QCOMPARE(rowTexts().filter(address).size(), 1);
+    QCOMPARE(rememberedAddresses(), rememberedBefore + QStringList{address + " " + row.left(row.lastIndexOf(" ("))});
     TAVO_mgr_rememberedBoxes::forget(address);
+}
+
+// As --box gives it: the status line names the address that did not answer.
+void tst_discovery::boxByAddressThatDoesNotAnswerIsSaidOnTheStatusLine()
+{
+    window->addBoxesByAddress({"127.0.0.39"});
+    QTRY_COMPARE_WITH_TIMEOUT(TAVO_test_windowParts::statusMessage(window), QStringLiteral("No box answers at 127.0.0.39."),
+                              discoveryTimeoutMs);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(TAVO_BIN_DIR "/../tst_discovery_box_silent.png"));
 }
 
 void tst_discovery::rememberedBoxIsFetchedAtNextStartAndCanBeForgotten()
@@ -514,6 +553,41 @@ void tst_discovery::webUiShowsTheBoxPageAndHidesIt()
     button("WebUI")->click();
     QTRY_VERIFY(view->isHidden());
     QCOMPARE(webView(), view);
+}
+
+// As root the web engine ends the whole process unless its sandbox is off, which the test
+// command turns off for every test. So this case runs again in a child process without that.
+void tst_discovery::webUiAsRootWithoutSandboxSaysWhyAndGoesOn()
+{
+    if (getuid() != 0)
+        QSKIP("only root meets the web engine's refusal");
+    const char sandboxOff[] = "QTWEBENGINE_DISABLE_SANDBOX";
+    if (qEnvironmentVariableIsSet(sandboxOff)) {
+        QProcess withSandbox;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(sandboxOff);
+        withSandbox.setProcessEnvironment(environment);
+        withSandbox.setProcessChannelMode(QProcess::MergedChannels);
+        withSandbox.start(QCoreApplication::applicationFilePath(), {QTest::currentTestFunction()});
+        QVERIFY(withSandbox.waitForFinished(60000));
+        QVERIFY2(withSandbox.exitStatus() == QProcess::NormalExit && withSandbox.exitCode() == 0,
+                 withSandbox.readAll().constData());
+        return;
+    }
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(newUuid(), "127.0.0.18", "Loft")));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow("Loft (127.0.0.18)"));
+    QVERIFY(TAVO_test_windowParts::clickServerRow(window, "Loft (127.0.0.18)"));
+
+    TAVO_test_messageBoxes boxes;
+    boxes.beforeClose = [](QMessageBox *) { saveScreen("tst_discovery_webui_root.png"); };
+    button("WebUI")->click();
+
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().text, QStringLiteral("The web page cannot be shown."));
+    QVERIFY2(boxes.seen.first().informativeText.contains("root"), qPrintable(boxes.seen.first().informativeText));
+    QVERIFY(!webView());
+    QVERIFY(window->isVisible());
 }
 
 void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache_data()

@@ -4,6 +4,8 @@
 #include "TAVO_upnp_upnpControlPoint.h"
 
 #include <QDir>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <QUrl>
 #include <QtTest>
 
@@ -22,6 +24,8 @@ private Q_SLOTS:
     void boxBackAfterLeavingIsFetchedAgain();
     void boxAddressIsReadOrRefused_data();
     void boxAddressIsReadOrRefused();
+    void searchAnswerCountsOnlyFromTheHostAsked_data();
+    void searchAnswerCountsOnlyFromTheHostAsked();
     void cleanupTestCase();
 
 private:
@@ -129,6 +133,40 @@ void tst_upnpControlPoint::boxAddressIsReadOrRefused()
     QFETCH(bool, usable);
     const QString error = TAVO_upnp_boxFinder::addressError(address);
     QVERIFY2(error.isEmpty() == usable, qPrintable(error));
+}
+
+void tst_upnpControlPoint::searchAnswerCountsOnlyFromTheHostAsked_data()
+{
+    QTest::addColumn<QString>("answeringAddress");
+    QTest::addColumn<bool>("fetched");
+    QTest::newRow("the host asked") << "127.0.0.41" << true;
+    QTest::newRow("another address") << "127.0.0.42" << false;
+}
+
+// A search for a box by its address goes to that host alone; an answer from another address
+// (a device that lies, or one that heard the search) must not lead the client anywhere.
+void tst_upnpControlPoint::searchAnswerCountsOnlyFromTheHostAsked()
+{
+    QFETCH(QString, answeringAddress);
+    QFETCH(bool, fetched);
+    const QHostAddress askedAddress(QStringLiteral("127.0.0.41"));
+    TAVO_test_httpServer askedBox(TAVO_test_httpServer::Answer::Body, "<root/>");
+    QVERIFY(askedBox.listen(askedAddress));
+    QUdpSocket askedSsdp;
+    QVERIFY(askedSsdp.bind(askedAddress, TAVO_upnp_boxFinder::ssdpPort, QUdpSocket::ShareAddress));
+    QUdpSocket answering;
+    QVERIFY(answering.bind(QHostAddress(answeringAddress), 0));
+
+    auto *finder = new TAVO_upnp_boxFinder(&discovery, askedAddress.toString(), this);
+    QSignalSpy finished(finder, &TAVO_upnp_boxFinder::finished);
+    finder->start();
+    QTRY_VERIFY(askedSsdp.hasPendingDatagrams());
+    const QNetworkDatagram search = askedSsdp.receiveDatagram();
+    answering.writeDatagram("HTTP/1.1 200 OK\r\nLOCATION: " + askedBox.baseUrl().toLatin1() + "/description.xml\r\n\r\n",
+                            search.senderAddress(), quint16(search.senderPort()));
+
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, TAVO_upnp_boxFinder::searchTimeLimitMs + 2000);
+    QCOMPARE(!askedBox.requestLines().isEmpty(), fetched);
 }
 
 void tst_upnpControlPoint::cleanupTestCase()

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,7 +21,10 @@ class TAVO_ui_addBoxDialog : public QDialog
     Q_OBJECT
 
 public:
-    TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery, QWidget *parent);
+    // How a finder's result is said to the user.
+    using Describe = std::function<QString(TAVO_upnp_boxFinder::Result, const QString &address)>;
+
+    TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery, Describe describe, QWidget *parent);
 
 Q_SIGNALS:
     void boxAdded(const QString &address, const QString &udn);
@@ -30,6 +35,7 @@ private:
     void setAsking(bool asking);
 
     TAVO_upnp_upnpControlPoint *discovery;
+    Describe describe;
     QLineEdit *addressEdit;
     QLabel *statusLabel;
     QPushButton *addButton;

@@ -1,12 +1,15 @@
 #ifndef TAVO_UI_BOXESBYADDRESS_H
 #define TAVO_UI_BOXESBYADDRESS_H
 
+#include "TAVO_upnp_boxFinder.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
 class QPoint;
 class QTableWidget;
+struct TAVO_SERVER;
 class TAVO_ui_addBoxDialog;
 class TAVO_ui_mainWindow;
 class TAVO_upnp_upnpControlPoint;
@@ -24,12 +27,25 @@ public:
     // Adds these boxes as if discovered; they are not remembered.
     void addBoxes(const QStringList &addresses);
 
+    // A finder's result as the user reads it, with what to do about it. A box that is listed
+    // already (found on the network) but did not answer the search sent to its bare host is
+    // said to be listed.
+    QString describe(TAVO_upnp_boxFinder::Result result, const QString &address) const;
+    // The same in one sentence.
+    QString summarize(TAVO_upnp_boxFinder::Result result, const QString &address) const;
+
+Q_SIGNALS:
+    // A box of the command line or remembered from earlier runs that could not be added, and why.
+    void notAdded(const QString &why);
+
 private:
+    void find(const QString &address);
     void addRememberedBoxes();
     void showMenu(const QPoint &position);
     void showDialog();
     void remember(const QString &address, const QString &udn);
     QString friendlyName(const QString &udn) const;
+    const TAVO_SERVER *listedButUnanswering(TAVO_upnp_boxFinder::Result result, const QString &address) const;
 
     TAVO_ui_mainWindow *window;
     QTableWidget *serverList;

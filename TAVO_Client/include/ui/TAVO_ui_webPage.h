@@ -10,7 +10,8 @@ class QWidget;
 class TAVO_ui_webPage
 {
 public:
-    // A new top-level browser window, or null when the web engine cannot be loaded.
+    // A new top-level browser window, or null when the web engine cannot be loaded or would
+    // not run (as root with its sandbox on).
     static QWidget *create();
     static void load(QWidget *view, const QUrl &url);
     // Why create() returned null.

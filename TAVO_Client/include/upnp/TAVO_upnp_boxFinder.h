@@ -40,8 +40,12 @@ public:
 
     // Empty text when the address can be tried, otherwise what is wrong with it, for the user.
     static QString addressError(const QString &address);
-    // A result as a sentence for the user.
+    // A result in one sentence for the user, short enough for the status line.
+    static QString summarize(Result result, const QString &address);
+    // The same with what the user can do about it.
     static QString describe(Result result, const QString &address);
+    // The host of an address given as a bare host (no port, no description path), else empty.
+    static QString bareHost(const QString &address);
 
     TAVO_upnp_boxFinder(TAVO_upnp_upnpControlPoint *discovery, const QString &address, QObject *parent);
 

@@ -6,9 +6,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery, QWidget *parent)
+#include <utility>
+
+TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery, Describe describe, QWidget *parent)
     : QDialog(parent)
     , discovery(discovery)
+    , describe(std::move(describe))
     , addressEdit(new QLineEdit)
     , statusLabel(new QLabel)
 {
@@ -28,7 +31,6 @@ TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     addButton = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::ActionRole);
-    addButton->setDefault(true);
     connect(addButton, &QPushButton::clicked, this, &TAVO_ui_addBoxDialog::addBox);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -37,6 +39,9 @@ TAVO_ui_addBoxDialog::TAVO_ui_addBoxDialog(TAVO_upnp_upnpControlPoint *discovery
     layout->addWidget(addressEdit);
     layout->addWidget(statusLabel);
     layout->addWidget(buttons);
+    // Enter clicks the dialog's default button. A button becomes it only once it is inside the
+    // dialog; otherwise the dialog picks the first one itself when shown, and that is Close.
+    addButton->setDefault(true);
 }
 
 void TAVO_ui_addBoxDialog::addBox()
@@ -57,7 +62,7 @@ void TAVO_ui_addBoxDialog::addBox()
 void TAVO_ui_addBoxDialog::finderFinished(TAVO_upnp_boxFinder::Result result, const QString &udn)
 {
     setAsking(false);
-    statusLabel->setText(TAVO_upnp_boxFinder::describe(result, askedAddress));
+    statusLabel->setText(describe(result, askedAddress));
     if (result != TAVO_upnp_boxFinder::Result::Added)
         return;
     Q_EMIT boxAdded(askedAddress, udn);
@@ -68,4 +73,7 @@ void TAVO_ui_addBoxDialog::setAsking(bool asking)
 {
     addressEdit->setEnabled(!asking);
     addButton->setEnabled(!asking);
+    // The disabled field handed the focus on to Close, which would take the next Enter.
+    if (!asking)
+        addressEdit->setFocus();
 }

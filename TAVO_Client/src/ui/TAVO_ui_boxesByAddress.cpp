@@ -4,8 +4,6 @@
 #include "TAVO_mgr_rememberedBoxes.h"
 #include "TAVO_ui_addBoxDialog.h"
 #include "TAVO_ui_mainWindow.h"
-#include "TAVO_upnp_boxFinder.h"
-
 #include <QMenu>
 #include <QTableWidget>
 
@@ -35,13 +33,41 @@ TAVO_ui_boxesByAddress::TAVO_ui_boxesByAddress(TAVO_ui_mainWindow *window, QTabl
 void TAVO_ui_boxesByAddress::addBoxes(const QStringList &addresses)
 {
     for (const QString &address : addresses)
-        (new TAVO_upnp_boxFinder(discovery, address, this))->start();
+        find(address);
+}
+
+QString TAVO_ui_boxesByAddress::describe(TAVO_upnp_boxFinder::Result result, const QString &address) const
+{
+    const TAVO_SERVER *listed = listedButUnanswering(result, address);
+    if (!listed)
+        return TAVO_upnp_boxFinder::describe(result, address);
+    return summarize(result, address)
+           + QStringLiteral(" To add it by address, give %1:%2.").arg(listed->host, listed->port);
+}
+
+QString TAVO_ui_boxesByAddress::summarize(TAVO_upnp_boxFinder::Result result, const QString &address) const
+{
+    const TAVO_SERVER *listed = listedButUnanswering(result, address);
+    if (!listed)
+        return TAVO_upnp_boxFinder::summarize(result, address);
+    return QStringLiteral("“%1” (%2) is listed already, but does not answer a search sent to it.")
+        .arg(listed->device.friendlyName, listed->host);
+}
+
+void TAVO_ui_boxesByAddress::find(const QString &address)
+{
+    auto *finder = new TAVO_upnp_boxFinder(discovery, address, this);
+    connect(finder, &TAVO_upnp_boxFinder::finished, this, [this, address](TAVO_upnp_boxFinder::Result result) {
+        if (result != TAVO_upnp_boxFinder::Result::Added)
+            Q_EMIT notAdded(summarize(result, address));
+    });
+    finder->start();
 }
 
 void TAVO_ui_boxesByAddress::addRememberedBoxes()
 {
     for (const TAVO_mgr_rememberedBoxes::Box &box : TAVO_mgr_rememberedBoxes::boxes())
-        (new TAVO_upnp_boxFinder(discovery, box.address, this))->start();
+        find(box.address);
 }
 
 void TAVO_ui_boxesByAddress::showMenu(const QPoint &position)
@@ -63,7 +89,9 @@ void TAVO_ui_boxesByAddress::showMenu(const QPoint &position)
 void TAVO_ui_boxesByAddress::showDialog()
 {
     if (!dialog) {
-        dialog = new TAVO_ui_addBoxDialog(discovery, window);
+        dialog = new TAVO_ui_addBoxDialog(
+            discovery, [this](TAVO_upnp_boxFinder::Result result, const QString &address) { return describe(result, address); },
+            window);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(dialog, &TAVO_ui_addBoxDialog::boxAdded, this, &TAVO_ui_boxesByAddress::remember);
     }
@@ -84,4 +112,17 @@ QString TAVO_ui_boxesByAddress::friendlyName(const QString &udn) const
             return window->mManager->getServer(i)->device.friendlyName;
     }
     return QString();
+}
+
+const TAVO_SERVER *TAVO_ui_boxesByAddress::listedButUnanswering(TAVO_upnp_boxFinder::Result result,
+                                                                const QString &address) const
+{
+    const QString host = TAVO_upnp_boxFinder::bareHost(address);
+    if (result != TAVO_upnp_boxFinder::Result::NoAnswer || host.isEmpty())
+        return nullptr;
+    for (int i = 0; i < window->mManager->getServerCount(); ++i) {
+        if (window->mManager->getServer(i)->host.compare(host, Qt::CaseInsensitive) == 0)
+            return window->mManager->getServer(i);
+    }
+    return nullptr;
 }

@@ -77,6 +77,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     initUI();
     initStatusLine();
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
+    connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     if (TAVO_mgr_cache::root().isEmpty())
         warnNoCache();
 }

@@ -4,8 +4,11 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
+
+#include <unistd.h>
 
 namespace {
 
@@ -37,17 +40,43 @@ CreateWebPage webPageFactory()
     return factory;
 }
 
+// The two switches the web engine itself reads; any value of the variable counts.
+bool sandboxSwitchedOff()
+{
+    if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        return true;
+    const QStringList flags = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").simplified().split(QLatin1Char(' '));
+    return flags.contains(QLatin1String("--no-sandbox"));
+}
+
+// The web engine will not run as root with its sandbox on, and it refuses by ending the whole
+// process as it starts. So the client asks first and keeps the sandbox: the page comes from the
+// network, and without the sandbox a page that broke the engine would hold the machine.
+QString rootRefusal()
+{
+    if ((getuid() != 0 && geteuid() != 0) || sandboxSwitchedOff())
+        return QString();
+    return QStringLiteral("The web engine refuses to run as root without its sandbox, which keeps a web page "
+                          "away from the rest of the computer. Run the client as an ordinary user to see the "
+                          "box's web page.");
+}
+
 } // namespace
 
 QWidget *TAVO_ui_webPage::create()
 {
+    if (!rootRefusal().isEmpty()) {
+        qDebug().noquote() << "Web page not shown:" << rootRefusal();
+        return nullptr;
+    }
     const CreateWebPage factory = webPageFactory();
     return factory ? factory() : nullptr;
 }
 
 QString TAVO_ui_webPage::loadProblem()
 {
-    return webPageModuleLibrary().errorString();
+    const QString refusal = rootRefusal();
+    return refusal.isEmpty() ? webPageModuleLibrary().errorString() : refusal;
 }
 
 void TAVO_ui_webPage::load(QWidget *view, const QUrl &url)

@@ -75,21 +75,34 @@ QString TAVO_upnp_boxFinder::addressError(const QString &address)
 
 QString TAVO_upnp_boxFinder::describe(Result result, const QString &address)
 {
+    if (result != Result::NoAnswer)
+        return summarize(result, address);
+    return summarize(result, address)
+           + QStringLiteral(" Check the address and that the box is on; if it does not answer searches, give the "
+                            "URL of its description (http://host:port/…).");
+}
+
+QString TAVO_upnp_boxFinder::summarize(Result result, const QString &address)
+{
     switch (result) {
     case Result::Added:
         return QStringLiteral("The box at %1 is listed.").arg(address);
     case Result::NotAStreamerBox:
         return QStringLiteral("%1 answers, but it is not a streamer box.").arg(address);
     case Result::NoAnswer:
-        return QStringLiteral("No box answers at %1. Check the address and that the box is on; if it does not "
-                              "answer searches, give the URL of its description (http://host:port/…).")
-            .arg(address);
+        return QStringLiteral("No box answers at %1.").arg(address);
     case Result::BadAddress:
         return addressError(address);
     case Result::CannotStore:
         break;
     }
     return QStringLiteral("The client has no folder to keep the description of %1 in.").arg(address);
+}
+
+QString TAVO_upnp_boxFinder::bareHost(const QString &address)
+{
+    const BoxAddress box = readAddress(address);
+    return box.port == -1 ? box.host : QString();
 }
 
 TAVO_upnp_boxFinder::TAVO_upnp_boxFinder(TAVO_upnp_upnpControlPoint *discovery, const QString &address, QObject *parent)
@@ -192,7 +205,9 @@ void TAVO_upnp_boxFinder::searchUnanswered()
 void TAVO_upnp_boxFinder::fetch(const QUrl &location)
 {
     searchTimer.stop();
-    delete searchSocket;
+    // Called from the socket's own readyRead(): deleting it at once pulls it from under Qt.
+    if (searchSocket)
+        searchSocket->deleteLater();
     searchSocket = nullptr;
     qDebug().noquote() << "Box by address:" << location.toString();
     TAVO_xml_xmlDownloader *downloader = discovery->addBoxAt(location);

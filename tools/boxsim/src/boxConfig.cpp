@@ -96,8 +96,10 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->streamDropRepeats = object.value(QStringLiteral("streamDropRepeats")).toBool(false);
     box->streamStall = object.value(QStringLiteral("streamStall")).toBool(false);
     box->ssdp = text(object, QStringLiteral("ssdp"), box->ssdp);
-    if (!QStringList{QStringLiteral("multicast"), QStringLiteral("unicast"), QStringLiteral("none")}.contains(box->ssdp)) {
-        *error = QStringLiteral("\"ssdp\" is one of \"multicast\", \"unicast\" and \"none\"");
+    if (!QStringList{QStringLiteral("multicast"), QStringLiteral("multicastOnly"), QStringLiteral("unicast"),
+                     QStringLiteral("none")}
+             .contains(box->ssdp)) {
+        *error = QStringLiteral("\"ssdp\" is one of \"multicast\", \"multicastOnly\", \"unicast\" and \"none\"");
         return false;
     }
     return true;

@@ -76,14 +76,18 @@ struct BoxConfig
     // The stream then stops without ending: the viewers' connections stay open and silent, as
     // when a box loses its power or its cable.
     bool streamStall = false;
-    // How the box speaks SSDP: "multicast" (announces and answers every search), "unicast"
-    // (no multicast reaches it: it answers only a search sent to its own address) or "none".
+    // How the box speaks SSDP: "multicast" (announces, and answers every search, also one sent
+    // to its own address), "multicastOnly" (the same but deaf to a search sent to its own
+    // address, as some devices are), "unicast" (no multicast reaches it: it answers only a
+    // search sent to its own address) or "none".
     QString ssdp = QStringLiteral("multicast");
     // The stream's writes pause now and then, as on a busy network.
     bool streamHiccups = false;
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }
+    bool announces() const { return ssdp.startsWith(QLatin1String("multicast")); }
+    bool answersSearchAtItsAddress() const { return ssdp == QLatin1String("multicast") || ssdp == QLatin1String("unicast"); }
     QString descriptionLocation() const;
 };
 

@@ -70,12 +70,13 @@ bool SimulatedBox::start(QString *error)
 
 bool SimulatedBox::startSsdp(QString *error)
 {
-    if (m_config.ssdp == QLatin1String("unicast")) {
+    if (m_config.answersSearchAtItsAddress()) {
         auto *responder = new UnicastSearchResponder(m_config.address, m_config.uuid, m_config.deviceType,
                                                      m_config.descriptionLocation(), &m_log, this);
-        return responder->start(error);
+        if (!responder->start(error))
+            return false;
     }
-    if (m_config.ssdp == QLatin1String("none"))
+    if (!m_config.announces())
         return true;
     m_announcer = std::make_unique<SsdpAnnouncer>(m_config.address, m_config.uuid, m_config.deviceType,
                                                   m_config.descriptionLocation(), m_config.maxAgeSeconds);

@@ -7,10 +7,11 @@
 class QUdpSocket;
 class RequestLog;
 
-// The SSDP side of a box that no multicast reaches (a box behind client isolation or a VPN):
-// it never announces and hears no multicast search, but answers an M-SEARCH sent to its own
-// address on port 1900, as UPnP Device Architecture 1.1 allows. Each search is logged as
-// "1900 M-SEARCH * HTTP/1.1".
+// Answers an M-SEARCH sent to the box's own address on port 1900, as UPnP Device Architecture
+// 1.1 requires: alone, the SSDP side of a box that no multicast reaches (a box behind client
+// isolation or a VPN), which never announces and hears no multicast search; beside the
+// announcer, the way a control point that knows a box's address asks it directly. Each search
+// is logged as "1900 M-SEARCH * HTTP/1.1".
 class UnicastSearchResponder : public QObject
 {
     Q_OBJECT
