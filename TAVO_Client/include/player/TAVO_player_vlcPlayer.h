@@ -55,6 +55,13 @@ public:
 
     // The last known volume in percent.
     int volume() const;
+    // The level and the mute are the client's own: kept without a player, and given to every
+    // new one.
+    void setVolume(int percent);
+    void setMuted(bool muted);
+    bool isMuted() const;
+    // The level libVLC's audio output has (-1 without a player or an audio output).
+    int outputVolume() const;
     // True while no player exists.
     bool isIdle() const;
     // True once the current player's stream has begun to play.
@@ -95,6 +102,7 @@ private:
     void showStartUpState(bool show, const char *text, const QString &why = QString());
     QSize videoSize() const;
     void changeVolume(int step);
+    void applySound();
     void drawInto(unsigned long windowId);
 
     TAVO_ui_mainWindow *mWindow;
@@ -102,6 +110,7 @@ private:
     libvlc_instance_t *vlcInstance = nullptr;
     libvlc_media_player_t *vlcPlayer = nullptr;
     int vol = 100;
+    bool mute = false;
     // Changes whenever vlcPlayer does, so a start-up watch notices that it was overtaken. Read
     // on libVLC's event thread to tag its notices.
     std::atomic_uint playerGeneration{0};

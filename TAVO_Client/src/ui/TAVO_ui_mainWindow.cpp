@@ -13,8 +13,11 @@
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
+#include "TAVO_ui_lastBox.h"
 #include "TAVO_ui_serverItem.h"
+#include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
+#include "TAVO_ui_windowMemory.h"
 #include "TAVO_upnp_upnpControlPoint.h"
 #include "TAVO_xml_xmlDownloader.h"
 
@@ -77,6 +80,9 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     initUI();
     initStatusLine();
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
+    layout3->addWidget(new TAVO_ui_volumeControl(player, videoWidget, statusBar(), this));
+    new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
+    new TAVO_ui_lastBox(serverList, mManager, startButton);
     if (TAVO_mgr_cache::root().isEmpty())
         warnNoCache();
 }
