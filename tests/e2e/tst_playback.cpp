@@ -420,6 +420,7 @@ void tst_playback::volumeAndMuteSurviveARestart()
     QCOMPARE(window->player->outputVolume(), 70);
     QTest::keyClick(window, Qt::Key_M);
     QCOMPARE(statusMessage(window), QStringLiteral("Sound off (volume 70%)"));
+    QTest::qWait(200);  // the window paints the muted control before the screenshot
     screenshot(QStringLiteral("sound-off"));
     QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Plain"), 5000);
 
