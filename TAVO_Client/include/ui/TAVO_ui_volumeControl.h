@@ -10,10 +10,10 @@ class QStatusBar;
 class QToolButton;
 class TAVO_player_vlcPlayer;
 
-// The client's own sound (not the box's VOL keys): a mute button and a level slider beside the
-// buttons, the mouse wheel over the picture, and the window's keys M (mute) and Ctrl+Up /
-// Ctrl+Down (louder, softer). The status line shows the level while it changes; level and mute
-// are kept for the next start.
+// The client's own sound (not the box's VOL keys): a mute button and a level slider on the
+// status line under the buttons, the mouse wheel over the picture, and the window's keys M
+// (mute) and Ctrl+Up / Ctrl+Down (louder, softer). The status line shows the level while it
+// changes; level and mute are kept for the next start.
 class TAVO_ui_volumeControl : public QWidget
 {
     Q_OBJECT

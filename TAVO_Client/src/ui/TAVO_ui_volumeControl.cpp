@@ -40,6 +40,7 @@ TAVO_ui_volumeControl::TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWid
     layout->setSpacing(2);
     layout->addWidget(muteButton);
     layout->addWidget(slider);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     slider->setValue(qBound(0, TAVO_mgr_clientSettings::volume(100), maximumPercent));
     muteButton->setChecked(TAVO_mgr_clientSettings::muted());
