@@ -393,8 +393,8 @@ void tst_playback::playerReportsSizeAndFollowsVolume()
     player->setTeletextPage(100);
 }
 
-// Keys and the wheel over the picture set the client's own level; the next start of the client
-// gives it, and the mute, to its player.
+// Keys (in the window and in full screen) and the wheel over the picture set the client's own
+// level; the next start of the client gives it, and the mute, to its player.
 void tst_playback::volumeAndMuteSurviveARestart()
 {
     select(QStringLiteral("Plain (127.0.0.2)"));
@@ -423,18 +423,25 @@ void tst_playback::volumeAndMuteSurviveARestart()
     QTest::qWait(200);  // the window paints the muted control before the screenshot
     screenshot(QStringLiteral("sound-off"));
     QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Plain"), 5000);
+    QTest::keyClick(window, Qt::Key_F);
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(volume->level(), 65);
+    QVERIFY(!window->player->isMuted());
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_M);
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_F);
+    QVERIFY(!(window->windowState() & Qt::WindowFullScreen));
 
     TAVO_ui_mainWindow next;
     next.show();
     QVERIFY(QTest::qWaitForWindowExposed(&next));
     auto *nextVolume = next.findChild<TAVO_ui_volumeControl *>();
-    QCOMPARE(nextVolume->level(), 70);
+    QCOMPARE(nextVolume->level(), 65);
     QVERIFY(nextVolume->isMuted());
     QVERIFY(waitForRow(&next, QStringLiteral("Plain (127.0.0.2)")));
     QVERIFY(clickServerRow(&next, QStringLiteral("Plain (127.0.0.2)")));
     button(&next, QStringLiteral("Start"))->click();
     QVERIFY(next.player->isPlaying());
-    QCOMPARE(next.player->outputVolume(), 70);
+    QCOMPARE(next.player->outputVolume(), 65);
     QVERIFY(next.player->isMuted());
     next.activateWindow();
     QTRY_VERIFY(next.isActiveWindow());

@@ -5,15 +5,17 @@
 #include <QTimer>
 #include <QWidget>
 
+class QKeyEvent;
 class QSlider;
 class QStatusBar;
 class QToolButton;
+class QWheelEvent;
 class TAVO_player_vlcPlayer;
 
 // The client's own sound (not the box's VOL keys): a mute button and a level slider on the
 // status line under the buttons, the mouse wheel over the picture, and the window's keys M
-// (mute) and Ctrl+Up / Ctrl+Down (louder, softer). The status line shows the level while it
-// changes; level and mute are kept for the next start.
+// (mute) and Ctrl+Up / Ctrl+Down (louder, softer), in full screen too. The status line shows the
+// level while it changes; level and mute are kept for the next start.
 class TAVO_ui_volumeControl : public QWidget
 {
     Q_OBJECT
@@ -22,7 +24,10 @@ public:
     static constexpr int maximumPercent = 125;
     static constexpr int stepPercent = 5;
 
-    TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWidget *picture, QStatusBar *statusLine, QWidget *window);
+    // The full-screen overlay lies over the picture and holds the keyboard while it is shown: it
+    // hears the wheel and the keys there.
+    TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWidget *picture, QWidget *fullScreenOverlay,
+                          QStatusBar *statusLine, QWidget *window);
 
     int level() const;
     bool isMuted() const;
@@ -32,6 +37,8 @@ public:
 
 private:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool wheelTurned(const QWheelEvent *event);
+    bool keyPressed(const QKeyEvent *event);
     void addShortcuts(QWidget *window);
     void applyLevel(int percent);
     void applyMuted(bool muted);

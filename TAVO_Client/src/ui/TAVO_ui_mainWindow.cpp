@@ -80,7 +80,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     initUI();
     initStatusLine();
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
-    statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, statusBar(), this));
+    statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
     new TAVO_ui_lastBox(serverList, mManager, startButton);
     if (TAVO_mgr_cache::root().isEmpty())

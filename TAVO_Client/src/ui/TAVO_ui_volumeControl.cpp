@@ -4,6 +4,7 @@
 #include "TAVO_player_vlcPlayer.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QShortcut>
 #include <QSlider>
 #include <QStatusBar>
@@ -18,8 +19,8 @@ constexpr int wheelNotch = 120;
 
 } // namespace
 
-TAVO_ui_volumeControl::TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWidget *picture, QStatusBar *statusLine,
-                                             QWidget *window)
+TAVO_ui_volumeControl::TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWidget *picture,
+                                             QWidget *fullScreenOverlay, QStatusBar *statusLine, QWidget *window)
     : player(player)
     , muteButton(new QToolButton(this))
     , slider(new QSlider(Qt::Horizontal, this))
@@ -54,6 +55,7 @@ TAVO_ui_volumeControl::TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWid
     statusTimer.setInterval(announceMs);
     connect(&statusTimer, &QTimer::timeout, this, &TAVO_ui_volumeControl::restoreStatusLine);
     picture->installEventFilter(this);
+    fullScreenOverlay->installEventFilter(this);
     addShortcuts(window);
 }
 
@@ -144,15 +146,37 @@ void TAVO_ui_volumeControl::restoreStatusLine()
         statusLine->showMessage(replacedStatus);
 }
 
-// A wheel that reports finer than whole notches adds up to steps.
 bool TAVO_ui_volumeControl::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::Wheel)
-        return QWidget::eventFilter(watched, event);
-    pendingWheel += static_cast<QWheelEvent *>(event)->angleDelta().y();
+    if (event->type() == QEvent::Wheel)
+        return wheelTurned(static_cast<QWheelEvent *>(event));
+    if (event->type() == QEvent::KeyPress)
+        return keyPressed(static_cast<QKeyEvent *>(event));
+    return QWidget::eventFilter(watched, event);
+}
+
+// A wheel that reports finer than whole notches adds up to steps.
+bool TAVO_ui_volumeControl::wheelTurned(const QWheelEvent *event)
+{
+    pendingWheel += event->angleDelta().y();
     const int steps = pendingWheel / wheelNotch;
     pendingWheel -= steps * wheelNotch;
     if (steps != 0)
         step(steps);
+    return true;
+}
+
+// The overlay's keys, as the window's shortcuts; any other key goes on to the overlay.
+bool TAVO_ui_volumeControl::keyPressed(const QKeyEvent *event)
+{
+    const QKeyCombination keys = event->keyCombination();
+    if (keys == QKeyCombination(Qt::Key_M))
+        setMuted(!isMuted());
+    else if (keys == QKeyCombination(Qt::ControlModifier, Qt::Key_Up))
+        step(1);
+    else if (keys == QKeyCombination(Qt::ControlModifier, Qt::Key_Down))
+        step(-1);
+    else
+        return false;
     return true;
 }
