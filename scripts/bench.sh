@@ -23,6 +23,11 @@ fi
 # No sound card on these machines: ALSA plays into nothing instead of printing errors.
 export ALSA_CONFIG_PATH="$top/tests/support/null.asoundrc"
 export QT_QPA_PLATFORM=xcb
+# The client remembers its sound, window and last box: the benchmark's windows start as built
+# and leave the user's settings alone.
+settings=$(mktemp -d)
+trap 'rm -rf "$settings"' EXIT
+export XDG_CONFIG_HOME=$settings
 [ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
 printf '| %-48s | %16s | %20s | %7s |\n' figure client reference ratio
 printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..50})" "$(printf -- '-%.0s' {1..18})" \

@@ -2,6 +2,7 @@
 // boxes on loopback.
 
 #include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_rememberedBoxes.h"
 #include "TAVO_test_boxSim.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QToolTip>
 #include <QtTest>
@@ -119,6 +121,7 @@ private Q_SLOTS:
     void clickFetchesRemoteControllerDescription();
     void webUiShowsTheBoxPageAndHidesIt();
     void webUiAsRootWithoutSandboxSaysWhyAndGoesOn();
+    void windowAndLastBoxSurviveARestart();
     void closingEndsWithStatus1AndRemovesOnlyTheCache_data();
     void closingEndsWithStatus1AndRemovesOnlyTheCache();
     void unusableTempFolderDeletesNothing();
@@ -588,6 +591,55 @@ void tst_discovery::webUiAsRootWithoutSandboxSaysWhyAndGoesOn()
     QVERIFY2(boxes.seen.first().informativeText.contains("root"), qPrintable(boxes.seen.first().informativeText));
     QVERIFY(!webView());
     QVERIFY(window->isVisible());
+}
+
+// The window's shape and the box chosen last come back at the next start: the box is chosen as
+// a click chooses it (its remote description fetched), and it plays only when the user asked
+// for that in the box list's menu.
+void tst_discovery::windowAndLastBoxSurviveARestart()
+{
+    using namespace TAVO_test_windowParts;
+    const QString uuid = newUuid();
+    const QString row = "Study (127.0.0.41)";
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.41", "Study")));
+    QVERIFY(sim.start());
+    QVERIFY(waitForRow(row));
+    QVERIFY(clickServerRow(window, row));
+    window->setGeometry(70, 40, 900, 560);
+    QSplitter *panes = splitter(window, Qt::Horizontal);
+    const QList<int> paneSizes = panes->sizes();
+    const QPoint handle = panes->handle(1)->mapToGlobal(panes->handle(1)->rect().center());
+    run("xdotool", {"mousemove", QString::number(handle.x()), QString::number(handle.y()), "mousedown", "1",
+                    "mousemove", QString::number(handle.x() + 40), QString::number(handle.y()),
+                    "mousemove", QString::number(handle.x() + 80), QString::number(handle.y()), "mouseup", "1"});
+    QTRY_VERIFY(panes->sizes() != paneSizes);
+    QTRY_COMPARE(TAVO_mgr_clientSettings::windowGeometry(), window->saveGeometry());
+
+    TAVO_ui_mainWindow next;
+    next.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&next));
+    QCOMPARE(next.geometry(), window->geometry());
+    QCOMPARE(splitter(&next, Qt::Horizontal)->sizes(), panes->sizes());
+    QVERIFY(TAVO_test_windowParts::waitForRow(&next, row, discoveryTimeoutMs));
+    auto *nextTable = next.findChild<QTableWidget *>();
+    QTRY_COMPARE(nextTable->currentRow(), nextTable->row(serverRow(&next, row)));
+    QTRY_COMPARE(sim.requests(uuid).filter("GET /rcu/").size(), 2);
+    QVERIFY(TAVO_test_windowParts::button(&next, "Controller")->isEnabled());
+
+    QMenu *menu = openServerListMenu(&next);
+    QVERIFY(menu);
+    QAction *playAtStart = menuAction(menu, "Play the last box at start");
+    QVERIFY(playAtStart && playAtStart->isCheckable() && !playAtStart->isChecked());
+    saveScreen("tst_discovery_play_at_start.png");
+    playAtStart->trigger();
+    menu->close();
+    QVERIFY(sim.requests(uuid).filter("8080 GET").isEmpty());
+
+    TAVO_ui_mainWindow playing;
+    playing.show();
+    QVERIFY(sim.waitForRequest(uuid, "8080 GET", 15000));
+    TAVO_test_windowParts::button(&playing, "Stop")->click();
+    TAVO_mgr_clientSettings::setPlayLastBoxAtStart(false);
 }
 
 void tst_discovery::closingEndsWithStatus1AndRemovesOnlyTheCache_data()

@@ -6,6 +6,7 @@
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_mainWindow.h"
+#include "TAVO_ui_volumeControl.h"
 
 #include <QApplication>
 #include <QDir>
@@ -156,6 +157,7 @@ private Q_SLOTS:
     void stalledStreamComesBackByItself();
     void fullScreenFillsScreenAndComesBack();
     void playerReportsSizeAndFollowsVolume();
+    void volumeAndMuteSurviveARestart();
     void withoutSoundDevicePicturePlaysQuietly();
 
 private:
@@ -423,6 +425,62 @@ void tst_playback::playerReportsSizeAndFollowsVolume()
     player->setTeletextPage(100);
 }
 
+// Keys (in the window and in full screen) and the wheel over the picture set the client's own
+// level; the next start of the client gives it, and the mute, to its player.
+void tst_playback::volumeAndMuteSurviveARestart()
+{
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("sound")), "no moving picture in the video area");
+    auto *volume = window->findChild<TAVO_ui_volumeControl *>();
+    QVERIFY(volume);
+    QCOMPARE(volume->level(), 100);
+    window->activateWindow();
+    QTRY_VERIFY(window->isActiveWindow());
+
+    QTest::keyClick(window, Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(statusMessage(window), QStringLiteral("Volume 105%"));
+    for (int step = 0; step < 6; ++step)
+        QTest::keyClick(window, Qt::Key_Down, Qt::ControlModifier);
+    const QPoint picture = window->videoWidget->mapToGlobal(window->videoWidget->rect().center());
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(picture.x()),
+                                                          QString::number(picture.y()), QStringLiteral("click"),
+                                                          QStringLiteral("5")}),
+             0);
+    QTRY_COMPARE(volume->level(), 70);
+    QCOMPARE(statusMessage(window), QStringLiteral("Volume 70%"));
+    QCOMPARE(window->player->outputVolume(), 70);
+    QTest::keyClick(window, Qt::Key_M);
+    QCOMPARE(statusMessage(window), QStringLiteral("Sound off (volume 70%)"));
+    QTest::qWait(200);  // the window paints the muted control before the screenshot
+    screenshot(QStringLiteral("sound-off"));
+    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Plain"), 5000);
+    QTest::keyClick(window, Qt::Key_F);
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(volume->level(), 65);
+    QVERIFY(!window->player->isMuted());
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_M);
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_F);
+    QVERIFY(!(window->windowState() & Qt::WindowFullScreen));
+
+    TAVO_ui_mainWindow next;
+    next.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&next));
+    auto *nextVolume = next.findChild<TAVO_ui_volumeControl *>();
+    QCOMPARE(nextVolume->level(), 65);
+    QVERIFY(nextVolume->isMuted());
+    QVERIFY(waitForRow(&next, QStringLiteral("Plain (127.0.0.2)")));
+    QVERIFY(clickServerRow(&next, QStringLiteral("Plain (127.0.0.2)")));
+    button(&next, QStringLiteral("Start"))->click();
+    QVERIFY(next.player->isPlaying());
+    QCOMPARE(next.player->outputVolume(), 65);
+    QVERIFY(next.player->isMuted());
+    next.activateWindow();
+    QTRY_VERIFY(next.isActiveWindow());
+    QTest::keyClick(&next, Qt::Key_M);
+    QVERIFY(!next.player->isMuted());
+}
+
 // The machine's own ALSA configuration: no sound card. The picture plays, the terminal gets a
 // line or two about sound instead of hundreds a second, and the status line says why there is
 // no sound. libVLC's other complaints (no session bus, no VDPAU, a clock late under load) come
@@ -462,12 +520,13 @@ void tst_playback::placeWindow(const QRect &geometry)
              0);
 }
 
-// HOME is a fresh folder of the test's own, so the known-hosts file starts missing; the machine
-// has no sound card, so ALSA plays into nothing.
+// HOME is a fresh folder of the test's own, so the known-hosts file and the settings start
+// missing; the machine has no sound card, so ALSA plays into nothing.
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
     qputenv("ALSA_CONFIG_PATH", TAVO_SOURCE_DIR "/tests/support/null.asoundrc");
     QApplication app(argc, argv);
     tst_playback test;

@@ -2,6 +2,7 @@
 // display in the private network.
 
 #include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_clientSettings.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
 #include "TAVO_test_messageBoxes.h"
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
@@ -82,6 +84,7 @@ private Q_SLOTS:
     void otherVersionIsRefusedAsOld();
     void openPanelFollowsTheChosenBox();
     void keyCAfterARealClickOnARowOpensThePanel();
+    void panelPlaceAndChosenControllerSurviveARestart();
 
 private:
     bool selectBox(const QString &host);
@@ -321,6 +324,43 @@ void tst_remote::keyCAfterARealClickOnARowOpensThePanel()
     QVERIFY(QTest::qWaitFor([&] { return panel->isVisible(); }, 5000));
     QCOMPARE(controllers->currentText(), QStringLiteral("Old TV"));
     QCOMPARE(table->currentRow(), table->row(rows.first()));
+}
+
+// The panel first opens beside the main window; where the user then puts it, and the controller
+// the user chooses for a box, come back at the next start.
+void tst_remote::panelPlaceAndChosenControllerSurviveARestart()
+{
+    QCOMPARE(panel->frameGeometry().left(), window->frameGeometry().right() + 1);
+    QTest::qWait(300);  // both windows painted for the screenshot
+    QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("remote_beside_window.png"));
+    QVERIFY(selectBox(QStringLiteral("127.0.0.2")));
+    QVERIFY(QTest::qWaitFor([&] { return controllers->currentText() == QStringLiteral("Television"); }, 10000));
+    const QPoint place(400, 300);
+    panel->move(place);
+    controllers->setFocus();
+    QTest::keyClick(controllers, Qt::Key_Down);
+    QCOMPARE(controllers->currentText(), QStringLiteral("DVD Player"));
+    QTRY_VERIFY(TAVO_mgr_clientSettings::remotePanelPosition() == place);
+
+    TAVO_ui_mainWindow next;
+    next.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&next));
+    QVERIFY(TAVO_test_windowParts::waitForRow(&next, QStringLiteral("Living Room (127.0.0.2)")));
+    QVERIFY(TAVO_test_windowParts::clickServerRow(&next, QStringLiteral("Living Room (127.0.0.2)")));
+    QVERIFY(waitForDescription(livingRoom));
+    TAVO_test_windowParts::button(&next, QStringLiteral("Controller"))->click();
+    QWidget *nextPanel = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget != panel && qstrcmp(widget->metaObject()->className(), "TAVO_ui_controller") == 0)
+            nextPanel = widget;
+    }
+    QVERIFY(nextPanel && QTest::qWaitForWindowExposed(nextPanel));
+    QCOMPARE(nextPanel->pos(), place);
+    auto *nextControllers = nextPanel->findChild<QComboBox *>(QStringLiteral("ctrlSelect"));
+    QTRY_COMPARE(nextControllers->currentText(), QStringLiteral("DVD Player"));
+    nextPanel->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+    QTest::mouseClick(TAVO_test_windowParts::keyButton(nextPanel, "STOP"), Qt::LeftButton);
+    QVERIFY(sim->waitForRequest(livingRoom, QStringLiteral("id=dvd&key=STOP")));
 }
 
 QTEST_MAIN(tst_remote)

@@ -127,8 +127,9 @@ recorder=$!
 
 echo "Tour: the steps' screenshots go to $out"
 # Inside the private network everybody is root of a namespace of their own, where QtWebEngine's
-# sandbox refuses to start; nobody listens to the sound.
-HOME=$home QT_QPA_PLATFORM=xcb QTWEBENGINE_DISABLE_SANDBOX=1 ALSA_CONFIG_PATH="$top/tests/support/null.asoundrc" \
+# sandbox refuses to start; nobody listens to the sound. What the client remembers stays in the
+# tour's own home.
+HOME=$home XDG_CONFIG_HOME=$home/.config QT_QPA_PLATFORM=xcb QTWEBENGINE_DISABLE_SANDBOX=1 ALSA_CONFIG_PATH="$top/tests/support/null.asoundrc" \
   "$build/bin/TAVO_Client" >"$out/client.log" 2>&1 &
 client=$!
 

@@ -57,6 +57,13 @@ public:
 
     // The last known volume in percent.
     int volume() const;
+    // The level and the mute are the client's own: kept without a player, and given to every
+    // new one.
+    void setVolume(int percent);
+    void setMuted(bool muted);
+    bool isMuted() const;
+    // The level libVLC's audio output has (-1 without a player or an audio output).
+    int outputVolume() const;
     // True while no player exists.
     bool isIdle() const;
     // True once the current player's stream has begun to play.
@@ -113,6 +120,7 @@ private:
     void showStartUpState(bool show, const char *text, const QString &why = QString());
     QSize videoSize() const;
     void changeVolume(int step);
+    void applySound();
     void drawInto(unsigned long windowId);
 
     TAVO_ui_mainWindow *mWindow;
@@ -120,6 +128,7 @@ private:
     VlcReference<libvlc_instance_t> vlcInstance;
     VlcReference<libvlc_media_player_t> vlcPlayer;
     int vol = 100;
+    bool mute = false;
     // Changes whenever vlcPlayer does, so a start-up watch notices that it was overtaken. Read
     // on libVLC's event thread to tag its notices.
     std::atomic_uint playerGeneration{0};

@@ -1,5 +1,7 @@
 #include "TAVO_mgr_rememberedBoxes.h"
 
+#include "TAVO_mgr_clientSettings.h"
+
 #include <QSettings>
 
 #include <algorithm>
@@ -9,23 +11,21 @@ namespace {
 const QString arrayName = QStringLiteral("rememberedBoxes");
 const QString addressKey = QStringLiteral("address");
 const QString nameKey = QStringLiteral("name");
-const QString organisation = QStringLiteral("TAVO");
-const QString application = QStringLiteral("TAVO_Client");
 
 } // namespace
 
 QList<TAVO_mgr_rememberedBoxes::Box> TAVO_mgr_rememberedBoxes::boxes()
 {
-    QSettings stored(organisation, application);
+    const std::unique_ptr<QSettings> stored = TAVO_mgr_clientSettings::open();
     QList<Box> boxes;
-    const int count = stored.beginReadArray(arrayName);
+    const int count = stored->beginReadArray(arrayName);
     for (int i = 0; i < count; ++i) {
-        stored.setArrayIndex(i);
-        const Box box{stored.value(addressKey).toString(), stored.value(nameKey).toString()};
+        stored->setArrayIndex(i);
+        const Box box{stored->value(addressKey).toString(), stored->value(nameKey).toString()};
         if (!box.address.isEmpty())
             boxes.append(box);
     }
-    stored.endArray();
+    stored->endArray();
     return boxes;
 }
 
@@ -50,13 +50,13 @@ void TAVO_mgr_rememberedBoxes::forget(const QString &address)
 
 void TAVO_mgr_rememberedBoxes::store(const QList<Box> &boxes)
 {
-    QSettings stored(organisation, application);
-    stored.remove(arrayName);
-    stored.beginWriteArray(arrayName, int(boxes.size()));
+    const std::unique_ptr<QSettings> stored = TAVO_mgr_clientSettings::open();
+    stored->remove(arrayName);
+    stored->beginWriteArray(arrayName, int(boxes.size()));
     for (int i = 0; i < boxes.size(); ++i) {
-        stored.setArrayIndex(i);
-        stored.setValue(addressKey, boxes.at(i).address);
-        stored.setValue(nameKey, boxes.at(i).name);
+        stored->setArrayIndex(i);
+        stored->setValue(addressKey, boxes.at(i).address);
+        stored->setValue(nameKey, boxes.at(i).name);
     }
-    stored.endArray();
+    stored->endArray();
 }

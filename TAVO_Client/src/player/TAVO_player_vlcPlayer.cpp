@@ -208,6 +208,7 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
     libvlc_video_set_mouse_input(vlcPlayer.get(), 1);
     // Asks for teletext page 100; the former toggle has nothing to act on before playback starts.
     libvlc_video_set_teletext(vlcPlayer.get(), 100);
+    applySound();
     libvlc_media_player_play(vlcPlayer.get());
     setAspectRatio(QStringLiteral("16:9"));
     return true;
@@ -468,18 +469,48 @@ void TAVO_player_vlcPlayer::setVolumeDown()
 // audio output exists the player has no level (it answers -1), and vol keeps the asked one.
 void TAVO_player_vlcPlayer::changeVolume(int step)
 {
+    if (vlcPlayer)
+        setVolume(vol + step);
+}
+
+int TAVO_player_vlcPlayer::volume() const
+{
+    return vol;
+}
+
+void TAVO_player_vlcPlayer::setVolume(int percent)
+{
+    vol = percent;
     if (!vlcPlayer)
         return;
-    vol += step;
     libvlc_audio_set_volume(vlcPlayer.get(), vol);
     const int level = libvlc_audio_get_volume(vlcPlayer.get());
     if (level >= 0)
         vol = level;
 }
 
-int TAVO_player_vlcPlayer::volume() const
+void TAVO_player_vlcPlayer::setMuted(bool muted)
 {
-    return vol;
+    mute = muted;
+    if (vlcPlayer)
+        libvlc_audio_set_mute(vlcPlayer.get(), mute);
+}
+
+bool TAVO_player_vlcPlayer::isMuted() const
+{
+    return mute;
+}
+
+int TAVO_player_vlcPlayer::outputVolume() const
+{
+    return vlcPlayer ? libvlc_audio_get_volume(vlcPlayer.get()) : -1;
+}
+
+// A player made for a start begins at libVLC's full level: it gets the client's.
+void TAVO_player_vlcPlayer::applySound()
+{
+    libvlc_audio_set_volume(vlcPlayer.get(), vol);
+    libvlc_audio_set_mute(vlcPlayer.get(), mute);
 }
 
 void TAVO_player_vlcPlayer::setTeletextPage(int iPage)

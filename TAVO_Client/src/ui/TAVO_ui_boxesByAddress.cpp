@@ -83,6 +83,8 @@ void TAVO_ui_boxesByAddress::showMenu(const QPoint &position)
         forgetMenu->addAction(menuText(text), this, [address] { TAVO_mgr_rememberedBoxes::forget(address); });
     }
     forgetMenu->setEnabled(!remembered.isEmpty());
+    menu->addSeparator();
+    menu->addActions(serverList->actions());
     menu->popup(serverList->viewport()->mapToGlobal(position));
 }
 

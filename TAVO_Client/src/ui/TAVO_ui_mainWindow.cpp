@@ -13,8 +13,11 @@
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
+#include "TAVO_ui_lastBox.h"
 #include "TAVO_ui_serverItem.h"
+#include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
+#include "TAVO_ui_windowMemory.h"
 #include "TAVO_upnp_upnpControlPoint.h"
 #include "TAVO_xml_xmlDownloader.h"
 
@@ -78,6 +81,9 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     initStatusLine();
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
+    statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
+    new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
+    new TAVO_ui_lastBox(serverList, mManager, startButton);
     if (TAVO_mgr_cache::root().isEmpty())
         warnNoCache();
 }
