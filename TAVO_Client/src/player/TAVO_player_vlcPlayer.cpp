@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -166,6 +167,8 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
         return false;
     for (const QByteArray &option : liveStreamOptions())
         libvlc_media_add_option(media, option.constData());
+    for (const QByteArray &option : std::as_const(extraMediaOptions))
+        libvlc_media_add_option(media, option.constData());
     encounteredError = false;
     startUpTimedOut = false;
     playing = false;
@@ -246,12 +249,19 @@ void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *, c
     static_cast<TAVO_player_vlcPlayer *>(self)->noteErrorLine(QString::fromUtf8(text));
 }
 
+void TAVO_player_vlcPlayer::setErrorLineHandler(std::function<void(const QString &)> handler)
+{
+    errorLineHandler = std::move(handler);
+}
+
 void TAVO_player_vlcPlayer::noteErrorLine(const QString &line)
 {
     constexpr int keptLines = 32;
     const std::lock_guard<std::mutex> lock(errorLinesLock);
     if (errorLines.size() < keptLines)
         errorLines.append(line);
+    if (errorLineHandler)
+        QMetaObject::invokeMethod(parentWidget, [this, line] { errorLineHandler(line); }, Qt::QueuedConnection);
 }
 
 TAVO_player_vlcPlayer::Failure TAVO_player_vlcPlayer::lastFailure() const
@@ -485,4 +495,23 @@ const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 bool TAVO_player_vlcPlayer::isIdle() const
 {
     return vlcPlayer == nullptr;
+}
+
+void TAVO_player_vlcPlayer::setExtraMediaOptions(const QList<QByteArray> &options)
+{
+    extraMediaOptions = options;
+}
+
+void TAVO_player_vlcPlayer::restartQuietly()
+{
+    if (!vlcPlayer)
+        return;
+    const QByteArray again = location.toLatin1();
+    stopPlay();
+    startQuietly(again.constData());
+}
+
+bool TAVO_player_vlcPlayer::takeSnapshot(const QString &path)
+{
+    return vlcPlayer && libvlc_video_take_snapshot(vlcPlayer, 0, QFile::encodeName(path).constData(), 0, 0) == 0;
 }
