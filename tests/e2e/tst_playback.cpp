@@ -420,6 +420,7 @@ void tst_playback::fullScreenFillsScreenAndComesBack()
     const QRect normal = window->geometry();
 
     window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
     QTest::keyClick(window, Qt::Key_F);
     QVERIFY(window->windowState() & Qt::WindowFullScreen);
     QVERIFY(fullScreenOverlay()->isVisible());
@@ -474,6 +475,7 @@ void tst_playback::savedPicturesArePngsOfThePictureSize()
     QVERIFY2(showsMovingPicture(QStringLiteral("picture")), "no moving picture in the video area");
 
     window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
     QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
     QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
     const QStringList saved = newFiles(pictures, before);
@@ -573,7 +575,8 @@ void tst_playback::unwritableRecordingEndsWhilePictureGoesOn_data()
     QTest::addColumn<QString>("mountOptions");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("full disk") << QStringLiteral("size=600k") << QStringLiteral("Recording stopped.")
+    QTest::newRow("full disk") << QStringLiteral("size=600k")
+                               << QStringLiteral("Recording stopped: No space left on device.")
                                << QStringLiteral("No space left on device");
     QTest::newRow("read-only folder") << QStringLiteral("ro") << QStringLiteral("Cannot record.")
                                       << QStringLiteral("Read-only file system");
@@ -599,13 +602,17 @@ void tst_playback::unwritableRecordingEndsWhilePictureGoesOn()
     QVERIFY2(showsMovingPicture(QStringLiteral("unwritable")), "no moving picture in the video area");
     QSignalSpy status(window->statusBar(), &QStatusBar::messageChanged);
     window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
     QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
 
     QTRY_VERIFY_WITH_TIMEOUT(shownMessage(window), 20000);
     QMessageBox *box = shownMessage(window);
+    QVERIFY(QTest::qWaitForWindowExposed(box));
+    QTest::qWait(200);
     screenshot(QStringLiteral("unwritable-") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
     QCOMPARE(box->text(), message);
-    QVERIFY2(box->informativeText().contains(reason), qPrintable(box->informativeText()));
+    const QString said = box->text() + QLatin1Char('\n') + box->informativeText();
+    QVERIFY2(said.contains(reason) && said.contains(videosFolder()), qPrintable(said));
     box->close();
     QVERIFY(std::any_of(status.cbegin(), status.cend(),
                         [&reason](const QList<QVariant> &said) { return said.at(0).toString().contains(reason); }));

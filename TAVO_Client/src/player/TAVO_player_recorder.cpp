@@ -57,7 +57,7 @@ void TAVO_player_recorder::start()
     path = TAVO_mgr_savedFiles::createNew(QStandardPaths::MoviesLocation, playingName(), QStringLiteral("ts"), &problem);
     if (path.isEmpty()) {
         Q_EMIT status(QStringLiteral("Could not record: %1").arg(problem));
-        Q_EMIT failed(QStringLiteral("Cannot record."), problem);
+        Q_EMIT failed(QStringLiteral("Cannot record."), problem[0].toUpper() + problem.mid(1) + QLatin1Char('.'));
         return;
     }
     recordedUdn = udn;
@@ -128,8 +128,8 @@ void TAVO_player_recorder::heardError(const QString &line)
     const QString reason = line.mid(at + writeFailure.size());
     const QString file = path;
     end(reason);
-    Q_EMIT failed(QStringLiteral("Recording stopped."),
-                  QStringLiteral("%1 could not be written on: %2. What was written until then is kept.").arg(file, reason));
+    Q_EMIT failed(QStringLiteral("Recording stopped: %1.").arg(reason),
+                  QStringLiteral("What was recorded until then is kept in %1.").arg(file));
 }
 
 void TAVO_player_recorder::tellProgress()
