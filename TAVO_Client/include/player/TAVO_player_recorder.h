@@ -14,9 +14,10 @@ class TAVO_player_vlcPlayer;
 // Records the stream being watched into an MPEG-TS file in the user's videos folder, named
 // after the box and the time. libVLC 3 cannot add an output to a running stream: the stream is
 // started again with an output chain that both shows it and writes its picture and sound, as
-// they come, into the file (no encoding). The picture pauses for a moment when a recording
-// starts and again when it ends. libVLC closes the file whenever its player stops, so Stop,
-// another Start, a lost stream and the end of the program all leave a complete file.
+// they come, into the file (no encoding). The picture pauses for about a second when a
+// recording starts and again when it ends, while the new player connects and fills its cache.
+// libVLC closes the file whenever its player stops, so Stop, another Start, a lost stream and
+// the end of the program all leave a complete file.
 class TAVO_player_recorder : public QObject
 {
     Q_OBJECT
@@ -49,7 +50,6 @@ Q_SIGNALS:
 private:
     void start();
     void end(const QString &why);
-    void stopWriting();
     void heardError(const QString &line);
     void tellProgress();
     // Clears the recording and gives the line that says it ended, and why when not by the user.

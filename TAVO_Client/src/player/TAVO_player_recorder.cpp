@@ -81,24 +81,20 @@ void TAVO_player_recorder::streamChanged(const QString &udn)
 }
 
 // The player goes on showing the stream, without the file, unless the stream itself ended.
+// Either way the player that wrote the file has stopped, or stops next, and closed it.
 void TAVO_player_recorder::end(const QString &why)
 {
     const bool streamGoesOn = playingUdn() == recordedUdn;
-    stopWriting();
+    player->setExtraMediaOptions({});
     if (streamGoesOn)
         player->restartQuietly();
+    ticker.stop();
     const QString said = endedText(why);
+    Q_EMIT recordingChanged(false);
     if (streamGoesOn)
         sayAgainWhenBack(said);
     else
         Q_EMIT status(said);
-}
-
-void TAVO_player_recorder::stopWriting()
-{
-    player->setExtraMediaOptions({});
-    ticker.stop();
-    Q_EMIT recordingChanged(false);
 }
 
 QString TAVO_player_recorder::endedText(const QString &why)
