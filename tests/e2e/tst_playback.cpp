@@ -9,6 +9,11 @@
 #include "TAVO_ui_volumeControl.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QImageReader>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -27,6 +32,8 @@
 
 #include <cstdio>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -37,6 +44,7 @@ const QString foreignKeyUuid = QStringLiteral("5a1f0c3e-0003-4000-8000-000000000
 const QString restartingUuid = QStringLiteral("5a1f0c3e-0004-4000-8000-0000000000a4");
 const QString goneUuid = QStringLiteral("5a1f0c3e-0005-4000-8000-0000000000a5");
 const QString stallingUuid = QStringLiteral("5a1f0c3e-0006-4000-8000-0000000000a6");
+const QString endingUuid = QStringLiteral("5a1f0c3e-0007-4000-8000-0000000000a7");
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
 
 
@@ -100,6 +108,61 @@ QStringList playingRows(QWidget *window)
     return marked;
 }
 
+// The test runs in a mount namespace of its own (main), where it may put small file systems
+// over the user's folders.
+bool ownMounts = false;
+
+QString videosFolder()
+{
+    return QDir::homePath() + QStringLiteral("/Videos");
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// The files that appeared in `folder` since `before` was listed.
+QStringList newFiles(const QString &folder, const QStringList &before)
+{
+    QStringList added;
+    for (const QString &name : filesIn(folder)) {
+        if (!before.contains(name))
+            added << QDir(folder).filePath(name);
+    }
+    return added;
+}
+
+QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    if (exitCode)
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromLocal8Bit(process.readAll()).trimmed();
+}
+
+// The right-hand mark of a running recording, while it is shown.
+QString recordingMark(QMainWindow *window)
+{
+    for (const QLabel *label : window->statusBar()->findChildren<QLabel *>()) {
+        if (label->isVisible() && label->text().startsWith(QStringLiteral("● REC")))
+            return label->text();
+    }
+    return {};
+}
+
+QMessageBox *shownMessage(QWidget *window)
+{
+    for (QMessageBox *box : window->findChildren<QMessageBox *>()) {
+        if (box->isVisible())
+            return box;
+    }
+    return nullptr;
+}
+
 QByteArray knownHosts()
 {
     QFile file(QDir::homePath() + QStringLiteral("/.gnutls/known_hosts"));
@@ -157,6 +220,11 @@ private Q_SLOTS:
     void stalledStreamComesBackByItself();
     void fullScreenFillsScreenAndComesBack();
     void playerReportsSizeAndFollowsVolume();
+    void savedPicturesArePngsOfThePictureSize();
+    void recordingHoldsPictureAndSoundToItsEnd_data();
+    void recordingHoldsPictureAndSoundToItsEnd();
+    void unwritableRecordingEndsWhilePictureGoesOn_data();
+    void unwritableRecordingEndsWhilePictureGoesOn();
     void volumeAndMuteSurviveARestart();
     void withoutSoundDevicePicturePlaysQuietly();
 
@@ -165,6 +233,7 @@ private:
     bool showsMovingPicture(const QString &shotName);
     QImage screenshot(const QString &name);
     void placeWindow(const QRect &geometry);
+    void startRecordingFromMenu(const QString &shotName);
 
     TAVO_test_boxSim *sim = nullptr;
     TAVO_ui_mainWindow *window = nullptr;
@@ -186,7 +255,10 @@ void tst_playback::initTestCase()
                      {"streamDropAfterMs", 4000}, {"streamDownMs", 600000}};
     QVariantMap stalling{{"uuid", stallingUuid}, {"address", "127.0.0.7"}, {"friendlyName", "Stalling"},
                          {"streamDropAfterMs", 3000}, {"streamStall", true}};
-    sim = new TAVO_test_boxSim(TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone, stalling}));
+    QVariantMap ending{{"uuid", endingUuid}, {"address", "127.0.0.8"}, {"friendlyName", "Ending"},
+                       {"streamDropAfterMs", 9000}, {"streamDownMs", 600000}};
+    sim = new TAVO_test_boxSim(
+        TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone, stalling, ending}));
     QVERIFY(sim->start());
 
     window = new TAVO_ui_mainWindow;
@@ -195,7 +267,7 @@ void tst_playback::initTestCase()
     start = button(window, QStringLiteral("Start"));
     stop = button(window, QStringLiteral("Stop"));
     auto *table = window->findChild<QTableWidget *>();
-    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 6, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 7, 15000);
 }
 
 void tst_playback::cleanup()
@@ -381,6 +453,7 @@ void tst_playback::fullScreenFillsScreenAndComesBack()
     const QRect normal = window->geometry();
 
     window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
     QTest::keyClick(window, Qt::Key_F);
     QVERIFY(window->windowState() & Qt::WindowFullScreen);
     QVERIFY(fullScreenOverlay()->isVisible());
@@ -423,6 +496,164 @@ void tst_playback::playerReportsSizeAndFollowsVolume()
 
     QTest::ignoreMessage(QtDebugMsg, "100");
     player->setTeletextPage(100);
+}
+
+// Two pictures in the same second: the second gets a name of its own.
+void tst_playback::savedPicturesArePngsOfThePictureSize()
+{
+    const QString pictures = QDir::homePath() + QStringLiteral("/Pictures");
+    const QStringList before = filesIn(pictures);
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("picture")), "no moving picture in the video area");
+
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    const QStringList saved = newFiles(pictures, before);
+    QCOMPARE(saved.size(), 2);
+    const QString said = statusMessage(window);
+    QVERIFY2(said.startsWith(QStringLiteral("Picture saved to ")) && saved.contains(said.mid(17)), qPrintable(said));
+    for (const QString &path : saved) {
+        QVERIFY2(QFileInfo(path).fileName().startsWith(QStringLiteral("Plain 20")), qPrintable(path));
+        QImageReader picture(path);
+        QCOMPARE(picture.format(), QByteArray("png"));
+        QCOMPARE(picture.size(), QSize(1280, 720));
+    }
+}
+
+void tst_playback::startRecordingFromMenu(const QString &shotName)
+{
+    QMenu *menu = openContextMenu(window->videoWidget, QPoint(60, 60));
+    QVERIFY2(menu, "no context menu on the picture");
+    QAction *record = menuAction(menu, QStringLiteral("Record"));
+    QVERIFY(record && !record->isChecked());
+    QVERIFY(QTest::qWaitForWindowExposed(menu));
+    QTest::qWait(200);
+    screenshot(shotName + QStringLiteral("-menu"));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(record).center());
+    QVERIFY(record->isChecked());
+}
+
+void tst_playback::recordingHoldsPictureAndSoundToItsEnd_data()
+{
+    QTest::addColumn<QString>("rowText");
+    QTest::addColumn<QString>("howItEnds");
+    QTest::newRow("record again") << QStringLiteral("Plain (127.0.0.2)") << QStringLiteral("record");
+    QTest::newRow("stop") << QStringLiteral("Plain (127.0.0.2)") << QStringLiteral("stop");
+    QTest::newRow("lost stream") << QStringLiteral("Ending (127.0.0.8)") << QStringLiteral("lost");
+}
+
+// The recording is read to its end by ffmpeg, and holds both streams for about as long as it ran.
+void tst_playback::recordingHoldsPictureAndSoundToItsEnd()
+{
+    QFETCH(QString, rowText);
+    QFETCH(QString, howItEnds);
+    const QStringList before = filesIn(videosFolder());
+    select(rowText);
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("record-") + howItEnds), "no moving picture in the video area");
+
+    QElapsedTimer recording;
+    recording.start();
+    startRecordingFromMenu(QStringLiteral("record-") + howItEnds);
+    QVERIFY2(showsMovingPicture(QStringLiteral("recording-") + howItEnds), "no moving picture while recording");
+    QTRY_VERIFY_WITH_TIMEOUT(recordingMark(window).contains(QStringLiteral("kB")), 5000);
+    screenshot(QStringLiteral("recording-") + howItEnds);
+    if (howItEnds == QStringLiteral("lost")) {
+        QTRY_VERIFY_WITH_TIMEOUT(recordingMark(window).isEmpty(), 20000);
+    } else {
+        QTest::qWait(4000);
+        if (howItEnds == QStringLiteral("stop"))
+            stop->click();
+        else
+            QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(recordingMark(window).isEmpty());
+    }
+    const qint64 recordedMs = recording.elapsed();
+
+    const QStringList recorded = newFiles(videosFolder(), before);
+    QCOMPARE(recorded.size(), 1);
+    const QString file = recorded.first();
+    QVERIFY2(QFileInfo(file).fileName().startsWith(rowText.section(QLatin1Char(' '), 0, 0) + QStringLiteral(" 20")),
+             qPrintable(file));
+    if (howItEnds == QStringLiteral("record"))
+        QVERIFY2(statusMessage(window).startsWith(QStringLiteral("Recording ended: ")), qPrintable(statusMessage(window)));
+    const QString streams = run(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
+                                                            QStringLiteral("-show_entries"),
+                                                            QStringLiteral("stream=codec_type:format=duration"),
+                                                            QStringLiteral("-of"), QStringLiteral("csv=p=0"), file});
+    QVERIFY2(streams.contains(QStringLiteral("video")) && streams.contains(QStringLiteral("audio")), qPrintable(streams));
+    const double seconds = streams.section(QLatin1Char('\n'), -1).toDouble();
+    // libVLC starts the stream again for the recording; its first second goes into starting. A
+    // lost stream ends a little before the client hears of it.
+    const double shortest = howItEnds == QStringLiteral("lost") ? 3 : recordedMs / 1000.0 - 2.5;
+    QVERIFY2(seconds > shortest && seconds < recordedMs / 1000.0 + 1,
+             qPrintable(QStringLiteral("%1 s in a recording of %2 ms").arg(seconds).arg(recordedMs)));
+    // The picture decodes without a fault to its end. The sound does too, but for its very last
+    // frame: libVLC hands the muxer the part of a frame that it had read when the player stopped.
+    for (const QString &stream : {QStringLiteral("0:v"), QStringLiteral("0:a")}) {
+        int exitCode = -1;
+        const QString errors = run(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"),
+                                                              QStringLiteral("-i"), file, QStringLiteral("-map"), stream,
+                                                              QStringLiteral("-f"), QStringLiteral("null"),
+                                                              QStringLiteral("-")},
+                                   &exitCode);
+        QCOMPARE(exitCode, 0);
+        if (stream == QStringLiteral("0:v"))
+            QCOMPARE(errors, QString());
+    }
+}
+
+void tst_playback::unwritableRecordingEndsWhilePictureGoesOn_data()
+{
+    QTest::addColumn<QString>("mountOptions");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("full disk") << QStringLiteral("size=600k")
+                               << QStringLiteral("Recording stopped: No space left on device.")
+                               << QStringLiteral("No space left on device");
+    QTest::newRow("read-only folder") << QStringLiteral("ro") << QStringLiteral("Cannot record.")
+                                      << QStringLiteral("Read-only file system");
+}
+
+// The videos folder is a tiny file system that fills within seconds, or one that cannot be
+// written at all.
+void tst_playback::unwritableRecordingEndsWhilePictureGoesOn()
+{
+    QFETCH(QString, mountOptions);
+    QFETCH(QString, message);
+    QFETCH(QString, reason);
+    if (!ownMounts)
+        QSKIP("no mount namespace of the test's own: cannot put a small file system over the videos folder");
+    QVERIFY(QDir().mkpath(videosFolder()));
+    const QByteArray folder = QFile::encodeName(videosFolder());
+    const unsigned long flags = mountOptions == QStringLiteral("ro") ? MS_RDONLY : 0;
+    QCOMPARE(mount("tavo-test", folder.constData(), "tmpfs", flags, mountOptions.toLatin1().constData()), 0);
+    const auto unmount = qScopeGuard([&folder] { umount2(folder.constData(), MNT_DETACH); });
+
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("unwritable")), "no moving picture in the video area");
+    QSignalSpy status(window->statusBar(), &QStatusBar::messageChanged);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+
+    QTRY_VERIFY_WITH_TIMEOUT(shownMessage(window), 20000);
+    QMessageBox *box = shownMessage(window);
+    QVERIFY(QTest::qWaitForWindowExposed(box));
+    QTest::qWait(200);
+    screenshot(QStringLiteral("unwritable-") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
+    QCOMPARE(box->text(), message);
+    const QString said = box->text() + QLatin1Char('\n') + box->informativeText();
+    QVERIFY2(said.contains(reason) && said.contains(videosFolder()), qPrintable(said));
+    box->close();
+    QVERIFY(std::any_of(status.cbegin(), status.cend(),
+                        [&reason](const QList<QVariant> &said) { return said.at(0).toString().contains(reason); }));
+    QVERIFY(recordingMark(window).isEmpty());
+    QVERIFY2(showsMovingPicture(QStringLiteral("unwritable-after")), "the picture did not go on");
 }
 
 // Keys (in the window and in full screen) and the wheel over the picture set the client's own
@@ -524,6 +755,8 @@ void tst_playback::placeWindow(const QRect &geometry)
 // missing; the machine has no sound card, so ALSA plays into nothing.
 int main(int argc, char *argv[])
 {
+    // Before any thread starts: a process with threads cannot have a mount namespace of its own.
+    ownMounts = unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     QTemporaryDir home;
     qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));

@@ -105,11 +105,15 @@ QWidget *topLevelOfClass(const char *className)
 
 QMenu *openServerListMenu(QWidget *window)
 {
-    auto *table = window->findChild<QTableWidget *>();
+    return openContextMenu(window->findChild<QTableWidget *>()->viewport(), QPoint(20, 10));
+}
+
+QMenu *openContextMenu(QWidget *widget, const QPoint &at)
+{
     // A real click of the X server's right button: the menu must open the way a user opens it.
     // Right after another popup closed, Qt may take a click for the end of that one, so it is
     // given another try.
-    const QPoint where = table->viewport()->mapToGlobal(QPoint(20, 10));
+    const QPoint where = widget->mapToGlobal(at);
     QMenu *menu = nullptr;
     for (int attempt = 0; attempt < 3 && !menu; ++attempt) {
         TAVO_test_desktop::run(QStringLiteral("xdotool"),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <Qt>
@@ -37,6 +38,8 @@ bool waitForRow(QWidget *window, const QString &text, int timeoutMs = 15000);
 QWidget *topLevelOfClass(const char *className);
 // Right-clicks the server table (a real click on the X display) and gives the context menu that opens, or null.
 QMenu *openServerListMenu(QWidget *window);
+// Right-clicks the widget at `at` (a real click on the X display) and gives the menu that opens, or null.
+QMenu *openContextMenu(QWidget *widget, const QPoint &at);
 // The entry of a menu with exactly this text, or null.
 QAction *menuAction(const QMenu *menu, const QString &text);
 // The controller panel's button for this key name ("PWR").

@@ -46,6 +46,7 @@ public:
 
     // The box whose stream plays now; empty while none does.
     QString playingUdn() const;
+    QString playingName() const;
 
 Q_SIGNALS:
     void status(const QString &text);

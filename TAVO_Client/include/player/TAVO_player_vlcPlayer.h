@@ -95,6 +95,17 @@ public:
     // its picture is shown as soon as the network allows instead of after a second's cache.
     static const QList<QByteArray> &liveStreamOptions();
 
+    // Options added to the media of every later start, after the live-stream ones (a
+    // recording's output chain); empty for none.
+    void setExtraMediaOptions(const QList<QByteArray> &options);
+    // Starts the current location again, quietly, so that the options now set take effect.
+    void restartQuietly();
+    // Saves the current picture, at the stream's own size, as a PNG file at `path`; false when
+    // libVLC has no picture to give.
+    bool takeSnapshot(const QString &path);
+    // Told on the GUI thread of every error line libVLC writes (credentials hidden).
+    void setErrorLineHandler(std::function<void(const QString &)> handler);
+
 private:
     enum class PlayerEvent { Playing, Gone };
 
@@ -143,6 +154,8 @@ private:
     std::function<void(const QString &)> notice;
     // libVLC found no sound device to play into (set on its threads): the picture plays alone.
     std::atomic_bool noSoundDevice{false};
+    std::function<void(const QString &)> errorLineHandler;
+    QList<QByteArray> extraMediaOptions;
     // libVLC's error lines since the last start, credentials hidden; written on its threads.
     mutable std::mutex errorLinesLock;
     QStringList errorLines;

@@ -107,6 +107,7 @@ private:
     int playRequests = 0;  // counts Starts and Stops, so a start-up can tell it was overtaken
 
     void initStatusLine();
+    void initPictureMenu();
     void showStatus(const QString &text);
 
     TAVO_ui_boxListMarks *boxListMarks = nullptr;

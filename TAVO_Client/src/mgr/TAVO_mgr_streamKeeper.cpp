@@ -110,3 +110,8 @@ QString TAVO_mgr_streamKeeper::playingUdn() const
 {
     return playing ? wantedUdn : QString();
 }
+
+QString TAVO_mgr_streamKeeper::playingName() const
+{
+    return playing ? wantedName : QString();
+}

@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -183,6 +184,8 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
         noteMissingSoundDevice();
     if (noSoundDevice)
         libvlc_media_add_option(media.get(), ":no-audio");
+    for (const QByteArray &option : std::as_const(extraMediaOptions))
+        libvlc_media_add_option(media.get(), option.constData());
     encounteredError = false;
     startUpTimedOut = false;
     playing = false;
@@ -303,12 +306,19 @@ void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *con
     player->noteErrorLine(QString::fromUtf8(text));
 }
 
+void TAVO_player_vlcPlayer::setErrorLineHandler(std::function<void(const QString &)> handler)
+{
+    errorLineHandler = std::move(handler);
+}
+
 void TAVO_player_vlcPlayer::noteErrorLine(const QString &line)
 {
     constexpr int keptLines = 32;
     const std::lock_guard<std::mutex> lock(errorLinesLock);
     if (errorLines.size() < keptLines)
         errorLines.append(line);
+    if (errorLineHandler)
+        QMetaObject::invokeMethod(parentWidget, [this, line] { errorLineHandler(line); }, Qt::QueuedConnection);
 }
 
 TAVO_player_vlcPlayer::Failure TAVO_player_vlcPlayer::lastFailure() const
@@ -573,4 +583,23 @@ const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 bool TAVO_player_vlcPlayer::isIdle() const
 {
     return vlcPlayer == nullptr;
+}
+
+void TAVO_player_vlcPlayer::setExtraMediaOptions(const QList<QByteArray> &options)
+{
+    extraMediaOptions = options;
+}
+
+void TAVO_player_vlcPlayer::restartQuietly()
+{
+    if (!vlcPlayer)
+        return;
+    const QByteArray again = location.toLatin1();
+    stopPlay();
+    startQuietly(again.constData());
+}
+
+bool TAVO_player_vlcPlayer::takeSnapshot(const QString &path)
+{
+    return vlcPlayer && libvlc_video_take_snapshot(vlcPlayer.get(), 0, QFile::encodeName(path).constData(), 0, 0) == 0;
 }

@@ -7,6 +7,8 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_mgr_streamRequest.h"
+#include "TAVO_player_pictureKeeper.h"
+#include "TAVO_player_recorder.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_ui_boxListMarks.h"
 #include "TAVO_ui_boxesByAddress.h"
@@ -14,6 +16,8 @@
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_lastBox.h"
+#include "TAVO_ui_pictureMenu.h"
+#include "TAVO_ui_recordingMark.h"
 #include "TAVO_ui_serverItem.h"
 #include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
@@ -21,6 +25,7 @@
 #include "TAVO_upnp_upnpControlPoint.h"
 #include "TAVO_xml_xmlDownloader.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
@@ -79,6 +84,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
     initStatusLine();
+    initPictureMenu();
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
@@ -415,6 +421,29 @@ void TAVO_ui_mainWindow::initStatusLine()
     connect(keySender, &TAVO_mgr_httpRequest::commandFailed, keyFailures, &TAVO_mgr_keyFailures::failed);
     connect(keySender, &TAVO_mgr_httpRequest::commandAnswered, keyFailures, &TAVO_mgr_keyFailures::answered);
     connect(keyFailures, &TAVO_mgr_keyFailures::report, this, &TAVO_ui_mainWindow::showStatus);
+}
+
+void TAVO_ui_mainWindow::initPictureMenu()
+{
+    auto *recorder = new TAVO_player_recorder(
+        player, [this] { return streamKeeper->playingUdn(); }, [this] { return streamKeeper->playingName(); }, this);
+    auto *pictureKeeper = new TAVO_player_pictureKeeper(
+        player, [this] { return streamKeeper->playingName(); }, [recorder] { return recorder->isRecording(); }, this);
+    new TAVO_ui_recordingMark(recorder, statusBar());
+    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, recorder, &TAVO_player_recorder::streamChanged);
+    connect(recorder, &TAVO_player_recorder::status, this, &TAVO_ui_mainWindow::showStatus);
+    connect(pictureKeeper, &TAVO_player_pictureKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
+
+    auto *menu = new TAVO_ui_pictureMenu(videoWidget, {this, fullScreenWidget});
+    connect(menu->addEntry(QStringLiteral("Save picture"), QKeySequence(Qt::CTRL | Qt::Key_S)), &QAction::triggered,
+            pictureKeeper, &TAVO_player_pictureKeeper::save);
+    QAction *record = menu->addEntry(QStringLiteral("Record"), QKeySequence(Qt::CTRL | Qt::Key_R));
+    record->setCheckable(true);
+    connect(record, &QAction::triggered, recorder, [record, recorder] {
+        recorder->toggle();
+        record->setChecked(recorder->isRecording());
+    });
+    connect(recorder, &TAVO_player_recorder::recordingChanged, record, &QAction::setChecked);
 }
 
 // The status bar draws its message as plain text, so a box's name shows as it is.

@@ -1,0 +1,134 @@
+#include "TAVO_player_recorder.h"
+
+#include "TAVO_mgr_savedFiles.h"
+#include "TAVO_player_vlcPlayer.h"
+
+#include <QFileInfo>
+
+#include <utility>
+
+namespace {
+
+// What libVLC's file output says when a write fails ("cannot write: No space left on device").
+const QString writeFailure = QStringLiteral("cannot write: ");
+
+} // namespace
+
+TAVO_player_recorder::TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::function<QString()> playingUdn,
+                                           std::function<QString()> playingName, QObject *parent)
+    : QObject(parent)
+    , player(player)
+    , playingUdn(std::move(playingUdn))
+    , playingName(std::move(playingName))
+{
+    connect(&ticker, &QTimer::timeout, this, &TAVO_player_recorder::tellProgress);
+    player->setErrorLineHandler([this](const QString &line) { heardError(line); });
+}
+
+bool TAVO_player_recorder::isRecording() const
+{
+    return !path.isEmpty();
+}
+
+// The path is quoted for libVLC's chain syntax, in which a backslash escapes a quote.
+QByteArray TAVO_player_recorder::outputChain(const QString &path)
+{
+    QString quoted = path;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return ":sout=#duplicate{dst=display,dst=std{access=file,mux=ts,dst=\"" + quoted.toUtf8() + "\"}}";
+}
+
+void TAVO_player_recorder::toggle()
+{
+    if (isRecording())
+        end(QString());
+    else
+        start();
+}
+
+void TAVO_player_recorder::start()
+{
+    const QString udn = playingUdn();
+    if (udn.isEmpty() || !player->isPlaying()) {
+        Q_EMIT status(QStringLiteral("Nothing to record: nothing plays"));
+        return;
+    }
+    QString problem;
+    path = TAVO_mgr_savedFiles::createNew(QStandardPaths::MoviesLocation, playingName(), QStringLiteral("ts"), &problem);
+    if (path.isEmpty()) {
+        Q_EMIT status(QStringLiteral("Could not record: %1").arg(problem));
+        Q_EMIT failed(QStringLiteral("Cannot record."), problem[0].toUpper() + problem.mid(1) + QLatin1Char('.'));
+        return;
+    }
+    recordedUdn = udn;
+    player->setExtraMediaOptions({outputChain(path)});
+    player->restartQuietly();
+    elapsed.start();
+    ticker.start(progressMs);
+    Q_EMIT recordingChanged(true);
+    sayAgainWhenBack(QStringLiteral("Recording %1 to %2").arg(playingName(), path));
+    tellProgress();
+}
+
+void TAVO_player_recorder::streamChanged(const QString &udn)
+{
+    if (udn.isEmpty())
+        sayWhenBack.clear();
+    else if (!sayWhenBack.isEmpty())
+        QTimer::singleShot(0, this, [this] { Q_EMIT status(std::exchange(sayWhenBack, QString())); });
+    if (isRecording() && udn != recordedUdn)
+        end(QStringLiteral("the stream ended"));
+}
+
+// The player goes on showing the stream, without the file, unless the stream itself ended.
+// Either way the player that wrote the file has stopped, or stops next, and closed it.
+void TAVO_player_recorder::end(const QString &why)
+{
+    const bool streamGoesOn = playingUdn() == recordedUdn;
+    player->setExtraMediaOptions({});
+    if (streamGoesOn)
+        player->restartQuietly();
+    ticker.stop();
+    const QString said = endedText(why);
+    Q_EMIT recordingChanged(false);
+    if (streamGoesOn)
+        sayAgainWhenBack(said);
+    else
+        Q_EMIT status(said);
+}
+
+QString TAVO_player_recorder::endedText(const QString &why)
+{
+    const QString done = QStringLiteral("%1, %2 saved to %3")
+                             .arg(TAVO_mgr_savedFiles::durationText(elapsed.elapsed()),
+                                  TAVO_mgr_savedFiles::sizeText(QFileInfo(path).size()), path);
+    path.clear();
+    recordedUdn.clear();
+    return why.isEmpty() ? QStringLiteral("Recording ended: %1").arg(done)
+                         : QStringLiteral("Recording ended (%1): %2").arg(why, done);
+}
+
+// The stream keeper says "Playing" when the stream that the recorder started again plays; what
+// the recorder said is said again after that.
+void TAVO_player_recorder::sayAgainWhenBack(const QString &text)
+{
+    sayWhenBack = text;
+    Q_EMIT status(text);
+}
+
+void TAVO_player_recorder::heardError(const QString &line)
+{
+    const int at = line.indexOf(writeFailure);
+    if (!isRecording() || at < 0)
+        return;
+    const QString reason = line.mid(at + writeFailure.size());
+    const QString file = path;
+    end(reason);
+    Q_EMIT failed(QStringLiteral("Recording stopped: %1.").arg(reason),
+                  QStringLiteral("What was recorded until then is kept in %1.").arg(file));
+}
+
+void TAVO_player_recorder::tellProgress()
+{
+    Q_EMIT progress(path, elapsed.elapsed(), QFileInfo(path).size());
+}
