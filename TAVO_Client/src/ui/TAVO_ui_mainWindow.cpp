@@ -13,6 +13,11 @@
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
+#include "TAVO_ui_keyboardHelp.h"
+#include "TAVO_ui_steeredBoxLabel.h"
+#include "TAVO_ui_panelOverFullScreen.h"
+#include "TAVO_ui_playGestures.h"
+#include "TAVO_ui_remoteKeyboard.h"
 #include "TAVO_ui_serverItem.h"
 #include "TAVO_ui_webPage.h"
 #include "TAVO_upnp_upnpControlPoint.h"
@@ -77,6 +82,20 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     initUI();
     initStatusLine();
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
+    const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
+    new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
+                               {leaveFullScreen, [this] { return loadController(); }}, this);
+    new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
+    new TAVO_ui_keyboardHelp(controllerWidget);
+    new TAVO_ui_steeredBoxLabel(controllerWidget);
+    new TAVO_ui_playGestures(
+        serverList, {videoWidget, fullScreenWidget},
+        [this](int row) {
+            if (mManager->getServer(row) != currentServer)
+                serverListSelectedChange(row, 0);
+            videoPlay();
+        },
+        [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
     if (TAVO_mgr_cache::root().isEmpty())
         warnNoCache();
 }
@@ -354,13 +373,20 @@ void TAVO_ui_mainWindow::ctrlSwitch()
     if (!hasCurrentRow())
         return;
     qDebug() << "Controller Switch";
+    if (loadController())
+        controllerWidget->setVisible(controllerWidget->isHidden());
+}
+
+bool TAVO_ui_mainWindow::loadController()
+{
+    if (!hasCurrentRow())
+        return false;
     QString path = rcuDescriptionPath();
     if (path.isEmpty() || !QFile::exists(path))
-        return;
+        return false;
     controllerWidget->setParentWidget(this);
     controllerWidget->setCurrentServer(currentServer);
-    if (controllerWidget->setXmlPath(&path))
-        controllerWidget->setVisible(controllerWidget->isHidden());
+    return controllerWidget->setXmlPath(&path);
 }
 
 void TAVO_ui_mainWindow::webSwitch()
