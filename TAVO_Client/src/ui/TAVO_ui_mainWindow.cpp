@@ -14,11 +14,11 @@
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_keyboardHelp.h"
-#include "TAVO_ui_steeredBoxLabel.h"
 #include "TAVO_ui_panelOverFullScreen.h"
 #include "TAVO_ui_playGestures.h"
 #include "TAVO_ui_remoteKeyboard.h"
 #include "TAVO_ui_serverItem.h"
+#include "TAVO_ui_steeredBoxLabel.h"
 #include "TAVO_ui_webPage.h"
 #include "TAVO_upnp_upnpControlPoint.h"
 #include "TAVO_xml_xmlDownloader.h"
@@ -377,6 +377,7 @@ void TAVO_ui_mainWindow::ctrlSwitch()
         controllerWidget->setVisible(controllerWidget->isHidden());
 }
 
+// Loads the current box's remote into the panel, shown or not; false when there is none.
 bool TAVO_ui_mainWindow::loadController()
 {
     if (!hasCurrentRow())
