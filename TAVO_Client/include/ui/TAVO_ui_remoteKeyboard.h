@@ -26,9 +26,9 @@ public:
     struct WindowActions
     {
         std::function<void()> leaveFullScreen;
-        // Loads the current box's remote into the panel, as the controller switch does, without
-        // showing it; false when there is none.
-        std::function<bool()> loadRemote;
+        // Makes the panel steer the chosen box, loading its remote as the controller switch
+        // does but without showing it; false when there is none.
+        std::function<bool()> steerChosenBox;
     };
 
     TAVO_ui_remoteKeyboard(TAVO_ui_controller *panel, QWidget *overlay, QWidget *picture, WindowActions actions,

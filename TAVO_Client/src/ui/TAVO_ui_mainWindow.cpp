@@ -84,7 +84,13 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
     new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
-                               {leaveFullScreen, [this] { return loadController(); }}, this);
+                               {leaveFullScreen,
+                                [this] {
+                                    const bool steersCurrentBox = controllerWidget->server == currentServer
+                                                                  && !controllerWidget->strUrl.isEmpty();
+                                    return steersCurrentBox || loadController();
+                                }},
+                               this);
     new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
     new TAVO_ui_keyboardHelp(controllerWidget);
     new TAVO_ui_steeredBoxLabel(controllerWidget);

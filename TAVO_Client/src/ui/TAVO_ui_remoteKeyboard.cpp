@@ -84,12 +84,12 @@ bool TAVO_ui_remoteKeyboard::keyPressed(QObject *watched, const QKeyEvent *event
     return true;
 }
 
-// Keys on the picture steer the box the panel steers. Before the panel was ever opened they
-// steer the current box, whose remote the panel then loads without showing itself.
+// Keys in the panel steer the box it names. Keys on the picture steer the box whose picture it
+// is, the chosen one: the panel follows it, loading its remote without showing itself.
 bool TAVO_ui_remoteKeyboard::hasRemote(QObject *watched)
 {
     const bool inPanel = watched == panel || panel->isAncestorOf(qobject_cast<QWidget *>(watched));
-    return !panel->strUrl.isEmpty() || (!inPanel && actions.loadRemote());
+    return inPanel ? !panel->strUrl.isEmpty() : actions.steerChosenBox();
 }
 
 // The physical key: a modifier may come up before the key it changed (Shift before the + it
