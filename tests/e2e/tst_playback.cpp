@@ -219,6 +219,8 @@ private Q_SLOTS:
     void stopDuringBackOffEndsTheRetries();
     void stalledStreamComesBackByItself();
     void fullScreenFillsScreenAndComesBack();
+    void doubleClickOrReturnOnARowPlaysIt();
+    void doubleClickOnThePictureTogglesFullScreen();
     void playerReportsSizeAndFollowsVolume();
     void savedPicturesArePngsOfThePictureSize();
     void recordingHoldsPictureAndSoundToItsEnd_data();
@@ -234,6 +236,7 @@ private:
     QImage screenshot(const QString &name);
     void placeWindow(const QRect &geometry);
     void startRecordingFromMenu(const QString &shotName);
+    void doubleClickAt(const QPoint &where);
 
     TAVO_test_boxSim *sim = nullptr;
     TAVO_ui_mainWindow *window = nullptr;
@@ -473,6 +476,53 @@ void tst_playback::fullScreenFillsScreenAndComesBack()
     placeWindow(normal);
     QTRY_COMPARE_WITH_TIMEOUT(window->geometry(), normal, 5000);
     QVERIFY2(showsMovingPicture(QStringLiteral("after-full-screen")), "no moving picture in the video area");
+}
+
+// As in players: a double click on a box's row plays it at once, and so does Return on the
+// table's current row; the box that played stops.
+void tst_playback::doubleClickOrReturnOnARowPlaysIt()
+{
+    const QString plainRow = QStringLiteral("Plain (127.0.0.2)");
+    const QString encryptedRow = QStringLiteral("Encrypted (127.0.0.3)");
+    select(plainRow);
+    start->click();
+    QTRY_COMPARE_WITH_TIMEOUT(playingRows(window), QStringList{plainRow}, 15000);
+
+    auto *table = window->findChild<QTableWidget *>();
+    const QRect encrypted = table->visualItemRect(serverRow(window, encryptedRow));
+    doubleClickAt(table->viewport()->mapToGlobal(QPoint(20, encrypted.center().y())));
+    QTRY_COMPARE_WITH_TIMEOUT(playingRows(window), QStringList{encryptedRow}, 15000);
+
+    table->setFocus();
+    table->setCurrentItem(serverRow(window, plainRow));
+    QVERIFY(QTest::qWaitFor([table] { return table->hasFocus(); }, 5000));
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    QTRY_COMPARE_WITH_TIMEOUT(playingRows(window), QStringList{plainRow}, 15000);
+}
+
+// The click goes through libVLC's own window over the picture to the client.
+void tst_playback::doubleClickOnThePictureTogglesFullScreen()
+{
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("before-double-click")), "no moving picture in the video area");
+    const QPoint picture = window->videoWidget->mapToGlobal(window->videoWidget->rect().center());
+    doubleClickAt(picture);
+    QTRY_VERIFY_WITH_TIMEOUT(window->windowState() & Qt::WindowFullScreen, 5000);
+    QVERIFY(fullScreenOverlay()->isVisible());
+    QTest::qWait(500);
+    doubleClickAt(picture);
+    QTRY_VERIFY_WITH_TIMEOUT(!(window->windowState() & Qt::WindowFullScreen), 5000);
+    QVERIFY(fullScreenOverlay()->isHidden());
+}
+
+void tst_playback::doubleClickAt(const QPoint &where)
+{
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
+                               {QStringLiteral("mousemove"), QString::number(where.x()), QString::number(where.y()),
+                                QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                                QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}),
+             0);
 }
 
 // libVLC refuses volumes below 0 %: the remembered volume follows what the player really has.

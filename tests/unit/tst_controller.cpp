@@ -160,7 +160,7 @@ void tst_controller::startsDisabledWithImagesOnly()
         if (!slot.hasKey())
             continue;
         QVERIFY(key->text().isEmpty());
-        QCOMPARE(key->toolTip(), QString::fromUtf8(slot.caption));
+        QVERIFY(key->toolTip().startsWith(QString::fromUtf8(slot.caption)));
         QCOMPARE(key->accessibleName(), QString::fromUtf8(slot.caption));
         QCOMPARE(key->iconSize(), QSize(71, 51));
         QCOMPARE(shownImage(key), imageFile(QLatin1String(slot.startImage) + "_over.png"));

@@ -18,13 +18,14 @@ private Q_SLOTS:
     void cleanup();
     void overlayIsAnInvisibleFramelessWindowOverTheDesktop();
     void fEntersFullScreen();
-    void fOnOverlayRestoresLayout_data();
-    void fOnOverlayRestoresLayout();
+    void leavingKeyOnOverlayRestoresLayout_data();
+    void leavingKeyOnOverlayRestoresLayout();
     void fullScreenCanBeEnteredAgain();
     void cRunsControllerSwitch();
     void otherKeysDoNothing_data();
     void otherKeysDoNothing();
-    void closeAndDoubleClickAreIgnored();
+    void closeIsIgnored();
+    void doubleClickOnThePictureTogglesFullScreen();
     void keyBeforeParentIsSetIsIgnored();
 
 private:
@@ -105,15 +106,16 @@ void tst_fullScreen::fEntersFullScreen()
     enterFullScreen();
 }
 
-void tst_fullScreen::fOnOverlayRestoresLayout_data()
+void tst_fullScreen::leavingKeyOnOverlayRestoresLayout_data()
 {
     QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
     QTest::newRow("F") << Qt::Key_F << Qt::KeyboardModifiers(Qt::ShiftModifier);
     QTest::newRow("f") << Qt::Key_F << Qt::KeyboardModifiers(Qt::NoModifier);
+    QTest::newRow("Escape") << Qt::Key_Escape << Qt::KeyboardModifiers(Qt::NoModifier);
 }
 
-void tst_fullScreen::fOnOverlayRestoresLayout()
+void tst_fullScreen::leavingKeyOnOverlayRestoresLayout()
 {
     QFETCH(Qt::Key, key);
     QFETCH(Qt::KeyboardModifiers, modifiers);
@@ -142,7 +144,6 @@ void tst_fullScreen::cRunsControllerSwitch()
 void tst_fullScreen::otherKeysDoNothing_data()
 {
     QTest::addColumn<Qt::Key>("key");
-    QTest::newRow("Escape") << Qt::Key_Escape;
     QTest::newRow("Left") << Qt::Key_Left;
     QTest::newRow("Up") << Qt::Key_Up;
     QTest::newRow("Space") << Qt::Key_Space;
@@ -157,12 +158,20 @@ void tst_fullScreen::otherKeysDoNothing()
     verifyFullScreen();
 }
 
-void tst_fullScreen::closeAndDoubleClickAreIgnored()
+void tst_fullScreen::closeIsIgnored()
 {
     enterFullScreen();
     QVERIFY(!fullScreenOverlay()->close());
-    QTest::mouseDClick(fullScreenOverlay(), Qt::LeftButton);
     verifyFullScreen();
+}
+
+// The overlay lies over the picture in full screen: a double click there comes back.
+void tst_fullScreen::doubleClickOnThePictureTogglesFullScreen()
+{
+    QTest::mouseDClick(window->videoWidget, Qt::LeftButton);
+    verifyFullScreen();
+    QTest::mouseDClick(fullScreenOverlay(), Qt::LeftButton);
+    verifyNormal();
 }
 
 // A fresh overlay that was never shown knows no main window yet: its keys must not crash.

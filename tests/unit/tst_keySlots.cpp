@@ -1,9 +1,15 @@
 // The key slot table against the key flags, the panel's form and the image folder.
 
+#include "TAVO_test_windowParts.h"
 #include "TAVO_ui_controller.h"
+#include "TAVO_ui_keyboardHelp.h"
+#include "TAVO_ui_keyboardMap.h"
 #include "TAVO_ui_keySlots.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QFileInfo>
 #include <QImage>
 #include <QPushButton>
@@ -48,6 +54,12 @@ private Q_SLOTS:
     void pressedImageDiffersFromNormal();
     void helpImageIsOneFileUnderBothNames();
     void formGeometry();
+    void keyboardPressesTheRemote_data();
+    void keyboardPressesTheRemote();
+    void noKeyboardKeyPressesTwoButtons();
+    void toolTipsNameTheKeyboardKeys_data();
+    void toolTipsNameTheKeyboardKeys();
+    void readmeKeysTableIsTheMap();
 
 private:
     TAVO_ui_controller panel;
@@ -196,6 +208,99 @@ void tst_keySlots::formGeometry()
         QCOMPARE(button->parentWidget(), tabs->widget(slot.page - 1));
         QCOMPARE(button->geometry(), QRect(10 + 80 * (slot.column - 1), 10 + 60 * (slot.row - 1), 71, 51));
     }
+}
+
+void tst_keySlots::keyboardPressesTheRemote_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<QString>("remoteKey");
+    const Qt::KeyboardModifiers none = Qt::NoModifier;
+    QTest::newRow("Up") << int(Qt::Key_Up) << none << "UP";
+    QTest::newRow("Return") << int(Qt::Key_Return) << none << "OK";
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << Qt::KeyboardModifiers(Qt::KeypadModifier) << "OK";
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << none << "RETURN";
+    QTest::newRow("7") << int(Qt::Key_7) << none << "NUM_7";
+    QTest::newRow("keypad 0") << int(Qt::Key_0) << Qt::KeyboardModifiers(Qt::KeypadModifier) << "NUM_0";
+    QTest::newRow("Page Up") << int(Qt::Key_PageUp) << none << "CH_UP";
+    QTest::newRow("Page Down") << int(Qt::Key_PageDown) << none << "CH_DN";
+    QTest::newRow("+ typed with Shift") << int(Qt::Key_Plus) << Qt::KeyboardModifiers(Qt::ShiftModifier) << "VOL_UP";
+    QTest::newRow("keypad -") << int(Qt::Key_Minus) << Qt::KeyboardModifiers(Qt::KeypadModifier) << "VOL_DN";
+    QTest::newRow("F1") << int(Qt::Key_F1) << none << "RED";
+    QTest::newRow("F4") << int(Qt::Key_F4) << none << "BLUE";
+    QTest::newRow("End") << int(Qt::Key_End) << none << "EXIT";
+    QTest::newRow("Ctrl+Shift+P") << int(Qt::Key_P) << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier)
+                                  << "PWR";
+    // Power never from a single key; F, C and Escape keep the window's meaning.
+    QTest::newRow("P") << int(Qt::Key_P) << none << "";
+    QTest::newRow("Ctrl+P") << int(Qt::Key_P) << Qt::KeyboardModifiers(Qt::ControlModifier) << "";
+    QTest::newRow("F") << int(Qt::Key_F) << none << "";
+    QTest::newRow("C") << int(Qt::Key_C) << none << "";
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << none << "";
+    QTest::newRow("Ctrl+Up") << int(Qt::Key_Up) << Qt::KeyboardModifiers(Qt::ControlModifier) << "";
+}
+
+void tst_keySlots::keyboardPressesTheRemote()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(QString, remoteKey);
+    const QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    const int slotIndex = TAVO_ui_keyboardMap::slotFor(&event);
+    QCOMPARE(slotIndex >= 0 ? QString::fromLatin1(tavoKeySlots[slotIndex].keyName) : QString(), remoteKey);
+}
+
+void tst_keySlots::noKeyboardKeyPressesTwoButtons()
+{
+    QSet<QKeyCombination> taken;
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        const QString text = QLatin1String(slot.keyboard);
+        if (text.isEmpty())
+            continue;
+        const QList<QKeySequence> keys = QKeySequence::listFromString(text, QKeySequence::PortableText);
+        QCOMPARE(keys.size(), int(text.count(QLatin1String("; "))) + 1);
+        for (const QKeySequence &key : keys) {
+            QVERIFY2(key.count() == 1 && key[0].key() != Qt::Key_unknown, slot.keyboard);
+            QVERIFY2(!taken.contains(key[0]), slot.keyboard);
+            taken.insert(key[0]);
+        }
+    }
+}
+
+void tst_keySlots::toolTipsNameTheKeyboardKeys_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("toolTip");
+    QTest::newRow("OK") << "OK" << "OK (Return or Enter)";
+    QTest::newRow("Power") << "PWR" << "Power (Ctrl+Shift+P)";
+    QTest::newRow("Ch Up") << "CH_UP" << "Ch Up (PgUp)";
+    QTest::newRow("Vol DN") << "VOL_DN" << "Vol DN (-)";
+    QTest::newRow("no key") << "INPUT" << "Input";
+}
+
+void tst_keySlots::toolTipsNameTheKeyboardKeys()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, toolTip);
+    QCOMPARE(TAVO_test_windowParts::keyButton(&panel, key.toLatin1().constData())->toolTip(), toolTip);
+}
+
+// The README's "Keys" table lists exactly the map, in the panel's order.
+void tst_keySlots::readmeKeysTableIsTheMap()
+{
+    QFile readme(QStringLiteral(TAVO_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const qsizetype section = text.indexOf(QLatin1String("\n## Keys\n"));
+    QVERIFY(section >= 0);
+    const qsizetype tableStart = text.indexOf(QLatin1String("| Keyboard | Remote key |"), section);
+    QVERIFY(tableStart >= 0);
+    QStringList rows = text.mid(tableStart).section(QLatin1String("\n\n"), 0, 0).split(QLatin1Char('\n'));
+    rows = rows.mid(2);
+    QStringList expected;
+    for (const auto &[keys, remoteKey] : TAVO_ui_keyboardHelp::remoteKeys())
+        expected << QStringLiteral("| %1 | %2 |").arg(keys, remoteKey);
+    QCOMPARE(rows, expected);
 }
 
 QTEST_MAIN(tst_keySlots)

@@ -19,6 +19,8 @@ public:
 
     void setParentWidget(QWidget *parent);
     void initUI();
+    // Becomes the window that the keys go to again, after another window had them.
+    void takeKeyboard();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;

@@ -18,6 +18,7 @@ struct TAVO_ui_keySlot
     const char *startImage;  // stem of the normal image shown until the first press
     const char *image;       // stem of the images shown on press and release
     bool autoRepeat;
+    const char *keyboard;    // keys of the computer's keyboard that press it, "; " between them
 
     constexpr bool hasKey() const { return keyName != nullptr; }
 
@@ -31,12 +32,12 @@ struct TAVO_ui_keySlot
 // Every slot of the panel, page 1 row by row, then page 2. Naming a key that is no flag of
 // TAVO_KEY does not compile.
 inline constexpr TAVO_ui_keySlot tavoKeySlots[] = {
-#define TAVO_KEY_SLOT(page, row, column, caption, key, image, autoRepeat) \
-    {page, row, column, caption, #key, &TAVO_KEY::key, image, image, autoRepeat},
-#define TAVO_KEY_SLOT_OWN_START(page, row, column, caption, key, startImage, image, autoRepeat) \
-    {page, row, column, caption, #key, &TAVO_KEY::key, startImage, image, autoRepeat},
+#define TAVO_KEY_SLOT(page, row, column, caption, key, image, autoRepeat, keyboard) \
+    {page, row, column, caption, #key, &TAVO_KEY::key, image, image, autoRepeat, keyboard},
+#define TAVO_KEY_SLOT_OWN_START(page, row, column, caption, key, startImage, image, autoRepeat, keyboard) \
+    {page, row, column, caption, #key, &TAVO_KEY::key, startImage, image, autoRepeat, keyboard},
 #define TAVO_NO_KEY_SLOT(page, row, column) \
-    {page, row, column, nullptr, nullptr, nullptr, nullptr, nullptr, false},
+    {page, row, column, nullptr, nullptr, nullptr, nullptr, nullptr, false, ""},
 #include "TAVO_ui_keySlots.def"
 #undef TAVO_KEY_SLOT
 #undef TAVO_KEY_SLOT_OWN_START

@@ -72,6 +72,7 @@ private:
     bool removeDirWithContent(const QString &dirName);
     void warnNoCache();
     void reloadOpenController(const QString &savedPath);
+    bool loadController();
     void setToFullScreen();
     bool hasCurrentRow();
     void setStreamControlsEnabled(bool enabled);

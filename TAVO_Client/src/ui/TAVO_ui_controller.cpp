@@ -3,6 +3,7 @@
 
 #include "TAVO_mgr_httpRequest.h"
 #include "TAVO_ui_images.h"
+#include "TAVO_ui_keyboardMap.h"
 #include "TAVO_ui_keySlots.h"
 #include "TAVO_xml_xmlParser.h"
 
@@ -84,10 +85,10 @@ void TAVO_ui_controller::initButton(int slotIndex)
     showImage(slotIndex, slot.startImage, normalImage);
     button->setIconSize(QSize(TAVO_ui_keyGrid::buttonWidth, TAVO_ui_keyGrid::buttonHeight));
     button->setText(QString());
-    // The face shows only the image; the caption still names the key for tips and screen readers.
-    const QString caption = QCoreApplication::translate("TAVO_ui_controller", slot.caption);
-    button->setToolTip(caption);
-    button->setAccessibleName(caption);
+    // The face shows only the image; the caption still names the key for tips and screen readers,
+    // and the tip adds the keyboard's keys that press it.
+    button->setToolTip(TAVO_ui_keyboardMap::toolTip(slot));
+    button->setAccessibleName(QCoreApplication::translate("TAVO_ui_controller", slot.caption));
 }
 
 void TAVO_ui_controller::connectButton(int slotIndex)

@@ -58,10 +58,16 @@ void TAVO_ui_fullScreenWidget::initUI()
 void TAVO_ui_fullScreenWidget::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (windowOpacityIgnored()) {
+    if (windowOpacityIgnored())
         setMask(QRegion(0, 0, 1, 1));
+    takeKeyboard();
+}
+
+void TAVO_ui_fullScreenWidget::takeKeyboard()
+{
+    activateWindow();
+    if (windowOpacityIgnored())
         grabKeyboard();
-    }
 }
 
 void TAVO_ui_fullScreenWidget::hideEvent(QHideEvent *event)

@@ -15,10 +15,15 @@
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
+#include "TAVO_ui_keyboardHelp.h"
 #include "TAVO_ui_lastBox.h"
+#include "TAVO_ui_panelOverFullScreen.h"
 #include "TAVO_ui_pictureMenu.h"
+#include "TAVO_ui_playGestures.h"
 #include "TAVO_ui_recordingMark.h"
+#include "TAVO_ui_remoteKeyboard.h"
 #include "TAVO_ui_serverItem.h"
+#include "TAVO_ui_steeredBoxLabel.h"
 #include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
 #include "TAVO_ui_windowMemory.h"
@@ -90,6 +95,26 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
     new TAVO_ui_lastBox(serverList, mManager, startButton);
+    const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
+    new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
+                               {leaveFullScreen,
+                                [this] {
+                                    const bool steersCurrentBox = controllerWidget->server == currentServer
+                                                                  && !controllerWidget->strUrl.isEmpty();
+                                    return steersCurrentBox || loadController();
+                                }},
+                               this);
+    new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
+    new TAVO_ui_keyboardHelp(controllerWidget);
+    new TAVO_ui_steeredBoxLabel(controllerWidget);
+    new TAVO_ui_playGestures(
+        serverList, {videoWidget, fullScreenWidget},
+        [this](int row) {
+            if (mManager->getServer(row) != currentServer)
+                serverListSelectedChange(row, 0);
+            videoPlay();
+        },
+        [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
     if (TAVO_mgr_cache::root().isEmpty())
         warnNoCache();
 }
@@ -367,13 +392,21 @@ void TAVO_ui_mainWindow::ctrlSwitch()
     if (!hasCurrentRow())
         return;
     qDebug() << "Controller Switch";
+    if (loadController())
+        controllerWidget->setVisible(controllerWidget->isHidden());
+}
+
+// Loads the current box's remote into the panel, shown or not; false when there is none.
+bool TAVO_ui_mainWindow::loadController()
+{
+    if (!hasCurrentRow())
+        return false;
     QString path = rcuDescriptionPath();
     if (path.isEmpty() || !QFile::exists(path))
-        return;
+        return false;
     controllerWidget->setParentWidget(this);
     controllerWidget->setCurrentServer(currentServer);
-    if (controllerWidget->setXmlPath(&path))
-        controllerWidget->setVisible(controllerWidget->isHidden());
+    return controllerWidget->setXmlPath(&path);
 }
 
 void TAVO_ui_mainWindow::webSwitch()

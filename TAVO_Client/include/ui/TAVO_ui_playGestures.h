@@ -1,0 +1,32 @@
+#ifndef TAVO_UI_PLAYGESTURES_H
+#define TAVO_UI_PLAYGESTURES_H
+
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+class QTableWidget;
+class QWidget;
+
+// Switching and full screen as in desktop players: Enter or a double click on a box's row plays
+// that box, a double click on the picture (or on the full-screen overlay above it) toggles
+// full screen.
+class TAVO_ui_playGestures : public QObject
+{
+    Q_OBJECT
+
+public:
+    TAVO_ui_playGestures(QTableWidget *boxList, const QList<QWidget *> &pictures, std::function<void(int row)> playRow,
+                         std::function<void()> toggleFullScreen, QObject *parent = nullptr);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QTableWidget *boxList;
+    std::function<void(int row)> playRow;
+    std::function<void()> toggleFullScreen;
+};
+
+#endif
