@@ -2,8 +2,10 @@
 // photon", split into its parts), Start to first and to moving picture, the pictures libVLC
 // loses over a minute with the client's media options and with libVLC's defaults, and the
 // client's CPU while a stream starts and while idle. Beside the client in the same run: ffplay
-// at its lowest delay (the bound the stream allows) and cvlc (what users run instead). The key
-// is seen by the simulated box's key marker (tools/boxsim/README.md).
+// at its lowest delay with its sound on (the fair bound for a player that keeps its sound in
+// sync) and silent (the bound the stream allows), and cvlc (what users run instead). The key is
+// seen by the simulated box's key marker (tools/boxsim/README.md). TAVO_BENCH_CREEP=<minutes>
+// measures only the delay creep of boxes whose clocks run fast and slow.
 // Runs in the private network on an X display (scripts/bench.sh).
 
 #include "TAVO_player_vlcPlayer.h"

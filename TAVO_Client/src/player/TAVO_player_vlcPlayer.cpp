@@ -476,9 +476,9 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 // access would otherwise let libVLC pace the stream as a file's, which keeps whatever delay a
 // start settled on and never follows a box whose clock runs fast or slow; as a continuous
 // (live) stream its clock follows the box's, and a start settles on a shorter delay. The
-// network cache (libVLC's default is 1000 ms) then costs about its size: with 200 ms a key
-// shows some 0.2 s sooner than with 400 ms; libVLC still raises the delay by itself when the
-// stream comes late.
+// network cache (libVLC's default is 1000 ms) then counts: 200 ms showed a key some 0.1 s
+// sooner than 400 ms, and libVLC still raises the delay by itself when the stream comes late;
+// with 100 ms or less, more sound came too late to be played.
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
     static const QList<QByteArray> options{":network-caching=200", ":no-ts-trust-pcr", ":http-continuous"};
