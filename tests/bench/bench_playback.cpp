@@ -2,8 +2,10 @@
 // photon", split into its parts), Start to first and to moving picture, the pictures libVLC
 // loses over a minute with the client's media options and with libVLC's defaults, and the
 // client's CPU while a stream starts and while idle. Beside the client in the same run: ffplay
-// at its lowest delay (the bound the stream allows) and cvlc (what users run instead). The key
-// is seen by the simulated box's key marker (tools/boxsim/README.md).
+// at its lowest delay with its sound on (the fair bound for a player that keeps its sound in
+// sync) and silent (the bound the stream allows), and cvlc (what users run instead). The key is
+// seen by the simulated box's key marker (tools/boxsim/README.md). TAVO_BENCH_CREEP=<minutes>
+// measures only the delay creep of boxes whose clocks run fast and slow.
 // Runs in the private network on an X display (scripts/bench.sh).
 
 #include "TAVO_player_vlcPlayer.h"
@@ -29,8 +31,12 @@
 #include <vlc/vlc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -39,10 +45,11 @@ using namespace TAVO_test_benchTable;
 using TAVO_test_screenVideo::markerSlots;
 
 // Every player starts the stream three times and gets seven keys after each start: a start
-// can settle on a larger delay than the one before.
+// can settle on a larger delay than the one before. The client and ffplay start six times,
+// for the spread of their shares from start to start.
 const int startRuns = 3;
+const int spreadStartRuns = 6;
 const int keysPerRun = 7;
-const int keyPresses = startRuns * keysPerRun;
 const int statsSeconds = 60;
 const int pollMs = 10;
 const int pictureTimeoutMs = 15000;
@@ -55,6 +62,10 @@ const QString benchUuid = QStringLiteral("be7c0000-0001-4000-8000-0000000000b1")
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
 const QByteArray streamUrl = "http://127.0.0.2:8080" + streamQuery.toLatin1();
 const QByteArray hiccupStreamUrl = "http://127.0.0.4:8080" + streamQuery.toLatin1();
+// Boxes whose clocks run 300 ppm fast and slow (delay creep, TAVO_BENCH_CREEP).
+const int creepPpm = 300;
+const QByteArray fastClockAddress = "127.0.0.5";
+const QByteArray slowClockAddress = "127.0.0.6";
 // ffplay and cvlc open their windows at the top left of the screen, in the video's size.
 const QRect externalPlayerArea(0, 0, 1280, 720);
 const char clickedKey[] = "MENU";
@@ -82,6 +93,22 @@ double percentile95(const QList<double> &values)
     return values.isEmpty() ? -1 : sorted(values).at((values.size() * 95 + 99) / 100 - 1);
 }
 
+QString medianOrNone(const QList<double> &values)
+{
+    return values.isEmpty() ? QStringLiteral("none") : QStringLiteral("%1 ms").arg(qRound(median(values)));
+}
+
+// The lowest, middle and highest value.
+QString spread(const QList<double> &values)
+{
+    const QList<double> ordered = sorted(values);
+    return values.isEmpty() ? QStringLiteral("none")
+                            : QStringLiteral("%1 / %2 / %3 ms")
+                                  .arg(qRound(ordered.first()))
+                                  .arg(qRound(median(values)))
+                                  .arg(qRound(ordered.last()));
+}
+
 QString medianAndP95(const QList<double> &values)
 {
     return values.isEmpty() ? QStringLiteral("none")
@@ -98,7 +125,7 @@ class StreamTap
 public:
     // A tap that once fell behind (the machine busy) stays behind: every player's keys get a
     // fresh one.
-    void restart()
+    void restart(const QByteArray &url = streamUrl)
     {
         if (m_ffmpeg.state() != QProcess::NotRunning) {
             m_ffmpeg.kill();
@@ -108,7 +135,7 @@ public:
         m_ffmpeg.start(QStringLiteral("ffmpeg"),
                        {"-hide_banner", "-loglevel", "error", "-nostdin", "-fflags", "nobuffer", "-flags", "low_delay",
                         "-probesize", "32768", "-analyzeduration", "0", "-threads", "1", "-i",
-                        QString::fromLatin1(streamUrl), "-an", "-fps_mode", "passthrough", "-vf", markerCrop(),
+                        QString::fromLatin1(url), "-an", "-fps_mode", "passthrough", "-vf", markerCrop(),
                         "-f", "rawvideo", "-pix_fmt", "gray",
                         "-flush_packets", "1", "pipe:1"});
     }
@@ -151,13 +178,14 @@ private:
 class PlainLibvlc
 {
 public:
-    PlainLibvlc()
+    explicit PlainLibvlc(const QPoint &place = QPoint(0, 0))
     {
         const char *const arguments[] = {"--video-title-timeout=0"};
         m_instance = libvlc_new(1, arguments);
+        libvlc_log_set(m_instance, noteClockPid, this);
         m_window.setAttribute(Qt::WA_NativeWindow);
         m_window.setStyleSheet(QStringLiteral("background: black"));
-        m_window.setGeometry(0, 0, 853, 480);
+        m_window.setGeometry(QRect(place, QSize(853, 480)));
     }
     ~PlainLibvlc()
     {
@@ -169,6 +197,7 @@ public:
         m_window.show();
         if (!QTest::qWaitForWindowExposed(&m_window))
             return false;
+        m_clockPid = -1;
         libvlc_media_t *media = libvlc_media_new_location(m_instance, url.constData());
         for (const QByteArray &option : options)
             libvlc_media_add_option(media, option.constData());
@@ -195,8 +224,23 @@ public:
         libvlc_media_release(media);
         return stats;
     }
+    // The stream whose stamps libVLC takes its clock from without the stream's own clock (its
+    // log names it): 256 the pictures, 257 the sound, 8191 any; -1 when it did not say.
+    int clockPid() const { return m_clockPid; }
 
 private:
+    static void noteClockPid(void *self, int, const vlc_log_t *, const char *format, va_list arguments)
+    {
+        if (!std::strstr(format, "workaround using pid"))
+            return;
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        const char *pid = std::strstr(text, "using pid ");
+        if (pid)
+            static_cast<PlainLibvlc *>(self)->m_clockPid = std::atoi(pid + std::strlen("using pid "));
+    }
+
+    std::atomic_int m_clockPid{-1};
     libvlc_instance_t *m_instance = nullptr;
     libvlc_media_player_t *m_player = nullptr;
     QWidget m_window;
@@ -220,13 +264,88 @@ struct KeyTimes
 struct KeyFigures
 {
     QList<double> total, clickToBox, boxToLeaving, leavingToScreen;
+    // The median of the player's share over the keys of each start, and for libVLC players the
+    // stream it took its clock from.
+    QList<double> shareByStart;
+    QList<int> clockPidByStart;
 };
 
 struct Stutter
 {
-    int lost = 0;
-    int shown = 0;
+    int lost = -1;
+    int shown = -1;
+    // Sound buffers libVLC dropped because they came too late for the clock, and those played.
+    int lostSound = -1;
+    int playedSound = -1;
 };
+
+// A box whose clock runs off, played for a long while by a libVLC player of the benchmark's own
+// with the client's media options; keys go straight to the box, and its own tap tells when the
+// new marker left it, so only the player's share is measured.
+class ClockOffBox
+{
+public:
+    ClockOffBox(const QByteArray &address, const QPoint &place) : m_address(address), m_player(place) {}
+    bool play();
+    QList<double> shares();
+    int lostPictures() const { return m_player.stats().i_lost_pictures; }
+    int shownPictures() const { return m_player.stats().i_displayed_pictures; }
+    void stop() { m_player.stop(); }
+
+private:
+    QByteArray url() const { return "http://" + m_address + ":8080" + streamQuery.toLatin1(); }
+    void sendKey() const;
+
+    QByteArray m_address;
+    PlainLibvlc m_player;
+    StreamTap m_tap;
+};
+
+bool ClockOffBox::play()
+{
+    const QRect picture = TAVO_test_screenVideo::pictureRect(m_player.area());
+    return m_player.play(url(), TAVO_player_vlcPlayer::liveStreamOptions())
+        && TAVO_test_eventLoop::runUntil([&] { return TAVO_test_screenVideo::markerSlot(picture) >= 0; },
+                                         pictureTimeoutMs);
+}
+
+void ClockOffBox::sendKey() const
+{
+    QProcess::execute(QStringLiteral("curl"),
+                      {"-s", "-o", "/dev/null", "--max-time", "2",
+                       QString::fromLatin1("http://" + m_address + ":8090/?src=1&ver=1.0&id=1&key=MENU")});
+}
+
+// The player's share of keys sent now: the tap seeing the new marker to the screen showing it.
+QList<double> ClockOffBox::shares()
+{
+    QList<double> shares;
+    const QRect picture = TAVO_test_screenVideo::pictureRect(m_player.area());
+    m_tap.restart(url());
+    if (!TAVO_test_eventLoop::runUntil([this] { m_tap.read(); return m_tap.slot() >= 0; }, pictureTimeoutMs))
+        return shares;
+    for (int press = 0; press < keysPerRun; ++press) {
+        TAVO_test_eventLoop::runFor(300 + QRandomGenerator::global()->bounded(300));
+        m_tap.read();
+        const int before = TAVO_test_screenVideo::markerSlot(picture);
+        if (before < 0 || before != m_tap.slot())
+            continue;
+        const int expected = (before + 1) % markerSlots;
+        sendKey();
+        double screen = 0;
+        const double sent = now();
+        while (now() - sent < keyTimeoutMs / 1000.0 && (screen == 0 || m_tap.slot() != expected)) {
+            QCoreApplication::processEvents();
+            m_tap.read();
+            if (screen == 0 && TAVO_test_screenVideo::markerSlot(picture) == expected)
+                screen = now();
+            QThread::usleep(500);
+        }
+        if (screen > 0 && m_tap.slot() == expected)
+            shares << (screen - m_tap.changedAt()) * 1000;
+    }
+    return shares;
+}
 
 class Bench
 {
@@ -235,9 +354,11 @@ public:
     double idleCpu();
     double startingCpu();
     void runClient(StartTimes *starts, KeyFigures *keys);
+    void runCreep(int minutes);
     void runPlainLibvlc(KeyFigures *keys);
     void runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys);
-    void runExternal(const QStringList &command, StartTimes *starts, KeyFigures *keys);
+    void runExternal(const QStringList &command, int starts, StartTimes *startTimes, KeyFigures *keys,
+                     const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     Stutter stutter(const QByteArray &url, const QList<QByteArray> &options);
 
 private:
@@ -254,7 +375,11 @@ private:
          {{"uuid", "be7c0000-0002-4000-8000-0000000000b2"}, {"address", "127.0.0.3"}, {"friendlyName", "Silent"},
           {"silent", QStringList{QStringLiteral("stream")}}},
          {{"uuid", "be7c0000-0003-4000-8000-0000000000b3"}, {"address", "127.0.0.4"}, {"friendlyName", "Hiccups"},
-          {"streamHiccups", true}}})};
+          {"streamHiccups", true}},
+         {{"uuid", "be7c0000-0004-4000-8000-0000000000b4"}, {"address", fastClockAddress}, {"friendlyName", "Fast"},
+          {"streamClockPpm", creepPpm}},
+         {{"uuid", "be7c0000-0005-4000-8000-0000000000b5"}, {"address", slowClockAddress}, {"friendlyName", "Slow"},
+          {"streamClockPpm", -creepPpm}}})};
     TAVO_ui_mainWindow window;
     QWidget *panel = nullptr;
     QPushButton *start = nullptr;
@@ -274,7 +399,7 @@ bool Bench::setUp()
     start = TAVO_test_windowParts::button(&window, QStringLiteral("Start"));
     stop = TAVO_test_windowParts::button(&window, QStringLiteral("Stop"));
     auto *table = window.findChild<QTableWidget *>();
-    if (!TAVO_test_eventLoop::runUntil([table] { return table->rowCount() == 3; }, 15000))
+    if (!TAVO_test_eventLoop::runUntil([table] { return table->rowCount() == 5; }, 15000))
         return false;
     TAVO_test_windowParts::clickServerRow(&window, QStringLiteral("Bench (127.0.0.2)"));
     TAVO_test_eventLoop::runFor(1000);
@@ -362,7 +487,7 @@ void watchStart(const QRect &area, const std::function<void()> &begin, StartTime
 void Bench::runClient(StartTimes *starts, KeyFigures *keys)
 {
     const QRect area(window.videoWidget->mapToGlobal(QPoint(0, 0)), window.videoWidget->size());
-    for (int run = 0; run < startRuns; ++run) {
+    for (int run = 0; run < spreadStartRuns; ++run) {
         stop->click();
         TAVO_test_eventLoop::runFor(1000);
         watchStart(area, [this] { start->click(); }, starts);
@@ -381,8 +506,10 @@ void Bench::runPlainLibvlc(KeyFigures *keys)
 void Bench::runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys)
 {
     const QRect picture = TAVO_test_screenVideo::pictureRect(plainLibvlc.area());
-    if (plainLibvlc.play(streamUrl, options) && waitForMarker(picture))
+    if (plainLibvlc.play(streamUrl, options) && waitForMarker(picture)) {
         keysToPhoton(picture, keys);
+        keys->clockPidByStart << plainLibvlc.clockPid();
+    }
     plainLibvlc.stop();
     TAVO_test_eventLoop::runFor(1000);
 }
@@ -408,12 +535,14 @@ void endProcess(QProcess *process)
     TAVO_test_eventLoop::runFor(1000);
 }
 
-void Bench::runExternal(const QStringList &command, StartTimes *starts, KeyFigures *keys)
+void Bench::runExternal(const QStringList &command, int starts, StartTimes *startTimes, KeyFigures *keys,
+                        const QProcessEnvironment &environment)
 {
     const QRect picture = TAVO_test_screenVideo::pictureRect(externalPlayerArea);
-    for (int run = 0; run < startRuns; ++run) {
+    for (int run = 0; run < starts; ++run) {
         QProcess player;
-        watchStart(externalPlayerArea, [&] { startProcess(&player, command); }, starts);
+        player.setProcessEnvironment(environment);
+        watchStart(externalPlayerArea, [&] { startProcess(&player, command); }, startTimes);
         if (waitForMarker(picture))
             keysToPhoton(picture, keys);
         endProcess(&player);
@@ -425,6 +554,7 @@ void Bench::keysToPhoton(const QRect &picture, KeyFigures *figures)
 {
     if (!restartTap())
         return;
+    const qsizetype before = figures->leavingToScreen.size();
     for (int press = 0; press < keysPerRun; ++press) {
         TAVO_test_eventLoop::runFor(300 + QRandomGenerator::global()->bounded(300));
         KeyTimes times;
@@ -435,6 +565,8 @@ void Bench::keysToPhoton(const QRect &picture, KeyFigures *figures)
         figures->boxToLeaving << (times.leaves - times.box) * 1000;
         figures->leavingToScreen << (times.screen - times.leaves) * 1000;
     }
+    if (figures->leavingToScreen.size() > before)
+        figures->shareByStart << median(figures->leavingToScreen.mid(before));
 }
 
 // Clicks the key and watches the screen closely, with the event loop running in between (the
@@ -474,17 +606,61 @@ double Bench::boxArrival(int requestsBefore) const
     return 0;
 }
 
+// Delay creep: the boxes whose clocks run fast and slow play side by side for `minutes`; the
+// player's share is measured in the first minute and at the end, with the pictures lost in
+// the first minute and over the whole time.
+void Bench::runCreep(int minutes)
+{
+    window.hide();
+    struct Watch
+    {
+        Watch(const QString &name, const QByteArray &address, const QPoint &place) : name(name), box(address, place) {}
+        QString name;
+        ClockOffBox box;
+        QList<double> firstShares, lastShares;
+        int firstLost = -1, lost = -1, shown = 0;
+    };
+    Watch watches[] = {{QStringLiteral("%1 ppm fast").arg(creepPpm), fastClockAddress, QPoint(0, 0)},
+                       {QStringLiteral("%1 ppm slow").arg(creepPpm), slowClockAddress, QPoint(0, 520)}};
+    QElapsedTimer clock;
+    clock.start();
+    for (Watch &watch : watches) {
+        if (!watch.box.play())
+            row(QStringLiteral("Box %1: no picture").arg(watch.name), QString());
+    }
+    for (Watch &watch : watches)
+        watch.firstShares = watch.box.shares();
+    TAVO_test_eventLoop::runUntil([&] { return clock.elapsed() >= 60000; }, 60000);
+    for (Watch &watch : watches)
+        watch.firstLost = watch.box.lostPictures();
+    TAVO_test_eventLoop::runUntil([&] { return clock.elapsed() >= minutes * 60000 - 20000; }, minutes * 60000);
+    for (Watch &watch : watches) {
+        watch.lastShares = watch.box.shares();
+        watch.lost = watch.box.lostPictures();
+        watch.shown = watch.box.shownPictures();
+        watch.box.stop();
+    }
+    for (const Watch &watch : watches) {
+        row(QStringLiteral("Share, box %1: 1st min / after %2 min").arg(watch.name).arg(minutes),
+            QStringLiteral("%1 / %2").arg(medianOrNone(watch.firstShares), medianOrNone(watch.lastShares)),
+            QString(), ratio(median(watch.lastShares), median(watch.firstShares)));
+        row(QStringLiteral("  pictures lost: 1st min / all %1 min").arg(minutes),
+            QStringLiteral("%1 / %2 of %3").arg(watch.firstLost).arg(watch.lost).arg(watch.shown));
+    }
+}
+
 // Pictures lost and shown over a minute from the first picture on.
 Stutter Bench::stutter(const QByteArray &url, const QList<QByteArray> &options)
 {
-    Stutter stutter{-1, -1};
+    Stutter stutter;
     const QRect area = plainLibvlc.area();
     if (plainLibvlc.play(url, options) && TAVO_test_eventLoop::runUntil(
             [&] { return TAVO_test_screenVideo::isPicture(TAVO_test_screenVideo::sample(area)); }, pictureTimeoutMs)) {
         const libvlc_media_stats_t first = plainLibvlc.stats();
         TAVO_test_eventLoop::runFor(statsSeconds * 1000);
         const libvlc_media_stats_t last = plainLibvlc.stats();
-        stutter = {last.i_lost_pictures - first.i_lost_pictures, last.i_displayed_pictures - first.i_displayed_pictures};
+        stutter = {last.i_lost_pictures - first.i_lost_pictures, last.i_displayed_pictures - first.i_displayed_pictures,
+                   last.i_lost_abuffers - first.i_lost_abuffers, last.i_played_abuffers - first.i_played_abuffers};
     }
     plainLibvlc.stop();
     TAVO_test_eventLoop::runFor(1000);
@@ -510,28 +686,51 @@ void startRows(const QString &figure, const QList<double> &client, const QList<d
         ratio(clientMedian, referenceMedian));
 }
 
-void keyRows(const KeyFigures &client, const KeyFigures &ffplay, const KeyFigures &cvlc, const KeyFigures &plain)
+// Beside ffplay with its sound on, the fair bound for a player that keeps its sound in sync,
+// and silent ffplay, the floor the stream allows.
+void keyRows(const KeyFigures &client, const KeyFigures &ffplay, const KeyFigures &silentFfplay, const KeyFigures &cvlc,
+             const KeyFigures &plain)
 {
     const auto keyRow = [](const QString &figure, const QList<double> &clientValues,
                            const QList<double> &referenceValues, const QString &referenceName) {
         row(figure, medianAndP95(clientValues), medianAndP95(referenceValues) + QLatin1Char(' ') + referenceName,
-            ratio(median(clientValues), median(referenceValues)));
+            ratio(median(clientValues), median(referenceValues)) + QStringLiteral(" / ")
+                + ratio(percentile95(clientValues), percentile95(referenceValues)));
     };
+    const QString withSound = QStringLiteral("ffplay+sound");
     keyRow(QStringLiteral("Key to photon, median / p95 of %1 keys").arg(client.total.size()), client.total, ffplay.total,
-           QStringLiteral("ffplay"));
-    keyRow(QStringLiteral("  click to box"), client.clickToBox, ffplay.clickToBox, QStringLiteral("ffplay"));
+           withSound);
+    keyRow(QStringLiteral("  click to box"), client.clickToBox, ffplay.clickToBox, withSound);
     keyRow(QStringLiteral("  box: key to picture leaving (encoder)"), client.boxToLeaving, ffplay.boxToLeaving,
-           QStringLiteral("ffplay"));
+           withSound);
     keyRow(QStringLiteral("  picture leaving the box to screen"), client.leavingToScreen, ffplay.leavingToScreen,
-           QStringLiteral("ffplay"));
+           withSound);
+    row(QStringLiteral("  that share by start, min / median / max of %1").arg(client.shareByStart.size()),
+        spread(client.shareByStart), spread(ffplay.shareByStart) + QLatin1Char(' ') + withSound);
+    keyRow(QStringLiteral("Key to photon, beside silent ffplay (floor)"), client.total, silentFfplay.total,
+           QStringLiteral("ffplay -an"));
+    keyRow(QStringLiteral("  picture leaving the box to screen"), client.leavingToScreen,
+           silentFfplay.leavingToScreen, QStringLiteral("ffplay -an"));
     keyRow(QStringLiteral("Key to photon, beside cvlc"), client.total, cvlc.total, QStringLiteral("cvlc"));
     keyRow(QStringLiteral("Key to photon, beside libVLC's default cache"), client.total, plain.total,
            QStringLiteral("default"));
 }
 
+QString sharesWithClocks(const KeyFigures &keys)
+{
+    QStringList shares;
+    for (qsizetype start = 0; start < keys.shareByStart.size(); ++start)
+        shares << QStringLiteral("%1 (%2)").arg(qRound(keys.shareByStart.at(start))).arg(keys.clockPidByStart.value(start));
+    return shares.join(QStringLiteral(", "));
+}
+
 QString stutterText(const Stutter &stutter)
 {
-    return QStringLiteral("%1 lost, %2 shown").arg(stutter.lost).arg(stutter.shown);
+    return QStringLiteral("%1 lost, %2 shown; sound %3 lost, %4 played")
+        .arg(stutter.lost)
+        .arg(stutter.shown)
+        .arg(stutter.lostSound)
+        .arg(stutter.playedSound);
 }
 
 // Media options to try beside the client's, without a rebuild: TAVO_BENCH_TRY_OPTIONS holds sets
@@ -548,7 +747,7 @@ void tryOptions(Bench *bench, const QString &sets)
         optionSets << options;
     }
     QList<KeyFigures> keys(optionSets.size());
-    for (int run = 0; run < startRuns; ++run) {
+    for (int run = 0; run < spreadStartRuns; ++run) {
         for (qsizetype set = 0; set < optionSets.size(); ++set)
             bench->runPlainLibvlcOnce(optionSets.at(set), &keys[set]);
     }
@@ -557,6 +756,7 @@ void tryOptions(Bench *bench, const QString &sets)
         const QString name = QString::fromLatin1(optionSets.at(set).join(' '));
         row(name, QStringLiteral("key %1").arg(medianAndP95(keys.at(set).total)),
             QStringLiteral("player %1").arg(medianAndP95(keys.at(set).leavingToScreen)));
+        row(QStringLiteral("  player by start (clock's pid)"), sharesWithClocks(keys.at(set)));
         if (withLoss) {
             row(QStringLiteral("  lost, steady / with hiccups"), stutterText(bench->stutter(streamUrl, optionSets.at(set))),
                 stutterText(bench->stutter(hiccupStreamUrl, optionSets.at(set))));
@@ -580,29 +780,40 @@ int main(int argc, char *argv[])
         tryOptions(&bench, qEnvironmentVariable("TAVO_BENCH_TRY_OPTIONS"));
         return 0;
     }
+    if (qEnvironmentVariableIntValue("TAVO_BENCH_CREEP") > 0) {
+        bench.runCreep(qEnvironmentVariableIntValue("TAVO_BENCH_CREEP"));
+        return 0;
+    }
     const QStringList ffplay{"ffplay", "-hide_banner", "-loglevel", "error", "-fflags", "nobuffer", "-flags",
-                             "low_delay", "-framedrop", "-probesize", "32768", "-analyzeduration", "0", "-an",
+                             "low_delay", "-framedrop", "-probesize", "32768", "-analyzeduration", "0",
                              "-left", "0", "-top", "0", QString::fromLatin1(streamUrl)};
+    const QStringList silentFfplay = QStringList(ffplay) << QStringLiteral("-an");
+    // No sound card here, and ALSA's null device swallows sound at once, so that ffplay's sound
+    // clock would race. SDL's disk output writes into nothing at the pace of the sound instead.
+    QProcessEnvironment pacedSound = QProcessEnvironment::systemEnvironment();
+    pacedSound.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
+    pacedSound.insert(QStringLiteral("SDL_DISKAUDIOFILE"), QStringLiteral("/dev/null"));
     const QStringList cvlc = qEnvironmentVariable("TAVO_BENCH_CVLC", QStringLiteral("cvlc"))
                                  .split(QLatin1Char(' '), Qt::SkipEmptyParts)
                              << QString::fromLatin1(streamUrl);
     const double idle = bench.idleCpu();
     const double starting = bench.startingCpu();
-    StartTimes clientStarts, ffplayStarts, cvlcStarts;
-    KeyFigures clientKeys, plainKeys, ffplayKeys, cvlcKeys;
+    StartTimes clientStarts, ffplayStarts, silentFfplayStarts, cvlcStarts;
+    KeyFigures clientKeys, plainKeys, ffplayKeys, silentFfplayKeys, cvlcKeys;
     bench.runClient(&clientStarts, &clientKeys);
     bench.runPlainLibvlc(&plainKeys);
-    bench.runExternal(ffplay, &ffplayStarts, &ffplayKeys);
-    bench.runExternal(cvlc, &cvlcStarts, &cvlcKeys);
+    bench.runExternal(ffplay, spreadStartRuns, &ffplayStarts, &ffplayKeys, pacedSound);
+    bench.runExternal(silentFfplay, startRuns, &silentFfplayStarts, &silentFfplayKeys);
+    bench.runExternal(cvlc, startRuns, &cvlcStarts, &cvlcKeys);
 
-    keyRows(clientKeys, ffplayKeys, cvlcKeys, plainKeys);
-    const QString ofRuns = QStringLiteral(" (median of %1)").arg(startRuns);
+    keyRows(clientKeys, ffplayKeys, silentFfplayKeys, cvlcKeys, plainKeys);
+    const QString ofRuns = QStringLiteral(" (median of %1)").arg(spreadStartRuns);
     startRows(QStringLiteral("Start to first picture") + ofRuns, clientStarts.firstPicture, ffplayStarts.firstPicture,
-              QStringLiteral("ffplay"));
+              QStringLiteral("ffplay+sound"));
     startRows(QStringLiteral("Start to first picture, beside cvlc"), clientStarts.firstPicture,
               cvlcStarts.firstPicture, QStringLiteral("cvlc"));
     startRows(QStringLiteral("Start to moving picture") + ofRuns, clientStarts.movingPicture,
-              ffplayStarts.movingPicture, QStringLiteral("ffplay"));
+              ffplayStarts.movingPicture, QStringLiteral("ffplay+sound"));
     startRows(QStringLiteral("Start to moving picture, beside cvlc"), clientStarts.movingPicture,
               cvlcStarts.movingPicture, QStringLiteral("cvlc"));
 

@@ -570,13 +570,16 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 
 // Measured with scripts/bench.sh (README, "Benchmarks"). A box's stream stamps its pictures
 // some 0.75 s ahead of the stream's clock (PCR); trusting that clock, libVLC holds every
-// picture back that much. Timed by the tracks' own stamps instead, and with a network cache of
-// 400 ms (libVLC's default is 1000 ms), a key shows about three times as fast, and no more
-// pictures are lost than with the defaults, also when the stream stalls for up to 200 ms; with
-// a cache of 300 ms such stalls sometimes cost pictures, with 200 ms always.
+// picture back that much, so the clock is taken from the tracks' own stamps instead. The http
+// access would otherwise let libVLC pace the stream as a file's, which keeps whatever delay a
+// start settled on and never follows a box whose clock runs fast or slow; as a continuous
+// (live) stream its clock follows the box's, and a start settles on a shorter delay. The
+// network cache (libVLC's default is 1000 ms) then counts: 200 ms showed a key some 0.1 s
+// sooner than 400 ms, and libVLC still raises the delay by itself when the stream comes late;
+// with 100 ms or less, more sound came too late to be played.
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
-    static const QList<QByteArray> options{":network-caching=400", ":no-ts-trust-pcr"};
+    static const QList<QByteArray> options{":network-caching=200", ":no-ts-trust-pcr", ":http-continuous"};
     return options;
 }
 

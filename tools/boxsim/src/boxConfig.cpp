@@ -91,6 +91,7 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->silent = readStringList(object.value(QStringLiteral("silent")).toArray());
     box->otherTlsKey = text(object, QStringLiteral("tlsKey")) == QLatin1String("other");
     box->streamHiccups = object.value(QStringLiteral("streamHiccups")).toBool(false);
+    box->streamClockPpm = object.value(QStringLiteral("streamClockPpm")).toInt(0);
     box->streamDropAfterMs = object.value(QStringLiteral("streamDropAfterMs")).toInt(0);
     box->streamDownMs = object.value(QStringLiteral("streamDownMs")).toInt(0);
     box->streamDropRepeats = object.value(QStringLiteral("streamDropRepeats")).toBool(false);

@@ -83,6 +83,9 @@ struct BoxConfig
     QString ssdp = QStringLiteral("multicast");
     // The stream's writes pause now and then, as on a busy network.
     bool streamHiccups = false;
+    // The box's clock against the real one, in parts per million: its encoder makes the
+    // stream that much faster (positive) or slower, as a box whose crystal is off does.
+    int streamClockPpm = 0;
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }

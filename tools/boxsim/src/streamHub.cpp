@@ -35,8 +35,12 @@ QString literalForDrawtext(QString text)
 
 } // namespace
 
-StreamHub::StreamHub(const QString &friendlyName, bool hiccups, QObject *parent)
-    : QObject(parent), m_friendlyName(friendlyName), m_lastKey(QStringLiteral("none")), m_hiccups(hiccups)
+StreamHub::StreamHub(const QString &friendlyName, bool hiccups, int clockPpm, QObject *parent)
+    : QObject(parent),
+      m_friendlyName(friendlyName),
+      m_lastKey(QStringLiteral("none")),
+      m_hiccups(hiccups),
+      m_clockPpm(clockPpm)
 {
     m_encoder.setWorkingDirectory(m_overlayFolder.path());
     m_encoder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -109,11 +113,13 @@ QStringList StreamHub::encoderArguments() const
     const QString marker = QStringLiteral("drawtext=textfile=%1:reload=1:fontfile=%2:fontsize=96:fontcolor=white:"
                                           "box=1:boxcolor=black:boxborderw=0:x=1000:y=40")
                                .arg(QLatin1String(markerFileName), QLatin1String(markerFontFile));
+    // Both sources are read at the box's clock rate: 1 is the real time (as -re).
+    const QString readRate = QString::number(1 + m_clockPpm / 1e6, 'f', 6);
     return {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
             QStringLiteral("-nostdin"),
-            QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+            QStringLiteral("-readrate"), readRate, QStringLiteral("-f"), QStringLiteral("lavfi"),
             QStringLiteral("-i"), QStringLiteral("testsrc2=size=1280x720:rate=30"),
-            QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+            QStringLiteral("-readrate"), readRate, QStringLiteral("-f"), QStringLiteral("lavfi"),
             QStringLiteral("-i"), QStringLiteral("sine=frequency=440:sample_rate=48000"),
             QStringLiteral("-vf"), drawtext + QLatin1Char(',') + marker,
             QStringLiteral("-af"), QStringLiteral("volume=0.1"),

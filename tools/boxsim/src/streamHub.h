@@ -19,8 +19,9 @@ class StreamHub : public QObject
     Q_OBJECT
 
 public:
-    // With `hiccups` the writes to the viewers pause now and then (see pauseOrResume()).
-    StreamHub(const QString &friendlyName, bool hiccups, QObject *parent = nullptr);
+    // With `hiccups` the writes to the viewers pause now and then (see pauseOrResume()); the
+    // stream runs `clockPpm` parts per million faster than the real clock (slower when negative).
+    StreamHub(const QString &friendlyName, bool hiccups, int clockPpm, QObject *parent = nullptr);
     ~StreamHub() override;
 
     // The socket has had its answer head; from now on it receives the stream.
@@ -45,6 +46,7 @@ private:
     QString m_lastKey;
     int m_keyCommands = 0;
     bool m_hiccups;
+    int m_clockPpm;
     bool m_paused = false;
     QTimer m_hiccupTimer;
     QTemporaryDir m_overlayFolder;
