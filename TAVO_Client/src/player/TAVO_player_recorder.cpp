@@ -61,7 +61,9 @@ void TAVO_player_recorder::start()
         return;
     }
     recordedUdn = udn;
-    player->setExtraMediaOptions({outputChain(path)});
+    // A live-paced http input gives the file pictures with repeated stamps, which players
+    // stumble over; paced as a file's, the stream is copied as the box sent it.
+    player->setExtraMediaOptions({outputChain(path), ":no-http-continuous"});
     player->restartQuietly();
     elapsed.start();
     ticker.start(progressMs);

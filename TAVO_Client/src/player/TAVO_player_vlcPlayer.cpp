@@ -182,8 +182,6 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
         libvlc_media_add_option(media.get(), option.constData());
     if (!noSoundDevice && !TAVO_player_soundDevice::present())
         noteMissingSoundDevice();
-    if (noSoundDevice)
-        libvlc_media_add_option(media.get(), ":no-audio");
     for (const QByteArray &option : std::as_const(extraMediaOptions))
         libvlc_media_add_option(media.get(), option.constData());
     encounteredError = false;
@@ -199,6 +197,10 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
     media.reset();
     if (!vlcPlayer)
         return false;
+    // The sound is still decoded, in step with the picture, and goes into a recording; it is
+    // only not played.
+    if (noSoundDevice)
+        libvlc_audio_output_set(vlcPlayer.get(), "adummy");
     ++playerGeneration;
     libvlc_event_manager_t *events = libvlc_media_player_event_manager(vlcPlayer.get());
     // Without this a refused key or password often looks like a stream that merely ended: libVLC
