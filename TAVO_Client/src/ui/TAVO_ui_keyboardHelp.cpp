@@ -80,7 +80,11 @@ QList<QPair<QString, QString>> TAVO_ui_keyboardHelp::windowKeys()
             {QStringLiteral("C"), QStringLiteral("Show or hide the remote panel")},
             {QStringLiteral("Esc"), QStringLiteral("Leave full screen")},
             {QStringLiteral("Return on a box, double click"), QStringLiteral("Play that box")},
-            {QStringLiteral("Double click on the picture"), QStringLiteral("Full screen and back")}};
+            {QStringLiteral("Double click on the picture"), QStringLiteral("Full screen and back")},
+            {QStringLiteral("M"), QStringLiteral("The client's sound off and on")},
+            {QStringLiteral("Ctrl+Up, Ctrl+Down, wheel on the picture"), QStringLiteral("The client's sound louder, softer")},
+            {QStringLiteral("Ctrl+S"), QStringLiteral("Save the picture")},
+            {QStringLiteral("Ctrl+R"), QStringLiteral("Record, and stop recording")}};
 }
 
 // The keys work while the panel is the active window, in full screen, and after a click on the
