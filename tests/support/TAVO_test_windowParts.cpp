@@ -119,7 +119,7 @@ QMenu *openContextMenu(QWidget *widget, const QPoint &at)
         TAVO_test_desktop::run(QStringLiteral("xdotool"),
                                {QStringLiteral("mousemove"), QString::number(where.x()), QString::number(where.y() + attempt),
                                 QStringLiteral("click"), QStringLiteral("3")});
-        QTest::qWaitFor([&menu] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 1000);
+        static_cast<void>(QTest::qWaitFor([&menu] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }, 1000));
     }
     return menu;
 }

@@ -109,6 +109,7 @@ private:
 
     void initStatusLine();
     void initPictureMenu();
+    void initKeyboard();
     void showStatus(const QString &text);
 
     TAVO_ui_boxListMarks *boxListMarks = nullptr;

@@ -95,26 +95,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
     new TAVO_ui_lastBox(serverList, mManager, startButton);
-    const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
-    new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
-                               {leaveFullScreen,
-                                [this] {
-                                    const bool steersCurrentBox = controllerWidget->server == currentServer
-                                                                  && !controllerWidget->strUrl.isEmpty();
-                                    return steersCurrentBox || loadController();
-                                }},
-                               this);
-    new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
-    new TAVO_ui_keyboardHelp(controllerWidget);
-    new TAVO_ui_steeredBoxLabel(controllerWidget);
-    new TAVO_ui_playGestures(
-        serverList, {videoWidget, fullScreenWidget},
-        [this](int row) {
-            if (mManager->getServer(row) != currentServer)
-                serverListSelectedChange(row, 0);
-            videoPlay();
-        },
-        [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
+    initKeyboard();
     if (TAVO_mgr_cache::root().isEmpty())
         warnNoCache();
 }
@@ -427,6 +408,32 @@ void TAVO_ui_mainWindow::webSwitch()
     webView->setFixedSize(900, 600);
     TAVO_ui_webPage::load(webView, QUrl(QLatin1String("http://") + currentServer->host + QLatin1Char('/')));
     webView->setVisible(webView->isHidden());
+}
+
+// The box's remote on the keyboard, and the players' keys and clicks for playing a box and for
+// full screen.
+void TAVO_ui_mainWindow::initKeyboard()
+{
+    const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
+    new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
+                               {leaveFullScreen,
+                                [this] {
+                                    const bool steersCurrentBox = controllerWidget->server == currentServer
+                                                                  && !controllerWidget->strUrl.isEmpty();
+                                    return steersCurrentBox || loadController();
+                                }},
+                               this);
+    new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
+    new TAVO_ui_keyboardHelp(controllerWidget);
+    new TAVO_ui_steeredBoxLabel(controllerWidget);
+    new TAVO_ui_playGestures(
+        serverList, {videoWidget, fullScreenWidget},
+        [this](int row) {
+            if (mManager->getServer(row) != currentServer)
+                serverListSelectedChange(row, 0);
+            videoPlay();
+        },
+        [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
 }
 
 void TAVO_ui_mainWindow::initStatusLine()
