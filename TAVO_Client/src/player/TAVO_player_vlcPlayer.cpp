@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -604,7 +605,15 @@ void TAVO_player_vlcPlayer::restartQuietly()
     startQuietly(again.constData());
 }
 
+// libVLC says yes at once but writes nothing when its video output hands over no picture within
+// its time limit (on a busy machine): the file tells, and the next picture is asked for.
 bool TAVO_player_vlcPlayer::takeSnapshot(const QString &path)
 {
-    return vlcPlayer && libvlc_video_take_snapshot(vlcPlayer.get(), 0, QFile::encodeName(path).constData(), 0, 0) == 0;
+    constexpr int attempts = 3;
+    for (int attempt = 0; vlcPlayer && attempt < attempts; ++attempt) {
+        if (libvlc_video_take_snapshot(vlcPlayer.get(), 0, QFile::encodeName(path).constData(), 0, 0) == 0
+            && QFileInfo(path).size() > 0)
+            return true;
+    }
+    return false;
 }
