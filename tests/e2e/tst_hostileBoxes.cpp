@@ -29,7 +29,9 @@ using namespace TAVO_test_windowParts;
 namespace {
 
 // Generous bounds: they catch a hang or a leak that grows with what a box sends, not speed.
-constexpr qint64 stallBoundMs = 2000;
+// Work that waited for a box inside the event loop would stall it for as long as the box keeps
+// it waiting, up to the download's time limit; a busy machine stalls it for a second or two.
+constexpr qint64 stallBoundMs = TAVO_xml_xmlDownloader::timeLimitMs / 2;
 constexpr qint64 memoryGrowthBoundKiB = 96 * 1024;
 // libVLC's decoders, buffers and its OpenGL output (software rendering) while a stream plays.
 constexpr qint64 playbackMemoryGrowthBoundKiB = 320 * 1024;

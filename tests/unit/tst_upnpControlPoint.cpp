@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QNetworkDatagram>
+#include <QTcpServer>
 #include <QUdpSocket>
 #include <QUrl>
 #include <QtTest>
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void boxAddressIsReadOrRefused();
     void searchAnswerCountsOnlyFromTheHostAsked_data();
     void searchAnswerCountsOnlyFromTheHostAsked();
+    void searchStartsAgainWhenANetworkRefusedIt();
     void cleanupTestCase();
 
 private:
@@ -167,6 +169,80 @@ void tst_upnpControlPoint::searchAnswerCountsOnlyFromTheHostAsked()
 
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, TAVO_upnp_boxFinder::searchTimeLimitMs + 2000);
     QCOMPARE(!askedBox.requestLines().isEmpty(), fetched);
+}
+
+namespace {
+
+// The private network's range of ports the kernel hands out when a socket asks for any port;
+// put back when it goes.
+class EphemeralPorts
+{
+public:
+    explicit EphemeralPorts(const QByteArray &range) : saved(read()) { written = !saved.isEmpty() && write(range); }
+    ~EphemeralPorts() { restore(); }
+    bool narrowed() const { return written; }
+    void restore()
+    {
+        if (written)
+            write(saved);
+        written = false;
+    }
+
+private:
+    static QString path() { return QStringLiteral("/proc/sys/net/ipv4/ip_local_port_range"); }
+    static QByteArray read()
+    {
+        QFile range(path());
+        return range.open(QIODevice::ReadOnly) ? range.readAll() : QByteArray();
+    }
+    static bool write(const QByteArray &range)
+    {
+        QFile file(path());
+        return file.open(QIODevice::WriteOnly) && file.write(range) == range.size() && file.flush();
+    }
+
+    QByteArray saved;
+    bool written = false;
+};
+
+QByteArray aliveNotice(const QString &uuid, const QUrl &location)
+{
+    const QByteArray type = TAVO_upnp_upnpControlPoint::streamerDeviceType.toLatin1();
+    return "NOTIFY * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nCACHE-CONTROL: max-age=1800\r\n"
+           "LOCATION: " + location.toEncoded() + "\r\nNT: " + type + "\r\nNTS: ssdp:alive\r\n"
+           "SERVER: Linux/6 UPnP/1.0 test/1\r\nUSN: uuid:" + uuid.toLatin1() + "::" + type + "\r\n\r\n";
+}
+
+} // namespace
+
+// GUPnP gives a network's context an HTTP server on the port its search socket got; a program
+// that holds that port once left the client blind on that network for the whole run.
+void tst_upnpControlPoint::searchStartsAgainWhenANetworkRefusedIt()
+{
+    if (qgetenv("TAVO_IN_PRIVATE_NET") != "1")
+        QSKIP("narrows the port range of the network it runs in: only inside the private one");
+    EphemeralPorts ports("40000 40001");
+    if (!ports.narrowed())
+        QSKIP("this network's port range cannot be changed here");
+    QTcpServer holders[2];
+    QVERIFY(holders[0].listen(QHostAddress::LocalHost, 40000) && holders[1].listen(QHostAddress::LocalHost, 40001));
+
+    TAVO_upnp_upnpControlPoint refused(nullptr);
+    QSignalSpy trouble(&refused, &TAVO_upnp_upnpControlPoint::searchTrouble);
+    QSignalSpy seen(&refused, &TAVO_upnp_upnpControlPoint::boxSeen);
+    QTRY_COMPARE(trouble.size(), 1);
+    QVERIFY(trouble.first().first().toString().contains(QLatin1String("trying again")));
+    holders[0].close();
+    holders[1].close();
+    ports.restore();
+
+    QUdpSocket announcer;
+    QVERIFY(announcer.bind(QHostAddress::LocalHost, 0));
+    QVERIFY(QTest::qWaitFor([&] {
+        announcer.writeDatagram(aliveNotice(uuid, location()), QHostAddress(QStringLiteral("239.255.255.250")), 1900);
+        return seen.contains({uuid});
+    }, 15000));
+    QCOMPARE(trouble.last().first().toString(), QStringLiteral("Searching for boxes"));
 }
 
 void tst_upnpControlPoint::cleanupTestCase()

@@ -49,6 +49,9 @@ public:
     // The browser of a network interface that came up, and the interface that went away.
     void addBrowser(_GSSDPResourceBrowser *browser);
     void removeBrowserOf(_GUPnPContext *context);
+    // GUPnP could not make a network's context, so nothing would be found there: the search
+    // starts over, after a pause that grows while it keeps failing.
+    void networkRefusedSearch();
 
 public Q_SLOTS:
     // A device reported by UPnP: its full type, its bare UUID and its first description URL.
@@ -65,6 +68,8 @@ Q_SIGNALS:
     // A streamer box came online, or said goodbye (or its announcement expired).
     void boxSeen(const QString &uuid);
     void boxLeft(const QString &uuid);
+    // Searching could not start on a network and will be tried again, or started after that.
+    void searchTrouble(const QString &text);
 
 private:
     struct FailedFetch
@@ -73,6 +78,9 @@ private:
         QDeadlineTimer nextFetch;
     };
 
+    void startContextManager();
+    void stopContextManager();
+    void restartContextManager();
     void removeBrowser(_GSSDPResourceBrowser *browser);
     void sendSearch(_GSSDPClient *client);
     void removeSearcher(_GSSDPResourceBrowser *searcher);
@@ -95,6 +103,8 @@ private:
     // less often; a new box starts the series over once the boxes stop coming, because where
     // one box appeared others that were drowned out by the same burst may be waiting.
     QTimer searchTimer;
+    QTimer restartTimer;
+    bool searchRestarted = false;
 };
 
 #endif

@@ -443,6 +443,7 @@ void TAVO_ui_mainWindow::initStatusLine()
             [this](const QString &uuid) { boxListMarks->showBoxAnswering(uuid, true); });
     connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::boxLeft, boxListMarks,
             [this](const QString &uuid) { boxListMarks->showBoxAnswering(uuid, false); });
+    connect(upnpControlPoint, &TAVO_upnp_upnpControlPoint::searchTrouble, this, &TAVO_ui_mainWindow::showStatus);
 
     TAVO_mgr_streamKeeper::Player keeperPlayer{
         [this] { player->stopPlay(); },

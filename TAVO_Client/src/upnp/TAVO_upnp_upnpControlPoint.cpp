@@ -32,6 +32,8 @@ constexpr int firstSearchAgainMs = 2000;
 // Boxes answer a search within a few seconds (its MX); then the searching browser goes.
 constexpr int searchAnswersMs = 6000;
 constexpr int longestSearchIntervalMs = 5 * 60 * 1000;
+constexpr int firstRestartDelayMs = 1000;
+constexpr int longestRestartDelayMs = 60 * 1000;
 
 // A device's USN is "uuid:" + its UUID + "::" + the type it announces, version included.
 QString usnUuid(const char *usn)
@@ -75,34 +77,98 @@ void onContextUnavailable(GUPnPContextManager *, GUPnPContext *context, gpointer
     static_cast<TAVO_upnp_upnpControlPoint *>(self)->removeBrowserOf(context);
 }
 
+std::vector<TAVO_upnp_upnpControlPoint *> &liveControlPoints()
+{
+    static std::vector<TAVO_upnp_upnpControlPoint *> controlPoints;
+    return controlPoints;
+}
+
+// The manager's warnings are the only word that a network was left without a context. The
+// line is still printed; the control points hear of it once GUPnP has returned.
+void onContextManagerWarning(const gchar *domain, GLogLevelFlags level, const gchar *message, gpointer)
+{
+    g_log_default_handler(domain, level, message, nullptr);
+    for (TAVO_upnp_upnpControlPoint *controlPoint : liveControlPoints())
+        QMetaObject::invokeMethod(controlPoint, [controlPoint] { controlPoint->networkRefusedSearch(); },
+                                  Qt::QueuedConnection);
+}
+
+void listenToContextManagerWarnings()
+{
+    static const guint handler =
+        g_log_set_handler("gupnp-context-manager", G_LOG_LEVEL_WARNING, onContextManagerWarning, nullptr);
+    Q_UNUSED(handler)
+}
+
 } // namespace
 
 TAVO_upnp_upnpControlPoint::TAVO_upnp_upnpControlPoint(QWidget *parent)
     : QObject(nullptr)
     , parentWidget(parent)
-    , contextManager(gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4, 0))
 {
-    g_signal_connect(contextManager.get(), "context-available", G_CALLBACK(onContextAvailable), this);
-    g_signal_connect(contextManager.get(), "context-unavailable", G_CALLBACK(onContextUnavailable), this);
+    listenToContextManagerWarnings();
+    liveControlPoints().push_back(this);
+    startContextManager();
     searchTimer.setSingleShot(true);
     connect(&searchTimer, &QTimer::timeout, this, &TAVO_upnp_upnpControlPoint::searchAgain);
     searchTimer.start(firstSearchAgainMs);
+    restartTimer.setSingleShot(true);
+    restartTimer.setInterval(firstRestartDelayMs);
+    connect(&restartTimer, &QTimer::timeout, this, &TAVO_upnp_upnpControlPoint::restartContextManager);
+}
+
+TAVO_upnp_upnpControlPoint::~TAVO_upnp_upnpControlPoint()
+{
+    std::vector<TAVO_upnp_upnpControlPoint *> &controlPoints = liveControlPoints();
+    controlPoints.erase(std::remove(controlPoints.begin(), controlPoints.end(), this), controlPoints.end());
+    stopContextManager();
+    while (!searchers.empty())
+        removeSearcher(searchers.back().get());
+}
+
+void TAVO_upnp_upnpControlPoint::startContextManager()
+{
+    contextManager.reset(gupnp_context_manager_create_full(GSSDP_UDA_VERSION_1_0, G_SOCKET_FAMILY_IPV4, 0));
+    g_signal_connect(contextManager.get(), "context-available", G_CALLBACK(onContextAvailable), this);
+    g_signal_connect(contextManager.get(), "context-unavailable", G_CALLBACK(onContextUnavailable), this);
 }
 
 // Disposing the manager (when its holder goes) reports every interface as gone; nobody is left
 // to hear it.
-TAVO_upnp_upnpControlPoint::~TAVO_upnp_upnpControlPoint()
+void TAVO_upnp_upnpControlPoint::stopContextManager()
 {
     g_signal_handlers_disconnect_by_data(contextManager.get(), this);
     while (!browsers.empty())
         removeBrowser(browsers.back().get());
-    while (!searchers.empty())
-        removeSearcher(searchers.back().get());
+    contextManager.reset();
+}
+
+// GUPnP gives each network's context an HTTP server on the port its search socket happened to
+// get; when another program holds that port, the network gets no context and the manager never
+// tries it again. A new manager tries every network anew, each with another port.
+void TAVO_upnp_upnpControlPoint::networkRefusedSearch()
+{
+    if (restartTimer.isActive())
+        return;
+    Q_EMIT searchTrouble(tr("Searching for boxes could not start on a network; trying again in %1 s")
+                             .arg(restartTimer.interval() / 1000));
+    restartTimer.start();
+}
+
+void TAVO_upnp_upnpControlPoint::restartContextManager()
+{
+    stopContextManager();
+    startContextManager();
+    searchRestarted = true;
+    restartTimer.setInterval(std::min(restartTimer.interval() * 2, longestRestartDelayMs));
 }
 
 void TAVO_upnp_upnpControlPoint::addBrowser(GSSDPResourceBrowser *browser)
 {
     browsers.emplace_back(GSSDP_RESOURCE_BROWSER(g_object_ref(browser)));
+    if (searchRestarted && !restartTimer.isActive())
+        Q_EMIT searchTrouble(tr("Searching for boxes"));
+    searchRestarted = false;
 }
 
 void TAVO_upnp_upnpControlPoint::removeBrowserOf(GUPnPContext *context)
