@@ -33,5 +33,5 @@ printf '| %-48s | %16s | %20s | %7s |\n' figure client reference ratio
 printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..50})" "$(printf -- '-%.0s' {1..18})" \
   "$(printf -- '-%.0s' {1..22})" "$(printf -- '-%.0s' {1..9})"
 for bench in "${benches[@]}"; do
-  timeout $((1200 + ${TAVO_BENCH_CREEP:-0} * 60)) "$build/bin/$bench" 2>/dev/null || echo "| $bench failed (exit $?) |"
+  timeout $((1200 + ${TAVO_BENCH_CREEP:-0} * 120)) "$build/bin/$bench" 2>/dev/null || echo "| $bench failed (exit $?) |"
 done

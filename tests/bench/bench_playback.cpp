@@ -8,6 +8,7 @@
 // measures only the delay creep of boxes whose clocks run fast and slow.
 // Runs in the private network on an X display (scripts/bench.sh).
 
+#include "TAVO_player_networkCaching.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
@@ -59,6 +60,7 @@ const int cpuWindowMs = 3000;
 const int movingChanges = 8;
 const qint64 movingWindowMs = 500;
 const QString benchUuid = QStringLiteral("be7c0000-0001-4000-8000-0000000000b1");
+const QString hiccupsUuid = QStringLiteral("be7c0000-0003-4000-8000-0000000000b3");
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
 const QByteArray streamUrl = "http://127.0.0.2:8080" + streamQuery.toLatin1();
 const QByteArray hiccupStreamUrl = "http://127.0.0.4:8080" + streamQuery.toLatin1();
@@ -355,6 +357,7 @@ public:
     double startingCpu();
     void runClient(StartTimes *starts, KeyFigures *keys);
     void runCreep(int minutes);
+    QString clientMinute(const QString &boxRow, const QString &uuid);
     void runPlainLibvlc(KeyFigures *keys);
     void runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys);
     void runExternal(const QStringList &command, int starts, StartTimes *startTimes, KeyFigures *keys,
@@ -374,7 +377,7 @@ private:
           {"controllers", QVariantList{QVariantMap{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR,MENU,OK"}}}}},
          {{"uuid", "be7c0000-0002-4000-8000-0000000000b2"}, {"address", "127.0.0.3"}, {"friendlyName", "Silent"},
           {"silent", QStringList{QStringLiteral("stream")}}},
-         {{"uuid", "be7c0000-0003-4000-8000-0000000000b3"}, {"address", "127.0.0.4"}, {"friendlyName", "Hiccups"},
+         {{"uuid", hiccupsUuid}, {"address", "127.0.0.4"}, {"friendlyName", "Hiccups"},
           {"streamHiccups", true}},
          {{"uuid", "be7c0000-0004-4000-8000-0000000000b4"}, {"address", fastClockAddress}, {"friendlyName", "Fast"},
           {"streamClockPpm", creepPpm}},
@@ -609,44 +612,60 @@ double Bench::boxArrival(int requestsBefore) const
 // Delay creep: the boxes whose clocks run fast and slow play side by side for `minutes`; the
 // player's share is measured in the first minute and at the end, with the pictures lost in
 // the first minute and over the whole time.
+// One box after the other: two encoders and two players at once starve a small machine, and
+// a starved player raises its delay for reasons of its own.
 void Bench::runCreep(int minutes)
 {
     window.hide();
-    struct Watch
+    const struct
     {
-        Watch(const QString &name, const QByteArray &address, const QPoint &place) : name(name), box(address, place) {}
         QString name;
-        ClockOffBox box;
-        QList<double> firstShares, lastShares;
-        int firstLost = -1, lost = -1, shown = 0;
-    };
-    Watch watches[] = {{QStringLiteral("%1 ppm fast").arg(creepPpm), fastClockAddress, QPoint(0, 0)},
-                       {QStringLiteral("%1 ppm slow").arg(creepPpm), slowClockAddress, QPoint(0, 520)}};
-    QElapsedTimer clock;
-    clock.start();
-    for (Watch &watch : watches) {
-        if (!watch.box.play())
-            row(QStringLiteral("Box %1: no picture").arg(watch.name), QString());
-    }
-    for (Watch &watch : watches)
-        watch.firstShares = watch.box.shares();
-    TAVO_test_eventLoop::runUntil([&] { return clock.elapsed() >= 60000; }, 60000);
-    for (Watch &watch : watches)
-        watch.firstLost = watch.box.lostPictures();
-    TAVO_test_eventLoop::runUntil([&] { return clock.elapsed() >= minutes * 60000 - 20000; }, minutes * 60000);
-    for (Watch &watch : watches) {
-        watch.lastShares = watch.box.shares();
-        watch.lost = watch.box.lostPictures();
-        watch.shown = watch.box.shownPictures();
-        watch.box.stop();
-    }
-    for (const Watch &watch : watches) {
-        row(QStringLiteral("Share, box %1: 1st min / after %2 min").arg(watch.name).arg(minutes),
-            QStringLiteral("%1 / %2").arg(medianOrNone(watch.firstShares), medianOrNone(watch.lastShares)),
-            QString(), ratio(median(watch.lastShares), median(watch.firstShares)));
+        QByteArray address;
+    } boxes[] = {{QStringLiteral("%1 ppm fast").arg(creepPpm), fastClockAddress},
+                 {QStringLiteral("%1 ppm slow").arg(creepPpm), slowClockAddress}};
+    for (const auto &box : boxes) {
+        ClockOffBox watched(box.address, QPoint(0, 0));
+        QElapsedTimer clock;
+        clock.start();
+        if (!watched.play()) {
+            row(QStringLiteral("Box %1: no picture").arg(box.name), QString());
+            continue;
+        }
+        const QList<double> firstShares = watched.shares();
+        TAVO_test_eventLoop::runUntil([&] { return clock.elapsed() >= 60000; }, 60000);
+        const int firstLost = watched.lostPictures();
+        TAVO_test_eventLoop::runUntil([&] { return clock.elapsed() >= minutes * 60000 - 20000; }, minutes * 60000);
+        const QList<double> lastShares = watched.shares();
+        const int lost = watched.lostPictures();
+        const int shown = watched.shownPictures();
+        watched.stop();
+        row(QStringLiteral("Share, box %1: 1st min / after %2 min").arg(box.name).arg(minutes),
+            QStringLiteral("%1 / %2").arg(medianOrNone(firstShares), medianOrNone(lastShares)), QString(),
+            ratio(median(lastShares), median(firstShares)));
         row(QStringLiteral("  pictures lost: 1st min / all %1 min").arg(minutes),
-            QStringLiteral("%1 / %2 of %3").arg(watch.firstLost).arg(watch.lost).arg(watch.shown));
+            QStringLiteral("%1 / %2 of %3").arg(firstLost).arg(lost).arg(shown));
     }
+}
+
+// The client playing one box for a minute: the network cache it settled on for the box, and the
+// pictures lost and shown since the stream last started (with that cache).
+QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
+{
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window) || !TAVO_test_windowParts::clickServerRow(&window, boxRow))
+        return QStringLiteral("no such box");
+    start->click();
+    TAVO_test_eventLoop::runFor(statsSeconds * 1000);
+    const std::optional<TAVO_player_vlcPlayer::PictureCounts> counts = window.player->pictureCounts();
+    stop->click();
+    window.hide();
+    TAVO_test_eventLoop::runFor(1000);
+    if (!counts)
+        return QStringLiteral("no stream");
+    return QStringLiteral("cache %1 ms; %2 of %3 lost")
+        .arg(TAVO_player_networkCaching::cachingFor(QStringLiteral("uuid:") + uuid))
+        .arg(counts->lost)
+        .arg(counts->lost + counts->shown);
 }
 
 // Pictures lost and shown over a minute from the first picture on.
@@ -824,6 +843,10 @@ int main(int argc, char *argv[])
     row(QStringLiteral("Pictures lost, stream with hiccups") + perMinute,
         stutterText(bench.stutter(hiccupStreamUrl, options)),
         stutterText(bench.stutter(hiccupStreamUrl, {})) + QStringLiteral(" default"));
+    row(QStringLiteral("Client's own cache after %1 s, steady stream").arg(statsSeconds),
+        bench.clientMinute(QStringLiteral("Bench (127.0.0.2)"), benchUuid));
+    row(QStringLiteral("Client's own cache after %1 s, stream with hiccups").arg(statsSeconds),
+        bench.clientMinute(QStringLiteral("Hiccups (127.0.0.4)"), hiccupsUuid));
     row(QStringLiteral("CPU while a stream starts (of one core)"), percent(starting * 100));
     row(QStringLiteral("CPU while idle (of one core)"), percent(idle * 100));
     return 0;

@@ -1,5 +1,7 @@
+#include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_player_networkCaching.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_httpServer.h"
 #include "TAVO_test_messageBoxes.h"
@@ -74,6 +76,8 @@ private Q_SLOTS:
     void lostStreamWaitsLongerAfterEveryFailedAttempt();
     void lostStreamIsAskedForAgainUntilStopped_data();
     void lostStreamIsAskedForAgainUntilStopped();
+    void cacheFollowsThePicturesLost_data();
+    void cacheFollowsThePicturesLost();
 
 private:
     TAVO_player_vlcPlayer *player() const { return window->player; }
@@ -311,6 +315,52 @@ void tst_player::lostStreamIsAskedForAgainUntilStopped()
     QTest::qWait(TAVO_mgr_streamKeeper::firstRetryMs + 500);
     QCOMPARE(counted.quietStarts, quietStarts);
     QCOMPARE(counted.keeper.playingUdn(), QString());
+}
+
+void tst_player::cacheFollowsThePicturesLost_data()
+{
+    QTest::addColumn<int>("remembered");
+    // Pictures lost in each window; the first while the stream settled, the last again and again.
+    QTest::addColumn<QList<int>>("lostByWindow");
+    QTest::addColumn<bool>("recording");
+    QTest::addColumn<int>("caching");
+    QTest::addColumn<int>("restarts");
+    QTest::newRow("steady stream") << 0 << QList<int>{0} << false << 100 << 0;
+    QTest::newRow("a late picture now and then") << 0 << QList<int>{0, 2, 1, 2} << false << 100 << 0;
+    QTest::newRow("losses while settling") << 0 << QList<int>{40, 0} << false << 100 << 0;
+    QTest::newRow("bursts") << 0 << QList<int>{0, 0, 12} << false << 200 << 1;
+    QTest::newRow("bursts while recording") << 0 << QList<int>{0, 12} << true << 200 << 0;
+    QTest::newRow("bursts at the longest") << 1600 << QList<int>{0, 50} << false << 1600 << 0;
+    QTest::newRow("long clean play") << 400 << QList<int>{0} << false << 200 << 0;
+}
+
+// Every window of a stream shows 250 pictures beside those it loses.
+void tst_player::cacheFollowsThePicturesLost()
+{
+    QFETCH(int, remembered);
+    QFETCH(QList<int>, lostByWindow);
+    QFETCH(bool, recording);
+    QFETCH(int, caching);
+    QFETCH(int, restarts);
+    const QString udn = QStringLiteral("uuid:cache-%1").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
+    TAVO_mgr_clientSettings::setNetworkCachingFor(udn, remembered);
+
+    TAVO_player_vlcPlayer::PictureCounts counts;
+    int windows = 0;
+    int restarted = 0;
+    TAVO_player_networkCaching chooser(
+        {[&]() -> std::optional<TAVO_player_vlcPlayer::PictureCounts> {
+             counts = {counts.lost + lostByWindow.at(std::min(windows++, int(lostByWindow.size()) - 1)), counts.shown + 250};
+             return counts;
+         },
+         [&] { return !recording; }, [&] { ++restarted; }},
+        nullptr, {10, 10, 60});
+    chooser.playingChanged(udn);
+    QTRY_VERIFY(windows >= lostByWindow.size());
+    QTRY_COMPARE(TAVO_player_networkCaching::cachingFor(udn), caching);
+    QTest::qWait(200);
+    QCOMPARE(TAVO_player_networkCaching::cachingFor(udn), caching);
+    QCOMPARE(restarted, restarts);
 }
 
 QTEST_MAIN(tst_player)

@@ -44,6 +44,9 @@ public:
     void lost();
     void back();
 
+    // The box the user wants to watch (its stream starting, playing or retried); empty after
+    // Stop.
+    QString wantedBox() const;
     // The box whose stream plays now; empty while none does.
     QString playingUdn() const;
     QString playingName() const;

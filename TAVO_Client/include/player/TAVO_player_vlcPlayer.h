@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class QMessageBox;
 class QWidget;
@@ -20,6 +21,7 @@ class TAVO_ui_mainWindow;
 struct libvlc_instance_t;
 struct libvlc_media_t;
 struct libvlc_media_player_t;
+struct libvlc_media_stats_t;
 struct libvlc_event_t;
 struct vlc_log_t;
 
@@ -70,6 +72,14 @@ public:
     bool isPlaying() const;
     // How much of the stream the current player has read; -1 when that is not known.
     qint64 bytesRead() const;
+    // The current player's pictures so far: lost (too late to be shown, or not decoded) and
+    // shown; none without a player.
+    struct PictureCounts
+    {
+        int lost = 0;
+        int shown = 0;
+    };
+    std::optional<PictureCounts> pictureCounts() const;
 
     // Why the last start failed, as far as libVLC's error lines tell: a short reason for the
     // status line, and the reason with what the user can do about it for a message box; both
@@ -94,7 +104,12 @@ public:
     // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
     // its picture is shown as soon as the network allows instead of after a second's cache.
     static const QList<QByteArray> &liveStreamOptions();
+    // Their network cache, the shortest a box's stream is given.
+    static constexpr int liveNetworkCachingMs = 100;
 
+    // Asked at every start for the network cache of that start's stream, in milliseconds; the
+    // live-stream options' cache when none is set.
+    void setNetworkCachingChooser(std::function<int()> chooser);
     // Options added to the media of every later start, after the live-stream ones (a
     // recording's output chain); empty for none.
     void setExtraMediaOptions(const QList<QByteArray> &options);
@@ -120,6 +135,7 @@ private:
     using VlcReference = std::unique_ptr<T, VlcRelease>;
 
     bool makePlayer(const char *playPath);
+    std::optional<libvlc_media_stats_t> mediaStats() const;
     void playerEvent(unsigned generation, PlayerEvent event);
     void noteErrorLine(const QString &line);
     void noteMissingSoundDevice();
@@ -156,6 +172,7 @@ private:
     std::atomic_bool noSoundDevice{false};
     std::function<void(const QString &)> errorLineHandler;
     QList<QByteArray> extraMediaOptions;
+    std::function<int()> networkCaching;
     // libVLC's error lines since the last start, credentials hidden; written on its threads.
     mutable std::mutex errorLinesLock;
     QStringList errorLines;

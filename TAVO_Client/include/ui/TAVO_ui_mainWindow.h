@@ -17,6 +17,7 @@ class QTableWidget;
 class QVBoxLayout;
 class TAVO_mgr_mainManager;
 class TAVO_mgr_streamKeeper;
+class TAVO_player_recorder;
 class TAVO_player_vlcPlayer;
 class TAVO_ui_boxListMarks;
 class TAVO_ui_boxesByAddress;
@@ -108,7 +109,8 @@ private:
     int playRequests = 0;  // counts Starts and Stops, so a start-up can tell it was overtaken
 
     void initStatusLine();
-    void initPictureMenu();
+    TAVO_player_recorder *initPictureMenu();
+    void initNetworkCaching(TAVO_player_recorder *recorder);
     void initKeyboard();
     void showStatus(const QString &text);
 

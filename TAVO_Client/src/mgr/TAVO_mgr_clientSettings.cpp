@@ -10,6 +10,7 @@ const QString geometryKey = QStringLiteral("window/geometry");
 const QString splitterGroup = QStringLiteral("window/splitter/");
 const QString panelPositionKey = QStringLiteral("remotePanel/position");
 const QString controllerGroup = QStringLiteral("remotePanel/controller/");
+const QString networkCachingGroup = QStringLiteral("networkCaching/");
 const QString lastBoxKey = QStringLiteral("lastBox/udn");
 const QString playAtStartKey = QStringLiteral("lastBox/playAtStart");
 
@@ -93,6 +94,16 @@ QString TAVO_mgr_clientSettings::controllerFor(const QString &udn)
 void TAVO_mgr_clientSettings::setControllerFor(const QString &udn, const QString &keyId)
 {
     setValue(controllerGroup + udn, keyId);
+}
+
+int TAVO_mgr_clientSettings::networkCachingFor(const QString &udn)
+{
+    return value(networkCachingGroup + udn, 0).toInt();
+}
+
+void TAVO_mgr_clientSettings::setNetworkCachingFor(const QString &udn, int milliseconds)
+{
+    setValue(networkCachingGroup + udn, milliseconds);
 }
 
 QString TAVO_mgr_clientSettings::lastBox()

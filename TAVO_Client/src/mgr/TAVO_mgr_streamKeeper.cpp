@@ -106,6 +106,11 @@ void TAVO_mgr_streamKeeper::setPlaying(bool nowPlaying)
     Q_EMIT playingChanged(playingUdn());
 }
 
+QString TAVO_mgr_streamKeeper::wantedBox() const
+{
+    return wantedUdn;
+}
+
 QString TAVO_mgr_streamKeeper::playingUdn() const
 {
     return playing ? wantedUdn : QString();

@@ -181,6 +181,9 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
         return false;
     for (const QByteArray &option : liveStreamOptions())
         libvlc_media_add_option(media.get(), option.constData());
+    // A later option of the same name wins.
+    if (networkCaching)
+        libvlc_media_add_option(media.get(), ":network-caching=" + QByteArray::number(networkCaching()));
     if (!noSoundDevice && !TAVO_player_soundDevice::present())
         noteMissingSoundDevice();
     for (const QByteArray &option : std::as_const(extraMediaOptions))
@@ -340,15 +343,29 @@ bool TAVO_player_vlcPlayer::isPlaying() const
     return vlcPlayer && playing;
 }
 
-qint64 TAVO_player_vlcPlayer::bytesRead() const
+std::optional<libvlc_media_stats_t> TAVO_player_vlcPlayer::mediaStats() const
 {
     if (!vlcPlayer)
-        return -1;
+        return std::nullopt;
     const VlcReference<libvlc_media_t> media(libvlc_media_player_get_media(vlcPlayer.get()));
     libvlc_media_stats_t stats{};
     if (!media || !libvlc_media_get_stats(media.get(), &stats))
-        return -1;
-    return stats.i_read_bytes;
+        return std::nullopt;
+    return stats;
+}
+
+qint64 TAVO_player_vlcPlayer::bytesRead() const
+{
+    const std::optional<libvlc_media_stats_t> stats = mediaStats();
+    return stats ? stats->i_read_bytes : -1;
+}
+
+std::optional<TAVO_player_vlcPlayer::PictureCounts> TAVO_player_vlcPlayer::pictureCounts() const
+{
+    const std::optional<libvlc_media_stats_t> stats = mediaStats();
+    if (!stats)
+        return std::nullopt;
+    return PictureCounts{stats->i_lost_pictures, stats->i_displayed_pictures};
 }
 
 void TAVO_player_vlcPlayer::stopPlay()
@@ -577,12 +594,14 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 // access would otherwise let libVLC pace the stream as a file's, which keeps whatever delay a
 // start settled on and never follows a box whose clock runs fast or slow; as a continuous
 // (live) stream its clock follows the box's, and a start settles on a shorter delay. The
-// network cache (libVLC's default is 1000 ms) then counts: 200 ms showed a key some 0.1 s
-// sooner than 400 ms, and libVLC still raises the delay by itself when the stream comes late;
-// with 100 ms or less, more sound came too late to be played.
+// network cache (libVLC's default is 1000 ms) then counts: 100 ms showed a key some 0.1 s
+// sooner than 200 ms, lost no more pictures on a steady stream nor on one with hiccups, and
+// libVLC still raises the delay by itself when the stream comes late. A box whose stream loses
+// pictures all the same is given a longer cache (TAVO_player_networkCaching).
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
-    static const QList<QByteArray> options{":network-caching=200", ":no-ts-trust-pcr", ":http-continuous"};
+    static const QList<QByteArray> options{":network-caching=" + QByteArray::number(liveNetworkCachingMs),
+                                           ":no-ts-trust-pcr", ":http-continuous"};
     return options;
 }
 
@@ -594,6 +613,11 @@ bool TAVO_player_vlcPlayer::isIdle() const
 void TAVO_player_vlcPlayer::setExtraMediaOptions(const QList<QByteArray> &options)
 {
     extraMediaOptions = options;
+}
+
+void TAVO_player_vlcPlayer::setNetworkCachingChooser(std::function<int()> chooser)
+{
+    networkCaching = std::move(chooser);
 }
 
 void TAVO_player_vlcPlayer::restartQuietly()

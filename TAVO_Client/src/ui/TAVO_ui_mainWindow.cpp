@@ -7,6 +7,7 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_mgr_streamRequest.h"
+#include "TAVO_player_networkCaching.h"
 #include "TAVO_player_pictureKeeper.h"
 #include "TAVO_player_recorder.h"
 #include "TAVO_player_vlcPlayer.h"
@@ -89,7 +90,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
     initStatusLine();
-    initPictureMenu();
+    initNetworkCaching(initPictureMenu());
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
@@ -464,7 +465,7 @@ void TAVO_ui_mainWindow::initStatusLine()
     connect(keyFailures, &TAVO_mgr_keyFailures::report, this, &TAVO_ui_mainWindow::showStatus);
 }
 
-void TAVO_ui_mainWindow::initPictureMenu()
+TAVO_player_recorder *TAVO_ui_mainWindow::initPictureMenu()
 {
     auto *recorder = new TAVO_player_recorder(
         player, [this] { return streamKeeper->playingUdn(); }, [this] { return streamKeeper->playingName(); }, this);
@@ -485,6 +486,18 @@ void TAVO_ui_mainWindow::initPictureMenu()
         record->setChecked(recorder->isRecording());
     });
     connect(recorder, &TAVO_player_recorder::recordingChanged, record, &QAction::setChecked);
+    return recorder;
+}
+
+// A recording's file would start over with its stream: a longer cache waits for the next start.
+void TAVO_ui_mainWindow::initNetworkCaching(TAVO_player_recorder *recorder)
+{
+    auto *caching = new TAVO_player_networkCaching(
+        {[this] { return player->pictureCounts(); }, [recorder] { return !recorder->isRecording(); },
+         [this] { player->restartQuietly(); }},
+        this);
+    player->setNetworkCachingChooser([this] { return TAVO_player_networkCaching::cachingFor(streamKeeper->wantedBox()); });
+    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, caching, &TAVO_player_networkCaching::playingChanged);
 }
 
 // The status bar draws its message as plain text, so a box's name shows as it is.
