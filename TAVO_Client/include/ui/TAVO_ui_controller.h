@@ -31,6 +31,8 @@ public:
     void setCurrentServer(TAVO_SERVER *currentServer);
     // Loads the remote-controller description; false when it offers no controller.
     bool setXmlPath(QString *xmlPath);
+    // True when a remote of this box is loaded and keys can go to it.
+    bool steers(const TAVO_SERVER *box) const;
 
     QWidget *parentWidget = nullptr;
     QString rcuPath;

@@ -131,6 +131,11 @@ void TAVO_ui_controller::setCurrentServer(TAVO_SERVER *currentServer)
     server = currentServer;
 }
 
+bool TAVO_ui_controller::steers(const TAVO_SERVER *box) const
+{
+    return server == box && !strUrl.isEmpty();
+}
+
 bool TAVO_ui_controller::setXmlPath(QString *xmlPath)
 {
     rcuPath = *xmlPath;

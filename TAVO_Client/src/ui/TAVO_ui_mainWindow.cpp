@@ -418,11 +418,7 @@ void TAVO_ui_mainWindow::initKeyboard()
     const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
     new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
                                {leaveFullScreen,
-                                [this] {
-                                    const bool steersCurrentBox = controllerWidget->server == currentServer
-                                                                  && !controllerWidget->strUrl.isEmpty();
-                                    return steersCurrentBox || loadController();
-                                }},
+                                [this] { return controllerWidget->steers(currentServer) || loadController(); }},
                                this);
     new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
     new TAVO_ui_keyboardHelp(controllerWidget);
