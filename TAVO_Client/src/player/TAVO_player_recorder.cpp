@@ -62,8 +62,10 @@ void TAVO_player_recorder::start()
     }
     recordedUdn = udn;
     // A live-paced http input gives the file pictures with repeated stamps, which players
-    // stumble over; paced as a file's, the stream is copied as the box sent it.
-    player->setExtraMediaOptions({outputChain(path), ":no-http-continuous"});
+    // stumble over; paced as a file's, the stream is copied as the box sent it. The shortest
+    // network cache did the same now and then on a slow machine: a recording gets twice that.
+    player->setExtraMediaOptions({outputChain(path), ":no-http-continuous",
+                                  ":network-caching=" + QByteArray::number(2 * TAVO_player_vlcPlayer::liveNetworkCachingMs)});
     player->restartQuietly();
     elapsed.start();
     ticker.start(progressMs);
