@@ -124,9 +124,8 @@ void cycleStopStart(TAVO_ui_mainWindow &window)
     }
 }
 
-// A box whose stream ends every dropAfterMs: the stream comes back each time by itself (libVLC
-// asks for a continuous stream again, the client for one that failed). Gives how often the box
-// was asked for it again.
+// A box whose stream ends every dropAfterMs: the client asks for it again each time. Gives how
+// often the box was asked for it again.
 int playReconnecting(TAVO_ui_mainWindow &window)
 {
     const QString name = QStringLiteral("Dropping");

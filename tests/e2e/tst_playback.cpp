@@ -45,6 +45,7 @@ const QString restartingUuid = QStringLiteral("5a1f0c3e-0004-4000-8000-000000000
 const QString goneUuid = QStringLiteral("5a1f0c3e-0005-4000-8000-0000000000a5");
 const QString stallingUuid = QStringLiteral("5a1f0c3e-0006-4000-8000-0000000000a6");
 const QString endingUuid = QStringLiteral("5a1f0c3e-0007-4000-8000-0000000000a7");
+const QString droppingUuid = QStringLiteral("5a1f0c3e-0008-4000-8000-0000000000a8");
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
 
 
@@ -217,6 +218,7 @@ private Q_SLOTS:
     void foreignKeyIsRefusedWithError();
     void droppedStreamComesBackByItself();
     void stopDuringBackOffEndsTheRetries();
+    void stopAsTheBoxIsAskedAgainEndsCleanly();
     void stalledStreamComesBackByItself();
     void fullScreenFillsScreenAndComesBack();
     void doubleClickOrReturnOnARowPlaysIt();
@@ -260,8 +262,10 @@ void tst_playback::initTestCase()
                          {"streamDropAfterMs", 3000}, {"streamStall", true}};
     QVariantMap ending{{"uuid", endingUuid}, {"address", "127.0.0.8"}, {"friendlyName", "Ending"},
                        {"streamDropAfterMs", 9000}, {"streamDownMs", 600000}};
+    QVariantMap dropping{{"uuid", droppingUuid}, {"address", "127.0.0.9"}, {"friendlyName", "Dropping"},
+                         {"streamDropAfterMs", 1500}, {"streamDropRepeats", true}};
     sim = new TAVO_test_boxSim(
-        TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone, stalling, ending}));
+        TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone, stalling, ending, dropping}));
     QVERIFY(sim->start());
 
     window = new TAVO_ui_mainWindow;
@@ -270,7 +274,7 @@ void tst_playback::initTestCase()
     start = button(window, QStringLiteral("Start"));
     stop = button(window, QStringLiteral("Stop"));
     auto *table = window->findChild<QTableWidget *>();
-    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 7, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 8, 15000);
 }
 
 void tst_playback::cleanup()
@@ -430,6 +434,21 @@ void tst_playback::stopDuringBackOffEndsTheRetries()
     QTest::qWait(3500);
     QCOMPARE(sim->requests(goneUuid).filter(QStringLiteral("8080 GET")).size(), streamRequests);
     QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
+}
+
+// A box that ends its stream every 1.5 s is asked for it again each time; a Stop that comes
+// just then ends the stream without taking the client down.
+void tst_playback::stopAsTheBoxIsAskedAgainEndsCleanly()
+{
+    select(QStringLiteral("Dropping (127.0.0.9)"));
+    const auto streamRequests = [this] { return sim->requests(droppingUuid).filter(QStringLiteral("8080 GET")).size(); };
+    for (int round = 0; round < 6; ++round) {
+        const qsizetype before = streamRequests();
+        start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(streamRequests() > before + 1, 15000);
+        stop->click();
+        QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
+    }
 }
 
 // The box goes silent without closing the connection (its power or cable is gone): after a few

@@ -61,12 +61,11 @@ void TAVO_player_recorder::start()
         return;
     }
     recordedUdn = udn;
-    // A live-paced http input gives the file pictures with repeated stamps, which players
-    // stumble over; paced as a file's, the stream is copied as the box sent it. The shortest
-    // network cache did the same now and then on a slow machine: a recording gets twice that.
-    // libavformat's demuxer would hand the file the pictures before the first sequence header,
-    // which no player can decode; libVLC's own starts the file at one.
-    player->setExtraMediaOptions({outputChain(path), ":no-http-continuous", ":demux=any",
+    // An input synchronised to the stream as a live one gives the file pictures with repeated
+    // stamps, which players stumble over; paced as a file's (libVLC's default synchronisation),
+    // the stream is copied as the box sent it. The shortest network cache did the same now and
+    // then on a slow machine: a recording gets twice that.
+    player->setExtraMediaOptions({outputChain(path), ":clock-synchro=-1",
                                   ":network-caching=" + QByteArray::number(2 * TAVO_player_vlcPlayer::liveNetworkCachingMs)});
     player->restartQuietly();
     elapsed.start();

@@ -590,22 +590,21 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 
 // Measured with scripts/bench.sh (README, "Benchmarks"). A box's stream stamps its pictures
 // some 0.75 s ahead of the stream's clock (PCR); trusting that clock, libVLC holds every
-// picture back that much. libavformat's demuxer takes the clock from the tracks' own stamps,
-// the lowest of them, so the sound, which a box sends in chunks of a few frames, never comes
-// late for it; libVLC's own demuxer, distrusting the PCR, takes the stamps of any track less
-// 120 ms and then raises its delay for each chunk of sound (some 0.06 s later on every key).
-// Should libavformat not open a stream, the other demuxers are tried ("any"), libVLC's own
-// without the PCR. The http access would otherwise let libVLC pace the stream as a file's,
-// which keeps whatever delay a start settled on and never follows a box whose clock runs fast
-// or slow; as a continuous (live) stream its clock follows the box's, and a start settles on a
-// shorter delay. The network cache (libVLC's default is 1000 ms) then counts: 100 ms showed a
-// key 0.06-0.1 s sooner than 150 or 200 ms and lost no more pictures on a steady stream, and
-// libVLC still raises the delay by itself when the stream comes late. A box whose stream
-// loses pictures all the same is given a longer cache (TAVO_player_networkCaching).
+// picture back that much, so the clock is taken from the tracks' own stamps instead. The http
+// access would otherwise let libVLC pace the stream as a file's, which keeps whatever delay a
+// start settled on and never follows a box whose clock runs fast or slow; synchronised to the
+// stream as a live one, libVLC's clock follows the box's, and a start settles on a shorter
+// delay. The http access's continuous mode does the same and asks the box again by itself when
+// the stream ends, but a Stop while it asks took libVLC down (its prefetch thread), so the
+// client asks again itself (TAVO_mgr_streamKeeper). The network cache (libVLC's default is 1000
+// ms) then counts: 100 ms showed a key some 0.1 s sooner than 200 ms, lost no more pictures on
+// a steady stream nor on one with hiccups, and libVLC still raises the delay by itself when the
+// stream comes late. A box whose stream loses pictures all the same is given a longer cache
+// (TAVO_player_networkCaching).
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
     static const QList<QByteArray> options{":network-caching=" + QByteArray::number(liveNetworkCachingMs),
-                                           ":demux=avformat,any", ":no-ts-trust-pcr", ":http-continuous"};
+                                           ":no-ts-trust-pcr", ":clock-synchro=1"};
     return options;
 }
 
