@@ -28,6 +28,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QUrlQuery>
 
 #include <vlc/vlc.h>
 
@@ -662,10 +663,11 @@ QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
     TAVO_test_eventLoop::runFor(1000);
     if (!counts)
         return QStringLiteral("no stream");
-    return QStringLiteral("cache %1 ms; %2 of %3 lost")
-        .arg(TAVO_player_networkCaching::cachingFor(QStringLiteral("uuid:") + uuid))
+    return QStringLiteral("cache %1 ms; %2 lost, %3 shown of %4")
+        .arg(TAVO_player_networkCaching::cachingFor(uuid))
         .arg(counts->lost)
-        .arg(counts->lost + counts->shown);
+        .arg(counts->shown)
+        .arg(counts->carried);
 }
 
 // Pictures lost and shown over a minute from the first picture on.
@@ -743,11 +745,15 @@ QString sharesWithClocks(const KeyFigures &keys)
     return shares.join(QStringLiteral(", "));
 }
 
+// libVLC counts as lost only the pictures that came too late to its screen, not those it threw
+// away unseen when it caught up with a stream that came late: the stream's own count tells.
 QString stutterText(const Stutter &stutter)
 {
-    return QStringLiteral("%1 lost, %2 shown; sound %3 lost, %4 played")
+    const int framesPerSecond = QUrlQuery(streamQuery.mid(2)).queryItemValue(QStringLiteral("fps")).toInt();
+    return QStringLiteral("%1 lost, %2 shown of %3; sound %4 lost, %5 played")
         .arg(stutter.lost)
         .arg(stutter.shown)
+        .arg(statsSeconds * framesPerSecond)
         .arg(stutter.lostSound)
         .arg(stutter.playedSound);
 }

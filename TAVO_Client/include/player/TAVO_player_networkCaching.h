@@ -3,7 +3,9 @@
 
 #include "TAVO_player_vlcPlayer.h"
 
+#include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -12,11 +14,11 @@
 #include <optional>
 
 // Chooses the network cache of each box's stream: as short as the box's stream allows, for the
-// shortest delay between a key and its picture. A box starts with the shortest cache. When its
-// pictures keep coming too late to be shown (a stream that arrives in bursts, over a weak
-// Wi-Fi), its stream starts again, quietly, with twice the cache, and the box keeps that for its
-// later starts; a box that then plays a long while without losing a picture gets the next
-// shorter cache at its next start. Remembered by the box's UDN.
+// shortest delay between a key and its picture. A box starts with the shortest cache, in libVLC's
+// live mode. When its pictures keep missing the screen (a stream that arrives in bursts, over a
+// weak Wi-Fi), its stream starts again, quietly, with twice the cache, at the stream's own pace,
+// and the box keeps that for its later starts; a box that then plays a long while without
+// missing a picture gets the next shorter cache at its next start. Remembered by the box's UDN.
 class TAVO_player_networkCaching : public QObject
 {
     Q_OBJECT
@@ -27,11 +29,12 @@ public:
 
     struct Timing
     {
-        // Pictures lost while a stream settles do not count.
-        int settleMs = 5000;
+        // Pictures missed while a stream settles do not count: libVLC throws some away in a
+        // stream's first seconds while it finds the delay the stream needs.
+        int settleMs = 15000;
         // Losses are counted over windows this long.
         int windowMs = 10000;
-        // How long a stream plays without a loss to earn a shorter cache.
+        // How long a stream plays without missing a picture to earn a shorter cache.
         int cleanPlayMs = 5 * 60 * 1000;
     };
 
@@ -41,7 +44,7 @@ public:
         std::function<std::optional<TAVO_player_vlcPlayer::PictureCounts>()> pictures;
         // Whether the stream may start again now (not while it is recorded).
         std::function<bool()> mayRestart;
-        // Starts the stream again with the cache cachingFor() now gives.
+        // Starts the stream again with the options mediaOptionsFor() now gives.
         std::function<void()> restart;
     };
 
@@ -50,6 +53,8 @@ public:
 
     // The cache for the box's next start.
     static int cachingFor(const QString &udn);
+    // The libVLC options that give the box's next start its cache.
+    static QList<QByteArray> mediaOptionsFor(const QString &udn);
 
 public Q_SLOTS:
     // The stream of this box plays (again); empty: nothing plays.
@@ -57,7 +62,8 @@ public Q_SLOTS:
 
 private:
     void check();
-    bool tooManyLost(const TAVO_player_vlcPlayer::PictureCounts &now) const;
+    int missed(const TAVO_player_vlcPlayer::PictureCounts &now) const;
+    bool tooManyMissed(const TAVO_player_vlcPlayer::PictureCounts &now) const;
     void lengthen();
     void shortenForNextStart();
 
@@ -66,7 +72,7 @@ private:
     QString playingUdn;
     QTimer checkTimer;
     std::optional<TAVO_player_vlcPlayer::PictureCounts> lastCounts;
-    QElapsedTimer withoutLoss;
+    QElapsedTimer withoutMiss;
     bool shortened = false;
 };
 

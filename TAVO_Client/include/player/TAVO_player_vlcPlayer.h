@@ -72,12 +72,15 @@ public:
     bool isPlaying() const;
     // How much of the stream the current player has read; -1 when that is not known.
     qint64 bytesRead() const;
-    // The current player's pictures so far: lost (too late to be shown, or not decoded) and
-    // shown; none without a player.
+    // The current player's pictures so far: lost (too late to be shown, or not decoded), shown,
+    // and carried: those the stream carried in its play time, by its frame rate, which counts
+    // too the pictures libVLC threw away unseen when it caught up with a stream that came late
+    // (0 while the frame rate is not known); none without a player.
     struct PictureCounts
     {
         int lost = 0;
         int shown = 0;
+        int carried = 0;
     };
     std::optional<PictureCounts> pictureCounts() const;
 
@@ -107,9 +110,9 @@ public:
     // Their network cache, the shortest a box's stream is given.
     static constexpr int liveNetworkCachingMs = 100;
 
-    // Asked at every start for the network cache of that start's stream, in milliseconds; the
-    // live-stream options' cache when none is set.
-    void setNetworkCachingChooser(std::function<int()> chooser);
+    // Asked at every start for the options of that start's box, added after the live-stream
+    // ones (its network cache); none when none is set.
+    void setBoxMediaOptionsChooser(std::function<QList<QByteArray>()> chooser);
     // Options added to the media of every later start, after the live-stream ones (a
     // recording's output chain); empty for none.
     void setExtraMediaOptions(const QList<QByteArray> &options);
@@ -136,6 +139,7 @@ private:
 
     bool makePlayer(const char *playPath);
     std::optional<libvlc_media_stats_t> mediaStats() const;
+    double framesPerSecond() const;
     void playerEvent(unsigned generation, PlayerEvent event);
     void noteErrorLine(const QString &line);
     void noteMissingSoundDevice();
@@ -172,7 +176,7 @@ private:
     std::atomic_bool noSoundDevice{false};
     std::function<void(const QString &)> errorLineHandler;
     QList<QByteArray> extraMediaOptions;
-    std::function<int()> networkCaching;
+    std::function<QList<QByteArray>()> boxMediaOptions;
     // libVLC's error lines since the last start, credentials hidden; written on its threads.
     mutable std::mutex errorLinesLock;
     QStringList errorLines;

@@ -8,10 +8,13 @@
 
 namespace {
 
-// A window loses "too many" when at least this many pictures, and one in a hundred, were lost:
-// a single late picture now and then is not worth a longer delay.
-constexpr int fewestLostPictures = 5;
-constexpr int lostPerHundred = 1;
+// A window misses "too many" when at least this many pictures, and one in a hundred, missed the
+// screen: a single late picture now and then is not worth a longer delay.
+constexpr int fewestMissedPictures = 5;
+constexpr int missedPerHundred = 1;
+// The pictures a stream carried are counted from its play time: a picture or two on their way
+// to the screen at a window's edges are not missed.
+constexpr int picturesOnTheirWay = 2;
 
 } // namespace
 
@@ -35,6 +38,19 @@ int TAVO_player_networkCaching::cachingFor(const QString &udn)
     return remembered > 0 ? std::clamp(remembered, shortestMs, longestMs) : shortestMs;
 }
 
+// libVLC's live mode follows the box's clock, but it moves the dates of the pictures it holds with
+// every burst that comes late, and throws away those that then fall behind: a longer cache does
+// not help there. At the stream's own pace the longer cache rides out the bursts, for the price
+// of the clock not following a box whose clock runs fast or slow.
+QList<QByteArray> TAVO_player_networkCaching::mediaOptionsFor(const QString &udn)
+{
+    const int caching = cachingFor(udn);
+    QList<QByteArray> options{":network-caching=" + QByteArray::number(caching)};
+    if (caching > shortestMs)
+        options << ":clock-synchro=-1";
+    return options;
+}
+
 void TAVO_player_networkCaching::playingChanged(const QString &udn)
 {
     playingUdn = udn;
@@ -52,27 +68,38 @@ void TAVO_player_networkCaching::check()
     if (!now)
         return;
     checkTimer.start(timing.windowMs);
-    if (!lastCounts || now->lost < lastCounts->lost) {
+    if (!lastCounts || now->lost < lastCounts->lost || now->shown < lastCounts->shown) {
         lastCounts = now;
-        withoutLoss.start();
+        withoutMiss.start();
         return;
     }
-    const bool lost = now->lost > lastCounts->lost;
-    const bool tooMany = tooManyLost(*now);
+    const bool anyMissed = missed(*now) > 0;
+    const bool tooMany = tooManyMissed(*now);
     lastCounts = now;
-    if (lost)
-        withoutLoss.start();
+    if (anyMissed)
+        withoutMiss.start();
     if (tooMany)
         lengthen();
-    else if (withoutLoss.hasExpired(timing.cleanPlayMs))
+    else if (withoutMiss.hasExpired(timing.cleanPlayMs))
         shortenForNextStart();
 }
 
-bool TAVO_player_networkCaching::tooManyLost(const TAVO_player_vlcPlayer::PictureCounts &now) const
+// Since the last window: the pictures lost, or, where the stream's frame rate is known, those it
+// carried and the screen did not show, whichever are more.
+int TAVO_player_networkCaching::missed(const TAVO_player_vlcPlayer::PictureCounts &now) const
 {
     const int lost = now.lost - lastCounts->lost;
-    const int seen = lost + std::max(0, now.shown - lastCounts->shown);
-    return lost >= fewestLostPictures && lost * 100 >= seen * lostPerHundred;
+    if (now.carried == 0 || lastCounts->carried == 0)
+        return lost;
+    const int unshown = now.carried - lastCounts->carried - (now.shown - lastCounts->shown) - picturesOnTheirWay;
+    return std::max(lost, unshown);
+}
+
+bool TAVO_player_networkCaching::tooManyMissed(const TAVO_player_vlcPlayer::PictureCounts &now) const
+{
+    const int missedNow = missed(now);
+    const int carried = std::max(missedNow + std::max(0, now.shown - lastCounts->shown), now.carried - lastCounts->carried);
+    return missedNow >= fewestMissedPictures && missedNow * 100 >= carried * missedPerHundred;
 }
 
 void TAVO_player_networkCaching::lengthen()

@@ -182,8 +182,10 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
     for (const QByteArray &option : liveStreamOptions())
         libvlc_media_add_option(media.get(), option.constData());
     // A later option of the same name wins.
-    if (networkCaching)
-        libvlc_media_add_option(media.get(), ":network-caching=" + QByteArray::number(networkCaching()));
+    if (boxMediaOptions) {
+        for (const QByteArray &option : boxMediaOptions())
+            libvlc_media_add_option(media.get(), option.constData());
+    }
     if (!noSoundDevice && !TAVO_player_soundDevice::present())
         noteMissingSoundDevice();
     for (const QByteArray &option : std::as_const(extraMediaOptions))
@@ -365,7 +367,27 @@ std::optional<TAVO_player_vlcPlayer::PictureCounts> TAVO_player_vlcPlayer::pictu
     const std::optional<libvlc_media_stats_t> stats = mediaStats();
     if (!stats)
         return std::nullopt;
-    return PictureCounts{stats->i_lost_pictures, stats->i_displayed_pictures};
+    const libvlc_time_t playedMs = libvlc_media_player_get_time(vlcPlayer.get());
+    const double rate = framesPerSecond();
+    const int carried = playedMs > 0 ? int(double(playedMs) * rate / 1000) : 0;
+    return PictureCounts{stats->i_lost_pictures, stats->i_displayed_pictures, carried};
+}
+
+// The picture's frame rate, once libVLC knows it; 0 before.
+double TAVO_player_vlcPlayer::framesPerSecond() const
+{
+    const VlcReference<libvlc_media_t> media(libvlc_media_player_get_media(vlcPlayer.get()));
+    libvlc_media_track_t **tracks = nullptr;
+    const unsigned count = media ? libvlc_media_tracks_get(media.get(), &tracks) : 0;
+    double rate = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        const libvlc_media_track_t *track = tracks[i];
+        if (track->i_type == libvlc_track_video && track->video->i_frame_rate_den > 0)
+            rate = double(track->video->i_frame_rate_num) / track->video->i_frame_rate_den;
+    }
+    if (count > 0)
+        libvlc_media_tracks_release(tracks, count);
+    return rate;
 }
 
 void TAVO_player_vlcPlayer::stopPlay()
@@ -599,7 +621,7 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 // client asks again itself (TAVO_mgr_streamKeeper). The network cache (libVLC's default is 1000
 // ms) then counts: 100 ms showed a key some 0.1 s sooner than 200 ms, lost no more pictures on
 // a steady stream nor on one with hiccups, and libVLC still raises the delay by itself when the
-// stream comes late. A box whose stream loses pictures all the same is given a longer cache
+// stream comes late. A box whose stream misses pictures all the same is given a longer cache
 // (TAVO_player_networkCaching).
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
@@ -618,9 +640,9 @@ void TAVO_player_vlcPlayer::setExtraMediaOptions(const QList<QByteArray> &option
     extraMediaOptions = options;
 }
 
-void TAVO_player_vlcPlayer::setNetworkCachingChooser(std::function<int()> chooser)
+void TAVO_player_vlcPlayer::setBoxMediaOptionsChooser(std::function<QList<QByteArray>()> chooser)
 {
-    networkCaching = std::move(chooser);
+    boxMediaOptions = std::move(chooser);
 }
 
 void TAVO_player_vlcPlayer::restartQuietly()

@@ -492,7 +492,8 @@ void TAVO_ui_mainWindow::initNetworkCaching(TAVO_player_recorder *recorder)
         {[this] { return player->pictureCounts(); }, [recorder] { return !recorder->isRecording(); },
          [this] { player->restartQuietly(); }},
         this);
-    player->setNetworkCachingChooser([this] { return TAVO_player_networkCaching::cachingFor(streamKeeper->wantedBox()); });
+    player->setBoxMediaOptionsChooser(
+        [this] { return TAVO_player_networkCaching::mediaOptionsFor(streamKeeper->wantedBox()); });
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, caching, &TAVO_player_networkCaching::playingChanged);
 }
 
