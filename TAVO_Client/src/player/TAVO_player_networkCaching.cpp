@@ -98,7 +98,8 @@ int TAVO_player_networkCaching::missed(const TAVO_player_vlcPlayer::PictureCount
 bool TAVO_player_networkCaching::tooManyMissed(const TAVO_player_vlcPlayer::PictureCounts &now) const
 {
     const int missedNow = missed(now);
-    const int carried = std::max(missedNow + std::max(0, now.shown - lastCounts->shown), now.carried - lastCounts->carried);
+    const int shown = now.shown - lastCounts->shown;
+    const int carried = std::max(missedNow + shown, now.carried - lastCounts->carried);
     return missedNow >= fewestMissedPictures && missedNow * 100 >= carried * missedPerHundred;
 }
 
