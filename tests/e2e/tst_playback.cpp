@@ -238,6 +238,8 @@ private Q_SLOTS:
 
 private:
     void select(const QString &rowText);
+    // How often the box was asked for its stream so far.
+    qsizetype streamRequests(const QString &uuid) const;
     bool showsMovingPicture(const QString &shotName);
     QImage screenshot(const QString &name);
     void placeWindow(const QRect &geometry);
@@ -297,6 +299,11 @@ void tst_playback::cleanupTestCase()
 void tst_playback::select(const QString &rowText)
 {
     QVERIFY(clickServerRow(window, rowText));
+}
+
+qsizetype tst_playback::streamRequests(const QString &uuid) const
+{
+    return sim->requests(uuid).filter(QStringLiteral("8080 GET")).size();
 }
 
 QImage tst_playback::screenshot(const QString &name)
@@ -435,9 +442,9 @@ void tst_playback::stopDuringBackOffEndsTheRetries()
                               10000);
     stop->click();
     QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
-    const int streamRequests = sim->requests(goneUuid).filter(QStringLiteral("8080 GET")).size();
+    const qsizetype requestsAtStop = streamRequests(goneUuid);
     QTest::qWait(3500);
-    QCOMPARE(sim->requests(goneUuid).filter(QStringLiteral("8080 GET")).size(), streamRequests);
+    QCOMPARE(streamRequests(goneUuid), requestsAtStop);
     QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
 }
 
@@ -446,11 +453,10 @@ void tst_playback::stopDuringBackOffEndsTheRetries()
 void tst_playback::stopAsTheBoxIsAskedAgainEndsCleanly()
 {
     select(QStringLiteral("Dropping (127.0.0.9)"));
-    const auto streamRequests = [this] { return sim->requests(droppingUuid).filter(QStringLiteral("8080 GET")).size(); };
     for (int round = 0; round < 6; ++round) {
-        const qsizetype before = streamRequests();
+        const qsizetype before = streamRequests(droppingUuid);
         start->click();
-        QTRY_VERIFY_WITH_TIMEOUT(streamRequests() > before + 1, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(streamRequests(droppingUuid) > before + 1, 15000);
         stop->click();
         QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
     }
@@ -467,7 +473,7 @@ void tst_playback::stalledStreamComesBackByItself()
                               QStringLiteral("Lost the stream of Stalling; trying again in 1 s…"), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Stalling"), 10000);
     QVERIFY2(showsMovingPicture(QStringLiteral("stalling-back")), "the picture did not come back");
-    QCOMPARE(sim->requests(stallingUuid).filter(QStringLiteral("8080 GET")).size(), 2);
+    QCOMPARE(streamRequests(stallingUuid), 2);
 }
 
 // A stream that stops and comes in bursts, a few times a second, keeps missing pictures with the
@@ -475,14 +481,14 @@ void tst_playback::stalledStreamComesBackByItself()
 // picture go on and nothing on the status line.
 void tst_playback::burstyBoxGetsALongerCacheQuietly()
 {
-    const QString &udn = burstyUuid;
-    TAVO_mgr_clientSettings::setNetworkCachingFor(udn, 0);
+    TAVO_mgr_clientSettings::setNetworkCachingFor(burstyUuid, 0);
     select(QStringLiteral("Bursty (127.0.0.10)"));
     start->click();
     QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Bursty"), 15000);
     QSignalSpy status(window->statusBar(), &QStatusBar::messageChanged);
-    QTRY_VERIFY_WITH_TIMEOUT(TAVO_player_networkCaching::cachingFor(udn) > TAVO_player_networkCaching::shortestMs, 90000);
-    QTRY_COMPARE_WITH_TIMEOUT(sim->requests(burstyUuid).filter(QStringLiteral("8080 GET")).size(), 2, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(TAVO_player_networkCaching::cachingFor(burstyUuid) > TAVO_player_networkCaching::shortestMs,
+                             90000);
+    QTRY_COMPARE_WITH_TIMEOUT(streamRequests(burstyUuid), 2, 15000);
     QVERIFY2(showsMovingPicture(QStringLiteral("bursty-longer-cache")), "the picture did not go on");
     QCOMPARE(status.size(), 0);
 }

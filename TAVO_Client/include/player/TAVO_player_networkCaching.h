@@ -63,7 +63,7 @@ public Q_SLOTS:
 private:
     void check();
     int missed(const TAVO_player_vlcPlayer::PictureCounts &now) const;
-    bool tooManyMissed(const TAVO_player_vlcPlayer::PictureCounts &now) const;
+    bool tooManyMissed(int missedNow, const TAVO_player_vlcPlayer::PictureCounts &now) const;
     void lengthen();
     void shortenForNextStart();
 

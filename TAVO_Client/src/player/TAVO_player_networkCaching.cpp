@@ -73,10 +73,10 @@ void TAVO_player_networkCaching::check()
         withoutMiss.start();
         return;
     }
-    const bool anyMissed = missed(*now) > 0;
-    const bool tooMany = tooManyMissed(*now);
+    const int missedNow = missed(*now);
+    const bool tooMany = tooManyMissed(missedNow, *now);
     lastCounts = now;
-    if (anyMissed)
+    if (missedNow > 0)
         withoutMiss.start();
     if (tooMany)
         lengthen();
@@ -95,9 +95,8 @@ int TAVO_player_networkCaching::missed(const TAVO_player_vlcPlayer::PictureCount
     return std::max(lost, unshown);
 }
 
-bool TAVO_player_networkCaching::tooManyMissed(const TAVO_player_vlcPlayer::PictureCounts &now) const
+bool TAVO_player_networkCaching::tooManyMissed(int missedNow, const TAVO_player_vlcPlayer::PictureCounts &now) const
 {
-    const int missedNow = missed(now);
     const int shown = now.shown - lastCounts->shown;
     const int carried = std::max(missedNow + shown, now.carried - lastCounts->carried);
     return missedNow >= fewestMissedPictures && missedNow * 100 >= carried * missedPerHundred;
