@@ -1,8 +1,6 @@
 // Playback end to end: the client's main window against simulated boxes, on a real X display.
 
 #include "TAVO_test_boxSim.h"
-#include "TAVO_mgr_clientSettings.h"
-#include "TAVO_player_networkCaching.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
@@ -48,7 +46,6 @@ const QString goneUuid = QStringLiteral("5a1f0c3e-0005-4000-8000-0000000000a5");
 const QString stallingUuid = QStringLiteral("5a1f0c3e-0006-4000-8000-0000000000a6");
 const QString endingUuid = QStringLiteral("5a1f0c3e-0007-4000-8000-0000000000a7");
 const QString droppingUuid = QStringLiteral("5a1f0c3e-0008-4000-8000-0000000000a8");
-const QString burstyUuid = QStringLiteral("5a1f0c3e-0009-4000-8000-0000000000a9");
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
 
 
@@ -223,7 +220,6 @@ private Q_SLOTS:
     void stopDuringBackOffEndsTheRetries();
     void stopAsTheBoxIsAskedAgainEndsCleanly();
     void stalledStreamComesBackByItself();
-    void burstyBoxGetsALongerCacheQuietly();
     void fullScreenFillsScreenAndComesBack();
     void doubleClickOrReturnOnARowPlaysIt();
     void doubleClickOnThePictureTogglesFullScreen();
@@ -270,9 +266,8 @@ void tst_playback::initTestCase()
                        {"streamDropAfterMs", 9000}, {"streamDownMs", 600000}};
     QVariantMap dropping{{"uuid", droppingUuid}, {"address", "127.0.0.9"}, {"friendlyName", "Dropping"},
                          {"streamDropAfterMs", 1500}, {"streamDropRepeats", true}};
-    QVariantMap bursty{{"uuid", burstyUuid}, {"address", "127.0.0.10"}, {"friendlyName", "Bursty"}, {"streamHiccups", true}};
     sim = new TAVO_test_boxSim(
-        TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone, stalling, ending, dropping, bursty}));
+        TAVO_test_boxSim::boxes({plain, encrypted, foreignKey, restarting, gone, stalling, ending, dropping}));
     QVERIFY(sim->start());
 
     window = new TAVO_ui_mainWindow;
@@ -281,7 +276,7 @@ void tst_playback::initTestCase()
     start = button(window, QStringLiteral("Start"));
     stop = button(window, QStringLiteral("Stop"));
     auto *table = window->findChild<QTableWidget *>();
-    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 9, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 8, 15000);
 }
 
 void tst_playback::cleanup()
@@ -474,23 +469,6 @@ void tst_playback::stalledStreamComesBackByItself()
     QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Stalling"), 10000);
     QVERIFY2(showsMovingPicture(QStringLiteral("stalling-back")), "the picture did not come back");
     QCOMPARE(streamRequests(stallingUuid), 2);
-}
-
-// A stream that stops and comes in bursts, a few times a second, keeps missing pictures with the
-// shortest cache: it starts again with a longer one, which the box keeps, and the user sees the
-// picture go on and nothing on the status line.
-void tst_playback::burstyBoxGetsALongerCacheQuietly()
-{
-    TAVO_mgr_clientSettings::setNetworkCachingFor(burstyUuid, 0);
-    select(QStringLiteral("Bursty (127.0.0.10)"));
-    start->click();
-    QTRY_COMPARE_WITH_TIMEOUT(statusMessage(window), QStringLiteral("Playing Bursty"), 15000);
-    QSignalSpy status(window->statusBar(), &QStatusBar::messageChanged);
-    QTRY_VERIFY_WITH_TIMEOUT(TAVO_player_networkCaching::cachingFor(burstyUuid) > TAVO_player_networkCaching::shortestMs,
-                             90000);
-    QTRY_COMPARE_WITH_TIMEOUT(streamRequests(burstyUuid), 2, 15000);
-    QVERIFY2(showsMovingPicture(QStringLiteral("bursty-longer-cache")), "the picture did not go on");
-    QCOMPARE(status.size(), 0);
 }
 
 // No window manager runs on the test display: the test does its part and gives the window the
