@@ -67,8 +67,16 @@ const QByteArray streamUrl = "http://127.0.0.2:8080" + streamQuery.toLatin1();
 const QByteArray hiccupStreamUrl = "http://127.0.0.4:8080" + streamQuery.toLatin1();
 // Boxes whose clocks run 300 ppm fast and slow (delay creep, TAVO_BENCH_CREEP).
 const int creepPpm = 300;
-const QByteArray fastClockAddress = "127.0.0.5";
-const QByteArray slowClockAddress = "127.0.0.6";
+struct ClockOffBoxInfo
+{
+    bool fast;
+    QString uuid;
+    QByteArray address;
+    QString row;
+};
+const ClockOffBoxInfo clockOffBoxes[] = {
+    {true, QStringLiteral("be7c0000-0004-4000-8000-0000000000b4"), "127.0.0.5", QStringLiteral("Fast (127.0.0.5)")},
+    {false, QStringLiteral("be7c0000-0005-4000-8000-0000000000b5"), "127.0.0.6", QStringLiteral("Slow (127.0.0.6)")}};
 // ffplay and cvlc open their windows at the top left of the screen, in the video's size.
 const QRect externalPlayerArea(0, 0, 1280, 720);
 const char clickedKey[] = "MENU";
@@ -282,35 +290,23 @@ struct Stutter
     int playedSound = -1;
 };
 
-// A box whose clock runs off, played for a long while by a libVLC player of the benchmark's own
-// with the client's media options; keys go straight to the box, and its own tap tells when the
-// new marker left it, so only the player's share is measured.
+// A box whose clock runs off, played for a long while in the client's window; keys go straight
+// to the box, and a tap of its stream tells when the new marker left it, so only the player's
+// share is measured.
 class ClockOffBox
 {
 public:
-    ClockOffBox(const QByteArray &address, const QPoint &place) : m_address(address), m_player(place) {}
-    bool play();
+    ClockOffBox(const QByteArray &address, const QRect &picture) : m_address(address), m_picture(picture) {}
     QList<double> shares();
-    int lostPictures() const { return m_player.stats().i_lost_pictures; }
-    int shownPictures() const { return m_player.stats().i_displayed_pictures; }
-    void stop() { m_player.stop(); }
 
 private:
     QByteArray url() const { return "http://" + m_address + ":8080" + streamQuery.toLatin1(); }
     void sendKey() const;
 
     QByteArray m_address;
-    PlainLibvlc m_player;
+    QRect m_picture;
     StreamTap m_tap;
 };
-
-bool ClockOffBox::play()
-{
-    const QRect picture = TAVO_test_screenVideo::pictureRect(m_player.area());
-    return m_player.play(url(), TAVO_player_vlcPlayer::liveStreamOptions())
-        && TAVO_test_eventLoop::runUntil([&] { return TAVO_test_screenVideo::markerSlot(picture) >= 0; },
-                                         pictureTimeoutMs);
-}
 
 void ClockOffBox::sendKey() const
 {
@@ -323,14 +319,13 @@ void ClockOffBox::sendKey() const
 QList<double> ClockOffBox::shares()
 {
     QList<double> shares;
-    const QRect picture = TAVO_test_screenVideo::pictureRect(m_player.area());
     m_tap.restart(url());
     if (!TAVO_test_eventLoop::runUntil([this] { m_tap.read(); return m_tap.slot() >= 0; }, pictureTimeoutMs))
         return shares;
     for (int press = 0; press < keysPerRun; ++press) {
         TAVO_test_eventLoop::runFor(300 + QRandomGenerator::global()->bounded(300));
         m_tap.read();
-        const int before = TAVO_test_screenVideo::markerSlot(picture);
+        const int before = TAVO_test_screenVideo::markerSlot(m_picture);
         if (before < 0 || before != m_tap.slot())
             continue;
         const int expected = (before + 1) % markerSlots;
@@ -340,7 +335,7 @@ QList<double> ClockOffBox::shares()
         while (now() - sent < keyTimeoutMs / 1000.0 && (screen == 0 || m_tap.slot() != expected)) {
             QCoreApplication::processEvents();
             m_tap.read();
-            if (screen == 0 && TAVO_test_screenVideo::markerSlot(picture) == expected)
+            if (screen == 0 && TAVO_test_screenVideo::markerSlot(m_picture) == expected)
                 screen = now();
             QThread::usleep(500);
         }
@@ -349,6 +344,29 @@ QList<double> ClockOffBox::shares()
     }
     return shares;
 }
+
+// The pictures of a box's stream while the client may start it again: libVLC counts each start
+// from nothing.
+class PictureTally
+{
+public:
+    void add(const std::optional<TAVO_player_vlcPlayer::PictureCounts> &now)
+    {
+        if (!now)
+            return;
+        if (now->lost < m_last.lost || now->shown < m_last.shown)
+            m_last = {};
+        lost += now->lost - m_last.lost;
+        shown += now->shown - m_last.shown;
+        m_last = *now;
+    }
+
+    int lost = 0;
+    int shown = 0;
+
+private:
+    TAVO_player_vlcPlayer::PictureCounts m_last;
+};
 
 class Bench
 {
@@ -359,6 +377,7 @@ public:
     void runClient(StartTimes *starts, KeyFigures *keys);
     void runCreep(int minutes);
     QString clientMinute(const QString &boxRow, const QString &uuid);
+    qsizetype streamRequests(const QString &uuid) const;
     void runPlainLibvlc(KeyFigures *keys);
     void runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys);
     void runExternal(const QStringList &command, int starts, StartTimes *startTimes, KeyFigures *keys,
@@ -380,9 +399,9 @@ private:
           {"silent", QStringList{QStringLiteral("stream")}}},
          {{"uuid", hiccupsUuid}, {"address", "127.0.0.4"}, {"friendlyName", "Hiccups"},
           {"streamHiccups", true}},
-         {{"uuid", "be7c0000-0004-4000-8000-0000000000b4"}, {"address", fastClockAddress}, {"friendlyName", "Fast"},
+         {{"uuid", clockOffBoxes[0].uuid}, {"address", clockOffBoxes[0].address}, {"friendlyName", "Fast"},
           {"streamClockPpm", creepPpm}},
-         {{"uuid", "be7c0000-0005-4000-8000-0000000000b5"}, {"address", slowClockAddress}, {"friendlyName", "Slow"},
+         {{"uuid", clockOffBoxes[1].uuid}, {"address", clockOffBoxes[1].address}, {"friendlyName", "Slow"},
           {"streamClockPpm", -creepPpm}}})};
     TAVO_ui_mainWindow window;
     QWidget *panel = nullptr;
@@ -610,42 +629,57 @@ double Bench::boxArrival(int requestsBefore) const
     return 0;
 }
 
-// Delay creep: the boxes whose clocks run fast and slow play side by side for `minutes`; the
-// player's share is measured in the first minute and at the end, with the pictures lost in
-// the first minute and over the whole time.
-// One box after the other: two encoders and two players at once starve a small machine, and
-// a starved player raises its delay for reasons of its own.
+// Delay creep: the client plays the boxes whose clocks run fast and slow for `minutes` each; the
+// player's share is measured in the first minute and at the end, with the pictures lost in the
+// first minute and over the whole time, and the times the client started the stream again.
+// One box after the other: two encoders at once starve a small machine, and a starved player
+// raises its delay for reasons of its own.
 void Bench::runCreep(int minutes)
 {
-    window.hide();
-    const struct
-    {
-        QString name;
-        QByteArray address;
-    } boxes[] = {{QStringLiteral("%1 ppm fast").arg(creepPpm), fastClockAddress},
-                 {QStringLiteral("%1 ppm slow").arg(creepPpm), slowClockAddress}};
-    for (const auto &box : boxes) {
-        ClockOffBox watched(box.address, QPoint(0, 0));
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return;
+    const QRect picture = TAVO_test_screenVideo::pictureRect(
+        QRect(window.videoWidget->mapToGlobal(QPoint(0, 0)), window.videoWidget->size()));
+    for (const ClockOffBoxInfo &box : clockOffBoxes) {
+        const QString name = QStringLiteral("%1 ppm %2").arg(creepPpm).arg(box.fast ? "fast" : "slow");
+        TAVO_test_windowParts::clickServerRow(&window, box.row);
+        start->click();
         QElapsedTimer clock;
         clock.start();
-        if (!watched.play()) {
-            row(QStringLiteral("Box %1: no picture").arg(box.name), QString());
+        if (!waitForMarker(picture)) {
+            row(QStringLiteral("Box %1: no picture").arg(name), QString());
+            stop->click();
             continue;
         }
+        ClockOffBox watched(box.address, picture);
+        PictureTally pictures;
+        const auto playUntil = [&](qint64 elapsedMs) {
+            while (clock.elapsed() < elapsedMs) {
+                TAVO_test_eventLoop::runFor(1000);
+                pictures.add(window.player->pictureCounts());
+            }
+        };
         const QList<double> firstShares = watched.shares();
-        TAVO_test_eventLoop::runUntil([&] { return clock.elapsed() >= 60000; }, 60000);
-        const int firstLost = watched.lostPictures();
-        TAVO_test_eventLoop::runUntil([&] { return clock.elapsed() >= minutes * 60000 - 20000; }, minutes * 60000);
+        playUntil(60000);
+        const int firstLost = pictures.lost;
+        playUntil(minutes * 60000 - 20000);
         const QList<double> lastShares = watched.shares();
-        const int lost = watched.lostPictures();
-        const int shown = watched.shownPictures();
-        watched.stop();
-        row(QStringLiteral("Share, box %1: 1st min / after %2 min").arg(box.name).arg(minutes),
+        pictures.add(window.player->pictureCounts());
+        stop->click();
+        TAVO_test_eventLoop::runFor(1000);
+        row(QStringLiteral("Share, box %1: 1st min / after %2 min").arg(name).arg(minutes),
             QStringLiteral("%1 / %2").arg(medianOrNone(firstShares), medianOrNone(lastShares)), QString(),
             ratio(median(lastShares), median(firstShares)));
         row(QStringLiteral("  pictures lost: 1st min / all %1 min").arg(minutes),
-            QStringLiteral("%1 / %2 of %3").arg(firstLost).arg(lost).arg(shown));
+            QStringLiteral("%1 / %2 of %3").arg(firstLost).arg(pictures.lost).arg(pictures.shown));
+        row(QStringLiteral("  the client started it again"), QStringLiteral("%1 times").arg(streamRequests(box.uuid) - 1));
     }
+}
+
+qsizetype Bench::streamRequests(const QString &uuid) const
+{
+    return sim.requests(uuid).filter(QStringLiteral("8080 GET")).size();
 }
 
 // The client playing one box for a minute: the network cache it settled on for the box, and the

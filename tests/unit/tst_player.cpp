@@ -1,6 +1,7 @@
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_player_delayGuard.h"
 #include "TAVO_player_networkCaching.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_httpServer.h"
@@ -78,6 +79,8 @@ private Q_SLOTS:
     void lostStreamIsAskedForAgainUntilStopped();
     void cacheFollowsThePicturesLost_data();
     void cacheFollowsThePicturesLost();
+    void creptDelayStartsTheStreamAgain_data();
+    void creptDelayStartsTheStreamAgain();
 
 private:
     TAVO_player_vlcPlayer *player() const { return window->player; }
@@ -372,6 +375,48 @@ void tst_player::cacheFollowsThePicturesLost()
     QCOMPARE(restarted, restarts);
     // Only the shortest cache plays in libVLC's live mode.
     QCOMPARE(TAVO_player_networkCaching::mediaOptionsFor(udn).contains(":clock-synchro=-1"), caching > 100);
+}
+
+void tst_player::creptDelayStartsTheStreamAgain_data()
+{
+    // The delay libVLC raised the stream's to while it settled, and later.
+    QTest::addColumn<int>("settling");
+    QTest::addColumn<int>("later");
+    QTest::addColumn<bool>("recording");
+    QTest::addColumn<int>("restarts");
+    QTest::newRow("raised while settling") << 250 << 250 << false << 0;
+    QTest::newRow("crept within the allowance") << 250 << 350 << false << 0;
+    QTest::newRow("crept beyond it") << 250 << 351 << false << 1;
+    QTest::newRow("crept from the cache") << 0 << 201 << false << 1;
+    QTest::newRow("crept while recording") << 250 << 400 << true << 0;
+}
+
+// Every start, with a cache of 100 ms, raises the delay to `settling` at once and to `later` well
+// after its settling time; a second creep soon after the new start is left alone.
+void tst_player::creptDelayStartsTheStreamAgain()
+{
+    constexpr int caching = 100;
+    QFETCH(int, settling);
+    QFETCH(int, later);
+    QFETCH(bool, recording);
+    QFETCH(int, restarts);
+    constexpr int settleMs = 300;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    int restarted = 0;
+    TAVO_player_delayGuard *guardOf = nullptr;
+    TAVO_player_delayGuard guard({[&] { return sinceStart.hasExpired(2 * settleMs) ? later : settling; },
+                                  [&] { return !recording; },
+                                  [&] {
+                                      ++restarted;
+                                      sinceStart.start();
+                                      guardOf->playingChanged(QStringLiteral("uuid:creep"), caching);
+                                  }},
+                                 nullptr, {settleMs, 10, 60000});
+    guardOf = &guard;
+    guard.playingChanged(QStringLiteral("uuid:creep"), caching);
+    QTest::qWait(5 * settleMs);
+    QCOMPARE(restarted, restarts);
 }
 
 QTEST_MAIN(tst_player)

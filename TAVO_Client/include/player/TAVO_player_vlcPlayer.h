@@ -83,6 +83,9 @@ public:
         int carried = 0;
     };
     std::optional<PictureCounts> pictureCounts() const;
+    // The delay libVLC raised the current stream's to, in ms: it does when the stream comes late
+    // to it, and never lowers it within the stream. 0 while it has not.
+    int raisedDelayMs() const;
 
     // Why the last start failed, as far as libVLC's error lines tell: a short reason for the
     // status line, and the reason with what the user can do about it for a message box; both
@@ -142,6 +145,7 @@ private:
     double framesPerSecond() const;
     void playerEvent(unsigned generation, PlayerEvent event);
     void noteErrorLine(const QString &line);
+    void noteRaisedDelay(const char *text);
     void noteMissingSoundDevice();
     bool isSoundDeviceError(const vlc_log_t *context, const char *text);
     void playPictureAlone();
@@ -185,6 +189,8 @@ private:
     QString location;
     // Set on libVLC's event thread, read by the start-up watch on the GUI thread.
     std::atomic_bool encounteredError{false};
+    // Set on libVLC's threads from its error lines.
+    std::atomic_int raisedDelay{0};
     QPointer<QMessageBox> stateBox;
 };
 

@@ -191,6 +191,7 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
     for (const QByteArray &option : std::as_const(extraMediaOptions))
         libvlc_media_add_option(media.get(), option.constData());
     encounteredError = false;
+    raisedDelay = 0;
     startUpTimedOut = false;
     playing = false;
     reportsLoss = false;
@@ -309,9 +310,23 @@ void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *con
     auto *player = static_cast<TAVO_player_vlcPlayer *>(self);
     if (player->isSoundDeviceError(context, text))
         return;
+    player->noteRaisedDelay(text);
     hideCredentials(text);
     std::fprintf(stderr, "libVLC error: %s\n", text);
     player->noteErrorLine(QString::fromUtf8(text));
+}
+
+void TAVO_player_vlcPlayer::noteRaisedDelay(const char *text)
+{
+    const char *raise = std::strstr(text, "pts_delay increased to ");
+    int delayMs = 0;
+    if (raise && std::sscanf(raise, "pts_delay increased to %d ms", &delayMs) == 1)
+        raisedDelay = delayMs;
+}
+
+int TAVO_player_vlcPlayer::raisedDelayMs() const
+{
+    return raisedDelay;
 }
 
 void TAVO_player_vlcPlayer::setErrorLineHandler(std::function<void(const QString &)> handler)

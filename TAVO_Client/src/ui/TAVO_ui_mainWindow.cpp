@@ -7,6 +7,7 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_mgr_streamRequest.h"
+#include "TAVO_player_delayGuard.h"
 #include "TAVO_player_networkCaching.h"
 #include "TAVO_player_pictureKeeper.h"
 #include "TAVO_player_recorder.h"
@@ -90,7 +91,9 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
     initStatusLine();
-    initNetworkCaching(initPictureMenu());
+    TAVO_player_recorder *recorder = initPictureMenu();
+    initNetworkCaching(recorder);
+    initDelayGuard(recorder);
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
@@ -495,6 +498,16 @@ void TAVO_ui_mainWindow::initNetworkCaching(TAVO_player_recorder *recorder)
     player->setBoxMediaOptionsChooser(
         [this] { return TAVO_player_networkCaching::mediaOptionsFor(streamKeeper->wantedBox()); });
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, caching, &TAVO_player_networkCaching::playingChanged);
+}
+
+void TAVO_ui_mainWindow::initDelayGuard(TAVO_player_recorder *recorder)
+{
+    auto *guard = new TAVO_player_delayGuard(
+        {[this] { return player->raisedDelayMs(); }, [recorder] { return !recorder->isRecording(); },
+         [this] { player->restartQuietly(); }},
+        this);
+    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, guard,
+            [guard](const QString &udn) { guard->playingChanged(udn, TAVO_player_networkCaching::cachingFor(udn)); });
 }
 
 // The status bar draws its message as plain text, so a box's name shows as it is.

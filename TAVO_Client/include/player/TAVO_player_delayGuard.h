@@ -1,0 +1,64 @@
+#ifndef TAVO_PLAYER_DELAYGUARD_H
+#define TAVO_PLAYER_DELAYGUARD_H
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+// Keeps a live stream's delay near the one its start settled on. libVLC raises a stream's delay
+// whenever the stream comes late to it and never lowers it within the stream: over an evening a
+// box whose clock runs fast or slow, and the network's odd hiccup, add up to a picture that
+// follows the keys ever later. When libVLC has raised the delay more than allowedCreepMs beyond
+// what the start settled on, the stream starts again, quietly, and the new start settles afresh.
+// libVLC has just thrown away the pictures it held, so the picture stalls then anyway.
+class TAVO_player_delayGuard : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int allowedCreepMs = 100;
+
+    struct Timing
+    {
+        // The raises of a stream's first seconds are what the stream needs: they settle its delay.
+        int settleMs = 15000;
+        int checkMs = 1000;
+        // A delay that climbs back sooner than this after a new start is not the box's clock but a
+        // network that comes late again and again, which a new start would not mend.
+        int fewestMsBetweenRestarts = 5 * 60 * 1000;
+    };
+
+    struct Stream
+    {
+        // The delay libVLC raised the playing stream's to, in ms; 0 while it has not.
+        std::function<int()> raisedDelayMs;
+        // Whether the stream may start again now (not while it is recorded).
+        std::function<bool()> mayRestart;
+        std::function<void()> restart;
+    };
+
+    explicit TAVO_player_delayGuard(Stream stream, QObject *parent = nullptr);
+    TAVO_player_delayGuard(Stream stream, QObject *parent, Timing timing);
+
+public Q_SLOTS:
+    // The stream of this box plays (again), with this network cache; empty: nothing plays.
+    void playingChanged(const QString &udn, int cachingMs);
+
+private:
+    void check();
+
+    Stream stream;
+    Timing timing;
+    QTimer checkTimer;
+    QString playingUdn;
+    QElapsedTimer sinceStart;
+    // Since this guard last started the box's stream again; invalid when it has not.
+    QElapsedTimer sinceRestart;
+    int settledMs = 0;
+    int lastDelayMs = 0;
+};
+
+#endif

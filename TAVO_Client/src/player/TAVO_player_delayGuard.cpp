@@ -1,0 +1,56 @@
+#include "TAVO_player_delayGuard.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+TAVO_player_delayGuard::TAVO_player_delayGuard(Stream stream, QObject *parent)
+    : TAVO_player_delayGuard(std::move(stream), parent, Timing())
+{
+}
+
+TAVO_player_delayGuard::TAVO_player_delayGuard(Stream stream, QObject *parent, Timing timing)
+    : QObject(parent)
+    , stream(std::move(stream))
+    , timing(timing)
+{
+    connect(&checkTimer, &QTimer::timeout, this, &TAVO_player_delayGuard::check);
+}
+
+void TAVO_player_delayGuard::playingChanged(const QString &udn, int cachingMs)
+{
+    if (udn != playingUdn)
+        sinceRestart.invalidate();
+    playingUdn = udn;
+    settledMs = cachingMs;
+    lastDelayMs = 0;
+    if (udn.isEmpty()) {
+        checkTimer.stop();
+        return;
+    }
+    sinceStart.start();
+    checkTimer.start(timing.checkMs);
+}
+
+void TAVO_player_delayGuard::check()
+{
+    const int delayMs = stream.raisedDelayMs();
+    const bool justRaised = delayMs > lastDelayMs;
+    lastDelayMs = delayMs;
+    if (!sinceStart.hasExpired(timing.settleMs)) {
+        settledMs = std::max(settledMs, delayMs);
+        return;
+    }
+    // Only as libVLC raises the delay, when the picture stalls anyway.
+    if (!justRaised || delayMs <= settledMs + allowedCreepMs || !stream.mayRestart())
+        return;
+    if (sinceRestart.isValid() && !sinceRestart.hasExpired(timing.fewestMsBetweenRestarts))
+        return;
+    qDebug().noquote() << QStringLiteral("Delay of %1 crept from %2 to %3 ms: starting again")
+                              .arg(playingUdn)
+                              .arg(settledMs)
+                              .arg(delayMs);
+    sinceRestart.start();
+    checkTimer.stop();
+    stream.restart();
+}
