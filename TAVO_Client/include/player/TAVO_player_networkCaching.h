@@ -16,9 +16,9 @@
 // Chooses the network cache of each box's stream: as short as the box's stream allows, for the
 // shortest delay between a key and its picture. A box starts with the shortest cache, in libVLC's
 // live mode. When its pictures keep missing the screen (a stream that arrives in bursts, over a
-// weak Wi-Fi), its stream starts again, quietly, with twice the cache, at the stream's own pace,
-// and the box keeps that for its later starts; a box that then plays a long while without
-// missing a picture gets the next shorter cache at its next start. Remembered by the box's UDN.
+// weak Wi-Fi), its stream starts again, quietly, with twice the cache, and the box keeps that
+// for its later starts; a box that then plays a long while without missing a picture gets the
+// next shorter cache at its next start. Remembered by the box's UDN.
 class TAVO_player_networkCaching : public QObject
 {
     Q_OBJECT

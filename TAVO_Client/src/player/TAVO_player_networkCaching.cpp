@@ -38,17 +38,13 @@ int TAVO_player_networkCaching::cachingFor(const QString &udn)
     return remembered > 0 ? std::clamp(remembered, shortestMs, longestMs) : shortestMs;
 }
 
-// libVLC's live mode follows the box's clock, but it moves the dates of the pictures it holds with
-// every burst that comes late, and throws away those that then fall behind: a longer cache does
-// not help there. At the stream's own pace the longer cache rides out the bursts, for the price
-// of the clock not following a box whose clock runs fast or slow.
+// Every cache plays in libVLC's live mode, which follows the box's clock. At the stream's own
+// pace a longer cache rode out a stream's bursts a little better, but there libVLC does not follow
+// a box whose clock runs fast or slow: the stream piles up or runs dry, and a box that missed
+// pictures for that climbed to the longest cache and a delay of some two seconds.
 QList<QByteArray> TAVO_player_networkCaching::mediaOptionsFor(const QString &udn)
 {
-    const int caching = cachingFor(udn);
-    QList<QByteArray> options{":network-caching=" + QByteArray::number(caching)};
-    if (caching > shortestMs)
-        options << ":clock-synchro=-1";
-    return options;
+    return {":network-caching=" + QByteArray::number(cachingFor(udn))};
 }
 
 void TAVO_player_networkCaching::playingChanged(const QString &udn)
