@@ -384,12 +384,18 @@ void tst_player::creptDelayStartsTheStreamAgain_data()
     QTest::addColumn<int>("settling");
     QTest::addColumn<int>("later");
     QTest::addColumn<bool>("recording");
+    // An earlier start of the box, stopped by the user: its cache (0: none) and where it settled.
+    QTest::addColumn<int>("earlierCaching");
+    QTest::addColumn<int>("earlierSettling");
     QTest::addColumn<int>("restarts");
-    QTest::newRow("raised while settling") << 250 << 250 << false << 0;
-    QTest::newRow("crept within the allowance") << 250 << 350 << false << 0;
-    QTest::newRow("crept beyond it") << 250 << 351 << false << 1;
-    QTest::newRow("crept from the cache") << 0 << 201 << false << 1;
-    QTest::newRow("crept while recording") << 250 << 400 << true << 0;
+    QTest::newRow("raised while settling") << 250 << 250 << false << 0 << 0 << 0;
+    QTest::newRow("crept within the allowance") << 250 << 350 << false << 0 << 0 << 0;
+    QTest::newRow("crept beyond it") << 250 << 351 << false << 0 << 0 << 1;
+    QTest::newRow("crept from the cache") << 0 << 201 << false << 0 << 0 << 1;
+    QTest::newRow("crept while recording") << 250 << 400 << true << 0 << 0 << 0;
+    QTest::newRow("settled high, crept from the box's lowest") << 250 << 260 << false << 100 << 150 << 1;
+    QTest::newRow("settled low, crept from its own") << 250 << 350 << false << 100 << 300 << 0;
+    QTest::newRow("the lowest at another cache") << 250 << 260 << false << 200 << 150 << 0;
 }
 
 // Every start, with a cache of 100 ms, raises the delay to `settling` at once and to `later` well
@@ -400,13 +406,20 @@ void tst_player::creptDelayStartsTheStreamAgain()
     QFETCH(int, settling);
     QFETCH(int, later);
     QFETCH(bool, recording);
+    QFETCH(int, earlierCaching);
+    QFETCH(int, earlierSettling);
     QFETCH(int, restarts);
     constexpr int settleMs = 300;
     QElapsedTimer sinceStart;
     sinceStart.start();
+    bool earlierPlays = earlierCaching > 0;
     int restarted = 0;
     TAVO_player_delayGuard *guardOf = nullptr;
-    TAVO_player_delayGuard guard({[&] { return sinceStart.hasExpired(2 * settleMs) ? later : settling; },
+    TAVO_player_delayGuard guard({[&] {
+                                      if (earlierPlays)
+                                          return earlierSettling;
+                                      return sinceStart.hasExpired(2 * settleMs) ? later : settling;
+                                  },
                                   [&] { return !recording; },
                                   [&] {
                                       ++restarted;
@@ -415,6 +428,13 @@ void tst_player::creptDelayStartsTheStreamAgain()
                                   }},
                                  nullptr, {settleMs, 10, 60000});
     guardOf = &guard;
+    if (earlierPlays) {
+        guard.playingChanged(QStringLiteral("uuid:creep"), earlierCaching);
+        QTest::qWait(2 * settleMs);
+        guard.playingChanged(QString(), 0);
+        earlierPlays = false;
+        sinceStart.start();
+    }
     guard.playingChanged(QStringLiteral("uuid:creep"), caching);
     QTest::qWait(5 * settleMs);
     QCOMPARE(restarted, restarts);

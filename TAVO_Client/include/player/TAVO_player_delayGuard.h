@@ -2,6 +2,7 @@
 #define TAVO_PLAYER_DELAYGUARD_H
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -12,8 +13,10 @@
 // whenever the stream comes late to it and never lowers it within the stream: over an evening a
 // box whose clock runs fast or slow, and the network's odd hiccup, add up to a picture that
 // follows the keys ever later. When libVLC has raised the delay more than allowedCreepMs beyond
-// what the start settled on, the stream starts again, quietly, and the new start settles afresh.
-// libVLC has just thrown away the pictures it held, so the picture stalls then anyway.
+// the lowest a start of the box settled on at this cache, the stream starts again, quietly, and
+// the new start settles afresh. libVLC has just thrown away the pictures it held, so the picture
+// stalls then anyway. Starts settle some 100 ms apart; measured against its own start alone, a
+// stream that happened to settle high could creep that much further.
 class TAVO_player_delayGuard : public QObject
 {
     Q_OBJECT
@@ -48,7 +51,15 @@ public Q_SLOTS:
     void playingChanged(const QString &udn, int cachingMs);
 
 private:
+    struct Settled
+    {
+        int cachingMs = 0;
+        int lowestMs = 0;
+    };
+
     void check();
+    // What the stream's creep is measured from, once its start has settled.
+    int noteSettled();
 
     Stream stream;
     Timing timing;
@@ -57,8 +68,12 @@ private:
     QElapsedTimer sinceStart;
     // Since this guard last started the box's stream again; invalid when it has not.
     QElapsedTimer sinceRestart;
+    int cachingMs = 0;
     int settledMs = 0;
     int lastDelayMs = 0;
+    // The lowest delay the playing stream's box settled on since this start; 0 while it settles.
+    int creepFromMs = 0;
+    QHash<QString, Settled> settledByBox;
 };
 
 #endif

@@ -22,8 +22,10 @@ void TAVO_player_delayGuard::playingChanged(const QString &udn, int cachingMs)
     if (udn != playingUdn)
         sinceRestart.invalidate();
     playingUdn = udn;
+    this->cachingMs = cachingMs;
     settledMs = cachingMs;
     lastDelayMs = 0;
+    creepFromMs = 0;
     if (udn.isEmpty()) {
         checkTimer.stop();
         return;
@@ -41,16 +43,27 @@ void TAVO_player_delayGuard::check()
         settledMs = std::max(settledMs, delayMs);
         return;
     }
+    if (creepFromMs == 0)
+        creepFromMs = noteSettled();
     // Only as libVLC raises the delay, when the picture stalls anyway.
-    if (!justRaised || delayMs <= settledMs + allowedCreepMs || !stream.mayRestart())
+    if (!justRaised || delayMs <= creepFromMs + allowedCreepMs || !stream.mayRestart())
         return;
     if (sinceRestart.isValid() && !sinceRestart.hasExpired(timing.fewestMsBetweenRestarts))
         return;
     qDebug().noquote() << QStringLiteral("Delay of %1 crept from %2 to %3 ms: starting again")
                               .arg(playingUdn)
-                              .arg(settledMs)
+                              .arg(creepFromMs)
                               .arg(delayMs);
     sinceRestart.start();
     checkTimer.stop();
     stream.restart();
+}
+
+int TAVO_player_delayGuard::noteSettled()
+{
+    Settled &box = settledByBox[playingUdn];
+    if (box.cachingMs != cachingMs)
+        box = {cachingMs, settledMs};
+    box.lowestMs = std::min(box.lowestMs, settledMs);
+    return box.lowestMs;
 }
