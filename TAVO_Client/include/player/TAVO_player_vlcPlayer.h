@@ -145,7 +145,8 @@ private:
     double framesPerSecond() const;
     void playerEvent(unsigned generation, PlayerEvent event);
     void noteErrorLine(const QString &line);
-    void noteRaisedDelay(const char *text);
+    // Whether the line told of a raised delay.
+    bool noteRaisedDelay(const char *text);
     void noteMissingSoundDevice();
     bool isSoundDeviceError(const vlc_log_t *context, const char *text);
     void playPictureAlone();

@@ -299,7 +299,8 @@ void TAVO_player_vlcPlayer::playPictureAlone()
 
 // libVLC's own error lines quote the stream location, and the encrypted stream's location holds
 // the box's password. Only errors are written, with the credentials hidden; they are kept to
-// tell why a start failed.
+// tell why a start failed. A raised delay is libVLC's ordinary work on a live stream, a score of
+// lines at every start, which the delay guard reads: it is neither written nor kept.
 void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *context, const char *format,
                                      va_list arguments)
 {
@@ -310,18 +311,21 @@ void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *con
     auto *player = static_cast<TAVO_player_vlcPlayer *>(self);
     if (player->isSoundDeviceError(context, text))
         return;
-    player->noteRaisedDelay(text);
+    if (player->noteRaisedDelay(text))
+        return;
     hideCredentials(text);
     std::fprintf(stderr, "libVLC error: %s\n", text);
     player->noteErrorLine(QString::fromUtf8(text));
 }
 
-void TAVO_player_vlcPlayer::noteRaisedDelay(const char *text)
+bool TAVO_player_vlcPlayer::noteRaisedDelay(const char *text)
 {
     const char *raise = std::strstr(text, "pts_delay increased to ");
     int delayMs = 0;
-    if (raise && std::sscanf(raise, "pts_delay increased to %d ms", &delayMs) == 1)
-        raisedDelay = delayMs;
+    if (!raise || std::sscanf(raise, "pts_delay increased to %d ms", &delayMs) != 1)
+        return false;
+    raisedDelay = delayMs;
+    return true;
 }
 
 int TAVO_player_vlcPlayer::raisedDelayMs() const
