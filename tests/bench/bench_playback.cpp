@@ -290,6 +290,38 @@ struct Stutter
     int playedSound = -1;
 };
 
+// The client's own lines about why it started a stream again, counted while they are watched.
+class QuietStartLines
+{
+public:
+    QuietStartLines()
+        : previous(qInstallMessageHandler(&QuietStartLines::handle))
+    {
+        counting = this;
+    }
+    ~QuietStartLines()
+    {
+        counting = nullptr;
+        qInstallMessageHandler(previous);
+    }
+
+    int delayGuard = 0;
+    int longerCache = 0;
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (message.startsWith(QLatin1String("Delay of ")))
+            ++counting->delayGuard;
+        else if (message.startsWith(QLatin1String("Network cache of ")))
+            ++counting->longerCache;
+        counting->previous(type, context, message);
+    }
+
+    static inline QuietStartLines *counting = nullptr;
+    const QtMessageHandler previous;
+};
+
 // A box whose clock runs off, played for a long while in the client's window; keys go straight
 // to the box, and a tap of its stream tells when the new marker left it, so only the player's
 // share is measured.
@@ -658,6 +690,7 @@ void Bench::runCreep(int minutes)
         }
         ClockOffBox watched(box.address, picture);
         PictureTally pictures;
+        QuietStartLines quietStarts;
         const auto playUntil = [&](qint64 elapsedMs) {
             while (clock.elapsed() < elapsedMs) {
                 TAVO_test_eventLoop::runFor(1000);
@@ -678,7 +711,10 @@ void Bench::runCreep(int minutes)
         row(QStringLiteral("  pictures lost: 1st min / all %1 min").arg(minutes),
             QStringLiteral("%1 / %2 of %3").arg(firstLost).arg(pictures.lost).arg(pictures.shown));
         const qsizetype clientRequests = streamRequests(box.uuid) - watched.tapRequests();
-        row(QStringLiteral("  the client started it again"), QStringLiteral("%1 times").arg(clientRequests - 1));
+        row(QStringLiteral("  the client started it again"),
+            QStringLiteral("%1 times: delay %2, cache %3").arg(clientRequests - 1).arg(quietStarts.delayGuard).arg(quietStarts.longerCache));
+        row(QStringLiteral("  the cache it kept for the box"),
+            QStringLiteral("%1 ms").arg(TAVO_player_networkCaching::cachingFor(box.uuid)));
     }
 }
 
