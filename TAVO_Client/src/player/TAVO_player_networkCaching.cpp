@@ -51,6 +51,7 @@ void TAVO_player_networkCaching::playingChanged(const QString &udn)
 {
     playingUdn = udn;
     lastCounts.reset();
+    missedLastWindow = false;
     shortened = false;
     if (udn.isEmpty())
         checkTimer.stop();
@@ -71,10 +72,12 @@ void TAVO_player_networkCaching::check()
     }
     const int missedNow = missed(*now);
     const bool tooMany = tooManyMissed(missedNow, *now);
+    const bool keepsMissing = tooMany && missedLastWindow;
     lastCounts = now;
+    missedLastWindow = tooMany;
     if (missedNow > 0)
         withoutMiss.start();
-    if (tooMany)
+    if (keepsMissing)
         lengthen();
     else if (withoutMiss.hasExpired(timing.cleanPlayMs))
         shortenForNextStart();
