@@ -138,10 +138,7 @@ public:
     // fresh one.
     void restart(const QByteArray &url = streamUrl)
     {
-        if (m_ffmpeg.state() != QProcess::NotRunning) {
-            m_ffmpeg.kill();
-            m_ffmpeg.waitForFinished(3000);
-        }
+        stop();
         m_slot = -1;
         m_ffmpeg.start(QStringLiteral("ffmpeg"),
                        {"-hide_banner", "-loglevel", "error", "-nostdin", "-fflags", "nobuffer", "-flags", "low_delay",
@@ -149,6 +146,13 @@ public:
                         QString::fromLatin1(url), "-an", "-fps_mode", "passthrough", "-vf", markerCrop(),
                         "-f", "rawvideo", "-pix_fmt", "gray",
                         "-flush_packets", "1", "pipe:1"});
+    }
+    void stop()
+    {
+        if (m_ffmpeg.state() != QProcess::NotRunning) {
+            m_ffmpeg.kill();
+            m_ffmpeg.waitForFinished(3000);
+        }
     }
     // The marker's row of slots, each averaged down to one pixel.
     static QString markerCrop()
@@ -378,6 +382,8 @@ QList<double> ClockOffBox::shares()
         if (screen > 0 && m_tap.slot() == expected)
             shares << (screen - m_tap.changedAt()) * 1000;
     }
+    // A second decoder left running for the whole play would make the client's own a busy one.
+    m_tap.stop();
     return shares;
 }
 
