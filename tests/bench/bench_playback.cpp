@@ -717,8 +717,10 @@ void Bench::runCreep(int minutes)
         row(QStringLiteral("  pictures lost: 1st min / all %1 min").arg(minutes),
             QStringLiteral("%1 / %2 of %3").arg(firstLost).arg(pictures.lost).arg(pictures.shown));
         const qsizetype clientRequests = streamRequests(box.uuid) - watched.tapRequests();
-        row(QStringLiteral("  the client started it again"),
-            QStringLiteral("%1 times: delay %2, cache %3").arg(clientRequests - 1).arg(quietStarts.delayGuard).arg(quietStarts.longerCache));
+        row(QStringLiteral("  the client started it again"), QStringLiteral("%1 times: delay %2, cache %3")
+                                                                    .arg(clientRequests - 1)
+                                                                    .arg(quietStarts.delayGuard)
+                                                                    .arg(quietStarts.longerCache));
         row(QStringLiteral("  the cache it kept for the box"),
             QStringLiteral("%1 ms").arg(TAVO_player_networkCaching::cachingFor(box.uuid)));
     }

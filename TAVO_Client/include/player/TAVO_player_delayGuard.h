@@ -71,7 +71,8 @@ private:
     int cachingMs = 0;
     int settledMs = 0;
     int lastDelayMs = 0;
-    // The lowest delay the playing stream's box settled on since this start; 0 while it settles.
+    // What this start's creep is measured from: the lowest delay a start of its box settled on at
+    // this cache; 0 while the start settles.
     int creepFromMs = 0;
     QHash<QString, Settled> settledByBox;
 };
