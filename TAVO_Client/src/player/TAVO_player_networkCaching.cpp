@@ -52,6 +52,7 @@ void TAVO_player_networkCaching::playingChanged(const QString &udn)
     playingUdn = udn;
     lastCounts.reset();
     missedLastWindow = false;
+    missedLately = false;
     shortened = false;
     if (udn.isEmpty())
         checkTimer.stop();
@@ -72,8 +73,9 @@ void TAVO_player_networkCaching::check()
     }
     const int missedNow = missed(*now);
     const bool tooMany = tooManyMissed(missedNow, *now);
-    const bool keepsMissing = tooMany && missedLastWindow;
+    const bool keepsMissing = tooMany && missedLately;
     lastCounts = now;
+    missedLately = tooMany || missedLastWindow;
     missedLastWindow = tooMany;
     if (missedNow > 0)
         withoutMiss.start();
