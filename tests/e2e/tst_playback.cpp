@@ -559,10 +559,10 @@ void tst_playback::playerReportsSizeAndFollowsVolume()
         select(QStringLiteral("Plain (127.0.0.2)"));
         start->click();
         QVERIFY2(showsMovingPicture(QStringLiteral("volume")), "no moving picture in the video area");
-        // libVLC raises a live stream's delay beyond its cache in the first seconds, as it finds
-        // what the stream needs; the delay guard reads that from its error lines, which are
-        // libVLC's ordinary work and stay off the terminal.
-        QTRY_VERIFY_WITH_TIMEOUT(player->raisedDelayMs() > TAVO_player_vlcPlayer::liveNetworkCachingMs, 15000);
+        // libVLC raises a live stream's delay in the first seconds, as it finds what the stream
+        // needs (now and then only to the cache itself); the delay guard reads that from its error
+        // lines, which are libVLC's ordinary work and stay off the terminal.
+        QTRY_VERIFY_WITH_TIMEOUT(player->raisedDelayMs() >= TAVO_player_vlcPlayer::liveNetworkCachingMs, 15000);
         const QStringList raises = terminal.lines().filter(QStringLiteral("pts_delay increased"));
         QVERIFY2(raises.isEmpty(), qPrintable(raises.join(QLatin1Char('\n'))));
     }
