@@ -400,11 +400,13 @@ public:
             m_last = {};
         lost += now->lost - m_last.lost;
         shown += now->shown - m_last.shown;
+        carried += now->carried - m_last.carried;
         m_last = *now;
     }
 
     int lost = 0;
     int shown = 0;
+    int carried = 0;
 
 private:
     TAVO_player_vlcPlayer::PictureCounts m_last;
@@ -738,19 +740,35 @@ QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
     window.show();
     if (!QTest::qWaitForWindowExposed(&window) || !TAVO_test_windowParts::clickServerRow(&window, boxRow))
         return QStringLiteral("no such box");
+    PictureTally pictures;
+    QuietStartLines quietStarts;
+    const auto playFor = [&](int seconds) {
+        for (int second = 0; second < seconds; ++second) {
+            TAVO_test_eventLoop::runFor(1000);
+            pictures.add(window.player->pictureCounts());
+        }
+    };
     start->click();
-    TAVO_test_eventLoop::runFor(statsSeconds * 1000);
-    const std::optional<TAVO_player_vlcPlayer::PictureCounts> counts = window.player->pictureCounts();
+    const int settleSeconds = TAVO_player_networkCaching::Timing().settleMs / 1000;
+    playFor(settleSeconds);
+    const PictureTally settled = pictures;
+    playFor(statsSeconds - settleSeconds);
     stop->click();
     window.hide();
     TAVO_test_eventLoop::runFor(1000);
-    if (!counts)
+    if (pictures.carried == 0)
         return QStringLiteral("no stream");
-    return QStringLiteral("cache %1 ms; %2 lost, %3 shown of %4")
+    return QStringLiteral("cache %1 ms; %2 lost, %3 shown of %4; after %5 s: %6 lost, %7 shown of %8; "
+                          "started again %9 times")
         .arg(TAVO_player_networkCaching::cachingFor(uuid))
-        .arg(counts->lost)
-        .arg(counts->shown)
-        .arg(counts->carried);
+        .arg(pictures.lost)
+        .arg(pictures.shown)
+        .arg(pictures.carried)
+        .arg(settleSeconds)
+        .arg(pictures.lost - settled.lost)
+        .arg(pictures.shown - settled.shown)
+        .arg(pictures.carried - settled.carried)
+        .arg(quietStarts.delayGuard + quietStarts.longerCache);
 }
 
 // Pictures lost and shown over a minute from the first picture on.
