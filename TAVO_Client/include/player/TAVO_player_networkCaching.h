@@ -18,9 +18,9 @@
 // live mode. When its pictures keep missing the screen (a stream that arrives in bursts, over a
 // weak Wi-Fi), its stream starts again, quietly, with twice the cache, and the box keeps that
 // for its later starts; a box that then plays a long while without missing a picture gets the
-// next shorter cache at its next start. Remembered by the box's UDN. A longer cache takes too many
-// missed in two of three windows in a row: the odd hiccup of a busy computer, now and then over an
-// evening, would otherwise double the cache each time, for a delay of seconds in the end.
+// next shorter cache at its next start. Remembered by the box's UDN. Only two windows in a row
+// with too many missed make a longer cache: the odd hiccup of a busy computer, now and then over
+// an evening, would otherwise double the cache each time, for a delay of seconds in the end.
 class TAVO_player_networkCaching : public QObject
 {
     Q_OBJECT
@@ -75,8 +75,6 @@ private:
     QTimer checkTimer;
     std::optional<TAVO_player_vlcPlayer::PictureCounts> lastCounts;
     bool missedLastWindow = false;
-    // Whether one of the two windows before this one missed too many.
-    bool missedLately = false;
     QElapsedTimer withoutMiss;
     bool shortened = false;
 };

@@ -52,7 +52,6 @@ void TAVO_player_networkCaching::playingChanged(const QString &udn)
     playingUdn = udn;
     lastCounts.reset();
     missedLastWindow = false;
-    missedLately = false;
     shortened = false;
     if (udn.isEmpty())
         checkTimer.stop();
@@ -73,9 +72,8 @@ void TAVO_player_networkCaching::check()
     }
     const int missedNow = missed(*now);
     const bool tooMany = tooManyMissed(missedNow, *now);
-    const bool keepsMissing = tooMany && missedLately;
+    const bool keepsMissing = tooMany && missedLastWindow;
     lastCounts = now;
-    missedLately = tooMany || missedLastWindow;
     missedLastWindow = tooMany;
     if (missedNow > 0)
         withoutMiss.start();
