@@ -762,7 +762,7 @@ QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
     if (pictures.carried == 0)
         return QStringLiteral("no stream");
     return QStringLiteral("cache %1 ms; %2 lost, %3 shown of %4; after %5 s: %6 lost, %7 shown of %8; "
-                          "started again %9 times")
+                          "quiet starts %9")
         .arg(TAVO_player_networkCaching::cachingFor(uuid))
         .arg(pictures.lost)
         .arg(pictures.shown)
