@@ -6,7 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVO_BUILD_DIR:-$top/build}
 benches=(bench_client bench_playback bench_remote)
-# Trying media options and the delay creep (README, Benchmarks) need the playback benchmark alone.
+# Trying media options and the delay creep (docs/benchmarks.md) need the playback benchmark alone.
 [ -z "${TAVO_BENCH_TRY_OPTIONS+set}${TAVO_BENCH_CREEP:-}" ] || benches=(bench_playback)
 if [ "${TAVO_BENCH_INSIDE:-}" != 1 ]; then
   "$top/scripts/setup.sh"
