@@ -1,5 +1,6 @@
 // The key slot table against the key flags, the panel's form and the image folder.
 
+#include "TAVO_test_desktop.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_keyboardMap.h"
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void windowKeysWorkWhereAndWhenTheTableSays();
     void readmeListsTheKeys_data();
     void readmeListsTheKeys();
+    void manPageListsTheKeys();
 
 private:
     TAVO_ui_controller panel;
@@ -384,6 +386,18 @@ void tst_keySlots::readmeListsTheKeys()
     QVERIFY(tableStart >= 0);
     const QStringList listed = text.mid(tableStart).section(QLatin1String("\n\n"), 0, 0).split(QLatin1Char('\n'));
     QCOMPARE(listed.mid(2), rows);
+}
+
+// The manual page as man shows it: every key of both tables with what it does.
+void tst_keySlots::manPageListsTheKeys()
+{
+    const QString page = TAVO_test_desktop::run(QStringLiteral("groff"),
+                                                {"-man", "-Tascii", "-P-cbu", "-rLL=300n", "-rHY=0",
+                                                 QStringLiteral(TAVO_BIN_DIR "/../packaging/TAVO_Client.1")})
+                             .simplified();
+    QVERIFY(page.contains(QLatin1String("KEYS")));
+    for (const auto &[keys, meaning] : TAVO_ui_keyboardMap::helpRows() + TAVO_ui_windowKeys::helpRows())
+        QVERIFY2(page.contains(keys + QLatin1Char(' ') + meaning), qPrintable(keys));
 }
 
 QTEST_MAIN(tst_keySlots)
