@@ -415,6 +415,16 @@ void tst_remote::toolTipsAndKeyboardMapNameTheKeys()
     auto *remoteKeys = map->findChild<QTableWidget *>();
     QVERIFY(!remoteKeys->findItems(QStringLiteral("Return or Enter"), Qt::MatchExactly).isEmpty());
     map->close();
+
+    // The same list from the main window, by its key as the X keyboard types it (Shift+/).
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    pressKey(QStringLiteral("question"));
+    QVERIFY(QTest::qWaitFor([&] { return visibleWindowTitled(QStringLiteral("Keyboard")) == map; }, 5000));
+    // A window counts as active while the one it belongs to is: the keyboard must be its own.
+    QVERIFY(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == map->windowHandle(); }, 5000));
+    pressKey(QStringLiteral("Escape"));
+    QVERIFY(QTest::qWaitFor([&] { return map->isHidden(); }, 5000));
 }
 
 // What the screen shows where the panel is, against the panel's own drawing.

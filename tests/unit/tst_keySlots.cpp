@@ -1,10 +1,11 @@
 // The key slot table against the key flags, the panel's form and the image folder.
 
+#include "TAVO_test_desktop.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_controller.h"
-#include "TAVO_ui_keyboardHelp.h"
 #include "TAVO_ui_keyboardMap.h"
 #include "TAVO_ui_keySlots.h"
+#include "TAVO_ui_windowKeys.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -59,7 +60,12 @@ private Q_SLOTS:
     void noKeyboardKeyPressesTwoButtons();
     void toolTipsNameTheKeyboardKeys_data();
     void toolTipsNameTheKeyboardKeys();
-    void readmeKeysTableIsTheMap();
+    void windowKeysAreNoBoxKeys();
+    void windowKeysWorkWhereAndWhenTheTableSays_data();
+    void windowKeysWorkWhereAndWhenTheTableSays();
+    void readmeListsTheKeys_data();
+    void readmeListsTheKeys();
+    void manPageListsTheKeys();
 
 private:
     TAVO_ui_controller panel;
@@ -285,22 +291,113 @@ void tst_keySlots::toolTipsNameTheKeyboardKeys()
     QCOMPARE(TAVO_test_windowParts::keyButton(&panel, key.toLatin1().constData())->toolTip(), toolTip);
 }
 
-// The README's "Keys" table lists exactly the map, in the panel's order.
-void tst_keySlots::readmeKeysTableIsTheMap()
+// Where the remote listens (the picture, full screen, the panel), a key is the box's or the
+// window's, never both, and the window's take the box's keys with Shift neither.
+void tst_keySlots::windowKeysAreNoBoxKeys()
 {
+    using namespace TAVO_ui_windowKeys;
+    const unsigned remotePlaces = InMainWindow | InFullScreen | InPanel;
+    for (const Row &row : rows) {
+        for (const QKeySequence &key : sequences(row.key)) {
+            for (const Qt::KeyboardModifiers shift : {Qt::NoModifier, Qt::ShiftModifier}) {
+                const QKeyEvent event(QEvent::KeyPress, key[0].key(), key[0].keyboardModifiers() | shift);
+                QVERIFY2(!(row.places & remotePlaces) || TAVO_ui_keyboardMap::slotFor(&event) < 0, row.keys);
+            }
+        }
+    }
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        if (*slot.keyboard == '\0')
+            continue;
+        for (const QKeySequence &key : QKeySequence::listFromString(QLatin1String(slot.keyboard))) {
+            const QKeyEvent event(QEvent::KeyPress, key[0].key(), key[0].keyboardModifiers());
+            QVERIFY2(!pressed(&event, remotePlaces, false) && !pressed(&event, remotePlaces, true), slot.keyboard);
+        }
+    }
+}
+
+void tst_keySlots::windowKeysWorkWhereAndWhenTheTableSays_data()
+{
+    using namespace TAVO_ui_windowKeys;
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<unsigned>("places");
+    QTest::addColumn<bool>("fullScreen");
+    QTest::addColumn<QString>("action");
+    const Qt::KeyboardModifiers none = Qt::NoModifier;
+    const unsigned boxList = InMainWindow | InBoxList;
+    QTest::newRow("F") << int(Qt::Key_F) << none << unsigned(InMainWindow) << false << "Full screen";
+    QTest::newRow("F in full screen") << int(Qt::Key_F) << none << unsigned(InFullScreen) << true << "Leave full screen";
+    QTest::newRow("Shift+F in full screen") << int(Qt::Key_F) << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                            << unsigned(InFullScreen) << true << "Leave full screen";
+    QTest::newRow("Esc") << int(Qt::Key_Escape) << none << unsigned(InMainWindow) << false << "";
+    QTest::newRow("Esc in the panel over full screen") << int(Qt::Key_Escape) << none << unsigned(InPanel) << true
+                                                       << "Leave full screen";
+    QTest::newRow("C in the panel: its own") << int(Qt::Key_C) << none << unsigned(InPanel) << false << "";
+    QTest::newRow("? typed with Shift") << int(Qt::Key_Question) << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                        << unsigned(InPanel) << false << "Keyboard";
+    QTest::newRow("? in full screen") << int(Qt::Key_Question) << none << unsigned(InFullScreen) << true << "";
+    QTest::newRow("Return on the box list") << int(Qt::Key_Return) << none << boxList << false << "Play";
+    QTest::newRow("Enter on the picture: the box's OK") << int(Qt::Key_Enter) << none << unsigned(InMainWindow)
+                                                         << false << "";
+    QTest::newRow("Ctrl+M: the box's Mute") << int(Qt::Key_M) << Qt::KeyboardModifiers(Qt::ControlModifier)
+                                            << unsigned(InFullScreen) << true << "";
+    QTest::newRow("Ctrl+S on the box list") << int(Qt::Key_S) << Qt::KeyboardModifiers(Qt::ControlModifier) << boxList
+                                            << false << "Save picture";
+}
+
+void tst_keySlots::windowKeysWorkWhereAndWhenTheTableSays()
+{
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(unsigned, places);
+    QFETCH(bool, fullScreen);
+    QFETCH(QString, action);
+    const QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    const auto pressed = TAVO_ui_windowKeys::pressed(&event, places, fullScreen);
+    QCOMPARE(pressed ? QString::fromLatin1(TAVO_ui_windowKeys::row(*pressed).menuText) : QString(), action);
+}
+
+// The README's "Keys" section lists exactly the map, in the panel's order, and the window's
+// keys, in their table's order.
+void tst_keySlots::readmeListsTheKeys_data()
+{
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QStringList>("rows");
+    const auto tableRows = [](const QList<QPair<QString, QString>> &help) {
+        QStringList rows;
+        for (const auto &[keys, meaning] : help)
+            rows << QStringLiteral("| %1 | %2 |").arg(keys, meaning);
+        return rows;
+    };
+    QTest::newRow("remote") << "| Keyboard | Remote key |" << tableRows(TAVO_ui_keyboardMap::helpRows());
+    QTest::newRow("window") << "| Keyboard | In the window |" << tableRows(TAVO_ui_windowKeys::helpRows());
+}
+
+void tst_keySlots::readmeListsTheKeys()
+{
+    QFETCH(QString, header);
+    QFETCH(QStringList, rows);
     QFile readme(QStringLiteral(TAVO_SOURCE_DIR "/README.md"));
     QVERIFY(readme.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString text = QString::fromUtf8(readme.readAll());
     const qsizetype section = text.indexOf(QLatin1String("\n## Keys\n"));
     QVERIFY(section >= 0);
-    const qsizetype tableStart = text.indexOf(QLatin1String("| Keyboard | Remote key |"), section);
+    const qsizetype tableStart = text.indexOf(header, section);
     QVERIFY(tableStart >= 0);
-    QStringList rows = text.mid(tableStart).section(QLatin1String("\n\n"), 0, 0).split(QLatin1Char('\n'));
-    rows = rows.mid(2);
-    QStringList expected;
-    for (const auto &[keys, remoteKey] : TAVO_ui_keyboardHelp::remoteKeys())
-        expected << QStringLiteral("| %1 | %2 |").arg(keys, remoteKey);
-    QCOMPARE(rows, expected);
+    const QStringList listed = text.mid(tableStart).section(QLatin1String("\n\n"), 0, 0).split(QLatin1Char('\n'));
+    QCOMPARE(listed.mid(2), rows);
+}
+
+// The manual page as man shows it: every key of both tables with what it does.
+void tst_keySlots::manPageListsTheKeys()
+{
+    const QString page = TAVO_test_desktop::run(QStringLiteral("groff"),
+                                                {"-man", "-Tascii", "-P-cbu", "-rLL=300n", "-rHY=0",
+                                                 QStringLiteral(TAVO_BIN_DIR "/../packaging/TAVO_Client.1")})
+                             .simplified();
+    QVERIFY(page.contains(QLatin1String("KEYS")));
+    for (const auto &[keys, meaning] : TAVO_ui_keyboardMap::helpRows() + TAVO_ui_windowKeys::helpRows())
+        QVERIFY2(page.contains(keys + QLatin1Char(' ') + meaning), qPrintable(keys));
 }
 
 QTEST_MAIN(tst_keySlots)

@@ -5,7 +5,9 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QtTest>
@@ -33,6 +35,8 @@ private Q_SLOTS:
     void keysWithoutSelection();
     void clickEnablesControllerEvenWithoutDownload();
     void webUiWithoutItsModuleSaysWhy();
+    void keyboardHelpFitsTheScreenAndClosesOnEscape_data();
+    void keyboardHelpFitsTheScreenAndClosesOnEscape();
 
 private:
     void clickServerRow();
@@ -215,5 +219,51 @@ void tst_mainWindow::webUiWithoutItsModuleSaysWhy()
     QVERIFY2(withoutModule.exitCode() == 0, withoutModule.readAll().constData());
 }
 
-QTEST_MAIN(tst_mainWindow)
+// A small laptop's screen, 1024 x 600 (set by the program's main): the help opens from the
+// window's key or the picture's menu, shows all of itself on the screen, and Escape closes it.
+void tst_mainWindow::keyboardHelpFitsTheScreenAndClosesOnEscape_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("?") << true;
+    QTest::newRow("the picture's menu") << false;
+}
+
+void tst_mainWindow::keyboardHelpFitsTheScreenAndClosesOnEscape()
+{
+    QFETCH(bool, byKey);
+    window->activateWindow();
+    if (byKey) {
+        QTest::keyClick(window, Qt::Key_Question, Qt::ShiftModifier);
+    } else {
+        Q_EMIT window->videoWidget->customContextMenuRequested(window->videoWidget->rect().center());
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        TAVO_test_windowParts::menuAction(menu, QStringLiteral("Keyboard"))->trigger();
+        menu->close();
+    }
+    QWidget *help = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget->windowTitle() == QStringLiteral("Keyboard"))
+            help = widget;
+    }
+    QVERIFY(help);
+    QVERIFY(QTest::qWaitForWindowExposed(help));
+    const QRect screen = help->screen()->availableGeometry();
+    QCOMPARE(screen.size(), QSize(1024, 600));
+    QVERIFY2(screen.contains(help->frameGeometry()),
+             qPrintable(QStringLiteral("%1 x %2 at %3, %4").arg(help->frameGeometry().width()).arg(help->frameGeometry().height())
+                            .arg(help->frameGeometry().x()).arg(help->frameGeometry().y())));
+    QTest::keyClick(help, Qt::Key_Escape);
+    QVERIFY(help->isHidden());
+}
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" TAVO_SOURCE_DIR "/tests/support/offscreen-1024x600.json");
+    QApplication app(argc, argv);
+    tst_mainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_mainWindow.moc"

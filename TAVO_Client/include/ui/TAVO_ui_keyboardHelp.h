@@ -1,27 +1,24 @@
 #ifndef TAVO_UI_KEYBOARDHELP_H
 #define TAVO_UI_KEYBOARDHELP_H
 
-#include <QList>
 #include <QObject>
-#include <QPair>
-#include <QString>
 
+class QAction;
+class QDialog;
 class QMenu;
 class QWidget;
 
-// The "Keyboard" entry of the remote panel's context menu: a window that lists which keys of
-// the computer press which key of the box's remote, and the window's own keys beside them.
+// The "Keyboard" window: which keys of the computer press which key of the box's remote, and
+// the window's own keys beside them, both from their tables. It opens from the remote panel's
+// context menu and wherever its action is (the picture's context menu, its key), fits the
+// screen it opens on, scrolling what does not fit, and closes on Escape.
 class TAVO_ui_keyboardHelp : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TAVO_ui_keyboardHelp(QWidget *panel);
-
-    // The rows of the map: the keys, then the remote key they press ("Return or Enter", "OK").
-    static QList<QPair<QString, QString>> remoteKeys();
-    // The rows of the window's own keys and clicks.
-    static QList<QPair<QString, QString>> windowKeys();
+    // The window belongs to `window`; `open` is the window key's action that shows it.
+    TAVO_ui_keyboardHelp(QWidget *window, QWidget *panel, QAction *open);
 
     void show();
 
@@ -29,9 +26,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QWidget *panel;
+    QDialog *create();
+    void fitToScreen();
+
+    QWidget *window;
     QMenu *menu;
-    QWidget *mapWindow = nullptr;
+    QDialog *helpWindow = nullptr;
 };
 
 #endif

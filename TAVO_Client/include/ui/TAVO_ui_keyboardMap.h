@@ -1,6 +1,9 @@
 #ifndef TAVO_UI_KEYBOARDMAP_H
 #define TAVO_UI_KEYBOARDMAP_H
 
+#include <QKeyCombination>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 class QKeyEvent;
@@ -18,6 +21,11 @@ int slotFor(const QKeyEvent *event);
 QString keysOf(const TAVO_ui_keySlot &slot);
 // The button's tool tip: its caption and, when it has any, its keys.
 QString toolTip(const TAVO_ui_keySlot &slot);
+// The rows of the help: the keys, then the remote key they press ("Return or Enter", "OK").
+QList<QPair<QString, QString>> helpRows();
+// Whether the key pressed is the mapped key: Keypad and GroupSwitch do not count, and Shift is
+// ignored where the mapped key names no modifier. The window's own keys match by the same rule.
+bool isPressed(QKeyCombination mapped, const QKeyEvent *event);
 
 } // namespace TAVO_ui_keyboardMap
 

@@ -23,6 +23,7 @@ class TAVO_ui_boxListMarks;
 class TAVO_ui_boxesByAddress;
 class TAVO_ui_controller;
 class TAVO_ui_fullScreenWidget;
+class TAVO_ui_windowKeyboard;
 class TAVO_upnp_upnpControlPoint;
 
 namespace Ui {
@@ -105,6 +106,7 @@ private:
     TAVO_ui_fullScreenWidget *fullScreenWidget;
     TAVO_ui_controller *controllerWidget;
     TAVO_ui_boxesByAddress *boxesByAddress;
+    TAVO_ui_windowKeyboard *windowKeyboard;
     QWidget *webView = nullptr;
     int playRequests = 0;  // counts Starts and Stops, so a start-up can tell it was overtaken
 

@@ -1,32 +1,29 @@
 #ifndef TAVO_UI_PICTUREMENU_H
 #define TAVO_UI_PICTUREMENU_H
 
-#include <QKeySequence>
-#include <QList>
 #include <QObject>
-#include <QString>
 
 class QAction;
 class QMenu;
+class QPoint;
 class QWidget;
 
-// The context menu of the picture (the video area). Each entry may have a key, which works in
-// every window handed to the constructor while that window is active, and is shown in the menu.
+// The context menu of the picture (the video area). Its entries are the window's key actions
+// (TAVO_ui_windowKeyboard), so the menu shows each entry's key.
 class TAVO_ui_pictureMenu : public QObject
 {
     Q_OBJECT
 
 public:
-    TAVO_ui_pictureMenu(QWidget *picture, const QList<QWidget *> &keyWindows);
+    explicit TAVO_ui_pictureMenu(QWidget *picture);
 
     // Adds an entry at the end of the menu; its triggered() signal does the work.
-    QAction *addEntry(const QString &text, const QKeySequence &key = QKeySequence());
+    void addEntry(QAction *entry);
 
 private:
     void open(const QPoint &where);
 
     QWidget *picture;
-    QList<QWidget *> keyWindows;
     QMenu *menu;
 };
 

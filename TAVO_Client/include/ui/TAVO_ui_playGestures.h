@@ -6,25 +6,26 @@
 
 #include <functional>
 
+class QAction;
 class QTableWidget;
 class QWidget;
 
-// Switching and full screen as in desktop players: Enter or a double click on a box's row plays
-// that box, a double click on the picture (or on the full-screen overlay above it) toggles
-// full screen.
+// Switching and full screen as in desktop players: the window's play key (Enter on a box's row)
+// or a double click on the row plays that box, a double click on the picture (or on the
+// full-screen overlay above it) toggles full screen.
 class TAVO_ui_playGestures : public QObject
 {
     Q_OBJECT
 
 public:
-    TAVO_ui_playGestures(QTableWidget *boxList, const QList<QWidget *> &pictures, std::function<void(int row)> playRow,
-                         std::function<void()> toggleFullScreen, QObject *parent = nullptr);
+    TAVO_ui_playGestures(QTableWidget *boxList, QAction *playKey, const QList<QWidget *> &pictures,
+                         std::function<void(int row)> playRow, std::function<void()> toggleFullScreen,
+                         QObject *parent = nullptr);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QTableWidget *boxList;
     std::function<void(int row)> playRow;
     std::function<void()> toggleFullScreen;
 };

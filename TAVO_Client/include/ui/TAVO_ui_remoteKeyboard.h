@@ -16,8 +16,7 @@ class TAVO_ui_controller;
 // table, while the panel is the active window, while the picture is full screen (the overlay
 // has the keyboard) and while the picture has the focus (a click on it gives it). A key goes
 // out exactly as a click on its button: only when the button is enabled, through the button's
-// own signals, and a held key repeats at the button's own pace, not at the keyboard's. Escape
-// leaves full screen.
+// own signals, and a held key repeats at the button's own pace, not at the keyboard's.
 class TAVO_ui_remoteKeyboard : public QObject
 {
     Q_OBJECT
@@ -25,7 +24,6 @@ class TAVO_ui_remoteKeyboard : public QObject
 public:
     struct WindowActions
     {
-        std::function<void()> leaveFullScreen;
         // Makes the panel steer the chosen box, loading its remote as the controller switch
         // does but without showing it; false when there is none.
         std::function<bool()> steerChosenBox;
@@ -38,8 +36,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool isFullScreen() const;
-    bool handlesKey(const QKeyEvent *event) const;
     bool keyPressed(QObject *watched, const QKeyEvent *event);
     bool hasRemote(QObject *watched);
     bool keyReleased(const QKeyEvent *event);
@@ -47,7 +43,7 @@ private:
     static quint32 holdingKey(const QKeyEvent *event);
 
     TAVO_ui_controller *panel;
-    QWidget *picture;
+    QWidget *overlay;
     WindowActions actions;
     QHash<quint32, QPointer<QPushButton>> heldButtons;  // by the key that holds them down
 };

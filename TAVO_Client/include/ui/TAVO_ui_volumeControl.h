@@ -5,16 +5,16 @@
 #include <QTimer>
 #include <QWidget>
 
-class QKeyEvent;
 class QSlider;
 class QStatusBar;
 class QToolButton;
 class QWheelEvent;
 class TAVO_player_vlcPlayer;
+class TAVO_ui_windowKeyboard;
 
 // The client's own sound (not the box's VOL keys): a mute button and a level slider on the
-// status line under the buttons, the mouse wheel over the picture, and the window's keys M
-// (mute) and Ctrl+Up / Ctrl+Down (louder, softer), in full screen too. The status line shows the
+// status line under the buttons, the mouse wheel over the picture, and the window's keys for
+// mute, louder and softer (M, Ctrl+Up, Ctrl+Down), in full screen too. The status line shows the
 // level while it changes; level and mute are kept for the next start.
 class TAVO_ui_volumeControl : public QWidget
 {
@@ -24,10 +24,9 @@ public:
     static constexpr int maximumPercent = 125;
     static constexpr int stepPercent = 5;
 
-    // The full-screen overlay lies over the picture and holds the keyboard while it is shown: it
-    // hears the wheel and the keys there.
+    // The full-screen overlay lies over the picture while it is shown: it hears the wheel there.
     TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWidget *picture, QWidget *fullScreenOverlay,
-                          QStatusBar *statusLine, QWidget *window);
+                          QStatusBar *statusLine, TAVO_ui_windowKeyboard *keys);
 
     int level() const;
     bool isMuted() const;
@@ -38,8 +37,7 @@ public:
 private:
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool wheelTurned(const QWheelEvent *event);
-    bool keyPressed(const QKeyEvent *event);
-    void addShortcuts(QWidget *window);
+    void takeKeys(TAVO_ui_windowKeyboard *keys);
     void applyLevel(int percent);
     void applyMuted(bool muted);
     void showMuteState();

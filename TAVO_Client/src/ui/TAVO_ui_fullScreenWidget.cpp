@@ -2,6 +2,7 @@
 #include "ui_TAVO_ui_fullScreenWidget.h"
 
 #include "TAVO_ui_mainWindow.h"
+#include "TAVO_ui_windowKeys.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -81,10 +82,10 @@ void TAVO_ui_fullScreenWidget::keyPressEvent(QKeyEvent *event)
     auto *window = static_cast<TAVO_ui_mainWindow *>(parentWidget);
     if (!window)
         return;
-    if (event->key() == Qt::Key_F) {
+    if (TAVO_ui_windowKeys::isKeyOf(TAVO_ui_windowKeys::Key::FullScreen, event)) {
         window->setToNormalScreen();
         hide();
-    } else if (event->key() == Qt::Key_C) {
+    } else if (TAVO_ui_windowKeys::isKeyOf(TAVO_ui_windowKeys::Key::RemotePanel, event)) {
         window->setCtrlSwitch();
     }
 }

@@ -1,19 +1,22 @@
 #include "TAVO_ui_keyboardHelp.h"
 
 #include "TAVO_ui_keyboardMap.h"
-#include "TAVO_ui_keySlots.h"
+#include "TAVO_ui_windowKeys.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
+#include <QDialog>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
-#include <QVBoxLayout>
-#include <QWidget>
 
 namespace {
 
+// Every column in full; the rows scroll when the screen is too low for them all.
 QTableWidget *newKeyTable(const QList<QPair<QString, QString>> &rows, const QString &what)
 {
     auto *table = new QTableWidget(int(rows.size()), 2);
@@ -26,27 +29,34 @@ QTableWidget *newKeyTable(const QList<QPair<QString, QString>> &rows, const QStr
         table->setItem(row, 0, new QTableWidgetItem(rows.at(row).first));
         table->setItem(row, 1, new QTableWidgetItem(rows.at(row).second));
     }
-    // Every row in sight, no scrolling: the lists are short.
-    const int rowHeight = table->fontMetrics().height() + 6;
-    table->verticalHeader()->setDefaultSectionSize(rowHeight);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->resizeColumnsToContents();
-    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Room for the scroll bar, which covers the end of the last column when it is shown.
+    table->setColumnWidth(1, table->columnWidth(1) + table->verticalScrollBar()->sizeHint().width());
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    table->setFixedSize(table->horizontalHeader()->length() + 80 + 2 * table->frameWidth(),
-                        table->horizontalHeader()->sizeHint().height() + int(rows.size()) * rowHeight
-                            + 2 * table->frameWidth());
-    table->horizontalHeader()->setStretchLastSection(true);
+    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    table->setMinimumWidth(table->sizeHint().width());
     return table;
+}
+
+// As wide as the list below it.
+QLabel *newHeading(const QString &text, const QTableWidget *table)
+{
+    auto *label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setMaximumWidth(table->minimumWidth());
+    return label;
 }
 
 } // namespace
 
-TAVO_ui_keyboardHelp::TAVO_ui_keyboardHelp(QWidget *panel)
-    : QObject(panel)
-    , panel(panel)
+TAVO_ui_keyboardHelp::TAVO_ui_keyboardHelp(QWidget *window, QWidget *panel, QAction *open)
+    : QObject(window)
+    , window(window)
     , menu(new QMenu(panel))
 {
-    menu->addAction(QStringLiteral("Keyboard"), this, &TAVO_ui_keyboardHelp::show);
+    menu->addAction(open);
+    connect(open, &QAction::triggered, this, &TAVO_ui_keyboardHelp::show);
     // A right click lands on a key button, which keeps the request to itself: every part of
     // the panel is watched.
     panel->installEventFilter(this);
@@ -63,48 +73,39 @@ bool TAVO_ui_keyboardHelp::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-QList<QPair<QString, QString>> TAVO_ui_keyboardHelp::remoteKeys()
+// A dialog, so that Escape closes it.
+QDialog *TAVO_ui_keyboardHelp::create()
 {
-    QList<QPair<QString, QString>> rows;
-    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
-        const QString keys = slot.hasKey() ? TAVO_ui_keyboardMap::keysOf(slot) : QString();
-        if (!keys.isEmpty())
-            rows.append({keys, QCoreApplication::translate("TAVO_ui_controller", slot.caption)});
-    }
-    return rows;
+    auto *dialog = new QDialog(window);
+    dialog->setWindowTitle(QStringLiteral("Keyboard"));
+    auto *layout = new QGridLayout(dialog);
+    QTableWidget *remoteKeys = newKeyTable(TAVO_ui_keyboardMap::helpRows(), QStringLiteral("Remote key"));
+    QTableWidget *windowKeys = newKeyTable(TAVO_ui_windowKeys::helpRows(), QStringLiteral("In the window"));
+    layout->addWidget(newHeading(QStringLiteral("These keys press the box's remote while the remote panel is the active "
+                                                "window, in full screen, and after a click on the picture:"),
+                                 remoteKeys),
+                      0, 0);
+    layout->addWidget(newHeading(QStringLiteral("The window's own keys:"), windowKeys), 0, 1, Qt::AlignBottom);
+    layout->addWidget(remoteKeys, 1, 0);
+    layout->addWidget(windowKeys, 1, 1, Qt::AlignTop);
+    layout->setRowStretch(1, 1);
+    return dialog;
 }
 
-QList<QPair<QString, QString>> TAVO_ui_keyboardHelp::windowKeys()
+// As large as its lists, but no larger than the screen, with room left for the window's frame.
+void TAVO_ui_keyboardHelp::fitToScreen()
 {
-    return {{QStringLiteral("F"), QStringLiteral("Full screen and back")},
-            {QStringLiteral("C"), QStringLiteral("Show or hide the remote panel")},
-            {QStringLiteral("Esc"), QStringLiteral("Leave full screen")},
-            {QStringLiteral("Return on a box, double click"), QStringLiteral("Play that box")},
-            {QStringLiteral("Double click on the picture"), QStringLiteral("Full screen and back")},
-            {QStringLiteral("M"), QStringLiteral("The client's sound off and on")},
-            {QStringLiteral("Ctrl+Up, Ctrl+Down, wheel on the picture"), QStringLiteral("The client's sound louder, softer")},
-            {QStringLiteral("Ctrl+S"), QStringLiteral("Save the picture")},
-            {QStringLiteral("Ctrl+R"), QStringLiteral("Record, and stop recording")}};
+    const QRect room = window->screen()->availableGeometry();
+    helpWindow->resize(helpWindow->sizeHint().boundedTo(QSize(room.width() * 9 / 10, room.height() * 9 / 10)));
 }
 
-// The keys work while the panel is the active window, in full screen, and after a click on the
-// picture; the window says so above the lists.
 void TAVO_ui_keyboardHelp::show()
 {
-    if (!mapWindow) {
-        mapWindow = new QWidget(panel, Qt::Window);
-        mapWindow->setWindowTitle(QStringLiteral("Keyboard"));
-        auto *layout = new QVBoxLayout(mapWindow);
-        auto *where = new QLabel(QStringLiteral("These keys press the box's remote while the remote panel is the active "
-                                                "window, in full screen, and after a click on the picture:"));
-        where->setWordWrap(true);
-        where->setMaximumWidth(420);
-        layout->addWidget(where);
-        layout->addWidget(newKeyTable(remoteKeys(), QStringLiteral("Remote key")));
-        layout->addWidget(newKeyTable(windowKeys(), QStringLiteral("In the window")));
-        layout->setSizeConstraint(QLayout::SetFixedSize);
-    }
-    mapWindow->show();
-    mapWindow->raise();
-    mapWindow->activateWindow();
+    if (!helpWindow)
+        helpWindow = create();
+    if (helpWindow->isHidden())
+        fitToScreen();
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
 }

@@ -26,25 +26,25 @@ const QList<QList<QKeySequence>> &tableSequences()
     return sequences;
 }
 
-bool matches(QKeyCombination mapped, int key, Qt::KeyboardModifiers modifiers)
-{
-    if (mapped.key() != key)
-        return false;
-    return mapped.keyboardModifiers() == modifiers
-           || (mapped.keyboardModifiers() == Qt::NoModifier && modifiers == Qt::ShiftModifier);
-}
-
 } // namespace
 
 namespace TAVO_ui_keyboardMap {
 
+bool isPressed(QKeyCombination mapped, const QKeyEvent *event)
+{
+    if (mapped.key() != event->key())
+        return false;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
+    return mapped.keyboardModifiers() == modifiers
+           || (mapped.keyboardModifiers() == Qt::NoModifier && modifiers == Qt::ShiftModifier);
+}
+
 int slotFor(const QKeyEvent *event)
 {
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier);
     const QList<QList<QKeySequence>> &sequences = tableSequences();
     for (int slotIndex = 0; slotIndex < sequences.size(); ++slotIndex) {
         for (const QKeySequence &sequence : sequences.at(slotIndex)) {
-            if (matches(sequence[0], event->key(), modifiers))
+            if (isPressed(sequence[0], event))
                 return slotIndex;
         }
     }
@@ -64,6 +64,17 @@ QString toolTip(const TAVO_ui_keySlot &slot)
     const QString caption = QCoreApplication::translate("TAVO_ui_controller", slot.caption);
     const QString keys = keysOf(slot);
     return keys.isEmpty() ? caption : caption + QLatin1String(" (") + keys + QLatin1Char(')');
+}
+
+QList<QPair<QString, QString>> helpRows()
+{
+    QList<QPair<QString, QString>> rows;
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        const QString keys = slot.hasKey() ? keysOf(slot) : QString();
+        if (!keys.isEmpty())
+            rows.append({keys, QCoreApplication::translate("TAVO_ui_controller", slot.caption)});
+    }
+    return rows;
 }
 
 } // namespace TAVO_ui_keyboardMap

@@ -28,6 +28,7 @@
 #include "TAVO_ui_steeredBoxLabel.h"
 #include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
+#include "TAVO_ui_windowKeyboard.h"
 #include "TAVO_ui_windowMemory.h"
 #include "TAVO_upnp_upnpControlPoint.h"
 #include "TAVO_xml_xmlDownloader.h"
@@ -44,7 +45,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -56,6 +56,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+
+using TAVO_ui_windowKeys::Key;
 
 namespace {
 
@@ -96,7 +98,8 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     initDelayGuard(recorder);
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
-    statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
+    statusBar()->insertPermanentWidget(
+        0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), windowKeyboard));
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
     new TAVO_ui_lastBox(serverList, mManager, startButton);
     initKeyboard();
@@ -203,11 +206,8 @@ void TAVO_ui_mainWindow::initUI()
     setCentralWidget(splitter2);
     resize(853, 480);
 
-    auto *shortcut = new QShortcut(QKeySequence(QStringLiteral("F")), serverList);
-    shortcut->setContext(Qt::WindowShortcut);
-    // A clicked table has the focus, and its keyboard search would take the letter C.
-    auto *controllerShortcut = new QShortcut(QKeySequence(QStringLiteral("C")), serverList);
-    controllerShortcut->setContext(Qt::WindowShortcut);
+    // F and the window's other keys, from their table: they go before the table's keyboard search.
+    windowKeyboard = new TAVO_ui_windowKeyboard({this, fullScreenWidget, serverList, controllerWidget}, this);
 
     connect(webButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::webSwitch);
     connect(serverList, &QTableWidget::cellClicked, this, &TAVO_ui_mainWindow::serverListSelectedChange);
@@ -216,8 +216,8 @@ void TAVO_ui_mainWindow::initUI()
     connect(startButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::videoPlay);
     connect(stopButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::videoStop);
     connect(ctrlButton, &QPushButton::clicked, this, &TAVO_ui_mainWindow::ctrlSwitch);
-    connect(shortcut, &QShortcut::activated, this, &TAVO_ui_mainWindow::serverListKeyPressed);
-    connect(controllerShortcut, &QShortcut::activated, this, &TAVO_ui_mainWindow::ctrlSwitch);
+    connect(windowKeyboard->action(Key::FullScreen), &QAction::triggered, this, &TAVO_ui_mainWindow::serverListKeyPressed);
+    connect(windowKeyboard->action(Key::RemotePanel), &QAction::triggered, this, &TAVO_ui_mainWindow::ctrlSwitch);
 
     serverList->setColumnWidth(0, QGuiApplication::primaryScreen()->virtualGeometry().width());
     serverList->setCurrentCell(-1, 0);
@@ -419,15 +419,14 @@ void TAVO_ui_mainWindow::webSwitch()
 void TAVO_ui_mainWindow::initKeyboard()
 {
     const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
+    connect(windowKeyboard->action(Key::NormalScreen), &QAction::triggered, this, leaveFullScreen);
     new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
-                               {leaveFullScreen,
-                                [this] { return controllerWidget->steers(currentServer) || loadController(); }},
-                               this);
+                               {[this] { return controllerWidget->steers(currentServer) || loadController(); }}, this);
     new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
-    new TAVO_ui_keyboardHelp(controllerWidget);
+    new TAVO_ui_keyboardHelp(this, controllerWidget, windowKeyboard->action(Key::KeyboardHelp));
     new TAVO_ui_steeredBoxLabel(controllerWidget);
     new TAVO_ui_playGestures(
-        serverList, {videoWidget, fullScreenWidget},
+        serverList, windowKeyboard->action(Key::PlayBox), {videoWidget, fullScreenWidget},
         [this](int row) {
             if (mManager->getServer(row) != currentServer)
                 serverListSelectedChange(row, 0);
@@ -475,16 +474,18 @@ TAVO_player_recorder *TAVO_ui_mainWindow::initPictureMenu()
     connect(recorder, &TAVO_player_recorder::status, this, &TAVO_ui_mainWindow::showStatus);
     connect(pictureKeeper, &TAVO_player_pictureKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
 
-    auto *menu = new TAVO_ui_pictureMenu(videoWidget, {this, fullScreenWidget});
-    connect(menu->addEntry(QStringLiteral("Save picture"), QKeySequence(Qt::CTRL | Qt::Key_S)), &QAction::triggered,
-            pictureKeeper, &TAVO_player_pictureKeeper::save);
-    QAction *record = menu->addEntry(QStringLiteral("Record"), QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(windowKeyboard->action(Key::SavePicture), &QAction::triggered, pictureKeeper,
+            &TAVO_player_pictureKeeper::save);
+    QAction *record = windowKeyboard->action(Key::Record);
     record->setCheckable(true);
     connect(record, &QAction::triggered, recorder, [record, recorder] {
         recorder->toggle();
         record->setChecked(recorder->isRecording());
     });
     connect(recorder, &TAVO_player_recorder::recordingChanged, record, &QAction::setChecked);
+    auto *menu = new TAVO_ui_pictureMenu(videoWidget);
+    for (const Key entry : {Key::SavePicture, Key::Record, Key::KeyboardHelp})
+        menu->addEntry(windowKeyboard->action(entry));
     return recorder;
 }
 
@@ -537,16 +538,10 @@ void TAVO_ui_mainWindow::mouseMoveEvent(QMouseEvent *) {}
 void TAVO_ui_mainWindow::keyPressEvent(QKeyEvent *event)
 {
     qDebug() << event;
-    switch (event->key()) {
-    case Qt::Key_F:
+    if (TAVO_ui_windowKeys::isKeyOf(Key::FullScreen, event))
         setToFullScreen();
-        break;
-    case Qt::Key_C:
+    else if (TAVO_ui_windowKeys::isKeyOf(Key::RemotePanel, event))
         ctrlSwitch();
-        break;
-    default:
-        break;
-    }
 }
 
 void TAVO_ui_mainWindow::closeEvent(QCloseEvent *event)

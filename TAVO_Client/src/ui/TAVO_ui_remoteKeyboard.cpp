@@ -15,7 +15,7 @@ TAVO_ui_remoteKeyboard::TAVO_ui_remoteKeyboard(TAVO_ui_controller *panel, QWidge
                                                WindowActions actions, QObject *parent)
     : QObject(parent)
     , panel(panel)
-    , picture(picture)
+    , overlay(overlay)
     , actions(std::move(actions))
 {
     // Keys go to the focus widget, which inside the panel is one of its buttons or its list.
@@ -32,22 +32,12 @@ TAVO_ui_remoteKeyboard::TAVO_ui_remoteKeyboard(TAVO_ui_controller *panel, QWidge
     });
 }
 
-bool TAVO_ui_remoteKeyboard::isFullScreen() const
-{
-    return picture->window()->isFullScreen();
-}
-
-bool TAVO_ui_remoteKeyboard::handlesKey(const QKeyEvent *event) const
-{
-    return TAVO_ui_keyboardMap::slotFor(event) >= 0 || (event->key() == Qt::Key_Escape && isFullScreen());
-}
-
 bool TAVO_ui_remoteKeyboard::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // The map's keys belong to the box here, not to a shortcut of the window.
-        if (handlesKey(static_cast<QKeyEvent *>(event))) {
+        if (TAVO_ui_keyboardMap::slotFor(static_cast<QKeyEvent *>(event)) >= 0) {
             event->accept();
             return true;
         }
@@ -56,6 +46,11 @@ bool TAVO_ui_remoteKeyboard::eventFilter(QObject *watched, QEvent *event)
         return keyPressed(watched, static_cast<QKeyEvent *>(event));
     case QEvent::KeyRelease:
         return keyReleased(static_cast<QKeyEvent *>(event));
+    case QEvent::Hide:
+        // Full screen ends, by a key or a double click: what it held comes up unsent.
+        if (watched == overlay)
+            letGoOfHeldButtons();
+        return false;
     default:
         return false;
     }
@@ -66,13 +61,8 @@ bool TAVO_ui_remoteKeyboard::eventFilter(QObject *watched, QEvent *event)
 bool TAVO_ui_remoteKeyboard::keyPressed(QObject *watched, const QKeyEvent *event)
 {
     const int slotIndex = TAVO_ui_keyboardMap::slotFor(event);
-    if (slotIndex < 0) {
-        if (event->key() != Qt::Key_Escape || !isFullScreen())
-            return false;
-        letGoOfHeldButtons();
-        actions.leaveFullScreen();
-        return true;
-    }
+    if (slotIndex < 0)
+        return false;
     if (event->isAutoRepeat() || heldButtons.contains(holdingKey(event)) || !hasRemote(watched))
         return true;
     auto *button = panel->findChild<QPushButton *>(tavoKeySlots[slotIndex].objectName());
@@ -105,7 +95,7 @@ quint32 TAVO_ui_remoteKeyboard::holdingKey(const QKeyEvent *event)
 bool TAVO_ui_remoteKeyboard::keyReleased(const QKeyEvent *event)
 {
     if (!heldButtons.contains(holdingKey(event)))
-        return handlesKey(event);
+        return TAVO_ui_keyboardMap::slotFor(event) >= 0;
     if (event->isAutoRepeat())
         return true;
     const QPointer<QPushButton> button = heldButtons.take(holdingKey(event));

@@ -2,10 +2,10 @@
 
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_player_vlcPlayer.h"
+#include "TAVO_ui_windowKeyboard.h"
 
+#include <QAction>
 #include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QShortcut>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -20,7 +20,8 @@ constexpr int wheelNotch = 120;
 } // namespace
 
 TAVO_ui_volumeControl::TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWidget *picture,
-                                             QWidget *fullScreenOverlay, QStatusBar *statusLine, QWidget *window)
+                                             QWidget *fullScreenOverlay, QStatusBar *statusLine,
+                                             TAVO_ui_windowKeyboard *keys)
     : player(player)
     , muteButton(new QToolButton(this))
     , slider(new QSlider(Qt::Horizontal, this))
@@ -28,13 +29,15 @@ TAVO_ui_volumeControl::TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWid
 {
     muteButton->setCheckable(true);
     muteButton->setAutoRaise(true);
-    muteButton->setToolTip(QStringLiteral("Mute (M)"));
+    using TAVO_ui_windowKeys::Key;
+    muteButton->setToolTip(QStringLiteral("Mute (%1)").arg(TAVO_ui_windowKeys::keysText(Key::Mute)));
     muteButton->setAccessibleName(QStringLiteral("Mute"));
     slider->setRange(0, maximumPercent);
     slider->setSingleStep(stepPercent);
     slider->setPageStep(4 * stepPercent);
     slider->setFixedWidth(100);
-    slider->setToolTip(QStringLiteral("Volume (Ctrl+Up, Ctrl+Down, or the mouse wheel over the picture)"));
+    slider->setToolTip(QStringLiteral("Volume (%1, %2, or the mouse wheel over the picture)")
+                           .arg(TAVO_ui_windowKeys::keysText(Key::Louder), TAVO_ui_windowKeys::keysText(Key::Softer)));
     slider->setAccessibleName(QStringLiteral("Volume"));
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -56,21 +59,15 @@ TAVO_ui_volumeControl::TAVO_ui_volumeControl(TAVO_player_vlcPlayer *player, QWid
     connect(&statusTimer, &QTimer::timeout, this, &TAVO_ui_volumeControl::restoreStatusLine);
     picture->installEventFilter(this);
     fullScreenOverlay->installEventFilter(this);
-    addShortcuts(window);
+    takeKeys(keys);
 }
 
-// The keys act in the whole main window. F and C are the window's already, + and - and the
-// arrows steer the box.
-void TAVO_ui_volumeControl::addShortcuts(QWidget *window)
+void TAVO_ui_volumeControl::takeKeys(TAVO_ui_windowKeyboard *keys)
 {
-    const auto add = [this, window](const QKeySequence &keys, auto action) {
-        auto *shortcut = new QShortcut(keys, window);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, action);
-    };
-    add(QKeySequence(Qt::Key_M), [this] { setMuted(!isMuted()); });
-    add(QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { step(1); });
-    add(QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { step(-1); });
+    using TAVO_ui_windowKeys::Key;
+    connect(keys->action(Key::Mute), &QAction::triggered, this, [this] { setMuted(!isMuted()); });
+    connect(keys->action(Key::Louder), &QAction::triggered, this, [this] { step(1); });
+    connect(keys->action(Key::Softer), &QAction::triggered, this, [this] { step(-1); });
 }
 
 int TAVO_ui_volumeControl::level() const
@@ -150,8 +147,6 @@ bool TAVO_ui_volumeControl::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Wheel)
         return wheelTurned(static_cast<QWheelEvent *>(event));
-    if (event->type() == QEvent::KeyPress)
-        return keyPressed(static_cast<QKeyEvent *>(event));
     return QWidget::eventFilter(watched, event);
 }
 
@@ -163,20 +158,5 @@ bool TAVO_ui_volumeControl::wheelTurned(const QWheelEvent *event)
     pendingWheel -= steps * wheelNotch;
     if (steps != 0)
         step(steps);
-    return true;
-}
-
-// The overlay's keys, as the window's shortcuts; any other key goes on to the overlay.
-bool TAVO_ui_volumeControl::keyPressed(const QKeyEvent *event)
-{
-    const QKeyCombination keys = event->keyCombination();
-    if (keys == QKeyCombination(Qt::Key_M))
-        setMuted(!isMuted());
-    else if (keys == QKeyCombination(Qt::ControlModifier, Qt::Key_Up))
-        step(1);
-    else if (keys == QKeyCombination(Qt::ControlModifier, Qt::Key_Down))
-        step(-1);
-    else
-        return false;
     return true;
 }
