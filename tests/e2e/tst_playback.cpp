@@ -825,7 +825,8 @@ void tst_playback::withoutSoundDevicePicturePlaysQuietly()
                                              + written.mid(0, 6).join(QLatin1Char('\n'))));
     const QList<QLabel *> labels = window->statusBar()->findChildren<QLabel *>();
     QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [](const QLabel *label) {
-        return label->isVisible() && label->text() == QStringLiteral("No sound device: playing the picture alone");
+        return label->isVisible() && label->text() == QStringLiteral("No sound device")
+               && label->toolTip() == QStringLiteral("No sound device: playing the picture alone");
     }));
 }
 

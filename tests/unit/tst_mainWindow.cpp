@@ -2,18 +2,41 @@
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
+#include "TAVO_ui_statusMessage.h"
 
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QtTest>
 
 #include <unistd.h>
 
 using TAVO_test_windowParts::button;
 using TAVO_test_windowParts::splitter;
+
+namespace {
+
+// Stands in for the desktop's file manager.
+class FolderOpener : public QObject
+{
+    Q_OBJECT
+
+public:
+    FolderOpener() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~FolderOpener() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
+} // namespace
 
 class tst_mainWindow : public QObject
 {
@@ -33,6 +56,8 @@ private Q_SLOTS:
     void keysWithoutSelection();
     void clickEnablesControllerEvenWithoutDownload();
     void webUiWithoutItsModuleSaysWhy();
+    void keptFileMessageKeepsTheFileName_data();
+    void keptFileMessageKeepsTheFileName();
 
 private:
     void clickServerRow();
@@ -213,6 +238,45 @@ void tst_mainWindow::webUiWithoutItsModuleSaysWhy()
     withoutModule.start(program, {QStringLiteral("webUiWithoutItsModuleSaysWhy")});
     QVERIFY(withoutModule.waitForFinished(60000));
     QVERIFY2(withoutModule.exitCode() == 0, withoutModule.readAll().constData());
+}
+
+void tst_mainWindow::keptFileMessageKeepsTheFileName_data()
+{
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("folder");
+    // What must stay readable of the words before the file's name.
+    QTest::addColumn<QString>("readable");
+    QTest::newRow("picture") << "Picture saved to " << QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)
+                             << "Picture saved to ";
+    QTest::newRow("recording") << "Recording ended: 0:13, 5.3 MB saved to "
+                               << QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)
+                               << "Recording ended: 0:13, 5.3 MB";
+}
+
+// In the window's first size, beside the widest word the status line keeps at its right: the
+// folder gives way to the file's name, the tool tip holds the whole message, and the button
+// beside it opens the folder.
+void tst_mainWindow::keptFileMessageKeepsTheFileName()
+{
+    QFETCH(QString, said);
+    QFETCH(QString, folder);
+    QFETCH(QString, readable);
+    const QString name = QStringLiteral("Living Room 2024-05-01 20.15.33.ts");
+    const QString message = said + folder + QLatin1Char('/') + name;
+    FolderOpener desktop;
+    auto *shown = window->findChild<TAVO_ui_statusMessage *>();
+    shown->addNotice(QStringLiteral("No sound device: playing the picture alone"));
+    window->statusBar()->showMessage(message);
+    auto *text = shown->findChild<QLabel *>();
+    // The line is laid out anew for the notice and for the button beside the message.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QVERIFY2(text->text().startsWith(readable) && text->text().endsWith(name), qPrintable(text->text()));
+    QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->width());
+    QCOMPARE(text->toolTip(), message);
+    window->grab().save(QStringLiteral(TAVO_BIN_DIR "/../tst_mainWindow_%1.png").arg(QTest::currentDataTag()));
+
+    shown->findChild<QToolButton *>()->click();
+    QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
 }
 
 QTEST_MAIN(tst_mainWindow)

@@ -25,6 +25,7 @@
 #include "TAVO_ui_recordingMark.h"
 #include "TAVO_ui_remoteKeyboard.h"
 #include "TAVO_ui_serverItem.h"
+#include "TAVO_ui_statusMessage.h"
 #include "TAVO_ui_steeredBoxLabel.h"
 #include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
@@ -94,9 +95,12 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     TAVO_player_recorder *recorder = initPictureMenu();
     initNetworkCaching(recorder);
     initDelayGuard(recorder);
+    statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
+    auto *statusMessage = new TAVO_ui_statusMessage(statusBar());
+    // A lasting word beside the box count: the stream's own messages would soon replace it.
+    player->setNoticeHandler([statusMessage](const QString &text) { statusMessage->addNotice(text); });
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
-    statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
     new TAVO_ui_lastBox(serverList, mManager, startButton);
     initKeyboard();
@@ -454,8 +458,6 @@ void TAVO_ui_mainWindow::initStatusLine()
     connect(streamKeeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, boxListMarks, &TAVO_ui_boxListMarks::markPlaying);
     player->setStreamHandlers([this] { streamKeeper->lost(); }, [this] { streamKeeper->back(); });
-    // A lasting word beside the box count: the stream's own messages would soon replace it.
-    player->setNoticeHandler([this](const QString &text) { statusBar()->addPermanentWidget(new QLabel(text)); });
 
     auto *keyFailures = new TAVO_mgr_keyFailures(mManager, this);
     TAVO_mgr_httpRequest *keySender = controllerWidget->httpRequest;
