@@ -1,4 +1,5 @@
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_mgr_rememberedBoxes.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
@@ -19,6 +20,7 @@
 
 using TAVO_test_windowParts::button;
 using TAVO_test_windowParts::splitter;
+using TAVO_test_windowParts::statusMessage;
 
 namespace {
 
@@ -35,6 +37,16 @@ public:
 public Q_SLOTS:
     void open(const QUrl &url) { opened.append(url); }
 };
+
+// Lists a box at `host` in `window`, as a description that was read would.
+void listBoxAt(TAVO_ui_mainWindow *window, const QString &host)
+{
+    TAVO_SERVER server;
+    server.host = host;
+    server.device.UDN = QStringLiteral("listed-at-") + host;
+    window->mManager->addServer(server);
+    window->addServer(QStringLiteral("Box (%1)").arg(host));
+}
 
 } // namespace
 
@@ -58,6 +70,7 @@ private Q_SLOTS:
     void webUiWithoutItsModuleSaysWhy();
     void keptFileMessageKeepsTheFileName_data();
     void keptFileMessageKeepsTheFileName();
+    void unansweredRememberedBoxesAreNamedUntilListed();
 
 private:
     void clickServerRow();
@@ -277,6 +290,26 @@ void tst_mainWindow::keptFileMessageKeepsTheFileName()
 
     shown->findChild<QToolButton *>()->click();
     QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+}
+
+// Boxes remembered from earlier runs that do not answer are named all together; a box listed
+// later is no longer named, and the message leaves once none is left.
+void tst_mainWindow::unansweredRememberedBoxesAreNamedUntilListed()
+{
+    const QString first = QStringLiteral("http://127.0.0.2:9/description.xml");
+    const QString second = QStringLiteral("http://127.0.0.3:9/description.xml");
+    for (const QString &address : {first, second})
+        TAVO_mgr_rememberedBoxes::remember({address, QString()});
+    TAVO_ui_mainWindow nextStart;
+    for (const QString &address : {first, second})
+        TAVO_mgr_rememberedBoxes::forget(address);
+
+    QTRY_VERIFY2(statusMessage(&nextStart).contains(first) && statusMessage(&nextStart).contains(second),
+                 qPrintable(statusMessage(&nextStart)));
+    listBoxAt(&nextStart, QStringLiteral("127.0.0.2"));
+    QCOMPARE(statusMessage(&nextStart), "No box answers at " + second + ".");
+    listBoxAt(&nextStart, QStringLiteral("127.0.0.3"));
+    QCOMPARE(statusMessage(&nextStart), QString());
 }
 
 QTEST_MAIN(tst_mainWindow)

@@ -101,6 +101,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     player->setNoticeHandler([statusMessage](const QString &text) { statusMessage->addNotice(text); });
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
+    connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAddedRevised, statusMessage, &TAVO_ui_statusMessage::revise);
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
     new TAVO_ui_lastBox(serverList, mManager, startButton);
     initKeyboard();
