@@ -546,6 +546,7 @@ void tst_discovery::webUiShowsTheBoxPageAndHidesIt()
     QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
     QVERIFY(QTest::qWaitForWindowExposed(view));
     QCOMPARE(view->size(), QSize(900, 600));
+    QCOMPARE(view->windowTitle(), QStringLiteral("Garage — web page"));
     QCOMPARE(view->property("url").toUrl(), QUrl("http://127.0.0.11/"));
     QVERIFY(loaded.wait(20000));
     QCOMPARE(loaded.first().first().toBool(), true);

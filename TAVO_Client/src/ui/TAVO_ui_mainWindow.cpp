@@ -30,6 +30,7 @@
 #include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
 #include "TAVO_ui_windowMemory.h"
+#include "TAVO_ui_windowNames.h"
 #include "TAVO_upnp_upnpControlPoint.h"
 #include "TAVO_xml_xmlDownloader.h"
 
@@ -103,6 +104,11 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAddedRevised, statusMessage, &TAVO_ui_statusMessage::revise);
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
+    // Full screen shows the box that plays, or the chosen one before it plays.
+    new TAVO_ui_windowNames(fullScreenWidget, [this] {
+        const QString playing = streamKeeper->playingName();
+        return playing.isEmpty() && currentServer ? currentServer->device.friendlyName : playing;
+    });
     new TAVO_ui_lastBox(serverList, mManager, startButton);
     initKeyboard();
     if (TAVO_mgr_cache::root().isEmpty())
@@ -416,6 +422,7 @@ void TAVO_ui_mainWindow::webSwitch()
     }
     webView->setFixedSize(900, 600);
     TAVO_ui_webPage::load(webView, QUrl(QLatin1String("http://") + currentServer->host + QLatin1Char('/')));
+    webView->setWindowTitle(TAVO_ui_windowNames::title(currentServer->device.friendlyName, QStringLiteral("web page")));
     webView->setVisible(webView->isHidden());
 }
 
