@@ -1,9 +1,12 @@
+#include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_rememberedBoxes.h"
+#include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
 #include "TAVO_ui_statusMessage.h"
+#include "TAVO_ui_windowMemory.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -71,6 +74,9 @@ private Q_SLOTS:
     void keptFileMessageKeepsTheFileName_data();
     void keptFileMessageKeepsTheFileName();
     void unansweredRememberedBoxesAreNamedUntilListed();
+    void rememberedVolumeStaysWithinTheRange_data();
+    void rememberedVolumeStaysWithinTheRange();
+    void windowClosedInFullScreenOpensNormal();
 
 private:
     void clickServerRow();
@@ -310,6 +316,38 @@ void tst_mainWindow::unansweredRememberedBoxesAreNamedUntilListed()
     QCOMPARE(statusMessage(&nextStart), "No box answers at " + second + ".");
     listBoxAt(&nextStart, QStringLiteral("127.0.0.3"));
     QCOMPARE(statusMessage(&nextStart), QString());
+}
+
+void tst_mainWindow::rememberedVolumeStaysWithinTheRange_data()
+{
+    QTest::addColumn<int>("remembered");
+    QTest::addColumn<int>("played");
+    QTest::newRow("above the top") << 300 << 125;
+    QTest::newRow("below silence") << -20 << 0;
+}
+
+void tst_mainWindow::rememberedVolumeStaysWithinTheRange()
+{
+    QFETCH(int, remembered);
+    QFETCH(int, played);
+    TAVO_mgr_clientSettings::setVolume(remembered);
+    TAVO_ui_mainWindow nextStart;
+    TAVO_mgr_clientSettings::setVolume(100);
+    QCOMPARE(nextStart.player->volume(), played);
+}
+
+// Full screen is a passing state: a window closed in it opens normal at the next start.
+void tst_mainWindow::windowClosedInFullScreenOpensNormal()
+{
+    TAVO_mgr_clientSettings::setWindowGeometry({});
+    QTest::keyClick(window, Qt::Key_F);
+    QVERIFY(window->isFullScreen());
+    // The window's own close handler ends the process: the close is shown to its memory alone.
+    QCloseEvent close;
+    static_cast<QObject *>(window->findChild<TAVO_ui_windowMemory *>())->eventFilter(window, &close);
+    TAVO_ui_mainWindow nextStart;
+    TAVO_mgr_clientSettings::setWindowGeometry({});
+    QVERIFY(!(nextStart.windowState() & Qt::WindowFullScreen));
 }
 
 QTEST_MAIN(tst_mainWindow)
