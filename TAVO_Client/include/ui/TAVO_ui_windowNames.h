@@ -15,8 +15,7 @@ class TAVO_ui_windowNames : public QObject
     Q_OBJECT
 
 public:
-    // `what` the window shows of the box called `boxName`; of the client itself when no box is
-    // named.
+    // `what` the window shows of the box called `boxName`, or `what` alone when no box is named.
     static QString title(const QString &boxName, const QString &what);
 
     // Names the full-screen overlay, each time it is shown, after the box `shownBox` gives.

@@ -1,14 +1,14 @@
 #include "TAVO_ui_windowNames.h"
 
-#include "TAVO_ui_commandLine.h"
-
 #include <QEvent>
 #include <QWidget>
 
+// Never the main window's title, by which it is looked up among the desktop's windows.
 QString TAVO_ui_windowNames::title(const QString &boxName, const QString &what)
 {
-    const QString shown = boxName.isEmpty() ? TAVO_ui_commandLine::windowTitle : boxName;
-    return shown + QStringLiteral(" — ") + what;
+    if (boxName.isEmpty())
+        return what.left(1).toUpper() + what.mid(1);
+    return boxName + QStringLiteral(" — ") + what;
 }
 
 TAVO_ui_windowNames::TAVO_ui_windowNames(QWidget *fullScreenOverlay, std::function<QString()> shownBox)
