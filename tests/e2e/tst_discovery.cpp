@@ -359,7 +359,7 @@ void tst_discovery::addBoxDialog_data()
     QTest::newRow("not a box") << "http://127.0.0.33:49152/index.xml" << false << "it is not a streamer box" << "";
     QTest::newRow("version 2 box") << "127.0.0.36" << false << "127.0.0.36 answers, but it is not a streamer box" << "";
     QTest::newRow("good address") << "127.0.0.33" << true << "" << "Porch & <b>Garden</b> (127.0.0.33)";
-    QTest::newRow("listed box") << "127.0.0.37" << false << "" << "Landing (127.0.0.37)";
+    QTest::newRow("listed box") << "127.0.0.37" << false << "The box at 127.0.0.37 is listed already." << "";
     QTest::newRow("listed box deaf to searches at its address")
         << "127.0.0.38" << false
         << "“Closet” (127.0.0.38) is listed already, but does not answer a search sent to it. To add it by address, "
@@ -546,6 +546,7 @@ void tst_discovery::webUiShowsTheBoxPageAndHidesIt()
     QSignalSpy loaded(view, SIGNAL(loadFinished(bool)));
     QVERIFY(QTest::qWaitForWindowExposed(view));
     QCOMPARE(view->size(), QSize(900, 600));
+    QCOMPARE(view->windowTitle(), QStringLiteral("Garage — web page"));
     QCOMPARE(view->property("url").toUrl(), QUrl("http://127.0.0.11/"));
     QVERIFY(loaded.wait(20000));
     QCOMPARE(loaded.first().first().toBool(), true);

@@ -228,6 +228,7 @@ private Q_SLOTS:
     void savedPicturesArePngsOfThePictureSize();
     void recordingHoldsPictureAndSoundToItsEnd_data();
     void recordingHoldsPictureAndSoundToItsEnd();
+    void recordingEndedWhileTheStreamGoesOnIsClosed();
     void unwritableRecordingEndsWhilePictureGoesOn_data();
     void unwritableRecordingEndsWhilePictureGoesOn();
     void volumeAndMuteSurviveARestart();
@@ -694,6 +695,32 @@ void tst_playback::recordingHoldsPictureAndSoundToItsEnd()
     }
 }
 
+// The player goes on reading the stream after the user ends a recording, but the file no
+// longer grows: the player that wrote it has stopped and closed it.
+void tst_playback::recordingEndedWhileTheStreamGoesOnIsClosed()
+{
+    const QStringList before = filesIn(videosFolder());
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("record-closed")), "no moving picture in the video area");
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(recordingMark(window).contains(QStringLiteral("kB")), 5000);
+    QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+    QVERIFY(recordingMark(window).isEmpty());
+
+    const QStringList recorded = newFiles(videosFolder(), before);
+    QCOMPARE(recorded.size(), 1);
+    TAVO_player_vlcPlayer *player = window->player;
+    QTRY_VERIFY_WITH_TIMEOUT(player->isPlaying(), 15000);
+    const qint64 size = QFileInfo(recorded.first()).size();
+    const qint64 read = player->bytesRead();
+    QTRY_VERIFY_WITH_TIMEOUT(player->bytesRead() > read + 500000, 15000);
+    QCOMPARE(QFileInfo(recorded.first()).size(), size);
+    screenshot(QStringLiteral("record-closed-ended"));
+}
+
 void tst_playback::unwritableRecordingEndsWhilePictureGoesOn_data()
 {
     QTest::addColumn<QString>("mountOptions");
@@ -825,7 +852,8 @@ void tst_playback::withoutSoundDevicePicturePlaysQuietly()
                                              + written.mid(0, 6).join(QLatin1Char('\n'))));
     const QList<QLabel *> labels = window->statusBar()->findChildren<QLabel *>();
     QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [](const QLabel *label) {
-        return label->isVisible() && label->text() == QStringLiteral("No sound device: playing the picture alone");
+        return label->isVisible() && label->text() == QStringLiteral("No sound device")
+               && label->toolTip() == QStringLiteral("No sound device: playing the picture alone");
     }));
 }
 

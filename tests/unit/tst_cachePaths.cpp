@@ -1,4 +1,5 @@
 #include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_savedFiles.h"
 
 #include <QDir>
 #include <QtTest>
@@ -18,6 +19,7 @@ private Q_SLOTS:
     void boxFolder();
     void boxFile_data();
     void boxFile();
+    void keptFileNeverReplacesAnother();
     void cleanupTestCase();
 };
 
@@ -122,6 +124,28 @@ void tst_cachePaths::boxFile()
     QFETCH(QString, expected);
     const QString path = TAVO_mgr_cache::boxFile(uuid, boxPath);
     QCOMPARE(path, expected.isEmpty() ? QString() : TAVO_mgr_cache::boxFolder(uuid) + expected);
+}
+
+// Two pictures kept in the same second: the second gets a name of its own.
+void tst_cachePaths::keptFileNeverReplacesAnother()
+{
+    QTemporaryDir home;
+    const QByteArray userHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const QDateTime sameSecond(QDate(2024, 5, 1), QTime(20, 15, 33));
+    QString problem;
+    const QString first = TAVO_mgr_savedFiles::createNew(QStandardPaths::PicturesLocation, QStringLiteral("Living Room"),
+                                                         QStringLiteral("png"), &problem, sameSecond);
+    QFile firstFile(first);
+    QVERIFY(firstFile.open(QIODevice::WriteOnly) && firstFile.write("first") == 5);
+    firstFile.close();
+    const QString second = TAVO_mgr_savedFiles::createNew(QStandardPaths::PicturesLocation, QStringLiteral("Living Room"),
+                                                          QStringLiteral("png"), &problem, sameSecond);
+    qputenv("HOME", userHome);
+
+    QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("Living Room 2024-05-01 20.15.33 (2).png"));
+    QVERIFY(firstFile.open(QIODevice::ReadOnly));
+    QCOMPARE(firstFile.readAll(), QByteArray("first"));
 }
 
 void tst_cachePaths::cleanupTestCase()

@@ -1,3 +1,4 @@
+#include "TAVO_mgr_mainManager.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_mainWindow.h"
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void closeIsIgnored();
     void doubleClickOnThePictureTogglesFullScreen();
     void keyBeforeParentIsSetIsIgnored();
+    void overlayIsNamedAfterTheBox();
 
 private:
     void enterFullScreen();
@@ -181,6 +183,23 @@ void tst_fullScreen::keyBeforeParentIsSetIsIgnored()
     QTest::keyClick(&lone, Qt::Key_F);
     QTest::keyClick(&lone, Qt::Key_C);
     QVERIFY(lone.isHidden());
+}
+
+// A task switcher lists the overlay too: by the chosen box's name once a box is chosen.
+void tst_fullScreen::overlayIsNamedAfterTheBox()
+{
+    enterFullScreen();
+    QCOMPARE(fullScreenOverlay()->windowTitle(), QStringLiteral("Full screen"));
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_F);
+
+    TAVO_SERVER server;
+    server.device.friendlyName = QStringLiteral("Living Room");
+    server.device.UDN = QStringLiteral("4d696e69-0000-0000-0000-0000000000f5");
+    window->mManager->addServer(server);
+    window->addServer(QStringLiteral("Living Room (127.0.0.1)"));
+    QVERIFY(clickServerRow(window, QStringLiteral("Living Room (127.0.0.1)")));
+    enterFullScreen();
+    QCOMPARE(fullScreenOverlay()->windowTitle(), QStringLiteral("Living Room — full screen"));
 }
 
 QTEST_MAIN(tst_fullScreen)

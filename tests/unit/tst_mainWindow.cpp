@@ -1,21 +1,59 @@
+#include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_mgr_rememberedBoxes.h"
+#include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
+#include "TAVO_ui_statusMessage.h"
+#include "TAVO_ui_windowMemory.h"
 
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QtTest>
 
 #include <unistd.h>
 
 using TAVO_test_windowParts::button;
 using TAVO_test_windowParts::splitter;
+using TAVO_test_windowParts::statusMessage;
+
+namespace {
+
+// Stands in for the desktop's file manager.
+class FolderOpener : public QObject
+{
+    Q_OBJECT
+
+public:
+    FolderOpener() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~FolderOpener() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
+// Lists a box at `host` in `window`, as a description that was read would.
+void listBoxAt(TAVO_ui_mainWindow *window, const QString &host)
+{
+    TAVO_SERVER server;
+    server.host = host;
+    server.device.UDN = QStringLiteral("listed-at-") + host;
+    window->mManager->addServer(server);
+    window->addServer(QStringLiteral("Box (%1)").arg(host));
+}
+
+} // namespace
 
 class tst_mainWindow : public QObject
 {
@@ -37,6 +75,12 @@ private Q_SLOTS:
     void webUiWithoutItsModuleSaysWhy();
     void keyboardHelpFitsTheScreenAndClosesOnEscape_data();
     void keyboardHelpFitsTheScreenAndClosesOnEscape();
+    void keptFileMessageKeepsTheFileName_data();
+    void keptFileMessageKeepsTheFileName();
+    void unansweredRememberedBoxesAreNamedUntilListed();
+    void rememberedVolumeStaysWithinTheRange_data();
+    void rememberedVolumeStaysWithinTheRange();
+    void windowClosedInFullScreenOpensNormal();
 
 private:
     void clickServerRow();
@@ -255,6 +299,97 @@ void tst_mainWindow::keyboardHelpFitsTheScreenAndClosesOnEscape()
                             .arg(help->frameGeometry().x()).arg(help->frameGeometry().y())));
     QTest::keyClick(help, Qt::Key_Escape);
     QVERIFY(help->isHidden());
+}
+
+void tst_mainWindow::keptFileMessageKeepsTheFileName_data()
+{
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("folder");
+    // What must stay readable of the words before the file's name.
+    QTest::addColumn<QString>("readable");
+    QTest::newRow("picture") << "Picture saved to " << QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)
+                             << "Picture saved to ";
+    QTest::newRow("recording") << "Recording ended: 0:13, 5.3 MB saved to "
+                               << QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)
+                               << "Recording ended: 0:13, 5.3 MB";
+}
+
+// In the window's first size, beside the widest word the status line keeps at its right: the
+// folder gives way to the file's name, the tool tip holds the whole message, and the button
+// beside it opens the folder.
+void tst_mainWindow::keptFileMessageKeepsTheFileName()
+{
+    QFETCH(QString, said);
+    QFETCH(QString, folder);
+    QFETCH(QString, readable);
+    const QString name = QStringLiteral("Living Room 2024-05-01 20.15.33.ts");
+    const QString message = said + folder + QLatin1Char('/') + name;
+    FolderOpener desktop;
+    auto *shown = window->findChild<TAVO_ui_statusMessage *>();
+    shown->addNotice(QStringLiteral("No sound device: playing the picture alone"));
+    window->statusBar()->showMessage(message);
+    auto *text = shown->findChild<QLabel *>();
+    // The line is laid out anew for the notice and for the button beside the message.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QVERIFY2(text->text().startsWith(readable) && text->text().endsWith(name), qPrintable(text->text()));
+    QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->width());
+    QCOMPARE(text->toolTip(), message);
+    window->grab().save(QStringLiteral(TAVO_BIN_DIR "/../tst_mainWindow_%1.png").arg(QTest::currentDataTag()));
+
+    shown->findChild<QToolButton *>()->click();
+    QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+}
+
+// Boxes remembered from earlier runs that do not answer are named all together; a box listed
+// later is no longer named, and the message leaves once none is left.
+void tst_mainWindow::unansweredRememberedBoxesAreNamedUntilListed()
+{
+    const QString first = QStringLiteral("http://127.0.0.2:9/description.xml");
+    const QString second = QStringLiteral("http://127.0.0.3:9/description.xml");
+    for (const QString &address : {first, second})
+        TAVO_mgr_rememberedBoxes::remember({address, QString()});
+    TAVO_ui_mainWindow nextStart;
+    for (const QString &address : {first, second})
+        TAVO_mgr_rememberedBoxes::forget(address);
+
+    QTRY_VERIFY2(statusMessage(&nextStart).contains(first) && statusMessage(&nextStart).contains(second),
+                 qPrintable(statusMessage(&nextStart)));
+    listBoxAt(&nextStart, QStringLiteral("127.0.0.2"));
+    QCOMPARE(statusMessage(&nextStart), "No box answers at " + second + ".");
+    listBoxAt(&nextStart, QStringLiteral("127.0.0.3"));
+    QCOMPARE(statusMessage(&nextStart), QString());
+}
+
+void tst_mainWindow::rememberedVolumeStaysWithinTheRange_data()
+{
+    QTest::addColumn<int>("remembered");
+    QTest::addColumn<int>("played");
+    QTest::newRow("above the top") << 300 << 125;
+    QTest::newRow("below silence") << -20 << 0;
+}
+
+void tst_mainWindow::rememberedVolumeStaysWithinTheRange()
+{
+    QFETCH(int, remembered);
+    QFETCH(int, played);
+    TAVO_mgr_clientSettings::setVolume(remembered);
+    TAVO_ui_mainWindow nextStart;
+    TAVO_mgr_clientSettings::setVolume(100);
+    QCOMPARE(nextStart.player->volume(), played);
+}
+
+// Full screen is a passing state: a window closed in it opens normal at the next start.
+void tst_mainWindow::windowClosedInFullScreenOpensNormal()
+{
+    TAVO_mgr_clientSettings::setWindowGeometry({});
+    QTest::keyClick(window, Qt::Key_F);
+    QVERIFY(window->isFullScreen());
+    // The window's own close handler ends the process: the close is shown to its memory alone.
+    QCloseEvent close;
+    static_cast<QObject *>(window->findChild<TAVO_ui_windowMemory *>())->eventFilter(window, &close);
+    TAVO_ui_mainWindow nextStart;
+    TAVO_mgr_clientSettings::setWindowGeometry({});
+    QVERIFY(!(nextStart.windowState() & Qt::WindowFullScreen));
 }
 
 int main(int argc, char *argv[])

@@ -15,6 +15,10 @@ namespace TAVO_mgr_savedFiles {
 QString createNew(QStandardPaths::StandardLocation folder, const QString &boxName, const QString &suffix,
                   QString *problem, const QDateTime &when = QDateTime::currentDateTime());
 
+// The path of a kept file that a text ends with ("Picture saved to <path>"), or empty when the
+// text names none.
+QString keptFileAtEndOf(const QString &text);
+
 // "1.4 MB" and "1:05": a size and a length of time for the status line.
 QString sizeText(qint64 bytes);
 QString durationText(qint64 ms);

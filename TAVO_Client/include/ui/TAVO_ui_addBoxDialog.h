@@ -15,7 +15,7 @@ class TAVO_upnp_upnpControlPoint;
 
 // "Add box by address": takes a host or URL, fetches and adds the box, and says plainly why
 // when it cannot. Bad input is answered at once and changes nothing. Closes once the box is
-// listed.
+// listed; a box that was listed already is said to be, and nothing is added.
 class TAVO_ui_addBoxDialog : public QDialog
 {
     Q_OBJECT

@@ -36,10 +36,19 @@ public:
 
 Q_SIGNALS:
     // A box of the command line or remembered from earlier runs that could not be added, and why.
+    // Those that do not answer are named together.
     void notAdded(const QString &why);
+    // What notAdded said no longer holds, since a box it named is listed now: `now` says what
+    // still holds (empty when nothing does).
+    void notAddedRevised(const QString &said, const QString &now);
 
 private:
     void find(const QString &address);
+    void found(TAVO_upnp_boxFinder::Result result, const QString &address);
+    void forgetListedUnanswered();
+    QString unansweredText() const;
+    // The listed box at this host, or null.
+    const TAVO_SERVER *listedAt(const QString &host) const;
     void addRememberedBoxes();
     void showMenu(const QPoint &position);
     void showDialog();
@@ -51,6 +60,7 @@ private:
     QTableWidget *serverList;
     TAVO_upnp_upnpControlPoint *discovery;
     QPointer<TAVO_ui_addBoxDialog> dialog;
+    QStringList unanswered;  // addresses of the command line or remembered where no box answered
 };
 
 #endif

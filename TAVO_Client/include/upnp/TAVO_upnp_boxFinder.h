@@ -30,7 +30,7 @@ class TAVO_upnp_boxFinder : public QObject
     Q_OBJECT
 
 public:
-    enum class Result { Added, NotAStreamerBox, NoAnswer, BadAddress, CannotStore };
+    enum class Result { Added, AlreadyListed, NotAStreamerBox, NoAnswer, BadAddress, CannotStore };
     Q_ENUM(Result)
 
     static constexpr quint16 ssdpPort = 1900;
@@ -46,6 +46,8 @@ public:
     static QString describe(Result result, const QString &address);
     // The host of an address given as a bare host (no port, no description path), else empty.
     static QString bareHost(const QString &address);
+    // The host of any address that can be tried, else empty.
+    static QString hostOf(const QString &address);
 
     TAVO_upnp_boxFinder(TAVO_upnp_upnpControlPoint *discovery, const QString &address, QObject *parent);
 
@@ -53,7 +55,7 @@ public:
     void start();
 
 Q_SIGNALS:
-    // udn names the box that was added (Added only).
+    // udn names the box that was found (Added, AlreadyListed).
     void finished(TAVO_upnp_boxFinder::Result result, const QString &udn);
 
 private:

@@ -38,7 +38,8 @@ public:
         Refused,        // an answer other than a whole file with status 200
         NotSaved,       // the local file could not be written
         NotRegistered,  // a device description that the parser did not register
-        Registered,     // a device description registered (added or replaced)
+        Registered,     // a device description of a box not listed before, now listed
+        AlreadyListed,  // a device description of a listed box, whose record it replaced
         Saved,          // any other file, now in the cache
     };
     Q_ENUM(Outcome)
@@ -51,7 +52,7 @@ public:
 
 Q_SIGNALS:
     // Emitted once, as the download ends: how it went, and for a registered device description
-    // the UDN of its box.
+    // (Registered, AlreadyListed) the UDN of its box.
     void downloadFinished(TAVO_xml_xmlDownloader::Outcome outcome, const QString &udn);
 
 private Q_SLOTS:

@@ -43,6 +43,21 @@ QString TAVO_mgr_savedFiles::createNew(QStandardPaths::StandardLocation folder, 
     }
 }
 
+// A file's name never holds a "/", so the last folder found is the one the file is in.
+QString TAVO_mgr_savedFiles::keptFileAtEndOf(const QString &text)
+{
+    for (const auto folder : {QStandardPaths::PicturesLocation, QStandardPaths::MoviesLocation}) {
+        const QString folderPath = QStandardPaths::writableLocation(folder);
+        if (folderPath.isEmpty())
+            continue;
+        const int at = text.lastIndexOf(folderPath + QLatin1Char('/'));
+        const QString name = at < 0 ? QString() : text.mid(at + folderPath.size() + 1);
+        if (!name.isEmpty() && !name.contains(QLatin1Char('/')))
+            return text.mid(at);
+    }
+    return {};
+}
+
 QString TAVO_mgr_savedFiles::sizeText(qint64 bytes)
 {
     return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);

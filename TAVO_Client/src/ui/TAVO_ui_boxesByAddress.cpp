@@ -27,6 +27,7 @@ TAVO_ui_boxesByAddress::TAVO_ui_boxesByAddress(TAVO_ui_mainWindow *window, QTabl
 {
     serverList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(serverList, &QWidget::customContextMenuRequested, this, &TAVO_ui_boxesByAddress::showMenu);
+    connect(serverList->model(), &QAbstractItemModel::rowsInserted, this, &TAVO_ui_boxesByAddress::forgetListedUnanswered);
     addRememberedBoxes();
 }
 
@@ -57,11 +58,49 @@ QString TAVO_ui_boxesByAddress::summarize(TAVO_upnp_boxFinder::Result result, co
 void TAVO_ui_boxesByAddress::find(const QString &address)
 {
     auto *finder = new TAVO_upnp_boxFinder(discovery, address, this);
-    connect(finder, &TAVO_upnp_boxFinder::finished, this, [this, address](TAVO_upnp_boxFinder::Result result) {
-        if (result != TAVO_upnp_boxFinder::Result::Added)
-            Q_EMIT notAdded(summarize(result, address));
-    });
+    connect(finder, &TAVO_upnp_boxFinder::finished, this,
+            [this, address](TAVO_upnp_boxFinder::Result result) { found(result, address); });
     finder->start();
+}
+
+// A box found, here or by discovery, needs no word.
+void TAVO_ui_boxesByAddress::found(TAVO_upnp_boxFinder::Result result, const QString &address)
+{
+    using Result = TAVO_upnp_boxFinder::Result;
+    if (result == Result::Added || result == Result::AlreadyListed)
+        return;
+    if (result != Result::NoAnswer || listedButUnanswering(result, address)) {
+        Q_EMIT notAdded(summarize(result, address));
+        return;
+    }
+    unanswered.append(address);
+    Q_EMIT notAdded(unansweredText());
+}
+
+// A box that did not answer its address may be listed later, found by discovery or added by
+// the user: it is no longer said not to answer.
+void TAVO_ui_boxesByAddress::forgetListedUnanswered()
+{
+    const QString said = unansweredText();
+    const auto listed = [this](const QString &address) { return listedAt(TAVO_upnp_boxFinder::hostOf(address)); };
+    if (unanswered.removeIf(listed) > 0)
+        Q_EMIT notAddedRevised(said, unansweredText());
+}
+
+QString TAVO_ui_boxesByAddress::unansweredText() const
+{
+    if (unanswered.isEmpty())
+        return QString();
+    return TAVO_upnp_boxFinder::summarize(TAVO_upnp_boxFinder::Result::NoAnswer, unanswered.join(QLatin1String(", ")));
+}
+
+const TAVO_SERVER *TAVO_ui_boxesByAddress::listedAt(const QString &host) const
+{
+    for (int i = 0; !host.isEmpty() && i < window->mManager->getServerCount(); ++i) {
+        if (window->mManager->getServer(i)->host.compare(host, Qt::CaseInsensitive) == 0)
+            return window->mManager->getServer(i);
+    }
+    return nullptr;
 }
 
 void TAVO_ui_boxesByAddress::addRememberedBoxes()
@@ -119,12 +158,7 @@ QString TAVO_ui_boxesByAddress::friendlyName(const QString &udn) const
 const TAVO_SERVER *TAVO_ui_boxesByAddress::listedButUnanswering(TAVO_upnp_boxFinder::Result result,
                                                                 const QString &address) const
 {
-    const QString host = TAVO_upnp_boxFinder::bareHost(address);
-    if (result != TAVO_upnp_boxFinder::Result::NoAnswer || host.isEmpty())
+    if (result != TAVO_upnp_boxFinder::Result::NoAnswer)
         return nullptr;
-    for (int i = 0; i < window->mManager->getServerCount(); ++i) {
-        if (window->mManager->getServer(i)->host.compare(host, Qt::CaseInsensitive) == 0)
-            return window->mManager->getServer(i);
-    }
-    return nullptr;
+    return listedAt(TAVO_upnp_boxFinder::bareHost(address));
 }

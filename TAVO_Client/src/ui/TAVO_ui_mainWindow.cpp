@@ -25,11 +25,13 @@
 #include "TAVO_ui_recordingMark.h"
 #include "TAVO_ui_remoteKeyboard.h"
 #include "TAVO_ui_serverItem.h"
+#include "TAVO_ui_statusMessage.h"
 #include "TAVO_ui_steeredBoxLabel.h"
 #include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
 #include "TAVO_ui_windowKeyboard.h"
 #include "TAVO_ui_windowMemory.h"
+#include "TAVO_ui_windowNames.h"
 #include "TAVO_upnp_upnpControlPoint.h"
 #include "TAVO_xml_xmlDownloader.h"
 
@@ -96,11 +98,20 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     TAVO_player_recorder *recorder = initPictureMenu();
     initNetworkCaching(recorder);
     initDelayGuard(recorder);
-    boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
-    connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     statusBar()->insertPermanentWidget(
         0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), windowKeyboard));
+    auto *statusMessage = new TAVO_ui_statusMessage(statusBar());
+    // A lasting word beside the box count: the stream's own messages would soon replace it.
+    player->setNoticeHandler([statusMessage](const QString &text) { statusMessage->addNotice(text); });
+    boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
+    connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
+    connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAddedRevised, statusMessage, &TAVO_ui_statusMessage::revise);
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
+    // Full screen shows the box that plays, or the chosen one before it plays.
+    new TAVO_ui_windowNames(fullScreenWidget, [this] {
+        const QString playing = streamKeeper->playingName();
+        return playing.isEmpty() && currentServer ? currentServer->device.friendlyName : playing;
+    });
     new TAVO_ui_lastBox(serverList, mManager, startButton);
     initKeyboard();
     if (TAVO_mgr_cache::root().isEmpty())
@@ -411,6 +422,7 @@ void TAVO_ui_mainWindow::webSwitch()
     }
     webView->setFixedSize(900, 600);
     TAVO_ui_webPage::load(webView, QUrl(QLatin1String("http://") + currentServer->host + QLatin1Char('/')));
+    webView->setWindowTitle(TAVO_ui_windowNames::title(currentServer->device.friendlyName, QStringLiteral("web page")));
     webView->setVisible(webView->isHidden());
 }
 
@@ -453,8 +465,6 @@ void TAVO_ui_mainWindow::initStatusLine()
     connect(streamKeeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, boxListMarks, &TAVO_ui_boxListMarks::markPlaying);
     player->setStreamHandlers([this] { streamKeeper->lost(); }, [this] { streamKeeper->back(); });
-    // A lasting word beside the box count: the stream's own messages would soon replace it.
-    player->setNoticeHandler([this](const QString &text) { statusBar()->addPermanentWidget(new QLabel(text)); });
 
     auto *keyFailures = new TAVO_mgr_keyFailures(mManager, this);
     TAVO_mgr_httpRequest *keySender = controllerWidget->httpRequest;

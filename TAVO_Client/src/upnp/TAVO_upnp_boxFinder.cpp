@@ -87,6 +87,8 @@ QString TAVO_upnp_boxFinder::summarize(Result result, const QString &address)
     switch (result) {
     case Result::Added:
         return QStringLiteral("The box at %1 is listed.").arg(address);
+    case Result::AlreadyListed:
+        return QStringLiteral("The box at %1 is listed already.").arg(address);
     case Result::NotAStreamerBox:
         return QStringLiteral("%1 answers, but it is not a streamer box.").arg(address);
     case Result::NoAnswer:
@@ -103,6 +105,12 @@ QString TAVO_upnp_boxFinder::bareHost(const QString &address)
 {
     const BoxAddress box = readAddress(address);
     return box.port == -1 ? box.host : QString();
+}
+
+QString TAVO_upnp_boxFinder::hostOf(const QString &address)
+{
+    const BoxAddress box = readAddress(address);
+    return box.description.isValid() ? box.description.host() : box.host;
 }
 
 TAVO_upnp_boxFinder::TAVO_upnp_boxFinder(TAVO_upnp_upnpControlPoint *discovery, const QString &address, QObject *parent)
@@ -223,6 +231,9 @@ void TAVO_upnp_boxFinder::downloadEnded(TAVO_xml_xmlDownloader::Outcome outcome,
     switch (outcome) {
     case TAVO_xml_xmlDownloader::Outcome::Registered:
         finish(Result::Added, udn);
+        break;
+    case TAVO_xml_xmlDownloader::Outcome::AlreadyListed:
+        finish(Result::AlreadyListed, udn);
         break;
     case TAVO_xml_xmlDownloader::Outcome::NoAnswer:
         finish(Result::NoAnswer);

@@ -255,7 +255,8 @@ void TAVO_upnp_upnpControlPoint::rootDeviceOnline(const QString &deviceType, con
     auto *downloader = new TAVO_xml_xmlDownloader(parentWidget);
     connect(downloader, &TAVO_xml_xmlDownloader::downloadFinished, this,
             [this, uuid](TAVO_xml_xmlDownloader::Outcome outcome) {
-        descriptionFetched(uuid, outcome == TAVO_xml_xmlDownloader::Outcome::Registered);
+        descriptionFetched(uuid, outcome == TAVO_xml_xmlDownloader::Outcome::Registered
+                                     || outcome == TAVO_xml_xmlDownloader::Outcome::AlreadyListed);
     });
     downloader->downloadFile(new QUrl(location), savePath, QString(), QString(), QString());
     Q_EMIT boxSeen(uuid);

@@ -1,5 +1,6 @@
 #include "TAVO_xml_xmlDownloader.h"
 
+#include "TAVO_mgr_mainManager.h"
 #include "TAVO_ui_mainWindow.h"
 #include "TAVO_xml_xmlParser.h"
 
@@ -159,11 +160,13 @@ TAVO_xml_xmlDownloader::Outcome TAVO_xml_xmlDownloader::parseIfDeviceDescription
         return Outcome::NotRegistered;
     TAVO_xml_xmlParser parser(window);
     parser.setManager(window->mManager);
+    // The registry only grows by a box it did not list before.
+    const int listedBefore = window->mManager->getServerCount();
     // A description that was not taken would only wait in the cache until the program closes.
     if (!parser.parseDeviceDescription(&fileName, downloadUrl.get())) {
         QFile::remove(fileName);
         return Outcome::NotRegistered;
     }
     *udn = parser.parsedUdn();
-    return Outcome::Registered;
+    return window->mManager->getServerCount() > listedBefore ? Outcome::Registered : Outcome::AlreadyListed;
 }
