@@ -15,6 +15,7 @@
 #include "TAVO_ui_boxListMarks.h"
 #include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
+#include "TAVO_ui_dialogOverFullScreen.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_keyboardHelp.h"
@@ -424,6 +425,7 @@ void TAVO_ui_mainWindow::initKeyboard()
                                 [this] { return controllerWidget->steers(currentServer) || loadController(); }},
                                this);
     new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
+    new TAVO_ui_dialogOverFullScreen(fullScreenWidget, this);
     new TAVO_ui_keyboardHelp(controllerWidget);
     new TAVO_ui_steeredBoxLabel(controllerWidget);
     new TAVO_ui_playGestures(
