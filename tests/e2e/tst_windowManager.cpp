@@ -2,6 +2,7 @@
 // places and focuses the client's windows.
 
 #include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_clientSettings.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
 #include "TAVO_test_messageBoxes.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QtTest>
 
@@ -30,6 +32,11 @@ void saveScreenshot(const QString &name)
     QGuiApplication::primaryScreen()->grabWindow(0).save(folder + name);
 }
 
+QRect screenArea()
+{
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
 } // namespace
 
 class tst_windowManager : public QObject
@@ -42,6 +49,9 @@ private Q_SLOTS:
     void cleanup();
     void refusalInFullScreenTakesTheKeyboard_data();
     void refusalInFullScreenTakesTheKeyboard();
+    void panelShownInFullScreenStaysInSightAndOnScreen();
+    void placeAtOrAboveTheScreensTopIsRestoredOnIt_data();
+    void placeAtOrAboveTheScreensTopIsRestoredOnIt();
 
 private:
     bool inFullScreen(bool full);
@@ -52,7 +62,8 @@ private:
     QWidget *panel = nullptr;
 };
 
-// Power is refused as a key the box has not learned; Mute (Ctrl+M) is carried out.
+// Power is refused as a key the box has not learned; Mute (Ctrl+M) is carried out. The window at
+// the screen's top left, narrower than it opens, leaves room for the panel at its right.
 void tst_windowManager::initTestCase()
 {
     QVERIFY2(!TAVO_test_desktop::run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).isEmpty(), "no window manager runs");
@@ -67,6 +78,9 @@ void tst_windowManager::initTestCase()
     window = new TAVO_ui_mainWindow;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->resize(760, 480);
+    window->move(screenArea().topLeft());
+    QVERIFY(QTest::qWaitFor([&] { return window->frameGeometry().topLeft() == screenArea().topLeft(); }, 5000));
     QVERIFY(TAVO_test_windowParts::waitForRow(window, QStringLiteral("Living Room (127.0.0.2)")));
     QVERIFY(TAVO_test_windowParts::clickServerRow(window, QStringLiteral("Living Room (127.0.0.2)")));
     const QString description = TAVO_mgr_cache::boxFile(livingRoom, QStringLiteral("/rcu/remote.xml"));
@@ -138,6 +152,58 @@ void tst_windowManager::refusalInFullScreenTakesTheKeyboard()
     QVERIFY(QTest::qWaitFor([&] { return commands(QStringLiteral("MUTE")) == mutes + 1; }, 5000));
     QVERIFY(window->isFullScreen());
     QVERIFY(inFullScreen(false));
+}
+
+// C shows the panel over the picture, in sight with its whole title bar. Back in the window it
+// stands beside the window again, and neither place is kept as one the user gave it.
+void tst_windowManager::panelShownInFullScreenStaysInSightAndOnScreen()
+{
+    QVERIFY(inFullScreen(true));
+    pressKey(QStringLiteral("c"));
+    QVERIFY(QTest::qWaitFor([&] { return panel->isVisible() && TAVO_test_desktop::showsOnScreen(panel); }, 5000));
+    saveScreenshot(QStringLiteral("panel_full_screen.png"));
+    QVERIFY2(screenArea().contains(panel->frameGeometry()), qPrintable(QDebug::toString(panel->frameGeometry())));
+
+    QVERIFY(inFullScreen(false));
+    const bool beside = QTest::qWaitFor([&] {
+        return screenArea().contains(panel->frameGeometry()) && !panel->frameGeometry().intersects(window->frameGeometry());
+    }, 5000);
+    QVERIFY2(beside, qPrintable(QDebug::toString(panel->frameGeometry()) + QDebug::toString(window->frameGeometry())));
+    QVERIFY(TAVO_test_desktop::showsOnScreen(panel));
+    saveScreenshot(QStringLiteral("panel_after_full_screen.png"));
+    QCOMPARE(TAVO_mgr_clientSettings::remotePanelPosition(), std::nullopt);
+}
+
+void tst_windowManager::placeAtOrAboveTheScreensTopIsRestoredOnIt_data()
+{
+    QTest::addColumn<QPoint>("place");
+    QTest::newRow("title bar above the screen") << QPoint(850, -20);
+    QTest::newRow("half of it above") << QPoint(850, -10);
+    QTest::newRow("at the screen's top") << QPoint(850, 0);
+}
+
+// At the next start. A kept place whose title bar lies above the screen cannot be dragged; nor
+// can one at the screen's top edge where the panel's inside, not its frame, is put there.
+void tst_windowManager::placeAtOrAboveTheScreensTopIsRestoredOnIt()
+{
+    QFETCH(QPoint, place);
+    TAVO_mgr_clientSettings::setRemotePanelPosition(place);
+    TAVO_ui_mainWindow next;
+    next.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&next));
+    QVERIFY(TAVO_test_windowParts::waitForRow(&next, QStringLiteral("Living Room (127.0.0.2)")));
+    QVERIFY(TAVO_test_windowParts::clickServerRow(&next, QStringLiteral("Living Room (127.0.0.2)")));
+    const QString description = TAVO_mgr_cache::boxFile(livingRoom, QStringLiteral("/rcu/remote.xml"));
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo(description).size() > 0; }, 10000));
+    TAVO_test_windowParts::button(&next, QStringLiteral("Controller"))->click();
+    QWidget *nextPanel = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget != panel && widget->inherits("TAVO_ui_controller"))
+            nextPanel = widget;
+    }
+    QVERIFY(nextPanel && QTest::qWaitForWindowExposed(nextPanel));
+    const bool onScreen = QTest::qWaitFor([&] { return screenArea().contains(nextPanel->frameGeometry()); }, 5000);
+    QVERIFY2(onScreen, qPrintable(QDebug::toString(nextPanel->frameGeometry())));
 }
 
 QTEST_MAIN(tst_windowManager)
