@@ -1,7 +1,10 @@
 #ifndef TAVO_UI_WINDOWMEMORY_H
 #define TAVO_UI_WINDOWMEMORY_H
 
+#include <QMargins>
 #include <QObject>
+#include <QPoint>
+#include <QRect>
 #include <QTimer>
 
 class QComboBox;
@@ -11,7 +14,8 @@ class TAVO_ui_controller;
 
 // The main window's size, place and splitters, and the remote panel's place and the controller
 // chosen for each box, as the user left them at the last start. The panel opens beside the main
-// window, where the screen has room, until the user gives it a place of its own.
+// window, where the screen has room, until the user gives it a place of its own; wherever it
+// opens, its title bar is on a screen.
 class TAVO_ui_windowMemory : public QObject
 {
     Q_OBJECT
@@ -24,8 +28,11 @@ private:
     void restoreWindow();
     void saveWindow();
     void saveSplitters();
+    void windowStateChanged(Qt::WindowStates oldState);
+    void panelShown();
+    void noteNormalFrame();
     void placePanel();
-    void placePanelBesideWindow();
+    QMargins panelFrameMargins() const;
     void savePanelPosition();
     void chooseRememberedController();
     void rememberController(int index);
@@ -38,6 +45,9 @@ private:
     QTimer windowSave;  // a drag moves and resizes many times: the place is written once it rests
     QTimer panelSave;
     bool choosingController = false;
+    QRect normalFrame;  // the main window's frame out of full screen
+    QMargins normalFrameMargins;
+    QPoint placedAt;  // the panel's place as the client last gave it
 };
 
 #endif

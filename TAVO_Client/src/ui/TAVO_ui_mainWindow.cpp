@@ -15,6 +15,7 @@
 #include "TAVO_ui_boxListMarks.h"
 #include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
+#include "TAVO_ui_dialogOverFullScreen.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_keyboardHelp.h"
@@ -435,6 +436,7 @@ void TAVO_ui_mainWindow::initKeyboard()
     new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
                                {[this] { return controllerWidget->steers(currentServer) || loadController(); }}, this);
     new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
+    new TAVO_ui_dialogOverFullScreen(fullScreenWidget, this);
     new TAVO_ui_keyboardHelp(this, controllerWidget, windowKeyboard->action(Key::KeyboardHelp));
     new TAVO_ui_steeredBoxLabel(controllerWidget);
     new TAVO_ui_playGestures(

@@ -2,6 +2,7 @@
 
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_ui_controller.h"
+#include "TAVO_ui_panelPlace.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -9,6 +10,8 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QWidget>
+#include <QWindow>
+#include <QWindowStateChangeEvent>
 
 namespace {
 
@@ -76,46 +79,80 @@ bool TAVO_ui_windowMemory::eventFilter(QObject *watched, QEvent *event)
     const QEvent::Type type = event->type();
     if (watched == window && (type == QEvent::Move || type == QEvent::Resize))
         windowSave.start();
+    else if (watched == window && type == QEvent::WindowStateChange)
+        windowStateChanged(static_cast<QWindowStateChangeEvent *>(event)->oldState());
     else if (watched == window && type == QEvent::Close)
         saveWindow();
     else if (watched == panel && type == QEvent::Show)
-        placePanel();
+        panelShown();
     else if (watched == panel && type == QEvent::Move && panel->isVisible())
         panelSave.start();
     return QObject::eventFilter(watched, event);
 }
 
-// Where the user left it, as long as that place is still on a screen.
+// Entering full screen, the window still has its normal frame: the panel keeps standing beside
+// that. Over the full-screen picture the panel had a passing place: back in the window it stands
+// where it stood before, placed at once, before the window manager gives the window its size back.
+void TAVO_ui_windowMemory::windowStateChanged(Qt::WindowStates oldState)
+{
+    const bool wasFullScreen = oldState & Qt::WindowFullScreen;
+    if (!wasFullScreen && window->isFullScreen())
+        noteNormalFrame();
+    else if (wasFullScreen && !window->isFullScreen() && panel->isVisible())
+        placePanel();
+}
+
+void TAVO_ui_windowMemory::panelShown()
+{
+    if (!window->isFullScreen())
+        noteNormalFrame();
+    placePanel();
+}
+
+// As the window manager draws it now (Qt's own idea of a frame lags behind the window manager).
+void TAVO_ui_windowMemory::noteNormalFrame()
+{
+    QWindow *handle = window->windowHandle();
+    normalFrame = handle ? handle->frameGeometry() : window->frameGeometry();
+    normalFrameMargins = handle ? handle->frameMargins() : QMargins();
+}
+
+// Where the user left it, as long as that place is still on a screen, else beside the window;
+// in full screen too, where the panel then stands over the picture.
 void TAVO_ui_windowMemory::placePanel()
 {
+    const QMargins margins = panelFrameMargins();
+    const QSize frame = panel->size().grownBy(margins);
     const std::optional<QPoint> remembered = TAVO_mgr_clientSettings::remotePanelPosition();
-    if (remembered && QGuiApplication::screenAt(*remembered + QPoint(panel->width() / 2, 10)))
-        panel->move(*remembered);
-    else
-        placePanelBesideWindow();
+    const QRect there = remembered ? QRect(*remembered, frame) : QRect();
+    if (QScreen *screen = remembered ? QGuiApplication::screenAt(there.center()) : nullptr) {
+        placedAt = TAVO_ui_panelPlace::onScreen(there, screen->availableGeometry());
+    } else {
+        QScreen *windowScreen = QGuiApplication::screenAt(normalFrame.center());
+        placedAt = TAVO_ui_panelPlace::besideWindow(
+            normalFrame, frame, (windowScreen ? windowScreen : window->screen())->availableGeometry());
+    }
+    // Moved by its frame, a window whose frame Qt does not know yet (not shown since it was
+    // hidden) would be placed by its inside, its title bar above the place: the inside is placed.
+    panel->setGeometry(QRect(placedAt, frame).marginsRemoved(margins));
 }
 
-// To the right of the main window, else to its left; where neither has room, the panel stays
-// where the desktop puts it.
-void TAVO_ui_windowMemory::placePanelBesideWindow()
+// The panel's frame as the window manager last drew it; before that, as it draws the main
+// window's.
+QMargins TAVO_ui_windowMemory::panelFrameMargins() const
 {
-    const QRect screen = window->screen()->availableGeometry();
-    const QRect beside = window->frameGeometry();
-    const QSize size = panel->frameGeometry().size();
-    int x;
-    if (beside.right() + size.width() <= screen.right())
-        x = beside.right() + 1;
-    else if (beside.left() - size.width() >= screen.left())
-        x = beside.left() - size.width();
-    else
-        return;
-    const int y = qMax(screen.top(), qMin(beside.top(), screen.bottom() + 1 - size.height()));
-    panel->move(x, y);
+    const QRect frame = panel->frameGeometry();
+    const QRect inside = panel->geometry();
+    const QMargins own(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+                       frame.bottom() - inside.bottom());
+    return own.isNull() ? normalFrameMargins : own;
 }
 
+// Only a place the user gave the panel beside the normal window is kept: not its passing place
+// over the full-screen picture, nor one the client gave it.
 void TAVO_ui_windowMemory::savePanelPosition()
 {
-    if (panel->isVisible())
+    if (panel->isVisible() && !window->isFullScreen() && panel->pos() != placedAt)
         TAVO_mgr_clientSettings::setRemotePanelPosition(panel->pos());
 }
 
