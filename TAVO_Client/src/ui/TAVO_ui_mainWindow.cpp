@@ -453,9 +453,11 @@ void TAVO_ui_mainWindow::initStatusLine()
     streamKeeper = new TAVO_mgr_streamKeeper(std::move(keeperPlayer), this);
     connect(streamKeeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, boxListMarks, &TAVO_ui_boxListMarks::markPlaying);
-    player->setStreamHandlers([this] { streamKeeper->lost(); }, [this] { streamKeeper->back(); });
+    connect(player->streamEvents(), &TAVO_player_streamEvents::lost, streamKeeper, &TAVO_mgr_streamKeeper::lost);
+    connect(player->streamEvents(), &TAVO_player_streamEvents::back, streamKeeper, &TAVO_mgr_streamKeeper::back);
     // A lasting word beside the box count: the stream's own messages would soon replace it.
-    player->setNoticeHandler([this](const QString &text) { statusBar()->addPermanentWidget(new QLabel(text)); });
+    connect(player->soundDevice(), &TAVO_player_soundDevice::missing, this,
+            [this](const QString &text) { statusBar()->addPermanentWidget(new QLabel(text)); });
 
     auto *keyFailures = new TAVO_mgr_keyFailures(mManager, this);
     TAVO_mgr_httpRequest *keySender = controllerWidget->httpRequest;
