@@ -12,6 +12,7 @@
 #include "TAVO_ui_mainWindow.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -85,6 +86,8 @@ private Q_SLOTS:
     void creptDelayStartsTheStreamAgain();
     void everyListenerHearsLibVlcsLines_data();
     void everyListenerHearsLibVlcsLines();
+    void clientLinesAreOffUnlessAskedFor_data();
+    void clientLinesAreOffUnlessAskedFor();
 
 private:
     TAVO_player_vlcPlayer *player() const { return window->player; }
@@ -478,6 +481,38 @@ void tst_player::everyListenerHearsLibVlcsLines()
 
     QCOMPARE(first, QList<QVariantList>{told});
     QCOMPARE(second, QList<QVariantList>{told});
+}
+
+void tst_player::clientLinesAreOffUnlessAskedFor_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("by default") << QString() << false;
+    QTest::newRow("asked for") << QStringLiteral("tavo.player.delay.debug=true") << true;
+    QTest::newRow("all asked for") << QStringLiteral("tavo.*.debug=true") << true;
+}
+
+// The client's own lines (here the delay guard's) go to categories of their own, which
+// QT_LOGGING_RULES switches on with rules like these.
+void tst_player::clientLinesAreOffUnlessAskedFor()
+{
+    QFETCH(QString, rules);
+    QFETCH(bool, written);
+    static QStringList lines;
+    lines.clear();
+    QLoggingCategory::setFilterRules(rules);
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { lines.append(text); });
+    bool restarted = false;
+    TAVO_player_delayGuard guard({[] { return 500; }, [] { return true; }, [&] { restarted = true; }}, nullptr,
+                                 {0, 10, 60000});
+    guard.playingChanged(QStringLiteral("uuid:lines"), 100);
+    const bool restartedInTime = QTest::qWaitFor([&] { return restarted; });
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+
+    QVERIFY(restartedInTime);
+    QCOMPARE(lines.filter(QStringLiteral("Delay of uuid:lines crept")).size(), written ? 1 : 0);
 }
 
 QTEST_MAIN(tst_player)

@@ -3,11 +3,14 @@
 #include "TAVO_player_soundDevice.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+Q_LOGGING_CATEGORY(lcVlc, "tavo.player.vlc", QtInfoMsg)
 
 namespace {
 
@@ -25,6 +28,16 @@ void hideCredentials(char *text)
         std::memmove(authority + 1, authority + length, std::strlen(authority + length) + 1);
         authority[0] = '*';
     }
+}
+
+// At the end of every buffering, at a start and after every raise of the delay (which throws
+// away what the decoders held), libVLC's input waits for each decoder's first output
+// (input_DecoderWait in src/input/decoder.c); a decoder that has used up its input without one
+// yet would wait for the input in turn, so libVLC stops waiting and says so. Nothing is dropped
+// there: the clock starts, and the decoder's output follows with its next data.
+bool isBufferingEnd(const char *text)
+{
+    return std::strstr(text, "buffer deadlock prevented") != nullptr;
 }
 
 using Failure = TAVO_player_vlcLog::Failure;
@@ -80,8 +93,8 @@ TAVO_player_vlcLog::TAVO_player_vlcLog(const TAVO_player_soundDevice *soundDevic
 {
 }
 
-// A raised delay is libVLC's ordinary work on a live stream, a score of lines at every start: it
-// is neither written to the terminal nor kept.
+// A raised delay is libVLC's ordinary work on a live stream, a score of lines at every start, and
+// each raise ends in a buffering: neither is written to the terminal nor kept.
 void TAVO_player_vlcLog::errorLine(const char *objectType, const char *text)
 {
     char hidden[2048];
@@ -89,8 +102,10 @@ void TAVO_player_vlcLog::errorLine(const char *objectType, const char *text)
     hideCredentials(hidden);
     if (std::strstr(hidden, "failed to create audio output"))
         Q_EMIT soundOutputFailed();
-    if (isExpectedSoundLine(objectType, hidden) || noteRaisedDelay(hidden))
+    if (isExpectedSoundLine(objectType, hidden) || noteRaisedDelay(hidden) || isBufferingEnd(hidden)) {
+        qCDebug(lcVlc, "libVLC error: %s", hidden);
         return;
+    }
     std::fprintf(stderr, "libVLC error: %s\n", hidden);
     const QString line = QString::fromUtf8(hidden);
     keep(line);

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
@@ -23,6 +24,8 @@
 
 // Last of all: Xlib's macros (None, Bool, Status, …) would clash with names in Qt's headers.
 #include <X11/Xlib.h>
+
+Q_LOGGING_CATEGORY(lcStart, "tavo.player.start", QtInfoMsg)
 
 namespace {
 
@@ -335,7 +338,7 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
         // A box that takes the connection and then sends nothing would be waited for in
         // silence for ever; the user hears of it as of any failed start.
         if (startUpLimit.hasExpired()) {
-            qDebug() << "No picture within" << startUpLimitMs << "ms";
+            qCDebug(lcStart) << "No picture within" << startUpLimitMs << "ms";
             stopPlay();
             startUpTimedOut = true;
             showStartUpState(showStates, "Error", lastFailure().explanation);

@@ -572,7 +572,7 @@ bool TAVO_ui_mainWindow::removeDirWithContent(const QString &dirName)
 {
     // Only the folder this process made is ever deleted, whatever name it is handed.
     if (!TAVO_mgr_cache::isRoot(dirName)) {
-        qDebug() << "Refused to delete" << dirName;
+        qCDebug(lcCache) << "Refused to delete" << dirName;
         return false;
     }
     static QStringList dirNames;
