@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <malloc.h>
+
 
 namespace {
 
@@ -151,6 +153,8 @@ int playReconnecting(TAVO_ui_mainWindow &window)
 
 int main(int argc, char *argv[])
 {
+    // The memory is measured as the client has it: its entry point allows glibc two arenas.
+    mallopt(M_ARENA_MAX, 2);
     QApplication app(argc, argv);
     TAVO_test_messageBoxes closeMessages;
     TAVO_ui_mainWindow window;

@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -294,7 +295,8 @@ struct Stutter
     int playedSound = -1;
 };
 
-// The client's own lines about why it started a stream again, counted while they are watched.
+// The client's own lines about why it started a stream again (off unless asked for), counted
+// while they are watched.
 class QuietStartLines
 {
 public:
@@ -302,9 +304,11 @@ public:
         : previous(qInstallMessageHandler(&QuietStartLines::handle))
     {
         counting = this;
+        QLoggingCategory::setFilterRules(QStringLiteral("tavo.player.delay.debug=true\ntavo.player.caching.debug=true"));
     }
     ~QuietStartLines()
     {
+        QLoggingCategory::setFilterRules(QString());
         counting = nullptr;
         qInstallMessageHandler(previous);
     }

@@ -77,6 +77,8 @@ void startClient(QProcess &client, const QString &workingFolder, const QString &
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("TMPDIR", tempFolder);
+    // What the client says of its cache folder is off unless asked for.
+    environment.insert("QT_LOGGING_RULES", "tavo.mgr.cache.debug=true");
     client.setProcessEnvironment(environment);
     client.setWorkingDirectory(workingFolder);
     client.start(QStringLiteral(TAVO_BIN_DIR "/TAVO_Client"), {});

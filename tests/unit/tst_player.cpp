@@ -3,6 +3,8 @@
 #include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_player_delayGuard.h"
 #include "TAVO_player_networkCaching.h"
+#include "TAVO_player_soundDevice.h"
+#include "TAVO_player_vlcLog.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_httpServer.h"
 #include "TAVO_test_messageBoxes.h"
@@ -10,6 +12,7 @@
 #include "TAVO_ui_mainWindow.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -81,6 +84,10 @@ private Q_SLOTS:
     void cacheFollowsThePicturesLost();
     void creptDelayStartsTheStreamAgain_data();
     void creptDelayStartsTheStreamAgain();
+    void everyListenerHearsLibVlcsLines_data();
+    void everyListenerHearsLibVlcsLines();
+    void clientLinesAreOffUnlessAskedFor_data();
+    void clientLinesAreOffUnlessAskedFor();
 
 private:
     TAVO_player_vlcPlayer *player() const { return window->player; }
@@ -439,6 +446,73 @@ void tst_player::creptDelayStartsTheStreamAgain()
     guard.playingChanged(QStringLiteral("uuid:creep"), caching);
     QTest::qWait(5 * settleMs);
     QCOMPARE(restarted, restarts);
+}
+
+void tst_player::everyListenerHearsLibVlcsLines_data()
+{
+    QTest::addColumn<QByteArray>("objectType");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QVariantList>("told");
+    QTest::newRow("no sound device") << QByteArray("decoder") << QByteArray("failed to create audio output")
+                                     << QByteArray(SIGNAL(soundOutputFailed())) << QVariantList();
+    QTest::newRow("raised delay") << QByteArray("input")
+                                  << QByteArray("ES_OUT_SET_(GROUP_)PCR  is called too late (pts_delay increased to 250 ms)")
+                                  << QByteArray(SIGNAL(delayRaised(int))) << QVariantList{250};
+    QTest::newRow("recording not written") << QByteArray("access out")
+                                           << QByteArray("cannot write: No space left on device")
+                                           << QByteArray(SIGNAL(fileWriteFailed(QString)))
+                                           << QVariantList{QStringLiteral("No space left on device")};
+}
+
+// A second listener of a kind of line does not take it away from the first.
+void tst_player::everyListenerHearsLibVlcsLines()
+{
+    QFETCH(QByteArray, objectType);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, kind);
+    QFETCH(QVariantList, told);
+    TAVO_player_soundDevice sound;
+    TAVO_player_vlcLog log(&sound);
+    QSignalSpy first(&log, kind.constData());
+    QSignalSpy second(&log, kind.constData());
+
+    log.errorLine(objectType.constData(), line.constData());
+
+    QCOMPARE(first, QList<QVariantList>{told});
+    QCOMPARE(second, QList<QVariantList>{told});
+}
+
+void tst_player::clientLinesAreOffUnlessAskedFor_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("by default") << QString() << false;
+    QTest::newRow("asked for") << QStringLiteral("tavo.player.delay.debug=true") << true;
+    QTest::newRow("all asked for") << QStringLiteral("tavo.*.debug=true") << true;
+}
+
+// The client's own lines (here the delay guard's) go to categories of their own, which
+// QT_LOGGING_RULES switches on with rules like these.
+void tst_player::clientLinesAreOffUnlessAskedFor()
+{
+    QFETCH(QString, rules);
+    QFETCH(bool, written);
+    static QStringList lines;
+    lines.clear();
+    QLoggingCategory::setFilterRules(rules);
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { lines.append(text); });
+    bool restarted = false;
+    TAVO_player_delayGuard guard({[] { return 500; }, [] { return true; }, [&] { restarted = true; }}, nullptr,
+                                 {0, 10, 60000});
+    guard.playingChanged(QStringLiteral("uuid:lines"), 100);
+    const bool restartedInTime = QTest::qWaitFor([&] { return restarted; });
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+
+    QVERIFY(restartedInTime);
+    QCOMPARE(lines.filter(QStringLiteral("Delay of uuid:lines crept")).size(), written ? 1 : 0);
 }
 
 QTEST_MAIN(tst_player)

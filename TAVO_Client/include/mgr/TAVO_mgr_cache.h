@@ -1,7 +1,11 @@
 #ifndef TAVO_MGR_CACHE_H
 #define TAVO_MGR_CACHE_H
 
+#include <QLoggingCategory>
 #include <QString>
+
+// What the client says of the cache folder and the names boxes give into it ("tavo.mgr.cache").
+Q_DECLARE_LOGGING_CATEGORY(lcCache)
 
 // The folder where this process keeps the XML files it fetches from the boxes.
 //

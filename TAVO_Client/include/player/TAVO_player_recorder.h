@@ -50,7 +50,8 @@ Q_SIGNALS:
 private:
     void start();
     void end(const QString &why);
-    void heardError(const QString &line);
+    // libVLC could not write the file: the recording ends, and the user hears why.
+    void writeFailed(const QString &reason);
     void tellProgress();
     // Clears the recording and gives the line that says it ended, and why when not by the user.
     QString endedText(const QString &why);

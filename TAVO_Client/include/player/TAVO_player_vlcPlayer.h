@@ -1,18 +1,20 @@
 #ifndef TAVO_PLAYER_VLCPLAYER_H
 #define TAVO_PLAYER_VLCPLAYER_H
 
+#include "TAVO_player_soundDevice.h"
+#include "TAVO_player_streamEvents.h"
+#include "TAVO_player_vlcLog.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPointer>
 #include <QSize>
 #include <QString>
-#include <QStringList>
 
 #include <atomic>
 #include <cstdarg>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class QMessageBox;
@@ -83,29 +85,24 @@ public:
         int carried = 0;
     };
     std::optional<PictureCounts> pictureCounts() const;
-    // The delay libVLC raised the current stream's to, in ms: it does when the stream comes late
-    // to it, and never lowers it within the stream. 0 while it has not.
+    // The delay libVLC raised the current stream's to, in ms (TAVO_player_vlcLog::raisedDelayMs).
     int raisedDelayMs() const;
 
     // Why the last start failed, as far as libVLC's error lines tell: a short reason for the
     // status line, and the reason with what the user can do about it for a message box; both
     // empty when the cause is unknown.
-    struct Failure
-    {
-        QString reason;
-        QString explanation;
-    };
+    using Failure = TAVO_player_vlcLog::Failure;
     Failure lastFailure() const;
 
-    // Starts the location without watching it and returns at once: no message boxes. The
-    // stream-back handler hears when it plays, the stream-lost handler when it fails.
+    // Starts the location without watching it and returns at once: no message boxes. The stream
+    // events tell when it plays or fails.
     void startQuietly(const char *playPath);
-    // Told on the GUI thread when a stream that played (or was started quietly) ends or fails by
-    // itself, and when a quiet start begins to play. A Stop or a new start reports nothing.
-    void setStreamHandlers(std::function<void()> lost, std::function<void()> back);
-    // Told on the GUI thread, once, what the user should know about playback as a whole (that
-    // there is no sound device).
-    void setNoticeHandler(std::function<void(const QString &)> handler);
+    // Where a stream that ends or fails by itself, or a quiet start that plays, is told.
+    TAVO_player_streamEvents *streamEvents();
+    // Where libVLC's errors are told, by kind.
+    TAVO_player_vlcLog *vlcLog();
+    // Where a missing sound device is told.
+    TAVO_player_soundDevice *soundDevice();
 
     // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
     // its picture is shown as soon as the network allows instead of after a second's cache.
@@ -124,8 +121,6 @@ public:
     // Saves the current picture, at the stream's own size, as a PNG file at `path`; false when
     // libVLC has no picture to give.
     bool takeSnapshot(const QString &path);
-    // Told on the GUI thread of every error line libVLC writes (credentials hidden).
-    void setErrorLineHandler(std::function<void(const QString &)> handler);
 
 private:
     enum class PlayerEvent { Playing, Gone };
@@ -144,14 +139,9 @@ private:
     std::optional<libvlc_media_stats_t> mediaStats() const;
     double framesPerSecond() const;
     void playerEvent(unsigned generation, PlayerEvent event);
-    void noteErrorLine(const QString &line);
-    // Whether the line told of a raised delay.
-    bool noteRaisedDelay(const char *text);
-    void noteMissingSoundDevice();
-    bool isSoundDeviceError(const vlc_log_t *context, const char *text);
     void playPictureAlone();
     static void onPlayerEvent(const libvlc_event_t *event, void *self);
-    static void logError(void *self, int level, const vlc_log_t *, const char *format, va_list arguments);
+    static void logError(void *log, int level, const vlc_log_t *context, const char *format, va_list arguments);
     int watchStartUp(bool showStates);
     void showStartUpState(bool show, const char *text, const QString &why = QString());
     QSize videoSize() const;
@@ -172,26 +162,18 @@ private:
     int watching = 0;
     bool playing = false;
     bool startUpTimedOut = false;
-    // The current player's loss is told to the stream-lost handler (once).
+    // The current player's loss is told as a lost stream (once).
     bool reportsLoss = false;
-    std::function<void()> streamLost;
-    std::function<void()> streamBack;
-    std::function<void(const QString &)> notice;
-    // libVLC found no sound device to play into (set on its threads): the picture plays alone.
-    std::atomic_bool noSoundDevice{false};
-    std::function<void(const QString &)> errorLineHandler;
+    TAVO_player_streamEvents events;
+    TAVO_player_soundDevice sound;
+    TAVO_player_vlcLog libvlcLog{&sound};
     QList<QByteArray> extraMediaOptions;
     std::function<QList<QByteArray>()> boxMediaOptions;
-    // libVLC's error lines since the last start, credentials hidden; written on its threads.
-    mutable std::mutex errorLinesLock;
-    QStringList errorLines;
     // The current player's location: it names the box, and for an encrypted stream its
     // password, which is never shown.
     QString location;
     // Set on libVLC's event thread, read by the start-up watch on the GUI thread.
     std::atomic_bool encounteredError{false};
-    // Set on libVLC's threads from its error lines.
-    std::atomic_int raisedDelay{0};
     QPointer<QMessageBox> stateBox;
 };
 

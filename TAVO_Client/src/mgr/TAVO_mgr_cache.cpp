@@ -1,9 +1,10 @@
 #include "TAVO_mgr_cache.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+Q_LOGGING_CATEGORY(lcCache, "tavo.mgr.cache", QtInfoMsg)
 
 namespace {
 
@@ -29,7 +30,7 @@ const CacheRoot &cacheRoot()
         CacheRoot root;
         root.path = TAVO_mgr_cache::createRoot(QDir::tempPath(), &root.problem);
         if (root.path.isEmpty())
-            qDebug().noquote() << "Cannot create cache folder:" << root.problem;
+            qCDebug(lcCache).noquote() << "Cannot create cache folder:" << root.problem;
         return root;
     }();
     return made;
@@ -79,7 +80,7 @@ QString TAVO_mgr_cache::boxFolder(const QString &uuid)
     if (root().isEmpty())
         return QString();
     if (!isPlainFolderName(uuid)) {
-        qDebug() << "Refused box folder name" << uuid;
+        qCDebug(lcCache) << "Refused box folder name" << uuid;
         return QString();
     }
     return root() + uuid + QLatin1Char('/');
@@ -95,7 +96,7 @@ QString TAVO_mgr_cache::boxFile(const QString &uuid, const QString &boxPath)
                               && !boxPath.contains(QLatin1Char('\\'))
                               && cleaned.startsWith(folder) && cleaned.size() > folder.size();
     if (!insideFolder) {
-        qDebug() << "Refused box file path" << boxPath;
+        qCDebug(lcCache) << "Refused box file path" << boxPath;
         return QString();
     }
     return cleaned;

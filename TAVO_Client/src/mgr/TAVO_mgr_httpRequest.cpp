@@ -1,11 +1,14 @@
 #include "TAVO_mgr_httpRequest.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+
+Q_LOGGING_CATEGORY(lcKeys, "tavo.mgr.keys", QtInfoMsg)
 
 namespace {
 
@@ -29,13 +32,13 @@ void TAVO_mgr_httpRequest::setTimeout(int milliseconds)
 void TAVO_mgr_httpRequest::httpRequest(QUrl *url)
 {
     if (!url || !url->isValid() || url->host().isEmpty()) {
-        qDebug() << "Key command without a box:" << (url ? url->toString() : QString());
+        qCDebug(lcKeys) << "Key command without a box:" << (url ? url->toString() : QString());
         return;
     }
     // A refusal box runs its own event loop, in which a held auto-repeat key can still click;
     // such commands belong to the refused burst and are dropped like the ones already waiting.
     if (showingRefusal) {
-        qDebug().noquote() << "Key command dropped while a refusal is shown:" << url->toString();
+        qCDebug(lcKeys).noquote() << "Key command dropped while a refusal is shown:" << url->toString();
         return;
     }
     waiting.enqueue(*url);
@@ -88,9 +91,9 @@ void TAVO_mgr_httpRequest::httpRequestFinished()
 {
     QNetworkReply *reply = takeInFlight();
     if (reply->error() == QNetworkReply::OperationCanceledError)
-        qDebug().noquote() << "Key command timed out:" << reply->url().toString();
+        qCDebug(lcKeys).noquote() << "Key command timed out:" << reply->url().toString();
     else
-        qDebug().noquote() << "Key command failed:" << reply->errorString();
+        qCDebug(lcKeys).noquote() << "Key command failed:" << reply->errorString();
     Q_EMIT commandFailed(reply->url(), failureOf(reply));
     sendNext();
 }

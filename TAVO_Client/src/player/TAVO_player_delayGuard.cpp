@@ -1,8 +1,10 @@
 #include "TAVO_player_delayGuard.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 
 #include <algorithm>
+
+Q_LOGGING_CATEGORY(lcDelay, "tavo.player.delay", QtInfoMsg)
 
 TAVO_player_delayGuard::TAVO_player_delayGuard(Stream stream, QObject *parent)
     : TAVO_player_delayGuard(std::move(stream), parent, Timing())
@@ -50,7 +52,7 @@ void TAVO_player_delayGuard::check()
         return;
     if (sinceRestart.isValid() && !sinceRestart.hasExpired(timing.fewestMsBetweenRestarts))
         return;
-    qDebug().noquote() << QStringLiteral("Delay of %1 crept from %2 to %3 ms: starting again")
+    qCDebug(lcDelay).noquote() << QStringLiteral("Delay of %1 crept from %2 to %3 ms: starting again")
                               .arg(playingUdn)
                               .arg(creepFromMs)
                               .arg(delayMs);

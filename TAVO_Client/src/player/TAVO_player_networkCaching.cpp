@@ -2,9 +2,11 @@
 
 #include "TAVO_mgr_clientSettings.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 
 #include <algorithm>
+
+Q_LOGGING_CATEGORY(lcCaching, "tavo.player.caching", QtInfoMsg)
 
 namespace {
 
@@ -108,7 +110,7 @@ void TAVO_player_networkCaching::lengthen()
         return;
     const int longer = std::min(caching * 2, longestMs);
     TAVO_mgr_clientSettings::setNetworkCachingFor(playingUdn, longer);
-    qDebug().noquote() << QStringLiteral("Network cache of %1: %2 ms").arg(playingUdn).arg(longer);
+    qCDebug(lcCaching).noquote() << QStringLiteral("Network cache of %1: %2 ms").arg(playingUdn).arg(longer);
     // The stream is watched again once it plays with the longer cache.
     checkTimer.stop();
     if (stream.mayRestart())

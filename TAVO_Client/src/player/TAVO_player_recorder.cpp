@@ -7,13 +7,6 @@
 
 #include <utility>
 
-namespace {
-
-// What libVLC's file output says when a write fails ("cannot write: No space left on device").
-const QString writeFailure = QStringLiteral("cannot write: ");
-
-} // namespace
-
 TAVO_player_recorder::TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::function<QString()> playingUdn,
                                            std::function<QString()> playingName, QObject *parent)
     : QObject(parent)
@@ -22,7 +15,7 @@ TAVO_player_recorder::TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::f
     , playingName(std::move(playingName))
 {
     connect(&ticker, &QTimer::timeout, this, &TAVO_player_recorder::tellProgress);
-    player->setErrorLineHandler([this](const QString &line) { heardError(line); });
+    connect(player->vlcLog(), &TAVO_player_vlcLog::fileWriteFailed, this, &TAVO_player_recorder::writeFailed);
 }
 
 bool TAVO_player_recorder::isRecording() const
@@ -121,12 +114,10 @@ void TAVO_player_recorder::sayAgainWhenBack(const QString &text)
     Q_EMIT status(text);
 }
 
-void TAVO_player_recorder::heardError(const QString &line)
+void TAVO_player_recorder::writeFailed(const QString &reason)
 {
-    const int at = line.indexOf(writeFailure);
-    if (!isRecording() || at < 0)
+    if (!isRecording())
         return;
-    const QString reason = line.mid(at + writeFailure.size());
     const QString file = path;
     end(reason);
     Q_EMIT failed(QStringLiteral("Recording stopped: %1.").arg(reason),

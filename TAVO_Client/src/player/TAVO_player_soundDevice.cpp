@@ -1,6 +1,7 @@
 #include "TAVO_player_soundDevice.h"
 
 #include <QFileInfo>
+#include <QMetaObject>
 #include <QtGlobal>
 
 #include <dlfcn.h>
@@ -45,7 +46,33 @@ bool alsaDefaultOpens()
 
 } // namespace
 
+const QString TAVO_player_soundDevice::missingNotice = QStringLiteral("No sound device: playing the picture alone");
+
+TAVO_player_soundDevice::TAVO_player_soundDevice(QObject *parent)
+    : QObject(parent)
+{
+}
+
 bool TAVO_player_soundDevice::present()
 {
     return pulseAudioServerKnown() || alsaDefaultOpens();
+}
+
+const char *TAVO_player_soundDevice::audioOutputForNewPlayer()
+{
+    if (!known && !present())
+        noteMissing();
+    return known ? "adummy" : nullptr;
+}
+
+bool TAVO_player_soundDevice::isMissing() const
+{
+    return known;
+}
+
+// Queued, so that a listener never runs inside libVLC's call or inside the start of a player.
+void TAVO_player_soundDevice::noteMissing()
+{
+    if (!known.exchange(true))
+        QMetaObject::invokeMethod(this, [this] { Q_EMIT missing(missingNotice); }, Qt::QueuedConnection);
 }

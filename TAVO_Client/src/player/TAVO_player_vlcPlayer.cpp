@@ -1,27 +1,23 @@
 #include "TAVO_player_vlcPlayer.h"
 
-#include "TAVO_player_soundDevice.h"
 #include "TAVO_ui_mainWindow.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 
 #include <vlc/vlc.h>
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include <malloc.h>
@@ -29,70 +25,14 @@
 // Last of all: Xlib's macros (None, Bool, Status, …) would clash with names in Qt's headers.
 #include <X11/Xlib.h>
 
+Q_LOGGING_CATEGORY(lcStart, "tavo.player.start", QtInfoMsg)
+
 namespace {
 
 // Runs on libVLC's event thread: only the flag is touched, the watch reads it on the GUI thread.
 void noteEncounteredError(const libvlc_event_t *, void *flag)
 {
     static_cast<std::atomic_bool *>(flag)->store(true);
-}
-
-// Hides "user:password@" after a scheme's "//", in place.
-void hideCredentials(char *text)
-{
-    for (char *authority = std::strstr(text, "://"); authority; authority = std::strstr(authority, "://")) {
-        authority += 3;
-        const size_t length = std::strcspn(authority, "/@ \t\r\n");
-        if (length == 0 || authority[length] != '@')
-            continue;
-        std::memmove(authority + 1, authority + length, std::strlen(authority + length) + 1);
-        authority[0] = '*';
-    }
-}
-
-// A reason for the status line ("the box refused the connection") and the box's informative
-// text: the reason as a sentence, then what the user can do.
-TAVO_player_vlcPlayer::Failure failure(const QString &reason, const QString &advice)
-{
-    QString explanation = reason + QStringLiteral(".\n\n") + advice;
-    explanation[0] = explanation[0].toUpper();
-    return {reason, explanation};
-}
-
-// Why a start failed, from what libVLC said while it failed.
-TAVO_player_vlcPlayer::Failure failureFrom(const QStringList &lines, const QString &host)
-{
-    const auto said = [&lines](const QString &text) {
-        return std::any_of(lines.cbegin(), lines.cend(),
-                           [&text](const QString &line) { return line.contains(text, Qt::CaseInsensitive); });
-    };
-    if (said(QStringLiteral("Certificate verification failure"))) {
-        const QString knownHosts = QDir::homePath() + QStringLiteral("/.gnutls/known_hosts");
-        return failure(QStringLiteral("the box's key is not the pinned one"),
-                       QStringLiteral("The box at %1 did not show the key that %2 holds for it (the line "
-                                      "beginning \"|g0|%1|https|\"). Another device may be answering in its "
-                                      "place. If the box was really given a new key, write its new public key "
-                                      "into that line.")
-                           .arg(host, knownHosts));
-    }
-    if (said(QStringLiteral("HTTP 401")))
-        return failure(QStringLiteral("the box refused the user name and password"),
-                       QStringLiteral("They are those of its encrypted stream; they may have been changed on the box."));
-    if (said(QStringLiteral("Connection refused")))
-        return failure(QStringLiteral("the box refused the connection"),
-                       QStringLiteral("Nothing listens on its stream port: it may be restarting or switched off. "
-                                      "Try again in a moment."));
-    if (said(QStringLiteral("timed out")))
-        return failure(QStringLiteral("the box did not answer in time"),
-                       QStringLiteral("Check that it is switched on and reachable from this computer."));
-    static const QRegularExpression httpError(QStringLiteral("HTTP (\\d{3}) error"));
-    for (const QString &line : lines) {
-        const QRegularExpressionMatch match = httpError.match(line);
-        if (match.hasMatch())
-            return failure(QStringLiteral("the box answered HTTP %1 instead of the stream").arg(match.captured(1)),
-                           QStringLiteral("Try again in a moment."));
-    }
-    return {};
 }
 
 // One pass of a wait on the GUI thread: handles what is pending, or sleeps until an event
@@ -120,11 +60,6 @@ TAVO_player_vlcPlayer::TAVO_player_vlcPlayer(QWidget *parent)
     : mWindow(static_cast<TAVO_ui_mainWindow *>(parent))
     , parentWidget(parent)
 {
-    // glibc gives a thread that allocates while others do an arena of its own and keeps what is
-    // freed there; with the dozens of short-lived threads libVLC starts for every stream, the
-    // client grew by some 30 MiB with each start or reconnect. Two arenas cost no CPU while
-    // playing (scripts/bench.sh); they must be set before libVLC's threads exist.
-    mallopt(M_ARENA_MAX, 2);
     const char *const arguments[] = {"--video-title-timeout=0"};
     vlcInstance.reset(libvlc_new(1, arguments));
     if (!vlcInstance) {
@@ -132,11 +67,19 @@ TAVO_player_vlcPlayer::TAVO_player_vlcPlayer(QWidget *parent)
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    libvlc_log_set(vlcInstance.get(), logError, this);
+    libvlc_log_set(vlcInstance.get(), logError, &libvlcLog);
+    // Heard before the next line is read, so that the lines the missing device causes stay quiet.
+    QObject::connect(&libvlcLog, &TAVO_player_vlcLog::soundOutputFailed, &sound, &TAVO_player_soundDevice::noteMissing,
+                     Qt::DirectConnection);
+    QObject::connect(&sound, &TAVO_player_soundDevice::missing, &sound, [this] { playPictureAlone(); });
     vol = 100;
 }
 
-TAVO_player_vlcPlayer::~TAVO_player_vlcPlayer() = default;
+// libVLC's threads write to the log until it is unset; the log goes before the instance.
+TAVO_player_vlcPlayer::~TAVO_player_vlcPlayer()
+{
+    libvlc_log_unset(vlcInstance.get());
+}
 
 void TAVO_player_vlcPlayer::VlcRelease::operator()(libvlc_instance_t *instance) const
 {
@@ -186,36 +129,29 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
         for (const QByteArray &option : boxMediaOptions())
             libvlc_media_add_option(media.get(), option.constData());
     }
-    if (!noSoundDevice && !TAVO_player_soundDevice::present())
-        noteMissingSoundDevice();
+    const char *audioOutput = sound.audioOutputForNewPlayer();
     for (const QByteArray &option : std::as_const(extraMediaOptions))
         libvlc_media_add_option(media.get(), option.constData());
     encounteredError = false;
-    raisedDelay = 0;
     startUpTimedOut = false;
     playing = false;
     reportsLoss = false;
     location = QString::fromLatin1(playPath);
-    {
-        const std::lock_guard<std::mutex> lock(errorLinesLock);
-        errorLines.clear();
-    }
+    libvlcLog.newStream();
     vlcPlayer.reset(libvlc_media_player_new_from_media(media.get()));
     media.reset();
     if (!vlcPlayer)
         return false;
-    // The sound is still decoded, in step with the picture, and goes into a recording; it is
-    // only not played.
-    if (noSoundDevice)
-        libvlc_audio_output_set(vlcPlayer.get(), "adummy");
+    if (audioOutput)
+        libvlc_audio_output_set(vlcPlayer.get(), audioOutput);
     ++playerGeneration;
-    libvlc_event_manager_t *events = libvlc_media_player_event_manager(vlcPlayer.get());
+    libvlc_event_manager_t *eventManager = libvlc_media_player_event_manager(vlcPlayer.get());
     // Without this a refused key or password often looks like a stream that merely ended: libVLC
     // passes through its error state within milliseconds, too briefly for the watch to see it.
-    libvlc_event_attach(events, libvlc_MediaPlayerEncounteredError, noteEncounteredError, &encounteredError);
+    libvlc_event_attach(eventManager, libvlc_MediaPlayerEncounteredError, noteEncounteredError, &encounteredError);
     for (const libvlc_event_e type :
          {libvlc_MediaPlayerPlaying, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerEncounteredError})
-        libvlc_event_attach(events, type, onPlayerEvent, this);
+        libvlc_event_attach(eventManager, type, onPlayerEvent, this);
     drawInto(mWindow->videoWidget->winId());
     libvlc_video_set_mouse_input(vlcPlayer.get(), 1);
     // Asks for teletext page 100; the former toggle has nothing to act on before playback starts.
@@ -244,119 +180,66 @@ void TAVO_player_vlcPlayer::playerEvent(unsigned generation, PlayerEvent event)
         return;
     if (event == PlayerEvent::Playing) {
         playing = true;
-        if (watching == 0 && streamBack)
-            streamBack();
+        if (watching == 0)
+            Q_EMIT events.back();
         return;
     }
     playing = false;
     if (watching != 0 || !reportsLoss)
         return;
     reportsLoss = false;
-    if (streamLost)
-        streamLost();
+    Q_EMIT events.lost();
 }
 
-void TAVO_player_vlcPlayer::setStreamHandlers(std::function<void()> lost, std::function<void()> back)
+TAVO_player_streamEvents *TAVO_player_vlcPlayer::streamEvents()
 {
-    streamLost = std::move(lost);
-    streamBack = std::move(back);
+    return &events;
 }
 
-void TAVO_player_vlcPlayer::setNoticeHandler(std::function<void(const QString &)> handler)
+TAVO_player_vlcLog *TAVO_player_vlcPlayer::vlcLog()
 {
-    notice = std::move(handler);
+    return &libvlcLog;
 }
 
-// Without a sound device libVLC tries again to open one for every piece of sound it decodes,
-// each time with error lines. Seen before a start, the stream plays without sound from the
-// beginning; when libVLC finds out by itself (on one of its threads), the sound is turned off.
-// Either way later starts play the picture alone.
-void TAVO_player_vlcPlayer::noteMissingSoundDevice()
+TAVO_player_soundDevice *TAVO_player_vlcPlayer::soundDevice()
 {
-    if (!noSoundDevice.exchange(true))
-        QMetaObject::invokeMethod(parentWidget, [this] { playPictureAlone(); }, Qt::QueuedConnection);
+    return &sound;
 }
 
-// Once the sound device is known to be missing, what the audio outputs say about it (each new
-// player still tries them: no PulseAudio server, no ALSA card) is said on the status line.
-bool TAVO_player_vlcPlayer::isSoundDeviceError(const vlc_log_t *context, const char *text)
-{
-    if (std::strstr(text, "failed to create audio output"))
-        noteMissingSoundDevice();
-    const char *objectType = nullptr;
-    libvlc_log_get_object(context, &objectType, nullptr, nullptr);
-    const bool fromAudioOutput = objectType && std::strcmp(objectType, "audio output") == 0;
-    return noSoundDevice && (fromAudioOutput || std::strstr(text, "audio output"));
-}
-
+// Without a sound device the current stream's sound is turned off; later streams play into
+// libVLC's dummy output from the start.
 void TAVO_player_vlcPlayer::playPictureAlone()
 {
     if (vlcPlayer)
         libvlc_audio_set_track(vlcPlayer.get(), -1);
-    if (notice)
-        notice(QStringLiteral("No sound device: playing the picture alone"));
 }
 
-// libVLC's own error lines quote the stream location, and the encrypted stream's location holds
-// the box's password. Only errors are written, with the credentials hidden; they are kept to
-// tell why a start failed. A raised delay is libVLC's ordinary work on a live stream, a score of
-// lines at every start, which the delay guard reads: it is neither written nor kept.
-void TAVO_player_vlcPlayer::logError(void *self, int level, const vlc_log_t *context, const char *format,
+// libVLC's log callback, on its threads: only its error lines are read.
+void TAVO_player_vlcPlayer::logError(void *log, int level, const vlc_log_t *context, const char *format,
                                      va_list arguments)
 {
     if (level < LIBVLC_ERROR)
         return;
     char text[2048];
     std::vsnprintf(text, sizeof text, format, arguments);
-    auto *player = static_cast<TAVO_player_vlcPlayer *>(self);
-    if (player->isSoundDeviceError(context, text))
-        return;
-    if (player->noteRaisedDelay(text))
-        return;
-    hideCredentials(text);
-    std::fprintf(stderr, "libVLC error: %s\n", text);
-    player->noteErrorLine(QString::fromUtf8(text));
-}
-
-bool TAVO_player_vlcPlayer::noteRaisedDelay(const char *text)
-{
-    const char *raise = std::strstr(text, "pts_delay increased to ");
-    int delayMs = 0;
-    if (!raise || std::sscanf(raise, "pts_delay increased to %d ms", &delayMs) != 1)
-        return false;
-    raisedDelay = delayMs;
-    return true;
+    const char *objectType = nullptr;
+    libvlc_log_get_object(context, &objectType, nullptr, nullptr);
+    static_cast<TAVO_player_vlcLog *>(log)->errorLine(objectType, text);
 }
 
 int TAVO_player_vlcPlayer::raisedDelayMs() const
 {
-    return raisedDelay;
-}
-
-void TAVO_player_vlcPlayer::setErrorLineHandler(std::function<void(const QString &)> handler)
-{
-    errorLineHandler = std::move(handler);
-}
-
-void TAVO_player_vlcPlayer::noteErrorLine(const QString &line)
-{
-    constexpr int keptLines = 32;
-    const std::lock_guard<std::mutex> lock(errorLinesLock);
-    if (errorLines.size() < keptLines)
-        errorLines.append(line);
-    if (errorLineHandler)
-        QMetaObject::invokeMethod(parentWidget, [this, line] { errorLineHandler(line); }, Qt::QueuedConnection);
+    return libvlcLog.raisedDelayMs();
 }
 
 TAVO_player_vlcPlayer::Failure TAVO_player_vlcPlayer::lastFailure() const
 {
     if (startUpTimedOut)
-        return failure(QStringLiteral("the box sent no picture in time"),
-                       QStringLiteral("It took the connection but sent no picture within %1 s. It may be busy or "
-                                      "restarting; try again in a moment.")
-                           .arg(startUpLimitMs / 1000));
-    const std::lock_guard<std::mutex> lock(errorLinesLock);
-    return failureFrom(errorLines, QUrl(location).host());
+        return Failure::because(QStringLiteral("the box sent no picture in time"),
+                                QStringLiteral("It took the connection but sent no picture within %1 s. It may be busy or "
+                                               "restarting; try again in a moment.")
+                                    .arg(startUpLimitMs / 1000));
+    return libvlcLog.failure(QUrl(location).host());
 }
 
 bool TAVO_player_vlcPlayer::isPlaying() const
@@ -455,7 +338,7 @@ int TAVO_player_vlcPlayer::watchStartUp(bool showStates)
         // A box that takes the connection and then sends nothing would be waited for in
         // silence for ever; the user hears of it as of any failed start.
         if (startUpLimit.hasExpired()) {
-            qDebug() << "No picture within" << startUpLimitMs << "ms";
+            qCDebug(lcStart) << "No picture within" << startUpLimitMs << "ms";
             stopPlay();
             startUpTimedOut = true;
             showStartUpState(showStates, "Error", lastFailure().explanation);
@@ -629,7 +512,7 @@ QSize TAVO_player_vlcPlayer::videoSize() const
     return QSize(static_cast<int>(width), static_cast<int>(height));
 }
 
-// Measured with scripts/bench.sh (README, "Benchmarks"). A box's stream stamps its pictures
+// Measured with scripts/bench.sh (docs/latency.md). A box's stream stamps its pictures
 // some 0.75 s ahead of the stream's clock (PCR); trusting that clock, libVLC holds every
 // picture back that much, so the clock is taken from the tracks' own stamps instead. The http
 // access would otherwise let libVLC pace the stream as a file's, which keeps whatever delay a

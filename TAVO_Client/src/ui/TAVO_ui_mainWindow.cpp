@@ -103,7 +103,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
         0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), windowKeyboard));
     auto *statusMessage = new TAVO_ui_statusMessage(statusBar());
     // A lasting word beside the box count: the stream's own messages would soon replace it.
-    player->setNoticeHandler([statusMessage](const QString &text) { statusMessage->addNotice(text); });
+    connect(player->soundDevice(), &TAVO_player_soundDevice::missing, statusMessage, &TAVO_ui_statusMessage::addNotice);
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAddedRevised, statusMessage, &TAVO_ui_statusMessage::revise);
@@ -466,7 +466,8 @@ void TAVO_ui_mainWindow::initStatusLine()
     streamKeeper = new TAVO_mgr_streamKeeper(std::move(keeperPlayer), this);
     connect(streamKeeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_ui_mainWindow::showStatus);
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, boxListMarks, &TAVO_ui_boxListMarks::markPlaying);
-    player->setStreamHandlers([this] { streamKeeper->lost(); }, [this] { streamKeeper->back(); });
+    connect(player->streamEvents(), &TAVO_player_streamEvents::lost, streamKeeper, &TAVO_mgr_streamKeeper::lost);
+    connect(player->streamEvents(), &TAVO_player_streamEvents::back, streamKeeper, &TAVO_mgr_streamKeeper::back);
 
     auto *keyFailures = new TAVO_mgr_keyFailures(mManager, this);
     TAVO_mgr_httpRequest *keySender = controllerWidget->httpRequest;
@@ -577,7 +578,7 @@ bool TAVO_ui_mainWindow::removeDirWithContent(const QString &dirName)
 {
     // Only the folder this process made is ever deleted, whatever name it is handed.
     if (!TAVO_mgr_cache::isRoot(dirName)) {
-        qDebug() << "Refused to delete" << dirName;
+        qCDebug(lcCache) << "Refused to delete" << dirName;
         return false;
     }
     static QStringList dirNames;

@@ -1,14 +1,16 @@
 #include "TAVO_ui_webPage.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QLoggingCategory>
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
 #include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcWebPage, "tavo.ui.web", QtInfoMsg)
 
 namespace {
 
@@ -36,7 +38,7 @@ CreateWebPage webPageFactory()
 {
     static const auto factory = reinterpret_cast<CreateWebPage>(webPageModuleLibrary().resolve("tavoCreateWebPage"));
     if (!factory)
-        qDebug().noquote() << "Cannot load the web page module:" << TAVO_ui_webPage::loadProblem();
+        qCDebug(lcWebPage).noquote() << "Cannot load the web page module:" << TAVO_ui_webPage::loadProblem();
     return factory;
 }
 
@@ -66,7 +68,7 @@ QString rootRefusal()
 QWidget *TAVO_ui_webPage::create()
 {
     if (!rootRefusal().isEmpty()) {
-        qDebug().noquote() << "Web page not shown:" << rootRefusal();
+        qCDebug(lcWebPage).noquote() << "Web page not shown:" << rootRefusal();
         return nullptr;
     }
     const CreateWebPage factory = webPageFactory();

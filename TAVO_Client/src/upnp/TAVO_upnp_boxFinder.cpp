@@ -2,10 +2,12 @@
 
 #include "TAVO_upnp_upnpControlPoint.h"
 
-#include <QDebug>
 #include <QHostInfo>
+#include <QLoggingCategory>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
+
+Q_LOGGING_CATEGORY(lcBoxAddress, "tavo.upnp.address", QtInfoMsg)
 
 namespace {
 
@@ -148,7 +150,7 @@ void TAVO_upnp_boxFinder::hostLookedUp(const QHostInfo &info)
         }
     }
     if (hostAddress.isNull()) {
-        qDebug().noquote() << "Box address not found:" << host << info.errorString();
+        qCDebug(lcBoxAddress).noquote() << "Box address not found:" << host << info.errorString();
         finish(Result::NoAnswer);
         return;
     }
@@ -197,7 +199,7 @@ void TAVO_upnp_boxFinder::searchUnanswered()
 {
     if (!searchSocket)
         return;
-    qDebug().noquote() << "No answer to a search at" << host;
+    qCDebug(lcBoxAddress).noquote() << "No answer to a search at" << host;
     if (port == -1) {
         finish(Result::NoAnswer);
         return;
@@ -217,7 +219,7 @@ void TAVO_upnp_boxFinder::fetch(const QUrl &location)
     if (searchSocket)
         searchSocket->deleteLater();
     searchSocket = nullptr;
-    qDebug().noquote() << "Box by address:" << location.toString();
+    qCDebug(lcBoxAddress).noquote() << "Box by address:" << location.toString();
     TAVO_xml_xmlDownloader *downloader = discovery->addBoxAt(location);
     if (!downloader) {
         finish(Result::CannotStore);
@@ -252,7 +254,7 @@ void TAVO_upnp_boxFinder::finish(Result result, const QString &udn)
     if (done)
         return;
     done = true;
-    qDebug().noquote() << describe(result, address);
+    qCDebug(lcBoxAddress).noquote() << describe(result, address);
     Q_EMIT finished(result, udn);
     deleteLater();
 }

@@ -7,7 +7,10 @@
 #include <QDebug>
 #include <QDomDocument>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QUrl>
+
+Q_LOGGING_CATEGORY(lcParser, "tavo.xml.parser", QtInfoMsg)
 
 TAVO_xml_xmlParser::TAVO_xml_xmlParser(QWidget *parent)
     : parentWidget(parent)
@@ -165,7 +168,7 @@ bool TAVO_xml_xmlParser::parseDeviceDescription(QString *xmlFile, QUrl *url)
     // A newer box answers a search for this version as if it were one; its description says
     // what it really is.
     if (server->device.deviceType != TAVO_upnp_upnpControlPoint::streamerDeviceType) {
-        qDebug() << "Not a streamer box:" << server->device.deviceType;
+        qCDebug(lcParser) << "Not a streamer box:" << server->device.deviceType;
         return false;
     }
     server->host = url->host();
