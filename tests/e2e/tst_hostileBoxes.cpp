@@ -271,10 +271,10 @@ void tst_hostileBoxes::unfinishedDescriptionLeavesNoRow()
     QVERIFY(sim.waitForRequest(hostile, descriptionRequest));
     if (killDuringDownload)
         sim.kill();
-    // The download ends by itself and leaves nothing behind, not even its unfinished file.
+    // The download ends by itself and leaves nothing behind, not even its unfinished file. The
+    // file goes as the download ends, when the client has done with it.
     const QDir boxFolder(QFileInfo(descriptionFile(hostile)).path());
     QVERIFY(QTest::qWaitFor([&] { return boxFolder.entryList(QDir::Files | QDir::Hidden).isEmpty(); }, watchMs));
-    QTest::qWait(1000);
 
     QVERIFY2(rowTexts(window).filter("127.0.0.20").isEmpty(), qPrintable(rowTexts(window).join(", ")));
     QVERIFY(boxFolder.entryList(QDir::Files | QDir::Hidden).isEmpty());
@@ -363,20 +363,26 @@ void tst_hostileBoxes::silentStreamWatchRunsUntilStop()
     QVERIFY(clickServerRow(window, row));
     TAVO_test_messageBoxes boxes;
 
-    // Start watches the start-up inside its click; Stop comes from the loop that watch runs.
+    // Start watches the start-up inside its click; Stop comes from the loop that watch runs, once
+    // the box has been asked for its stream.
     bool stopped = false;
+    bool startReturned = false;
     bool startReturnedAfterStop = false;
     QTimer::singleShot(0, window, [&] {
         button(window, QStringLiteral("Start"))->click();
         startReturnedAfterStop = stopped;
+        startReturned = true;
     });
-    QTimer::singleShot(3000, window, [&] {
+    QTimer pressStop;
+    connect(&pressStop, &QTimer::timeout, window, [&] {
+        if (stopped || sim.requests(uuid).filter(QStringLiteral("8080 GET /?")).isEmpty())
+            return;
         stopped = true;
         button(window, QStringLiteral("Stop"))->click();
     });
+    pressStop.start(20);
     QVERIFY(sim.waitForRequest(uuid, QStringLiteral("8080 GET /?"), 10000));
-    QVERIFY(QTest::qWaitFor([&] { return stopped; }, 10000));
-    QTest::qWait(200);
+    QVERIFY(QTest::qWaitFor([&] { return startReturned; }, 10000));
 
     QVERIFY(startReturnedAfterStop);
     QVERIFY(button(window, QStringLiteral("Start"))->isEnabled());
@@ -398,10 +404,15 @@ void tst_hostileBoxes::boxVanishingWhilePlayingLeavesStopWorking()
     button(window, QStringLiteral("Start"))->click();
     QVERIFY(sim.waitForRequest(uuid, QStringLiteral("8080 GET /?")));
     QVERIFY(!window->player->isIdle());
-    QTest::qWait(2500);
+    // A second of the stream has been shown.
+    QVERIFY(QTest::qWaitFor([&] {
+        const std::optional<TAVO_player_vlcPlayer::PictureCounts> counts = window->player->pictureCounts();
+        return counts && counts->shown >= 30;
+    }, 15000));
 
     sim.kill();
-    QTest::qWait(3000);
+    QVERIFY(QTest::qWaitFor([&] { return statusMessage(window).startsWith(QStringLiteral("Lost the stream of Vanishing")); },
+                            20000));
     QGuiApplication::primaryScreen()->grabWindow(0).save(QStringLiteral(TAVO_BIN_DIR "/../hostile-vanished.png"));
     for (const TAVO_test_messageBoxes::Seen &seen : boxes.seen)
         qInfo() << "message box after the box vanished:" << seen.title << seen.text;
@@ -433,7 +444,10 @@ void tst_hostileBoxes::everyKeyRefusedWith515()
 {
     const QString uuid = newUuid();
     const QVariantMap refusals{{"PWR", 515}, {"MENU", 515}, {"VOL_UP", 515}};
-    TAVO_test_boxSim sim(TAVO_test_boxSim::box(boxFields(uuid, "127.0.0.27", "Refuser", {{"keyStatus", refusals}})));
+    // OK is answered: it follows the others.
+    const QVariantList controllers{QVariantMap{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR,MENU,VOL_UP,OK"}}};
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(
+        boxFields(uuid, "127.0.0.27", "Refuser", {{"keyStatus", refusals}, {"controllers", controllers}})));
     QVERIFY(sim.start());
     QWidget *panel = openPanel(uuid, rowText(QStringLiteral("Refuser"), "127.0.0.27"));
     QVERIFY(panel);
@@ -445,7 +459,9 @@ void tst_hostileBoxes::everyKeyRefusedWith515()
     QVERIFY(QTest::qWaitFor([&] { return boxes.seen.size() == 1; }, 5000));
     keyButton(panel, "MENU")->click();
     QVERIFY(QTest::qWaitFor([&] { return boxes.seen.size() == 2; }, 5000));
-    QTest::qWait(300);
+    QVERIFY(QTest::qWaitFor([] { return !QApplication::activeModalWidget(); }, 5000));
+    keyButton(panel, "OK")->click();
+    QVERIFY(sim.waitForRequest(uuid, QStringLiteral("&key=OK ")));
 
     for (const TAVO_test_messageBoxes::Seen &seen : boxes.seen) {
         QCOMPARE(seen.title, QStringLiteral("Error Code : 515"));
@@ -476,8 +492,8 @@ void tst_hostileBoxes::silentWebPageOpensItsWindow()
     // pause is the engine's, reported here and left out of what the silent page is held to.
     qInfo("first WebUI press: longest stall %lld ms while the browser engine started", stalls->longestStallMs());
     stalls->restart();
+    // The page hangs from here on: the window goes on all the same.
     QVERIFY(sim.waitForRequest(uuid, QStringLiteral("GET / HTTP/1.1"), 20000));
-    QTest::qWait(2000);
     button(window, QStringLiteral("WebUI"))->click();
     QVERIFY(view->isHidden());
 }
@@ -508,7 +524,11 @@ void tst_hostileBoxes::fiveHundredBoxesAnnouncingAtOnce()
     const bool allListed =
         TAVO_test_eventLoop::runUntil([&] { return listed() == crowdSize; }, crowdListingMs, crowdCheckEveryMs);
     const qint64 listedMs = sinceStart.elapsed();
-    QTest::qWait(2000);
+    // Whatever the crowd sent has reached the client by the time a box that comes later is listed.
+    const QString marker = newUuid();
+    TAVO_test_boxSim later(TAVO_test_boxSim::box(boxFields(marker, "127.0.3.1", "Later")));
+    QVERIFY(later.start());
+    QVERIFY(waitForRow(window, rowText(QStringLiteral("Later"), "127.0.3.1")));
     const TAVO_test_processStats::Memory simMemory = TAVO_test_processStats::memoryOf(sim.processId());
     qInfo("%d boxes: simulator ready after %lld ms, %d rows after %lld ms; simulator CPU %.1f s, VmHWM %.1f MiB",
           crowdSize, readyMs, listed(), listedMs, TAVO_test_processStats::cpuMs(sim.processId()) / 1000, mebibytes(simMemory.peakKiB));

@@ -5,6 +5,7 @@
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
+#include "TAVO_test_eventLoop.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_fullScreenWidget.h"
@@ -14,10 +15,12 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolTip>
@@ -70,6 +73,24 @@ QWidget *topLevelOfClass(const char *className)
     return nullptr;
 }
 
+// Counts the keyboard's repeated presses of held keys, as the application's windows receive them.
+class KeyboardRepeats : public QObject
+{
+public:
+    KeyboardRepeats() { QCoreApplication::instance()->installEventFilter(this); }
+
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched->isWindowType() && event->type() == QEvent::KeyPress
+            && static_cast<QKeyEvent *>(event)->isAutoRepeat())
+            ++count;
+        return false;
+    }
+};
+
 QWidget *visibleWindowTitled(const QString &title)
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
@@ -119,6 +140,7 @@ private:
     void pressKey(const QString &key);
     bool panelInSight();
     void placeWindow(const QRect &geometry);
+    bool markerReachesTheBox();
 
     TAVO_test_boxSim *sim = nullptr;
     TAVO_ui_mainWindow *window = nullptr;
@@ -211,7 +233,7 @@ void tst_remote::saveScreenshots(const QString &stem)
     auto *tabs = panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     for (int page = 0; page < tabs->count(); ++page) {
         tabs->setCurrentIndex(page);
-        QTest::qWait(100);
+        TAVO_test_eventLoop::runPosted();
         panel->grab().save(screenshotFolder + QStringLiteral("%1_page%2.png").arg(stem).arg(page + 1));
     }
     tabs->setCurrentIndex(0);
@@ -250,17 +272,27 @@ void tst_remote::anotherControllerChangesKeysAndId()
     controllers->setCurrentIndex(1);
 }
 
+// Each click of the held button, its repeats and the last one as it comes up, is one command.
 void tst_remote::holdingVolUpRepeats()
 {
     QPushButton *volumeUp = key("VOL_UP");
+    QSignalSpy clicks(volumeUp, &QPushButton::clicked);
     QTest::mousePress(volumeUp, Qt::LeftButton);
-    QTest::qWait(1000);
+    QVERIFY(QTest::qWaitFor([&] { return clicks.size() >= 2; }, 5000));
     QTest::mouseRelease(volumeUp, Qt::LeftButton);
-    QTest::qWait(500);
+    QVERIFY(markerReachesTheBox());
     const QStringList sent = keyCommands(livingRoom, "VOL_UP");
-    qInfo() << "holding Vol Up for one second sent" << sent.size() << "commands";
-    QVERIFY(sent.size() >= 3);
+    QCOMPARE(sent.size(), clicks.size());
     QCOMPARE(sent.filter(QStringLiteral("&id=tv&key=VOL_UP")).size(), sent.size());
+}
+
+// A command sent after the others: once it reached the box, every earlier one has too (they go
+// out one at a time, in order).
+bool tst_remote::markerReachesTheBox()
+{
+    const qsizetype before = keyCommands(livingRoom, QStringLiteral("GREEN")).size();
+    key("GREEN")->click();
+    return QTest::qWaitFor([&] { return keyCommands(livingRoom, QStringLiteral("GREEN")).size() > before; }, 5000);
 }
 
 void tst_remote::refusedKeyShowsItsMessageAndDropsQueuedCommands()
@@ -272,7 +304,9 @@ void tst_remote::refusedKeyShowsItsMessageAndDropsQueuedCommands()
     key("MUTE")->click();
     key("RED")->click();
     QVERIFY(QTest::qWaitFor([&] { return !boxes.seen.isEmpty(); }, 5000));
-    QTest::qWait(300);
+    QVERIFY(QTest::qWaitFor([] { return !QApplication::activeModalWidget(); }, 5000));
+    QVERIFY(markerReachesTheBox());
+    QCOMPARE(boxes.seen.size(), 1);
     QCOMPARE(boxes.seen.first().title, QStringLiteral("Error Code : 514"));
     QCOMPARE(boxes.seen.first().text, QStringLiteral("RCU Key Not Learned / Supported"));
     QVERIFY2(boxes.seen.first().informativeText.startsWith(QStringLiteral("The key is not learned")),
@@ -327,7 +361,8 @@ void tst_remote::keyboardPressesTheBoxsKeys_data()
 }
 
 // Each key reaches the box once, with the chosen controller's id, as a click on its button
-// would; a key the remote lacks sends nothing (F2, Green, follows it to show it was seen).
+// would; a key the remote lacks sends nothing. F2, Green, follows it: once Green reached the
+// box, so did whatever the key sent.
 void tst_remote::keyboardPressesTheBoxsKeys()
 {
     QFETCH(QString, place);
@@ -338,15 +373,10 @@ void tst_remote::keyboardPressesTheBoxsKeys()
     const int before = keyCommands(livingRoom, remoteKey).size();
     const int greenBefore = keyCommands(livingRoom, QStringLiteral("GREEN")).size();
     pressKey(key);
-    if (!supported) {
-        pressKey(QStringLiteral("F2"));
-        QVERIFY(QTest::qWaitFor([&] { return keyCommands(livingRoom, QStringLiteral("GREEN")).size() > greenBefore; }, 5000));
-    }
-    const int expected = before + (supported ? 1 : 0);
-    QVERIFY(QTest::qWaitFor([&] { return keyCommands(livingRoom, remoteKey).size() == expected; }, 5000));
-    QTest::qWait(300);
+    pressKey(QStringLiteral("F2"));
+    QVERIFY(QTest::qWaitFor([&] { return keyCommands(livingRoom, QStringLiteral("GREEN")).size() > greenBefore; }, 5000));
     const QStringList sent = keyCommands(livingRoom, remoteKey);
-    QCOMPARE(sent.size(), expected);
+    QCOMPARE(sent.size(), before + (supported ? 1 : 0));
     if (supported)
         QCOMPARE(sent.last(), QStringLiteral("8090 GET http://127.0.0.2:8090/?src=1&ver=1.0&id=tv&key=%1 HTTP/1.1").arg(remoteKey));
     if (place == QLatin1String("full screen")) {
@@ -356,29 +386,38 @@ void tst_remote::keyboardPressesTheBoxsKeys()
     }
 }
 
-// The X server repeats a held key every 40 ms after 660 ms; the button repeats every 100 ms after
-// 300 ms. Held as long, the key sends about as many commands as the button held by the mouse,
-// not one for each of the keyboard's repeats.
+// The X server repeats a held key every 40 ms after 660 ms, the button every 100 ms after 300 ms.
+// A held key clicks its button as the mouse would: the button's own repeats send commands, the
+// keyboard's do not. The first hold lasts until the keyboard has repeated, while the button's
+// repeat waits longer than the test; the second until the button has repeated. Every click of
+// the button is one command, and there is no other.
 void tst_remote::heldKeyRepeatsAtTheButtonsPace()
 {
     giveKeyboardTo(QStringLiteral("panel"));
-    const QString channelDown = QStringLiteral("CH_DN");
-    const int before = keyCommands(livingRoom, channelDown).size();
-    TAVO_test_desktop::run("xdotool", {"keydown", "Next"});
-    QTest::qWait(2000);
-    TAVO_test_desktop::run("xdotool", {"keyup", "Next"});
-    QTest::qWait(500);
-    const QStringList byKey = keyCommands(livingRoom, channelDown).mid(before);
-    QVERIFY(!key("CH_DN")->isDown());
+    QPushButton *channelDown = key("CH_DN");
+    const QString command = QStringLiteral("CH_DN");
+    const int before = keyCommands(livingRoom, command).size();
+    QSignalSpy clicks(channelDown, &QPushButton::clicked);
+    KeyboardRepeats keyboardRepeats;
+    const auto holdPageDownUntil = [&](const std::function<bool()> &done) {
+        TAVO_test_desktop::run("xdotool", {"keydown", "Next"});
+        const bool reached = QTest::qWaitFor(done, 10000);
+        TAVO_test_desktop::run("xdotool", {"keyup", "Next"});
+        return reached && QTest::qWaitFor([&] { return !channelDown->isDown(); }, 5000);
+    };
 
-    QTest::mousePress(key("CH_DN"), Qt::LeftButton);
-    QTest::qWait(2000);
-    QTest::mouseRelease(key("CH_DN"), Qt::LeftButton);
-    QTest::qWait(500);
-    const int byMouse = keyCommands(livingRoom, channelDown).size() - before - int(byKey.size());
-    qInfo() << "holding for two seconds sent" << byKey.size() << "commands by key," << byMouse << "by mouse";
-    QVERIFY(byKey.size() >= 3);
-    QVERIFY(byKey.size() <= byMouse + 3);
+    const int repeatDelay = channelDown->autoRepeatDelay();
+    channelDown->setAutoRepeatDelay(24 * 60 * 60 * 1000);
+    QVERIFY(holdPageDownUntil([&] { return keyboardRepeats.count >= 5; }));
+    channelDown->setAutoRepeatDelay(repeatDelay);
+    QVERIFY(markerReachesTheBox());
+    QCOMPARE(clicks.size(), 1);
+    QCOMPARE(keyCommands(livingRoom, command).size(), before + 1);
+
+    QVERIFY(holdPageDownUntil([&] { return clicks.size() >= 4; }));
+    QVERIFY(markerReachesTheBox());
+    const QStringList byKey = keyCommands(livingRoom, command).mid(before);
+    QCOMPARE(byKey.size(), clicks.size());
     QCOMPARE(byKey.filter(QStringLiteral("&id=tv&key=CH_DN")).size(), byKey.size());
 }
 
@@ -391,7 +430,7 @@ void tst_remote::toolTipsAndKeyboardMapNameTheKeys()
     const QPoint onOk = ok->mapToGlobal(ok->rect().center());
     TAVO_test_desktop::run("xdotool", {"mousemove", QString::number(onOk.x()), QString::number(onOk.y())});
     QVERIFY(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 5000));
-    QTest::qWait(300);
+    QVERIFY(TAVO_test_windowParts::waitUntilShown(TAVO_test_windowParts::topLevelOfClass("QTipLabel")));
     QDir().mkpath(screenshotFolder);
     QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("remote_tooltip.png"));
 
@@ -410,7 +449,6 @@ void tst_remote::toolTipsAndKeyboardMapNameTheKeys()
     QVERIFY(QTest::qWaitFor([&] { return (map = visibleWindowTitled(QStringLiteral("Keyboard"))); }, 5000));
     QVERIFY(map);
     QVERIFY(QTest::qWaitForWindowExposed(map));
-    QTest::qWait(200);
     map->grab().save(screenshotFolder + QStringLiteral("keyboard_map.png"));
     auto *remoteKeys = map->findChild<QTableWidget *>();
     QVERIFY(!remoteKeys->findItems(QStringLiteral("Return or Enter"), Qt::MatchExactly).isEmpty());
@@ -430,23 +468,7 @@ void tst_remote::toolTipsAndKeyboardMapNameTheKeys()
 // What the screen shows where the panel is, against the panel's own drawing.
 bool tst_remote::panelInSight()
 {
-    const QPoint origin = panel->mapToGlobal(QPoint(0, 0));
-    const QImage screen = QGuiApplication::primaryScreen()
-                              ->grabWindow(0, origin.x(), origin.y(), panel->width(), panel->height())
-                              .toImage()
-                              .convertToFormat(QImage::Format_RGB32);
-    const QImage drawn = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    if (screen.size() != drawn.size())
-        return false;
-    int same = 0;
-    int all = 0;
-    for (int y = 0; y < screen.height(); y += 8) {
-        for (int x = 0; x < screen.width(); x += 8, ++all) {
-            if (qAbs(qGray(screen.pixel(x, y)) - qGray(drawn.pixel(x, y))) < 24)
-                ++same;
-        }
-    }
-    return same > all * 0.9;
+    return TAVO_test_windowParts::shownOnScreen(panel);
 }
 
 // A window manager puts a full-screen window over the whole screen and above the others (the
@@ -459,19 +481,25 @@ void tst_remote::keyCInFullScreenActsOnThePanelInSight()
     QVERIFY(QTest::qWaitForWindowActive(window));
     const QRect normal = window->geometry();
     QTest::keyClick(window, Qt::Key_F);
-    placeWindow(QGuiApplication::primaryScreen()->geometry());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    placeWindow(screen);
     window->raise();
-    QTest::qWait(500);
+    // Only once the full-screen picture is on screen around the panel would it hide a panel
+    // beneath it.
+    QVERIFY(QTest::qWaitFor([&] {
+        return window->geometry() == screen && TAVO_test_windowParts::shownOnScreen(window, panel->frameGeometry());
+    }, 5000));
     QDir().mkpath(screenshotFolder);
     QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("remote_full_screen.png"));
     QVERIFY(panelInSight());
 
     pressKey(QStringLiteral("c"));
     QVERIFY(QTest::qWaitFor([&] { return panel->isHidden(); }, 5000));
+    // The picture is back where the panel was: a panel shown beneath it would not be seen.
+    QVERIFY(QTest::qWaitFor([&] { return TAVO_test_windowParts::shownOnScreen(window); }, 5000));
     pressKey(QStringLiteral("c"));
     QVERIFY(QTest::qWaitFor([&] { return panel->isVisible(); }, 5000));
-    QTest::qWait(300);
-    QVERIFY(panelInSight());
+    QVERIFY(QTest::qWaitFor([&] { return panelInSight(); }, 5000));
     QVERIFY(window->windowState() & Qt::WindowFullScreen);
     pressKey(QStringLiteral("Escape"));
     QVERIFY(QTest::qWaitFor([&] { return !(window->windowState() & Qt::WindowFullScreen); }, 5000));
@@ -586,7 +614,7 @@ void tst_remote::keyCAfterARealClickOnARowOpensThePanel()
 void tst_remote::panelPlaceAndChosenControllerSurviveARestart()
 {
     QCOMPARE(panel->frameGeometry().left(), window->frameGeometry().right() + 1);
-    QTest::qWait(300);  // both windows painted for the screenshot
+    QVERIFY(TAVO_test_windowParts::waitUntilShown(window) && TAVO_test_windowParts::waitUntilShown(panel));
     QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("remote_beside_window.png"));
     QVERIFY(selectBox(QStringLiteral("127.0.0.2")));
     QVERIFY(QTest::qWaitFor([&] { return controllers->currentText() == QStringLiteral("Television"); }, 10000));

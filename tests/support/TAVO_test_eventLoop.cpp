@@ -1,5 +1,6 @@
 #include "TAVO_test_eventLoop.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -25,6 +26,23 @@ void runFor(int ms)
 {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void runPosted()
+{
+    QEventLoop loop;
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    loop.exec();
+}
+
+void runPastTimersOf(int intervalMs)
+{
+    QEventLoop loop;
+    QTimer turn;
+    turn.setSingleShot(true);
+    QObject::connect(&turn, &QTimer::timeout, &loop, &QEventLoop::quit);
+    turn.start(intervalMs);
     loop.exec();
 }
 

@@ -13,5 +13,14 @@ namespace TAVO_test_eventLoop {
 bool runUntil(const std::function<bool()> &done, int timeoutMs, int checkEveryMs = 20);
 // Runs the event loop for this long.
 void runFor(int ms);
+// Runs the event loop until everything posted to it before the call has been handled: a marker
+// posted now comes after it. What a negative check waits for when nothing else can come later.
+void runPosted();
+// Runs the event loop until a timer of intervalMs, started now, has fired. A timer of the same
+// interval and type (coarse, the default) that the code under test started earlier has fired by
+// then too: the event loop fires timers in the order they fall due, and rounds the due times of
+// timers of one interval alike. A wait for that timer's turn, which a busy machine delays for
+// both alike, not for a time.
+void runPastTimersOf(int intervalMs);
 
 } // namespace TAVO_test_eventLoop

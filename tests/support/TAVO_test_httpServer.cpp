@@ -84,7 +84,11 @@ void TAVO_test_httpServer::answerRequest(QTcpSocket *socket)
 void TAVO_test_httpServer::startTrickle(QTcpSocket *socket)
 {
     socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 100000\r\n\r\n<");
+    ++trickled;
     auto *timer = new QTimer(socket);
-    connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
+    connect(timer, &QTimer::timeout, socket, [this, socket] {
+        socket->write(" ");
+        ++trickled;
+    });
     timer->start(trickleIntervalMs);
 }

@@ -32,6 +32,8 @@ public:
     QString baseUrl() const;  // "http://address:port"
 
     QStringList requestLines() const { return lines; }
+    // The bytes of trickled bodies sent so far.
+    int trickledBytes() const { return trickled; }
     // Waits until `count` requests arrived.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
 
@@ -44,4 +46,5 @@ private:
     Answer answer;
     QByteArray body;
     QStringList lines;
+    int trickled = 0;
 };

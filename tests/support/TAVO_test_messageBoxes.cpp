@@ -1,5 +1,7 @@
 #include "TAVO_test_messageBoxes.h"
 
+#include "TAVO_test_windowParts.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -20,10 +22,8 @@ void TAVO_test_messageBoxes::closeOpenBox()
                  box->informativeText(), box->icon()});
     if (beforeClose) {
         showing = true;
-        if (QTest::qWaitForWindowExposed(box)) {
-            QTest::qWait(200);
+        if (QTest::qWaitForWindowExposed(box) && TAVO_test_windowParts::waitUntilShown(box))
             beforeClose(box);
-        }
         showing = false;
     }
     if (QAbstractButton *ok = box->button(QMessageBox::Ok))

@@ -6,9 +6,11 @@
 #include "TAVO_ui_keySlots.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -138,6 +140,35 @@ QPushButton *keyButton(const QWidget *panel, const char *keyName)
             return panel->findChild<QPushButton *>(slot.objectName());
     }
     return nullptr;
+}
+
+bool shownOnScreen(QWidget *widget, const QRect &apart)
+{
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    const QImage screen = QGuiApplication::primaryScreen()
+                              ->grabWindow(0, origin.x(), origin.y(), widget->width(), widget->height())
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    const QImage drawn = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (screen.size() != drawn.size())
+        return false;
+    int same = 0;
+    int all = 0;
+    for (int y = 0; y < screen.height(); y += 8) {
+        for (int x = 0; x < screen.width(); x += 8) {
+            if (apart.contains(origin + QPoint(x, y)))
+                continue;
+            ++all;
+            if (qAbs(qGray(screen.pixel(x, y)) - qGray(drawn.pixel(x, y))) < 24)
+                ++same;
+        }
+    }
+    return all > 0 && same > all * 0.9;
+}
+
+bool waitUntilShown(QWidget *widget, int timeoutMs)
+{
+    return QTest::qWaitFor([widget] { return shownOnScreen(widget); }, timeoutMs);
 }
 
 } // namespace TAVO_test_windowParts

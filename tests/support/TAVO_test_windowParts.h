@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <Qt>
@@ -44,5 +45,12 @@ QMenu *openContextMenu(QWidget *widget, const QPoint &at);
 QAction *menuAction(const QMenu *menu, const QString &text);
 // The controller panel's button for this key name ("PWR").
 QPushButton *keyButton(const QWidget *panel, const char *keyName);
+// Whether the X screen shows the widget as the widget draws itself, but for the part `apart`
+// (in screen coordinates): painted, and covered by no other window. Nine in ten pixels of a grid
+// must agree.
+bool shownOnScreen(QWidget *widget, const QRect &apart = QRect());
+// Waits until the screen shows it so: a window's pixels reach the screen a while after the
+// window is exposed (before a screenshot, say).
+bool waitUntilShown(QWidget *widget, int timeoutMs = 5000);
 
 } // namespace TAVO_test_windowParts

@@ -6,7 +6,9 @@
 #include "TAVO_test_keyServer.h"
 #include "TAVO_test_messageBoxes.h"
 
+#include <QApplication>
 #include <QLoggingCategory>
+#include <QSignalSpy>
 #include <QWidget>
 #include <QtTest>
 
@@ -34,6 +36,7 @@ private Q_SLOTS:
 
 private:
     void send(const QStringList &keys);
+    bool markerFollows(const QStringList &sentBefore);
 
     TAVO_test_keyServer *box = nullptr;
     QWidget *panel = nullptr;
@@ -68,6 +71,14 @@ void tst_httpRequest::send(const QStringList &keys)
     }
 }
 
+// A command sent now reaches the box right after the commands `sentBefore`: one that waited
+// before it would have gone first.
+bool tst_httpRequest::markerFollows(const QStringList &sentBefore)
+{
+    send({QStringLiteral("EXIT")});
+    return box->waitForRequests(int(sentBefore.size()) + 1) && box->keys() == sentBefore + QStringList{QStringLiteral("EXIT")};
+}
+
 void tst_httpRequest::sendsTheWholeUrlAsRequestTarget()
 {
     send({QStringLiteral("PWR")});
@@ -98,10 +109,10 @@ void tst_httpRequest::refusalWithoutMessageDropsWaitingCommands()
     TAVO_test_messageBoxes boxes;
     box->setStatus(QStringLiteral("MENU"), status);
     QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Error Code: %1").arg(status)));
+    QSignalSpy answered(sender, &TAVO_mgr_httpRequest::commandAnswered);
     send({QStringLiteral("MENU"), QStringLiteral("UP"), QStringLiteral("DOWN")});
-    QVERIFY(box->waitForRequests(1));
-    QTest::qWait(300);
-    QCOMPARE(box->keys(), QStringList{QStringLiteral("MENU")});
+    QVERIFY(answered.wait());
+    QVERIFY2(markerFollows({QStringLiteral("MENU")}), qPrintable(box->keys().join(QLatin1Char(' '))));
     QVERIFY(boxes.seen.isEmpty());
 }
 
@@ -125,13 +136,13 @@ void tst_httpRequest::refusalCodesShowTheirMessage()
     QTest::ignoreMessage(QtDebugMsg, qPrintable(QStringLiteral("Error Code: %1").arg(status)));
     send({QStringLiteral("PWR"), QStringLiteral("MENU")});
     QVERIFY(QTest::qWaitFor([&] { return !boxes.seen.isEmpty(); }, 5000));
-    QTest::qWait(200);
+    QVERIFY(QTest::qWaitFor([] { return !QApplication::activeModalWidget(); }, 5000));
+    QVERIFY2(markerFollows({QStringLiteral("PWR")}), qPrintable(box->keys().join(QLatin1Char(' '))));
     QCOMPARE(boxes.seen.size(), 1);
     QCOMPARE(boxes.seen.first().title, QStringLiteral("Error Code : %1").arg(status));
     QCOMPARE(boxes.seen.first().text, text);
     QCOMPARE(boxes.seen.first().buttons, 1);
     QCOMPARE(boxes.seen.first().owner, panel);
-    QCOMPARE(box->keys(), QStringList{QStringLiteral("PWR")});
 }
 
 // While the refusal is on screen a held auto-repeat key may still click; once it is closed,
@@ -152,10 +163,10 @@ void tst_httpRequest::redirectIsAnAnswerNotFollowed()
 {
     box->setStatus(QStringLiteral("EPG"), 301);
     QTest::ignoreMessage(QtDebugMsg, "Error Code: 301");
+    QSignalSpy answered(sender, &TAVO_mgr_httpRequest::commandAnswered);
     send({QStringLiteral("EPG"), QStringLiteral("INFO")});
-    QVERIFY(box->waitForRequests(1));
-    QTest::qWait(300);
-    QCOMPARE(box->keys(), QStringList{QStringLiteral("EPG")});
+    QVERIFY(answered.wait());
+    QVERIFY2(markerFollows({QStringLiteral("EPG")}), qPrintable(box->keys().join(QLatin1Char(' '))));
 }
 
 void tst_httpRequest::silentBoxTimesOutAndTheNextCommandIsSent()
@@ -215,6 +226,7 @@ void tst_httpRequest::failedCommandsAreToldOncePerBurst()
     connect(sender, &TAVO_mgr_httpRequest::commandFailed, &failures, &TAVO_mgr_keyFailures::failed);
     connect(sender, &TAVO_mgr_httpRequest::commandAnswered, &failures, &TAVO_mgr_keyFailures::answered);
     QSignalSpy reports(&failures, &TAVO_mgr_keyFailures::report);
+    QSignalSpy failed(sender, &TAVO_mgr_httpRequest::commandFailed);
     sender->setTimeout(200);
     box->setSilent(QStringLiteral("SLEEP"));
     if (!boxListens)
@@ -226,7 +238,7 @@ void tst_httpRequest::failedCommandsAreToldOncePerBurst()
         QUrl url(prefix + QStringLiteral("SLEEP"));
         sender->httpRequest(&url);
     }
-    QTest::qWait(1000);
+    QVERIFY(QTest::qWaitFor([&] { return failed.size() == 3; }, 10000));
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports.at(0).at(0).toString(), told);
     failures.answered();

@@ -6,6 +6,7 @@
 #include "TAVO_player_soundDevice.h"
 #include "TAVO_player_vlcLog.h"
 #include "TAVO_player_vlcPlayer.h"
+#include "TAVO_test_eventLoop.h"
 #include "TAVO_test_httpServer.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
@@ -129,7 +130,7 @@ void tst_player::locationThatCannotBeMadeLeavesIdle()
     TAVO_test_messageBoxes boxes;
     player()->startPlay(nullptr);
     QVERIFY(player()->isIdle());
-    QTest::qWait(100);
+    TAVO_test_eventLoop::runPosted();
     QVERIFY(boxes.seen.isEmpty());
 }
 
@@ -322,7 +323,7 @@ void tst_player::lostStreamIsAskedForAgainUntilStopped()
     counted.keeper.lost();
     if (stopped)
         counted.keeper.stopped();
-    QTest::qWait(TAVO_mgr_streamKeeper::firstRetryMs + 500);
+    TAVO_test_eventLoop::runPastTimersOf(TAVO_mgr_streamKeeper::firstRetryMs);
     QCOMPARE(counted.quietStarts, quietStarts);
     QCOMPARE(counted.keeper.playingUdn(), QString());
 }
@@ -362,6 +363,7 @@ void tst_player::cacheFollowsThePicturesLost()
     const QString udn = QStringLiteral("uuid:cache-%1").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
     TAVO_mgr_clientSettings::setNetworkCachingFor(udn, remembered);
 
+    const TAVO_player_networkCaching::Timing timing{10, 10, 60};
     TAVO_player_vlcPlayer::PictureCounts counts;
     int windows = 0;
     int restarted = 0;
@@ -374,11 +376,13 @@ void tst_player::cacheFollowsThePicturesLost()
              return counts;
          },
          [&] { return !recording; }, [&] { ++restarted; }},
-        nullptr, {10, 10, 60});
+        nullptr, timing);
     chooser.playingChanged(udn);
     QTRY_VERIFY(windows >= std::max(lostByWindow.size(), unseenByWindow.size()));
     QTRY_COMPARE(TAVO_player_networkCaching::cachingFor(udn), caching);
-    QTest::qWait(200);
+    // A chooser that still watches has looked at three more windows by then.
+    for (int step = 0; step < 3; ++step)
+        TAVO_test_eventLoop::runPastTimersOf(timing.windowMs);
     QCOMPARE(TAVO_player_networkCaching::cachingFor(udn), caching);
     QCOMPARE(restarted, restarts);
     // Every cache plays in libVLC's live mode, which follows the box's clock.
@@ -406,8 +410,10 @@ void tst_player::creptDelayStartsTheStreamAgain_data()
     QTest::newRow("the lowest at another cache") << 250 << 260 << false << 200 << 150 << 0;
 }
 
-// Every start, with a cache of 100 ms, raises the delay to `settling` at once and to `later` well
-// after its settling time; a second creep soon after the new start is left alone.
+// Every start, with a cache of 100 ms, raises the delay to `settling` while it settles and to
+// `later` once it has; a second creep soon after the guard's own new start is left alone. The
+// guard reads the test's clock: each step sets the time and the delay, and waits for the
+// guard's next look at them.
 void tst_player::creptDelayStartsTheStreamAgain()
 {
     constexpr int caching = 100;
@@ -417,34 +423,44 @@ void tst_player::creptDelayStartsTheStreamAgain()
     QFETCH(int, earlierCaching);
     QFETCH(int, earlierSettling);
     QFETCH(int, restarts);
-    constexpr int settleMs = 300;
-    QElapsedTimer sinceStart;
-    sinceStart.start();
-    bool earlierPlays = earlierCaching > 0;
+    const TAVO_player_delayGuard::Timing timing;
+    const QString udn = QStringLiteral("uuid:creep");
+    qint64 nowMs = 0;
+    int delayMs = 0;
+    int looks = 0;
     int restarted = 0;
     TAVO_player_delayGuard *guardOf = nullptr;
     TAVO_player_delayGuard guard({[&] {
-                                      if (earlierPlays)
-                                          return earlierSettling;
-                                      return sinceStart.hasExpired(2 * settleMs) ? later : settling;
+                                      ++looks;
+                                      return delayMs;
                                   },
                                   [&] { return !recording; },
                                   [&] {
                                       ++restarted;
-                                      sinceStart.start();
-                                      guardOf->playingChanged(QStringLiteral("uuid:creep"), caching);
+                                      guardOf->playingChanged(udn, caching);
                                   }},
-                                 nullptr, {settleMs, 10, 60000});
+                                 nullptr, {timing.settleMs, 1, timing.fewestMsBetweenRestarts, [&] { return nowMs; }});
     guardOf = &guard;
-    if (earlierPlays) {
-        guard.playingChanged(QStringLiteral("uuid:creep"), earlierCaching);
-        QTest::qWait(2 * settleMs);
+    const auto looksAt = [&](qint64 atMs, int raisedMs) {
+        nowMs = atMs;
+        delayMs = raisedMs;
+        const int before = looks;
+        return QTest::qWaitFor([&] { return looks > before; }, 5000);
+    };
+    // A start settles at `settledMs`, and its delay is `laterMs` once it has settled.
+    const auto playFromNow = [&](int settledMs, int laterMs) {
+        const qint64 startedMs = nowMs;
+        return looksAt(startedMs, settledMs) && looksAt(startedMs + timing.settleMs + 1, laterMs);
+    };
+    if (earlierCaching > 0) {
+        guard.playingChanged(udn, earlierCaching);
+        QVERIFY(playFromNow(earlierSettling, earlierSettling));
         guard.playingChanged(QString(), 0);
-        earlierPlays = false;
-        sinceStart.start();
     }
-    guard.playingChanged(QStringLiteral("uuid:creep"), caching);
-    QTest::qWait(5 * settleMs);
+    guard.playingChanged(udn, caching);
+    QVERIFY(playFromNow(settling, later));
+    if (restarted > 0)
+        QVERIFY(playFromNow(settling, later));
     QCOMPARE(restarted, restarts);
 }
 

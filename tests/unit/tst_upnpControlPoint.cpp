@@ -36,8 +36,15 @@ private:
         return TAVO_mgr_cache::boxFolder(uuid) + QLatin1String("DeviceDescription.xml");
     }
     QUrl location() const { return QUrl(box.baseUrl() + QStringLiteral("/description.xml")); }
-    // Gives a download that should not happen the time to reach the box.
-    bool noRequestArrives() const { return !box.waitForRequests(box.requestLines().size() + 1, 500); }
+    // A box seen after the others is fetched: once its request arrived, a request made before it
+    // would have come first. True when it is the next after the first `requestsBefore`.
+    bool markerComesNext(int requestsBefore)
+    {
+        discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, uuid + QStringLiteral("-marker"),
+                                   QUrl(box.baseUrl() + QStringLiteral("/marker.xml")));
+        return box.waitForRequests(requestsBefore + 1)
+            && box.requestLines().at(requestsBefore) == QStringLiteral("GET /marker.xml HTTP/1.1");
+    }
 
     TAVO_upnp_upnpControlPoint discovery{nullptr};
     TAVO_test_httpServer box{TAVO_test_httpServer::Answer::Body, "<root/>"};
@@ -75,16 +82,17 @@ void tst_upnpControlPoint::onlyTheStreamerTypeIsFetched()
         QVERIFY(box.waitForRequests(before + 1));
         QTRY_VERIFY(QFile::exists(descriptionPath(uuid)));
     } else {
-        QVERIFY(noRequestArrives());
+        QVERIFY(markerComesNext(before));
         QVERIFY(!QDir(TAVO_mgr_cache::root() + uuid).exists());
     }
 }
 
 void tst_upnpControlPoint::refusedUuidFetchesNothing()
 {
+    const int before = box.requestLines().size();
     discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, QStringLiteral(".."), location());
     discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, QStringLiteral("../elsewhere"), location());
-    QVERIFY(noRequestArrives());
+    QVERIFY(markerComesNext(before));
     QVERIFY(!QDir(TAVO_mgr_cache::root() + QStringLiteral("../elsewhere")).exists());
 }
 
@@ -94,7 +102,7 @@ void tst_upnpControlPoint::boxSeenTwiceIsFetchedOnce()
     discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, uuid, location());
     discovery.rootDeviceOnline(TAVO_upnp_upnpControlPoint::streamerDeviceType, uuid, location());
     QVERIFY(box.waitForRequests(before + 1));
-    QVERIFY(noRequestArrives());
+    QVERIFY(markerComesNext(before + 1));
 }
 
 void tst_upnpControlPoint::boxBackAfterLeavingIsFetchedAgain()

@@ -142,7 +142,8 @@ void tst_xmlDownloader::fileAppearsOnlyWhenComplete()
     QVERIFY(downloader->downloadFile(new QUrl(box.baseUrl() + QStringLiteral("/rcu/remote.xml")), savePath, QString(),
                                      QString(), QString()));
     QVERIFY(box.waitForRequests(1));
-    QTest::qWait(1200);
+    // Part of the file came, the rest keeps it waiting.
+    QVERIFY(QTest::qWaitFor([&] { return box.trickledBytes() >= 3; }, 5000));
     QVERIFY(!QFile::exists(savePath));
     QTRY_VERIFY_WITH_TIMEOUT(downloader.isNull(), downloadEndTimeoutMs);
 }
@@ -179,7 +180,9 @@ void tst_xmlDownloader::unwritableFileShowsMessageAndSendsNothing()
     QCOMPARE(seen.title, QStringLiteral("Message"));
     QCOMPARE(seen.text, QStringLiteral("Cannot save file"));
     QCOMPARE(seen.buttons, 1);
-    QVERIFY(!box.waitForRequests(1, 300));
+    // A download that follows reaches the box first.
+    QVERIFY(download(box.baseUrl() + QStringLiteral("/next.xml"), folder.filePath(QStringLiteral("next.xml"))));
+    QCOMPARE(box.requestLines(), QStringList{QStringLiteral("GET /next.xml HTTP/1.1")});
 }
 
 // The window starts discovery: this runs inside the private network like every test.

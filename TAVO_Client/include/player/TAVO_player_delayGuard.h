@@ -1,13 +1,14 @@
 #ifndef TAVO_PLAYER_DELAYGUARD_H
 #define TAVO_PLAYER_DELAYGUARD_H
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 // Keeps a live stream's delay near the one its start settled on. libVLC raises a stream's delay
 // whenever the stream comes late to it and never lowers it within the stream: over an evening a
@@ -32,6 +33,8 @@ public:
         // A delay that climbs back sooner than this after a new start is not the box's clock but a
         // network that comes late again and again, which a new start would not mend.
         int fewestMsBetweenRestarts = 5 * 60 * 1000;
+        // The steady clock these times are measured on, in ms.
+        std::function<qint64()> nowMs = [] { return QDeadlineTimer::current().deadline(); };
     };
 
     struct Stream
@@ -65,9 +68,9 @@ private:
     Timing timing;
     QTimer checkTimer;
     QString playingUdn;
-    QElapsedTimer sinceStart;
-    // Since this guard last started the box's stream again; invalid when it has not.
-    QElapsedTimer sinceRestart;
+    qint64 startedAtMs = 0;
+    // When this guard last started the box's stream again; none when it has not.
+    std::optional<qint64> restartedAtMs;
     int cachingMs = 0;
     int settledMs = 0;
     int lastDelayMs = 0;

@@ -22,7 +22,7 @@ TAVO_player_delayGuard::TAVO_player_delayGuard(Stream stream, QObject *parent, T
 void TAVO_player_delayGuard::playingChanged(const QString &udn, int cachingMs)
 {
     if (udn != playingUdn)
-        sinceRestart.invalidate();
+        restartedAtMs.reset();
     playingUdn = udn;
     this->cachingMs = cachingMs;
     settledMs = cachingMs;
@@ -32,7 +32,7 @@ void TAVO_player_delayGuard::playingChanged(const QString &udn, int cachingMs)
         checkTimer.stop();
         return;
     }
-    sinceStart.start();
+    startedAtMs = timing.nowMs();
     checkTimer.start(timing.checkMs);
 }
 
@@ -41,7 +41,8 @@ void TAVO_player_delayGuard::check()
     const int delayMs = stream.raisedDelayMs();
     const bool justRaised = delayMs > lastDelayMs;
     lastDelayMs = delayMs;
-    if (!sinceStart.hasExpired(timing.settleMs)) {
+    const qint64 nowMs = timing.nowMs();
+    if (nowMs - startedAtMs <= timing.settleMs) {
         settledMs = std::max(settledMs, delayMs);
         return;
     }
@@ -50,13 +51,13 @@ void TAVO_player_delayGuard::check()
     // Only as libVLC raises the delay, when the picture stalls anyway.
     if (!justRaised || delayMs <= creepFromMs + allowedCreepMs || !stream.mayRestart())
         return;
-    if (sinceRestart.isValid() && !sinceRestart.hasExpired(timing.fewestMsBetweenRestarts))
+    if (restartedAtMs && nowMs - *restartedAtMs <= timing.fewestMsBetweenRestarts)
         return;
     qCDebug(lcDelay).noquote() << QStringLiteral("Delay of %1 crept from %2 to %3 ms: starting again")
                               .arg(playingUdn)
                               .arg(creepFromMs)
                               .arg(delayMs);
-    sinceRestart.start();
+    restartedAtMs = nowMs;
     checkTimer.stop();
     stream.restart();
 }
