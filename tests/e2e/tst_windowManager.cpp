@@ -136,7 +136,7 @@ void tst_windowManager::refusalInFullScreenTakesTheKeyboard()
     TAVO_test_messageBoxes boxes;
     bool closedByKey = false;
     boxes.beforeClose = [&](QMessageBox *box) {
-        if (!QTest::qWaitFor([&] { return box->isActiveWindow() && TAVO_test_desktop::showsOnScreen(box); }, 5000))
+        if (!QTest::qWaitFor([&] { return box->isActiveWindow() && TAVO_test_windowParts::shownOnScreen(box); }, 5000))
             return;
         saveScreenshot(QStringLiteral("refusal_full_screen.png"));
         pressKey(closingKey);
@@ -160,7 +160,7 @@ void tst_windowManager::panelShownInFullScreenStaysInSightAndOnScreen()
 {
     QVERIFY(inFullScreen(true));
     pressKey(QStringLiteral("c"));
-    QVERIFY(QTest::qWaitFor([&] { return panel->isVisible() && TAVO_test_desktop::showsOnScreen(panel); }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return panel->isVisible() && TAVO_test_windowParts::shownOnScreen(panel); }, 5000));
     saveScreenshot(QStringLiteral("panel_full_screen.png"));
     QVERIFY2(screenArea().contains(panel->frameGeometry()), qPrintable(QDebug::toString(panel->frameGeometry())));
 
@@ -169,7 +169,7 @@ void tst_windowManager::panelShownInFullScreenStaysInSightAndOnScreen()
         return screenArea().contains(panel->frameGeometry()) && !panel->frameGeometry().intersects(window->frameGeometry());
     }, 5000);
     QVERIFY2(beside, qPrintable(QDebug::toString(panel->frameGeometry()) + QDebug::toString(window->frameGeometry())));
-    QVERIFY(TAVO_test_desktop::showsOnScreen(panel));
+    QVERIFY(TAVO_test_windowParts::shownOnScreen(panel));
     saveScreenshot(QStringLiteral("panel_after_full_screen.png"));
     QCOMPARE(TAVO_mgr_clientSettings::remotePanelPosition(), std::nullopt);
 }
