@@ -14,6 +14,7 @@
 #include "TAVO_ui_boxListMarks.h"
 #include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
+#include "TAVO_ui_fullScreenNotice.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_keyboardHelp.h"
@@ -96,6 +97,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     statusBar()->insertPermanentWidget(0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), this));
+    new TAVO_ui_fullScreenNotice(this);
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
     new TAVO_ui_lastBox(serverList, mManager, startButton);
     initKeyboard();
