@@ -8,7 +8,7 @@
 // measures only the delay creep of boxes whose clocks run fast and slow.
 // Runs in the private network on an X display (scripts/bench.sh).
 
-#include "TAVO_player_networkCaching.h"
+#include "TAVO_player_streamTuner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
@@ -20,7 +20,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -295,39 +294,26 @@ struct Stutter
     int playedSound = -1;
 };
 
-// The client's own lines about why it started a stream again (off unless asked for), counted
-// while they are watched.
-class QuietStartLines
+// The times the client's stream tuner started the stream again, by reason, while counted.
+class TunerRestarts
 {
 public:
-    QuietStartLines()
-        : previous(qInstallMessageHandler(&QuietStartLines::handle))
+    explicit TunerRestarts(const QWidget &window)
     {
-        counting = this;
-        QLoggingCategory::setFilterRules(QStringLiteral("tavo.player.delay.debug=true\ntavo.player.caching.debug=true"));
+        if (auto *tuner = window.findChild<TAVO_player_streamTuner *>())
+            connection = QObject::connect(tuner, &TAVO_player_streamTuner::restarting,
+                                          [this](const QString &, TAVO_player_streamTuner::Reason reason) {
+                                              ++(reason == TAVO_player_streamTuner::Reason::DelayCrept ? delayCrept
+                                                                                                       : longerCache);
+                                          });
     }
-    ~QuietStartLines()
-    {
-        QLoggingCategory::setFilterRules(QString());
-        counting = nullptr;
-        qInstallMessageHandler(previous);
-    }
+    ~TunerRestarts() { QObject::disconnect(connection); }
 
-    int delayGuard = 0;
+    int delayCrept = 0;
     int longerCache = 0;
 
 private:
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (message.startsWith(QLatin1String("Delay of ")))
-            ++counting->delayGuard;
-        else if (message.startsWith(QLatin1String("Network cache of ")))
-            ++counting->longerCache;
-        counting->previous(type, context, message);
-    }
-
-    static inline QuietStartLines *counting = nullptr;
-    const QtMessageHandler previous;
+    QMetaObject::Connection connection;
 };
 
 // A box whose clock runs off, played for a long while in the client's window; keys go straight
@@ -705,7 +691,7 @@ void Bench::runCreep(int minutes)
         }
         ClockOffBox watched(box.address, picture);
         PictureTally pictures;
-        QuietStartLines quietStarts;
+        TunerRestarts restarts(window);
         const auto playUntil = [&](qint64 elapsedMs) {
             while (clock.elapsed() < elapsedMs) {
                 TAVO_test_eventLoop::runFor(1000);
@@ -728,10 +714,10 @@ void Bench::runCreep(int minutes)
         const qsizetype clientRequests = streamRequests(box.uuid) - watched.tapRequests();
         row(QStringLiteral("  the client started it again"), QStringLiteral("%1 times: delay %2, cache %3")
                                                                     .arg(clientRequests - 1)
-                                                                    .arg(quietStarts.delayGuard)
-                                                                    .arg(quietStarts.longerCache));
+                                                                    .arg(restarts.delayCrept)
+                                                                    .arg(restarts.longerCache));
         row(QStringLiteral("  the cache it kept for the box"),
-            QStringLiteral("%1 ms").arg(TAVO_player_networkCaching::cachingFor(box.uuid)));
+            QStringLiteral("%1 ms").arg(TAVO_player_streamTuner::cachingFor(box.uuid)));
     }
 }
 
@@ -748,7 +734,7 @@ QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
     if (!QTest::qWaitForWindowExposed(&window) || !TAVO_test_windowParts::clickServerRow(&window, boxRow))
         return QStringLiteral("no such box");
     PictureTally pictures;
-    QuietStartLines quietStarts;
+    TunerRestarts restarts(window);
     const auto playFor = [&](int seconds) {
         for (int second = 0; second < seconds; ++second) {
             TAVO_test_eventLoop::runFor(1000);
@@ -756,7 +742,7 @@ QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
         }
     };
     start->click();
-    const int settleSeconds = TAVO_player_networkCaching::Timing().settleMs / 1000;
+    const int settleSeconds = TAVO_player_streamTuner::Timing().settleMs / 1000;
     playFor(settleSeconds);
     const PictureTally settled = pictures;
     playFor(statsSeconds - settleSeconds);
@@ -766,8 +752,8 @@ QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
     if (pictures.carried == 0)
         return QStringLiteral("no stream");
     return QStringLiteral("cache %1 ms; %2 lost, %3 shown of %4; after %5 s: %6 lost, %7 shown of %8; "
-                          "quiet starts %9")
-        .arg(TAVO_player_networkCaching::cachingFor(uuid))
+                          "started again %9 times")
+        .arg(TAVO_player_streamTuner::cachingFor(uuid))
         .arg(pictures.lost)
         .arg(pictures.shown)
         .arg(pictures.carried)
@@ -775,7 +761,7 @@ QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
         .arg(pictures.lost - settled.lost)
         .arg(pictures.shown - settled.shown)
         .arg(pictures.carried - settled.carried)
-        .arg(quietStarts.delayGuard + quietStarts.longerCache);
+        .arg(restarts.delayCrept + restarts.longerCache);
 }
 
 // Pictures lost and shown over a minute from the first picture on.

@@ -1,11 +1,13 @@
 // Playback end to end: the client's main window against simulated boxes, on a real X display.
 
 #include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_player_streamTuner.h"
+#include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_eventLoop.h"
-#include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
+#include "TAVO_ui_fullScreenNotice.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_mainWindow.h"
 #include "TAVO_ui_volumeControl.h"
@@ -258,6 +260,7 @@ private Q_SLOTS:
     void unwritableRecordingEndsWhilePictureGoesOn();
     void volumeAndMuteSurviveARestart();
     void withoutSoundDevicePicturePlaysQuietly();
+    void startAgainIsToldOverTheFullScreenPicture();
 
 private:
     void select(const QString &rowText);
@@ -938,6 +941,52 @@ int tst_playback::shownPictures() const
 {
     const std::optional<TAVO_player_vlcPlayer::PictureCounts> counts = window->player->pictureCounts();
     return counts ? counts->shown : 0;
+}
+
+// The box's stream comes in bursts: within seconds of windows this short its pictures miss the
+// screen, or its delay creeps, and the stream starts again. The user is told why, on the status
+// line and, in full screen, over the picture, which still takes the keys.
+void tst_playback::startAgainIsToldOverTheFullScreenPicture()
+{
+    auto *tuner = window->findChild<TAVO_player_streamTuner *>();
+    QLabel *notice = qobject_cast<QLabel *>(window->findChild<TAVO_ui_fullScreenNotice *>()->noticeWindow());
+    QVERIFY(tuner && notice);
+    TAVO_player_streamTuner::Timing quick;
+    quick.settleMs = 3000;
+    quick.windowMs = 3000;
+    tuner->setTiming(quick);
+    const auto tuneAsUsual = qScopeGuard([&] {
+        tuner->setTiming(TAVO_player_streamTuner::Timing());
+        tuner->forget(burstyUuid, QStringLiteral("Bursty"));
+    });
+    QSignalSpy restarts(tuner, &TAVO_player_streamTuner::restarting);
+    select(QStringLiteral("Bursty (127.0.0.10)"));
+    start->click();
+    const QRect normal = window->geometry();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_F);
+    placeWindow(QGuiApplication::primaryScreen()->geometry());
+    QWidget *overlay = fullScreenOverlay();
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), overlay, 5000);
+
+    QVERIFY2(restarts.wait(120000), "the stream was not started again");
+    QCOMPARE(restarts.first().at(0).toString(), burstyUuid);
+    const QRegularExpression why(QStringLiteral("^Bursty: starting the stream again (with a longer buffer \\(200 ms\\)|"
+                                                "to bring its delay back down \\(it had grown to \\d+ ms\\))$"));
+    // Said again once the stream plays again, after the stream keeper's "Playing Bursty".
+    QTRY_VERIFY_WITH_TIMEOUT(statusMessage(window).contains(why) && window->player->isPlaying(), 20000);
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->text(), statusMessage(window));
+    QVERIFY(waitUntilShown(notice));
+    QVERIFY2(showsMovingPicture(QStringLiteral("start-again-playing")), "no moving picture after the start again");
+
+    QCOMPARE(QApplication::activeWindow(), overlay);
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("f")}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!(window->windowState() & Qt::WindowFullScreen), 5000);
+    QVERIFY(notice->isHidden());
+    placeWindow(normal);
+    QTRY_COMPARE_WITH_TIMEOUT(window->geometry(), normal, 5000);
 }
 
 void tst_playback::placeWindow(const QRect &geometry)

@@ -1,10 +1,14 @@
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_test_eventLoop.h"
 #include "TAVO_test_windowParts.h"
+#include "TAVO_ui_fullScreenNotice.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_mainWindow.h"
 
+#include <QLabel>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QtTest>
 
 using namespace TAVO_test_windowParts;
@@ -29,6 +33,7 @@ private Q_SLOTS:
     void doubleClickOnThePictureTogglesFullScreen();
     void keyBeforeParentIsSetIsIgnored();
     void overlayIsNamedAfterTheBox();
+    void statusLineSpeaksOverThePicture();
 
 private:
     void enterFullScreen();
@@ -200,6 +205,38 @@ void tst_fullScreen::overlayIsNamedAfterTheBox()
     QVERIFY(clickServerRow(window, QStringLiteral("Living Room (127.0.0.1)")));
     enterFullScreen();
     QCOMPARE(fullScreenOverlay()->windowTitle(), QStringLiteral("Living Room — full screen"));
+}
+
+// In full screen the status line is hidden: what it says shows near the top of the screen, over
+// the picture, without taking the keyboard from the overlay, and goes after a while, or at once
+// with the full screen.
+void tst_fullScreen::statusLineSpeaksOverThePicture()
+{
+    auto *notice = qobject_cast<QLabel *>(window->findChild<TAVO_ui_fullScreenNotice *>()->noticeWindow());
+    QVERIFY(notice);
+    window->statusBar()->showMessage(QStringLiteral("Volume 70%"));
+    QVERIFY(notice->isHidden());
+
+    // The platform's word on the earlier tests' window states comes first.
+    TAVO_test_eventLoop::runPosted();
+    enterFullScreen();
+    QWidget *keyboard = QApplication::activeWindow();
+    const QString lost = QStringLiteral("Lost the stream of Plain; trying again in 1 s…");
+    window->statusBar()->showMessage(lost);
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->text(), lost);
+    QCOMPARE(QApplication::activeWindow(), keyboard);
+    QVERIFY(notice->windowFlags().testFlags(Qt::WindowDoesNotAcceptFocus | Qt::WindowStaysOnTopHint));
+    const QRect screen = window->screen()->geometry();
+    QVERIFY(screen.contains(notice->geometry()));
+    QVERIFY(notice->geometry().bottom() < screen.center().y());
+    QTRY_VERIFY_WITH_TIMEOUT(notice->isHidden(), 30000);
+    QVERIFY(window->isFullScreen());
+
+    window->statusBar()->showMessage(QStringLiteral("Volume 70%"));
+    QVERIFY(notice->isVisible());
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_F);
+    QVERIFY(notice->isHidden());
 }
 
 QTEST_MAIN(tst_fullScreen)

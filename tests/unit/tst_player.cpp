@@ -1,9 +1,9 @@
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
-#include "TAVO_player_delayGuard.h"
-#include "TAVO_player_networkCaching.h"
 #include "TAVO_player_soundDevice.h"
+#include "TAVO_player_streamTuner.h"
+#include "TAVO_player_tuningRules.h"
 #include "TAVO_player_vlcLog.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_eventLoop.h"
@@ -14,8 +14,10 @@
 
 #include <QApplication>
 #include <QLoggingCategory>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -61,6 +63,9 @@ void whenever(const std::function<bool()> &condition, const std::function<void()
 
 } // namespace
 
+Q_DECLARE_METATYPE(TAVO_player_vlcPlayer::PictureCounts)
+Q_DECLARE_METATYPE(TAVO_player_tuningRules::Restarts)
+
 class tst_player : public QObject
 {
     Q_OBJECT
@@ -81,10 +86,19 @@ private Q_SLOTS:
     void lostStreamWaitsLongerAfterEveryFailedAttempt();
     void lostStreamIsAskedForAgainUntilStopped_data();
     void lostStreamIsAskedForAgainUntilStopped();
-    void cacheFollowsThePicturesLost_data();
-    void cacheFollowsThePicturesLost();
-    void creptDelayStartsTheStreamAgain_data();
-    void creptDelayStartsTheStreamAgain();
+    void missedPictures_data();
+    void missedPictures();
+    void cacheVerdicts_data();
+    void cacheVerdicts();
+    void rememberedCacheHolds_data();
+    void rememberedCacheHolds();
+    void delayCreep_data();
+    void delayCreep();
+    void restartsAreHeldOff_data();
+    void restartsAreHeldOff();
+    void measuresAfreshAfterEveryStart_data();
+    void measuresAfreshAfterEveryStart();
+    void resetStreamTuningForgetsTheBox();
     void everyListenerHearsLibVlcsLines_data();
     void everyListenerHearsLibVlcsLines();
     void clientLinesAreOffUnlessAskedFor_data();
@@ -328,140 +342,287 @@ void tst_player::lostStreamIsAskedForAgainUntilStopped()
     QCOMPARE(counted.keeper.playingUdn(), QString());
 }
 
-void tst_player::cacheFollowsThePicturesLost_data()
+using Counts = TAVO_player_vlcPlayer::PictureCounts;
+
+void tst_player::missedPictures_data()
 {
-    QTest::addColumn<int>("remembered");
-    // Pictures lost in each window; the first while the stream settled, the last again and again.
-    QTest::addColumn<QList<int>>("lostByWindow");
-    // Pictures the stream carried in each window that were neither shown nor lost.
-    QTest::addColumn<QList<int>>("unseenByWindow");
-    QTest::addColumn<bool>("recording");
-    QTest::addColumn<int>("caching");
-    QTest::addColumn<int>("restarts");
-    const QList<int> none{0};
-    QTest::newRow("steady stream") << 0 << none << none << false << 100 << 0;
-    QTest::newRow("a late picture now and then") << 0 << QList<int>{0, 2, 1, 2} << none << false << 100 << 0;
-    QTest::newRow("losses while settling") << 0 << QList<int>{40, 0} << QList<int>{30, 0} << false << 100 << 0;
-    QTest::newRow("bursts") << 0 << QList<int>{0, 0, 12} << none << false << 200 << 1;
-    QTest::newRow("bursts thrown away unseen") << 0 << none << QList<int>{0, 0, 12} << false << 200 << 1;
-    QTest::newRow("a hiccup now and then") << 0 << QList<int>{0, 0, 12, 0, 12, 0} << none << false << 100 << 0;
-    QTest::newRow("a picture on its way at the edges") << 0 << none << QList<int>{0, 2, 1, 2} << false << 100 << 0;
-    QTest::newRow("bursts while recording") << 0 << QList<int>{0, 12} << none << true << 200 << 0;
-    QTest::newRow("bursts at the longest") << 1600 << QList<int>{0, 50} << none << false << 1600 << 0;
-    QTest::newRow("long clean play") << 400 << none << none << false << 200 << 0;
+    QTest::addColumn<Counts>("before");
+    QTest::addColumn<Counts>("after");
+    QTest::addColumn<int>("missed");  // -1: no window, the counts are another player's
+    QTest::addColumn<bool>("tooMany");
+    QTest::newRow("a picture on its way at the edges") << Counts{0, 1000, 1000} << Counts{0, 1298, 1300} << 0 << false;
+    QTest::newRow("lost in bursts") << Counts{0, 1000, 1000} << Counts{12, 1288, 1300} << 12 << true;
+    QTest::newRow("thrown away unseen") << Counts{0, 1000, 1000} << Counts{0, 1288, 1300} << 10 << true;
+    QTest::newRow("fewer than one in a hundred") << Counts{0, 1000, 1000} << Counts{5, 1595, 1600} << 5 << false;
+    QTest::newRow("frame rate not known yet") << Counts{0, 1000, 0} << Counts{6, 1290, 0} << 6 << true;
+    QTest::newRow("a new player") << Counts{3, 1000, 1000} << Counts{0, 10, 10} << -1 << false;
 }
 
-// Every window of a stream shows 250 pictures beside those it loses or never shows.
-void tst_player::cacheFollowsThePicturesLost()
+void tst_player::missedPictures()
 {
-    QFETCH(int, remembered);
-    QFETCH(QList<int>, lostByWindow);
-    QFETCH(QList<int>, unseenByWindow);
-    QFETCH(bool, recording);
-    QFETCH(int, caching);
-    QFETCH(int, restarts);
-    const QString udn = QStringLiteral("uuid:cache-%1").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
-    TAVO_mgr_clientSettings::setNetworkCachingFor(udn, remembered);
-
-    const TAVO_player_networkCaching::Timing timing{10, 10, 60};
-    TAVO_player_vlcPlayer::PictureCounts counts;
-    int windows = 0;
-    int restarted = 0;
-    TAVO_player_networkCaching chooser(
-        {[&]() -> std::optional<TAVO_player_vlcPlayer::PictureCounts> {
-             const auto inWindow = [&](const QList<int> &byWindow) { return byWindow.at(std::min(windows, int(byWindow.size()) - 1)); };
-             const int lost = inWindow(lostByWindow);
-             counts = {counts.lost + lost, counts.shown + 250, counts.carried + 250 + lost + inWindow(unseenByWindow)};
-             ++windows;
-             return counts;
-         },
-         [&] { return !recording; }, [&] { ++restarted; }},
-        nullptr, timing);
-    chooser.playingChanged(udn);
-    QTRY_VERIFY(windows >= std::max(lostByWindow.size(), unseenByWindow.size()));
-    QTRY_COMPARE(TAVO_player_networkCaching::cachingFor(udn), caching);
-    // A chooser that still watches has looked at three more windows by then.
-    for (int step = 0; step < 3; ++step)
-        TAVO_test_eventLoop::runPastTimersOf(timing.windowMs);
-    QCOMPARE(TAVO_player_networkCaching::cachingFor(udn), caching);
-    QCOMPARE(restarted, restarts);
-    // Every cache plays in libVLC's live mode, which follows the box's clock.
-    QCOMPARE(TAVO_player_networkCaching::mediaOptionsFor(udn),
-             QList<QByteArray>{":network-caching=" + QByteArray::number(caching)});
+    QFETCH(Counts, before);
+    QFETCH(Counts, after);
+    QFETCH(int, missed);
+    QFETCH(bool, tooMany);
+    const std::optional<TAVO_player_tuningRules::Window> window = TAVO_player_tuningRules::windowBetween(before, after);
+    QCOMPARE(window ? window->missed : -1, missed);
+    QCOMPARE(window && TAVO_player_tuningRules::tooManyMissed(*window), tooMany);
 }
 
-void tst_player::creptDelayStartsTheStreamAgain_data()
+void tst_player::cacheVerdicts_data()
 {
-    // The delay libVLC raised the stream's to while it settled, and later.
-    QTest::addColumn<int>("settling");
-    QTest::addColumn<int>("later");
-    QTest::addColumn<bool>("recording");
-    // An earlier start of the box, stopped by the user: its cache (0: none) and where it settled.
-    QTest::addColumn<int>("earlierCaching");
-    QTest::addColumn<int>("earlierSettling");
-    QTest::addColumn<int>("restarts");
-    QTest::newRow("raised while settling") << 250 << 250 << false << 0 << 0 << 0;
-    QTest::newRow("crept within the allowance") << 250 << 350 << false << 0 << 0 << 0;
-    QTest::newRow("crept beyond it") << 250 << 351 << false << 0 << 0 << 1;
-    QTest::newRow("crept from the cache") << 0 << 201 << false << 0 << 0 << 1;
-    QTest::newRow("crept while recording") << 250 << 400 << true << 0 << 0 << 0;
-    QTest::newRow("settled high, crept from the box's lowest") << 250 << 260 << false << 100 << 150 << 1;
-    QTest::newRow("settled low, crept from its own") << 250 << 350 << false << 100 << 300 << 0;
-    QTest::newRow("the lowest at another cache") << 250 << 260 << false << 200 << 150 << 0;
+    // Pictures missed in each window of 10 s that carried 300; the verdict after each window:
+    // K(eep), L(onger), S(horter). A smooth play of 5 minutes is 30 windows.
+    QTest::addColumn<QList<int>>("missedByWindow");
+    QTest::addColumn<QString>("verdicts");
+    const auto windows = [](int count, int missed) { return QList<int>(count, missed); };
+    const QString smooth = QString(29, QLatin1Char('K')) + QLatin1Char('S');
+    QTest::newRow("bursts") << QList<int>{12, 12} << QStringLiteral("KL");
+    QTest::newRow("bursts that go on") << QList<int>{12, 12, 12} << QStringLiteral("KLL");
+    QTest::newRow("a hiccup now and then") << QList<int>{12, 0, 12, 0, 12} << QStringLiteral("KKKKK");
+    QTest::newRow("steady") << windows(30, 0) << smooth;
+    QTest::newRow("a late picture now and then") << windows(30, 1) << smooth;
+    QTest::newRow("a little more than that") << windows(30, 2) << QString(30, QLatin1Char('K'));
+    QTest::newRow("a burst starts the smooth play again") << QList<int>{12} + windows(30, 0) << QLatin1Char('K') + smooth;
+    QTest::newRow("each smooth play judged once") << windows(60, 0) << smooth + smooth;
 }
 
-// Every start, with a cache of 100 ms, raises the delay to `settling` while it settles and to
-// `later` once it has; a second creep soon after the guard's own new start is left alone. The
-// guard reads the test's clock: each step sets the time and the delay, and waits for the
-// guard's next look at them.
-void tst_player::creptDelayStartsTheStreamAgain()
+void tst_player::cacheVerdicts()
 {
-    constexpr int caching = 100;
-    QFETCH(int, settling);
-    QFETCH(int, later);
-    QFETCH(bool, recording);
-    QFETCH(int, earlierCaching);
-    QFETCH(int, earlierSettling);
-    QFETCH(int, restarts);
-    const TAVO_player_delayGuard::Timing timing;
-    const QString udn = QStringLiteral("uuid:creep");
+    QFETCH(QList<int>, missedByWindow);
+    QFETCH(QString, verdicts);
+    constexpr int windowMs = 10000;
+    TAVO_player_tuningRules::CacheWatch watch;
+    QString said;
+    for (const int missed : missedByWindow) {
+        const auto verdict = TAVO_player_tuningRules::judgeWindow(watch, {missed, 300}, windowMs, 5 * 60 * 1000);
+        said += QLatin1Char("KLS"[int(verdict)]);
+    }
+    QCOMPARE(said, verdicts);
+}
+
+void tst_player::rememberedCacheHolds_data()
+{
+    QTest::addColumn<bool>("dated");  // as versions before dates and rules wrote it: a bare number
+    QTest::addColumn<int>("daysAgo");
+    QTest::addColumn<int>("rule");
+    QTest::addColumn<int>("milliseconds");
+    QTest::addColumn<int>("given");
+    const int rule = TAVO_player_tuningRules::cachingRule;
+    QTest::newRow("chosen yesterday") << true << 1 << rule << 400 << 400;
+    QTest::newRow("chosen 29 days ago") << true << 29 << rule << 400 << 400;
+    QTest::newRow("chosen 30 days ago") << true << 30 << rule << 400 << 100;
+    QTest::newRow("dated ahead of the clock") << true << -1 << rule << 400 << 100;
+    QTest::newRow("chosen by other rules") << true << 1 << rule + 1 << 400 << 100;
+    QTest::newRow("longer than the longest") << true << 1 << rule << 3200 << 100;
+    QTest::newRow("undated") << false << 0 << 0 << 400 << 100;
+}
+
+// A remembered cache that no longer holds gives the shortest, and is gone from the settings.
+void tst_player::rememberedCacheHolds()
+{
+    QFETCH(bool, dated);
+    QFETCH(int, daysAgo);
+    QFETCH(int, rule);
+    QFETCH(int, milliseconds);
+    QFETCH(int, given);
+    const QString udn = QStringLiteral("uuid:remembered");
+    const QString undatedKey = QStringLiteral("networkCaching/") + udn;
+    const QDateTime now(QDate(2025, 3, 1), QTime(12, 0), Qt::UTC);
+    TAVO_mgr_clientSettings::forgetNetworkCachingFor(udn);
+    if (dated)
+        TAVO_mgr_clientSettings::setNetworkCachingFor(udn, {milliseconds, now.addDays(-daysAgo), rule});
+    else
+        TAVO_mgr_clientSettings::open()->setValue(undatedKey, milliseconds);
+    QCOMPARE(TAVO_player_streamTuner::cachingFor(udn, now), given);
+    QCOMPARE(TAVO_mgr_clientSettings::networkCachingFor(udn).has_value(), given == milliseconds);
+    QVERIFY(!TAVO_mgr_clientSettings::open()->contains(undatedKey));
+}
+
+void tst_player::delayCreep_data()
+{
+    // Where the box's recent starts settled (this one's last), the delay before and now.
+    QTest::addColumn<QList<int>>("settled");
+    QTest::addColumn<int>("lastDelay");
+    QTest::addColumn<int>("delay");
+    QTest::addColumn<bool>("crept");
+    QTest::newRow("within the allowance") << QList<int>{250} << 250 << 350 << false;
+    QTest::newRow("beyond it") << QList<int>{250} << 250 << 351 << true;
+    QTest::newRow("beyond the cache") << QList<int>{100} << 100 << 201 << true;
+    QTest::newRow("high, but not raised now") << QList<int>{250} << 400 << 400 << false;
+    QTest::newRow("one lucky start among usual ones") << QList<int>{150, 250, 260} << 260 << 340 << false;
+    QTest::newRow("beyond the usual ones") << QList<int>{150, 250, 260} << 260 << 351 << true;
+    QTest::newRow("two starts: from their middle") << QList<int>{150, 250} << 250 << 301 << true;
+    QTest::newRow("the usual starts settle high") << QList<int>{250, 300, 350, 260, 270} << 300 << 370 << false;
+}
+
+void tst_player::delayCreep()
+{
+    QFETCH(QList<int>, settled);
+    QFETCH(int, lastDelay);
+    QFETCH(int, delay);
+    QFETCH(bool, crept);
+    const int baseline = TAVO_player_tuningRules::creepBaseline(settled);
+    QCOMPARE(TAVO_player_tuningRules::delayCrept(delay, lastDelay, baseline), crept);
+}
+
+namespace {
+
+// The times are measured from the tenth hour of a steady clock.
+constexpr qint64 minute = 60 * 1000;
+constexpr qint64 atMs = 600 * minute;
+
+} // namespace
+
+void tst_player::restartsAreHeldOff_data()
+{
+    QTest::addColumn<TAVO_player_tuningRules::Restarts>("restarts");
+    QTest::addColumn<bool>("mayRestart");
+    QTest::addColumn<bool>("mayRestartForCreep");
+    using Restarts = TAVO_player_tuningRules::Restarts;
+    QTest::newRow("never") << Restarts{} << true << true;
+    QTest::newRow("a recording just started") << Restarts{atMs - 1000, {}, {}} << false << true;
+    QTest::newRow("a minute after the last") << Restarts{atMs - minute, {atMs - minute}, {}} << true << true;
+    const QList<qint64> threeInTheHour{atMs - 2 * minute, atMs - 20 * minute, atMs - 40 * minute};
+    QTest::newRow("four within the hour")
+        << Restarts{atMs - 2 * minute, threeInTheHour + QList{atMs - 59 * minute}, {}} << false << true;
+    QTest::newRow("the first of four over an hour ago")
+        << Restarts{atMs - 2 * minute, threeInTheHour + QList{atMs - 61 * minute}, {}} << true << true;
+    QTest::newRow("crept again within 5 minutes") << Restarts{atMs - 4 * minute, {}, atMs - 4 * minute} << true << false;
+    QTest::newRow("crept again after 5 minutes") << Restarts{atMs - 6 * minute, {}, atMs - 6 * minute} << true << true;
+}
+
+void tst_player::restartsAreHeldOff()
+{
+    QFETCH(TAVO_player_tuningRules::Restarts, restarts);
+    QFETCH(bool, mayRestart);
+    QFETCH(bool, mayRestartForCreep);
+    QCOMPARE(TAVO_player_tuningRules::mayRestart(restarts, atMs), mayRestart);
+    QCOMPARE(TAVO_player_tuningRules::mayRestartForCreep(restarts, atMs), mayRestartForCreep);
+}
+
+namespace {
+
+// A tuner of the box "Box" on the test's clock, whose stream is what the test sets: each look
+// sets the time and waits for the tuner's next look at the stream.
+struct TunedStream
+{
+    static inline const QString udn = QStringLiteral("uuid:tuned");
+    static constexpr int settleMs = 15000;
+    static constexpr int windowMs = 10000;
     qint64 nowMs = 0;
     int delayMs = 0;
+    Counts counts;
     int looks = 0;
-    int restarted = 0;
-    TAVO_player_delayGuard *guardOf = nullptr;
-    TAVO_player_delayGuard guard({[&] {
-                                      ++looks;
-                                      return delayMs;
-                                  },
-                                  [&] { return !recording; },
-                                  [&] {
-                                      ++restarted;
-                                      guardOf->playingChanged(udn, caching);
-                                  }},
-                                 nullptr, {timing.settleMs, 1, timing.fewestMsBetweenRestarts, [&] { return nowMs; }});
-    guardOf = &guard;
-    const auto looksAt = [&](qint64 atMs, int raisedMs) {
+    QStringList said;
+    QList<TAVO_player_streamTuner::Reason> restarts;
+    TAVO_player_streamTuner tuner{{[this] { return std::optional<Counts>(counts); },
+                                   [this] {
+                                       ++looks;
+                                       return delayMs;
+                                   },
+                                   [] { return QStringLiteral("Box"); }, [] {}},
+                                  nullptr,
+                                  {1, settleMs, windowMs, 5 * 60 * 1000, [this] { return nowMs; },
+                                   [] { return QDateTime(QDate(2025, 3, 1), QTime(12, 0), Qt::UTC); }}};
+
+    TunedStream()
+    {
+        TAVO_mgr_clientSettings::forgetNetworkCachingFor(udn);
+        QObject::connect(&tuner, &TAVO_player_streamTuner::status, &tuner, [this](const QString &text) { said << text; });
+        QObject::connect(&tuner, &TAVO_player_streamTuner::restarting, &tuner,
+                         [this](const QString &, TAVO_player_streamTuner::Reason reason) { restarts << reason; });
+    }
+    bool looksAt(qint64 atMs)
+    {
         nowMs = atMs;
-        delayMs = raisedMs;
         const int before = looks;
         return QTest::qWaitFor([&] { return looks > before; }, 5000);
-    };
-    // A start settles at `settledMs`, and its delay is `laterMs` once it has settled.
-    const auto playFromNow = [&](int settledMs, int laterMs) {
-        const qint64 startedMs = nowMs;
-        return looksAt(startedMs, settledMs) && looksAt(startedMs + timing.settleMs + 1, laterMs);
-    };
-    if (earlierCaching > 0) {
-        guard.playingChanged(udn, earlierCaching);
-        QVERIFY(playFromNow(earlierSettling, earlierSettling));
-        guard.playingChanged(QString(), 0);
     }
-    guard.playingChanged(udn, caching);
-    QVERIFY(playFromNow(settling, later));
-    if (restarted > 0)
-        QVERIFY(playFromNow(settling, later));
-    QCOMPARE(restarted, restarts);
+    // A window of 10 s in which the stream showed 300 pictures and missed these.
+    bool looksAtWindow(qint64 atMs, int missed)
+    {
+        counts = {counts.lost + missed, counts.shown + 300, counts.carried + 300 + missed};
+        return looksAt(atMs);
+    }
+    // Another start of the stream, made by someone else: a new player, whose delay libVLC raises
+    // as it settles, before and after the stream plays again, past the hold-off of a recording's.
+    void startedAgainBy(const QString &who)
+    {
+        counts = {};
+        delayMs = 400;
+        if (who == QStringLiteral("a recording")) {
+            tuner.recordingChanged(true);
+            tuner.playingChanged(udn);
+            TAVO_test_eventLoop::runPastTimersOf(1);
+            tuner.recordingChanged(false);
+        } else {
+            tuner.playingChanged(QString());
+        }
+        TAVO_test_eventLoop::runPastTimersOf(1);
+        nowMs += TAVO_player_tuningRules::holdOffMs;
+        tuner.playingChanged(udn);
+    }
+};
+
+} // namespace
+
+void tst_player::measuresAfreshAfterEveryStart_data()
+{
+    QTest::addColumn<QString>("who");
+    QTest::newRow("the stream keeper's reconnect or the user's Start") << QStringLiteral("the keeper");
+    QTest::newRow("a recording") << QStringLiteral("a recording");
+}
+
+// A stream missed too many pictures in one window, then was started again by someone else; the
+// new start settles with a higher delay, and its first window misses too many again: that is
+// not two windows in a row, nor a creep. Only its second window makes the longer cache.
+void tst_player::measuresAfreshAfterEveryStart()
+{
+    QFETCH(QString, who);
+    TunedStream stream;
+    stream.tuner.playingChanged(TunedStream::udn);
+    QVERIFY(stream.looksAt(1));
+    QVERIFY(stream.looksAt(TunedStream::settleMs + 1));
+    QVERIFY(stream.looksAtWindow(TunedStream::settleMs + TunedStream::windowMs + 1, 12));
+
+    stream.startedAgainBy(who);
+    const qint64 startedMs = stream.nowMs;
+    QVERIFY(stream.looksAt(startedMs + 1));
+    QVERIFY(stream.looksAt(startedMs + TunedStream::settleMs + 1));
+    QVERIFY(stream.looksAtWindow(startedMs + TunedStream::settleMs + TunedStream::windowMs + 1, 12));
+    QCOMPARE(stream.restarts, QList<TAVO_player_streamTuner::Reason>());
+
+    QVERIFY(stream.looksAtWindow(startedMs + TunedStream::settleMs + 2 * TunedStream::windowMs + 1, 12));
+    QCOMPARE(stream.restarts, QList{TAVO_player_streamTuner::Reason::LongerCache});
+    QCOMPARE(stream.said, QStringList{QStringLiteral("Box: starting the stream again with a longer buffer (200 ms)")});
+    // Remembered with the day and the rules that chose it.
+    QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, QDateTime(QDate(2025, 3, 2), QTime(12, 0), Qt::UTC)), 200);
+}
+
+// The box list's context menu, opened on a box's row, forgets the cache the box was given.
+void tst_player::resetStreamTuningForgetsTheBox()
+{
+    TAVO_SERVER server;
+    server.device.UDN = QStringLiteral("0b1e5d2c-0000-4000-8000-00000000beef");
+    server.device.friendlyName = QStringLiteral("Den & Hall");
+    server.tavoStreamer.streamerSource[0].remoteControllerURL = QStringLiteral("/rcu/remote.xml");
+    window->mManager->addServer(server);
+    window->addServer(QStringLiteral("Den & Hall (127.0.0.1)"));
+    TAVO_mgr_clientSettings::setNetworkCachingFor(server.device.UDN, {400, QDateTime::currentDateTimeUtc(),
+                                                                      TAVO_player_tuningRules::cachingRule});
+    auto *table = window->findChild<QTableWidget *>();
+    const QRect row = table->visualItemRect(TAVO_test_windowParts::serverRow(window, QStringLiteral("Den & Hall (127.0.0.1)")));
+    Q_EMIT table->customContextMenuRequested(row.center());
+    QMenu *menu = nullptr;
+    QVERIFY(QTest::qWaitFor([&] { return (menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())); }));
+    QAction *reset = TAVO_test_windowParts::menuAction(menu, QStringLiteral("Reset stream tuning of Den && Hall"));
+    QVERIFY(reset && reset->isEnabled());
+    reset->trigger();
+    menu->close();
+    QCOMPARE(TAVO_player_streamTuner::cachingFor(server.device.UDN), TAVO_player_tuningRules::shortestCachingMs);
+    QCOMPARE(TAVO_test_windowParts::statusMessage(window),
+             QStringLiteral("Stream tuning of Den & Hall reset: its next start gets the shortest buffer (100 ms)"));
 }
 
 void tst_player::everyListenerHearsLibVlcsLines_data()
@@ -504,11 +665,11 @@ void tst_player::clientLinesAreOffUnlessAskedFor_data()
     QTest::addColumn<QString>("rules");
     QTest::addColumn<bool>("written");
     QTest::newRow("by default") << QString() << false;
-    QTest::newRow("asked for") << QStringLiteral("tavo.player.delay.debug=true") << true;
+    QTest::newRow("asked for") << QStringLiteral("tavo.player.tuning.debug=true") << true;
     QTest::newRow("all asked for") << QStringLiteral("tavo.*.debug=true") << true;
 }
 
-// The client's own lines (here the delay guard's) go to categories of their own, which
+// The client's own lines (here the stream tuner's) go to categories of their own, which
 // QT_LOGGING_RULES switches on with rules like these.
 void tst_player::clientLinesAreOffUnlessAskedFor()
 {
@@ -519,16 +680,17 @@ void tst_player::clientLinesAreOffUnlessAskedFor()
     QLoggingCategory::setFilterRules(rules);
     const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType, const QMessageLogContext &, const QString &text) { lines.append(text); });
-    bool restarted = false;
-    TAVO_player_delayGuard guard({[] { return 500; }, [] { return true; }, [&] { restarted = true; }}, nullptr,
-                                 {0, 10, 60000});
-    guard.playingChanged(QStringLiteral("uuid:lines"), 100);
-    const bool restartedInTime = QTest::qWaitFor([&] { return restarted; });
+    TunedStream stream;
+    stream.tuner.playingChanged(TunedStream::udn);
+    const bool looked = stream.looksAt(1) && stream.looksAt(TunedStream::settleMs + 1)
+                        && stream.looksAtWindow(TunedStream::settleMs + TunedStream::windowMs + 1, 12)
+                        && stream.looksAtWindow(TunedStream::settleMs + 2 * TunedStream::windowMs + 1, 12);
     qInstallMessageHandler(previous);
     QLoggingCategory::setFilterRules(QString());
 
-    QVERIFY(restartedInTime);
-    QCOMPARE(lines.filter(QStringLiteral("Delay of uuid:lines crept")).size(), written ? 1 : 0);
+    QVERIFY(looked);
+    QCOMPARE(stream.restarts, QList{TAVO_player_streamTuner::Reason::LongerCache});
+    QCOMPARE(lines.filter(QStringLiteral("Network cache of uuid:tuned: 200 ms")).size(), written ? 1 : 0);
 }
 
 QTEST_MAIN(tst_player)

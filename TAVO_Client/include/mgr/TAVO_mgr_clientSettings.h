@@ -2,6 +2,7 @@
 #define TAVO_MGR_CLIENTSETTINGS_H
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QPoint>
 #include <QString>
 
@@ -35,9 +36,19 @@ void setRemotePanelPosition(const QPoint &position);
 QString controllerFor(const QString &udn);
 void setControllerFor(const QString &udn, const QString &keyId);
 
-// The network cache in milliseconds chosen for the box with this UDN's stream; 0 when none was.
-int networkCachingFor(const QString &udn);
-void setNetworkCachingFor(const QString &udn, int milliseconds);
+// A network cache chosen for a box's stream: when, and by which version of the rules that
+// choose it, so that a choice can be dropped when it is old or its rules have changed.
+struct RememberedCaching
+{
+    int milliseconds = 0;
+    QDateTime chosenAt;
+    int rule = 0;
+};
+// The cache chosen for the box with this UDN's stream; none when none was. A cache remembered
+// without its date and rule (as versions before them wrote it) is dropped.
+std::optional<RememberedCaching> networkCachingFor(const QString &udn);
+void setNetworkCachingFor(const QString &udn, const RememberedCaching &caching);
+void forgetNetworkCachingFor(const QString &udn);
 
 QString lastBox();
 void setLastBox(const QString &udn);

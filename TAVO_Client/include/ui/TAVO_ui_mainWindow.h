@@ -112,8 +112,7 @@ private:
 
     void initStatusLine();
     TAVO_player_recorder *initPictureMenu();
-    void initNetworkCaching(TAVO_player_recorder *recorder);
-    void initDelayGuard(TAVO_player_recorder *recorder);
+    void initStreamTuning(TAVO_player_recorder *recorder);
     void initKeyboard();
     void showStatus(const QString &text);
 

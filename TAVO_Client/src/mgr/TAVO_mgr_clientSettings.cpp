@@ -10,7 +10,12 @@ const QString geometryKey = QStringLiteral("window/geometry");
 const QString splitterGroup = QStringLiteral("window/splitter/");
 const QString panelPositionKey = QStringLiteral("remotePanel/position");
 const QString controllerGroup = QStringLiteral("remotePanel/controller/");
-const QString networkCachingGroup = QStringLiteral("networkCaching/");
+// Each box's cache as a bare number of milliseconds, without date or rule.
+const QString undatedCachingGroup = QStringLiteral("networkCaching/");
+const QString cachingGroup = QStringLiteral("streamTuning/");
+const QString cachingMsKey = QStringLiteral("/cachingMs");
+const QString cachingChosenAtKey = QStringLiteral("/cachingChosenAt");
+const QString cachingRuleKey = QStringLiteral("/cachingRule");
 const QString lastBoxKey = QStringLiteral("lastBox/udn");
 const QString playAtStartKey = QStringLiteral("lastBox/playAtStart");
 
@@ -96,14 +101,36 @@ void TAVO_mgr_clientSettings::setControllerFor(const QString &udn, const QString
     setValue(controllerGroup + udn, keyId);
 }
 
-int TAVO_mgr_clientSettings::networkCachingFor(const QString &udn)
+std::optional<TAVO_mgr_clientSettings::RememberedCaching> TAVO_mgr_clientSettings::networkCachingFor(const QString &udn)
 {
-    return value(networkCachingGroup + udn, 0).toInt();
+    const std::unique_ptr<QSettings> settings = open();
+    if (settings->contains(undatedCachingGroup + udn))
+        settings->remove(undatedCachingGroup + udn);
+    const QString box = cachingGroup + udn;
+    bool isNumber = false;
+    bool isRule = false;
+    const RememberedCaching caching{settings->value(box + cachingMsKey).toInt(&isNumber),
+                                    QDateTime::fromString(settings->value(box + cachingChosenAtKey).toString(), Qt::ISODate),
+                                    settings->value(box + cachingRuleKey).toInt(&isRule)};
+    if (!isNumber || !isRule || !caching.chosenAt.isValid())
+        return std::nullopt;
+    return caching;
 }
 
-void TAVO_mgr_clientSettings::setNetworkCachingFor(const QString &udn, int milliseconds)
+void TAVO_mgr_clientSettings::setNetworkCachingFor(const QString &udn, const RememberedCaching &caching)
 {
-    setValue(networkCachingGroup + udn, milliseconds);
+    const std::unique_ptr<QSettings> settings = open();
+    const QString box = cachingGroup + udn;
+    settings->setValue(box + cachingMsKey, caching.milliseconds);
+    settings->setValue(box + cachingChosenAtKey, caching.chosenAt.toUTC().toString(Qt::ISODate));
+    settings->setValue(box + cachingRuleKey, caching.rule);
+}
+
+void TAVO_mgr_clientSettings::forgetNetworkCachingFor(const QString &udn)
+{
+    const std::unique_ptr<QSettings> settings = open();
+    settings->remove(undatedCachingGroup + udn);
+    settings->remove(cachingGroup + udn);
 }
 
 QString TAVO_mgr_clientSettings::lastBox()

@@ -524,7 +524,7 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 // ms) then counts: 100 ms showed a key some 0.1 s sooner than 200 ms, lost no more pictures on
 // a steady stream nor on one with hiccups, and libVLC still raises the delay by itself when the
 // stream comes late. A box whose stream misses pictures all the same is given a longer cache
-// (TAVO_player_networkCaching).
+// (TAVO_player_streamTuner).
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
     static const QList<QByteArray> options{":network-caching=" + QByteArray::number(liveNetworkCachingMs),

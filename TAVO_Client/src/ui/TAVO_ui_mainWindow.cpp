@@ -7,15 +7,15 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_mgr_streamRequest.h"
-#include "TAVO_player_delayGuard.h"
-#include "TAVO_player_networkCaching.h"
 #include "TAVO_player_pictureKeeper.h"
 #include "TAVO_player_recorder.h"
+#include "TAVO_player_streamTuner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_ui_boxListMarks.h"
 #include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_dialogOverFullScreen.h"
+#include "TAVO_ui_fullScreenNotice.h"
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_keyboardHelp.h"
@@ -28,6 +28,7 @@
 #include "TAVO_ui_serverItem.h"
 #include "TAVO_ui_statusMessage.h"
 #include "TAVO_ui_steeredBoxLabel.h"
+#include "TAVO_ui_streamTuningReset.h"
 #include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
 #include "TAVO_ui_windowKeyboard.h"
@@ -97,8 +98,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     initUI();
     initStatusLine();
     TAVO_player_recorder *recorder = initPictureMenu();
-    initNetworkCaching(recorder);
-    initDelayGuard(recorder);
+    initStreamTuning(recorder);
     statusBar()->insertPermanentWidget(
         0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), windowKeyboard));
     auto *statusMessage = new TAVO_ui_statusMessage(statusBar());
@@ -107,6 +107,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAddedRevised, statusMessage, &TAVO_ui_statusMessage::revise);
+    new TAVO_ui_fullScreenNotice(this);
     new TAVO_ui_windowMemory(this, splitter2, splitter1, controllerWidget);
     // Full screen shows the box that plays, or the chosen one before it plays.
     new TAVO_ui_windowNames(fullScreenWidget, [this] {
@@ -502,26 +503,17 @@ TAVO_player_recorder *TAVO_ui_mainWindow::initPictureMenu()
     return recorder;
 }
 
-// A recording's file would start over with its stream: a longer cache waits for the next start.
-void TAVO_ui_mainWindow::initNetworkCaching(TAVO_player_recorder *recorder)
+void TAVO_ui_mainWindow::initStreamTuning(TAVO_player_recorder *recorder)
 {
-    auto *caching = new TAVO_player_networkCaching(
-        {[this] { return player->pictureCounts(); }, [recorder] { return !recorder->isRecording(); },
-         [this] { player->restartQuietly(); }},
+    auto *tuner = new TAVO_player_streamTuner(
+        {[this] { return player->pictureCounts(); }, [this] { return player->raisedDelayMs(); },
+         [this] { return streamKeeper->playingName(); }, [this] { player->restartQuietly(); }},
         this);
-    player->setBoxMediaOptionsChooser(
-        [this] { return TAVO_player_networkCaching::mediaOptionsFor(streamKeeper->wantedBox()); });
-    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, caching, &TAVO_player_networkCaching::playingChanged);
-}
-
-void TAVO_ui_mainWindow::initDelayGuard(TAVO_player_recorder *recorder)
-{
-    auto *guard = new TAVO_player_delayGuard(
-        {[this] { return player->raisedDelayMs(); }, [recorder] { return !recorder->isRecording(); },
-         [this] { player->restartQuietly(); }},
-        this);
-    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, guard,
-            [guard](const QString &udn) { guard->playingChanged(udn, TAVO_player_networkCaching::cachingFor(udn)); });
+    player->setBoxMediaOptionsChooser([this, tuner] { return tuner->mediaOptionsFor(streamKeeper->wantedBox()); });
+    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, tuner, &TAVO_player_streamTuner::playingChanged);
+    connect(recorder, &TAVO_player_recorder::recordingChanged, tuner, &TAVO_player_streamTuner::recordingChanged);
+    connect(tuner, &TAVO_player_streamTuner::status, this, &TAVO_ui_mainWindow::showStatus);
+    new TAVO_ui_streamTuningReset(serverList, mManager, tuner);
 }
 
 // The status bar draws its message as plain text, so a box's name shows as it is.

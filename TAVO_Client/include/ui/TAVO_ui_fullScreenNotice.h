@@ -1,0 +1,46 @@
+#ifndef TAVO_UI_FULLSCREENNOTICE_H
+#define TAVO_UI_FULLSCREENNOTICE_H
+
+#include <QObject>
+#include <QPropertyAnimation>
+#include <QTimer>
+
+#include <memory>
+
+class QLabel;
+class QMainWindow;
+
+// In full screen the status line is hidden: what it says meanwhile (a lost stream and its
+// retry, a start again, the volume, a key not sent, a recording) shows over the picture near
+// the top of the screen, and fades after a few seconds, as video players show theirs. The
+// notice never takes the keyboard or the mouse: the full-screen overlay keeps them.
+class TAVO_ui_fullScreenNotice : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int shownMs = 3000;
+    static constexpr int fadeMs = 600;
+
+    explicit TAVO_ui_fullScreenNotice(QMainWindow *window);
+    ~TAVO_ui_fullScreenNotice() override;
+
+    // The notice's own window, shown while it says something.
+    QWidget *noticeWindow() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void show(const QString &text);
+    void placeOverPicture();
+    void fadeOut();
+    void vanish();
+
+    QMainWindow *window;
+    std::unique_ptr<QLabel> notice;
+    QTimer shown;
+    QPropertyAnimation fade;
+};
+
+#endif
