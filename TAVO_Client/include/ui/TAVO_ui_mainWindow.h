@@ -23,6 +23,7 @@ class TAVO_ui_boxListMarks;
 class TAVO_ui_boxesByAddress;
 class TAVO_ui_controller;
 class TAVO_ui_fullScreenWidget;
+class TAVO_ui_streamSettings;
 class TAVO_ui_windowKeyboard;
 class TAVO_upnp_upnpControlPoint;
 
@@ -72,7 +73,6 @@ private:
     void closeEvent(QCloseEvent *event) override;
 
     bool removeDirWithContent(const QString &dirName);
-    void warnNoCache();
     void reloadOpenController(const QString &savedPath);
     bool loadController();
     void setToFullScreen();
@@ -85,7 +85,7 @@ private:
     QStackedWidget *stackWidget;
     QVBoxLayout *layout1;
     QWidget *leftWidget;
-    QWidget *streamSettings;  // never shown; owns the stream settings' selectors and labels
+    TAVO_ui_streamSettings *streamSettings;  // never shown; owns the stream settings' selectors and labels
     QHBoxLayout *layout2;
     QHBoxLayout *layout3;
     QComboBox *videoCodec;

@@ -12,6 +12,7 @@
 #include "TAVO_player_streamTuner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_ui_boxListMarks.h"
+#include "TAVO_ui_cacheWarning.h"
 #include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_dialogOverFullScreen.h"
@@ -28,6 +29,7 @@
 #include "TAVO_ui_serverItem.h"
 #include "TAVO_ui_statusMessage.h"
 #include "TAVO_ui_steeredBoxLabel.h"
+#include "TAVO_ui_streamSettings.h"
 #include "TAVO_ui_streamTuningReset.h"
 #include "TAVO_ui_volumeControl.h"
 #include "TAVO_ui_webPage.h"
@@ -45,7 +47,6 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -54,7 +55,6 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QThread>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -66,22 +66,6 @@ using TAVO_ui_windowKeys::Key;
 namespace {
 
 const QMargins normalVideoMargins(0, 10, 10, 0);
-
-QComboBox *newSelector(const QStringList &items, int defaultIndex)
-{
-    auto *selector = new QComboBox;
-    for (const QString &item : items)
-        selector->addItem(item, QVariant());
-    selector->setCurrentIndex(defaultIndex);
-    return selector;
-}
-
-QLabel *newCentredLabel(const QString &text)
-{
-    auto *label = new QLabel(text);
-    label->setAlignment(Qt::AlignCenter);
-    return label;
-}
 
 } // namespace
 
@@ -116,22 +100,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     });
     new TAVO_ui_lastBox(serverList, mManager, startButton);
     initKeyboard();
-    if (TAVO_mgr_cache::root().isEmpty())
-        warnNoCache();
-}
-
-// Without a cache folder no description can be stored, so no box can be listed: the user
-// must hear why the list stays empty.
-void TAVO_ui_mainWindow::warnNoCache()
-{
-    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Message"),
-                                QStringLiteral("Cannot create a folder for the boxes' files. No box can be listed."),
-                                QMessageBox::Ok, this);
-    box->setTextFormat(Qt::PlainText);
-    box->setInformativeText(TAVO_mgr_cache::problem());
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    QTimer::singleShot(0, box, &QWidget::show);
+    TAVO_ui_cacheWarning::showIfMissing(this);
 }
 
 // The program itself ends from closeEvent without destroying the window; a window that is
@@ -173,23 +142,13 @@ void TAVO_ui_mainWindow::initUI()
     blackPalette.setColor(QPalette::Window, Qt::black);
     videoWidget->setPalette(blackPalette);
 
-    // Built for the stream settings but not placed: the stream request uses fixed values that
-    // match their default items. A holder that is never shown owns them, so they go with the window.
-    streamSettings = new QWidget;
-    auto *settingsLayout = new QVBoxLayout(streamSettings);
-    auto *labelLayout = new QHBoxLayout;
-    settingsLayout->addLayout(labelLayout);
-    for (const char *text : {"Video Codec", "Audio Codec", "Resolution", "FPS", "Bitrate"})
-        labelLayout->addWidget(newCentredLabel(QString::fromLatin1(text)));
-    videoCodec = newSelector({"MPEG-2", "H.264"}, 0);
-    audioCodec = newSelector({"AAC"}, 0);
-    resolution = newSelector({"480i", "480p", "576i", "576p", "720i", "720p", "1080i"}, 5);
-    framerate = newSelector({"24", "25", "30", "50", "60"}, 2);
-    bitrate = newSelector({"1.5", "3", "4.5", "6"}, 1);
-    layout2 = new QHBoxLayout;
-    settingsLayout->addLayout(layout2);
-    for (QComboBox *selector : {videoCodec, audioCodec, resolution, framerate, bitrate})
-        layout2->addWidget(selector);
+    streamSettings = new TAVO_ui_streamSettings;
+    videoCodec = streamSettings->videoCodec;
+    audioCodec = streamSettings->audioCodec;
+    resolution = streamSettings->resolution;
+    framerate = streamSettings->framerate;
+    bitrate = streamSettings->bitrate;
+    layout2 = streamSettings->selectorRow;
 
     startButton = new QPushButton(QStringLiteral("Start"));
     stopButton = new QPushButton(QStringLiteral("Stop"));

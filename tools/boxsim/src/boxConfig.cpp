@@ -1,5 +1,7 @@
 #include "boxConfig.h"
 
+#include <algorithm>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -91,6 +93,7 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->silent = readStringList(object.value(QStringLiteral("silent")).toArray());
     box->otherTlsKey = text(object, QStringLiteral("tlsKey")) == QLatin1String("other");
     box->streamHiccups = object.value(QStringLiteral("streamHiccups")).toBool(false);
+    box->streamHiccupPauseMs = std::max(4, object.value(QStringLiteral("streamHiccupPauseMs")).toInt(box->streamHiccupPauseMs));
     box->streamClockPpm = object.value(QStringLiteral("streamClockPpm")).toInt(0);
     box->streamDropAfterMs = object.value(QStringLiteral("streamDropAfterMs")).toInt(0);
     box->streamDownMs = object.value(QStringLiteral("streamDownMs")).toInt(0);

@@ -83,6 +83,8 @@ struct BoxConfig
     QString ssdp = QStringLiteral("multicast");
     // The stream's writes pause now and then, as on a busy network.
     bool streamHiccups = false;
+    // The longest pause of the hiccups; they last from a quarter of it to all of it.
+    int streamHiccupPauseMs = 200;
     // The box's clock against the real one, in parts per million: its encoder makes the
     // stream that much faster (positive) or slower, as a box whose crystal is off does.
     int streamClockPpm = 0;

@@ -47,7 +47,7 @@ SimulatedBox::SimulatedBox(const BoxConfig &config, const QString &logDir, QObje
     : QObject(parent),
       m_config(config),
       m_log(QDir(logDir).filePath(config.uuid + QStringLiteral(".log"))),
-      m_stream(new StreamHub(config.friendlyName, config.streamHiccups, config.streamClockPpm, this))
+      m_stream(new StreamHub(config.friendlyName, config.streamHiccups ? config.streamHiccupPauseMs : 0, config.streamClockPpm, this))
 {
 }
 

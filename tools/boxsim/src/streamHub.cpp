@@ -18,12 +18,10 @@ const char markerFileName[] = "marker.txt";
 // The marker: a white block in one of four slots on black, top right (1000, 40) to (1232, 155)
 // in the 1280 × 720 picture, each slot 58 pixels wide; key command n lights slot n % 4.
 constexpr int markerSlots = 4;
-// With hiccups the stream flows for 100–400 ms, then stops for 50–200 ms: about three
-// pauses a second.
+// With hiccups the stream flows for 100–400 ms, then stops for a quarter of the longest pause
+// to all of it: with the usual 200 ms, about three pauses a second.
 constexpr int flowMinMs = 100;
 constexpr int flowMaxMs = 400;
-constexpr int pauseMinMs = 50;
-constexpr int pauseMaxMs = 200;
 
 // drawtext expands %{...} and backslash escapes in the text; names are shown literally.
 QString literalForDrawtext(QString text)
@@ -35,11 +33,11 @@ QString literalForDrawtext(QString text)
 
 } // namespace
 
-StreamHub::StreamHub(const QString &friendlyName, bool hiccups, int clockPpm, QObject *parent)
+StreamHub::StreamHub(const QString &friendlyName, int hiccupPauseMs, int clockPpm, QObject *parent)
     : QObject(parent),
       m_friendlyName(friendlyName),
       m_lastKey(QStringLiteral("none")),
-      m_hiccups(hiccups),
+      m_hiccupPauseMs(hiccupPauseMs),
       m_clockPpm(clockPpm)
 {
     m_encoder.setWorkingDirectory(m_overlayFolder.path());
@@ -136,7 +134,7 @@ void StreamHub::startEncoder()
     m_pending.clear();
     m_paused = false;
     m_encoder.start(QStringLiteral("ffmpeg"), encoderArguments());
-    if (m_hiccups)
+    if (m_hiccupPauseMs > 0)
         m_hiccupTimer.start(QRandomGenerator::global()->bounded(flowMinMs, flowMaxMs + 1));
 }
 
@@ -178,7 +176,7 @@ void StreamHub::pauseOrResume()
 {
     m_paused = !m_paused;
     if (m_paused) {
-        m_hiccupTimer.start(QRandomGenerator::global()->bounded(pauseMinMs, pauseMaxMs + 1));
+        m_hiccupTimer.start(QRandomGenerator::global()->bounded(m_hiccupPauseMs / 4, m_hiccupPauseMs + 1));
         return;
     }
     m_hiccupTimer.start(QRandomGenerator::global()->bounded(flowMinMs, flowMaxMs + 1));

@@ -19,9 +19,10 @@ class StreamHub : public QObject
     Q_OBJECT
 
 public:
-    // With `hiccups` the writes to the viewers pause now and then (see pauseOrResume()); the
+    // With `hiccupPauseMs` the writes to the viewers pause now and then, for up to that long (see
+    // pauseOrResume()); the
     // stream runs `clockPpm` parts per million faster than the real clock (slower when negative).
-    StreamHub(const QString &friendlyName, bool hiccups, int clockPpm, QObject *parent = nullptr);
+    StreamHub(const QString &friendlyName, int hiccupPauseMs, int clockPpm, QObject *parent = nullptr);
     ~StreamHub() override;
 
     // The socket has had its answer head; from now on it receives the stream.
@@ -45,7 +46,7 @@ private:
     QString m_friendlyName;
     QString m_lastKey;
     int m_keyCommands = 0;
-    bool m_hiccups;
+    int m_hiccupPauseMs;
     int m_clockPpm;
     bool m_paused = false;
     QTimer m_hiccupTimer;
