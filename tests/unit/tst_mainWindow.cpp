@@ -1,6 +1,7 @@
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_rememberedBoxes.h"
+#include "TAVO_player_soundDevice.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
@@ -20,6 +21,8 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -81,6 +84,7 @@ private Q_SLOTS:
     void rememberedVolumeStaysWithinTheRange_data();
     void rememberedVolumeStaysWithinTheRange();
     void windowClosedInFullScreenOpensNormal();
+    void soundDeviceIsLookedForAgainAtStart();
 
 private:
     void clickServerRow();
@@ -390,6 +394,26 @@ void tst_mainWindow::windowClosedInFullScreenOpensNormal()
     TAVO_ui_mainWindow nextStart;
     TAVO_mgr_clientSettings::setWindowGeometry({});
     QVERIFY(!(nextStart.windowState() & Qt::WindowFullScreen));
+}
+
+// A device missing once is looked for again at the user's next Start: one that came back (here
+// a sound server named in the environment) plays the next stream, and the notice leaves the line.
+void tst_mainWindow::soundDeviceIsLookedForAgainAtStart()
+{
+    TAVO_player_soundDevice *sound = window->player->soundDevice();
+    const auto noticeShown = [this] {
+        const QList<QLabel *> labels = window->statusBar()->findChildren<QLabel *>();
+        return std::any_of(labels.cbegin(), labels.cend(), [](const QLabel *label) {
+            return label->toolTip() == TAVO_player_soundDevice::missingNotice;
+        });
+    };
+    sound->noteMissing();
+    QTRY_VERIFY(noticeShown());
+    qputenv("PULSE_SERVER", "unix:/run/user/1000/pulse/native");
+    window->player->startPlay(nullptr);
+    qunsetenv("PULSE_SERVER");
+    QVERIFY(!sound->isMissing());
+    QTRY_VERIFY(!noticeShown());
 }
 
 int main(int argc, char *argv[])

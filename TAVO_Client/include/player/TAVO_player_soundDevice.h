@@ -10,7 +10,8 @@
 // Without a device libVLC tries again to open one for every piece of sound it decodes, each time
 // with error lines, and ALSA writes its complaint to the terminal, hundreds of lines a second. So
 // once the device is known to be missing, looked for before a stream starts or found out by
-// libVLC, every later stream plays its picture alone, and the user hears why once.
+// libVLC, later streams play their picture alone, and the user hears why once; at the user's
+// next Start the device is looked for again, as it may have come back (a headset plugged in).
 class TAVO_player_soundDevice : public QObject
 {
     Q_OBJECT
@@ -29,12 +30,16 @@ public:
     // a recording, but plays none. The device is looked for while it is not known to be missing.
     const char *audioOutputForNewPlayer();
     bool isMissing() const;
+    // Looks again for a device known to be missing; found, the next player plays into it.
+    void lookAgain();
     // libVLC found no device to play into; safe on any thread.
     void noteMissing();
 
 Q_SIGNALS:
     // Told once, on the GUI thread, after the call that found the device missing has returned.
     void missing(const QString &notice);
+    // The device known to be missing is there again: `notice` no longer holds.
+    void found(const QString &notice);
 
 private:
     // Read and set on libVLC's threads too.

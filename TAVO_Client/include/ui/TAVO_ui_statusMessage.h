@@ -24,6 +24,8 @@ public:
     // A notice that stays for the rest of the run, "headline: what follows from it": the
     // headline at the right of the line, the whole in its tool tip.
     void addNotice(const QString &notice);
+    // The notice no longer holds: it leaves the line.
+    void removeNotice(const QString &notice);
 
     // A message that no longer holds leaves the status line, if it still shows it, for what
     // still holds (`now`, empty for nothing).

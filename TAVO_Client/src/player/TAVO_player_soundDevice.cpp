@@ -70,6 +70,12 @@ bool TAVO_player_soundDevice::isMissing() const
     return known;
 }
 
+void TAVO_player_soundDevice::lookAgain()
+{
+    if (known && present() && known.exchange(false))
+        Q_EMIT found(missingNotice);
+}
+
 // Queued, so that a listener never runs inside libVLC's call or inside the start of a player.
 void TAVO_player_soundDevice::noteMissing()
 {

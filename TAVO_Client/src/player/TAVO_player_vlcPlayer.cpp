@@ -98,6 +98,7 @@ void TAVO_player_vlcPlayer::VlcRelease::operator()(libvlc_media_t *media) const
 
 void TAVO_player_vlcPlayer::startPlay(const char *playPath)
 {
+    sound.lookAgain();
     if (!makePlayer(playPath))
         return;
     ++watching;

@@ -88,6 +88,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     auto *statusMessage = new TAVO_ui_statusMessage(statusBar());
     // A lasting word beside the box count: the stream's own messages would soon replace it.
     connect(player->soundDevice(), &TAVO_player_soundDevice::missing, statusMessage, &TAVO_ui_statusMessage::addNotice);
+    connect(player->soundDevice(), &TAVO_player_soundDevice::found, statusMessage, &TAVO_ui_statusMessage::removeNotice);
     boxesByAddress = new TAVO_ui_boxesByAddress(this, serverList, upnpControlPoint);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAdded, this, &TAVO_ui_mainWindow::showStatus);
     connect(boxesByAddress, &TAVO_ui_boxesByAddress::notAddedRevised, statusMessage, &TAVO_ui_statusMessage::revise);

@@ -78,6 +78,14 @@ void TAVO_ui_statusMessage::addNotice(const QString &notice)
     statusLine->addPermanentWidget(label);
 }
 
+void TAVO_ui_statusMessage::removeNotice(const QString &notice)
+{
+    for (QLabel *label : statusLine->findChildren<QLabel *>()) {
+        if (label != text && label->toolTip() == notice)
+            label->deleteLater();
+    }
+}
+
 void TAVO_ui_statusMessage::revise(const QString &said, const QString &now)
 {
     if (statusLine->currentMessage() != said)
