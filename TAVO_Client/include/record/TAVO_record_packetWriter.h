@@ -1,0 +1,43 @@
+#ifndef TAVO_RECORD_PACKETWRITER_H
+#define TAVO_RECORD_PACKETWRITER_H
+
+#include <QByteArray>
+#include <QString>
+
+// Writes an MPEG transport stream byte for byte, but only whole 188-byte packets: whatever
+// stops the recording (a signal, the end time, a dropped stream, a full disk), the output ends
+// on a packet boundary and plays to its end.
+class TAVO_record_packetWriter
+{
+public:
+    static constexpr int packetSize = 188;
+    static constexpr char syncByte = 0x47;
+
+    enum class Result { Written, ReaderGone, Full, Failed };
+
+    explicit TAVO_record_packetWriter(int fd);
+
+    // Adds bytes of the stream; writes every whole packet they complete.
+    Result add(const QByteArray &bytes);
+    // A new connection starts: the partial packet of the old one is dropped and the new stream
+    // is read from its first packet boundary.
+    void restart();
+    // After a failed write to a file: cuts off a packet written only in part.
+    void trimToWholePackets();
+
+    qint64 bytesWritten() const { return written; }
+    // Why the last write failed.
+    QString problem() const { return failure; }
+
+private:
+    bool findPacketStart();
+    Result writeAll(const char *data, qint64 size);
+
+    int fd;
+    QByteArray pending;
+    bool aligned = false;
+    qint64 written = 0;
+    QString failure;
+};
+
+#endif
