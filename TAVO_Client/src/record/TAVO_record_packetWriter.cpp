@@ -1,6 +1,7 @@
 #include "TAVO_record_packetWriter.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -17,6 +18,7 @@ TAVO_record_packetWriter::Result TAVO_record_packetWriter::add(const QByteArray 
     if (!aligned && !findPacketStart())
         return Result::Written;
     const qint64 whole = pending.size() - pending.size() % packetSize;
+    notePictureStarts(pending.constData(), whole, written);
     const Result result = writeAll(pending.constData(), whole);
     pending.remove(0, whole);
     return result;
@@ -24,6 +26,7 @@ TAVO_record_packetWriter::Result TAVO_record_packetWriter::add(const QByteArray 
 
 void TAVO_record_packetWriter::restart()
 {
+    trimToWholePictures();
     pending.clear();
     aligned = false;
 }
@@ -62,12 +65,35 @@ TAVO_record_packetWriter::Result TAVO_record_packetWriter::writeAll(const char *
     return Result::Written;
 }
 
-void TAVO_record_packetWriter::trimToWholePackets()
+// A video unit (a picture) starts in the packet that begins a PES packet of a video stream
+// (stream id 0xE0 to 0xEF) right after the header and any adaptation field.
+void TAVO_record_packetWriter::notePictureStarts(const char *packets, qint64 size, qint64 offset)
+{
+    for (qint64 at = 0; at < size; at += packetSize) {
+        const auto *packet = reinterpret_cast<const unsigned char *>(packets + at);
+        const bool unitStart = packet[1] & 0x40;
+        const int adaptation = (packet[3] >> 4) & 0x3;
+        if (!unitStart || !(adaptation & 0x1))
+            continue;
+        const int payload = adaptation == 0x3 ? 5 + packet[4] : 4;
+        if (payload + 4 <= packetSize && packet[payload] == 0 && packet[payload + 1] == 0 && packet[payload + 2] == 1
+            && (packet[payload + 3] & 0xF0) == 0xE0)
+            lastPictureStart = offset + at;
+    }
+}
+
+void TAVO_record_packetWriter::trimToWholePictures()
 {
     struct stat status;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && written % packetSize != 0) {
-        written -= written % packetSize;
-        if (::ftruncate(fd, written) != 0)
-            failure += QStringLiteral(" (and the last packet could not be cut off)");
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return;
+    // A picture that began beyond what the failed write got out is not in the file at all.
+    const qint64 cut = std::min(lastPictureStart, written - written % packetSize);
+    if (cut == written)
+        return;
+    if (::ftruncate(fd, cut) != 0 || ::lseek(fd, cut, SEEK_SET) != cut) {
+        failure += QStringLiteral(" (and the last picture could not be cut off)");
+        return;
     }
+    written = cut;
 }

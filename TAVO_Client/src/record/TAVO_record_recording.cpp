@@ -182,12 +182,10 @@ void TAVO_record_recording::streamBytesArrived()
         finish(TAVO_record_exitStatus::Recorded);
         return;
     case TAVO_record_packetWriter::Result::Full:
-        writer->trimToWholePackets();
-        finish(TAVO_record_exitStatus::OutputFull, QStringLiteral("cannot write more: %1").arg(writer->problem()));
+                finish(TAVO_record_exitStatus::OutputFull, QStringLiteral("cannot write more: %1").arg(writer->problem()));
         return;
     case TAVO_record_packetWriter::Result::Failed:
-        writer->trimToWholePackets();
-        finish(TAVO_record_exitStatus::OutputUnwritable, QStringLiteral("cannot write: %1").arg(writer->problem()));
+                finish(TAVO_record_exitStatus::OutputUnwritable, QStringLiteral("cannot write: %1").arg(writer->problem()));
         return;
     }
 }
@@ -277,6 +275,8 @@ void TAVO_record_recording::finish(TAVO_record_exitStatus status, const QString 
     }
     keeper.stopped();
     dropStream();
+    if (writer)
+        writer->trimToWholePictures();
     if (!reason.isEmpty())
         std::fprintf(stderr, "tavo-record: %s\n", qPrintable(reason));
     if (outputFd > STDERR_FILENO && ::close(outputFd) != 0 && status == TAVO_record_exitStatus::Recorded) {
