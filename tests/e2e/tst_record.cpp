@@ -115,6 +115,7 @@ class tst_record : public QObject
 private Q_SLOTS:
     void recordsBothStreamsForTheTimeAsked_data();
     void recordsBothStreamsForTheTimeAsked();
+    void pipeSourceTunesAndDecodes();
     void readerThatGoesAwayEndsItAtOnce();
     void terminationLeavesAPlayableFile();
     void droppedStreamContinuesTheFile();
@@ -146,6 +147,35 @@ void tst_record::recordsBothStreamsForTheTimeAsked()
     QVERIFY(endsOnWholePacket(path));
     QCOMPARE(streamKinds(path), QStringLiteral("audio,video"));
     QCOMPARE(decodingErrors(path), QString());
+}
+
+// As a TV server runs it: a channel typed on the box's remote, the stream read by ffmpeg from
+// the pipe.
+void tst_record::pipeSourceTunesAndDecodes()
+{
+    const QVariantList controllers{QVariantMap{{"id", "3"}, {"name", "SetTopBox"}, {"supportKeys", "NUM_1,NUM_2"}}};
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox({{"controllers", controllers}})));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    QProcess pipeline;
+    prepare(pipeline, folder);
+    pipeline.start(QStringLiteral("bash"),
+                   {QStringLiteral("-c"), QStringLiteral("set -o pipefail; \"$0\" --box 'Living Room' --channel 21 --for 5s --output -"
+                                                         " | ffprobe -v error -show_entries stream=codec_type -of csv=p=0 -i pipe:0"),
+                    recorderPath()});
+    const Outcome outcome = finish(pipeline);
+
+    QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
+    const QString kinds = QString::fromUtf8(pipeline.readAllStandardOutput());
+    QVERIFY2(kinds.contains(QStringLiteral("video")) && kinds.contains(QStringLiteral("audio")), qPrintable(kinds));
+    const QStringList requests = sim.requests(plainUuid);
+    const auto keyAt = [&](const QString &key) {
+        return requests.indexOf(QRegularExpression(QStringLiteral(".*key=") + key + QStringLiteral(" .*")));
+    };
+    const qsizetype streamAt = requests.indexOf(QRegularExpression(QStringLiteral("^8080 GET .*")));
+    QVERIFY2(keyAt(QStringLiteral("NUM_2")) >= 0 && keyAt(QStringLiteral("NUM_2")) < keyAt(QStringLiteral("NUM_1"))
+                 && keyAt(QStringLiteral("NUM_1")) < streamAt,
+             qPrintable(requests.join(QLatin1Char('\n'))));
 }
 
 void tst_record::readerThatGoesAwayEndsItAtOnce()
@@ -233,6 +263,7 @@ void tst_record::endsWithTheStatusOfWhatWentWrong_data()
     QTest::addColumn<int>("status");
     QTest::newRow("unknown box") << QStringLiteral("Attic") << QStringLiteral("film.ts") << 3;
     QTest::newRow("unpinned key") << QStringLiteral("Bedroom") << QStringLiteral("film.ts") << 6;
+    QTest::newRow("stream never sent") << QStringLiteral("Living Room") << QStringLiteral("film.ts") << 5;
     QTest::newRow("unwritable folder") << QStringLiteral("Living Room") << QStringLiteral("missing/film.ts") << 7;
 }
 
@@ -242,12 +273,12 @@ void tst_record::endsWithTheStatusOfWhatWentWrong()
     QFETCH(QString, output);
     QFETCH(int, status);
     TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
-        {plainBox(), encryptedBox({{"tlsKey", "other"}})}));
+        {plainBox({{"silent", QStringList{QStringLiteral("stream")}}}), encryptedBox({{"tlsKey", "other"}})}));
     QVERIFY(sim.start());
     QTemporaryDir folder;
 
-    const Outcome outcome = record(folder, {QStringLiteral("--box"), box, QStringLiteral("--for"), QStringLiteral("5s"),
-                                            QStringLiteral("--output"), folder.filePath(output)});
+    // No end time: each of these must end the command by itself.
+    const Outcome outcome = record(folder, {QStringLiteral("--box"), box, QStringLiteral("--output"), folder.filePath(output)});
 
     QVERIFY2(outcome.status == status, qPrintable(outcome.errors));
     QCOMPARE(outcome.errors.count(QLatin1Char('\n')), 1);

@@ -74,6 +74,7 @@ private:
     bool finished = false;
     bool terminal = false;
     QTimer endTimer;
+    QTimer firstAnswer;  // a box that never sends its stream is not waited for forever
     QTimer progressTimer;
     QElapsedTimer elapsed;
 };

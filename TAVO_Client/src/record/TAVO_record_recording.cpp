@@ -37,6 +37,12 @@ TAVO_record_recording::TAVO_record_recording(const TAVO_record_options &options,
     endTimer.setTimerType(Qt::PreciseTimer);
     connect(&endTimer, &QTimer::timeout, this, [this] { finish(TAVO_record_exitStatus::Recorded); });
     connect(&progressTimer, &QTimer::timeout, this, &TAVO_record_recording::showProgress);
+    firstAnswer.setSingleShot(true);
+    connect(&firstAnswer, &QTimer::timeout, this, [this] {
+        finish(TAVO_record_exitStatus::StreamRefused, QStringLiteral("%1 did not send its stream within %2 s")
+                                                          .arg(server.device.friendlyName)
+                                                          .arg(attemptLimitMs / 1000));
+    });
 }
 
 TAVO_record_recording::~TAVO_record_recording()
@@ -98,6 +104,7 @@ void TAVO_record_recording::tuned()
     if (terminal)
         progressTimer.start(1000);
     keeper.requested(server.device.UDN, server.device.friendlyName, streamUrl.toUtf8());
+    firstAnswer.start(attemptLimitMs);
     requestStream();
 }
 
@@ -172,6 +179,7 @@ void TAVO_record_recording::streamBytesArrived()
             keeper.back();
         } else {
             everPlayed = true;
+            firstAnswer.stop();
             keeper.startReturned(true, QString());
         }
     }
@@ -268,6 +276,7 @@ void TAVO_record_recording::finish(TAVO_record_exitStatus status, const QString 
         return;
     finished = true;
     endTimer.stop();
+    firstAnswer.stop();
     if (progressTimer.isActive()) {
         progressTimer.stop();
         showProgress();
