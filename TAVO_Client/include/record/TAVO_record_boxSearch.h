@@ -1,0 +1,58 @@
+#ifndef TAVO_RECORD_BOXSEARCH_H
+#define TAVO_RECORD_BOXSEARCH_H
+
+#include "TAVO_mgr_defaultStructure.h"
+
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QUrl>
+
+// Finds one box by its friendly name, UDN or address, without the window's discovery (which
+// lives with its widgets): an SSDP search for streamer boxes, sent to the multicast group and,
+// for an address, to that host itself; every description that answers is read as discovery
+// reads it, until one matches or the time is up.
+class TAVO_record_boxSearch : public QObject
+{
+    Q_OBJECT
+
+public:
+    static const QString streamerDeviceType;
+    static constexpr int searchRepeatMs = 1000;
+    static constexpr int descriptionLimitBytes = 256 * 1024;
+
+    TAVO_record_boxSearch(const QString &box, int timeLimitMs, QObject *parent = nullptr);
+
+    // found() or notFound() follows exactly once.
+    void start();
+
+    // True when the record is the box the user named.
+    static bool matches(const TAVO_SERVER &server, const QString &box);
+
+Q_SIGNALS:
+    void found(const TAVO_SERVER &server);
+    void notFound();
+    void progress(const QString &text);
+
+private:
+    void sendSearch();
+    void readAnswers();
+    void fetchDescription(const QUrl &location);
+    void descriptionArrived(QNetworkReply *reply);
+    void giveUp();
+
+    QString box;
+    int timeLimitMs;
+    QHostAddress boxAddress;  // null unless the user named the box by its address
+    QUdpSocket socket;
+    QNetworkAccessManager network;
+    QTimer repeat;
+    QTimer timeLimit;
+    QSet<QUrl> fetched;
+    bool done = false;
+};
+
+#endif

@@ -1,0 +1,27 @@
+#ifndef TAVO_RECORD_OPTIONS_H
+#define TAVO_RECORD_OPTIONS_H
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// What the command line asks of one recording.
+struct TAVO_record_options
+{
+    QString box;         // friendly name, UDN or address
+    QDateTime endAt;     // invalid: until stopped
+    QString output;      // a file, "-" for standard output, empty for the videos folder
+    QString channel;     // digits typed on the box's remote, empty to keep the channel
+    bool verbose = false;
+
+    // Fills options from arguments; false with `problem` set when they cannot be used. `now`
+    // is when the recording starts, for --for and --until.
+    static bool parse(const QStringList &arguments, const QDateTime &now, TAVO_record_options *options,
+                      QString *problem);
+    // "95m", "90s", "2h" (or a bare number of seconds) in milliseconds; -1 when not a length.
+    static qint64 lengthMs(const QString &text);
+    // The next time of day "HH:MM" after now (tomorrow when it has passed today).
+    static QDateTime nextTimeOfDay(const QString &text, const QDateTime &now);
+};
+
+#endif

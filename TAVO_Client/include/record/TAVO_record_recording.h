@@ -1,0 +1,82 @@
+#ifndef TAVO_RECORD_RECORDING_H
+#define TAVO_RECORD_RECORDING_H
+
+#include "TAVO_mgr_defaultStructure.h"
+#include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_record_boxLock.h"
+#include "TAVO_record_exitStatus.h"
+#include "TAVO_record_options.h"
+#include "TAVO_record_packetWriter.h"
+
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+class QNetworkReply;
+class QSslError;
+
+// One run of the recording command: finds the box, takes its lock, tunes the channel, then
+// writes the box's stream until the end time or a signal, asking for a dropped stream again
+// with the window's back-off. ended() gives the exit status.
+class TAVO_record_recording : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int boxSearchLimitMs = 10000;
+    static constexpr int attemptLimitMs = 10000;
+
+    explicit TAVO_record_recording(const TAVO_record_options &options, QObject *parent = nullptr);
+    ~TAVO_record_recording() override;
+
+    void start();
+    // A signal asks the recording to stop: what was written stays, on a whole packet.
+    void stop();
+
+    // The pinned key of host in a GnuTLS known-hosts text, empty when none is pinned.
+    static QByteArray pinnedKey(const QByteArray &knownHosts, const QString &host);
+
+Q_SIGNALS:
+    void ended(int exitStatus);
+
+private:
+    void boxFound(const TAVO_SERVER &found);
+    void tuned();
+    bool openOutput();
+    void requestStream();
+    void dropStream();
+    void streamBytesArrived();
+    void streamEnded();
+    void checkPeerKey(const QList<QSslError> &errors);
+    bool peerKeyIsPinned() const;
+    void showProgress();
+    void say(const QString &text);
+    void finish(TAVO_record_exitStatus status, const QString &reason = QString());
+
+    TAVO_record_options options;
+    TAVO_SERVER server;
+    QString streamUrl;
+    std::unique_ptr<TAVO_record_boxLock> lock;
+    QNetworkAccessManager network;
+    QPointer<QNetworkReply> reply;
+    TAVO_mgr_streamKeeper keeper;
+    int outputFd = -1;
+    QString outputPath;
+    std::unique_ptr<TAVO_record_packetWriter> writer;
+    qint64 bytesReceived = 0;
+    bool everPlayed = false;      // the stream came at least once
+    bool attemptPlays = false;    // the current connection has given bytes
+    bool keyMismatch = false;
+    bool finished = false;
+    bool terminal = false;
+    QTimer endTimer;
+    QTimer firstAnswer;  // a box that never sends its stream is not waited for forever
+    QTimer progressTimer;
+    QElapsedTimer elapsed;
+};
+
+#endif

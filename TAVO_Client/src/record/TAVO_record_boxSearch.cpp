@@ -1,0 +1,136 @@
+#include "TAVO_record_boxSearch.h"
+
+#include "TAVO_xml_deviceDescription.h"
+
+#include <QDomDocument>
+#include <QLoggingCategory>
+#include <QNetworkDatagram>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+
+Q_LOGGING_CATEGORY(lcBoxSearch, "tavo.record.search", QtInfoMsg)
+
+const QString TAVO_record_boxSearch::streamerDeviceType = QStringLiteral("urn:vornex-com:device:TavoStreamer:1");
+
+namespace {
+
+const QHostAddress ssdpGroup(QStringLiteral("239.255.255.250"));
+constexpr quint16 ssdpPort = 1900;
+
+QByteArray searchMessage()
+{
+    return "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: 1\r\nST: "
+           + TAVO_record_boxSearch::streamerDeviceType.toUtf8() + "\r\n\r\n";
+}
+
+QUrl locationOf(const QByteArray &answer)
+{
+    for (const QByteArray &line : answer.split('\n')) {
+        const int colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == "location")
+            return QUrl(QString::fromUtf8(line.mid(colon + 1).trimmed()));
+    }
+    return QUrl();
+}
+
+QString bareUdn(const QString &text)
+{
+    return text.startsWith(QLatin1String("uuid:")) ? text.mid(5) : text;
+}
+
+} // namespace
+
+TAVO_record_boxSearch::TAVO_record_boxSearch(const QString &box, int timeLimitMs, QObject *parent)
+    : QObject(parent)
+    , box(box)
+    , timeLimitMs(timeLimitMs)
+    , boxAddress(box)
+{
+    network.setProxy(QNetworkProxy::NoProxy);
+    network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    connect(&socket, &QUdpSocket::readyRead, this, &TAVO_record_boxSearch::readAnswers);
+    connect(&repeat, &QTimer::timeout, this, &TAVO_record_boxSearch::sendSearch);
+    connect(&network, &QNetworkAccessManager::finished, this, &TAVO_record_boxSearch::descriptionArrived);
+    timeLimit.setSingleShot(true);
+    connect(&timeLimit, &QTimer::timeout, this, &TAVO_record_boxSearch::giveUp);
+}
+
+void TAVO_record_boxSearch::start()
+{
+    socket.bind(QHostAddress::AnyIPv4, 0);
+    timeLimit.start(timeLimitMs);
+    repeat.start(searchRepeatMs);
+    sendSearch();
+}
+
+bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const QString &box)
+{
+    return server.device.friendlyName.compare(box, Qt::CaseInsensitive) == 0
+           || server.device.UDN.compare(bareUdn(box), Qt::CaseInsensitive) == 0 || server.host == box;
+}
+
+// A datagram can be lost; the search goes out again every second until the time is up.
+void TAVO_record_boxSearch::sendSearch()
+{
+    Q_EMIT progress(QStringLiteral("Searching for %1…").arg(box));
+    socket.writeDatagram(searchMessage(), ssdpGroup, ssdpPort);
+    if (!boxAddress.isNull())
+        socket.writeDatagram(searchMessage(), boxAddress, ssdpPort);
+}
+
+void TAVO_record_boxSearch::readAnswers()
+{
+    while (socket.hasPendingDatagrams()) {
+        const QNetworkDatagram answer = socket.receiveDatagram();
+        QUrl location = locationOf(answer.data());
+        if (!location.isValid() || location.scheme() != QLatin1String("http"))
+            continue;
+        // A box asked at its own address is fetched from that address, whatever its answer names.
+        if (!boxAddress.isNull() && answer.senderAddress().isEqual(boxAddress, QHostAddress::TolerantConversion))
+            location.setHost(boxAddress.toString());
+        fetchDescription(location);
+    }
+}
+
+void TAVO_record_boxSearch::fetchDescription(const QUrl &location)
+{
+    if (done || fetched.contains(location))
+        return;
+    fetched.insert(location);
+    qCDebug(lcBoxSearch) << "Reading the description at" << location;
+    QNetworkReply *reply = network.get(QNetworkRequest(location));
+    // A box that sends more than any description holds is not read to its end.
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > descriptionLimitBytes)
+            reply->abort();
+    });
+}
+
+void TAVO_record_boxSearch::descriptionArrived(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    QDomDocument document;
+    if (done || reply->error() != QNetworkReply::NoError || status != 200 || !document.setContent(reply->readAll()))
+        return;
+    TAVO_SERVER server;
+    TAVO_xml_deviceDescription::read(document.documentElement(), server);
+    server.host = reply->url().host();
+    server.port = QString::number(reply->url().port(80));
+    qCDebug(lcBoxSearch) << "Found" << server.device.friendlyName << server.device.UDN << "at" << server.host;
+    if (server.device.deviceType != streamerDeviceType || !matches(server, box))
+        return;
+    done = true;
+    repeat.stop();
+    timeLimit.stop();
+    Q_EMIT found(server);
+}
+
+void TAVO_record_boxSearch::giveUp()
+{
+    if (done)
+        return;
+    done = true;
+    repeat.stop();
+    Q_EMIT notFound();
+}

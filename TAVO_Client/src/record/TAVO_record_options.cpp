@@ -1,0 +1,89 @@
+#include "TAVO_record_options.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &now, TAVO_record_options *options,
+                                QString *problem)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Records the live stream of a streamer box."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption box(QStringLiteral("box"), QStringLiteral("The box: friendly name, UDN or address."),
+                                 QStringLiteral("box"));
+    const QCommandLineOption forLength(QStringLiteral("for"), QStringLiteral("Record for 95m, 90s or 2h."),
+                                       QStringLiteral("length"));
+    const QCommandLineOption until(QStringLiteral("until"), QStringLiteral("Record until HH:MM."),
+                                   QStringLiteral("time"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("The file to write, - for standard output."),
+                                    QStringLiteral("file"));
+    const QCommandLineOption channel(QStringLiteral("channel"), QStringLiteral("Tune to this channel number first."),
+                                     QStringLiteral("digits"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say every step on standard error."));
+    parser.addOptions({box, forLength, until, output, channel, verbose});
+    // --help and --version print and exit here, as every command does.
+    parser.process(arguments);
+
+    if (!parser.positionalArguments().isEmpty()) {
+        *problem = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst());
+        return false;
+    }
+    options->box = parser.value(box);
+    if (options->box.isEmpty()) {
+        *problem = QStringLiteral("--box is required");
+        return false;
+    }
+    if (parser.isSet(forLength) && parser.isSet(until)) {
+        *problem = QStringLiteral("give --for or --until, not both");
+        return false;
+    }
+    if (parser.isSet(forLength)) {
+        const qint64 ms = lengthMs(parser.value(forLength));
+        if (ms <= 0) {
+            *problem = QStringLiteral("--for takes a length such as 95m, 90s or 2h");
+            return false;
+        }
+        options->endAt = now.addMSecs(ms);
+    }
+    if (parser.isSet(until)) {
+        options->endAt = nextTimeOfDay(parser.value(until), now);
+        if (!options->endAt.isValid()) {
+            *problem = QStringLiteral("--until takes a time of day such as 21:35");
+            return false;
+        }
+    }
+    options->output = parser.value(output);
+    // Channel names come from the box's channel list; until a box has one, a channel is its number.
+    options->channel = parser.value(channel);
+    if (parser.isSet(channel) && !QRegularExpression(QStringLiteral("^[0-9]{1,5}$")).match(options->channel).hasMatch()) {
+        *problem = QStringLiteral("--channel takes the channel's number");
+        return false;
+    }
+    options->verbose = parser.isSet(verbose);
+    return true;
+}
+
+qint64 TAVO_record_options::lengthMs(const QString &text)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^([0-9]{1,7})([smh]?)$")).match(text.trimmed());
+    if (!match.hasMatch())
+        return -1;
+    const qint64 count = match.captured(1).toLongLong();
+    const QString unit = match.captured(2);
+    const qint64 unitMs = unit == QLatin1String("h") ? 3600000 : unit == QLatin1String("m") ? 60000 : 1000;
+    return count * unitMs;
+}
+
+QDateTime TAVO_record_options::nextTimeOfDay(const QString &text, const QDateTime &now)
+{
+    const QTime time = QTime::fromString(text.trimmed(), QStringLiteral("H:mm"));
+    if (!time.isValid())
+        return QDateTime();
+    QDateTime at(now.date(), time);
+    if (at <= now)
+        at = at.addDays(1);
+    return at;
+}

@@ -1,0 +1,297 @@
+#include "TAVO_record_recording.h"
+
+#include "TAVO_mgr_savedFiles.h"
+#include "TAVO_mgr_streamRequest.h"
+#include "TAVO_record_boxSearch.h"
+#include "TAVO_record_channelKeys.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+TAVO_record_recording::TAVO_record_recording(const TAVO_record_options &options, QObject *parent)
+    : QObject(parent)
+    , options(options)
+    , keeper({[this] { dropStream(); },
+              [this](const QByteArray &) { requestStream(); }, [this] { return bytesReceived; }, attemptLimitMs},
+             this)
+    , terminal(::isatty(STDERR_FILENO))
+{
+    network.setProxy(QNetworkProxy::NoProxy);
+    network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    connect(&keeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_record_recording::say);
+    endTimer.setSingleShot(true);
+    endTimer.setTimerType(Qt::PreciseTimer);
+    connect(&endTimer, &QTimer::timeout, this, [this] { finish(TAVO_record_exitStatus::Recorded); });
+    connect(&progressTimer, &QTimer::timeout, this, &TAVO_record_recording::showProgress);
+    firstAnswer.setSingleShot(true);
+    connect(&firstAnswer, &QTimer::timeout, this, [this] {
+        finish(TAVO_record_exitStatus::StreamRefused, QStringLiteral("%1 did not send its stream within %2 s")
+                                                          .arg(server.device.friendlyName)
+                                                          .arg(attemptLimitMs / 1000));
+    });
+}
+
+TAVO_record_recording::~TAVO_record_recording()
+{
+    if (outputFd > STDERR_FILENO)
+        ::close(outputFd);
+}
+
+void TAVO_record_recording::start()
+{
+    auto *search = new TAVO_record_boxSearch(options.box, boxSearchLimitMs, this);
+    connect(search, &TAVO_record_boxSearch::progress, this, &TAVO_record_recording::say);
+    connect(search, &TAVO_record_boxSearch::found, this, &TAVO_record_recording::boxFound);
+    connect(search, &TAVO_record_boxSearch::notFound, this, [this] {
+        finish(TAVO_record_exitStatus::BoxNotFound,
+               QStringLiteral("no box called %1 answered within %2 s").arg(options.box).arg(boxSearchLimitMs / 1000));
+    });
+    search->start();
+}
+
+void TAVO_record_recording::stop()
+{
+    finish(TAVO_record_exitStatus::Recorded);
+}
+
+void TAVO_record_recording::boxFound(const TAVO_SERVER &found)
+{
+    server = found;
+    say(QStringLiteral("Found %1 at %2").arg(server.device.friendlyName, server.host));
+    lock = std::make_unique<TAVO_record_boxLock>(server.device.UDN);
+    QString problem;
+    if (!lock->take(&problem)) {
+        finish(TAVO_record_exitStatus::BoxBusy, problem);
+        return;
+    }
+    if (options.channel.isEmpty()) {
+        tuned();
+        return;
+    }
+    say(QStringLiteral("Tuning to channel %1…").arg(options.channel));
+    auto *channel = new TAVO_record_channelKeys(server, this);
+    connect(channel, &TAVO_record_channelKeys::tuned, this, &TAVO_record_recording::tuned);
+    connect(channel, &TAVO_record_channelKeys::refused, this,
+            [this](const QString &reason) { finish(TAVO_record_exitStatus::ChannelRefused, reason); });
+    channel->tune(options.channel);
+}
+
+void TAVO_record_recording::tuned()
+{
+    if (finished || !openOutput())
+        return;
+    streamUrl = TAVO_mgr_streamRequest::streamUrl(server);
+    // The window pins the box's key before it plays the encrypted stream; so does the command.
+    if (TAVO_mgr_streamRequest::isEncrypted(server))
+        TAVO_mgr_streamRequest::pinBoxKey(server.host, QDir::homePath());
+    if (options.endAt.isValid())
+        endTimer.start(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(options.endAt)));
+    elapsed.start();
+    if (terminal)
+        progressTimer.start(1000);
+    keeper.requested(server.device.UDN, server.device.friendlyName, streamUrl.toUtf8());
+    firstAnswer.start(attemptLimitMs);
+    requestStream();
+}
+
+bool TAVO_record_recording::openOutput()
+{
+    if (options.output == QLatin1String("-")) {
+        outputFd = STDOUT_FILENO;
+    } else {
+        QString problem;
+        outputPath = options.output.isEmpty()
+                         ? TAVO_mgr_savedFiles::createNew(QStandardPaths::MoviesLocation, server.device.friendlyName,
+                                                          QStringLiteral("ts"), &problem)
+                         : options.output;
+        if (!outputPath.isEmpty())
+            outputFd = ::open(QFile::encodeName(outputPath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (outputFd < 0) {
+            if (problem.isEmpty())
+                problem = QStringLiteral("cannot write %1: %2").arg(outputPath, QString::fromLocal8Bit(std::strerror(errno)));
+            finish(TAVO_record_exitStatus::OutputUnwritable, problem);
+            return false;
+        }
+        say(QStringLiteral("Recording to %1").arg(outputPath));
+    }
+    writer = std::make_unique<TAVO_record_packetWriter>(outputFd);
+    return true;
+}
+
+void TAVO_record_recording::requestStream()
+{
+    if (finished)
+        return;
+    attemptPlays = false;
+    keyMismatch = false;
+    writer->restart();
+    QUrl url(streamUrl);
+    QNetworkRequest request(url.adjusted(QUrl::RemoveUserInfo));
+    if (!url.userName().isEmpty())
+        request.setRawHeader("Authorization",
+                             "Basic " + (url.userName() + QLatin1Char(':') + url.password()).toUtf8().toBase64());
+    reply = network.get(request);
+    connect(reply, &QNetworkReply::readyRead, this, &TAVO_record_recording::streamBytesArrived);
+    connect(reply, &QNetworkReply::finished, this, &TAVO_record_recording::streamEnded);
+    connect(reply, &QNetworkReply::sslErrors, this, &TAVO_record_recording::checkPeerKey);
+    connect(reply, &QNetworkReply::encrypted, this, [this] {
+        if (!peerKeyIsPinned()) {
+            keyMismatch = true;
+            reply->abort();
+        }
+    });
+}
+
+// The connection is closed without a word back: the keeper, which asked for it, knows already.
+void TAVO_record_recording::dropStream()
+{
+    if (!reply)
+        return;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+    reply = nullptr;
+}
+
+void TAVO_record_recording::streamBytesArrived()
+{
+    if (finished || !reply || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+        return;
+    const QByteArray bytes = reply->readAll();
+    bytesReceived += bytes.size();
+    if (!attemptPlays) {
+        attemptPlays = true;
+        if (everPlayed) {
+            keeper.back();
+        } else {
+            everPlayed = true;
+            firstAnswer.stop();
+            keeper.startReturned(true, QString());
+        }
+    }
+    switch (writer->add(bytes)) {
+    case TAVO_record_packetWriter::Result::Written:
+        return;
+    case TAVO_record_packetWriter::Result::ReaderGone:
+        finish(TAVO_record_exitStatus::Recorded);
+        return;
+    case TAVO_record_packetWriter::Result::Full:
+                finish(TAVO_record_exitStatus::OutputFull, QStringLiteral("cannot write more: %1").arg(writer->problem()));
+        return;
+    case TAVO_record_packetWriter::Result::Failed:
+                finish(TAVO_record_exitStatus::OutputUnwritable, QStringLiteral("cannot write: %1").arg(writer->problem()));
+        return;
+    }
+}
+
+void TAVO_record_recording::streamEnded()
+{
+    QNetworkReply *ended = qobject_cast<QNetworkReply *>(sender());
+    if (ended)
+        ended->deleteLater();
+    if (finished || ended != reply)
+        return;
+    if (keyMismatch) {
+        finish(TAVO_record_exitStatus::UnpinnedKey,
+               QStringLiteral("%1 presented a key other than the one pinned in ~/.gnutls/known_hosts")
+                   .arg(server.device.friendlyName));
+        return;
+    }
+    if (!everPlayed) {
+        const int status = ended->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        finish(TAVO_record_exitStatus::StreamRefused,
+               QStringLiteral("%1 refused its stream: %2")
+                   .arg(server.device.friendlyName,
+                        status && status != 200 ? QStringLiteral("HTTP %1").arg(status) : ended->errorString()));
+        return;
+    }
+    keeper.lost();
+}
+
+// The box's certificate is its own, signed by nobody; what vouches for it is its key, pinned
+// in the known-hosts file as the window's player checks it.
+void TAVO_record_recording::checkPeerKey(const QList<QSslError> &errors)
+{
+    if (reply && peerKeyIsPinned())
+        reply->ignoreSslErrors(errors);
+    else
+        keyMismatch = true;
+}
+
+bool TAVO_record_recording::peerKeyIsPinned() const
+{
+    QFile knownHosts(QDir::homePath() + QLatin1String("/.gnutls/known_hosts"));
+    if (!reply || !knownHosts.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray pinned = pinnedKey(knownHosts.readAll(), server.host);
+    const QSslCertificate peer = reply->sslConfiguration().peerCertificate();
+    return !pinned.isEmpty() && !peer.isNull() && peer.publicKey().toDer().toBase64() == pinned;
+}
+
+QByteArray TAVO_record_recording::pinnedKey(const QByteArray &knownHosts, const QString &host)
+{
+    const QByteArray prefix = TAVO_mgr_streamRequest::knownHostsLine(host).toUtf8();
+    const QByteArray hostPart = prefix.left(prefix.indexOf("|https|") + 7);
+    for (const QByteArray &line : knownHosts.split('\n')) {
+        if (line.startsWith(hostPart))
+            return line.mid(line.lastIndexOf('|') + 1).trimmed();
+    }
+    return QByteArray();
+}
+
+void TAVO_record_recording::showProgress()
+{
+    if (!writer)
+        return;
+    std::fprintf(stderr, "\rRecording %s: %s, %s   ", qPrintable(server.device.friendlyName),
+                 qPrintable(TAVO_mgr_savedFiles::durationText(elapsed.elapsed())),
+                 qPrintable(TAVO_mgr_savedFiles::sizeText(writer->bytesWritten())));
+    std::fflush(stderr);
+}
+
+void TAVO_record_recording::say(const QString &text)
+{
+    if (!options.verbose)
+        return;
+    std::fprintf(stderr, "%s%s\n", terminal && progressTimer.isActive() ? "\n" : "", qPrintable(text));
+}
+
+void TAVO_record_recording::finish(TAVO_record_exitStatus status, const QString &reason)
+{
+    if (finished)
+        return;
+    finished = true;
+    endTimer.stop();
+    firstAnswer.stop();
+    if (progressTimer.isActive()) {
+        progressTimer.stop();
+        showProgress();
+        std::fputc('\n', stderr);
+    }
+    keeper.stopped();
+    dropStream();
+    if (writer)
+        writer->trimToWholePictures();
+    if (!reason.isEmpty())
+        std::fprintf(stderr, "tavo-record: %s\n", qPrintable(reason));
+    if (outputFd > STDERR_FILENO && ::close(outputFd) != 0 && status == TAVO_record_exitStatus::Recorded) {
+        std::fprintf(stderr, "tavo-record: cannot write %s: %s\n", qPrintable(outputPath), std::strerror(errno));
+        status = TAVO_record_exitStatus::OutputUnwritable;
+    }
+    outputFd = -1;
+    Q_EMIT ended(static_cast<int>(status));
+}

@@ -1,0 +1,307 @@
+// The recording command against simulated boxes, as timers and TV servers run it: no display,
+// its output read back by ffprobe and ffmpeg.
+#include "TAVO_test_boxSim.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString plainUuid = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01");
+const QString encryptedUuid = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e02");
+constexpr int packetSize = 188;
+// A safety net for a command that hangs, never a measure of how fast it is.
+constexpr int hangMs = 120000;
+
+QVariantMap plainBox(const QVariantMap &knobs = {})
+{
+    QVariantMap box{{"uuid", plainUuid}, {"address", "127.0.0.2"}, {"friendlyName", "Living Room"}};
+    box.insert(knobs);
+    return box;
+}
+
+QVariantMap encryptedBox(const QVariantMap &knobs = {})
+{
+    QVariantMap box{{"uuid", encryptedUuid}, {"address", "127.0.0.3"}, {"friendlyName", "Bedroom"},
+                    {"encryption", "AES128"}};
+    box.insert(knobs);
+    return box;
+}
+
+QString recorderPath()
+{
+    return QStringLiteral(TAVO_BIN_DIR "/tavo-record");
+}
+
+// The command's own home and runtime folder: its pinned keys and locks are never the user's.
+void prepare(QProcess &process, const QTemporaryDir &folder)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), folder.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
+    environment.insert(QStringLiteral("XDG_VIDEOS_DIR"), folder.path() + QLatin1String("/Videos"));
+    process.setProcessEnvironment(environment);
+}
+
+struct Outcome
+{
+    int status = -1;
+    QString errors;
+};
+
+Outcome finish(QProcess &process)
+{
+    if (!process.waitForFinished(hangMs))
+        process.kill();
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+Outcome record(const QTemporaryDir &folder, const QStringList &arguments)
+{
+    QProcess process;
+    prepare(process, folder);
+    process.start(recorderPath(), arguments);
+    return finish(process);
+}
+
+// ffprobe reads the whole file (not only its start) and lists the kinds of its streams.
+QString streamKinds(const QString &path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_packets"),
+                                            QStringLiteral("-show_entries"), QStringLiteral("stream=codec_type"),
+                                            QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    probe.waitForFinished(hangMs);
+    QStringList kinds = QString::fromUtf8(probe.readAllStandardOutput())
+                            .split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
+    kinds.removeDuplicates();
+    kinds.sort();
+    return kinds.join(QLatin1Char(','));
+}
+
+// What ffmpeg says, decoding every picture and sound of the file to its end.
+QString decodingErrors(const QString &path)
+{
+    QProcess decoder;
+    decoder.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                             QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    decoder.waitForFinished(hangMs);
+    return QString::fromUtf8(decoder.readAllStandardError()) + (decoder.exitCode() ? QStringLiteral("exit status") : QString());
+}
+
+bool endsOnWholePacket(const QString &path)
+{
+    const qint64 size = QFileInfo(path).size();
+    return size > 0 && size % packetSize == 0;
+}
+
+bool waitForSize(const QString &path, qint64 bytes)
+{
+    return QTest::qWaitFor([&] { return QFileInfo(path).size() >= bytes; }, hangMs);
+}
+
+} // namespace
+
+class tst_record : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void recordsBothStreamsForTheTimeAsked_data();
+    void recordsBothStreamsForTheTimeAsked();
+    void pipeSourceTunesAndDecodes();
+    void readerThatGoesAwayEndsItAtOnce();
+    void terminationLeavesAPlayableFile();
+    void droppedStreamContinuesTheFile();
+    void fileSizeLimitEndsItWithItsReason();
+    void endsWithTheStatusOfWhatWentWrong_data();
+    void endsWithTheStatusOfWhatWentWrong();
+    void secondRecordingOfTheBoxRefuses();
+};
+
+void tst_record::recordsBothStreamsForTheTimeAsked_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::newRow("plain, by name") << QStringLiteral("Living Room");
+    QTest::newRow("encrypted, by address") << QStringLiteral("127.0.0.3");
+}
+
+void tst_record::recordsBothStreamsForTheTimeAsked()
+{
+    QFETCH(QString, box);
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({plainBox(), encryptedBox()}));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("film.ts"));
+
+    const Outcome outcome = record(folder, {QStringLiteral("--box"), box, QStringLiteral("--for"), QStringLiteral("10s"),
+                                            QStringLiteral("--output"), path});
+
+    QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
+    QVERIFY(endsOnWholePacket(path));
+    QCOMPARE(streamKinds(path), QStringLiteral("audio,video"));
+    QCOMPARE(decodingErrors(path), QString());
+}
+
+// As a TV server runs it: a channel typed on the box's remote, the stream read by ffmpeg from
+// the pipe.
+void tst_record::pipeSourceTunesAndDecodes()
+{
+    const QVariantList controllers{QVariantMap{{"id", "3"}, {"name", "SetTopBox"}, {"supportKeys", "NUM_1,NUM_2"}}};
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox({{"controllers", controllers}})));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    QProcess pipeline;
+    prepare(pipeline, folder);
+    pipeline.start(QStringLiteral("bash"),
+                   {QStringLiteral("-c"), QStringLiteral("set -o pipefail; \"$0\" --box 'Living Room' --channel 21 --for 5s --output -"
+                                                         " | ffprobe -v error -show_entries stream=codec_type -of csv=p=0 -i pipe:0"),
+                    recorderPath()});
+    const Outcome outcome = finish(pipeline);
+
+    QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
+    const QString kinds = QString::fromUtf8(pipeline.readAllStandardOutput());
+    QVERIFY2(kinds.contains(QStringLiteral("video")) && kinds.contains(QStringLiteral("audio")), qPrintable(kinds));
+    const QStringList requests = sim.requests(plainUuid);
+    const auto keyAt = [&](const QString &key) {
+        return requests.indexOf(QRegularExpression(QStringLiteral(".*key=") + key + QStringLiteral(" .*")));
+    };
+    const qsizetype streamAt = requests.indexOf(QRegularExpression(QStringLiteral("^8080 GET .*")));
+    QVERIFY2(keyAt(QStringLiteral("NUM_2")) >= 0 && keyAt(QStringLiteral("NUM_2")) < keyAt(QStringLiteral("NUM_1"))
+                 && keyAt(QStringLiteral("NUM_1")) < streamAt,
+             qPrintable(requests.join(QLatin1Char('\n'))));
+}
+
+void tst_record::readerThatGoesAwayEndsItAtOnce()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox()));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    QProcess pipeline;
+    prepare(pipeline, folder);
+    // No end time: only the reader's going away can end it.
+    pipeline.start(QStringLiteral("bash"),
+                   {QStringLiteral("-c"), QStringLiteral("\"$0\" --box 'Living Room' --output - | head -c 500000 >/dev/null;"
+                                                         " exit ${PIPESTATUS[0]}"),
+                    recorderPath()});
+    const Outcome outcome = finish(pipeline);
+    QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
+}
+
+void tst_record::terminationLeavesAPlayableFile()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox()));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("film.ts"));
+    QProcess recorder;
+    prepare(recorder, folder);
+    recorder.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"), path});
+    QVERIFY(waitForSize(path, 1000000));
+
+    ::kill(recorder.processId(), SIGTERM);
+    const Outcome outcome = finish(recorder);
+
+    QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
+    QVERIFY(endsOnWholePacket(path));
+    QCOMPARE(decodingErrors(path), QString());
+}
+
+void tst_record::droppedStreamContinuesTheFile()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox({{"streamDropAfterMs", 3000}, {"streamDownMs", 1500}})));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("film.ts"));
+    QProcess recorder;
+    prepare(recorder, folder);
+    recorder.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"), path});
+    QVERIFY(sim.waitForRequest(plainUuid, QStringLiteral("8080 GET"), hangMs));
+    // Asked for again after the drop, and again while the box refuses it, until it comes back.
+    QVERIFY(QTest::qWaitFor([&] { return sim.requests(plainUuid).filter(QStringLiteral("8080 GET")).size() >= 2; }, hangMs));
+    const qint64 sizeAtDrop = QFileInfo(path).size();
+    QVERIFY(waitForSize(path, sizeAtDrop + 1000000));
+
+    ::kill(recorder.processId(), SIGTERM);
+    const Outcome outcome = finish(recorder);
+
+    QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
+    QVERIFY(endsOnWholePacket(path));
+    QCOMPARE(streamKinds(path), QStringLiteral("audio,video"));
+}
+
+void tst_record::fileSizeLimitEndsItWithItsReason()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox()));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("film.ts"));
+    QProcess recorder;
+    prepare(recorder, folder);
+    // 1000 blocks of 1024 bytes: not a whole number of packets.
+    recorder.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("ulimit -f 1000; exec \"$0\" --box 'Living Room' --output \"$1\""),
+                                            recorderPath(), path});
+    const Outcome outcome = finish(recorder);
+
+    QCOMPARE(outcome.status, 8);
+    QVERIFY2(outcome.errors.contains(QStringLiteral("File too large")), qPrintable(outcome.errors));
+    QCOMPARE(outcome.errors.count(QLatin1Char('\n')), 1);
+    QVERIFY(endsOnWholePacket(path));
+    QCOMPARE(decodingErrors(path), QString());
+}
+
+void tst_record::endsWithTheStatusOfWhatWentWrong_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("status");
+    QTest::newRow("unknown box") << QStringLiteral("Attic") << QStringLiteral("film.ts") << 3;
+    QTest::newRow("unpinned key") << QStringLiteral("Bedroom") << QStringLiteral("film.ts") << 6;
+    QTest::newRow("stream never sent") << QStringLiteral("Living Room") << QStringLiteral("film.ts") << 5;
+    QTest::newRow("unwritable folder") << QStringLiteral("Living Room") << QStringLiteral("missing/film.ts") << 7;
+}
+
+void tst_record::endsWithTheStatusOfWhatWentWrong()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, output);
+    QFETCH(int, status);
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
+        {plainBox({{"silent", QStringList{QStringLiteral("stream")}}}), encryptedBox({{"tlsKey", "other"}})}));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+
+    // No end time: each of these must end the command by itself.
+    const Outcome outcome = record(folder, {QStringLiteral("--box"), box, QStringLiteral("--output"), folder.filePath(output)});
+
+    QVERIFY2(outcome.status == status, qPrintable(outcome.errors));
+    QCOMPARE(outcome.errors.count(QLatin1Char('\n')), 1);
+}
+
+void tst_record::secondRecordingOfTheBoxRefuses()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox()));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("first.ts"));
+    QProcess first;
+    prepare(first, folder);
+    first.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"), path});
+    QVERIFY(waitForSize(path, packetSize));
+
+    const Outcome second = record(folder, {QStringLiteral("--box"), plainUuid, QStringLiteral("--output"),
+                                           folder.filePath(QStringLiteral("second.ts"))});
+
+    QVERIFY2(second.status == 4, qPrintable(second.errors));
+    ::kill(first.processId(), SIGTERM);
+    QCOMPARE(finish(first).status, 0);
+}
+
+QTEST_GUILESS_MAIN(tst_record)
+#include "tst_record.moc"
