@@ -1,0 +1,55 @@
+#ifndef TAVO_UI_CHANNELDOCK_H
+#define TAVO_UI_CHANNELDOCK_H
+
+#include "TAVO_mgr_channelList.h"
+
+#include <QDockWidget>
+
+#include <functional>
+
+class QListWidget;
+class QListWidgetItem;
+class QMainWindow;
+class TAVO_ui_channelTuner;
+
+// The chosen box's channels beside the box list: name, number and logo. A double click or
+// Return tunes the channel (starting the stream first when it does not play), and the status
+// line names what was tuned or why it could not be.
+class TAVO_ui_channelDock : public QDockWidget
+{
+    Q_OBJECT
+
+public:
+    struct WindowActions
+    {
+        // The UDN and name of the chosen box, empty when none is chosen.
+        std::function<QString()> chosenUdn;
+        std::function<QString()> chosenName;
+        // Starts the chosen box's stream unless it plays already.
+        std::function<void()> playChosenBox;
+        std::function<void(const QString &)> showStatus;
+        // The URL a TV server would play the box at, for exported playlists.
+        std::function<QString()> streamUrl;
+    };
+
+    TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTuner *tuner, WindowActions actions);
+
+    // Shows the list of the box chosen now (nothing when it is the one shown).
+    void followChosenBox();
+    bool tune(int row);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void showList();
+    void edit();
+
+    TAVO_ui_channelTuner *tuner;
+    WindowActions actions;
+    QListWidget *view;
+    QString udn;
+    TAVO_mgr_channelList list;
+};
+
+#endif

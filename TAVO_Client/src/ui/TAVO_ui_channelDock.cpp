@@ -1,0 +1,108 @@
+#include "TAVO_ui_channelDock.h"
+
+#include "TAVO_ui_channelDialog.h"
+#include "TAVO_ui_channelTuner.h"
+
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int logoSize = 32;
+
+QString textOf(const TAVO_mgr_channel &channel)
+{
+    return channel.number + QLatin1String("  ") + channel.name;
+}
+
+} // namespace
+
+TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTuner *tuner, WindowActions actions)
+    : QDockWidget(tr("Channels"), window)
+    , tuner(tuner)
+    , actions(std::move(actions))
+    , view(new QListWidget)
+{
+    setObjectName(QStringLiteral("channelDock"));
+    view->setObjectName(QStringLiteral("channelList"));
+    view->setIconSize(QSize(logoSize, logoSize));
+    // Activation is a double click or Return.
+    connect(view, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) { tune(view->row(item)); });
+    auto *editButton = new QPushButton(tr("Edit…"));
+    editButton->setObjectName(QStringLiteral("editChannels"));
+    connect(editButton, &QPushButton::clicked, this, &TAVO_ui_channelDock::edit);
+    auto *content = new QWidget;
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    layout->addWidget(editButton);
+    setWidget(content);
+    window->addDockWidget(Qt::LeftDockWidgetArea, this);
+    hide();
+}
+
+void TAVO_ui_channelDock::followChosenBox()
+{
+    const QString chosen = actions.chosenUdn();
+    if (chosen == udn)
+        return;
+    udn = chosen;
+    list = udn.isEmpty() ? TAVO_mgr_channelList() : TAVO_mgr_channelList::load(udn);
+    showList();
+}
+
+void TAVO_ui_channelDock::showEvent(QShowEvent *event)
+{
+    followChosenBox();
+    QDockWidget::showEvent(event);
+}
+
+void TAVO_ui_channelDock::showList()
+{
+    setWindowTitle(udn.isEmpty() ? tr("Channels") : tr("Channels of %1").arg(actions.chosenName()));
+    view->clear();
+    for (const TAVO_mgr_channel &channel : std::as_const(list.channels)) {
+        auto *item = new QListWidgetItem(QIcon(channel.logo), textOf(channel), view);
+        item->setToolTip(channel.group);
+    }
+    if (view->count() > 0)
+        view->setCurrentRow(0);
+}
+
+bool TAVO_ui_channelDock::tune(int row)
+{
+    followChosenBox();
+    if (row < 0 || row >= list.channels.size())
+        return false;
+    const TAVO_mgr_channel channel = list.channels.at(row);
+    actions.playChosenBox();
+    const QString refusal = tuner->tune(list.keysFor(channel), list.pauseMs);
+    if (!refusal.isEmpty()) {
+        actions.showStatus(tr("Channel %1 not tuned: %2").arg(textOf(channel), refusal));
+        return false;
+    }
+    actions.showStatus(tr("Channel %1").arg(textOf(channel)));
+    return true;
+}
+
+void TAVO_ui_channelDock::edit()
+{
+    followChosenBox();
+    if (udn.isEmpty()) {
+        actions.showStatus(tr("Please select a box first"));
+        return;
+    }
+    TAVO_ui_channelDialog dialog(list, actions.streamUrl(), this);
+    dialog.setWindowTitle(tr("Channels of %1").arg(actions.chosenName()));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    if (!dialog.list().save(udn, &error)) {
+        actions.showStatus(tr("The channel list could not be saved: %1").arg(error));
+        return;
+    }
+    list = dialog.list();
+    showList();
+}
