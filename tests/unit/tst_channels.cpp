@@ -141,6 +141,8 @@ void tst_channels::tunerSendsTheKeysPacedToTheBox()
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(
         {{"uuid", uuid},
          {"address", boxAddress},
+         {"channelConfirmKey", "OK"},
+         {"channels", QVariantMap{{"101", "BBC One"}}},
          {"controllers", QVariantList{QVariantMap{{"id", "1"}, {"name", "SetTopBox"},
                                                   {"supportKeys", "NUM_0,NUM_1,NUM_2,NUM_7,OK,MENU"}}}}}));
     QVERIFY(sim.start());
@@ -174,6 +176,8 @@ void tst_channels::tunerSendsTheKeysPacedToTheBox()
         // Half the pause: a busy machine may delay one command and bring it nearer to the next.
         QVERIFY2(requests.at(index).receivedAt - requests.at(index - 1).receivedAt >= pauseMs / 2000.0,
                  qPrintable(requests.at(index).line));
+    // The simulated receiver tuned the number the keys spelled.
+    QVERIFY(QTest::qWaitFor([&] { return sim.tunedChannel(uuid) == QLatin1String("101"); }));
 }
 
 void tst_channels::tunerRefusesKeysTheRemoteLacks()

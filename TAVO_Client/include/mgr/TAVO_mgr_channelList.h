@@ -21,8 +21,8 @@ struct TAVO_mgr_channel
     }
 };
 
-// The channels of one box, kept by the box's UDN in a small JSON file of its own under the
-// user's data folder (QStandardPaths::AppDataLocation + "/channels"), together with how the box
+// The channels of one box, kept by the box's UDN in a small JSON file of its own in the client's
+// data folder (~/.local/share/TAVO_Client/channels/<UDN>.json), together with how the box
 // is tuned: which key follows the digits and how long to wait between keys. Free of widgets, so
 // that programs without a window (a recorder) can read the same lists.
 class TAVO_mgr_channelList

@@ -12,7 +12,7 @@ class QListWidgetItem;
 class QMainWindow;
 class TAVO_ui_channelTuner;
 
-// The chosen box's channels beside the box list: name, number and logo. A double click or
+// The chosen box's channels in a dock of the window: name, number and logo. A double click or
 // Return tunes the channel (starting the stream first when it does not play), and the status
 // line names what was tuned or why it could not be.
 class TAVO_ui_channelDock : public QDockWidget
@@ -50,6 +50,7 @@ private:
     QListWidget *view;
     QString udn;
     TAVO_mgr_channelList list;
+    bool placed = false;  // a floating list is put beside the window once, then left where the user puts it
 };
 
 #endif

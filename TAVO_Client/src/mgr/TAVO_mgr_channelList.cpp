@@ -67,8 +67,10 @@ QString TAVO_mgr_channelList::filePath(const QString &udn)
     // The UDN comes from the network: only its safe characters may name a file.
     QString stem = udn;
     stem.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return folder + QLatin1String("/channels/") + stem + QLatin1String(".json");
+    // The client's own data folder (AppDataLocation of the program "TAVO_Client"), named here so
+    // that other programs (a recorder) find the same lists whatever their own name.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return folder + QLatin1String("/TAVO_Client/channels/") + stem + QLatin1String(".json");
 }
 
 TAVO_mgr_channelList TAVO_mgr_channelList::load(const QString &udn)

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int logoSize = 32;
+constexpr int besideWindowGap = 10;
 
 QString textOf(const TAVO_mgr_channel &channel)
 {
@@ -40,6 +41,9 @@ TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTun
     layout->addWidget(editButton);
     setWidget(content);
     window->addDockWidget(Qt::LeftDockWidgetArea, this);
+    // It opens floating beside the window, so that the box list and the picture keep their
+    // places and sizes; the user may dock it.
+    setFloating(true);
     hide();
 }
 
@@ -56,6 +60,11 @@ void TAVO_ui_channelDock::followChosenBox()
 void TAVO_ui_channelDock::showEvent(QShowEvent *event)
 {
     followChosenBox();
+    if (isFloating() && !placed) {
+        placed = true;
+        const QRect window = parentWidget()->frameGeometry();
+        setGeometry(window.right() + besideWindowGap, window.top(), width(), window.height());
+    }
     QDockWidget::showEvent(event);
 }
 
