@@ -4,10 +4,13 @@
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_playlist.h"
 #include "TAVO_test_boxSim.h"
+#include "TAVO_test_keyServer.h"
+#include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
 #include "TAVO_ui_controller.h"
 
 #include <QFile>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -46,6 +49,8 @@ private Q_SLOTS:
     void failedImportKeepsTheOldList();
     void tunerSendsTheKeysPacedToTheBox();
     void tunerRefusesKeysTheRemoteLacks();
+    void typedDigitsMakeAChannelNumber_data();
+    void typedDigitsMakeAChannelNumber();
 };
 
 void tst_channels::initTestCase()
@@ -188,6 +193,56 @@ void tst_channels::tunerRefusesKeysTheRemoteLacks()
     TAVO_ui_channelTuner withoutRemote(&panel, [] { return false; });
     QCOMPARE(withoutRemote.tune({"NUM_1"}, 0), QStringLiteral("The box has no remote control to tune with."));
     QVERIFY(!tuner.isTuning());
+}
+
+void tst_channels::typedDigitsMakeAChannelNumber_data()
+{
+    QTest::addColumn<QString>("confirmKey");
+    QTest::addColumn<QStringList>("pressed");
+    QTest::addColumn<QString>("number");
+    QTest::newRow("confirmed") << "OK" << QStringList{"NUM_1", "NUM_0", "NUM_1", "OK"} << "101";
+    QTest::newRow("after the pause") << "" << QStringList{"NUM_7"} << "7";
+    QTest::newRow("other keys are no digits") << "OK" << QStringList{"NUM_4", "MENU", "NUM_2", "OK"} << "42";
+    QTest::newRow("a seventh digit starts anew") << "OK"
+                                                 << QStringList{"NUM_1", "NUM_2", "NUM_1", "NUM_2", "NUM_1", "NUM_2",
+                                                                "NUM_9", "OK"}
+                                                 << "9";
+}
+
+void tst_channels::typedDigitsMakeAChannelNumber()
+{
+    QFETCH(QString, confirmKey);
+    QFETCH(QStringList, pressed);
+    QFETCH(QString, number);
+    TAVO_test_keyServer box;
+    QVERIFY(box.listen());
+    QTemporaryDir folder;
+    QString path = folder.filePath(QStringLiteral("remote.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<RCU version=\"1.0\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController><id>1</id>"
+               "<name>TV</name><supportKeys>NUM_0,NUM_1,NUM_2,NUM_4,NUM_7,NUM_9,OK,MENU</supportKeys></remoteController>"
+               "</RCU>");
+    file.close();
+    TAVO_SERVER server;
+    server.host = QStringLiteral("127.0.0.1");
+    server.tavoStreamer.rcuPort = QString::number(box.port());
+    TAVO_ui_controller panel;
+    panel.setCurrentServer(&server);
+    QVERIFY(panel.setXmlPath(&path));
+    TAVO_ui_channelTuner tuner(&panel, [] { return true; });
+    TAVO_ui_channelEntry entry(&tuner);
+    entry.setPause(100);
+    entry.follow(confirmKey);
+    QSignalSpy entered(&entry, &TAVO_ui_channelEntry::entered);
+    for (const QString &key : pressed)
+        tuner.buttonOf(key)->click();
+    QVERIFY(entered.count() == 1 || entered.wait());
+    QCOMPARE(entered.count(), 1);
+    QCOMPARE(entered.first().first().toString(), number);
+    // The digits went out to the box as its keys, all of them.
+    QVERIFY(box.waitForRequests(int(pressed.size())));
+    QCOMPARE(box.keys(), pressed);
 }
 
 QTEST_MAIN(tst_channels)

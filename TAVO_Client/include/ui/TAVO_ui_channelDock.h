@@ -10,11 +10,13 @@
 class QListWidget;
 class QListWidgetItem;
 class QMainWindow;
+class TAVO_ui_channelEntry;
 class TAVO_ui_channelTuner;
 
 // The chosen box's channels in a dock of the window: name, number and logo. A double click or
 // Return tunes the channel (starting the stream first when it does not play), and the status
-// line names what was tuned or why it could not be.
+// line names what was tuned or why it could not be. Digits typed on the picture or in full
+// screen stay the box's keys; the status line shows the number they make and its channel.
 class TAVO_ui_channelDock : public QDockWidget
 {
     Q_OBJECT
@@ -43,11 +45,13 @@ protected:
 
 private:
     void showList();
+    void showEntered(const QString &number);
     void edit();
 
     TAVO_ui_channelTuner *tuner;
     WindowActions actions;
     QListWidget *view;
+    TAVO_ui_channelEntry *entry;
     QString udn;
     TAVO_mgr_channelList list;
     bool placed = false;  // a floating list is put beside the window once, then left where the user puts it

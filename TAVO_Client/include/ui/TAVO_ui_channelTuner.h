@@ -26,6 +26,8 @@ public:
     // why nothing is sent (no remote, a key the remote lacks), or an empty text.
     QString tune(const QStringList &keys, int pauseMs);
     bool isTuning() const;
+    // The panel's button of the key, or nullptr when the panel has none.
+    QPushButton *buttonOf(const QString &keyName) const;
 
 Q_SIGNALS:
     // The last key of the sequence was pressed.
@@ -34,7 +36,6 @@ Q_SIGNALS:
     void interrupted(const QString &reason);
 
 private:
-    QPushButton *buttonOf(const QString &keyName) const;
     void pressNext();
 
     TAVO_ui_controller *panel;

@@ -1,6 +1,7 @@
 #include "TAVO_ui_channelDock.h"
 
 #include "TAVO_ui_channelDialog.h"
+#include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
 
 #include <QListWidget>
@@ -25,7 +26,11 @@ TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTun
     , tuner(tuner)
     , actions(std::move(actions))
     , view(new QListWidget)
+    , entry(new TAVO_ui_channelEntry(tuner, this))
 {
+    connect(entry, &TAVO_ui_channelEntry::typing, this,
+            [this](const QString &digits) { this->actions.showStatus(tr("Channel %1-").arg(digits)); });
+    connect(entry, &TAVO_ui_channelEntry::entered, this, &TAVO_ui_channelDock::showEntered);
     setObjectName(QStringLiteral("channelDock"));
     view->setObjectName(QStringLiteral("channelList"));
     view->setIconSize(QSize(logoSize, logoSize));
@@ -54,7 +59,15 @@ void TAVO_ui_channelDock::followChosenBox()
         return;
     udn = chosen;
     list = udn.isEmpty() ? TAVO_mgr_channelList() : TAVO_mgr_channelList::load(udn);
+    entry->follow(list.confirmKey);
     showList();
+}
+
+// Digits typed on the picture went to the box as its keys; the line says which channel they make.
+void TAVO_ui_channelDock::showEntered(const QString &number)
+{
+    const TAVO_mgr_channel *channel = list.byNumber(number);
+    actions.showStatus(tr("Channel %1").arg(channel ? textOf(*channel) : number));
 }
 
 void TAVO_ui_channelDock::showEvent(QShowEvent *event)
@@ -113,5 +126,6 @@ void TAVO_ui_channelDock::edit()
         return;
     }
     list = dialog.list();
+    entry->follow(list.confirmKey);
     showList();
 }
