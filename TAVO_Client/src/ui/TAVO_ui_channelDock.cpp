@@ -70,8 +70,10 @@ void TAVO_ui_channelDock::showEntered(const QString &number)
     actions.showStatus(tr("Channel %1").arg(channel ? textOf(*channel) : number));
 }
 
+// Opening the list reads the box's file again: another program may have changed it.
 void TAVO_ui_channelDock::showEvent(QShowEvent *event)
 {
+    udn.clear();
     followChosenBox();
     if (isFloating() && !placed) {
         placed = true;
