@@ -5,6 +5,8 @@
 #include "TAVO_mgr_playlist.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_keyServer.h"
+#include "TAVO_test_messageBoxes.h"
+#include "TAVO_ui_channelDialog.h"
 #include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
 #include "TAVO_ui_controller.h"
@@ -47,6 +49,7 @@ private Q_SLOTS:
     void hostilePlaylistIsRefusedLineByLine_data();
     void hostilePlaylistIsRefusedLineByLine();
     void failedImportKeepsTheOldList();
+    void failedImportInTheDialogKeepsItsTable();
     void tunerSendsTheKeysPacedToTheBox();
     void tunerRefusesKeysTheRemoteLacks();
     void typedDigitsMakeAChannelNumber_data();
@@ -138,6 +141,18 @@ void tst_channels::failedImportKeepsTheOldList()
                                  &errors));
     QCOMPARE(errors, QStringList({"Line 4: tvg-chno must be a number of 1 to 6 digits, not \"\""}));
     QCOMPARE(list.channels, twoChannels().channels);
+}
+
+void tst_channels::failedImportInTheDialogKeepsItsTable()
+{
+    TAVO_ui_channelDialog dialog(twoChannels(), QStringLiteral("http://box/"), nullptr);
+    TAVO_test_messageBoxes boxes;
+    QVERIFY(!dialog.importPlaylist("#EXTM3U\n#EXTINF:-1 tvg-chno=\"x\",Bad\nhttp://a/\n"));
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().informativeText, QStringLiteral("Line 2: tvg-chno must be a number of 1 to 6 digits, not \"x\""));
+    QCOMPARE(dialog.list().channels, twoChannels().channels);
+    QVERIFY(dialog.importPlaylist(TAVO_mgr_playlist::write({twoChannels().channels.at(0)}, QStringLiteral("http://box/"))));
+    QCOMPARE(dialog.list().channels, QList<TAVO_mgr_channel>{twoChannels().channels.at(0)});
 }
 
 void tst_channels::tunerSendsTheKeysPacedToTheBox()
