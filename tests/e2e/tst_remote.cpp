@@ -129,7 +129,7 @@ private Q_SLOTS:
     void keysOnThePictureSteerTheChosenBox();
     void otherVersionIsRefusedAsOld();
     void openPanelFollowsTheChosenBox();
-    void channelsTuneByNameAndByDigitsTypedInFullScreen();
+    void channelsTuneByNameByDigitsInFullScreenAndByStepping();
     void keyCAfterARealClickOnARowOpensThePanel();
     void panelPlaceAndChosenControllerSurviveARestart();
 
@@ -615,7 +615,7 @@ void tst_remote::keyCAfterARealClickOnARowOpensThePanel()
 }
 
 // The set-top box's remote has the digits 1 and 2 and OK; its receiver tunes after OK.
-void tst_remote::channelsTuneByNameAndByDigitsTypedInFullScreen()
+void tst_remote::channelsTuneByNameByDigitsInFullScreenAndByStepping()
 {
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
@@ -655,6 +655,13 @@ void tst_remote::channelsTuneByNameAndByDigitsTypedInFullScreen()
     QVERIFY(QTest::qWaitFor(
         [&] { return window->statusBar()->currentMessage() == QLatin1String("Channel 21  Twenty-one"); }, 5000));
     QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("channel_typed_full_screen.png"));
+    // Stepping back through the list, then back to the channel watched before; the box's file
+    // keeps the last one.
+    pressKey(QStringLiteral("ctrl+Prior"));
+    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("12"); }, 10000));
+    pressKey(QStringLiteral("ctrl+BackSpace"));
+    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("21"); }, 10000));
+    QCOMPARE(TAVO_mgr_channelList::load(livingRoom).lastNumber, QStringLiteral("21"));
     pressKey(QStringLiteral("Escape"));
     QVERIFY(QTest::qWaitFor([&] { return !(window->windowState() & Qt::WindowFullScreen); }, 5000));
     // As the cases before it, it leaves the panel open with the box's default remote, and no

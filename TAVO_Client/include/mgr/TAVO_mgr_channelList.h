@@ -37,6 +37,11 @@ public:
     QList<TAVO_mgr_channel> channels;
     QString confirmKey;  // the key sent after the digits ("OK", another key name), or empty
     int pauseMs = defaultPauseMs;
+    QString lastNumber;      // the channel tuned last
+    QString previousNumber;  // the one before it, for going back
+
+    // Notes the channel as tuned: the one tuned before becomes the previous one.
+    void remember(const QString &number);
 
     // The list of the box, or an empty one when none was kept or its file cannot be read.
     static TAVO_mgr_channelList load(const QString &udn);

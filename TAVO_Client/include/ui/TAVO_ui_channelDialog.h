@@ -39,6 +39,7 @@ private:
     QComboBox *confirmKey;
     QSpinBox *pause;
     QString streamUrl;
+    TAVO_mgr_channelList original;  // what the table does not show (the channels watched last) stays
 };
 
 #endif

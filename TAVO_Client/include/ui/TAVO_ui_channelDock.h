@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QAction;
 class QListWidget;
 class QListWidgetItem;
 class QMainWindow;
@@ -36,9 +37,15 @@ public:
 
     TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTuner *tuner, WindowActions actions);
 
+    // The window's keys that step through the list and go back to the channel before.
+    void useKeys(QAction *next, QAction *previous, QAction *before);
     // Shows the list of the box chosen now (nothing when it is the one shown).
     void followChosenBox();
     bool tune(int row);
+    // Tunes the channel `step` rows after the one tuned last (before it when negative), round.
+    void step(int step);
+    // Tunes the channel watched before the last one.
+    void tuneChannelBefore();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -46,6 +53,8 @@ protected:
 private:
     void showList();
     void showEntered(const QString &number);
+    void remember(const QString &number);
+    int rowOf(const QString &number) const;
     void edit();
 
     TAVO_ui_channelTuner *tuner;

@@ -89,6 +89,11 @@ TAVO_mgr_channelList TAVO_mgr_channelList::load(const QString &udn)
     if (confirmKey.isEmpty() || isKeyName(confirmKey))
         list.confirmKey = confirmKey;
     list.pauseMs = qBound(0, root.value(QLatin1String("pauseMs")).toInt(defaultPauseMs), maxPauseMs);
+    for (auto [field, key] : {std::pair{&list.lastNumber, "lastNumber"}, std::pair{&list.previousNumber, "previousNumber"}}) {
+        const QString number = root.value(QLatin1String(key)).toString();
+        if (isChannelNumber(number))
+            *field = number;
+    }
     for (const QJsonValue &value : root.value(QLatin1String("channels")).toArray()) {
         const TAVO_mgr_channel channel = channelFrom(value.toObject());
         if (isUsable(channel))
@@ -106,6 +111,8 @@ bool TAVO_mgr_channelList::save(const QString &udn, QString *error) const
         array.append(objectOf(channel));
     const QJsonObject root{{QLatin1String("confirmKey"), confirmKey},
                            {QLatin1String("pauseMs"), pauseMs},
+                           {QLatin1String("lastNumber"), lastNumber},
+                           {QLatin1String("previousNumber"), previousNumber},
                            {QLatin1String("channels"), array}};
     const QString path = filePath(udn);
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -126,6 +133,14 @@ bool TAVO_mgr_channelList::importPlaylist(const QByteArray &playlist, QStringLis
         return false;
     channels = read;
     return true;
+}
+
+void TAVO_mgr_channelList::remember(const QString &number)
+{
+    if (number == lastNumber)
+        return;
+    previousNumber = lastNumber;
+    lastNumber = number;
 }
 
 QStringList TAVO_mgr_channelList::keysFor(const TAVO_mgr_channel &channel) const

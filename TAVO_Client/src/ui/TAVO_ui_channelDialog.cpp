@@ -52,6 +52,7 @@ TAVO_ui_channelDialog::TAVO_ui_channelDialog(const TAVO_mgr_channelList &list, c
     , confirmKey(new QComboBox(this))
     , pause(new QSpinBox(this))
     , streamUrl(streamUrl)
+    , original(list)
 {
     table->setObjectName(QStringLiteral("channelTable"));
     table->setHorizontalHeaderLabels({tr("Number"), tr("Name"), tr("Group"), tr("Logo file"), tr("Own keys")});
@@ -141,7 +142,7 @@ QList<TAVO_mgr_channel> TAVO_ui_channelDialog::tableChannels(QStringList *faults
 
 TAVO_mgr_channelList TAVO_ui_channelDialog::list() const
 {
-    TAVO_mgr_channelList list;
+    TAVO_mgr_channelList list = original;
     QStringList faults;
     list.channels = tableChannels(&faults);
     list.confirmKey = confirmKey->currentText().trimmed();

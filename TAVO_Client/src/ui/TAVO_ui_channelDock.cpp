@@ -4,6 +4,7 @@
 #include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
 
+#include <QAction>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPushButton>
@@ -52,6 +53,13 @@ TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTun
     hide();
 }
 
+void TAVO_ui_channelDock::useKeys(QAction *next, QAction *previous, QAction *before)
+{
+    connect(next, &QAction::triggered, this, [this] { step(1); });
+    connect(previous, &QAction::triggered, this, [this] { step(-1); });
+    connect(before, &QAction::triggered, this, &TAVO_ui_channelDock::tuneChannelBefore);
+}
+
 void TAVO_ui_channelDock::followChosenBox()
 {
     const QString chosen = actions.chosenUdn();
@@ -68,6 +76,51 @@ void TAVO_ui_channelDock::showEntered(const QString &number)
 {
     const TAVO_mgr_channel *channel = list.byNumber(number);
     actions.showStatus(tr("Channel %1").arg(channel ? textOf(*channel) : number));
+    remember(number);
+}
+
+// The box's file keeps the last channel and the one before it, for the next start.
+void TAVO_ui_channelDock::remember(const QString &number)
+{
+    list.remember(number);
+    const int row = rowOf(number);
+    if (row >= 0)
+        view->setCurrentRow(row);
+    if (!udn.isEmpty())
+        list.save(udn);
+}
+
+int TAVO_ui_channelDock::rowOf(const QString &number) const
+{
+    for (int row = 0; row < list.channels.size(); ++row) {
+        if (list.channels.at(row).number == number)
+            return row;
+    }
+    return -1;
+}
+
+void TAVO_ui_channelDock::step(int step)
+{
+    followChosenBox();
+    const int count = int(list.channels.size());
+    if (count == 0) {
+        actions.showStatus(tr("The box has no channel list (L opens it)"));
+        return;
+    }
+    const int last = rowOf(list.lastNumber);
+    const int from = last < 0 ? (step > 0 ? -1 : 0) : last;
+    tune(((from + step) % count + count) % count);
+}
+
+void TAVO_ui_channelDock::tuneChannelBefore()
+{
+    followChosenBox();
+    const int row = rowOf(list.previousNumber);
+    if (row < 0) {
+        actions.showStatus(tr("No channel was watched before"));
+        return;
+    }
+    tune(row);
 }
 
 // Opening the list reads the box's file again: another program may have changed it.
@@ -92,7 +145,7 @@ void TAVO_ui_channelDock::showList()
         item->setToolTip(channel.group);
     }
     if (view->count() > 0)
-        view->setCurrentRow(0);
+        view->setCurrentRow(qMax(0, rowOf(list.lastNumber)));
 }
 
 bool TAVO_ui_channelDock::tune(int row)
@@ -108,6 +161,7 @@ bool TAVO_ui_channelDock::tune(int row)
         return false;
     }
     actions.showStatus(tr("Channel %1").arg(textOf(channel)));
+    remember(channel.number);
     return true;
 }
 

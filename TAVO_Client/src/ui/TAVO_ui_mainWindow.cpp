@@ -460,6 +460,8 @@ void TAVO_ui_mainWindow::initKeyboard()
     connect(serverList, &QTableWidget::cellClicked, channels, &TAVO_ui_channelDock::followChosenBox);
     connect(windowKeyboard->action(Key::Channels), &QAction::triggered, channels,
             [channels] { channels->setVisible(channels->isHidden()); });
+    channels->useKeys(windowKeyboard->action(Key::NextChannel), windowKeyboard->action(Key::PreviousChannel),
+                      windowKeyboard->action(Key::ChannelBefore));
 }
 
 void TAVO_ui_mainWindow::initStatusLine()
