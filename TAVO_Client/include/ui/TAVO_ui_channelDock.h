@@ -7,12 +7,12 @@
 
 #include <functional>
 
-class QAction;
 class QListWidget;
 class QListWidgetItem;
 class QMainWindow;
 class TAVO_ui_channelEntry;
 class TAVO_ui_channelTuner;
+class TAVO_ui_windowKeyboard;
 
 // The chosen box's channels in a dock of the window: name, number and logo. A double click or
 // Return tunes the channel (starting the stream first when it does not play), and the status
@@ -37,8 +37,8 @@ public:
 
     TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTuner *tuner, WindowActions actions);
 
-    // The window's keys that step through the list and go back to the channel before.
-    void useKeys(QAction *next, QAction *previous, QAction *before);
+    // The window's keys that show the list, step through it and go back to the channel before.
+    void useKeys(const TAVO_ui_windowKeyboard *keyboard);
     // Shows the list of the box chosen now (nothing when it is the one shown).
     void followChosenBox();
     bool tune(int row);

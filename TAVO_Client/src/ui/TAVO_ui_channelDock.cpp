@@ -3,6 +3,7 @@
 #include "TAVO_ui_channelDialog.h"
 #include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_windowKeyboard.h"
 
 #include <QAction>
 #include <QListWidget>
@@ -53,11 +54,13 @@ TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTun
     hide();
 }
 
-void TAVO_ui_channelDock::useKeys(QAction *next, QAction *previous, QAction *before)
+void TAVO_ui_channelDock::useKeys(const TAVO_ui_windowKeyboard *keyboard)
 {
-    connect(next, &QAction::triggered, this, [this] { step(1); });
-    connect(previous, &QAction::triggered, this, [this] { step(-1); });
-    connect(before, &QAction::triggered, this, &TAVO_ui_channelDock::tuneChannelBefore);
+    using TAVO_ui_windowKeys::Key;
+    connect(keyboard->action(Key::Channels), &QAction::triggered, this, [this] { setVisible(isHidden()); });
+    connect(keyboard->action(Key::NextChannel), &QAction::triggered, this, [this] { step(1); });
+    connect(keyboard->action(Key::PreviousChannel), &QAction::triggered, this, [this] { step(-1); });
+    connect(keyboard->action(Key::ChannelBefore), &QAction::triggered, this, &TAVO_ui_channelDock::tuneChannelBefore);
 }
 
 void TAVO_ui_channelDock::followChosenBox()

@@ -458,10 +458,7 @@ void TAVO_ui_mainWindow::initKeyboard()
          [this](const QString &text) { showStatus(text); },
          [this] { return currentServer ? TAVO_mgr_streamRequest::streamUrl(*currentServer) : QString(); }});
     connect(serverList, &QTableWidget::cellClicked, channels, &TAVO_ui_channelDock::followChosenBox);
-    connect(windowKeyboard->action(Key::Channels), &QAction::triggered, channels,
-            [channels] { channels->setVisible(channels->isHidden()); });
-    channels->useKeys(windowKeyboard->action(Key::NextChannel), windowKeyboard->action(Key::PreviousChannel),
-                      windowKeyboard->action(Key::ChannelBefore));
+    channels->useKeys(windowKeyboard);
 }
 
 void TAVO_ui_mainWindow::initStatusLine()
