@@ -82,7 +82,7 @@ TAVO_mgr_channelList TAVO_mgr_channelList::load(const QString &udn)
     QJsonParseError parseError;
     const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &parseError).object();
     if (parseError.error != QJsonParseError::NoError) {
-        qCInfo(lcChannelList).noquote() << "Channel list" << file.fileName() << "unreadable:" << parseError.errorString();
+        qCDebug(lcChannelList).noquote() << "Channel list" << file.fileName() << "unreadable:" << parseError.errorString();
         return list;
     }
     const QString confirmKey = root.value(QLatin1String("confirmKey")).toString();
@@ -99,7 +99,7 @@ TAVO_mgr_channelList TAVO_mgr_channelList::load(const QString &udn)
         if (isUsable(channel))
             list.channels << channel;
         else
-            qCInfo(lcChannelList).noquote() << "Channel list" << file.fileName() << "skips an unusable channel";
+            qCDebug(lcChannelList).noquote() << "Channel list" << file.fileName() << "skips an unusable channel";
     }
     return list;
 }
