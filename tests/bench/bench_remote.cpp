@@ -1,10 +1,13 @@
 // Measures the remote control against a simulated box: the time from a key click to the box
-// receiving the command, and whether 100 quick clicks arrive complete and in click order.
+// receiving the command, whether 100 quick clicks arrive complete and in click order, and the
+// time a channel's paced keys take to reach the box.
 // Run inside the private network (scripts/bench-remote.sh does).
 
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_windowParts.h"
+#include "TAVO_mgr_channelList.h"
+#include "TAVO_ui_channelTuner.h"
 #include "TAVO_ui_controller.h"
 
 #include <QApplication>
@@ -24,6 +27,7 @@ const QString uuid = QStringLiteral("0be7c4d2-5a61-4f0e-8c39-benchremote01");
 const QString digits[] = {"NUM_0", "NUM_1", "NUM_2", "NUM_3", "NUM_4", "NUM_5", "NUM_6", "NUM_7", "NUM_8", "NUM_9"};
 constexpr int latencyClicks = 50;
 constexpr int burstClicks = 100;
+constexpr int channelTunes = 5;
 
 // Lets the panel's sender work while watching the box's log closely.
 bool waitForRequestCount(const TAVO_test_boxSim &sim, int count, int timeoutMs)
@@ -51,7 +55,7 @@ bool loadPanel(TAVO_ui_controller &panel, const QTemporaryDir &folder)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write("<RCU version=\"1.0\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController>"
-               "<id>1</id><name>TV</name><supportKeys>PWR NUM_0 NUM_1 NUM_2 NUM_3 NUM_4 NUM_5 NUM_6 NUM_7 NUM_8 NUM_9"
+               "<id>1</id><name>TV</name><supportKeys>PWR NUM_0 NUM_1 NUM_2 NUM_3 NUM_4 NUM_5 NUM_6 NUM_7 NUM_8 NUM_9 OK"
                "</supportKeys></remoteController></RCU>");
     file.close();
     return panel.setXmlPath(&path);
@@ -98,13 +102,36 @@ bool measureBurst(const TAVO_test_boxSim &sim, const TAVO_ui_controller &panel)
     return complete && inOrder;
 }
 
+// Return on a channel of the list to its last key at the box: digits typed on the picture go out
+// as plain key clicks (the rows above); a channel from the list goes out paced.
+bool measureChannelTune(const TAVO_test_boxSim &sim, TAVO_ui_controller &panel)
+{
+    TAVO_mgr_channelList list;
+    list.confirmKey = QStringLiteral("OK");
+    const QStringList keys = list.keysFor({QStringLiteral("Bench"), QStringLiteral("101"), {}, {}, {}});
+    TAVO_ui_channelTuner tuner(&panel, [] { return true; });
+    QList<double> milliseconds;
+    for (int i = 0; i < channelTunes; ++i) {
+        const int before = sim.requests(uuid).size();
+        QElapsedTimer clock;
+        clock.start();
+        if (!tuner.tune(keys, list.pauseMs).isEmpty() || !waitForRequestCount(sim, before + int(keys.size()), 10000))
+            return false;
+        milliseconds << clock.nsecsElapsed() / 1e6;
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    row(QStringLiteral("channel 101 + OK: Return to its last key at box"), ms(milliseconds.at(channelTunes / 2)),
+        QStringLiteral("pause %1 ms, median of %2").arg(list.pauseMs).arg(channelTunes));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const QVariantMap television{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR NUM_0 NUM_1 NUM_2 NUM_3 NUM_4"
-                                                                         " NUM_5 NUM_6 NUM_7 NUM_8 NUM_9"}};
+                                                                         " NUM_5 NUM_6 NUM_7 NUM_8 NUM_9 OK"}};
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(
         {{"uuid", uuid}, {"address", "127.0.0.2"}, {"controllers", QVariantList{television}}}));
     if (!sim.start()) {
@@ -123,5 +150,6 @@ int main(int argc, char *argv[])
     }
     const bool latencyMeasured = measureLatency(sim, TAVO_test_windowParts::keyButton(&panel, "PWR"));
     const bool burstInOrder = measureBurst(sim, panel);
-    return latencyMeasured && burstInOrder ? 0 : 1;
+    const bool channelTuned = measureChannelTune(sim, panel);
+    return latencyMeasured && burstInOrder && channelTuned ? 0 : 1;
 }

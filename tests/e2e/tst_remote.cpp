@@ -2,6 +2,7 @@
 // display in the private network.
 
 #include "TAVO_mgr_cache.h"
+#include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
@@ -15,11 +16,14 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -125,6 +129,7 @@ private Q_SLOTS:
     void keysOnThePictureSteerTheChosenBox();
     void otherVersionIsRefusedAsOld();
     void openPanelFollowsTheChosenBox();
+    void channelsTuneByNameByDigitsInFullScreenAndByStepping();
     void keyCAfterARealClickOnARowOpensThePanel();
     void panelPlaceAndChosenControllerSurviveARestart();
 
@@ -607,6 +612,66 @@ void tst_remote::keyCAfterARealClickOnARowOpensThePanel()
     QVERIFY(QTest::qWaitFor([&] { return panel->isVisible(); }, 5000));
     QCOMPARE(controllers->currentText(), QStringLiteral("Old TV"));
     QCOMPARE(table->currentRow(), table->row(rows.first()));
+}
+
+// The set-top box's remote has the digits 1 and 2 and OK; its receiver tunes after OK.
+void tst_remote::channelsTuneByNameByDigitsInFullScreenAndByStepping()
+{
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    TAVO_mgr_channelList list;
+    list.confirmKey = QStringLiteral("OK");
+    list.pauseMs = 100;
+    list.channels = {{QStringLiteral("Twelve"), QStringLiteral("12"), {}, {}, {}},
+                     {QStringLiteral("Twenty-one"), QStringLiteral("21"), {}, {}, {}}};
+    QVERIFY(list.save(livingRoom));
+    QVERIFY(selectBox(QStringLiteral("127.0.0.2")));
+    QVERIFY(waitForDescription(livingRoom));
+    // The Controller button loads the chosen box's remote into the panel, and shows it.
+    panel->hide();
+    pressController();
+    QVERIFY(QTest::qWaitForWindowExposed(panel));
+    controllers->setCurrentIndex(controllers->findText(QStringLiteral("Set-top Box")));
+    giveKeyboardTo(QStringLiteral("main window"));
+    pressKey(QStringLiteral("l"));
+    auto *channels = window->findChild<QListWidget *>(QStringLiteral("channelList"));
+    QVERIFY(QTest::qWaitFor([&] { return channels->isVisible() && channels->count() == 2; }, 5000));
+
+    const QList<QListWidgetItem *> twelve = channels->findItems(QStringLiteral("Twelve"), Qt::MatchEndsWith);
+    QCOMPARE(twelve.size(), 1);
+    const QPoint row = channels->visualItemRect(twelve.first()).center();
+    QTest::mouseClick(channels->viewport(), Qt::LeftButton, Qt::NoModifier, row);
+    QTest::mouseDClick(channels->viewport(), Qt::LeftButton, Qt::NoModifier, row);
+    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("12"); }, 10000));
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Channel 12  Twelve"));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("channel_by_name.png"));
+
+    giveKeyboardTo(QStringLiteral("full screen"));
+    pressKey(QStringLiteral("2"));
+    pressKey(QStringLiteral("1"));
+    QVERIFY(QTest::qWaitFor([&] { return window->statusBar()->currentMessage() == QLatin1String("Channel 21-"); }, 5000));
+    pressKey(QStringLiteral("Return"));
+    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("21"); }, 10000));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return window->statusBar()->currentMessage() == QLatin1String("Channel 21  Twenty-one"); }, 5000));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("channel_typed_full_screen.png"));
+    // Stepping back through the list, then back to the channel watched before; the box's file
+    // keeps the last one.
+    pressKey(QStringLiteral("ctrl+Prior"));
+    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("12"); }, 10000));
+    pressKey(QStringLiteral("ctrl+BackSpace"));
+    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("21"); }, 10000));
+    QCOMPARE(TAVO_mgr_channelList::load(livingRoom).lastNumber, QStringLiteral("21"));
+    pressKey(QStringLiteral("Escape"));
+    QVERIFY(QTest::qWaitFor([&] { return !(window->windowState() & Qt::WindowFullScreen); }, 5000));
+    // As the cases before it, it leaves the panel open with the box's default remote, and no
+    // stream playing.
+    QTest::mouseClick(TAVO_test_windowParts::button(window, QStringLiteral("Stop")), Qt::LeftButton);
+    window->findChild<QDockWidget *>()->hide();
+    controllers->setCurrentIndex(controllers->findText(QStringLiteral("Television")));
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel));
+    qunsetenv("XDG_DATA_HOME");
 }
 
 // The panel first opens beside the main window; where the user then puts it, and the controller

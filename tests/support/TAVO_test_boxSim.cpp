@@ -133,3 +133,11 @@ QByteArray TAVO_test_boxSim::boxes(const QList<QVariantMap> &boxFields)
         list.append(QJsonObject::fromVariantMap(fields));
     return QJsonDocument(QJsonObject{{QStringLiteral("boxes"), list}}).toJson();
 }
+
+QString TAVO_test_boxSim::tunedChannel(const QString &uuid) const
+{
+    QFile file(QDir(logDir()).filePath(uuid + QStringLiteral(".channel")));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll()).trimmed();
+}

@@ -47,6 +47,8 @@ public:
     bool waitForRequest(const QString &uuid, const QString &contains, int timeoutMs = 5000) const;
 
     QString logDir() const;
+    // The channel the receiver behind the box is tuned to, empty before its first tune.
+    QString tunedChannel(const QString &uuid) const;
 
     // A whole config with one box made of `fields` (keys as in the config file, see
     // tools/boxsim/README.md), ready for the constructor.

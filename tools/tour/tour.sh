@@ -125,11 +125,20 @@ ffmpeg -hide_banner -loglevel error -nostdin -f x11grab -framerate 10 -video_siz
   -i "$DISPLAY" -c:v libx264 -preset superfast -crf 30 -pix_fmt yuv420p "$out/tour.mp4" &
 recorder=$!
 
+# Living Room's channels, as the client keeps them: after the digits its receiver wants OK.
+living_uuid=0c1d2e3f-4a5b-4c6d-8e7f-102030405061
+mkdir -p "$home/.local/share/TAVO_Client/channels"
+cat >"$home/.local/share/TAVO_Client/channels/$living_uuid.json" <<'LIST'
+{"confirmKey": "OK", "pauseMs": 400, "channels": [
+  {"name": "Morning News", "number": "1"}, {"name": "Cinema Seven", "number": "7"},
+  {"name": "Nature World", "number": "101"}]}
+LIST
+
 echo "Tour: the steps' screenshots go to $out"
 # Inside the private network everybody is root of a namespace of their own, where QtWebEngine's
 # sandbox refuses to start; nobody listens to the sound. What the client remembers stays in the
 # tour's own home.
-HOME=$home XDG_CONFIG_HOME=$home/.config QT_QPA_PLATFORM=xcb QTWEBENGINE_DISABLE_SANDBOX=1 ALSA_CONFIG_PATH="$top/tests/support/null.asoundrc" \
+HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=xcb QTWEBENGINE_DISABLE_SANDBOX=1 ALSA_CONFIG_PATH="$top/tests/support/null.asoundrc" \
   "$build/bin/TAVO_Client" >"$out/client.log" 2>&1 &
 client=$!
 
@@ -195,6 +204,23 @@ press_key OK 3 2
 
 click "$controller_x" "$button_y"
 wait_until 10 window_gone Controller || fail "the remote control did not close"
+
+# Channels: L shows the chosen box's list beside the window; a double click on a name tunes it,
+# and the box's picture shows the receiver tuned to it.
+tuned_to() { [ "$(cat "$TAVO_BOXSIM_LOGS/$living_uuid.channel" 2>/dev/null)" = "$1" ]; }
+# The name in the list and again in the picture.
+shown_twice() { [ "$(words_in 0 0 "$screen_width" "$screen_height" | awk -v word="$1" '$3 == word' | wc -l)" -ge 2 ]; }
+beside=($((win_width + 1)) 0 $((screen_width - win_width - 1)) "$screen_height")
+xdotool windowfocus --sync "$main" key l
+wait_until 10 shows_word Nature "${beside[@]}" || fail "the channel list did not open"
+# shellcheck disable=SC2046 # "x y"
+xdotool mousemove $(find_word Nature "${beside[@]}") sleep 0.3 click --repeat 2 --delay 80 1
+wait_until 10 tuned_to 101 || fail "the box was not tuned to channel 101"
+wait_until 15 shown_twice Nature || fail "the picture does not show the channel Nature World"
+pause
+shot channel-by-name
+xdotool windowfocus --sync "$main" key l
+wait_until 10 eval '! shows_word Nature "${beside[@]}"' || fail "the channel list did not close"
 
 # Start stays disabled while a stream plays: Stop first.
 click "$((start_x + button_step))" "$button_y"

@@ -14,6 +14,8 @@
 #include "TAVO_ui_boxListMarks.h"
 #include "TAVO_ui_cacheWarning.h"
 #include "TAVO_ui_boxesByAddress.h"
+#include "TAVO_ui_channelDock.h"
+#include "TAVO_ui_channelTuner.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_dialogOverFullScreen.h"
 #include "TAVO_ui_fullScreenNotice.h"
@@ -408,6 +410,15 @@ void TAVO_ui_mainWindow::initKeyboard()
             videoPlay();
         },
         [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
+    const auto steer = [this] { return controllerWidget->steers(currentServer) || loadController(); };
+    auto *channels = new TAVO_ui_channelDock(this, new TAVO_ui_channelTuner(controllerWidget, steer, this),
+        {[this] { return currentServer ? currentServer->device.UDN : QString(); },
+         [this] { return currentServer ? currentServer->device.friendlyName : QString(); },
+         [this] { if (streamKeeper->playingUdn() != currentServer->device.UDN) videoPlay(); },
+         [this](const QString &text) { showStatus(text); },
+         [this] { return currentServer ? TAVO_mgr_streamRequest::streamUrl(*currentServer) : QString(); }});
+    connect(serverList, &QTableWidget::cellClicked, channels, &TAVO_ui_channelDock::followChosenBox);
+    channels->useKeys(windowKeyboard);
 }
 
 void TAVO_ui_mainWindow::initStatusLine()

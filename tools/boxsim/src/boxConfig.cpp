@@ -95,6 +95,11 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->streamHiccups = object.value(QStringLiteral("streamHiccups")).toBool(false);
     box->streamHiccupPauseMs = std::max(4, object.value(QStringLiteral("streamHiccupPauseMs")).toInt(box->streamHiccupPauseMs));
     box->streamClockPpm = object.value(QStringLiteral("streamClockPpm")).toInt(0);
+    box->channelConfirmKey = text(object, QStringLiteral("channelConfirmKey"));
+    box->channelEntryPauseMs = object.value(QStringLiteral("channelEntryPauseMs")).toInt(box->channelEntryPauseMs);
+    const QJsonObject names = object.value(QStringLiteral("channels")).toObject();
+    for (auto name = names.constBegin(); name != names.constEnd(); ++name)
+        box->channelNames.insert(name.key(), name.value().toString());
     box->streamDropAfterMs = object.value(QStringLiteral("streamDropAfterMs")).toInt(0);
     box->streamDownMs = object.value(QStringLiteral("streamDownMs")).toInt(0);
     box->streamDropRepeats = object.value(QStringLiteral("streamDropRepeats")).toBool(false);

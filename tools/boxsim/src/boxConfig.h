@@ -88,6 +88,11 @@ struct BoxConfig
     // The box's clock against the real one, in parts per million: its encoder makes the
     // stream that much faster (positive) or slower, as a box whose crystal is off does.
     int streamClockPpm = 0;
+    // The receiver behind the box: the key that confirms typed digits (none: the pause does),
+    // how long it waits for the next digit, and the names it shows for channel numbers.
+    QString channelConfirmKey;
+    int channelEntryPauseMs = 1500;
+    QMap<QString, QString> channelNames;
 
     bool isEncrypted() const { return encryption == QLatin1String("AES128"); }
     bool isSilent(const QString &service) const { return silent.contains(service); }

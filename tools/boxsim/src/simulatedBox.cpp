@@ -1,5 +1,6 @@
 #include "simulatedBox.h"
 
+#include "channelReceiver.h"
 #include "documents.h"
 #include "httpService.h"
 #include "ssdpAnnouncer.h"
@@ -47,8 +48,12 @@ SimulatedBox::SimulatedBox(const BoxConfig &config, const QString &logDir, QObje
     : QObject(parent),
       m_config(config),
       m_log(QDir(logDir).filePath(config.uuid + QStringLiteral(".log"))),
-      m_stream(new StreamHub(config.friendlyName, config.streamHiccups ? config.streamHiccupPauseMs : 0, config.streamClockPpm, this))
+      m_stream(new StreamHub(config.friendlyName, config.streamHiccups ? config.streamHiccupPauseMs : 0,
+                             config.streamClockPpm, this)),
+      m_receiver(new ChannelReceiver(config.channelConfirmKey, config.channelEntryPauseMs, config.channelNames,
+                                     QDir(logDir).filePath(config.uuid + QStringLiteral(".channel")), this))
 {
+    connect(m_receiver, &ChannelReceiver::shown, m_stream, [this] { m_stream->showChannel(m_receiver->pictureLine()); });
 }
 
 SimulatedBox::~SimulatedBox() = default;
@@ -189,6 +194,8 @@ void SimulatedBox::serveKeyCommand(const HttpRequest &request, QTcpSocket *socke
                                  .arg(request.queryItem(QStringLiteral("key")),
                                       request.queryItem(QStringLiteral("id")))
                                  .arg(status));
+    if (status == 200)
+        m_receiver->keyAccepted(request.queryItem(QStringLiteral("key")));
     sendResponse(socket, status);
 }
 

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <memory>
 
+class ChannelReceiver;
 class HttpService;
 class QTcpSocket;
 class SsdpAnnouncer;
@@ -46,6 +47,7 @@ private:
     BoxConfig m_config;
     RequestLog m_log;
     StreamHub *m_stream;
+    ChannelReceiver *m_receiver;
     std::unique_ptr<SsdpAnnouncer> m_announcer;
     int m_descriptionAnswers = 0;
     int m_rcuAnswers = 0;

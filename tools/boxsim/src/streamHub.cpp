@@ -76,6 +76,12 @@ void StreamHub::showKeyCommand(const QString &description)
     writeMarker();
 }
 
+void StreamHub::showChannel(const QString &line)
+{
+    m_channel = line;
+    writeOverlay();
+}
+
 // Written whole and renamed into place: the encoder rereads the file for every frame and
 // must never see half of it.
 void StreamHub::writeOverlay()
@@ -84,7 +90,8 @@ void StreamHub::writeOverlay()
     if (!overlay.open(QIODevice::WriteOnly))
         return;
     overlay.write(literalForDrawtext(m_friendlyName).toUtf8() + "\n%{localtime}\nLast key: "
-                  + literalForDrawtext(m_lastKey).toUtf8());
+                  + literalForDrawtext(m_lastKey).toUtf8()
+                  + (m_channel.isEmpty() ? QByteArray() : "\n" + literalForDrawtext(m_channel).toUtf8()));
     overlay.commit();
 }
 

@@ -28,6 +28,8 @@ public:
     // The socket has had its answer head; from now on it receives the stream.
     void addViewer(QTcpSocket *socket);
     void showKeyCommand(const QString &description);
+    // The receiver's channel line under the last key ("Channel: 101 BBC One").
+    void showChannel(const QString &line);
     // Ends the stream for every viewer now (they are sent what they have been given so far).
     void dropAllViewers();
     // Sends the present viewers nothing more, but leaves their connections open.
@@ -45,6 +47,7 @@ private:
 
     QString m_friendlyName;
     QString m_lastKey;
+    QString m_channel;
     int m_keyCommands = 0;
     int m_hiccupPauseMs;
     int m_clockPpm;

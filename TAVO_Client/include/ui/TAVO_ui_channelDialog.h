@@ -1,0 +1,45 @@
+#ifndef TAVO_UI_CHANNELDIALOG_H
+#define TAVO_UI_CHANNELDIALOG_H
+
+#include "TAVO_mgr_channelList.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QSpinBox;
+class QTableWidget;
+
+// Edits a box's channel list: add, edit, remove and reorder channels, import and export M3U
+// playlists, and how the box is tuned (the key after the digits, the pause between keys).
+class TAVO_ui_channelDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TAVO_ui_channelDialog(const TAVO_mgr_channelList &list, const QString &streamUrl, QWidget *parent);
+
+    // The list as edited; valid once the dialog was accepted.
+    TAVO_mgr_channelList list() const;
+
+    // Replaces the table by the playlist's channels; a faulty playlist changes nothing and
+    // lists its faults in a message box.
+    bool importPlaylist(const QByteArray &playlist);
+
+private:
+    void showChannels(const QList<TAVO_mgr_channel> &channels);
+    QList<TAVO_mgr_channel> tableChannels(QStringList *faults) const;
+    void addChannel();
+    void removeChannel();
+    void moveChannel(int step);
+    void importFile();
+    void exportFile();
+    void accept() override;
+
+    QTableWidget *table;
+    QComboBox *confirmKey;
+    QSpinBox *pause;
+    QString streamUrl;
+    TAVO_mgr_channelList original;  // what the table does not show (the channels watched last) stays
+};
+
+#endif

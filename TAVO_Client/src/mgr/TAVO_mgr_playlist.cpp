@@ -1,0 +1,192 @@
+#include "TAVO_mgr_playlist.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace {
+
+const QString header = QStringLiteral("#EXTM3U");
+const QString entryTag = QStringLiteral("#EXTINF:");
+
+// The attributes between the duration and the comma: name="value" pairs, nothing else.
+QHash<QString, QString> attributesOf(const QString &text, QString *fault)
+{
+    static const QRegularExpression pair(QStringLiteral("\\G\\s*([A-Za-z][A-Za-z0-9_-]*)=\"([^\"]*)\""));
+    QHash<QString, QString> attributes;
+    qsizetype at = 0;
+    while (at < text.size()) {
+        const QRegularExpressionMatch match = pair.match(text, at);
+        if (!match.hasMatch()) {
+            if (!text.mid(at).trimmed().isEmpty())
+                *fault = QStringLiteral("the attributes are not name=\"value\" pairs from \"%1\" on").arg(text.mid(at, 40));
+            break;
+        }
+        attributes.insert(match.captured(1), match.captured(2));
+        at = match.capturedEnd();
+    }
+    return attributes;
+}
+
+// The text after the last quoted attribute's comma: the channel's display name.
+qsizetype titleComma(const QString &line)
+{
+    bool quoted = false;
+    for (qsizetype at = 0; at < line.size(); ++at) {
+        if (line.at(at) == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (line.at(at) == QLatin1Char(',') && !quoted)
+            return at;
+    }
+    return -1;
+}
+
+bool channelFromEntry(const QString &line, TAVO_mgr_channel *channel, QString *fault)
+{
+    const qsizetype comma = titleComma(line);
+    if (comma < 0) {
+        *fault = QStringLiteral("#EXTINF has no comma before the channel's name");
+        return false;
+    }
+    const QString info = line.mid(entryTag.size(), comma - entryTag.size());
+    static const QRegularExpression duration(QStringLiteral("^\\s*(-?[0-9]+(\\.[0-9]+)?)"));
+    const QRegularExpressionMatch durationMatch = duration.match(info);
+    if (!durationMatch.hasMatch()) {
+        *fault = QStringLiteral("#EXTINF does not start with a duration");
+        return false;
+    }
+    const QHash<QString, QString> attributes = attributesOf(info.mid(durationMatch.capturedEnd()), fault);
+    if (!fault->isEmpty())
+        return false;
+    const QString title = line.mid(comma + 1).trimmed();
+    channel->name = attributes.value(QStringLiteral("tvg-name"), title).trimmed();
+    if (channel->name.isEmpty())
+        channel->name = title;
+    channel->number = attributes.value(QStringLiteral("tvg-chno")).trimmed();
+    channel->logo = attributes.value(QStringLiteral("tvg-logo"));
+    channel->group = attributes.value(QStringLiteral("group-title"));
+    const QString keys = attributes.value(QStringLiteral("tavo-keys")).simplified();
+    channel->keys = keys.isEmpty() ? QStringList() : keys.split(QLatin1Char(' '));
+    if (channel->name.isEmpty()) {
+        *fault = QStringLiteral("the channel has no name");
+    } else if (!TAVO_mgr_channelList::isChannelNumber(channel->number)) {
+        *fault = QStringLiteral("tvg-chno must be a number of 1 to %1 digits, not \"%2\"")
+                     .arg(TAVO_mgr_channelList::maxNumberDigits)
+                     .arg(channel->number.left(20));
+    } else {
+        for (const QString &key : channel->keys) {
+            if (!TAVO_mgr_channelList::isKeyName(key))
+                *fault = QStringLiteral("tavo-keys names no key of a remote: \"%1\"").arg(key.left(40));
+        }
+    }
+    return fault->isEmpty();
+}
+
+bool hasControlCharacters(const QString &line)
+{
+    return std::any_of(line.cbegin(), line.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+QString quoted(QString value)
+{
+    // A quote would end the attribute early; the format has no escape for it.
+    return QLatin1Char('"') + value.replace(QLatin1Char('"'), QLatin1Char('\'')) + QLatin1Char('"');
+}
+
+} // namespace
+
+QList<TAVO_mgr_channel> TAVO_mgr_playlist::read(const QByteArray &text, QStringList *errors)
+{
+    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    QList<TAVO_mgr_channel> channels;
+    QHash<QString, int> lineOfNumber;
+    bool headerSeen = false;
+    bool awaitingUrl = false;
+    int entryLine = 0;
+    auto fault = [errors](int lineNumber, const QString &message) {
+        errors->append(QStringLiteral("Line %1: %2").arg(lineNumber).arg(message));
+    };
+    for (int index = 0; index < lines.size(); ++index) {
+        const int lineNumber = index + 1;
+        QString line = lines.at(index);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (index == 0 && line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        if (line.trimmed().isEmpty())
+            continue;
+        if (line.size() > maxLineLength) {
+            fault(lineNumber, QStringLiteral("longer than %1 characters").arg(maxLineLength));
+            continue;
+        }
+        if (hasControlCharacters(line) || line.contains(QChar::ReplacementCharacter)) {
+            fault(lineNumber, QStringLiteral("holds control characters or is not UTF-8"));
+            continue;
+        }
+        if (!headerSeen) {
+            headerSeen = true;
+            if (!line.startsWith(header)) {
+                fault(lineNumber, QStringLiteral("a playlist starts with #EXTM3U"));
+                break;
+            }
+            continue;
+        }
+        if (line.startsWith(entryTag)) {
+            if (awaitingUrl)
+                fault(entryLine, QStringLiteral("#EXTINF is not followed by the entry's URL"));
+            TAVO_mgr_channel channel;
+            QString message;
+            awaitingUrl = true;
+            entryLine = lineNumber;
+            if (!channelFromEntry(line, &channel, &message)) {
+                fault(lineNumber, message);
+                continue;
+            }
+            if (lineOfNumber.contains(channel.number)) {
+                fault(lineNumber, QStringLiteral("channel number %1 is already given on line %2")
+                                      .arg(channel.number)
+                                      .arg(lineOfNumber.value(channel.number)));
+                continue;
+            }
+            lineOfNumber.insert(channel.number, lineNumber);
+            channels << channel;
+            if (channels.size() > maxChannels) {
+                fault(lineNumber, QStringLiteral("more than %1 channels").arg(maxChannels));
+                break;
+            }
+        } else if (line.startsWith(QLatin1Char('#'))) {
+            continue;  // other tags (#EXTGRP, #EXTVLCOPT, comments) say nothing the list keeps
+        } else if (awaitingUrl) {
+            awaitingUrl = false;
+        } else {
+            fault(lineNumber, QStringLiteral("a URL without an #EXTINF line before it"));
+        }
+    }
+    if (!headerSeen)
+        fault(1, QStringLiteral("the playlist is empty"));
+    else if (awaitingUrl)
+        fault(entryLine, QStringLiteral("#EXTINF is not followed by the entry's URL"));
+    if (!errors->isEmpty())
+        return {};
+    return channels;
+}
+
+QByteArray TAVO_mgr_playlist::write(const QList<TAVO_mgr_channel> &channels, const QString &entryUrl)
+{
+    QString text = header + QLatin1Char('\n');
+    for (const TAVO_mgr_channel &channel : channels) {
+        text += entryTag + QLatin1String("-1 tvg-chno=") + quoted(channel.number) + QLatin1String(" tvg-name=")
+                + quoted(channel.name);
+        if (!channel.logo.isEmpty())
+            text += QLatin1String(" tvg-logo=") + quoted(channel.logo);
+        if (!channel.group.isEmpty())
+            text += QLatin1String(" group-title=") + quoted(channel.group);
+        if (!channel.keys.isEmpty())
+            text += QLatin1String(" tavo-keys=") + quoted(channel.keys.join(QLatin1Char(' ')));
+        QString title = channel.name;
+        text += QLatin1Char(',') + title.replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char('\n');
+        text += entryUrl + QLatin1Char('\n');
+    }
+    return text.toUtf8();
+}

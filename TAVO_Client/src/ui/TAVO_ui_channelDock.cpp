@@ -1,0 +1,190 @@
+#include "TAVO_ui_channelDock.h"
+
+#include "TAVO_ui_channelDialog.h"
+#include "TAVO_ui_channelEntry.h"
+#include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_windowKeyboard.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int logoSize = 32;
+constexpr int besideWindowGap = 10;
+
+QString textOf(const TAVO_mgr_channel &channel)
+{
+    return channel.number + QLatin1String("  ") + channel.name;
+}
+
+} // namespace
+
+TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTuner *tuner, WindowActions actions)
+    : QDockWidget(tr("Channels"), window)
+    , tuner(tuner)
+    , actions(std::move(actions))
+    , view(new QListWidget)
+    , entry(new TAVO_ui_channelEntry(tuner, this))
+{
+    connect(entry, &TAVO_ui_channelEntry::typing, this,
+            [this](const QString &digits) { this->actions.showStatus(tr("Channel %1-").arg(digits)); });
+    connect(entry, &TAVO_ui_channelEntry::entered, this, &TAVO_ui_channelDock::showEntered);
+    setObjectName(QStringLiteral("channelDock"));
+    view->setObjectName(QStringLiteral("channelList"));
+    view->setIconSize(QSize(logoSize, logoSize));
+    // Activation is a double click or Return.
+    connect(view, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) { tune(view->row(item)); });
+    auto *editButton = new QPushButton(tr("Edit…"));
+    editButton->setObjectName(QStringLiteral("editChannels"));
+    connect(editButton, &QPushButton::clicked, this, &TAVO_ui_channelDock::edit);
+    auto *content = new QWidget;
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    layout->addWidget(editButton);
+    setWidget(content);
+    window->addDockWidget(Qt::LeftDockWidgetArea, this);
+    // It opens floating beside the window, so that the box list and the picture keep their
+    // places and sizes; the user may dock it.
+    setFloating(true);
+    hide();
+}
+
+void TAVO_ui_channelDock::useKeys(const TAVO_ui_windowKeyboard *keyboard)
+{
+    using TAVO_ui_windowKeys::Key;
+    connect(keyboard->action(Key::Channels), &QAction::triggered, this, [this] { setVisible(isHidden()); });
+    connect(keyboard->action(Key::NextChannel), &QAction::triggered, this, [this] { step(1); });
+    connect(keyboard->action(Key::PreviousChannel), &QAction::triggered, this, [this] { step(-1); });
+    connect(keyboard->action(Key::ChannelBefore), &QAction::triggered, this, &TAVO_ui_channelDock::tuneChannelBefore);
+}
+
+void TAVO_ui_channelDock::followChosenBox()
+{
+    const QString chosen = actions.chosenUdn();
+    if (chosen == udn)
+        return;
+    udn = chosen;
+    list = udn.isEmpty() ? TAVO_mgr_channelList() : TAVO_mgr_channelList::load(udn);
+    entry->follow(list.confirmKey);
+    showList();
+}
+
+// Digits typed on the picture went to the box as its keys; the line says which channel they make.
+void TAVO_ui_channelDock::showEntered(const QString &number)
+{
+    const TAVO_mgr_channel *channel = list.byNumber(number);
+    actions.showStatus(tr("Channel %1").arg(channel ? textOf(*channel) : number));
+    remember(number);
+}
+
+// The box's file keeps the last channel and the one before it, for the next start.
+void TAVO_ui_channelDock::remember(const QString &number)
+{
+    list.remember(number);
+    const int row = rowOf(number);
+    if (row >= 0)
+        view->setCurrentRow(row);
+    if (!udn.isEmpty())
+        list.save(udn);
+}
+
+int TAVO_ui_channelDock::rowOf(const QString &number) const
+{
+    for (int row = 0; row < list.channels.size(); ++row) {
+        if (list.channels.at(row).number == number)
+            return row;
+    }
+    return -1;
+}
+
+void TAVO_ui_channelDock::step(int step)
+{
+    followChosenBox();
+    const int count = int(list.channels.size());
+    if (count == 0) {
+        actions.showStatus(tr("The box has no channel list (L opens it)"));
+        return;
+    }
+    const int last = rowOf(list.lastNumber);
+    const int from = last < 0 ? (step > 0 ? -1 : 0) : last;
+    tune(((from + step) % count + count) % count);
+}
+
+void TAVO_ui_channelDock::tuneChannelBefore()
+{
+    followChosenBox();
+    const int row = rowOf(list.previousNumber);
+    if (row < 0) {
+        actions.showStatus(tr("No channel was watched before"));
+        return;
+    }
+    tune(row);
+}
+
+// Opening the list reads the box's file again: another program may have changed it.
+void TAVO_ui_channelDock::showEvent(QShowEvent *event)
+{
+    udn.clear();
+    followChosenBox();
+    if (isFloating() && !placed) {
+        placed = true;
+        const QRect window = parentWidget()->frameGeometry();
+        setGeometry(window.right() + besideWindowGap, window.top(), width(), window.height());
+    }
+    QDockWidget::showEvent(event);
+}
+
+void TAVO_ui_channelDock::showList()
+{
+    setWindowTitle(udn.isEmpty() ? tr("Channels") : tr("Channels of %1").arg(actions.chosenName()));
+    view->clear();
+    for (const TAVO_mgr_channel &channel : std::as_const(list.channels)) {
+        auto *item = new QListWidgetItem(QIcon(channel.logo), textOf(channel), view);
+        item->setToolTip(channel.group);
+    }
+    if (view->count() > 0)
+        view->setCurrentRow(qMax(0, rowOf(list.lastNumber)));
+}
+
+bool TAVO_ui_channelDock::tune(int row)
+{
+    followChosenBox();
+    if (row < 0 || row >= list.channels.size())
+        return false;
+    const TAVO_mgr_channel channel = list.channels.at(row);
+    actions.playChosenBox();
+    const QString refusal = tuner->tune(list.keysFor(channel), list.pauseMs);
+    if (!refusal.isEmpty()) {
+        actions.showStatus(tr("Channel %1 not tuned: %2").arg(textOf(channel), refusal));
+        return false;
+    }
+    actions.showStatus(tr("Channel %1").arg(textOf(channel)));
+    remember(channel.number);
+    return true;
+}
+
+void TAVO_ui_channelDock::edit()
+{
+    followChosenBox();
+    if (udn.isEmpty()) {
+        actions.showStatus(tr("Please select a box first"));
+        return;
+    }
+    TAVO_ui_channelDialog dialog(list, actions.streamUrl(), this);
+    dialog.setWindowTitle(tr("Channels of %1").arg(actions.chosenName()));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    if (!dialog.list().save(udn, &error)) {
+        actions.showStatus(tr("The channel list could not be saved: %1").arg(error));
+        return;
+    }
+    list = dialog.list();
+    entry->follow(list.confirmKey);
+    showList();
+}

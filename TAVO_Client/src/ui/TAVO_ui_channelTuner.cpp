@@ -1,0 +1,77 @@
+#include "TAVO_ui_channelTuner.h"
+
+#include "TAVO_ui_controller.h"
+#include "TAVO_ui_keySlots.h"
+
+#include <QLoggingCategory>
+#include <QPushButton>
+
+Q_LOGGING_CATEGORY(lcChannelTuner, "tavo.ui.channels", QtInfoMsg)
+
+TAVO_ui_channelTuner::TAVO_ui_channelTuner(TAVO_ui_controller *panel, std::function<bool()> steerChosenBox,
+                                           QObject *parent)
+    : QObject(parent)
+    , panel(panel)
+    , steerChosenBox(std::move(steerChosenBox))
+{
+    pace.setSingleShot(true);
+    // A coarse timer may fire early, and a key sent early is a key an infra-red receiver misses.
+    pace.setTimerType(Qt::PreciseTimer);
+    connect(&pace, &QTimer::timeout, this, &TAVO_ui_channelTuner::pressNext);
+}
+
+QString TAVO_ui_channelTuner::tune(const QStringList &keys, int pauseMs)
+{
+    pace.stop();
+    pending.clear();
+    pendingKeys.clear();
+    if (keys.isEmpty())
+        return tr("The channel has no keys to send.");
+    if (!steerChosenBox || !steerChosenBox())
+        return tr("The box has no remote control to tune with.");
+    QList<QPointer<QPushButton>> buttons;
+    for (const QString &key : keys) {
+        QPushButton *button = buttonOf(key);
+        if (!button || !button->isEnabled())
+            return tr("The box's remote control has no key %1.").arg(key);
+        buttons << button;
+    }
+    qCDebug(lcChannelTuner).noquote() << "Tuning with" << keys.join(QLatin1Char(' ')) << "paced" << pauseMs << "ms";
+    pending = buttons;
+    pendingKeys = keys;
+    pace.setInterval(pauseMs);
+    pressNext();
+    return QString();
+}
+
+bool TAVO_ui_channelTuner::isTuning() const
+{
+    return !pending.isEmpty();
+}
+
+QPushButton *TAVO_ui_channelTuner::buttonOf(const QString &keyName) const
+{
+    for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
+        if (slot.hasKey() && keyName == QLatin1String(slot.keyName))
+            return panel->findChild<QPushButton *>(slot.objectName());
+    }
+    return nullptr;
+}
+
+void TAVO_ui_channelTuner::pressNext()
+{
+    const QPointer<QPushButton> button = pending.takeFirst();
+    const QString key = pendingKeys.takeFirst();
+    if (!button || !button->isEnabled()) {
+        pending.clear();
+        pendingKeys.clear();
+        Q_EMIT interrupted(tr("The box's remote control has no key %1.").arg(key));
+        return;
+    }
+    // click() goes through pressed, released and clicked: the button's own path to the box.
+    button->click();
+    if (pending.isEmpty())
+        Q_EMIT tuned();
+    else
+        pace.start();
+}

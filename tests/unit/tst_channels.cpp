@@ -1,0 +1,264 @@
+// Channel lists: their store, the M3U playlists they are exchanged in, and the tuner that sends
+// a channel's keys through the remote panel's buttons to a simulated box.
+
+#include "TAVO_mgr_channelList.h"
+#include "TAVO_mgr_playlist.h"
+#include "TAVO_test_boxSim.h"
+#include "TAVO_test_keyServer.h"
+#include "TAVO_test_messageBoxes.h"
+#include "TAVO_ui_channelDialog.h"
+#include "TAVO_ui_channelEntry.h"
+#include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_controller.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString udn = QStringLiteral("5f1c0e6a-channels-box");
+const QString boxAddress = QStringLiteral("127.0.0.2");
+
+TAVO_mgr_channelList twoChannels()
+{
+    TAVO_mgr_channelList list;
+    list.confirmKey = QStringLiteral("OK");
+    list.pauseMs = 250;
+    list.channels = {{QStringLiteral("BBC One"), QStringLiteral("101"), QStringLiteral("/logos/bbc1.png"),
+                      QStringLiteral("News"), {}},
+                     {QStringLiteral("Films \"24\", Ünïcode"), QStringLiteral("7"), {}, {},
+                      {QStringLiteral("MENU"), QStringLiteral("OK")}}};
+    return list;
+}
+
+} // namespace
+
+class tst_channels : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void listSurvivesSavingAndLoading();
+    void keysComeFromTheDigitsAndTheConfirmingKey();
+    void playlistRoundTrip();
+    void hostilePlaylistIsRefusedLineByLine_data();
+    void hostilePlaylistIsRefusedLineByLine();
+    void failedImportKeepsTheOldList();
+    void failedImportInTheDialogKeepsItsTable();
+    void tunerSendsTheKeysPacedToTheBox();
+    void tunerRefusesKeysTheRemoteLacks();
+    void typedDigitsMakeAChannelNumber_data();
+    void typedDigitsMakeAChannelNumber();
+};
+
+void tst_channels::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QFile::remove(TAVO_mgr_channelList::filePath(udn));
+}
+
+void tst_channels::listSurvivesSavingAndLoading()
+{
+    const TAVO_mgr_channelList saved = twoChannels();
+    QString error;
+    QVERIFY2(saved.save(udn, &error), qPrintable(error));
+    const TAVO_mgr_channelList loaded = TAVO_mgr_channelList::load(udn);
+    QCOMPARE(loaded.channels, saved.channels);
+    QCOMPARE(loaded.confirmKey, saved.confirmKey);
+    QCOMPARE(loaded.pauseMs, saved.pauseMs);
+    QVERIFY(TAVO_mgr_channelList::load(QStringLiteral("another-box")).channels.isEmpty());
+}
+
+void tst_channels::keysComeFromTheDigitsAndTheConfirmingKey()
+{
+    TAVO_mgr_channelList list = twoChannels();
+    QCOMPARE(list.keysFor(list.channels.at(0)), QStringList({"NUM_1", "NUM_0", "NUM_1", "OK"}));
+    QCOMPARE(list.keysFor(list.channels.at(1)), QStringList({"MENU", "OK"}));
+    list.confirmKey.clear();
+    QCOMPARE(list.keysFor(list.channels.at(0)), QStringList({"NUM_1", "NUM_0", "NUM_1"}));
+}
+
+void tst_channels::playlistRoundTrip()
+{
+    const QList<TAVO_mgr_channel> channels = twoChannels().channels;
+    QStringList errors;
+    const QList<TAVO_mgr_channel> read
+        = TAVO_mgr_playlist::read(TAVO_mgr_playlist::write(channels, QStringLiteral("http://box/")), &errors);
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+    QCOMPARE(read.size(), 2);
+    QCOMPARE(read.at(0), channels.at(0));
+    // The format cannot carry a quote inside an attribute; the name keeps everything else.
+    QCOMPARE(read.at(1).name, QStringLiteral("Films '24', Ünïcode"));
+    QCOMPARE(read.at(1).keys, channels.at(1).keys);
+}
+
+void tst_channels::hostilePlaylistIsRefusedLineByLine_data()
+{
+    QTest::addColumn<QByteArray>("playlist");
+    QTest::addColumn<QString>("firstError");
+    const auto row = [](const char *name, const QByteArray &playlist, const char *firstError) {
+        QTest::newRow(name) << playlist << QString::fromUtf8(firstError);
+    };
+    const QByteArray ok = "#EXTINF:-1 tvg-chno=\"1\",One\nhttp://a/\n";
+    row("empty", QByteArray(), "Line 1: the playlist is empty");
+    row("no header", ok, "Line 1: a playlist starts with #EXTM3U");
+    row("no number", QByteArray("#EXTM3U\n#EXTINF:-1,One\nhttp://a/\n"), "Line 2: tvg-chno must be a number of 1 to 6 digits, not \"\"");
+    row("number not digits", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1; rm\",One\nx\n"), "Line 2: tvg-chno must be a number of 1 to 6 digits, not \"1; rm\"");
+    row("unclosed quote", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1,One\nx\n"), "Line 2: #EXTINF has no comma before the channel's name");
+    row("garbage attribute", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\" <b>,One\nx\n"), "Line 2: the attributes are not name=\"value\" pairs from \" <b>\" on");
+    row("no duration", QByteArray("#EXTM3U\n#EXTINF:tvg-chno=\"1\",One\nx\n"), "Line 2: #EXTINF does not start with a duration");
+    row("no name", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\",\nx\n"), "Line 2: the channel has no name");
+    row("key into the URL", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\" tavo-keys=\"OK&id=2\",A\nx\n"), "Line 2: tavo-keys names no key of a remote: \"OK&id=2\"");
+    row("twice the number", "#EXTM3U\n" + ok + ok, "Line 4: channel number 1 is already given on line 2");
+    row("URL missing", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\",One\n"), "Line 2: #EXTINF is not followed by the entry's URL");
+    row("URL alone", QByteArray("#EXTM3U\nhttp://a/\n"), "Line 2: a URL without an #EXTINF line before it");
+    row("control character", "#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\",O\x01ne\nx\n", "Line 2: holds control characters or is not UTF-8");
+    row("not UTF-8", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\",\xff\xfe\nx\n"), "Line 2: holds control characters or is not UTF-8");
+    row("huge line", "#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\"," + QByteArray(5000, 'A') + "\nx\n", "Line 2: longer than 4096 characters");
+}
+
+void tst_channels::hostilePlaylistIsRefusedLineByLine()
+{
+    QFETCH(QByteArray, playlist);
+    QFETCH(QString, firstError);
+    QStringList errors;
+    QVERIFY(TAVO_mgr_playlist::read(playlist, &errors).isEmpty());
+    QVERIFY(!errors.isEmpty());
+    QCOMPARE(errors.first(), firstError);
+}
+
+void tst_channels::failedImportKeepsTheOldList()
+{
+    QVERIFY(twoChannels().save(udn));
+    QStringList errors;
+    TAVO_mgr_channelList list = TAVO_mgr_channelList::load(udn);
+    QVERIFY(!list.importPlaylist(QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"5\",Five\nx\n#EXTINF:-1,Bad\nx\n"),
+                                 &errors));
+    QCOMPARE(errors, QStringList({"Line 4: tvg-chno must be a number of 1 to 6 digits, not \"\""}));
+    QCOMPARE(list.channels, twoChannels().channels);
+}
+
+void tst_channels::failedImportInTheDialogKeepsItsTable()
+{
+    TAVO_ui_channelDialog dialog(twoChannels(), QStringLiteral("http://box/"), nullptr);
+    TAVO_test_messageBoxes boxes;
+    QVERIFY(!dialog.importPlaylist("#EXTM3U\n#EXTINF:-1 tvg-chno=\"x\",Bad\nhttp://a/\n"));
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().informativeText, QStringLiteral("Line 2: tvg-chno must be a number of 1 to 6 digits, not \"x\""));
+    QCOMPARE(dialog.list().channels, twoChannels().channels);
+    QVERIFY(dialog.importPlaylist(TAVO_mgr_playlist::write({twoChannels().channels.at(0)}, QStringLiteral("http://box/"))));
+    QCOMPARE(dialog.list().channels, QList<TAVO_mgr_channel>{twoChannels().channels.at(0)});
+}
+
+void tst_channels::tunerSendsTheKeysPacedToTheBox()
+{
+    const QString uuid = QStringLiteral("a3c2d1e0-0000-4000-8000-00000000c401");
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(
+        {{"uuid", uuid},
+         {"address", boxAddress},
+         {"channelConfirmKey", "OK"},
+         {"channels", QVariantMap{{"101", "BBC One"}}},
+         {"controllers", QVariantList{QVariantMap{{"id", "1"}, {"name", "SetTopBox"},
+                                                  {"supportKeys", "NUM_0,NUM_1,NUM_2,NUM_7,OK,MENU"}}}}}));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    QString path = folder.filePath(QStringLiteral("remote.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<RCU version=\"1.0\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController><id>1</id>"
+               "<name>SetTopBox</name><supportKeys>NUM_0,NUM_1,NUM_2,NUM_7,OK,MENU</supportKeys></remoteController></RCU>");
+    file.close();
+    TAVO_SERVER server;
+    server.host = boxAddress;
+    server.tavoStreamer.rcuPort = QStringLiteral("8090");
+    TAVO_ui_controller panel;
+    panel.setCurrentServer(&server);
+    QVERIFY(panel.setXmlPath(&path));
+    TAVO_ui_channelTuner tuner(&panel, [] { return true; });
+
+    const int pauseMs = 300;
+    const TAVO_mgr_channelList list = twoChannels();
+    QSignalSpy tuned(&tuner, &TAVO_ui_channelTuner::tuned);
+    QCOMPARE(tuner.tune(list.keysFor(list.channels.at(0)), pauseMs), QString());
+    QVERIFY(tuned.wait());
+    QVERIFY(sim.waitForRequest(uuid, "key=OK"));
+    const QList<TAVO_test_boxSim::Request> requests = sim.timedRequests(uuid);
+    QStringList keys;
+    for (const TAVO_test_boxSim::Request &request : requests)
+        keys << request.line.section(QStringLiteral("key="), 1).section(' ', 0, 0);
+    QCOMPARE(keys, QStringList({"NUM_1", "NUM_0", "NUM_1", "OK"}));
+    for (int index = 1; index < requests.size(); ++index)
+        // Half the pause: a busy machine may delay one command and bring it nearer to the next.
+        QVERIFY2(requests.at(index).receivedAt - requests.at(index - 1).receivedAt >= pauseMs / 2000.0,
+                 qPrintable(requests.at(index).line));
+    // The simulated receiver tuned the number the keys spelled.
+    QVERIFY(QTest::qWaitFor([&] { return sim.tunedChannel(uuid) == QLatin1String("101"); }));
+}
+
+void tst_channels::tunerRefusesKeysTheRemoteLacks()
+{
+    TAVO_ui_controller panel;
+    TAVO_ui_channelTuner tuner(&panel, [] { return true; });
+    QCOMPARE(tuner.tune({"NUM_1", "NUM_9"}, 0), QStringLiteral("The box's remote control has no key NUM_1."));
+    TAVO_ui_channelTuner withoutRemote(&panel, [] { return false; });
+    QCOMPARE(withoutRemote.tune({"NUM_1"}, 0), QStringLiteral("The box has no remote control to tune with."));
+    QVERIFY(!tuner.isTuning());
+}
+
+void tst_channels::typedDigitsMakeAChannelNumber_data()
+{
+    QTest::addColumn<QString>("confirmKey");
+    QTest::addColumn<QStringList>("pressed");
+    QTest::addColumn<QString>("number");
+    QTest::newRow("confirmed") << "OK" << QStringList{"NUM_1", "NUM_0", "NUM_1", "OK"} << "101";
+    QTest::newRow("after the pause") << "" << QStringList{"NUM_7"} << "7";
+    QTest::newRow("other keys are no digits") << "OK" << QStringList{"NUM_4", "MENU", "NUM_2", "OK"} << "42";
+    QTest::newRow("a seventh digit starts anew") << "OK"
+                                                 << QStringList{"NUM_1", "NUM_2", "NUM_1", "NUM_2", "NUM_1", "NUM_2",
+                                                                "NUM_9", "OK"}
+                                                 << "9";
+}
+
+void tst_channels::typedDigitsMakeAChannelNumber()
+{
+    QFETCH(QString, confirmKey);
+    QFETCH(QStringList, pressed);
+    QFETCH(QString, number);
+    TAVO_test_keyServer box;
+    QVERIFY(box.listen());
+    QTemporaryDir folder;
+    QString path = folder.filePath(QStringLiteral("remote.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<RCU version=\"1.0\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController><id>1</id>"
+               "<name>TV</name><supportKeys>NUM_0,NUM_1,NUM_2,NUM_4,NUM_7,NUM_9,OK,MENU</supportKeys></remoteController>"
+               "</RCU>");
+    file.close();
+    TAVO_SERVER server;
+    server.host = QStringLiteral("127.0.0.1");
+    server.tavoStreamer.rcuPort = QString::number(box.port());
+    TAVO_ui_controller panel;
+    panel.setCurrentServer(&server);
+    QVERIFY(panel.setXmlPath(&path));
+    TAVO_ui_channelTuner tuner(&panel, [] { return true; });
+    TAVO_ui_channelEntry entry(&tuner);
+    entry.setPause(100);
+    entry.follow(confirmKey);
+    QSignalSpy entered(&entry, &TAVO_ui_channelEntry::entered);
+    for (const QString &key : pressed)
+        tuner.buttonOf(key)->click();
+    QVERIFY(entered.count() == 1 || entered.wait());
+    QCOMPARE(entered.count(), 1);
+    QCOMPARE(entered.first().first().toString(), number);
+    // The digits went out to the box as its keys, all of them.
+    QVERIFY(box.waitForRequests(int(pressed.size())));
+    QCOMPARE(box.keys(), pressed);
+}
+
+QTEST_MAIN(tst_channels)
+#include "tst_channels.moc"
