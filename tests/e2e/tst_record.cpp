@@ -1,5 +1,6 @@
 // The recording command against simulated boxes, as timers and TV servers run it: no display,
 // its output read back by ffprobe and ffmpeg.
+#include "TAVO_mgr_channelList.h"
 #include "TAVO_test_boxSim.h"
 
 #include <QFileInfo>
@@ -44,6 +45,7 @@ void prepare(QProcess &process, const QTemporaryDir &folder)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), folder.path());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.path() + QLatin1String("/.local/share"));
     environment.insert(QStringLiteral("XDG_VIDEOS_DIR"), folder.path() + QLatin1String("/Videos"));
     process.setProcessEnvironment(environment);
 }
@@ -149,8 +151,8 @@ void tst_record::recordsBothStreamsForTheTimeAsked()
     QCOMPARE(decodingErrors(path), QString());
 }
 
-// As a TV server runs it: a channel typed on the box's remote, the stream read by ffmpeg from
-// the pipe.
+// As a TV server runs it: a channel of the box's list by its name, typed on the box's remote,
+// the stream read by ffmpeg from the pipe.
 void tst_record::pipeSourceTunesAndDecodes()
 {
     const QVariantList controllers{QVariantMap{{"id", "3"}, {"name", "SetTopBox"}, {"supportKeys", "NUM_1,NUM_2"}}};
@@ -159,8 +161,14 @@ void tst_record::pipeSourceTunesAndDecodes()
     QTemporaryDir folder;
     QProcess pipeline;
     prepare(pipeline, folder);
+    TAVO_mgr_channelList list;
+    list.channels.append({QStringLiteral("Nature World"), QStringLiteral("21"), {}, {}, {}});
+    qputenv("XDG_DATA_HOME", pipeline.processEnvironment().value(QStringLiteral("XDG_DATA_HOME")).toLocal8Bit());
+    const bool saved = list.save(plainUuid);
+    qunsetenv("XDG_DATA_HOME");
+    QVERIFY(saved);
     pipeline.start(QStringLiteral("bash"),
-                   {QStringLiteral("-c"), QStringLiteral("set -o pipefail; \"$0\" --box 'Living Room' --channel 21 --for 5s --output -"
+                   {QStringLiteral("-c"), QStringLiteral("set -o pipefail; \"$0\" --box 'Living Room' --channel 'nature world' --for 5s --output -"
                                                          " | ffprobe -v error -show_entries stream=codec_type -of csv=p=0 -i pipe:0"),
                     recorderPath()});
     const Outcome outcome = finish(pipeline);

@@ -6,10 +6,15 @@
 
 namespace {
 
+QString entryAtTheBox(const TAVO_mgr_channel &)
+{
+    return QStringLiteral("http://box/");
+}
+
 QList<TAVO_mgr_channel> readBack(const QList<TAVO_mgr_channel> &channels)
 {
     QStringList errors;
-    const QList<TAVO_mgr_channel> read = TAVO_mgr_playlist::read(TAVO_mgr_playlist::write(channels, "http://box/"), &errors);
+    const QList<TAVO_mgr_channel> read = TAVO_mgr_playlist::read(TAVO_mgr_playlist::write(channels, entryAtTheBox), &errors);
     // A list the reader accepted must always be written as a playlist the reader accepts.
     if (!errors.isEmpty())
         __builtin_trap();

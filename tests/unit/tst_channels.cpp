@@ -35,6 +35,11 @@ TAVO_mgr_channelList twoChannels()
     return list;
 }
 
+QString entryAtTheBox(const TAVO_mgr_channel &)
+{
+    return QStringLiteral("http://box/");
+}
+
 } // namespace
 
 class tst_channels : public QObject
@@ -46,6 +51,7 @@ private Q_SLOTS:
     void listSurvivesSavingAndLoading();
     void keysComeFromTheDigitsAndTheConfirmingKey();
     void playlistRoundTrip();
+    void exportedEntriesRecordTheirChannel();
     void hostilePlaylistIsRefusedLineByLine_data();
     void hostilePlaylistIsRefusedLineByLine();
     void failedImportKeepsTheOldList();
@@ -88,13 +94,27 @@ void tst_channels::playlistRoundTrip()
     const QList<TAVO_mgr_channel> channels = twoChannels().channels;
     QStringList errors;
     const QList<TAVO_mgr_channel> read
-        = TAVO_mgr_playlist::read(TAVO_mgr_playlist::write(channels, QStringLiteral("http://box/")), &errors);
+        = TAVO_mgr_playlist::read(TAVO_mgr_playlist::write(channels, entryAtTheBox), &errors);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
     QCOMPARE(read.size(), 2);
     QCOMPARE(read.at(0), channels.at(0));
     // The format cannot carry a quote inside an attribute; the name keeps everything else.
     QCOMPARE(read.at(1).name, QStringLiteral("Films '24', Ünïcode"));
     QCOMPARE(read.at(1).keys, channels.at(1).keys);
+}
+
+// A TV server imports the exported list: each entry is the command that tunes the box to the
+// channel and writes its stream to standard output, parted at spaces as the server parts it.
+void tst_channels::exportedEntriesRecordTheirChannel()
+{
+    const QByteArray written = TAVO_mgr_playlist::write(
+        twoChannels().channels, TAVO_mgr_playlist::recordingCommand(QStringLiteral("/usr/bin/tavo-record"),
+                                                                    QStringLiteral("a3c2d1e0-0000-4000-8000-00000000c400")));
+    const QStringList entries = QString::fromUtf8(written).split(QLatin1Char('\n')).filter(QStringLiteral("pipe://"));
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).split(QLatin1Char(' ')),
+             QStringList({"pipe:///usr/bin/tavo-record", "--box", "a3c2d1e0-0000-4000-8000-00000000c400", "--channel",
+                          twoChannels().channels.at(0).number, "--output", "-"}));
 }
 
 void tst_channels::hostilePlaylistIsRefusedLineByLine_data()
@@ -145,13 +165,13 @@ void tst_channels::failedImportKeepsTheOldList()
 
 void tst_channels::failedImportInTheDialogKeepsItsTable()
 {
-    TAVO_ui_channelDialog dialog(twoChannels(), QStringLiteral("http://box/"), nullptr);
+    TAVO_ui_channelDialog dialog(twoChannels(), QStringLiteral("a3c2d1e0-0000-4000-8000-00000000c400"), nullptr);
     TAVO_test_messageBoxes boxes;
     QVERIFY(!dialog.importPlaylist("#EXTM3U\n#EXTINF:-1 tvg-chno=\"x\",Bad\nhttp://a/\n"));
     QCOMPARE(boxes.seen.size(), 1);
     QCOMPARE(boxes.seen.first().informativeText, QStringLiteral("Line 2: tvg-chno must be a number of 1 to 6 digits, not \"x\""));
     QCOMPARE(dialog.list().channels, twoChannels().channels);
-    QVERIFY(dialog.importPlaylist(TAVO_mgr_playlist::write({twoChannels().channels.at(0)}, QStringLiteral("http://box/"))));
+    QVERIFY(dialog.importPlaylist(TAVO_mgr_playlist::write({twoChannels().channels.at(0)}, entryAtTheBox)));
     QCOMPARE(dialog.list().channels, QList<TAVO_mgr_channel>{twoChannels().channels.at(0)});
 }
 

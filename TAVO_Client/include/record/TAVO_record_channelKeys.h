@@ -1,15 +1,17 @@
 #ifndef TAVO_RECORD_CHANNELKEYS_H
 #define TAVO_RECORD_CHANNELKEYS_H
 
+#include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_defaultStructure.h"
 
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QStringList>
 
-// Tunes a box to a channel by its number, as the window's remote panel would: the digit keys,
-// one key command after the other, to the controller the box's remote-controller description
-// names by default.
+// Tunes a box to a channel as the window's channel list would: the channel's keys from the box's
+// list (its own sequence, or its digits and the key the box wants after them), one key command
+// after the other at the list's pace, to the controller the box's remote-controller description
+// names by default. A number the list lacks is typed as digits.
 class TAVO_record_channelKeys : public QObject
 {
     Q_OBJECT
@@ -17,12 +19,12 @@ class TAVO_record_channelKeys : public QObject
 public:
     explicit TAVO_record_channelKeys(const TAVO_SERVER &server, QObject *parent = nullptr);
 
-    // The key names that type the number ("101" gives NUM_1, NUM_0, NUM_1). A channel named in
-    // the box's channel list comes here as its number.
-    static QStringList keysFor(const QString &digits);
+    // The key names that tune `channel`, a number or a name of the box's list (names in any case);
+    // empty when the list has no such name.
+    static QStringList keysFor(const TAVO_mgr_channelList &list, const QString &channel);
 
     // tuned() or refused() follows once.
-    void tune(const QString &digits);
+    void tune(const QString &channel);
 
 Q_SIGNALS:
     void tuned();
@@ -35,6 +37,7 @@ private:
     TAVO_SERVER server;
     QNetworkAccessManager network;
     QStringList keys;
+    int pauseMs = 0;
     QString version;
     QString controllerId;
 };

@@ -16,7 +16,7 @@ class TAVO_ui_channelDialog : public QDialog
     Q_OBJECT
 
 public:
-    TAVO_ui_channelDialog(const TAVO_mgr_channelList &list, const QString &streamUrl, QWidget *parent);
+    TAVO_ui_channelDialog(const TAVO_mgr_channelList &list, const QString &udn, QWidget *parent);
 
     // The list as edited; valid once the dialog was accepted.
     TAVO_mgr_channelList list() const;
@@ -38,7 +38,7 @@ private:
     QTableWidget *table;
     QComboBox *confirmKey;
     QSpinBox *pause;
-    QString streamUrl;
+    QString udn;
     TAVO_mgr_channelList original;  // what the table does not show (the channels watched last) stays
 };
 

@@ -31,8 +31,6 @@ public:
         // Starts the chosen box's stream unless it plays already.
         std::function<void()> playChosenBox;
         std::function<void(const QString &)> showStatus;
-        // The URL a TV server would play the box at, for exported playlists.
-        std::function<QString()> streamUrl;
     };
 
     TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTuner *tuner, WindowActions actions);

@@ -172,7 +172,8 @@ QList<TAVO_mgr_channel> TAVO_mgr_playlist::read(const QByteArray &text, QStringL
     return channels;
 }
 
-QByteArray TAVO_mgr_playlist::write(const QList<TAVO_mgr_channel> &channels, const QString &entryUrl)
+QByteArray TAVO_mgr_playlist::write(const QList<TAVO_mgr_channel> &channels,
+                                    const std::function<QString(const TAVO_mgr_channel &)> &entryUrl)
 {
     QString text = header + QLatin1Char('\n');
     for (const TAVO_mgr_channel &channel : channels) {
@@ -186,7 +187,18 @@ QByteArray TAVO_mgr_playlist::write(const QList<TAVO_mgr_channel> &channels, con
             text += QLatin1String(" tavo-keys=") + quoted(channel.keys.join(QLatin1Char(' ')));
         QString title = channel.name;
         text += QLatin1Char(',') + title.replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char('\n');
-        text += entryUrl + QLatin1Char('\n');
+        text += entryUrl(channel) + QLatin1Char('\n');
     }
     return text.toUtf8();
+}
+
+// TV servers split a pipe source's command at its spaces: the box goes by its UDN, which has none,
+// and the channel by its number.
+std::function<QString(const TAVO_mgr_channel &)> TAVO_mgr_playlist::recordingCommand(const QString &recorder,
+                                                                                     const QString &udn)
+{
+    return [recorder, udn](const TAVO_mgr_channel &channel) {
+        return QLatin1String("pipe://") + recorder + QLatin1String(" --box ") + udn + QLatin1String(" --channel ")
+               + channel.number + QLatin1String(" --output -");
+    };
 }

@@ -1,6 +1,7 @@
 #include "TAVO_record_channelKeys.h"
 
 #include <QDomDocument>
+#include <QTimer>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QUrl>
@@ -13,17 +14,30 @@ TAVO_record_channelKeys::TAVO_record_channelKeys(const TAVO_SERVER &server, QObj
     network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
-QStringList TAVO_record_channelKeys::keysFor(const QString &digits)
+QStringList TAVO_record_channelKeys::keysFor(const TAVO_mgr_channelList &list, const QString &channel)
 {
-    QStringList keys;
-    for (const QChar digit : digits)
-        keys << QLatin1String("NUM_") + digit;
-    return keys;
+    for (const TAVO_mgr_channel &known : list.channels) {
+        if (known.number == channel || known.name.compare(channel, Qt::CaseInsensitive) == 0)
+            return list.keysFor(known);
+    }
+    if (!TAVO_mgr_channelList::isChannelNumber(channel))
+        return {};
+    TAVO_mgr_channel typed;
+    typed.number = channel;
+    return list.keysFor(typed);
 }
 
-void TAVO_record_channelKeys::tune(const QString &digits)
+void TAVO_record_channelKeys::tune(const QString &channel)
 {
-    keys = keysFor(digits);
+    const TAVO_mgr_channelList list = TAVO_mgr_channelList::load(server.device.UDN);
+    keys = keysFor(list, channel);
+    pauseMs = list.pauseMs;
+    if (keys.isEmpty()) {
+        QTimer::singleShot(0, this, [this, channel] {
+            Q_EMIT refused(QStringLiteral("the box's channel list has no channel %1").arg(channel));
+        });
+        return;
+    }
     const QUrl description(QLatin1String("http://") + server.host + QLatin1Char(':') + server.port
                            + server.tavoStreamer.streamerSource[0].remoteControllerURL);
     QNetworkReply *reply = network.get(QNetworkRequest(description));
@@ -67,6 +81,7 @@ void TAVO_record_channelKeys::sendNextKey()
                                .arg(key, status ? QString::number(status) : reply->errorString()));
             return;
         }
-        sendNextKey();
+        // A box behind infra-red misses keys that come too close to each other.
+        QTimer::singleShot(keys.isEmpty() ? 0 : pauseMs, this, &TAVO_record_channelKeys::sendNextKey);
     });
 }

@@ -19,8 +19,8 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
     const QCommandLineOption output(QStringLiteral("output"),
                                     QStringLiteral("The file to write, - for standard output."),
                                     QStringLiteral("file"));
-    const QCommandLineOption channel(QStringLiteral("channel"), QStringLiteral("Tune to this channel number first."),
-                                     QStringLiteral("digits"));
+    const QCommandLineOption channel(QStringLiteral("channel"), QStringLiteral("Tune to this channel first: its number, or its name in the box's channel list."),
+                                     QStringLiteral("channel"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say every step on standard error."));
     parser.addOptions({box, forLength, until, output, channel, verbose});
     // --help and --version print and exit here, as every command does.
@@ -55,10 +55,10 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
         }
     }
     options->output = parser.value(output);
-    // Channel names come from the box's channel list; until a box has one, a channel is its number.
-    options->channel = parser.value(channel);
-    if (parser.isSet(channel) && !QRegularExpression(QStringLiteral("^[0-9]{1,5}$")).match(options->channel).hasMatch()) {
-        *problem = QStringLiteral("--channel takes the channel's number");
+    // A number, or a name of the box's channel list.
+    options->channel = parser.value(channel).trimmed();
+    if (parser.isSet(channel) && options->channel.isEmpty()) {
+        *problem = QStringLiteral("--channel takes the channel's number or name");
         return false;
     }
     options->verbose = parser.isSet(verbose);

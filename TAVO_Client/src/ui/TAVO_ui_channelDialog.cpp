@@ -2,6 +2,7 @@
 
 #include "TAVO_mgr_playlist.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -45,13 +46,13 @@ QString faultText(const QStringList &faults)
 
 } // namespace
 
-TAVO_ui_channelDialog::TAVO_ui_channelDialog(const TAVO_mgr_channelList &list, const QString &streamUrl,
+TAVO_ui_channelDialog::TAVO_ui_channelDialog(const TAVO_mgr_channelList &list, const QString &udn,
                                              QWidget *parent)
     : QDialog(parent)
     , table(new QTableWidget(0, ColumnCount, this))
     , confirmKey(new QComboBox(this))
     , pause(new QSpinBox(this))
-    , streamUrl(streamUrl)
+    , udn(udn)
     , original(list)
 {
     table->setObjectName(QStringLiteral("channelTable"));
@@ -232,8 +233,11 @@ void TAVO_ui_channelDialog::exportFile()
                                                       tr("Playlists (*.m3u *.m3u8)"));
     if (path.isEmpty())
         return;
+    // Each entry is the recording command of the channel, installed beside the client.
+    const auto recordingCommand = TAVO_mgr_playlist::recordingCommand(
+        QCoreApplication::applicationDirPath() + QLatin1String("/tavo-record"), udn);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(TAVO_mgr_playlist::write(channels, streamUrl)) < 0
+    if (!file.open(QIODevice::WriteOnly) || file.write(TAVO_mgr_playlist::write(channels, recordingCommand)) < 0
         || !file.commit())
         QMessageBox::warning(this, tr("Channels"), tr("%1 cannot be written: %2").arg(path, file.errorString()));
 }

@@ -175,7 +175,7 @@ void TAVO_ui_channelDock::edit()
         actions.showStatus(tr("Please select a box first"));
         return;
     }
-    TAVO_ui_channelDialog dialog(list, actions.streamUrl(), this);
+    TAVO_ui_channelDialog dialog(list, udn, this);
     dialog.setWindowTitle(tr("Channels of %1").arg(actions.chosenName()));
     if (dialog.exec() != QDialog::Accepted)
         return;

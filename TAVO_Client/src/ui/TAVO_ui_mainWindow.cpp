@@ -415,8 +415,7 @@ void TAVO_ui_mainWindow::initKeyboard()
         {[this] { return currentServer ? currentServer->device.UDN : QString(); },
          [this] { return currentServer ? currentServer->device.friendlyName : QString(); },
          [this] { if (streamKeeper->playingUdn() != currentServer->device.UDN) videoPlay(); },
-         [this](const QString &text) { showStatus(text); },
-         [this] { return currentServer ? TAVO_mgr_streamRequest::streamUrl(*currentServer) : QString(); }});
+         [this](const QString &text) { showStatus(text); }});
     connect(serverList, &QTableWidget::cellClicked, channels, &TAVO_ui_channelDock::followChosenBox);
     channels->useKeys(windowKeyboard);
 }
