@@ -492,17 +492,9 @@ void TAVO_ui_mainWindow::showStatus(const QString &text)
     statusBar()->showMessage(text);
 }
 
-void TAVO_ui_mainWindow::hSplitterMoved(int pos, int index)
-{
-    Q_UNUSED(pos)
-    Q_UNUSED(index)
-}
-
-void TAVO_ui_mainWindow::vSplitterMoved(int pos, int index)
-{
-    Q_UNUSED(pos)
-    Q_UNUSED(index)
-}
+// Dragging a splitter changes nothing but the panes' sizes (the window's memory keeps them).
+void TAVO_ui_mainWindow::hSplitterMoved(int, int) {}
+void TAVO_ui_mainWindow::vSplitterMoved(int, int) {}
 
 // Mouse events that reach the window itself are swallowed.
 void TAVO_ui_mainWindow::mousePressEvent(QMouseEvent *) {}
