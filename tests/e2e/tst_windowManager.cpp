@@ -10,6 +10,8 @@
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_mainWindow.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
@@ -52,6 +54,7 @@ private Q_SLOTS:
     void panelShownInFullScreenStaysInSightAndOnScreen();
     void placeAtOrAboveTheScreensTopIsRestoredOnIt_data();
     void placeAtOrAboveTheScreensTopIsRestoredOnIt();
+    void keyboardHelpFitsTheScreenAndClosesOnEscape();
 
 private:
     bool inFullScreen(bool full);
@@ -204,6 +207,29 @@ void tst_windowManager::placeAtOrAboveTheScreensTopIsRestoredOnIt()
     QVERIFY(nextPanel && QTest::qWaitForWindowExposed(nextPanel));
     const bool onScreen = QTest::qWaitFor([&] { return screenArea().contains(nextPanel->frameGeometry()); }, 5000);
     QVERIFY2(onScreen, qPrintable(QDebug::toString(nextPanel->frameGeometry())));
+}
+
+// On a laptop's screen of 1280 x 800 (this program's display) the list of keys, opened with ? as
+// the user types it, shows all of itself with its title bar, and Escape closes it.
+void tst_windowManager::keyboardHelpFitsTheScreenAndClosesOnEscape()
+{
+    const QString windowId = QString::number(window->winId());
+    window->activateWindow();
+    QVERIFY(QTest::qWaitFor([&] { return TAVO_test_desktop::run("xdotool", {"getwindowfocus"}) == windowId; }, 5000));
+    pressKey(QStringLiteral("question"));
+    QWidget *help = nullptr;
+    QVERIFY(QTest::qWaitFor([&] {
+        help = qobject_cast<QDialog *>(QApplication::activeWindow());
+        return help && help->windowTitle() == QStringLiteral("Keyboard") && TAVO_test_windowParts::shownOnScreen(help);
+    }, 5000));
+    saveScreenshot(QStringLiteral("window_manager_keyboard_help.png"));
+    QVERIFY2(screenArea().contains(help->frameGeometry()),
+             qPrintable(QStringLiteral("%1 x %2 at %3, %4 on %5 x %6")
+                            .arg(help->frameGeometry().width()).arg(help->frameGeometry().height())
+                            .arg(help->frameGeometry().x()).arg(help->frameGeometry().y())
+                            .arg(screenArea().width()).arg(screenArea().height())));
+    pressKey(QStringLiteral("Escape"));
+    QVERIFY(QTest::qWaitFor([&] { return help->isHidden(); }, 5000));
 }
 
 QTEST_MAIN(tst_windowManager)
