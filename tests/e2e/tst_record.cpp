@@ -72,6 +72,13 @@ Outcome record(const QTemporaryDir &folder, const QStringList &arguments)
     return finish(process);
 }
 
+// Records the plain box into `path` until told otherwise.
+void startRecording(QProcess &process, const QTemporaryDir &folder, const QString &path)
+{
+    prepare(process, folder);
+    process.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"), path});
+}
+
 // ffprobe reads the whole file (not only its start) and lists the kinds of its streams.
 QString streamKinds(const QString &path)
 {
@@ -209,8 +216,7 @@ void tst_record::terminationLeavesAPlayableFile()
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("film.ts"));
     QProcess recorder;
-    prepare(recorder, folder);
-    recorder.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"), path});
+    startRecording(recorder, folder, path);
     QVERIFY(waitForSize(path, 1000000));
 
     ::kill(recorder.processId(), SIGTERM);
@@ -228,8 +234,7 @@ void tst_record::droppedStreamContinuesTheFile()
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("film.ts"));
     QProcess recorder;
-    prepare(recorder, folder);
-    recorder.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"), path});
+    startRecording(recorder, folder, path);
     QVERIFY(sim.waitForRequest(plainUuid, QStringLiteral("8080 GET"), hangMs));
     // Asked for again after the drop, and again while the box refuses it, until it comes back.
     QVERIFY(QTest::qWaitFor([&] { return sim.requests(plainUuid).filter(QStringLiteral("8080 GET")).size() >= 2; }, hangMs));
@@ -299,8 +304,7 @@ void tst_record::secondRecordingOfTheBoxRefuses()
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("first.ts"));
     QProcess first;
-    prepare(first, folder);
-    first.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"), path});
+    startRecording(first, folder, path);
     QVERIFY(waitForSize(path, packetSize));
 
     const Outcome second = record(folder, {QStringLiteral("--box"), plainUuid, QStringLiteral("--output"),

@@ -40,6 +40,20 @@ QString entryAtTheBox(const TAVO_mgr_channel &)
     return QStringLiteral("http://box/");
 }
 
+// Loads into `panel` a remote of one controller with these keys, for the box `server` names.
+bool loadRemote(TAVO_ui_controller &panel, TAVO_SERVER &server, const QTemporaryDir &folder, const QByteArray &keys)
+{
+    QString path = folder.filePath(QStringLiteral("remote.xml"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write("<RCU version=\"1.0\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController><id>1</id>"
+               "<name>SetTopBox</name><supportKeys>" + keys + "</supportKeys></remoteController></RCU>");
+    file.close();
+    panel.setCurrentServer(&server);
+    return panel.setXmlPath(&path);
+}
+
 } // namespace
 
 class tst_channels : public QObject
@@ -187,18 +201,11 @@ void tst_channels::tunerSendsTheKeysPacedToTheBox()
                                                   {"supportKeys", "NUM_0,NUM_1,NUM_2,NUM_7,OK,MENU"}}}}}));
     QVERIFY(sim.start());
     QTemporaryDir folder;
-    QString path = folder.filePath(QStringLiteral("remote.xml"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("<RCU version=\"1.0\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController><id>1</id>"
-               "<name>SetTopBox</name><supportKeys>NUM_0,NUM_1,NUM_2,NUM_7,OK,MENU</supportKeys></remoteController></RCU>");
-    file.close();
     TAVO_SERVER server;
     server.host = boxAddress;
     server.tavoStreamer.rcuPort = QStringLiteral("8090");
     TAVO_ui_controller panel;
-    panel.setCurrentServer(&server);
-    QVERIFY(panel.setXmlPath(&path));
+    QVERIFY(loadRemote(panel, server, folder, "NUM_0,NUM_1,NUM_2,NUM_7,OK,MENU"));
     TAVO_ui_channelTuner tuner(&panel, [] { return true; });
 
     const int pauseMs = 300;
@@ -252,19 +259,11 @@ void tst_channels::typedDigitsMakeAChannelNumber()
     TAVO_test_keyServer box;
     QVERIFY(box.listen());
     QTemporaryDir folder;
-    QString path = folder.filePath(QStringLiteral("remote.xml"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("<RCU version=\"1.0\"><totalAmount>1</totalAmount><defaultId>1</defaultId><remoteController><id>1</id>"
-               "<name>TV</name><supportKeys>NUM_0,NUM_1,NUM_2,NUM_4,NUM_7,NUM_9,OK,MENU</supportKeys></remoteController>"
-               "</RCU>");
-    file.close();
     TAVO_SERVER server;
     server.host = QStringLiteral("127.0.0.1");
     server.tavoStreamer.rcuPort = QString::number(box.port());
     TAVO_ui_controller panel;
-    panel.setCurrentServer(&server);
-    QVERIFY(panel.setXmlPath(&path));
+    QVERIFY(loadRemote(panel, server, folder, "NUM_0,NUM_1,NUM_2,NUM_4,NUM_7,NUM_9,OK,MENU"));
     TAVO_ui_channelTuner tuner(&panel, [] { return true; });
     TAVO_ui_channelEntry entry(&tuner);
     entry.setPause(100);
