@@ -1,19 +1,25 @@
 // Measures the remote control against a simulated box: the time from a key click to the box
 // receiving the command, whether 100 quick clicks arrive complete and in click order, and the
-// time a channel's paced keys take to reach the box.
+// time a channel's paced keys take to reach the box, from the list and typed on the picture.
 // Run inside the private network (scripts/bench-remote.sh does).
 
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_mgr_channelList.h"
+#include "TAVO_ui_channelDock.h"
+#include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
 #include "TAVO_ui_controller.h"
+#include "TAVO_ui_remoteKeyboard.h"
+#include "TAVO_ui_windowKeyboard.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <algorithm>
@@ -28,6 +34,7 @@ const QString digits[] = {"NUM_0", "NUM_1", "NUM_2", "NUM_3", "NUM_4", "NUM_5", 
 constexpr int latencyClicks = 50;
 constexpr int burstClicks = 100;
 constexpr int channelTunes = 5;
+constexpr int typedTunes = 3;
 
 // Lets the panel's sender work while watching the box's log closely.
 bool waitForRequestCount(const TAVO_test_boxSim &sim, int count, int timeoutMs)
@@ -125,10 +132,73 @@ bool measureChannelTune(const TAVO_test_boxSim &sim, TAVO_ui_controller &panel)
     return true;
 }
 
+// The window's parts that take digits typed on the picture, as the client's window puts them
+// together: the remote's keyboard, then the channel list's number entry over it.
+struct TypingPicture
+{
+    explicit TypingPicture(TAVO_ui_controller *panel)
+        : keyboard({&window, &overlay, &boxList, panel})
+        , remote(panel, &overlay, picture, {[] { return true; }})
+        , tuner(panel, [] { return true; })
+        , channels(&window, picture, &tuner, {[] { return uuid; }, [] { return QStringLiteral("Bench"); }, [] {},
+                                              [](const QString &text) { std::fprintf(stderr, "%s\n", qPrintable(text)); }})
+    {
+        channels.useKeys(&keyboard, {picture});
+    }
+
+    QMainWindow window;
+    QWidget *picture = new QWidget(&window);
+    QWidget overlay;
+    QWidget boxList;
+    TAVO_ui_windowKeyboard keyboard;
+    TAVO_ui_remoteKeyboard remote;
+    TAVO_ui_channelTuner tuner;
+    TAVO_ui_channelDock channels;
+};
+
+// 101 typed as key events on the picture, from its last digit (the number is taken after the
+// entry's pause) or from Return, to the channel's last key at the box.
+bool measureTypedChannel(const TAVO_test_boxSim &sim, TAVO_ui_controller &panel, bool confirmed)
+{
+    TAVO_mgr_channelList list;
+    list.confirmKey = QStringLiteral("OK");
+    if (!list.save(uuid))
+        return false;
+    TypingPicture typing(&panel);
+    QList<double> milliseconds;
+    for (int i = 0; i < typedTunes; ++i) {
+        const int before = sim.requests(uuid).size();
+        QTest::keyClick(typing.picture, Qt::Key_1);
+        QTest::keyClick(typing.picture, Qt::Key_0);
+        QElapsedTimer clock;
+        if (confirmed) {
+            QTest::keyClick(typing.picture, Qt::Key_1);
+            clock.start();
+            QTest::keyClick(typing.picture, Qt::Key_Return);
+        } else {
+            clock.start();
+            QTest::keyClick(typing.picture, Qt::Key_1);
+        }
+        if (!waitForRequestCount(sim, before + 4, 10000))
+            return false;
+        milliseconds << clock.nsecsElapsed() / 1e6;
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    row(confirmed ? QStringLiteral("typed 101, Return: Return to last key at box")
+                  : QStringLiteral("typed 101: last digit to last key at box"),
+        ms(milliseconds.at(typedTunes / 2)),
+        (confirmed ? QString() : QStringLiteral("entry pause %1 ms, ").arg(TAVO_ui_channelEntry::defaultPauseMs))
+            + QStringLiteral("key pause %1 ms, median of %2").arg(list.pauseMs).arg(typedTunes));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // The channel list the typed numbers are tuned by is the benchmark's own.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
     QApplication app(argc, argv);
     const QVariantMap television{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR NUM_0 NUM_1 NUM_2 NUM_3 NUM_4"
                                                                          " NUM_5 NUM_6 NUM_7 NUM_8 NUM_9 OK"}};
@@ -151,5 +221,6 @@ int main(int argc, char *argv[])
     const bool latencyMeasured = measureLatency(sim, TAVO_test_windowParts::keyButton(&panel, "PWR"));
     const bool burstInOrder = measureBurst(sim, panel);
     const bool channelTuned = measureChannelTune(sim, panel);
-    return latencyMeasured && burstInOrder && channelTuned ? 0 : 1;
+    const bool typedTuned = measureTypedChannel(sim, panel, false) && measureTypedChannel(sim, panel, true);
+    return latencyMeasured && burstInOrder && channelTuned && typedTuned ? 0 : 1;
 }

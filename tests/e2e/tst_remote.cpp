@@ -146,6 +146,9 @@ private:
     bool panelInSight();
     void placeWindow(const QRect &geometry);
     bool markerReachesTheBox();
+    QWidget *caption() const;
+    bool captionOverThePictureSays(const QString &number, const QString &name = QString()) const;
+    QStringList keysSentSince(const QString &uuid, qsizetype before) const;
 
     TAVO_test_boxSim *sim = nullptr;
     TAVO_ui_mainWindow *window = nullptr;
@@ -614,7 +617,8 @@ void tst_remote::keyCAfterARealClickOnARowOpensThePanel()
     QCOMPARE(table->currentRow(), table->row(rows.first()));
 }
 
-// The set-top box's remote has the digits 1 and 2 and OK; its receiver tunes after OK.
+// The set-top box's remote has the digits 1 and 2 and OK; its receiver tunes after OK. Each
+// channel tuned shows over the picture, as the number being typed does.
 void tst_remote::channelsTuneByNameByDigitsInFullScreenAndByStepping()
 {
     QTemporaryDir data;
@@ -643,35 +647,82 @@ void tst_remote::channelsTuneByNameByDigitsInFullScreenAndByStepping()
     QTest::mouseClick(channels->viewport(), Qt::LeftButton, Qt::NoModifier, row);
     QTest::mouseDClick(channels->viewport(), Qt::LeftButton, Qt::NoModifier, row);
     QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("12"); }, 10000));
-    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Channel 12  Twelve"));
+    QVERIFY(captionOverThePictureSays(QStringLiteral("12"), QStringLiteral("Twelve")));
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("playingChannel"))->text(), QStringLiteral("12  Twelve"));
+    QVERIFY(TAVO_test_windowParts::waitUntilShown(caption()));
     QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("channel_by_name.png"));
 
-    giveKeyboardTo(QStringLiteral("full screen"));
+    // Typed on the picture, the number is tuned whole after a pause: its digits, then OK.
+    giveKeyboardTo(QStringLiteral("picture"));
+    qsizetype before = sim->requests(livingRoom).size();
     pressKey(QStringLiteral("2"));
     pressKey(QStringLiteral("1"));
-    QVERIFY(QTest::qWaitFor([&] { return window->statusBar()->currentMessage() == QLatin1String("Channel 21-"); }, 5000));
+    QVERIFY(captionOverThePictureSays(QStringLiteral("21-")));
+    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("21"); }, 10000));
+    QVERIFY(captionOverThePictureSays(QStringLiteral("21"), QStringLiteral("Twenty-one")));
+    QTRY_COMPARE(keysSentSince(livingRoom, before), QStringList({"NUM_2", "NUM_1", "OK"}));
+
+    giveKeyboardTo(QStringLiteral("full screen"));
+    before = sim->requests(livingRoom).size();
+    pressKey(QStringLiteral("1"));
+    pressKey(QStringLiteral("2"));
+    QVERIFY(captionOverThePictureSays(QStringLiteral("12-")));
     pressKey(QStringLiteral("Return"));
-    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("21"); }, 10000));
-    QVERIFY(QTest::qWaitFor(
-        [&] { return window->statusBar()->currentMessage() == QLatin1String("Channel 21  Twenty-one"); }, 5000));
-    QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("channel_typed_full_screen.png"));
-    // Stepping back through the list, then back to the channel watched before; the box's file
-    // keeps the last one.
-    pressKey(QStringLiteral("ctrl+Prior"));
     QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("12"); }, 10000));
-    pressKey(QStringLiteral("ctrl+BackSpace"));
+    QVERIFY(captionOverThePictureSays(QStringLiteral("12"), QStringLiteral("Twelve")));
+    QTRY_COMPARE(keysSentSince(livingRoom, before), QStringList({"NUM_1", "NUM_2", "OK"}));
+    QVERIFY(TAVO_test_windowParts::waitUntilShown(caption()));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("channel_typed_full_screen.png"));
+    // Stepping back through the list, round to its end, then back to the channel watched before;
+    // the box's file keeps the last one.
+    pressKey(QStringLiteral("ctrl+Prior"));
     QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("21"); }, 10000));
-    QCOMPARE(TAVO_mgr_channelList::load(livingRoom).lastNumber, QStringLiteral("21"));
+    pressKey(QStringLiteral("ctrl+BackSpace"));
+    QVERIFY(QTest::qWaitFor([&] { return sim->tunedChannel(livingRoom) == QLatin1String("12"); }, 10000));
+    QCOMPARE(TAVO_mgr_channelList::load(livingRoom).lastNumber, QStringLiteral("12"));
     pressKey(QStringLiteral("Escape"));
     QVERIFY(QTest::qWaitFor([&] { return !(window->windowState() & Qt::WindowFullScreen); }, 5000));
     // As the cases before it, it leaves the panel open with the box's default remote, and no
-    // stream playing.
+    // stream playing: the status line no longer names a channel.
     QTest::mouseClick(TAVO_test_windowParts::button(window, QStringLiteral("Stop")), Qt::LeftButton);
+    QVERIFY(window->findChild<QLabel *>(QStringLiteral("playingChannel"))->isHidden());
     window->findChild<QDockWidget *>()->hide();
     controllers->setCurrentIndex(controllers->findText(QStringLiteral("Television")));
     panel->show();
     QVERIFY(QTest::qWaitForWindowExposed(panel));
     qunsetenv("XDG_DATA_HOME");
+}
+
+QWidget *tst_remote::caption() const
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("channelCaption"))
+            return widget;
+    }
+    return nullptr;
+}
+
+// The caption shows, inside the picture's place on the screen, the number and the name.
+bool tst_remote::captionOverThePictureSays(const QString &number, const QString &name) const
+{
+    QWidget *shown = caption();
+    const QRect picture(window->videoWidget->mapToGlobal(QPoint(0, 0)), window->videoWidget->size());
+    const auto says = [&](const char *part, const QString &text) {
+        const auto *label = shown->findChild<QLabel *>(QLatin1String(part));
+        return text.isEmpty() ? label->isHidden() : label->isVisible() && label->text() == text;
+    };
+    return shown && QTest::qWaitFor([&] {
+        return shown->isVisible() && picture.contains(shown->frameGeometry()) && says("captionNumber", number)
+               && says("captionName", name);
+    }, 5000);
+}
+
+QStringList tst_remote::keysSentSince(const QString &uuid, qsizetype before) const
+{
+    QStringList keys;
+    for (const QString &line : sim->requests(uuid).mid(before))
+        keys << line.section(QStringLiteral("&key="), 1).section(QLatin1Char(' '), 0, 0);
+    return keys;
 }
 
 // The panel first opens beside the main window; where the user then puts it, and the controller

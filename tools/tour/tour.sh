@@ -208,15 +208,15 @@ wait_until 10 window_gone Controller || fail "the remote control did not close"
 # Channels: L shows the chosen box's list beside the window; a double click on a name tunes it,
 # and the box's picture shows the receiver tuned to it.
 tuned_to() { [ "$(cat "$TAVO_BOXSIM_LOGS/$living_uuid.channel" 2>/dev/null)" = "$1" ]; }
-# The name in the list and again in the picture.
-shown_twice() { [ "$(words_in 0 0 "$screen_width" "$screen_height" | awk -v word="$1" '$3 == word' | wc -l)" -ge 2 ]; }
+# The receiver's words are in the picture's lower part; the client's caption is over its top.
+picture_below_caption=("${video[0]}" $((video[1] + video[3] / 3)) "${video[2]}" $((video[3] * 2 / 3)))
 beside=($((win_width + 1)) 0 $((screen_width - win_width - 1)) "$screen_height")
 xdotool windowfocus --sync "$main" key l
 wait_until 10 shows_word Nature "${beside[@]}" || fail "the channel list did not open"
 # shellcheck disable=SC2046 # "x y"
 xdotool mousemove $(find_word Nature "${beside[@]}") sleep 0.3 click --repeat 2 --delay 80 1
 wait_until 10 tuned_to 101 || fail "the box was not tuned to channel 101"
-wait_until 15 shown_twice Nature || fail "the picture does not show the channel Nature World"
+wait_until 15 shows_word Nature "${picture_below_caption[@]}" || fail "the picture does not show the channel Nature World"
 pause
 shot channel-by-name
 xdotool windowfocus --sync "$main" key l

@@ -10,14 +10,15 @@
 class QListWidget;
 class QListWidgetItem;
 class QMainWindow;
+class TAVO_ui_channelCaption;
 class TAVO_ui_channelEntry;
 class TAVO_ui_channelTuner;
 class TAVO_ui_windowKeyboard;
 
 // The chosen box's channels in a dock of the window: name, number and logo. A double click or
-// Return tunes the channel (starting the stream first when it does not play), and the status
-// line names what was tuned or why it could not be. Digits typed on the picture or in full
-// screen stay the box's keys; the status line shows the number they make and its channel.
+// Return tunes the channel (starting the stream first when it does not play); so does a number
+// typed on the picture or in full screen, in the list or not. The channel tuned shows over the
+// picture and at the right of the status line; the status line says why one was not tuned.
 class TAVO_ui_channelDock : public QDockWidget
 {
     Q_OBJECT
@@ -33,10 +34,11 @@ public:
         std::function<void(const QString &)> showStatus;
     };
 
-    TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTuner *tuner, WindowActions actions);
+    TAVO_ui_channelDock(QMainWindow *window, QWidget *picture, TAVO_ui_channelTuner *tuner, WindowActions actions);
 
-    // The window's keys that show the list, step through it and go back to the channel before.
-    void useKeys(const TAVO_ui_windowKeyboard *keyboard);
+    // The window's keys that show the list, step through it and go back to the channel before,
+    // and the digits typed in these places.
+    void useKeys(const TAVO_ui_windowKeyboard *keyboard, const QList<QWidget *> &digitPlaces);
     // Shows the list of the box chosen now (nothing when it is the one shown).
     void followChosenBox();
     bool tune(int row);
@@ -44,14 +46,19 @@ public:
     void step(int step);
     // Tunes the channel watched before the last one.
     void tuneChannelBefore();
+    // Tunes the channel of that number: the list's keys for it, or its digits and the confirming key.
+    void tuneNumber(const QString &number);
+    // The box whose stream plays now (empty when none): the status line names its channel.
+    void playingChanged(const QString &playingUdn);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void showList();
-    void showEntered(const QString &number);
+    bool tuneChannel(const TAVO_mgr_channel &channel);
     void remember(const QString &number);
+    void showPlayingChannel();
     int rowOf(const QString &number) const;
     void edit();
 
@@ -59,7 +66,11 @@ private:
     WindowActions actions;
     QListWidget *view;
     TAVO_ui_channelEntry *entry;
+    TAVO_ui_channelCaption *caption;
     QString udn;
+    QString playing;     // the box whose stream plays
+    QString tunedUdn;    // the box the client tuned last, and to which channel
+    QString tunedText;
     TAVO_mgr_channelList list;
     bool placed = false;  // a floating list is put beside the window once, then left where the user puts it
 };

@@ -1,42 +1,51 @@
 #ifndef TAVO_UI_CHANNELENTRY_H
 #define TAVO_UI_CHANNELENTRY_H
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-class TAVO_ui_channelTuner;
+class QKeyEvent;
+class QWidget;
 
-// Follows the digits that go out to the box, as a television's owner types a channel number on
-// the picture or in full screen: they stay the box's keys, sent at once as today, and the
-// receiver tunes them itself. This only reads what is typed: the number grows with each digit
-// and is complete after a short pause, or at once when the confirming key goes out.
+// Takes a channel number as a television does, from the digits typed on the picture or in full
+// screen: they do not go out to the box one by one, the number grows with each digit and is
+// complete after a short pause, or at once on Return or Enter, and then the whole number is
+// tuned. Return with no digits typed stays the box's OK, and every other key passes on.
 class TAVO_ui_channelEntry : public QObject
 {
     Q_OBJECT
 
 public:
+    // As long as a television waits for the next digit: two or three digits typed at an ordinary
+    // pace fit in it, and a single digit is not left waiting for long.
     static constexpr int defaultPauseMs = 2000;
 
-    explicit TAVO_ui_channelEntry(TAVO_ui_channelTuner *tuner, QObject *parent = nullptr);
+    explicit TAVO_ui_channelEntry(QObject *parent = nullptr);
 
-    // Watches the digit keys and this confirming key (or none) of the remote loaded now.
-    void follow(const QString &confirmKey);
+    // Takes the digits typed on these widgets. Filters installed later see the keys first, so
+    // this goes after the remote's keyboard, whose digits it takes over.
+    void takeDigitsOf(const QList<QWidget *> &places);
     void setPause(int milliseconds);
+    int pause() const;
 
 Q_SIGNALS:
     // The number so far, while digits come.
     void typing(const QString &digits);
     void entered(const QString &number);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    bool takes(const QKeyEvent *event) const;
+    bool keyPressed(const QKeyEvent *event);
     void digit(QChar digit);
     void complete();
 
-    TAVO_ui_channelTuner *tuner;
     QString digits;
-    QTimer pause;
-    QList<QMetaObject::Connection> watched;
+    QTimer pauseTimer;
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "TAVO_ui_channelDock.h"
 
+#include "TAVO_ui_channelCaption.h"
 #include "TAVO_ui_channelDialog.h"
 #include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
@@ -18,21 +19,24 @@ constexpr int besideWindowGap = 10;
 
 QString textOf(const TAVO_mgr_channel &channel)
 {
-    return channel.number + QLatin1String("  ") + channel.name;
+    return channel.name.isEmpty() ? channel.number : channel.number + QLatin1String("  ") + channel.name;
 }
 
 } // namespace
 
-TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTuner *tuner, WindowActions actions)
+TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, QWidget *picture, TAVO_ui_channelTuner *tuner,
+                                         WindowActions actions)
     : QDockWidget(tr("Channels"), window)
     , tuner(tuner)
     , actions(std::move(actions))
     , view(new QListWidget)
-    , entry(new TAVO_ui_channelEntry(tuner, this))
+    , entry(new TAVO_ui_channelEntry(this))
+    , caption(new TAVO_ui_channelCaption(window, picture))
 {
-    connect(entry, &TAVO_ui_channelEntry::typing, this,
-            [this](const QString &digits) { this->actions.showStatus(tr("Channel %1-").arg(digits)); });
-    connect(entry, &TAVO_ui_channelEntry::entered, this, &TAVO_ui_channelDock::showEntered);
+    connect(entry, &TAVO_ui_channelEntry::typing, caption, &TAVO_ui_channelCaption::showTyping);
+    connect(entry, &TAVO_ui_channelEntry::entered, this, &TAVO_ui_channelDock::tuneNumber);
+    connect(tuner, &TAVO_ui_channelTuner::interrupted, this,
+            [this](const QString &reason) { this->actions.showStatus(tr("Channel not tuned: %1").arg(reason)); });
     setObjectName(QStringLiteral("channelDock"));
     view->setObjectName(QStringLiteral("channelList"));
     view->setIconSize(QSize(logoSize, logoSize));
@@ -54,8 +58,9 @@ TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, TAVO_ui_channelTun
     hide();
 }
 
-void TAVO_ui_channelDock::useKeys(const TAVO_ui_windowKeyboard *keyboard)
+void TAVO_ui_channelDock::useKeys(const TAVO_ui_windowKeyboard *keyboard, const QList<QWidget *> &digitPlaces)
 {
+    entry->takeDigitsOf(digitPlaces);
     using TAVO_ui_windowKeys::Key;
     connect(keyboard->action(Key::Channels), &QAction::triggered, this, [this] { setVisible(isHidden()); });
     connect(keyboard->action(Key::NextChannel), &QAction::triggered, this, [this] { step(1); });
@@ -70,16 +75,25 @@ void TAVO_ui_channelDock::followChosenBox()
         return;
     udn = chosen;
     list = udn.isEmpty() ? TAVO_mgr_channelList() : TAVO_mgr_channelList::load(udn);
-    entry->follow(list.confirmKey);
     showList();
+    // Another box chosen: what the client tuned is no longer what the status line speaks of.
+    if (!tunedUdn.isEmpty() && tunedUdn != udn) {
+        tunedUdn.clear();
+        showPlayingChannel();
+    }
 }
 
-// Digits typed on the picture went to the box as its keys; the line says which channel they make.
-void TAVO_ui_channelDock::showEntered(const QString &number)
+void TAVO_ui_channelDock::playingChanged(const QString &playingUdn)
 {
-    const TAVO_mgr_channel *channel = list.byNumber(number);
-    actions.showStatus(tr("Channel %1").arg(channel ? textOf(*channel) : number));
-    remember(number);
+    playing = playingUdn;
+    showPlayingChannel();
+}
+
+// The box keeps its channel while its stream stops, is lost or starts again: the status line
+// names it whenever that box plays.
+void TAVO_ui_channelDock::showPlayingChannel()
+{
+    caption->showPlaying(!tunedUdn.isEmpty() && tunedUdn == playing ? tunedText : QString());
 }
 
 // The box's file keeps the last channel and the one before it, for the next start.
@@ -156,14 +170,35 @@ bool TAVO_ui_channelDock::tune(int row)
     followChosenBox();
     if (row < 0 || row >= list.channels.size())
         return false;
-    const TAVO_mgr_channel channel = list.channels.at(row);
+    return tuneChannel(list.channels.at(row));
+}
+
+// A number missing from the list is tuned as a channel of the list without keys of its own.
+void TAVO_ui_channelDock::tuneNumber(const QString &number)
+{
+    followChosenBox();
+    if (udn.isEmpty()) {
+        actions.showStatus(tr("Please select a box first"));
+        return;
+    }
+    const TAVO_mgr_channel *listed = list.byNumber(number);
+    tuneChannel(listed ? *listed : TAVO_mgr_channel{QString(), number, QString(), QString(), QStringList()});
+}
+
+// The caption over the picture says what was tuned, the status line only why it was not: in
+// full screen the status line's messages show over the picture too, and would say it twice.
+bool TAVO_ui_channelDock::tuneChannel(const TAVO_mgr_channel &channel)
+{
     actions.playChosenBox();
     const QString refusal = tuner->tune(list.keysFor(channel), list.pauseMs);
     if (!refusal.isEmpty()) {
         actions.showStatus(tr("Channel %1 not tuned: %2").arg(textOf(channel), refusal));
         return false;
     }
-    actions.showStatus(tr("Channel %1").arg(textOf(channel)));
+    caption->showTuned(channel);
+    tunedUdn = udn;
+    tunedText = textOf(channel);
+    showPlayingChannel();
     remember(channel.number);
     return true;
 }
@@ -185,6 +220,5 @@ void TAVO_ui_channelDock::edit()
         return;
     }
     list = dialog.list();
-    entry->follow(list.confirmKey);
     showList();
 }

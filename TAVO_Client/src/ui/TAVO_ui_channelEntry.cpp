@@ -1,38 +1,90 @@
 #include "TAVO_ui_channelEntry.h"
 
 #include "TAVO_mgr_channelList.h"
-#include "TAVO_ui_channelTuner.h"
 
-#include <QPushButton>
+#include <QKeyEvent>
+#include <QLoggingCategory>
+#include <QWidget>
 
-TAVO_ui_channelEntry::TAVO_ui_channelEntry(TAVO_ui_channelTuner *tuner, QObject *parent)
-    : QObject(parent)
-    , tuner(tuner)
+Q_LOGGING_CATEGORY(lcChannelEntry, "tavo.ui.channelentry", QtInfoMsg)
+
+namespace {
+
+// A digit with no modifier but the keypad's (Shift makes the digit on some layouts, as AZERTY).
+bool isPlainDigit(const QKeyEvent *event)
 {
-    pause.setSingleShot(true);
-    pause.setInterval(defaultPauseMs);
-    connect(&pause, &QTimer::timeout, this, &TAVO_ui_channelEntry::complete);
+    const Qt::KeyboardModifiers modifiers
+        = event->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier | Qt::ShiftModifier);
+    return modifiers == Qt::NoModifier && event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9;
+}
+
+bool isConfirming(const QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    return modifiers == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter);
+}
+
+} // namespace
+
+TAVO_ui_channelEntry::TAVO_ui_channelEntry(QObject *parent)
+    : QObject(parent)
+{
+    pauseTimer.setSingleShot(true);
+    pauseTimer.setInterval(defaultPauseMs);
+    connect(&pauseTimer, &QTimer::timeout, this, &TAVO_ui_channelEntry::complete);
+}
+
+void TAVO_ui_channelEntry::takeDigitsOf(const QList<QWidget *> &places)
+{
+    for (QWidget *place : places)
+        place->installEventFilter(this);
 }
 
 void TAVO_ui_channelEntry::setPause(int milliseconds)
 {
-    pause.setInterval(milliseconds);
+    pauseTimer.setInterval(milliseconds);
 }
 
-void TAVO_ui_channelEntry::follow(const QString &confirmKey)
+int TAVO_ui_channelEntry::pause() const
 {
-    for (const QMetaObject::Connection &connection : std::as_const(watched))
-        disconnect(connection);
-    watched.clear();
-    for (char digitKey = '0'; digitKey <= '9'; ++digitKey) {
-        if (QPushButton *button = tuner->buttonOf(QStringLiteral("NUM_") + QLatin1Char(digitKey)))
-            watched << connect(button, &QPushButton::clicked, this, [this, digitKey] { digit(QLatin1Char(digitKey)); });
+    return pauseTimer.interval();
+}
+
+bool TAVO_ui_channelEntry::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyRelease:
+        // The keys this takes are its own, up and down: no shortcut and no button sees them.
+        if (!takes(static_cast<QKeyEvent *>(event)))
+            return false;
+        event->accept();
+        return true;
+    case QEvent::KeyPress:
+        return keyPressed(static_cast<QKeyEvent *>(event));
+    default:
+        return QObject::eventFilter(watched, event);
     }
-    if (QPushButton *button = confirmKey.isEmpty() ? nullptr : tuner->buttonOf(confirmKey))
-        watched << connect(button, &QPushButton::clicked, this, [this] {
-            if (!digits.isEmpty())
-                complete();
-        });
+}
+
+bool TAVO_ui_channelEntry::takes(const QKeyEvent *event) const
+{
+    return isPlainDigit(event) || (isConfirming(event) && !digits.isEmpty());
+}
+
+bool TAVO_ui_channelEntry::keyPressed(const QKeyEvent *event)
+{
+    if (isPlainDigit(event)) {
+        // A held digit is one digit, as on a television's remote.
+        if (!event->isAutoRepeat())
+            digit(QLatin1Char(char('0' + (event->key() - Qt::Key_0))));
+        return true;
+    }
+    if (isConfirming(event) && !digits.isEmpty()) {
+        complete();
+        return true;
+    }
+    return false;
 }
 
 void TAVO_ui_channelEntry::digit(QChar digit)
@@ -41,14 +93,15 @@ void TAVO_ui_channelEntry::digit(QChar digit)
     if (digits.size() == TAVO_mgr_channelList::maxNumberDigits)
         digits.clear();
     digits += digit;
-    pause.start();
+    pauseTimer.start();
     Q_EMIT typing(digits);
 }
 
 void TAVO_ui_channelEntry::complete()
 {
-    pause.stop();
+    pauseTimer.stop();
     const QString number = digits;
     digits.clear();
+    qCDebug(lcChannelEntry).noquote() << "Channel number typed:" << number;
     Q_EMIT entered(number);
 }

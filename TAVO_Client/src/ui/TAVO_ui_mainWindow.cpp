@@ -411,13 +411,14 @@ void TAVO_ui_mainWindow::initKeyboard()
         },
         [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
     const auto steer = [this] { return controllerWidget->steers(currentServer) || loadController(); };
-    auto *channels = new TAVO_ui_channelDock(this, new TAVO_ui_channelTuner(controllerWidget, steer, this),
+    auto *channels = new TAVO_ui_channelDock(this, videoWidget, new TAVO_ui_channelTuner(controllerWidget, steer, this),
         {[this] { return currentServer ? currentServer->device.UDN : QString(); },
          [this] { return currentServer ? currentServer->device.friendlyName : QString(); },
          [this] { if (streamKeeper->playingUdn() != currentServer->device.UDN) videoPlay(); },
          [this](const QString &text) { showStatus(text); }});
     connect(serverList, &QTableWidget::cellClicked, channels, &TAVO_ui_channelDock::followChosenBox);
-    channels->useKeys(windowKeyboard);
+    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, channels, &TAVO_ui_channelDock::playingChanged);
+    channels->useKeys(windowKeyboard, {videoWidget, fullScreenWidget});
 }
 
 void TAVO_ui_mainWindow::initStatusLine()
