@@ -4,6 +4,11 @@
 
 namespace {
 
+QString notAddressAndPort(const QString &text)
+{
+    return QStringLiteral("--box: %1 is not an address:port such as 192.168.1.20:49152 or [fe80::1]:49152").arg(text);
+}
+
 bool readDescriptionUrl(const QString &text, TAVO_record_boxName *name, QString *problem)
 {
     const QUrl url(text, QUrl::StrictMode);
@@ -25,7 +30,7 @@ bool readAddressAndPort(const QString &host, const QString &port, TAVO_record_bo
     bool isNumber = false;
     const int number = port.toInt(&isNumber);
     if (!name->address.setAddress(host) || !isNumber || number < 1 || number > 65535) {
-        *problem = QStringLiteral("--box: %1 is not an address:port (an IPv6 address in brackets)").arg(name->text);
+        *problem = notAddressAndPort(name->text);
         return false;
     }
     name->kind = TAVO_record_boxName::Kind::AddressAndPort;
@@ -53,7 +58,7 @@ bool TAVO_record_boxName::read(const QString &text, TAVO_record_boxName *name, Q
     if (match.hasMatch())
         return readAddressAndPort(match.captured(1) + match.captured(2), match.captured(3), name, problem);
     if (name->text.startsWith(QLatin1Char('['))) {
-        *problem = QStringLiteral("--box: %1 is not an address:port (an IPv6 address in brackets)").arg(name->text);
+        *problem = notAddressAndPort(name->text);
         return false;
     }
     if (name->address.setAddress(name->text))
