@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds the project and prints the benchmark table, every figure measured in the private
 # network on an Xvfb display of its own, against simulated boxes, beside the reference tools
-# (gssdp-discover, cvlc, ffplay) in the same run. Takes about a quarter of an hour.
+# (gssdp-discover, cvlc, ffplay, curl) in the same run. Takes about a quarter of an hour.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVO_BUILD_DIR:-$top/build}
-benches=(bench_client bench_playback bench_remote)
+benches=(bench_client bench_playback bench_remote bench_record)
 # Trying media options and the delay creep (docs/benchmarks.md) need the playback benchmark alone.
 [ -z "${TAVO_BENCH_TRY_OPTIONS+set}${TAVO_BENCH_CREEP:-}" ] || benches=(bench_playback)
 if [ "${TAVO_BENCH_INSIDE:-}" != 1 ]; then

@@ -137,14 +137,19 @@ private Q_SLOTS:
 void tst_record::recordsBothStreamsForTheTimeAsked_data()
 {
     QTest::addColumn<QString>("box");
-    QTest::newRow("plain, by name") << QStringLiteral("Living Room");
-    QTest::newRow("encrypted, by address") << QStringLiteral("127.0.0.3");
+    QTest::addColumn<QString>("plainBoxSsdp");
+    QTest::newRow("plain, by name") << QStringLiteral("Living Room") << QStringLiteral("multicast");
+    QTest::newRow("encrypted, by address") << QStringLiteral("127.0.0.3") << QStringLiteral("multicast");
+    // As where multicast does not reach: the box speaks no SSDP at all.
+    QTest::newRow("plain, by its description's URL") << QStringLiteral("http://127.0.0.2:49152/description.xml")
+                                                      << QStringLiteral("none");
 }
 
 void tst_record::recordsBothStreamsForTheTimeAsked()
 {
     QFETCH(QString, box);
-    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({plainBox(), encryptedBox()}));
+    QFETCH(QString, plainBoxSsdp);
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({plainBox({{"ssdp", plainBoxSsdp}}), encryptedBox()}));
     QVERIFY(sim.start());
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("film.ts"));
@@ -278,6 +283,7 @@ void tst_record::endsWithTheStatusOfWhatWentWrong_data()
     QTest::newRow("unpinned key") << QStringLiteral("Bedroom") << QStringLiteral("film.ts") << 6;
     QTest::newRow("stream never sent") << QStringLiteral("Living Room") << QStringLiteral("film.ts") << 5;
     QTest::newRow("unwritable folder") << QStringLiteral("Living Room") << QStringLiteral("missing/film.ts") << 7;
+    QTest::newRow("malformed box address") << QStringLiteral("127.0.0.2:0") << QStringLiteral("film.ts") << 2;
 }
 
 void tst_record::endsWithTheStatusOfWhatWentWrong()

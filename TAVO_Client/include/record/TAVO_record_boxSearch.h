@@ -2,6 +2,7 @@
 #define TAVO_RECORD_BOXSEARCH_H
 
 #include "TAVO_mgr_defaultStructure.h"
+#include "TAVO_record_boxName.h"
 
 #include <QHostAddress>
 #include <QNetworkAccessManager>
@@ -14,7 +15,8 @@
 // Finds one box by its friendly name, UDN or address, without the window's discovery (which
 // lives with its widgets): an SSDP search for streamer boxes, sent to the multicast group and,
 // for an address, to that host itself; every description that answers is read as discovery
-// reads it, until one matches or the time is up.
+// reads it, until one matches or the time is up. A box named by its description's URL is read
+// there, again every second while it does not answer, with no search.
 class TAVO_record_boxSearch : public QObject
 {
     Q_OBJECT
@@ -24,13 +26,13 @@ public:
     static constexpr int searchRepeatMs = 1000;
     static constexpr int descriptionLimitBytes = 256 * 1024;
 
-    TAVO_record_boxSearch(const QString &box, int timeLimitMs, QObject *parent = nullptr);
+    TAVO_record_boxSearch(const TAVO_record_boxName &box, int timeLimitMs, QObject *parent = nullptr);
 
     // found() or notFound() follows exactly once.
     void start();
 
-    // True when the record is the box the user named.
-    static bool matches(const TAVO_SERVER &server, const QString &box);
+    // True when the record, read from `description`, is the box the user named.
+    static bool matches(const TAVO_SERVER &server, const QUrl &description, const TAVO_record_boxName &box);
 
 Q_SIGNALS:
     void found(const TAVO_SERVER &server);
@@ -44,9 +46,8 @@ private:
     void descriptionArrived(QNetworkReply *reply);
     void giveUp();
 
-    QString box;
+    TAVO_record_boxName box;
     int timeLimitMs;
-    QHostAddress boxAddress;  // null unless the user named the box by its address
     QUdpSocket socket;
     QNetworkAccessManager network;
     QTimer repeat;

@@ -1,6 +1,8 @@
 #ifndef TAVO_RECORD_OPTIONS_H
 #define TAVO_RECORD_OPTIONS_H
 
+#include "TAVO_record_boxName.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -8,7 +10,7 @@
 // What the command line asks of one recording.
 struct TAVO_record_options
 {
-    QString box;         // friendly name, UDN or address
+    TAVO_record_boxName box;
     QDateTime endAt;     // invalid: until stopped
     QString output;      // a file, "-" for standard output, empty for the videos folder
     QString channel;     // digits typed on the box's remote, empty to keep the channel

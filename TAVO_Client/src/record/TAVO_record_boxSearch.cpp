@@ -38,13 +38,24 @@ QString bareUdn(const QString &text)
     return text.startsWith(QLatin1String("uuid:")) ? text.mid(5) : text;
 }
 
+// The stream's and the remote's URLs are made from the host: an IPv6 address goes in brackets.
+QString hostForUrls(const QUrl &url)
+{
+    const QString host = url.host();
+    return host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+}
+
+bool isAt(const QUrl &url, const QHostAddress &address)
+{
+    return !address.isNull() && QHostAddress(url.host()).isEqual(address, QHostAddress::TolerantConversion);
+}
+
 } // namespace
 
-TAVO_record_boxSearch::TAVO_record_boxSearch(const QString &box, int timeLimitMs, QObject *parent)
+TAVO_record_boxSearch::TAVO_record_boxSearch(const TAVO_record_boxName &box, int timeLimitMs, QObject *parent)
     : QObject(parent)
     , box(box)
     , timeLimitMs(timeLimitMs)
-    , boxAddress(box)
 {
     network.setProxy(QNetworkProxy::NoProxy);
     network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -57,25 +68,41 @@ TAVO_record_boxSearch::TAVO_record_boxSearch(const QString &box, int timeLimitMs
 
 void TAVO_record_boxSearch::start()
 {
-    socket.bind(QHostAddress::AnyIPv4, 0);
+    // SSDP's group is IPv4; a box at an IPv6 address is asked from a socket of both kinds.
+    if (box.kind != TAVO_record_boxName::Kind::Description)
+        socket.bind(box.address.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress::Any : QHostAddress::AnyIPv4, 0);
     timeLimit.start(timeLimitMs);
     repeat.start(searchRepeatMs);
     sendSearch();
 }
 
-bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const QString &box)
+bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const QUrl &description, const TAVO_record_boxName &box)
 {
-    return server.device.friendlyName.compare(box, Qt::CaseInsensitive) == 0
-           || server.device.UDN.compare(bareUdn(box), Qt::CaseInsensitive) == 0 || server.host == box;
+    switch (box.kind) {
+    case TAVO_record_boxName::Kind::Description:
+        return true;  // the one description read is the box named
+    case TAVO_record_boxName::Kind::AddressAndPort:
+        return isAt(description, box.address) && description.port(80) == box.port;
+    case TAVO_record_boxName::Kind::NameOrUdn:
+    case TAVO_record_boxName::Kind::Address:
+        break;
+    }
+    return server.device.friendlyName.compare(box.text, Qt::CaseInsensitive) == 0
+           || server.device.UDN.compare(bareUdn(box.text), Qt::CaseInsensitive) == 0 || isAt(description, box.address);
 }
 
 // A datagram can be lost; the search goes out again every second until the time is up.
 void TAVO_record_boxSearch::sendSearch()
 {
-    Q_EMIT progress(QStringLiteral("Searching for %1…").arg(box));
+    if (box.kind == TAVO_record_boxName::Kind::Description) {
+        Q_EMIT progress(QStringLiteral("Reading %1…").arg(box.text));
+        fetchDescription(box.description);
+        return;
+    }
+    Q_EMIT progress(QStringLiteral("Searching for %1…").arg(box.text));
     socket.writeDatagram(searchMessage(), ssdpGroup, ssdpPort);
-    if (!boxAddress.isNull())
-        socket.writeDatagram(searchMessage(), boxAddress, ssdpPort);
+    if (!box.address.isNull())
+        socket.writeDatagram(searchMessage(), box.address, ssdpPort);
 }
 
 void TAVO_record_boxSearch::readAnswers()
@@ -86,8 +113,8 @@ void TAVO_record_boxSearch::readAnswers()
         if (!location.isValid() || location.scheme() != QLatin1String("http"))
             continue;
         // A box asked at its own address is fetched from that address, whatever its answer names.
-        if (!boxAddress.isNull() && answer.senderAddress().isEqual(boxAddress, QHostAddress::TolerantConversion))
-            location.setHost(boxAddress.toString());
+        if (!box.address.isNull() && answer.senderAddress().isEqual(box.address, QHostAddress::TolerantConversion))
+            location.setHost(box.address.toString());
         fetchDescription(location);
     }
 }
@@ -111,14 +138,20 @@ void TAVO_record_boxSearch::descriptionArrived(QNetworkReply *reply)
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     QDomDocument document;
-    if (done || reply->error() != QNetworkReply::NoError || status != 200 || !document.setContent(reply->readAll()))
+    if (done)
         return;
+    if (reply->error() != QNetworkReply::NoError || status != 200 || !document.setContent(reply->readAll())) {
+        // A description named by its URL is read again at the next second.
+        if (box.kind == TAVO_record_boxName::Kind::Description)
+            fetched.remove(reply->request().url());
+        return;
+    }
     TAVO_SERVER server;
     TAVO_xml_deviceDescription::read(document.documentElement(), server);
-    server.host = reply->url().host();
+    server.host = hostForUrls(reply->url());
     server.port = QString::number(reply->url().port(80));
     qCDebug(lcBoxSearch) << "Found" << server.device.friendlyName << server.device.UDN << "at" << server.host;
-    if (server.device.deviceType != streamerDeviceType || !matches(server, box))
+    if (server.device.deviceType != streamerDeviceType || !matches(server, reply->url(), box))
         return;
     done = true;
     repeat.stop();

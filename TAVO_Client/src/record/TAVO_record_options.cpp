@@ -10,7 +10,7 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
     parser.setApplicationDescription(QStringLiteral("Records the live stream of a streamer box."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption box(QStringLiteral("box"), QStringLiteral("The box: friendly name, UDN or address."),
+    const QCommandLineOption box(QStringLiteral("box"), QStringLiteral("The box: friendly name, UDN, IP address, address:port or the URL of its description."),
                                  QStringLiteral("box"));
     const QCommandLineOption forLength(QStringLiteral("for"), QStringLiteral("Record for 95m, 90s or 2h."),
                                        QStringLiteral("length"));
@@ -30,11 +30,8 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
         *problem = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst());
         return false;
     }
-    options->box = parser.value(box);
-    if (options->box.isEmpty()) {
-        *problem = QStringLiteral("--box is required");
+    if (!TAVO_record_boxName::read(parser.value(box), &options->box, problem))
         return false;
-    }
     if (parser.isSet(forLength) && parser.isSet(until)) {
         *problem = QStringLiteral("give --for or --until, not both");
         return false;

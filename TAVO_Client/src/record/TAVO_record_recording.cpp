@@ -57,8 +57,10 @@ void TAVO_record_recording::start()
     connect(search, &TAVO_record_boxSearch::progress, this, &TAVO_record_recording::say);
     connect(search, &TAVO_record_boxSearch::found, this, &TAVO_record_recording::boxFound);
     connect(search, &TAVO_record_boxSearch::notFound, this, [this] {
-        finish(TAVO_record_exitStatus::BoxNotFound,
-               QStringLiteral("no box called %1 answered within %2 s").arg(options.box).arg(boxSearchLimitMs / 1000));
+        const QString what = options.box.kind == TAVO_record_boxName::Kind::Description
+                                 ? QStringLiteral("no streamer box's description was read at %1 within %2 s")
+                                 : QStringLiteral("no box called %1 answered within %2 s");
+        finish(TAVO_record_exitStatus::BoxNotFound, what.arg(options.box.text).arg(boxSearchLimitMs / 1000));
     });
     search->start();
 }
