@@ -143,6 +143,8 @@ void tst_record::recordsBothStreamsForTheTimeAsked_data()
     // As where multicast does not reach: the box speaks no SSDP at all.
     QTest::newRow("plain, by its description's URL") << QStringLiteral("http://127.0.0.2:49152/description.xml")
                                                       << QStringLiteral("none");
+    QTest::newRow("plain, by host:port, answering no search") << QStringLiteral("127.0.0.2:49152")
+                                                              << QStringLiteral("none");
 }
 
 void tst_record::recordsBothStreamsForTheTimeAsked()

@@ -45,6 +45,7 @@ private:
     void fetchDescription(const QUrl &location);
     void descriptionArrived(QNetworkReply *reply);
     void giveUp();
+    QUrl wellKnownDescription() const;
 
     TAVO_record_boxName box;
     int timeLimitMs;
@@ -54,6 +55,7 @@ private:
     QTimer timeLimit;
     QSet<QUrl> fetched;
     bool done = false;
+    int searchesSent = 0;
 };
 
 #endif

@@ -103,6 +103,20 @@ void TAVO_record_boxSearch::sendSearch()
     socket.writeDatagram(searchMessage(), ssdpGroup, ssdpPort);
     if (!box.address.isNull())
         socket.writeDatagram(searchMessage(), box.address, ssdpPort);
+    // A box named by host:port that did not answer the first search is read where boxes of this
+    // kind keep their description, as the window does.
+    if (box.kind == TAVO_record_boxName::Kind::AddressAndPort && searchesSent++ > 0)
+        fetchDescription(wellKnownDescription());
+}
+
+QUrl TAVO_record_boxSearch::wellKnownDescription() const
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(box.address.toString());
+    url.setPort(box.port);
+    url.setPath(QStringLiteral("/description.xml"));
+    return url;
 }
 
 void TAVO_record_boxSearch::readAnswers()
