@@ -19,7 +19,10 @@ QIcon recordingDot()
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xc0, 0, 0));
     painter.drawEllipse(QRectF(4, 4, 24, 24));
-    return QIcon(dot);
+    // Red on the selected row too, rather than tinted by the selection.
+    QIcon icon(dot);
+    icon.addPixmap(dot, QIcon::Selected);
+    return icon;
 }
 
 } // namespace
