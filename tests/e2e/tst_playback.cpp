@@ -258,6 +258,7 @@ private Q_SLOTS:
     void recordingHoldsPictureAndSoundToItsEnd_data();
     void recordingHoldsPictureAndSoundToItsEnd();
     void recordingEndedWhileTheStreamGoesOnIsClosed();
+    void recordingCommandRefusesTheBoxTheWindowRecords();
     void unwritableRecordingEndsWhilePictureGoesOn_data();
     void unwritableRecordingEndsWhilePictureGoesOn();
     void volumeAndMuteSurviveARestart();
@@ -775,6 +776,34 @@ void tst_playback::recordingHoldsPictureAndSoundToItsEnd()
     }
     const QStringList undecoded = undecodedSoundPackets(file);
     QVERIFY2(undecoded.isEmpty() || undecoded == QStringList{QStringLiteral("last")}, qPrintable(undecoded.join(' ')));
+}
+
+// One box, one tuner: the command ends with its status for a box taken, and says by whom.
+void tst_playback::recordingCommandRefusesTheBoxTheWindowRecords()
+{
+    QTemporaryDir runtime;
+    const QByteArray userRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    select(QStringLiteral("Plain (127.0.0.2)"));
+    start->click();
+    QVERIFY2(showsMovingPicture(QStringLiteral("record-locked")), "no moving picture in the video area");
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(!recordingMark(window).isEmpty(), 5000);
+
+    QProcess command;
+    command.start(QStringLiteral(TAVO_BIN_DIR "/tavo-record"), {QStringLiteral("--box"), QStringLiteral("127.0.0.2"),
+                                                               QStringLiteral("--output"), runtime.filePath(QStringLiteral("film.ts"))});
+    QVERIFY(command.waitForFinished(120000));
+    QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+    qputenv("XDG_RUNTIME_DIR", userRuntime);
+
+    const QString errors = QString::fromUtf8(command.readAllStandardError());
+    QVERIFY2(command.exitCode() == 4, qPrintable(errors));
+    const QString holder = QStringLiteral("being recorded by %1 (pid %2)")
+                               .arg(QCoreApplication::applicationName()).arg(QCoreApplication::applicationPid());
+    QVERIFY2(errors.contains(holder), qPrintable(errors));
 }
 
 // The player goes on reading the stream after the user ends a recording, but the file no

@@ -4,6 +4,7 @@
 #include "TAVO_mgr_cache.h"
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_clientSettings.h"
+#include "TAVO_record_boxLock.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
 #include "TAVO_test_eventLoop.h"
@@ -27,8 +28,11 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QToolTip>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
@@ -132,6 +136,8 @@ private Q_SLOTS:
     void channelsTuneByNameByDigitsInFullScreenAndByStepping();
     void keyCAfterARealClickOnARowOpensThePanel();
     void panelPlaceAndChosenControllerSurviveARestart();
+    void rowOfABoxRecordedElsewhereIsMarkedUntilItsRecorderDies();
+    void keyThatChangesARecordedBoxAsksOnce();
 
 private:
     bool selectBox(const QString &host);
@@ -151,6 +157,8 @@ private:
     QStringList keysSentSince(const QString &uuid, qsizetype before) const;
 
     TAVO_test_boxSim *sim = nullptr;
+    // The boxes' locks of this test's recordings: never the user's.
+    QTemporaryDir runtimeFolder;
     TAVO_ui_mainWindow *window = nullptr;
     QWidget *panel = nullptr;
     QComboBox *controllers = nullptr;
@@ -160,6 +168,7 @@ void tst_remote::initTestCase()
 {
     sim = new TAVO_test_boxSim(simulatedBoxes());
     QVERIFY(sim->start());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder.path()));
     window = new TAVO_ui_mainWindow;
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -762,6 +771,54 @@ void tst_remote::panelPlaceAndChosenControllerSurviveARestart()
     nextPanel->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
     QTest::mouseClick(TAVO_test_windowParts::keyButton(nextPanel, "STOP"), Qt::LeftButton);
     QVERIFY(sim->waitForRequest(livingRoom, QStringLiteral("id=dvd&key=STOP")));
+}
+
+// A recording command that crashes holds its box no more: the kernel let go of its lock.
+void tst_remote::rowOfABoxRecordedElsewhereIsMarkedUntilItsRecorderDies()
+{
+    const QTableWidgetItem *row = TAVO_test_windowParts::serverRow(window, QStringLiteral("Living Room (127.0.0.2)"));
+    QVERIFY(row);
+    QProcess recorder;
+    recorder.start(QStringLiteral(TAVO_BIN_DIR "/tavo-record"),
+                   {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"),
+                    runtimeFolder.filePath(QStringLiteral("film.ts"))});
+    QVERIFY(recorder.waitForStarted());
+    const QString recordedBy = QStringLiteral("Being recorded by tavo-record (pid %1)").arg(recorder.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(TAVO_test_windowParts::toolTipText(row).contains(recordedBy), 60000);
+    QVERIFY(!row->icon().isNull());
+    QDir().mkpath(screenshotFolder);
+    window->grab().save(screenshotFolder + QStringLiteral("recorded_row.png"));
+
+    ::kill(pid_t(recorder.processId()), SIGKILL);
+    QVERIFY(recorder.waitForFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(!TAVO_test_windowParts::toolTipText(row).contains(QStringLiteral("Being recorded")), 20000);
+}
+
+// No holds the key back; Yes lets it and the recording's later keys go.
+void tst_remote::keyThatChangesARecordedBoxAsksOnce()
+{
+    controllers->setCurrentIndex(controllers->findText(QStringLiteral("Television")));
+    TAVO_record_boxLock lock(livingRoom);
+    QString problem;
+    QVERIFY2(lock.take(&problem), qPrintable(problem));
+    TAVO_test_messageBoxes answers;
+    const qsizetype channelsUp = keyCommands(livingRoom, QStringLiteral("CH_UP")).size();
+
+    answers.answer = QMessageBox::No;
+    QTest::mouseClick(key("CH_UP"), Qt::LeftButton);
+    QCOMPARE(answers.seen.size(), 1);
+    QCOMPARE(answers.seen.first().text, QStringLiteral("Living Room is being recorded. Change what is recorded?"));
+    // Keys go out in order: once a later one came, the one held back would have come before it.
+    QTest::mouseClick(key("MUTE"), Qt::LeftButton);
+    QVERIFY(sim->waitForRequest(livingRoom, QStringLiteral("key=MUTE")));
+    QCOMPARE(keyCommands(livingRoom, QStringLiteral("CH_UP")).size(), channelsUp);
+
+    answers.answer = QMessageBox::Yes;
+    QTest::mouseClick(key("CH_UP"), Qt::LeftButton);
+    QTest::mouseClick(key("CH_DN"), Qt::LeftButton);
+    QCOMPARE(answers.seen.size(), 2);
+    QVERIFY(sim->waitForRequest(livingRoom, QStringLiteral("key=CH_DN")));
+    QCOMPARE(keyCommands(livingRoom, QStringLiteral("CH_UP")).size(), channelsUp + 1);
 }
 
 QTEST_MAIN(tst_remote)

@@ -26,7 +26,9 @@ void TAVO_test_messageBoxes::closeOpenBox()
             beforeClose(box);
         showing = false;
     }
-    if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+    if (QAbstractButton *answering = box->button(answer))
+        answering->click();
+    else if (QAbstractButton *ok = box->button(QMessageBox::Ok))
         ok->click();
     else
         box->reject();

@@ -1,16 +1,15 @@
 #pragma once
 
 #include <QList>
+#include <QMessageBox>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
 
-class QMessageBox;
-
 // Watches for modal message boxes while it lives, notes what each said and closes it with its
-// OK button, so tests can run code that opens one.
+// OK button (or the answer set), so tests can run code that opens one.
 class TAVO_test_messageBoxes : public QObject
 {
     Q_OBJECT
@@ -31,6 +30,8 @@ public:
     QList<Seen> seen;
     // Runs while each box is shown on screen, before it is closed (to take a screenshot, say).
     std::function<void(QMessageBox *)> beforeClose;
+    // The button that answers a box that has it; one without it closes with OK.
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
 
 private:
     void closeOpenBox();

@@ -8,8 +8,10 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class TAVO_player_vlcPlayer;
+class TAVO_record_boxLock;
 
 // Records the stream being watched into an MPEG-TS file in the user's videos folder, named
 // after the box and the time. libVLC 3 cannot add an output to a running stream: the stream is
@@ -17,7 +19,8 @@ class TAVO_player_vlcPlayer;
 // they come, into the file (no encoding). The picture pauses for about a second when a
 // recording starts and again when it ends, while the new player connects and fills its cache.
 // libVLC closes the file whenever its player stops, so Stop, another Start, a lost stream and
-// the end of the program all leave a complete file.
+// the end of the program all leave a complete file. While it records, it holds the box's lock, so
+// that a recording command of the same box refuses and says so.
 class TAVO_player_recorder : public QObject
 {
     Q_OBJECT
@@ -29,6 +32,7 @@ public:
     // `playingUdn` and `playingName` say which box's stream plays (empty while none does).
     TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::function<QString()> playingUdn,
                          std::function<QString()> playingName, QObject *parent = nullptr);
+    ~TAVO_player_recorder() override;
 
     bool isRecording() const;
     // libVLC's output chain that shows the stream and writes it into `path`.
@@ -56,12 +60,14 @@ private:
     // Clears the recording and gives the line that says it ended, and why when not by the user.
     QString endedText(const QString &why);
     void sayAgainWhenBack(const QString &text);
+    void lockBox(const QString &udn);
 
     TAVO_player_vlcPlayer *player;
     std::function<QString()> playingUdn;
     std::function<QString()> playingName;
     QString path;           // the file being written; empty while not recording
     QString recordedUdn;    // the box whose stream is recorded
+    std::unique_ptr<TAVO_record_boxLock> boxLock;  // held while recording, unless a command held it first
     QElapsedTimer elapsed;
     QTimer ticker;
     // Said again once the stream that the recorder started again plays.

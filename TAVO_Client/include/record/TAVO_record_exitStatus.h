@@ -6,7 +6,7 @@ enum class TAVO_record_exitStatus {
     Recorded = 0,        // the end time came, a signal asked to stop, or the reader went away
     Usage = 2,           // the options cannot be understood
     BoxNotFound = 3,     // no box of that name, UDN or address answered in time
-    BoxBusy = 4,         // another recording command records this box
+    BoxBusy = 4,         // another recording command, or the client's window, records this box
     StreamRefused = 5,   // the box did not give its stream
     UnpinnedKey = 6,     // the encrypted stream came with a key other than the pinned one
     OutputUnwritable = 7,// the file or its folder cannot be made or written

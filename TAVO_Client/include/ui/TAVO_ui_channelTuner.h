@@ -23,8 +23,12 @@ public:
     TAVO_ui_channelTuner(TAVO_ui_controller *panel, std::function<bool()> steerChosenBox, QObject *parent = nullptr);
 
     // Starts sending the keys, the first at once; a sequence still under way is dropped. Returns
-    // why nothing is sent (no remote, a key the remote lacks), or an empty text.
+    // why nothing is sent (no remote, a key the remote lacks, its first key held back), or an
+    // empty text.
     QString tune(const QStringList &keys, int pauseMs);
+    // A key of the box was held back: the keys still to come of a sequence under way would tune
+    // something no one asked for, so they are dropped with it.
+    void drop(const QString &reason);
     bool isTuning() const;
     // The panel's button of the key, or nullptr when the panel has none.
     QPushButton *buttonOf(const QString &keyName) const;
@@ -43,6 +47,8 @@ private:
     QList<QPointer<QPushButton>> pending;
     QStringList pendingKeys;
     QTimer pace;
+    bool pressing = false;  // a key of the sequence is being pressed
+    QString heldBack;       // why the sequence was dropped while pressing
 };
 
 #endif

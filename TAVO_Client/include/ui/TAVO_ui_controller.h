@@ -6,6 +6,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
+
 class QKeyEvent;
 class QPushButton;
 class QUrl;
@@ -41,6 +43,9 @@ public:
     TAVO_mgr_httpRequest *httpRequest;
     QString strUrl;
     QUrl *url;
+    // Asked before a key goes to the box, whether clicked, typed or sent by a channel tune: a
+    // key it refuses is not sent. Unset, every key goes.
+    std::function<bool(const char *keyName)> keyGate;
 
 private Q_SLOTS:
     void on_ctrlSelect_currentIndexChanged(int index);

@@ -8,7 +8,7 @@
 
 // One row of the server table. Its text is the one it was added with; its tool tip names the
 // box's model, serial number and address as the box's record holds them now, and the row shows
-// whether the box plays and whether it still answers.
+// whether the box plays, whether it still answers and whether it is being recorded.
 class TAVO_ui_serverItem : public QTableWidgetItem
 {
 public:
@@ -21,11 +21,15 @@ public:
     // A box that left (byebye, or its announcement expired) is greyed; seen again, it is not.
     void setAnswering(bool answering, const QTime &now = QTime::currentTime());
     bool isAnswering() const;
+    // A box being recorded shows a red dot, and its tool tip says by whom; empty: by nobody.
+    void setRecordedBy(const QString &recorder);
 
 private:
     QString toolTip() const;
 
     const TAVO_SERVER *server;
+    QString recordedBy() const;
+
     QTime notAnsweringSince;
 };
 

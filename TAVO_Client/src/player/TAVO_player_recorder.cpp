@@ -2,8 +2,10 @@
 
 #include "TAVO_mgr_savedFiles.h"
 #include "TAVO_player_vlcPlayer.h"
+#include "TAVO_record_boxLock.h"
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <utility>
 
@@ -17,6 +19,10 @@ TAVO_player_recorder::TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::f
     connect(&ticker, &QTimer::timeout, this, &TAVO_player_recorder::tellProgress);
     connect(player->vlcLog(), &TAVO_player_vlcLog::fileWriteFailed, this, &TAVO_player_recorder::writeFailed);
 }
+
+Q_LOGGING_CATEGORY(lcRecorder, "tavo.player.recorder", QtInfoMsg)
+
+TAVO_player_recorder::~TAVO_player_recorder() = default;
 
 bool TAVO_player_recorder::isRecording() const
 {
@@ -54,6 +60,7 @@ void TAVO_player_recorder::start()
         return;
     }
     recordedUdn = udn;
+    lockBox(udn);
     // An input synchronised to the stream as a live one gives the file pictures with repeated
     // stamps, which players stumble over; paced as a file's (libVLC's default synchronisation),
     // the stream is copied as the box sent it. The shortest network cache did the same now and
@@ -102,8 +109,23 @@ QString TAVO_player_recorder::endedText(const QString &why)
                                   TAVO_mgr_savedFiles::sizeText(QFileInfo(path).size()), path);
     path.clear();
     recordedUdn.clear();
+    boxLock.reset();
     return why.isEmpty() ? QStringLiteral("Recording ended: %1").arg(done)
                          : QStringLiteral("Recording ended (%1): %2").arg(why, done);
+}
+
+// One box, one tuner: the lock keeps a recording command off the box while the window records it.
+// A command that holds the lock already has tuned the box and records it; the window tunes nothing
+// to record, so it records what plays all the same, but leaves the lock to the command: taking it
+// over when the command ends would keep a later command off a box the user may have let go.
+void TAVO_player_recorder::lockBox(const QString &udn)
+{
+    boxLock = std::make_unique<TAVO_record_boxLock>(udn);
+    QString problem;
+    if (!boxLock->take(&problem)) {
+        qCDebug(lcRecorder).noquote() << "Recording without the lock:" << problem;
+        boxLock.reset();
+    }
 }
 
 // The stream keeper says "Playing" when the stream that the recorder started again plays; what

@@ -25,6 +25,7 @@ QString TAVO_ui_channelTuner::tune(const QStringList &keys, int pauseMs)
     pace.stop();
     pending.clear();
     pendingKeys.clear();
+    heldBack.clear();
     if (keys.isEmpty())
         return tr("The channel has no keys to send.");
     if (!steerChosenBox || !steerChosenBox())
@@ -41,7 +42,19 @@ QString TAVO_ui_channelTuner::tune(const QStringList &keys, int pauseMs)
     pendingKeys = keys;
     pace.setInterval(pauseMs);
     pressNext();
-    return QString();
+    return heldBack;
+}
+
+void TAVO_ui_channelTuner::drop(const QString &reason)
+{
+    if (!pressing && !isTuning())
+        return;
+    qCDebug(lcChannelTuner).noquote() << "Dropped:" << reason;
+    pace.stop();
+    pending.clear();
+    pendingKeys.clear();
+    heldBack = reason;
+    Q_EMIT interrupted(reason);
 }
 
 bool TAVO_ui_channelTuner::isTuning() const
@@ -69,7 +82,11 @@ void TAVO_ui_channelTuner::pressNext()
         return;
     }
     // click() goes through pressed, released and clicked: the button's own path to the box.
+    pressing = true;
     button->click();
+    pressing = false;
+    if (!heldBack.isEmpty())
+        return;
     if (pending.isEmpty())
         Q_EMIT tuned();
     else

@@ -115,7 +115,7 @@ void TAVO_ui_controller::showImage(int slotIndex, const char *image, const char 
 void TAVO_ui_controller::sendKey(const char *keyName)
 {
     // Before a description has been loaded there is no box to send to.
-    if (strUrl.isEmpty())
+    if (strUrl.isEmpty() || (keyGate && !keyGate(keyName)))
         return;
     url->setUrl(strUrl + QLatin1String(keyName));
     httpRequest->httpRequest(url);

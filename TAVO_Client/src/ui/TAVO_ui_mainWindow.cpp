@@ -26,6 +26,7 @@
 #include "TAVO_ui_panelOverFullScreen.h"
 #include "TAVO_ui_pictureMenu.h"
 #include "TAVO_ui_playGestures.h"
+#include "TAVO_ui_recordedBoxes.h"
 #include "TAVO_ui_recordingMark.h"
 #include "TAVO_ui_remoteKeyboard.h"
 #include "TAVO_ui_serverItem.h"
@@ -65,11 +66,7 @@
 
 using TAVO_ui_windowKeys::Key;
 
-namespace {
-
-const QMargins normalVideoMargins(0, 10, 10, 0);
-
-} // namespace
+constexpr QMargins normalVideoMargins(0, 10, 10, 0);
 
 TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -396,8 +393,8 @@ void TAVO_ui_mainWindow::initKeyboard()
 {
     const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
     connect(windowKeyboard->action(Key::NormalScreen), &QAction::triggered, this, leaveFullScreen);
-    new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget,
-                               {[this] { return controllerWidget->steers(currentServer) || loadController(); }}, this);
+    const auto steer = [this] { return controllerWidget->steers(currentServer) || loadController(); };
+    new TAVO_ui_remoteKeyboard(controllerWidget, fullScreenWidget, videoWidget, {steer}, this);
     new TAVO_ui_panelOverFullScreen(controllerWidget, fullScreenWidget, this);
     new TAVO_ui_dialogOverFullScreen(fullScreenWidget, this);
     new TAVO_ui_keyboardHelp(this, controllerWidget, windowKeyboard->action(Key::KeyboardHelp));
@@ -410,8 +407,9 @@ void TAVO_ui_mainWindow::initKeyboard()
             videoPlay();
         },
         [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
-    const auto steer = [this] { return controllerWidget->steers(currentServer) || loadController(); };
-    auto *channels = new TAVO_ui_channelDock(this, videoWidget, new TAVO_ui_channelTuner(controllerWidget, steer, this),
+    auto *tuner = new TAVO_ui_channelTuner(controllerWidget, steer, this);
+    new TAVO_ui_recordedBoxes(serverList, mManager, controllerWidget, tuner);
+    auto *channels = new TAVO_ui_channelDock(this, videoWidget, tuner,
         {[this] { return currentServer ? currentServer->device.UDN : QString(); },
          [this] { return currentServer ? currentServer->device.friendlyName : QString(); },
          [this] { if (streamKeeper->playingUdn() != currentServer->device.UDN) videoPlay(); },

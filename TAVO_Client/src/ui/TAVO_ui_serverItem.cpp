@@ -1,7 +1,31 @@
 #include "TAVO_ui_serverItem.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
+#include <QPixmap>
+
+namespace {
+
+// Kept as the item's data, so that the table hears of each change and draws the row again.
+constexpr int recordedByRole = Qt::UserRole + 1;
+
+QIcon recordingDot()
+{
+    QPixmap dot(32, 32);
+    dot.fill(Qt::transparent);
+    QPainter painter(&dot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xc0, 0, 0));
+    painter.drawEllipse(QRectF(4, 4, 24, 24));
+    // Red on the selected row too, rather than tinted by the selection.
+    QIcon icon(dot);
+    icon.addPixmap(dot, QIcon::Selected);
+    return icon;
+}
+
+} // namespace
 
 TAVO_ui_serverItem::TAVO_ui_serverItem(const QIcon &icon, const QString &text, const TAVO_SERVER *server)
     : QTableWidgetItem(icon, text)
@@ -13,6 +37,10 @@ QVariant TAVO_ui_serverItem::data(int role) const
 {
     if (role == Qt::ToolTipRole)
         return toolTip();
+    if (role == Qt::DecorationRole && !recordedBy().isEmpty()) {
+        static const QIcon dot = recordingDot();
+        return dot;
+    }
     return QTableWidgetItem::data(role);
 }
 
@@ -20,6 +48,8 @@ QVariant TAVO_ui_serverItem::data(int role) const
 QString TAVO_ui_serverItem::toolTip() const
 {
     QStringList lines;
+    if (!recordedBy().isEmpty())
+        lines << QStringLiteral("Being recorded by ") + recordedBy();
     if (!isAnswering())
         lines << QStringLiteral("Not answering since ") + notAnsweringSince.toString(QStringLiteral("HH:mm"));
     if (server) {
@@ -52,6 +82,17 @@ void TAVO_ui_serverItem::setAnswering(bool answering, const QTime &now)
         setData(Qt::ForegroundRole, QVariant());
     else
         setForeground(QApplication::palette().brush(QPalette::Disabled, QPalette::Text));
+}
+
+void TAVO_ui_serverItem::setRecordedBy(const QString &recorder)
+{
+    if (recorder != recordedBy())
+        setData(recordedByRole, recorder);
+}
+
+QString TAVO_ui_serverItem::recordedBy() const
+{
+    return QTableWidgetItem::data(recordedByRole).toString();
 }
 
 bool TAVO_ui_serverItem::isAnswering() const

@@ -1,0 +1,87 @@
+#include "TAVO_mgr_recordedBoxes.h"
+
+#include "TAVO_record_boxLock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSet>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+Q_LOGGING_CATEGORY(lcRecordedBoxes, "tavo.mgr.recordedBoxes", QtInfoMsg)
+
+namespace {
+
+// A file as /proc/locks names it: "major:minor:inode", the device's numbers in hex.
+QString fileId(quint64 major, quint64 minor, quint64 inode)
+{
+    return QStringLiteral("%1:%2:%3").arg(major).arg(minor).arg(inode);
+}
+
+// The files with a lock taken by flock, from lines such as
+// "1: FLOCK  ADVISORY  WRITE 1234 00:1a:5678 0 EOF"; a waiter's line ("1: -> FLOCK ...") holds none.
+QSet<QString> flockedFiles()
+{
+    QFile table(QStringLiteral("/proc/locks"));
+    QSet<QString> files;
+    if (!table.open(QIODevice::ReadOnly | QIODevice::Text))
+        return files;
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields.at(1) != "FLOCK")
+            continue;
+        const QList<QByteArray> device = fields.at(5).split(':');
+        if (device.size() == 3)
+            files.insert(fileId(device.at(0).toULongLong(nullptr, 16), device.at(1).toULongLong(nullptr, 16),
+                                device.at(2).toULongLong()));
+    }
+    return files;
+}
+
+} // namespace
+
+TAVO_mgr_recordedBoxes::TAVO_mgr_recordedBoxes(QObject *parent)
+    : QObject(parent)
+{
+    connect(&folderWatcher, &QFileSystemWatcher::directoryChanged, this, &TAVO_mgr_recordedBoxes::probe);
+    connect(&ticker, &QTimer::timeout, this, &TAVO_mgr_recordedBoxes::probe);
+    ticker.start(probeMs);
+    probe();
+}
+
+QString TAVO_mgr_recordedBoxes::recorderOf(const QString &udn) const
+{
+    return recorders.value(QFileInfo(TAVO_record_boxLock::pathFor(udn)).fileName());
+}
+
+void TAVO_mgr_recordedBoxes::probe()
+{
+    const QString folder = TAVO_record_boxLock::folder();
+    watchFolder(folder);
+    const QSet<QString> locked = flockedFiles();
+    QHash<QString, QString> now;
+    for (const QFileInfo &file : QDir(folder).entryInfoList({QStringLiteral("*.lock")}, QDir::Files)) {
+        struct stat status {};
+        if (::stat(QFile::encodeName(file.filePath()).constData(), &status) != 0)
+            continue;
+        if (locked.contains(fileId(major(status.st_dev), minor(status.st_dev), status.st_ino)))
+            now.insert(file.fileName(), TAVO_record_boxLock::holderOf(file.filePath()));
+    }
+    if (now == recorders)
+        return;
+    qCDebug(lcRecordedBoxes) << "Boxes being recorded:" << now;
+    recorders = now;
+    Q_EMIT changed();
+}
+
+// The folder is made if missing, so that the first lock taken in it is seen at once.
+void TAVO_mgr_recordedBoxes::watchFolder(const QString &folder)
+{
+    if (folderWatcher.directories().contains(folder))
+        return;
+    QDir().mkpath(folder);
+    folderWatcher.addPath(folder);
+}
