@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds the project and prints the benchmark table, every figure measured in the private
 # network on an Xvfb display of its own, against simulated boxes, beside the reference tools
-# (gssdp-discover, cvlc, ffplay, curl) in the same run. Takes about a quarter of an hour.
+# (gssdp-discover, cvlc, ffplay, curl) in the same run. Takes about 40 minutes, 20 of them the
+# freezes over 10 minutes of each of two players (TAVO_BENCH_FREEZE_MINUTES=2 makes that 4, 0
+# leaves them out).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVO_BUILD_DIR:-$top/build}
 benches=(bench_client bench_playback bench_remote bench_record)
-# Trying media options and the delay creep (docs/benchmarks.md) need the playback benchmark alone.
-[ -z "${TAVO_BENCH_TRY_OPTIONS+set}${TAVO_BENCH_CREEP:-}" ] || benches=(bench_playback)
+# Trying media options, the delay creep and the smoothness rows alone (docs/benchmarks.md) need
+# the playback benchmark alone.
+[ -z "${TAVO_BENCH_TRY_OPTIONS+set}${TAVO_BENCH_CREEP:-}${TAVO_BENCH_SMOOTHNESS:-}" ] || benches=(bench_playback)
 if [ "${TAVO_BENCH_INSIDE:-}" != 1 ]; then
   "$top/scripts/setup.sh"
   "$top/scripts/build.sh"
@@ -33,5 +36,7 @@ printf '| %-48s | %16s | %20s | %7s |\n' figure client reference ratio
 printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..50})" "$(printf -- '-%.0s' {1..18})" \
   "$(printf -- '-%.0s' {1..22})" "$(printf -- '-%.0s' {1..9})"
 for bench in "${benches[@]}"; do
-  timeout $((1200 + ${TAVO_BENCH_CREEP:-0} * 120)) "$build/bin/$bench" 2>/dev/null || echo "| $bench failed (exit $?) |"
+  # Room for the playback benchmark, its two players' freezes and the delay creep's two boxes.
+  timeout $((1500 + ${TAVO_BENCH_FREEZE_MINUTES:-10} * 150 + ${TAVO_BENCH_CREEP:-0} * 120)) "$build/bin/$bench" \
+    2>/dev/null || echo "| $bench failed (exit $?) |"
 done

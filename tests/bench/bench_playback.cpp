@@ -1,7 +1,9 @@
 // Playback figures, printed: how soon a key on the remote shows in the picture ("key to
 // photon", split into its parts), Start to first and to moving picture, the pictures libVLC
-// loses over a minute with the client's media options and with libVLC's defaults, and the
-// client's CPU while a stream starts and while idle. Beside the client in the same run: ffplay
+// loses over a minute with the client's media options and with libVLC's defaults, the share of
+// the stream's pictures that the client's window, libVLC's defaults and ffplay show, the
+// client's freezes on a stream with hiccups beside cvlc's, and the client's CPU while a stream
+// starts and while idle. Beside the client in the same run: ffplay
 // at its lowest delay with its sound on (the fair bound for a player that keeps its sound in
 // sync) and silent (the bound the stream allows), and cvlc (what users run instead). The key is
 // seen by the simulated box's key marker (tools/boxsim/README.md). TAVO_BENCH_CREEP=<minutes>
@@ -23,6 +25,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,7 +55,7 @@ using TAVO_test_screenVideo::markerSlots;
 const int startRuns = 3;
 const int spreadStartRuns = 6;
 const int keysPerRun = 7;
-const int statsSeconds = 60;
+const int playMinuteSeconds = 60;
 const int pollMs = 10;
 const int pictureTimeoutMs = 15000;
 const int keyTimeoutMs = 6000;
@@ -60,6 +63,15 @@ const int cpuWindowMs = 3000;
 // A picture moves once it changed this often within half a second (30 frames a second make 15).
 const int movingChanges = 8;
 const qint64 movingWindowMs = 500;
+// Pictures shown are counted after a start's first seconds, and in its first seconds.
+const qint64 settledFromMs = 3000;
+const qint64 firstSecondsMs = 15000;
+// A picture that stays this long while playing is a freeze; freezes are counted over this many
+// minutes of the stream with hiccups (TAVO_BENCH_FREEZE_MINUTES, 0 for none).
+const qint64 freezeMs = 500;
+const int freezeMinutes = 10;
+// Between two reads of the frame number: a picture of 30 a second is read a dozen times.
+const unsigned long frameReadPauseUs = 2000;
 const QString benchUuid = QStringLiteral("be7c0000-0001-4000-8000-0000000000b1");
 const QString hiccupsUuid = QStringLiteral("be7c0000-0003-4000-8000-0000000000b3");
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
@@ -80,6 +92,19 @@ const ClockOffBoxInfo clockOffBoxes[] = {
 // ffplay and cvlc open their windows at the top left of the screen, in the video's size.
 const QRect externalPlayerArea(0, 0, 1280, 720);
 const char clickedKey[] = "MENU";
+
+// How long a player plays for the pictures it shows and loses (TAVO_BENCH_PLAY_SECONDS shortens
+// it for a quick look).
+int playSeconds()
+{
+    const int seconds = qEnvironmentVariableIntValue("TAVO_BENCH_PLAY_SECONDS");
+    return seconds > 0 ? seconds : playMinuteSeconds;
+}
+
+int framesPerSecond()
+{
+    return QUrlQuery(streamQuery.mid(2)).queryItemValue(QStringLiteral("fps")).toInt();
+}
 
 // Seconds since the epoch, the clock of the box's request log.
 double now()
@@ -186,6 +211,73 @@ private:
     QProcess m_ffmpeg;
     int m_slot = -1;
     double m_changedAt = 0;
+};
+
+// What a player showed, read from the screen: the box's frame number ("streamFrameNumber") every
+// few milliseconds, with the event loop running in between, each new number noted with the time
+// it first showed. One count for every player, libVLC's or not.
+class ShownFrames
+{
+public:
+    // False when no frame number showed in time.
+    static bool waitForPicture(const QRect &picture)
+    {
+        return TAVO_test_eventLoop::runUntil([&] { return TAVO_test_screenVideo::frameNumber(picture) >= 0; },
+                                             pictureTimeoutMs, 5);
+    }
+    // Reads for `playMs` from now, the first picture's time.
+    void watch(const QRect &picture, qint64 playMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        int last = -1;
+        while (clock.elapsed() < playMs) {
+            QCoreApplication::processEvents();
+            const int number = TAVO_test_screenVideo::frameNumber(picture);
+            if (number >= 0 && number != last) {
+                m_sightings.append({clock.elapsed(), number});
+                last = number;
+            }
+            QThread::usleep(frameReadPauseUs);
+        }
+        m_playMs = playMs;
+    }
+    // The pictures first shown from `fromMs` to `toMs` of the play, in per cent of those the
+    // stream carried meanwhile (its frame rate times the time); -1 when nothing showed.
+    double shownShare(qint64 fromMs, qint64 toMs) const
+    {
+        toMs = std::min(toMs, m_playMs);
+        if (m_sightings.isEmpty() || toMs <= fromMs)
+            return -1;
+        QSet<int> shown;
+        for (const Sighting &sighting : m_sightings) {
+            if (sighting.atMs >= fromMs && sighting.atMs < toMs)
+                shown.insert(sighting.number);
+        }
+        return 100.0 * shown.size() / (framesPerSecond() * (toMs - fromMs) / 1000.0);
+    }
+    // How long each picture stayed that stayed for freezeMs or more, the last one up to the end.
+    // The first picture's stay is the start's (the start rows measure it), not a freeze.
+    QList<qint64> freezes() const
+    {
+        QList<qint64> stills;
+        for (qsizetype next = 2; next <= m_sightings.size(); ++next) {
+            const qint64 end = next < m_sightings.size() ? m_sightings.at(next).atMs : m_playMs;
+            if (end - m_sightings.at(next - 1).atMs >= freezeMs)
+                stills << end - m_sightings.at(next - 1).atMs;
+        }
+        return stills;
+    }
+    bool isEmpty() const { return m_sightings.isEmpty(); }
+
+private:
+    struct Sighting
+    {
+        qint64 atMs;
+        int number;
+    };
+    QList<Sighting> m_sightings;
+    qint64 m_playMs = 0;
 };
 
 // libVLC with the client's instance arguments, drawing into a window of its own, with or
@@ -410,7 +502,11 @@ public:
     double startingCpu();
     void runClient(StartTimes *starts, KeyFigures *keys);
     void runCreep(int minutes);
-    QString clientMinute(const QString &boxRow, const QString &uuid);
+    // The client's window playing a box for `playMs` from its first picture: what it showed, and
+    // how often the client started the stream again by itself.
+    ShownFrames playInClient(const QString &boxRow, qint64 playMs, int *restarted);
+    ShownFrames playExternal(const QStringList &command, qint64 playMs,
+                             const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     qsizetype streamRequests(const QString &uuid) const;
     // Once the keys are measured: the tap's decoder, and the encoder it keeps running, would
     // make every player after it a busy one.
@@ -419,7 +515,7 @@ public:
     void runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys);
     void runExternal(const QStringList &command, int starts, StartTimes *startTimes, KeyFigures *keys,
                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
-    Stutter stutter(const QByteArray &url, const QList<QByteArray> &options);
+    Stutter stutter(const QByteArray &url, const QList<QByteArray> &options, ShownFrames *shown = nullptr);
 
 private:
     bool restartTap();
@@ -430,12 +526,12 @@ private:
     bool waitForMarker(const QRect &picture);
 
     TAVO_test_boxSim sim{TAVO_test_boxSim::boxes(
-        {{{"uuid", benchUuid}, {"address", "127.0.0.2"}, {"friendlyName", "Bench"},
+        {{{"uuid", benchUuid}, {"address", "127.0.0.2"}, {"friendlyName", "Bench"}, {"streamFrameNumber", true},
           {"controllers", QVariantList{QVariantMap{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR,MENU,OK"}}}}},
          {{"uuid", "be7c0000-0002-4000-8000-0000000000b2"}, {"address", "127.0.0.3"}, {"friendlyName", "Silent"},
           {"silent", QStringList{QStringLiteral("stream")}}},
          {{"uuid", hiccupsUuid}, {"address", "127.0.0.4"}, {"friendlyName", "Hiccups"},
-          {"streamHiccups", true}},
+          {"streamHiccups", true}, {"streamFrameNumber", true}},
          {{"uuid", clockOffBoxes[0].uuid}, {"address", clockOffBoxes[0].address}, {"friendlyName", "Fast"},
           {"streamClockPpm", creepPpm}},
          {{"uuid", clockOffBoxes[1].uuid}, {"address", clockOffBoxes[1].address}, {"friendlyName", "Slow"},
@@ -726,53 +822,51 @@ qsizetype Bench::streamRequests(const QString &uuid) const
     return sim.requests(uuid).filter(QStringLiteral("8080 GET")).size();
 }
 
-// The client playing one box for a minute: the network cache it settled on for the box, and the
-// pictures lost and shown since the stream last started (with that cache).
-QString Bench::clientMinute(const QString &boxRow, const QString &uuid)
+ShownFrames Bench::playInClient(const QString &boxRow, qint64 playMs, int *restarted)
 {
+    ShownFrames shown;
     window.show();
     if (!QTest::qWaitForWindowExposed(&window) || !TAVO_test_windowParts::clickServerRow(&window, boxRow))
-        return QStringLiteral("no such box");
-    PictureTally pictures;
+        return shown;
+    const QRect picture = TAVO_test_screenVideo::pictureRect(
+        QRect(window.videoWidget->mapToGlobal(QPoint(0, 0)), window.videoWidget->size()));
     TunerRestarts restarts(window);
-    const auto playFor = [&](int seconds) {
-        for (int second = 0; second < seconds; ++second) {
-            TAVO_test_eventLoop::runFor(1000);
-            pictures.add(window.player->pictureCounts());
-        }
-    };
     start->click();
-    const int settleSeconds = TAVO_player_streamTuner::Timing().settleMs / 1000;
-    playFor(settleSeconds);
-    const PictureTally settled = pictures;
-    playFor(statsSeconds - settleSeconds);
+    if (ShownFrames::waitForPicture(picture))
+        shown.watch(picture, playMs);
+    *restarted = restarts.delayCrept + restarts.longerCache;
     stop->click();
     window.hide();
     TAVO_test_eventLoop::runFor(1000);
-    if (pictures.carried == 0)
-        return QStringLiteral("no stream");
-    return QStringLiteral("cache %1 ms; %2 lost, %3 shown of %4; after %5 s: %6 lost, %7 shown of %8; "
-                          "started again %9 times")
-        .arg(TAVO_player_streamTuner::cachingFor(uuid))
-        .arg(pictures.lost)
-        .arg(pictures.shown)
-        .arg(pictures.carried)
-        .arg(settleSeconds)
-        .arg(pictures.lost - settled.lost)
-        .arg(pictures.shown - settled.shown)
-        .arg(pictures.carried - settled.carried)
-        .arg(restarts.delayCrept + restarts.longerCache);
+    return shown;
 }
 
-// Pictures lost and shown over a minute from the first picture on.
-Stutter Bench::stutter(const QByteArray &url, const QList<QByteArray> &options)
+// An external player on its own from its first picture on.
+ShownFrames Bench::playExternal(const QStringList &command, qint64 playMs, const QProcessEnvironment &environment)
+{
+    ShownFrames shown;
+    const QRect picture = TAVO_test_screenVideo::pictureRect(externalPlayerArea);
+    QProcess player;
+    player.setProcessEnvironment(environment);
+    startProcess(&player, command);
+    if (ShownFrames::waitForPicture(picture))
+        shown.watch(picture, playMs);
+    endProcess(&player);
+    return shown;
+}
+
+// Pictures lost and shown over a minute from the first picture on, by libVLC's count and, into
+// `shown`, by the frame numbers on the screen.
+Stutter Bench::stutter(const QByteArray &url, const QList<QByteArray> &options, ShownFrames *shown)
 {
     Stutter stutter;
-    const QRect area = plainLibvlc.area();
-    if (plainLibvlc.play(url, options) && TAVO_test_eventLoop::runUntil(
-            [&] { return TAVO_test_screenVideo::isPicture(TAVO_test_screenVideo::sample(area)); }, pictureTimeoutMs)) {
+    const QRect picture = TAVO_test_screenVideo::pictureRect(plainLibvlc.area());
+    if (plainLibvlc.play(url, options) && ShownFrames::waitForPicture(picture)) {
         const libvlc_media_stats_t first = plainLibvlc.stats();
-        TAVO_test_eventLoop::runFor(statsSeconds * 1000);
+        ShownFrames frames;
+        frames.watch(picture, playSeconds() * 1000);
+        if (shown)
+            *shown = frames;
         const libvlc_media_stats_t last = plainLibvlc.stats();
         stutter = {last.i_lost_pictures - first.i_lost_pictures, last.i_displayed_pictures - first.i_displayed_pictures,
                    last.i_lost_abuffers - first.i_lost_abuffers, last.i_played_abuffers - first.i_played_abuffers};
@@ -843,11 +937,10 @@ QString sharesWithClocks(const KeyFigures &keys)
 // away unseen when it caught up with a stream that came late: the stream's own count tells.
 QString stutterText(const Stutter &stutter)
 {
-    const int framesPerSecond = QUrlQuery(streamQuery.mid(2)).queryItemValue(QStringLiteral("fps")).toInt();
     return QStringLiteral("%1 lost, %2 shown of %3; sound %4 lost, %5 played")
         .arg(stutter.lost)
         .arg(stutter.shown)
-        .arg(statsSeconds * framesPerSecond)
+        .arg(playSeconds() * framesPerSecond())
         .arg(stutter.lostSound)
         .arg(stutter.playedSound);
 }
@@ -884,6 +977,123 @@ void tryOptions(Bench *bench, const QString &sets)
     }
 }
 
+QString percentOrNone(double value)
+{
+    return value < 0 ? QStringLiteral("none") : percent(value);
+}
+
+// The share of the stream's pictures shown after a start's first seconds and in them, beside
+// libVLC's defaults (the ratio column: the client's lead over them in points) and ffplay with
+// its sound.
+void shownRows(const QString &stream, const ShownFrames &client, const ShownFrames &defaults,
+               const ShownFrames &ffplay)
+{
+    const qint64 playMs = playSeconds() * 1000;
+    const QList<std::pair<qint64, qint64>> windows{{settledFromMs, playMs}, {0, firstSecondsMs}};
+    for (const auto &[fromMs, toMs] : windows) {
+        const double clientShare = client.shownShare(fromMs, toMs);
+        const double defaultShare = defaults.shownShare(fromMs, toMs);
+        row(QStringLiteral("Shown of carried, %1, %2-%3 s").arg(stream).arg(fromMs / 1000).arg(std::min(toMs, playMs) / 1000),
+            percentOrNone(clientShare),
+            QStringLiteral("%1 default, %2 ffplay+sound")
+                .arg(percentOrNone(defaultShare), percentOrNone(ffplay.shownShare(fromMs, toMs))),
+            clientShare < 0 || defaultShare < 0 ? QStringLiteral("-")
+                                                : QString::asprintf("%+.1f pt", clientShare - defaultShare));
+    }
+}
+
+QString freezeText(const ShownFrames &shown)
+{
+    if (shown.isEmpty())
+        return QStringLiteral("no picture");
+    const QList<qint64> freezes = shown.freezes();
+    return freezes.isEmpty() ? QStringLiteral("none")
+                             : QStringLiteral("%1, longest %2 ms")
+                                   .arg(freezes.size())
+                                   .arg(*std::max_element(freezes.cbegin(), freezes.cend()));
+}
+
+QString ownCache(const QString &uuid, int restarted)
+{
+    return QStringLiteral("cache %1 ms; started again %2 times")
+        .arg(TAVO_player_streamTuner::cachingFor(uuid))
+        .arg(restarted);
+}
+
+QStringList ffplayCommand(const QByteArray &url)
+{
+    return {"ffplay", "-hide_banner", "-loglevel", "error", "-fflags", "nobuffer", "-flags", "low_delay",
+            "-framedrop", "-probesize", "32768", "-analyzeduration", "0", "-left", "0", "-top", "0",
+            QString::fromLatin1(url)};
+}
+
+// No sound card here, and ALSA's null device swallows sound at once, so that ffplay's sound
+// clock would race. SDL's disk output writes into nothing at the pace of the sound instead.
+QProcessEnvironment pacedSound()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
+    environment.insert(QStringLiteral("SDL_DISKAUDIOFILE"), QStringLiteral("/dev/null"));
+    return environment;
+}
+
+// cvlc as users run it (scripts/bench.sh says how).
+QStringList cvlcCommand(const QByteArray &url)
+{
+    return qEnvironmentVariable("TAVO_BENCH_CVLC", QStringLiteral("cvlc")).split(QLatin1Char(' '), Qt::SkipEmptyParts)
+           << QString::fromLatin1(url);
+}
+
+// The pictures each player loses and shows on the steady stream and the one with hiccups, the
+// cache the client keeps for each box, and the freezes on the stream with hiccups. The players
+// take turns: two at once starve a 2-core machine.
+void smoothnessRows(Bench *bench)
+{
+    const qint64 playMs = playSeconds() * 1000;
+    const QList<QByteArray> &options = TAVO_player_vlcPlayer::liveStreamOptions();
+    const QString perPlay = QStringLiteral(" in %1 s").arg(playSeconds());
+    ShownFrames steadyDefaults, hiccupsDefaults;
+    row(QStringLiteral("Pictures lost, steady stream") + perPlay, stutterText(bench->stutter(streamUrl, options)),
+        stutterText(bench->stutter(streamUrl, {}, &steadyDefaults)) + QStringLiteral(" default"));
+    row(QStringLiteral("Pictures lost, stream with hiccups") + perPlay,
+        stutterText(bench->stutter(hiccupStreamUrl, options)),
+        stutterText(bench->stutter(hiccupStreamUrl, {}, &hiccupsDefaults)) + QStringLiteral(" default"));
+    const ShownFrames steadyFfplay = bench->playExternal(ffplayCommand(streamUrl), playMs, pacedSound());
+    const ShownFrames hiccupsFfplay = bench->playExternal(ffplayCommand(hiccupStreamUrl), playMs, pacedSound());
+    const QString steadyBox = QStringLiteral("Bench (127.0.0.2)");
+    const QString hiccupsBox = QStringLiteral("Hiccups (127.0.0.4)");
+    int restarted = 0;
+    const ShownFrames steadyClient = bench->playInClient(steadyBox, playMs, &restarted);
+    const QString steadyCache = ownCache(benchUuid, restarted);
+    const ShownFrames hiccupsClient = bench->playInClient(hiccupsBox, playMs, &restarted);
+    const QString hiccupsCache = ownCache(hiccupsUuid, restarted);
+    // The box's longer cache is remembered: the next start plays with it from the first picture.
+    const ShownFrames againClient = bench->playInClient(hiccupsBox, playMs, &restarted);
+    const QString againCache = ownCache(hiccupsUuid, restarted);
+
+    shownRows(QStringLiteral("steady stream"), steadyClient, steadyDefaults, steadyFfplay);
+    shownRows(QStringLiteral("with hiccups"), hiccupsClient, hiccupsDefaults, hiccupsFfplay);
+    row(QStringLiteral("Client's own cache after %1 s, steady stream").arg(playSeconds()), steadyCache);
+    row(QStringLiteral("Client's own cache after %1 s, stream with hiccups").arg(playSeconds()), hiccupsCache);
+    row(QStringLiteral("  the same box started again"),
+        QStringLiteral("%1; shown %2 after %3 s, %4 in the first %5 s")
+            .arg(againCache, percentOrNone(againClient.shownShare(settledFromMs, playMs)))
+            .arg(settledFromMs / 1000)
+            .arg(percentOrNone(againClient.shownShare(0, firstSecondsMs)))
+            .arg(std::min(firstSecondsMs, playMs) / 1000));
+
+    const int minutes = qEnvironmentVariableIsSet("TAVO_BENCH_FREEZE_MINUTES")
+                            ? qEnvironmentVariableIntValue("TAVO_BENCH_FREEZE_MINUTES")
+                            : freezeMinutes;
+    if (minutes <= 0)
+        return;
+    const ShownFrames clientFreezes = bench->playInClient(hiccupsBox, minutes * 60000, &restarted);
+    const ShownFrames cvlcFreezes = bench->playExternal(cvlcCommand(hiccupStreamUrl), minutes * 60000);
+    row(QStringLiteral("Freezes of %1 s or more in %2 min, with hiccups").arg(freezeMs / 1000.0).arg(minutes),
+        QStringLiteral("%1; started again %2 times").arg(freezeText(clientFreezes)).arg(restarted),
+        freezeText(cvlcFreezes) + QStringLiteral(" cvlc"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -904,27 +1114,22 @@ int main(int argc, char *argv[])
         bench.runCreep(qEnvironmentVariableIntValue("TAVO_BENCH_CREEP"));
         return 0;
     }
-    const QStringList ffplay{"ffplay", "-hide_banner", "-loglevel", "error", "-fflags", "nobuffer", "-flags",
-                             "low_delay", "-framedrop", "-probesize", "32768", "-analyzeduration", "0",
-                             "-left", "0", "-top", "0", QString::fromLatin1(streamUrl)};
-    const QStringList silentFfplay = QStringList(ffplay) << QStringLiteral("-an");
-    // No sound card here, and ALSA's null device swallows sound at once, so that ffplay's sound
-    // clock would race. SDL's disk output writes into nothing at the pace of the sound instead.
-    QProcessEnvironment pacedSound = QProcessEnvironment::systemEnvironment();
-    pacedSound.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
-    pacedSound.insert(QStringLiteral("SDL_DISKAUDIOFILE"), QStringLiteral("/dev/null"));
-    const QStringList cvlc = qEnvironmentVariable("TAVO_BENCH_CVLC", QStringLiteral("cvlc"))
-                                 .split(QLatin1Char(' '), Qt::SkipEmptyParts)
-                             << QString::fromLatin1(streamUrl);
+    if (qEnvironmentVariableIntValue("TAVO_BENCH_SMOOTHNESS") == 1) {
+        bench.stopTap();
+        smoothnessRows(&bench);
+        return 0;
+    }
+    QStringList silentFfplay = ffplayCommand(streamUrl);
+    silentFfplay.insert(silentFfplay.size() - 1, QStringLiteral("-an"));
     const double idle = bench.idleCpu();
     const double starting = bench.startingCpu();
     StartTimes clientStarts, ffplayStarts, silentFfplayStarts, cvlcStarts;
     KeyFigures clientKeys, plainKeys, ffplayKeys, silentFfplayKeys, cvlcKeys;
     bench.runClient(&clientStarts, &clientKeys);
     bench.runPlainLibvlc(&plainKeys);
-    bench.runExternal(ffplay, spreadStartRuns, &ffplayStarts, &ffplayKeys, pacedSound);
+    bench.runExternal(ffplayCommand(streamUrl), spreadStartRuns, &ffplayStarts, &ffplayKeys, pacedSound());
     bench.runExternal(silentFfplay, startRuns, &silentFfplayStarts, &silentFfplayKeys);
-    bench.runExternal(cvlc, startRuns, &cvlcStarts, &cvlcKeys);
+    bench.runExternal(cvlcCommand(streamUrl), startRuns, &cvlcStarts, &cvlcKeys);
     bench.stopTap();
 
     keyRows(clientKeys, ffplayKeys, silentFfplayKeys, cvlcKeys, plainKeys);
@@ -938,20 +1143,7 @@ int main(int argc, char *argv[])
     startRows(QStringLiteral("Start to moving picture, beside cvlc"), clientStarts.movingPicture,
               cvlcStarts.movingPicture, QStringLiteral("cvlc"));
 
-    const QList<QByteArray> &options = TAVO_player_vlcPlayer::liveStreamOptions();
-    const QString perMinute = QStringLiteral(" in %1 s").arg(statsSeconds);
-    row(QStringLiteral("Pictures lost, steady stream") + perMinute, stutterText(bench.stutter(streamUrl, options)),
-        stutterText(bench.stutter(streamUrl, {})) + QStringLiteral(" default"));
-    row(QStringLiteral("Pictures lost, stream with hiccups") + perMinute,
-        stutterText(bench.stutter(hiccupStreamUrl, options)),
-        stutterText(bench.stutter(hiccupStreamUrl, {})) + QStringLiteral(" default"));
-    row(QStringLiteral("Client's own cache after %1 s, steady stream").arg(statsSeconds),
-        bench.clientMinute(QStringLiteral("Bench (127.0.0.2)"), benchUuid));
-    row(QStringLiteral("Client's own cache after %1 s, stream with hiccups").arg(statsSeconds),
-        bench.clientMinute(QStringLiteral("Hiccups (127.0.0.4)"), hiccupsUuid));
-    // The box's longer cache is remembered: the next start plays with it from the first picture.
-    row(QStringLiteral("  the same box started again"),
-        bench.clientMinute(QStringLiteral("Hiccups (127.0.0.4)"), hiccupsUuid));
+    smoothnessRows(&bench);
     row(QStringLiteral("CPU while a stream starts (of one core)"), percent(starting * 100));
     row(QStringLiteral("CPU while idle (of one core)"), percent(idle * 100));
     return 0;

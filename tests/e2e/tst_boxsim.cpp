@@ -208,6 +208,7 @@ private Q_SLOTS:
     void requestLogKeepsEveryLineInOrder();
     void plainStreamIsMpeg2AndAac();
     void streamShowsTheLastKeyCommand();
+    void streamShowsItsFrameNumbers();
     void encryptedStream_data();
     void encryptedStream();
     void webPageNamesTheBox();
@@ -572,6 +573,38 @@ void tst_boxsim::streamShowsTheLastKeyCommand()
     QVERIFY2(text.contains(QStringLiteral("Last key: REC")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("514")), qPrintable(text));
     QCOMPARE(litMarkerSlots(picture), QList<int>{1});
+}
+
+// Each picture's frame number, read from the stream's first seconds as a player would show it.
+void tst_boxsim::streamShowsItsFrameNumbers()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom({{"streamFrameNumber", true}})));
+    QVERIFY(sim.start());
+    const Answer answer = fetchStreamStart(QStringLiteral("http://127.0.0.2:8080/?") + streamQuery, 188 * 4000);
+    QCOMPARE(answer.status, 200);
+    QTemporaryFile sample;
+    QVERIFY(sample.open());
+    sample.write(answer.body);
+    sample.flush();
+    using namespace TAVO_test_screenVideo;
+    const QString blocksRow = QStringLiteral("crop=%1:2:%2:%3,scale=%4:1:flags=area")
+                                  .arg(frameNumberBlocks * frameNumberBlockSize)
+                                  .arg(frameNumberLeft)
+                                  .arg(frameNumberTop + frameNumberBlockSize / 2)
+                                  .arg(frameNumberBlocks);
+    QProcess decoder;
+    decoder.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                                             sample.fileName(), QStringLiteral("-vf"), blocksRow, QStringLiteral("-f"),
+                                             QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"),
+                                             QStringLiteral("gray"), QStringLiteral("pipe:1")});
+    QVERIFY(decoder.waitForFinished(30000));
+    const QByteArray greys = decoder.readAllStandardOutput();
+    QList<int> numbers;
+    for (qsizetype frame = 0; frame + frameNumberBlocks <= greys.size(); frame += frameNumberBlocks)
+        numbers << frameNumberOf(greys.mid(frame, frameNumberBlocks));
+    QVERIFY2(numbers.size() >= 30, qPrintable(QString::number(numbers.size())));
+    for (int frame = 0; frame < numbers.size(); ++frame)
+        QCOMPARE(numbers.at(frame), frame);
 }
 
 void tst_boxsim::encryptedStream_data()

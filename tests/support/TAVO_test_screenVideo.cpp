@@ -67,4 +67,37 @@ int markerSlot(const QRect &picture)
     return lit;
 }
 
+int frameNumberOf(const QByteArray &blockGreys)
+{
+    if (blockGreys.size() != frameNumberBlocks)
+        return -1;
+    int number = 0;
+    int whites = 0;
+    for (int block = 0; block < frameNumberBlocks; ++block) {
+        const int grey = quint8(blockGreys.at(block));
+        if (grey > darkGrey && grey <= litGrey)
+            return -1;
+        if (grey > litGrey) {
+            ++whites;
+            if (block < frameNumberBits)
+                number |= 1 << block;
+        }
+    }
+    return whites % 2 == 1 ? number : -1;
+}
+
+int frameNumber(const QRect &picture)
+{
+    const double scale = double(picture.width()) / frameWidth;
+    const QPoint left = picture.topLeft()
+                        + QPoint(qRound(frameNumberLeft * scale), qRound((frameNumberTop + frameNumberBlockSize / 2) * scale));
+    const QImage row = grab(QRect(left, QSize(qRound(frameNumberBlocks * frameNumberBlockSize * scale), 1)));
+    QByteArray greys;
+    for (int block = 0; block < frameNumberBlocks; ++block) {
+        const int x = qRound((block + 0.5) * frameNumberBlockSize * scale);
+        greys.append(char(x < row.width() ? qGray(row.pixel(x, 0)) : 0));
+    }
+    return frameNumberOf(greys);
+}
+
 } // namespace TAVO_test_screenVideo

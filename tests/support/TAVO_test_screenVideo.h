@@ -15,6 +15,15 @@ constexpr int markerLeft = 1000;
 constexpr int markerSlotWidth = 58;
 constexpr int markerMiddleY = 97;
 
+// Where the simulator draws a picture's frame number ("streamFrameNumber"): a row of
+// frameNumberBlocks squares from (frameNumberLeft, frameNumberTop), block k < frameNumberBits
+// white for bit k of the number, the last white when an even number of the others are.
+constexpr int frameNumberBits = 16;
+constexpr int frameNumberBlocks = frameNumberBits + 1;
+constexpr int frameNumberLeft = 48;
+constexpr int frameNumberTop = 48;
+constexpr int frameNumberBlockSize = 48;
+
 // The part of a player's area that the box's 16:9 picture fills, the bars around it left out.
 QRect pictureRect(const QRect &area);
 // Grey values of every 8th pixel of every 8th row of the area: equal for equal pictures.
@@ -24,5 +33,10 @@ bool isPicture(const QByteArray &sample);
 // The key marker's lit slot in the picture at `picture` (screen coordinates, see
 // pictureRect()), or -1 while no single slot is lit.
 int markerSlot(const QRect &picture);
+// The number that the grey values of the frame number's blocks, in order, read; -1 for none
+// (a grey between black and white, as two pictures blended, or the parity wrong).
+int frameNumberOf(const QByteArray &blockGreys);
+// The frame number shown in the picture at `picture` (screen coordinates), or -1.
+int frameNumber(const QRect &picture);
 
 } // namespace TAVO_test_screenVideo

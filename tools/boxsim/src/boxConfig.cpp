@@ -95,6 +95,7 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->streamHiccups = object.value(QStringLiteral("streamHiccups")).toBool(false);
     box->streamHiccupPauseMs = std::max(4, object.value(QStringLiteral("streamHiccupPauseMs")).toInt(box->streamHiccupPauseMs));
     box->streamClockPpm = object.value(QStringLiteral("streamClockPpm")).toInt(0);
+    box->streamFrameNumber = object.value(QStringLiteral("streamFrameNumber")).toBool(false);
     box->channelConfirmKey = text(object, QStringLiteral("channelConfirmKey"));
     box->channelEntryPauseMs = object.value(QStringLiteral("channelEntryPauseMs")).toInt(box->channelEntryPauseMs);
     const QJsonObject names = object.value(QStringLiteral("channels")).toObject();

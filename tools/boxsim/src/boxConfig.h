@@ -88,6 +88,9 @@ struct BoxConfig
     // The box's clock against the real one, in parts per million: its encoder makes the
     // stream that much faster (positive) or slower, as a box whose crystal is off does.
     int streamClockPpm = 0;
+    // Every picture carries its frame number as a row of black and white blocks, which a
+    // program reads back from a player's screen to count the pictures shown and the freezes.
+    bool streamFrameNumber = false;
     // The receiver behind the box: the key that confirms typed digits (none: the pause does),
     // how long it waits for the next digit, and the names it shows for channel numbers.
     QString channelConfirmKey;

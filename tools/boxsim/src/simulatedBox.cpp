@@ -49,7 +49,7 @@ SimulatedBox::SimulatedBox(const BoxConfig &config, const QString &logDir, QObje
       m_config(config),
       m_log(QDir(logDir).filePath(config.uuid + QStringLiteral(".log"))),
       m_stream(new StreamHub(config.friendlyName, config.streamHiccups ? config.streamHiccupPauseMs : 0,
-                             config.streamClockPpm, this)),
+                             config.streamClockPpm, config.streamFrameNumber, this)),
       m_receiver(new ChannelReceiver(config.channelConfirmKey, config.channelEntryPauseMs, config.channelNames,
                                      QDir(logDir).filePath(config.uuid + QStringLiteral(".channel")), this))
 {

@@ -18,6 +18,14 @@ const char markerFileName[] = "marker.txt";
 // The marker: a white block in one of four slots on black, top right (1000, 40) to (1232, 155)
 // in the 1280 × 720 picture, each slot 58 pixels wide; key command n lights slot n % 4.
 constexpr int markerSlots = 4;
+// The frame number: 16 blocks of 48 × 48 pixels from (48, 48), block k white for bit k of the
+// frame's index since the encoder started, and a 17th white when an even number of the others
+// are, so that an all-black row reads as no number. Whole blocks on the encoder's 16-pixel grid
+// come through MPEG-2 at 3 Mbit/s pure black and white.
+constexpr int frameNumberBits = 16;
+constexpr int frameNumberLeft = 48;
+constexpr int frameNumberTop = 48;
+constexpr int frameNumberBlockSize = 48;
 // With hiccups the stream flows for 100–400 ms, then stops for a quarter of the longest pause
 // to all of it: with the usual 200 ms, about three pauses a second.
 constexpr int flowMinMs = 100;
@@ -31,14 +39,39 @@ QString literalForDrawtext(QString text)
     return text;
 }
 
+// drawbox filters switched on per frame by its index n, on a black row.
+QString frameNumberFilter()
+{
+    const auto block = [](int index, const QString &when) {
+        return QStringLiteral("drawbox=x=%1:y=%2:w=%3:h=%3:color=white:t=fill:enable='%4'")
+            .arg(frameNumberLeft + index * frameNumberBlockSize)
+            .arg(frameNumberTop)
+            .arg(frameNumberBlockSize)
+            .arg(when);
+    };
+    QStringList filters{QStringLiteral("drawbox=x=%1:y=%2:w=%3:h=%4:color=black:t=fill")
+                            .arg(frameNumberLeft)
+                            .arg(frameNumberTop)
+                            .arg((frameNumberBits + 1) * frameNumberBlockSize)
+                            .arg(frameNumberBlockSize)};
+    QStringList bits;
+    for (int bit = 0; bit < frameNumberBits; ++bit) {
+        bits << QStringLiteral("mod(floor(n/%1),2)").arg(1 << bit);
+        filters << block(bit, bits.last());
+    }
+    filters << block(frameNumberBits, QStringLiteral("eq(mod(%1,2),0)").arg(bits.join(QLatin1Char('+'))));
+    return filters.join(QLatin1Char(','));
+}
+
 } // namespace
 
-StreamHub::StreamHub(const QString &friendlyName, int hiccupPauseMs, int clockPpm, QObject *parent)
+StreamHub::StreamHub(const QString &friendlyName, int hiccupPauseMs, int clockPpm, bool frameNumber, QObject *parent)
     : QObject(parent),
       m_friendlyName(friendlyName),
       m_lastKey(QStringLiteral("none")),
       m_hiccupPauseMs(hiccupPauseMs),
-      m_clockPpm(clockPpm)
+      m_clockPpm(clockPpm),
+      m_frameNumber(frameNumber)
 {
     m_encoder.setWorkingDirectory(m_overlayFolder.path());
     m_encoder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -118,6 +151,9 @@ QStringList StreamHub::encoderArguments() const
     const QString marker = QStringLiteral("drawtext=textfile=%1:reload=1:fontfile=%2:fontsize=96:fontcolor=white:"
                                           "box=1:boxcolor=black:boxborderw=0:x=1000:y=40")
                                .arg(QLatin1String(markerFileName), QLatin1String(markerFontFile));
+    QString pictureFilters = drawtext + QLatin1Char(',') + marker;
+    if (m_frameNumber)
+        pictureFilters += QLatin1Char(',') + frameNumberFilter();
     // Both sources are read at the box's clock rate: 1 is the real time (as -re).
     const QString readRate = QString::number(1 + m_clockPpm / 1e6, 'f', 6);
     return {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"), QStringLiteral("error"),
@@ -126,7 +162,7 @@ QStringList StreamHub::encoderArguments() const
             QStringLiteral("-i"), QStringLiteral("testsrc2=size=1280x720:rate=30"),
             QStringLiteral("-readrate"), readRate, QStringLiteral("-f"), QStringLiteral("lavfi"),
             QStringLiteral("-i"), QStringLiteral("sine=frequency=440:sample_rate=48000"),
-            QStringLiteral("-vf"), drawtext + QLatin1Char(',') + marker,
+            QStringLiteral("-vf"), pictureFilters,
             QStringLiteral("-af"), QStringLiteral("volume=0.1"),
             QStringLiteral("-c:v"), QStringLiteral("mpeg2video"), QStringLiteral("-b:v"), QStringLiteral("3M"),
             QStringLiteral("-maxrate"), QStringLiteral("3M"), QStringLiteral("-bufsize"), QStringLiteral("1500k"),

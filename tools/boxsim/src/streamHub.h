@@ -21,8 +21,10 @@ class StreamHub : public QObject
 public:
     // With `hiccupPauseMs` the writes to the viewers pause now and then, for up to that long (see
     // pauseOrResume()); the
-    // stream runs `clockPpm` parts per million faster than the real clock (slower when negative).
-    StreamHub(const QString &friendlyName, int hiccupPauseMs, int clockPpm, QObject *parent = nullptr);
+    // stream runs `clockPpm` parts per million faster than the real clock (slower when negative);
+    // with `frameNumber` every picture shows its number (see the README).
+    StreamHub(const QString &friendlyName, int hiccupPauseMs, int clockPpm, bool frameNumber,
+              QObject *parent = nullptr);
     ~StreamHub() override;
 
     // The socket has had its answer head; from now on it receives the stream.
@@ -51,6 +53,7 @@ private:
     int m_keyCommands = 0;
     int m_hiccupPauseMs;
     int m_clockPpm;
+    bool m_frameNumber;
     bool m_paused = false;
     QTimer m_hiccupTimer;
     QTemporaryDir m_overlayFolder;
