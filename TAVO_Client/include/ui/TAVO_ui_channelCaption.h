@@ -2,14 +2,13 @@
 #define TAVO_UI_CHANNELCAPTION_H
 
 #include <QObject>
-#include <QPropertyAnimation>
-#include <QTimer>
 
 #include <memory>
 
 class QLabel;
 class QMainWindow;
 class QWidget;
+class TAVO_ui_fadingWindow;
 struct TAVO_mgr_channel;
 
 // What plays, as a television tells it: after each change of channel its number, name and logo
@@ -24,7 +23,6 @@ class TAVO_ui_channelCaption : public QObject
 
 public:
     static constexpr int shownMs = 4000;
-    static constexpr int fadeMs = 600;
 
     TAVO_ui_channelCaption(QMainWindow *window, QWidget *picture);
     ~TAVO_ui_channelCaption() override;
@@ -42,7 +40,6 @@ private:
     void showCaption();
     int letterPixels() const;
     void placeOverPicture();
-    void vanish();
 
     QMainWindow *window;
     QWidget *picture;
@@ -51,8 +48,7 @@ private:
     QLabel *number;
     QLabel *name;
     QLabel *playing;
-    QTimer shown;
-    QPropertyAnimation fade;
+    TAVO_ui_fadingWindow *fading;  // a child of the caption
 };
 
 #endif

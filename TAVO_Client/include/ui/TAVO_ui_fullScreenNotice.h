@@ -2,13 +2,12 @@
 #define TAVO_UI_FULLSCREENNOTICE_H
 
 #include <QObject>
-#include <QPropertyAnimation>
-#include <QTimer>
 
 #include <memory>
 
 class QLabel;
 class QMainWindow;
+class TAVO_ui_fadingWindow;
 
 // In full screen the status line is hidden: what it says meanwhile (a lost stream and its
 // retry, a start again, the volume, a key not sent, a recording) shows over the picture near
@@ -20,7 +19,6 @@ class TAVO_ui_fullScreenNotice : public QObject
 
 public:
     static constexpr int shownMs = 3000;
-    static constexpr int fadeMs = 600;
 
     explicit TAVO_ui_fullScreenNotice(QMainWindow *window);
     ~TAVO_ui_fullScreenNotice() override;
@@ -34,13 +32,10 @@ protected:
 private:
     void show(const QString &text);
     void placeOverPicture();
-    void fadeOut();
-    void vanish();
 
     QMainWindow *window;
     std::unique_ptr<QLabel> notice;
-    QTimer shown;
-    QPropertyAnimation fade;
+    TAVO_ui_fadingWindow *fading;  // a child of the notice
 };
 
 #endif

@@ -1,6 +1,7 @@
 #include "TAVO_ui_channelCaption.h"
 
 #include "TAVO_mgr_channelList.h"
+#include "TAVO_ui_fadingWindow.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr double captionOpacity = 0.85;
 // The caption grows with the picture, as a television's does with its screen.
 constexpr int picturePerLetterHeight = 14;
 constexpr int smallestLetterPixels = 16;
@@ -36,14 +36,8 @@ TAVO_ui_channelCaption::TAVO_ui_channelCaption(QMainWindow *window, QWidget *pic
     , number(plainLabel())
     , name(plainLabel())
     , playing(plainLabel())
+    , fading(new TAVO_ui_fadingWindow(caption.get(), shownMs))
 {
-    // As the full-screen notice: over the picture and its full-screen overlay, neither framed,
-    // placed nor focused by the window manager, and clicks go through it to the picture.
-    caption->setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                            | Qt::WindowDoesNotAcceptFocus | Qt::BypassWindowManagerHint
-                            | Qt::WindowTransparentForInput);
-    caption->setAttribute(Qt::WA_ShowWithoutActivating);
-    caption->setFocusPolicy(Qt::NoFocus);
     caption->setObjectName(QStringLiteral("channelCaption"));
     caption->setStyleSheet(QStringLiteral("QWidget#channelCaption { background-color: #202020; }"
                                           "QLabel { color: white; }"));
@@ -58,17 +52,6 @@ TAVO_ui_channelCaption::TAVO_ui_channelCaption(QMainWindow *window, QWidget *pic
     playing->hide();
     window->statusBar()->addPermanentWidget(playing);
 
-    shown.setSingleShot(true);
-    shown.setInterval(shownMs);
-    connect(&shown, &QTimer::timeout, &fade, [this] { fade.start(); });
-    // Where no compositing manager runs, the opacity changes nothing to see: the caption just
-    // goes when the fade ends.
-    fade.setTargetObject(caption.get());
-    fade.setPropertyName("windowOpacity");
-    fade.setDuration(fadeMs);
-    fade.setStartValue(captionOpacity);
-    fade.setEndValue(0.0);
-    connect(&fade, &QPropertyAnimation::finished, this, &TAVO_ui_channelCaption::vanish);
     window->installEventFilter(this);
     picture->installEventFilter(this);
 }
@@ -117,13 +100,13 @@ bool TAVO_ui_channelCaption::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Resize:
     case QEvent::WindowStateChange:
         if (window->isMinimized())
-            vanish();
+            fading->vanish();
         else if (caption->isVisible())
             placeOverPicture();
         break;
     case QEvent::Hide:
         if (watched == window)
-            vanish();
+            fading->vanish();
         break;
     default:
         break;
@@ -135,12 +118,8 @@ void TAVO_ui_channelCaption::showCaption()
 {
     if (!window->isVisible() || window->isMinimized())
         return;
-    fade.stop();
-    caption->setWindowOpacity(captionOpacity);
     placeOverPicture();
-    caption->show();
-    caption->raise();
-    shown.start();
+    fading->show();
 }
 
 int TAVO_ui_channelCaption::letterPixels() const
@@ -163,11 +142,4 @@ void TAVO_ui_channelCaption::placeOverPicture()
     caption->adjustSize();
     const int margin = letters;
     caption->move(picture->mapToGlobal(QPoint(margin, margin)));
-}
-
-void TAVO_ui_channelCaption::vanish()
-{
-    shown.stop();
-    fade.stop();
-    caption->hide();
 }
