@@ -593,9 +593,11 @@ void tst_boxsim::streamShowsItsFrameNumbers()
                                   .arg(frameNumberTop + frameNumberBlockSize / 2)
                                   .arg(frameNumberBlocks);
     QProcess decoder;
+    // Every decoded picture once, as it came: no picture repeated or left out for a steady rate.
     decoder.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
-                                             sample.fileName(), QStringLiteral("-vf"), blocksRow, QStringLiteral("-f"),
-                                             QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"),
+                                             sample.fileName(), QStringLiteral("-vf"), blocksRow,
+                                             QStringLiteral("-fps_mode"), QStringLiteral("passthrough"),
+                                             QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"),
                                              QStringLiteral("gray"), QStringLiteral("pipe:1")});
     QVERIFY(decoder.waitForFinished(30000));
     const QByteArray greys = decoder.readAllStandardOutput();
@@ -603,8 +605,14 @@ void tst_boxsim::streamShowsItsFrameNumbers()
     for (qsizetype frame = 0; frame + frameNumberBlocks <= greys.size(); frame += frameNumberBlocks)
         numbers << frameNumberOf(greys.mid(frame, frameNumberBlocks));
     QVERIFY2(numbers.size() >= 30, qPrintable(QString::number(numbers.size())));
-    for (int frame = 0; frame < numbers.size(); ++frame)
-        QCOMPARE(numbers.at(frame), frame);
+    QCOMPARE(numbers.first(), 0);
+    // An encoder that falls behind the clock on a loaded machine repeats a picture now and then;
+    // a number is never skipped, and none reads wrong.
+    for (int frame = 1; frame < numbers.size(); ++frame) {
+        const int step = numbers.at(frame) - numbers.at(frame - 1);
+        QVERIFY2(step == 0 || step == 1, qPrintable(QStringLiteral("%1 after %2").arg(numbers.at(frame)).arg(numbers.at(frame - 1))));
+    }
+    QVERIFY(numbers.last() >= numbers.size() * 9 / 10);
 }
 
 void tst_boxsim::encryptedStream_data()
