@@ -71,7 +71,7 @@ const qint64 firstSecondsMs = 15000;
 const qint64 freezeMs = 500;
 const int freezeMinutes = 10;
 // Between two reads of the frame number: a picture of 30 a second is read a dozen times.
-const unsigned long frameReadPauseUs = 2000;
+const int frameReadMs = 2;
 const QString benchUuid = QStringLiteral("be7c0000-0001-4000-8000-0000000000b1");
 const QString hiccupsUuid = QStringLiteral("be7c0000-0003-4000-8000-0000000000b3");
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
@@ -116,11 +116,6 @@ QList<double> sorted(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values;
-}
-
-double median(const QList<double> &values)
-{
-    return values.isEmpty() ? -1 : sorted(values).at(values.size() / 2);
 }
 
 // Nearest rank: the smallest value that at least 95 % of the values do not exceed.
@@ -231,15 +226,15 @@ public:
         QElapsedTimer clock;
         clock.start();
         int last = -1;
-        while (clock.elapsed() < playMs) {
-            QCoreApplication::processEvents();
+        const auto readUntilPlayed = [&] {
             const int number = TAVO_test_screenVideo::frameNumber(picture);
             if (number >= 0 && number != last) {
                 m_sightings.append({clock.elapsed(), number});
                 last = number;
             }
-            QThread::usleep(frameReadPauseUs);
-        }
+            return clock.elapsed() >= playMs;
+        };
+        TAVO_test_eventLoop::runUntil(readUntilPlayed, int(playMs) + 1000, frameReadMs);
         m_playMs = playMs;
     }
     // The pictures first shown from `fromMs` to `toMs` of the play, in per cent of those the

@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 
 #include <csignal>
@@ -79,12 +78,6 @@ double firstByteMs(const Tool &tool, const QTemporaryDir &home)
     const double elapsedMs = written ? double(clock.nsecsElapsed()) / 1e6 : -1;
     stop(process);
     return elapsedMs;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? -1 : values.at(values.size() / 2);
 }
 
 struct Cost

@@ -126,8 +126,7 @@ bool measureChannelTune(const TAVO_test_boxSim &sim, TAVO_ui_controller &panel)
             return false;
         milliseconds << clock.nsecsElapsed() / 1e6;
     }
-    std::sort(milliseconds.begin(), milliseconds.end());
-    row(QStringLiteral("channel 101 + OK: Return to its last key at box"), ms(milliseconds.at(channelTunes / 2)),
+    row(QStringLiteral("channel 101 + OK: Return to its last key at box"), ms(median(milliseconds)),
         QStringLiteral("pause %1 ms, median of %2").arg(list.pauseMs).arg(channelTunes));
     return true;
 }
@@ -183,10 +182,9 @@ bool measureTypedChannel(const TAVO_test_boxSim &sim, TAVO_ui_controller &panel,
             return false;
         milliseconds << clock.nsecsElapsed() / 1e6;
     }
-    std::sort(milliseconds.begin(), milliseconds.end());
     row(confirmed ? QStringLiteral("typed 101, Return: Return to last key at box")
                   : QStringLiteral("typed 101: last digit to last key at box"),
-        ms(milliseconds.at(typedTunes / 2)),
+        ms(median(milliseconds)),
         (confirmed ? QString() : QStringLiteral("entry pause %1 ms, ").arg(TAVO_ui_channelEntry::defaultPauseMs))
             + QStringLiteral("key pause %1 ms, median of %2").arg(list.pauseMs).arg(typedTunes));
     return true;

@@ -1,5 +1,6 @@
 #include "TAVO_test_benchTable.h"
 
+#include <algorithm>
 #include <cstdio>
 
 void TAVO_test_benchTable::row(const QString &figure, const QString &client, const QString &reference,
@@ -28,4 +29,10 @@ QString TAVO_test_benchTable::percent(double value)
 QString TAVO_test_benchTable::ratio(double client, double reference)
 {
     return reference > 0 && client >= 0 ? QString::number(client / reference, 'f', 2) : QStringLiteral("-");
+}
+
+double TAVO_test_benchTable::median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? -1 : values.at(values.size() / 2);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The benchmark programs print their figures as rows of one table (scripts/bench.sh prints the
@@ -13,5 +14,7 @@ QString ms(double value);  // "none" for a negative value: nothing was seen
 QString mib(qint64 kib);
 QString percent(double value);
 QString ratio(double client, double reference);
+// The middle value (the upper of the two middle ones), -1 for none.
+double median(QList<double> values);
 
 } // namespace TAVO_test_benchTable
