@@ -284,7 +284,7 @@ public:
     {
         const char *const arguments[] = {"--video-title-timeout=0"};
         m_instance = libvlc_new(1, arguments);
-        libvlc_log_set(m_instance, noteClockPid, this);
+        libvlc_log_set(m_instance, noteLog, this);
         m_window.setAttribute(Qt::WA_NativeWindow);
         m_window.setStyleSheet(QStringLiteral("background: black"));
         m_window.setGeometry(QRect(place, QSize(853, 480)));
@@ -300,6 +300,7 @@ public:
         if (!QTest::qWaitForWindowExposed(&m_window))
             return false;
         m_clockPid = -1;
+        m_delayRaises = 0;
         libvlc_media_t *media = libvlc_media_new_location(m_instance, url.constData());
         for (const QByteArray &option : options)
             libvlc_media_add_option(media, option.constData());
@@ -329,10 +330,14 @@ public:
     // The stream whose stamps libVLC takes its clock from without the stream's own clock (its
     // log names it): 256 the pictures, 257 the sound, 8191 any; -1 when it did not say.
     int clockPid() const { return m_clockPid; }
+    // The delays raised since the player started: each throws away what the decoders held.
+    int delayRaises() const { return m_delayRaises; }
 
 private:
-    static void noteClockPid(void *self, int, const vlc_log_t *, const char *format, va_list arguments)
+    static void noteLog(void *self, int, const vlc_log_t *, const char *format, va_list arguments)
     {
+        if (std::strstr(format, "pts_delay increased"))
+            ++static_cast<PlainLibvlc *>(self)->m_delayRaises;
         if (!std::strstr(format, "workaround using pid"))
             return;
         char text[256];
@@ -343,6 +348,7 @@ private:
     }
 
     std::atomic_int m_clockPid{-1};
+    std::atomic_int m_delayRaises{0};
     libvlc_instance_t *m_instance = nullptr;
     libvlc_media_player_t *m_player = nullptr;
     QWidget m_window;
@@ -379,6 +385,7 @@ struct Stutter
     // Sound buffers libVLC dropped because they came too late for the clock, and those played.
     int lostSound = -1;
     int playedSound = -1;
+    int delayRaises = -1;
 };
 
 // The times the client's stream tuner started the stream again, by reason, while counted.
@@ -858,13 +865,15 @@ Stutter Bench::stutter(const QByteArray &url, const QList<QByteArray> &options, 
     const QRect picture = TAVO_test_screenVideo::pictureRect(plainLibvlc.area());
     if (plainLibvlc.play(url, options) && ShownFrames::waitForPicture(picture)) {
         const libvlc_media_stats_t first = plainLibvlc.stats();
+        const int raisesBefore = plainLibvlc.delayRaises();
         ShownFrames frames;
         frames.watch(picture, playSeconds() * 1000);
         if (shown)
             *shown = frames;
         const libvlc_media_stats_t last = plainLibvlc.stats();
         stutter = {last.i_lost_pictures - first.i_lost_pictures, last.i_displayed_pictures - first.i_displayed_pictures,
-                   last.i_lost_abuffers - first.i_lost_abuffers, last.i_played_abuffers - first.i_played_abuffers};
+                   last.i_lost_abuffers - first.i_lost_abuffers, last.i_played_abuffers - first.i_played_abuffers,
+                   plainLibvlc.delayRaises() - raisesBefore};
     }
     plainLibvlc.stop();
     TAVO_test_eventLoop::runFor(1000);
@@ -932,18 +941,41 @@ QString sharesWithClocks(const KeyFigures &keys)
 // away unseen when it caught up with a stream that came late: the stream's own count tells.
 QString stutterText(const Stutter &stutter)
 {
-    return QStringLiteral("%1 lost, %2 shown of %3; sound %4 lost, %5 played")
+    return QStringLiteral("%1 lost, %2 shown of %3; sound %4 lost, %5 played; delay raised %6 times")
         .arg(stutter.lost)
         .arg(stutter.shown)
         .arg(playSeconds() * framesPerSecond())
         .arg(stutter.lostSound)
-        .arg(stutter.playedSound);
+        .arg(stutter.playedSound)
+        .arg(stutter.delayRaises);
+}
+
+QString percentOrNone(double value)
+{
+    return value < 0 ? QStringLiteral("none") : percent(value);
+}
+
+// What one set of options lost and showed on both streams.
+struct TriedSmoothness
+{
+    Stutter steady, hiccups;
+    ShownFrames steadyShown, hiccupsShown;
+};
+
+QString shownText(const ShownFrames &shown)
+{
+    return QStringLiteral("shown %1 after %2 s, %3 in the first %4 s")
+        .arg(percentOrNone(shown.shownShare(settledFromMs, playSeconds() * 1000)))
+        .arg(settledFromMs / 1000)
+        .arg(percentOrNone(shown.shownShare(0, firstSecondsMs)))
+        .arg(std::min(firstSecondsMs, qint64(playSeconds()) * 1000) / 1000);
 }
 
 // Media options to try beside the client's, without a rebuild: TAVO_BENCH_TRY_OPTIONS holds sets
 // of options, the sets parted by ';', the options of a set by spaces (an empty set is the
 // client's options alone). Each set is played with libVLC in turns with the others, so that a
-// busy machine weighs on all of them alike; TAVO_BENCH_TRY_LOSS=1 adds the pictures lost.
+// busy machine weighs on all of them alike; TAVO_BENCH_TRY_LOSS=1 adds the pictures lost and
+// shown on both streams, by libVLC's count and by the screen's, again in turns.
 void tryOptions(Bench *bench, const QString &sets)
 {
     QList<QList<QByteArray>> optionSets;
@@ -960,21 +992,25 @@ void tryOptions(Bench *bench, const QString &sets)
     }
     bench->stopTap();
     const bool withLoss = qEnvironmentVariableIntValue("TAVO_BENCH_TRY_LOSS") == 1;
+    QList<TriedSmoothness> smoothness(optionSets.size());
+    if (withLoss) {
+        for (qsizetype set = 0; set < optionSets.size(); ++set)
+            smoothness[set].steady = bench->stutter(streamUrl, optionSets.at(set), &smoothness[set].steadyShown);
+        for (qsizetype set = 0; set < optionSets.size(); ++set)
+            smoothness[set].hiccups = bench->stutter(hiccupStreamUrl, optionSets.at(set), &smoothness[set].hiccupsShown);
+    }
     for (qsizetype set = 0; set < optionSets.size(); ++set) {
         const QString name = QString::fromLatin1(optionSets.at(set).join(' '));
         row(name, QStringLiteral("key %1").arg(medianAndP95(keys.at(set).total)),
             QStringLiteral("player %1").arg(medianAndP95(keys.at(set).leavingToScreen)));
         row(QStringLiteral("  player by start (clock's pid)"), sharesWithClocks(keys.at(set)));
         if (withLoss) {
-            row(QStringLiteral("  lost, steady / with hiccups"), stutterText(bench->stutter(streamUrl, optionSets.at(set))),
-                stutterText(bench->stutter(hiccupStreamUrl, optionSets.at(set))));
+            const TriedSmoothness &tried = smoothness.at(set);
+            row(QStringLiteral("  lost, steady / with hiccups"), stutterText(tried.steady), stutterText(tried.hiccups));
+            row(QStringLiteral("  screen, steady / with hiccups"), shownText(tried.steadyShown),
+                shownText(tried.hiccupsShown));
         }
     }
-}
-
-QString percentOrNone(double value)
-{
-    return value < 0 ? QStringLiteral("none") : percent(value);
 }
 
 // The share of the stream's pictures shown after a start's first seconds and in them, beside

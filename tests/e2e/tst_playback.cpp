@@ -1,6 +1,7 @@
 // Playback end to end: the client's main window against simulated boxes, on a real X display.
 
 #include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_player_recorder.h"
 #include "TAVO_player_streamTuner.h"
 #include "TAVO_player_tuningRules.h"
 #include "TAVO_player_vlcPlayer.h"
@@ -300,9 +301,10 @@ void tst_playback::initTestCase()
                        {"streamDropAfterMs", 9000}, {"streamDownMs", 600000}};
     QVariantMap dropping{{"uuid", droppingUuid}, {"address", "127.0.0.9"}, {"friendlyName", "Dropping"},
                          {"streamDropAfterMs", 1500}, {"streamDropRepeats", true}};
-    // Comes late to libVLC again and again, so that it surely raises the stream's delay.
+    // Comes late to libVLC again and again, by longer than the stream's cache, so that it surely
+    // raises the stream's delay.
     QVariantMap bursty{{"uuid", burstyUuid}, {"address", "127.0.0.10"}, {"friendlyName", "Bursty"},
-                       {"streamHiccups", true}};
+                       {"streamHiccups", true}, {"streamHiccupPauseMs", 800}};
     // Drops out for up to a second again and again, and its clock runs slow: whatever libVLC
     // does, its stream misses pictures every few seconds or its delay creeps, however high the
     // start settled (a drop-out of a second while it settles left the hiccups alone nothing to
@@ -705,7 +707,7 @@ void tst_playback::recordingHoldsPictureAndSoundToItsEnd()
     // the stream, and the delay it held the stream back by (its cache, or longer once libVLC
     // raised it).
     int carried = 0;
-    int heldBackMs = 2 * TAVO_player_vlcPlayer::liveNetworkCachingMs;
+    int heldBackMs = TAVO_player_recorder::networkCachingMs;
     const auto noteCarried = [&] {
         const std::optional<TAVO_player_vlcPlayer::PictureCounts> counts = window->player->pictureCounts();
         if (!counts || recordingMark(window).isEmpty())
@@ -1013,7 +1015,7 @@ void tst_playback::startAgainIsToldOverTheFullScreenPicture()
 
     QVERIFY2(restarts.wait(120000), "the stream was not started again");
     QCOMPARE(restarts.first().at(0).toString(), falteringUuid);
-    const QRegularExpression why(QStringLiteral("^Faltering: starting the stream again (with a longer buffer \\(200 ms\\)|"
+    const QRegularExpression why(QStringLiteral("^Faltering: starting the stream again (with a longer buffer \\(600 ms\\)|"
                                                 "to bring its delay back down \\(it had grown to \\d+ ms\\))$"));
     // Said again once the stream plays again, after the stream keeper's "Playing Faltering".
     QTRY_VERIFY_WITH_TIMEOUT(statusMessage(window).contains(why) && window->player->isPlaying(), 20000);

@@ -28,6 +28,9 @@ class TAVO_player_recorder : public QObject
 public:
     // Progress is told this often while recording.
     static constexpr int progressMs = 1000;
+    // The network cache of a recorded stream: 100 ms now and then gave the file repeated stamps
+    // on a slow machine, 200 ms did not.
+    static constexpr int networkCachingMs = 200;
 
     // `playingUdn` and `playingName` say which box's stream plays (empty while none does).
     TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::function<QString()> playingUdn,

@@ -107,8 +107,10 @@ public:
     // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
     // its picture is shown as soon as the network allows instead of after a second's cache.
     static const QList<QByteArray> &liveStreamOptions();
-    // Their network cache, the shortest a box's stream is given.
-    static constexpr int liveNetworkCachingMs = 100;
+    // Their network cache, the shortest a box's stream is given: long enough that libVLC need not
+    // raise its delay in a start's first seconds, each raise throwing away the pictures its
+    // decoders held.
+    static constexpr int liveNetworkCachingMs = 300;
 
     // Asked at every start for the options of that start's box, added after the live-stream
     // ones (its network cache); none when none is set.

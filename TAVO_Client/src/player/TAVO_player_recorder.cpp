@@ -63,10 +63,9 @@ void TAVO_player_recorder::start()
     lockBox(udn);
     // An input synchronised to the stream as a live one gives the file pictures with repeated
     // stamps, which players stumble over; paced as a file's (libVLC's default synchronisation),
-    // the stream is copied as the box sent it. The shortest network cache did the same now and
-    // then on a slow machine: a recording gets twice that.
+    // the stream is copied as the box sent it.
     player->setExtraMediaOptions({outputChain(path), ":clock-synchro=-1",
-                                  ":network-caching=" + QByteArray::number(2 * TAVO_player_vlcPlayer::liveNetworkCachingMs)});
+                                  ":network-caching=" + QByteArray::number(networkCachingMs)});
     player->restartQuietly();
     elapsed.start();
     ticker.start(progressMs);
