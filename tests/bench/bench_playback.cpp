@@ -385,6 +385,7 @@ struct Stutter
     // Sound buffers libVLC dropped because they came too late for the clock, and those played.
     int lostSound = -1;
     int playedSound = -1;
+    // Each raise of libVLC's delay throws away the pictures its decoders held.
     int delayRaises = -1;
 };
 
@@ -1106,12 +1107,7 @@ void smoothnessRows(Bench *bench)
     shownRows(QStringLiteral("with hiccups"), hiccupsClient, hiccupsDefaults, hiccupsFfplay);
     row(QStringLiteral("Client's own cache after %1 s, steady stream").arg(playSeconds()), steadyCache);
     row(QStringLiteral("Client's own cache after %1 s, stream with hiccups").arg(playSeconds()), hiccupsCache);
-    row(QStringLiteral("  the same box started again"),
-        QStringLiteral("%1; shown %2 after %3 s, %4 in the first %5 s")
-            .arg(againCache, percentOrNone(againClient.shownShare(settledFromMs, playMs)))
-            .arg(settledFromMs / 1000)
-            .arg(percentOrNone(againClient.shownShare(0, firstSecondsMs)))
-            .arg(std::min(firstSecondsMs, playMs) / 1000));
+    row(QStringLiteral("  the same box started again"), againCache + QStringLiteral("; ") + shownText(againClient));
 
     const int minutes = qEnvironmentVariableIsSet("TAVO_BENCH_FREEZE_MINUTES")
                             ? qEnvironmentVariableIntValue("TAVO_BENCH_FREEZE_MINUTES")
