@@ -933,8 +933,11 @@ void keyRows(const KeyFigures &client, const KeyFigures &ffplay, const KeyFigure
 QString sharesWithClocks(const KeyFigures &keys)
 {
     QStringList shares;
-    for (qsizetype start = 0; start < keys.shareByStart.size(); ++start)
-        shares << QStringLiteral("%1 (%2)").arg(qRound(keys.shareByStart.at(start))).arg(keys.clockPidByStart.value(start));
+    for (qsizetype start = 0; start < keys.shareByStart.size(); ++start) {
+        const int pid = keys.clockPidByStart.value(start, -1);
+        shares << QString::number(qRound(keys.shareByStart.at(start)))
+                      + (pid < 0 ? QString() : QStringLiteral(" (%1)").arg(pid));
+    }
     return shares.join(QStringLiteral(", "));
 }
 

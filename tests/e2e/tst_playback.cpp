@@ -301,10 +301,10 @@ void tst_playback::initTestCase()
                        {"streamDropAfterMs", 9000}, {"streamDownMs", 600000}};
     QVariantMap dropping{{"uuid", droppingUuid}, {"address", "127.0.0.9"}, {"friendlyName", "Dropping"},
                          {"streamDropAfterMs", 1500}, {"streamDropRepeats", true}};
-    // Comes late to libVLC again and again, by longer than the stream's cache, so that it surely
-    // raises the stream's delay.
+    // Comes late to libVLC again and again, by longer than the stream's cache, and ever later as
+    // its clock runs slow, so that libVLC surely raises the stream's delay within seconds.
     QVariantMap bursty{{"uuid", burstyUuid}, {"address", "127.0.0.10"}, {"friendlyName", "Bursty"},
-                       {"streamHiccups", true}, {"streamHiccupPauseMs", 800}};
+                       {"streamHiccups", true}, {"streamHiccupPauseMs", 800}, {"streamClockPpm", -20000}};
     // Drops out for up to a second again and again, and its clock runs slow: whatever libVLC
     // does, its stream misses pictures every few seconds or its delay creeps, however high the
     // start settled (a drop-out of a second while it settles left the hiccups alone nothing to
@@ -601,16 +601,19 @@ void tst_playback::doubleClickAt(const QPoint &where)
 
 // libVLC raises a live stream's delay whenever the stream comes late to it, as the bursty box's
 // does, and buffers again; the delay guard reads that from libVLC's error lines, which are
-// libVLC's ordinary work and stay off the terminal, as do the ends of its bufferings.
+// libVLC's ordinary work and stay off the terminal, as do the ends of its bufferings and FFmpeg's
+// complaints about a stream joined midway or stopped.
 void tst_playback::raisedDelayIsReadOffTheTerminal()
 {
     StandardErrorCapture terminal;
     select(QStringLiteral("Bursty (127.0.0.10)"));
     start->click();
     QVERIFY(window->player->isPlaying());
-    QTRY_VERIFY_WITH_TIMEOUT(window->player->raisedDelayMs() > TAVO_player_vlcPlayer::liveNetworkCachingMs, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->player->raisedDelayMs() > 0, 15000);
+    stop->click();
+    QVERIFY(window->player->isIdle());
     const QStringList raises = terminal.lines().filter(
-        QRegularExpression(QStringLiteral("pts_delay increased|buffer deadlock prevented")));
+        QRegularExpression(QStringLiteral("pts_delay increased|buffer deadlock prevented|^\\[\\w+ @ 0x")));
     QVERIFY2(raises.isEmpty(), qPrintable(raises.join(QLatin1Char('\n'))));
 }
 
@@ -1015,7 +1018,7 @@ void tst_playback::startAgainIsToldOverTheFullScreenPicture()
 
     QVERIFY2(restarts.wait(120000), "the stream was not started again");
     QCOMPARE(restarts.first().at(0).toString(), falteringUuid);
-    const QRegularExpression why(QStringLiteral("^Faltering: starting the stream again (with a longer buffer \\(600 ms\\)|"
+    const QRegularExpression why(QStringLiteral("^Faltering: starting the stream again (with a longer buffer \\(400 ms\\)|"
                                                 "to bring its delay back down \\(it had grown to \\d+ ms\\))$"));
     // Said again once the stream plays again, after the stream keeper's "Playing Faltering".
     QTRY_VERIFY_WITH_TIMEOUT(statusMessage(window).contains(why) && window->player->isPlaying(), 20000);

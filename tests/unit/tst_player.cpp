@@ -409,14 +409,14 @@ void tst_player::rememberedCacheHolds_data()
     QTest::addColumn<int>("milliseconds");
     QTest::addColumn<int>("given");
     const int rule = TAVO_player_tuningRules::cachingRule;
-    QTest::newRow("chosen yesterday") << true << 1 << rule << 600 << 600;
-    QTest::newRow("chosen 29 days ago") << true << 29 << rule << 600 << 600;
-    QTest::newRow("chosen 30 days ago") << true << 30 << rule << 600 << 300;
-    QTest::newRow("dated ahead of the clock") << true << -1 << rule << 600 << 300;
-    QTest::newRow("chosen by other rules") << true << 1 << rule + 1 << 600 << 300;
-    QTest::newRow("longer than the longest") << true << 1 << rule << 3200 << 300;
-    QTest::newRow("shorter than the shortest") << true << 1 << rule << 200 << 300;
-    QTest::newRow("undated") << false << 0 << 0 << 600 << 300;
+    QTest::newRow("chosen yesterday") << true << 1 << rule << 400 << 400;
+    QTest::newRow("chosen 29 days ago") << true << 29 << rule << 400 << 400;
+    QTest::newRow("chosen 30 days ago") << true << 30 << rule << 400 << 200;
+    QTest::newRow("dated ahead of the clock") << true << -1 << rule << 400 << 200;
+    QTest::newRow("chosen by other rules") << true << 1 << rule - 1 << 400 << 200;
+    QTest::newRow("longer than the longest") << true << 1 << rule << 3200 << 200;
+    QTest::newRow("shorter than the shortest") << true << 1 << rule << 100 << 200;
+    QTest::newRow("undated") << false << 0 << 0 << 400 << 200;
 }
 
 // A remembered cache that no longer holds gives the shortest, and is gone from the settings.
@@ -596,9 +596,9 @@ void tst_player::measuresAfreshAfterEveryStart()
 
     QVERIFY(stream.looksAtWindow(startedMs + TunedStream::settleMs + 2 * TunedStream::windowMs + 1, 12));
     QCOMPARE(stream.restarts, QList{TAVO_player_streamTuner::Reason::LongerCache});
-    QCOMPARE(stream.said, QStringList{QStringLiteral("Box: starting the stream again with a longer buffer (600 ms)")});
+    QCOMPARE(stream.said, QStringList{QStringLiteral("Box: starting the stream again with a longer buffer (400 ms)")});
     // Remembered with the day and the rules that chose it.
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, QDateTime(QDate(2025, 3, 2), QTime(12, 0), Qt::UTC)), 600);
+    QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, QDateTime(QDate(2025, 3, 2), QTime(12, 0), Qt::UTC)), 400);
 }
 
 // The box list's context menu, opened on a box's row, forgets the cache the box was given.
@@ -623,7 +623,7 @@ void tst_player::resetStreamTuningForgetsTheBox()
     menu->close();
     QCOMPARE(TAVO_player_streamTuner::cachingFor(server.device.UDN), TAVO_player_tuningRules::shortestCachingMs);
     QCOMPARE(TAVO_test_windowParts::statusMessage(window),
-             QStringLiteral("Stream tuning of Den & Hall reset: its next start gets the shortest buffer (300 ms)"));
+             QStringLiteral("Stream tuning of Den & Hall reset: its next start gets the shortest buffer (200 ms)"));
 }
 
 void tst_player::everyListenerHearsLibVlcsLines_data()
@@ -691,7 +691,7 @@ void tst_player::clientLinesAreOffUnlessAskedFor()
 
     QVERIFY(looked);
     QCOMPARE(stream.restarts, QList{TAVO_player_streamTuner::Reason::LongerCache});
-    QCOMPARE(lines.filter(QStringLiteral("Network cache of uuid:tuned: 600 ms")).size(), written ? 1 : 0);
+    QCOMPARE(lines.filter(QStringLiteral("Network cache of uuid:tuned: 400 ms")).size(), written ? 1 : 0);
 }
 
 QTEST_MAIN(tst_player)

@@ -21,7 +21,7 @@ constexpr int shortestCachingMs = TAVO_player_vlcPlayer::liveNetworkCachingMs;
 constexpr int longestCachingMs = 1600;
 // The version of these rules, remembered with each cache they choose: a cache chosen by other
 // rules is dropped. Raise it whenever the rules change what a box is given.
-constexpr int cachingRule = 2;
+constexpr int cachingRule = 3;
 // A remembered cache is dropped after this long: a box's network (its Wi-Fi, its place, the
 // router) changes over weeks, and a box that still needs the longer cache earns it again within
 // its first minute of play, with one start again.

@@ -110,7 +110,7 @@ public:
     // Their network cache, the shortest a box's stream is given: long enough that libVLC need not
     // raise its delay in a start's first seconds, each raise throwing away the pictures its
     // decoders held.
-    static constexpr int liveNetworkCachingMs = 300;
+    static constexpr int liveNetworkCachingMs = 200;
 
     // Asked at every start for the options of that start's box, added after the live-stream
     // ones (its network cache); none when none is set.

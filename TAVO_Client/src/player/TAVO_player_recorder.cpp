@@ -63,8 +63,10 @@ void TAVO_player_recorder::start()
     lockBox(udn);
     // An input synchronised to the stream as a live one gives the file pictures with repeated
     // stamps, which players stumble over; paced as a file's (libVLC's default synchronisation),
-    // the stream is copied as the box sent it.
-    player->setExtraMediaOptions({outputChain(path), ":clock-synchro=-1",
+    // the stream is copied as the box sent it. FFmpeg's demuxer, which a playing stream takes,
+    // hands the file pictures that begin without their sequence's header: libVLC's own copies
+    // them whole.
+    player->setExtraMediaOptions({outputChain(path), ":demux=ts", ":clock-synchro=-1",
                                   ":network-caching=" + QByteArray::number(networkCachingMs)});
     player->restartQuietly();
     elapsed.start();

@@ -513,24 +513,28 @@ QSize TAVO_player_vlcPlayer::videoSize() const
     return QSize(static_cast<int>(width), static_cast<int>(height));
 }
 
-// Measured with scripts/bench.sh (docs/latency.md). A box's stream stamps its pictures
-// some 0.75 s ahead of the stream's clock (PCR); trusting that clock, libVLC holds every
-// picture back that much, so the clock is taken from the tracks' own stamps instead. The http
-// access would otherwise let libVLC pace the stream as a file's, which keeps whatever delay a
-// start settled on and never follows a box whose clock runs fast or slow; synchronised to the
-// stream as a live one, libVLC's clock follows the box's, and a start settles on a shorter
-// delay. The http access's continuous mode does the same and asks the box again by itself when
-// the stream ends, but a Stop while it asks took libVLC down (its prefetch thread), so the
-// client asks again itself (TAVO_mgr_streamKeeper). The network cache (libVLC's default is 1000
-// ms) then counts. Below some 300 ms libVLC raises the delay a few times in a start's first
-// seconds, and every raise throws away what its decoders hold: a quarter of the pictures of the
-// first 15 s never showed at 100 ms. At 300 ms it raised none, the picture came a mere 10-20 ms
-// later, and a steady stream and one with hiccups both showed nearly every picture. A box whose
-// stream misses pictures all the same is given a longer cache (TAVO_player_streamTuner).
+// Measured with scripts/bench.sh (docs/latency.md). The http access would otherwise let libVLC
+// pace the stream as a file's, which keeps whatever delay a start settled on and never follows a
+// box whose clock runs fast or slow; synchronised to the stream as a live one, libVLC's clock
+// follows the box's, and a start settles on a shorter delay. The http access's continuous mode
+// does the same and asks the box again by itself when the stream ends, but a Stop while it asks
+// took libVLC down (its prefetch thread), so the client asks again itself
+// (TAVO_mgr_streamKeeper). The network cache (libVLC's default is 1000 ms) then counts.
+// libVLC's own transport stream demuxer, told not to trust the box's clock (PCR), which runs
+// some 0.75 s behind the pictures' stamps, takes its clock from the first tracks it happens to
+// see: from the sound's, a start played some 200 ms later, and from both, it raised its delay
+// at 200 ms (each raise throwing away what its decoders held). FFmpeg's demuxer keeps one clock
+// from start to start: at 200 ms it raised none, starts lay within some 50 ms of each other, and
+// a steady stream and one with hiccups both showed nearly every picture. A box whose stream misses
+// pictures all the same is given a longer cache (TAVO_player_streamTuner). Where FFmpeg's
+// demuxer cannot read a stream, libVLC's own takes it, with the box's clock untrusted. FFmpeg
+// writes its own complaints straight to the terminal (a stream joined before its first whole
+// picture, a picture cut off by a Stop) unless libVLC's modules of the stream are quiet; libVLC's
+// own lines still reach the client's log.
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
     static const QList<QByteArray> options{":network-caching=" + QByteArray::number(liveNetworkCachingMs),
-                                           ":no-ts-trust-pcr", ":clock-synchro=1"};
+                                           ":demux=avformat,any", ":quiet", ":no-ts-trust-pcr", ":clock-synchro=1"};
     return options;
 }
 
