@@ -233,6 +233,14 @@ void tst_fullScreen::statusLineSpeaksOverThePicture()
     QTRY_VERIFY_WITH_TIMEOUT(notice->isHidden(), 30000);
     QVERIFY(window->isFullScreen());
 
+    // The line says again what it said before the mute: no news over the picture.
+    const QString playing = QStringLiteral("Playing Living Room");
+    window->statusBar()->showMessage(playing);
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_M);
+    QTRY_COMPARE(window->statusBar()->currentMessage(), playing);
+    QVERIFY2(notice->text().startsWith(QStringLiteral("Sound off")), qPrintable(notice->text()));
+    QTest::keyClick(fullScreenOverlay(), Qt::Key_M);
+
     window->statusBar()->showMessage(QStringLiteral("Volume 70%"));
     QVERIFY(notice->isVisible());
     QTest::keyClick(fullScreenOverlay(), Qt::Key_F);

@@ -1,6 +1,7 @@
 #include "TAVO_ui_fullScreenNotice.h"
 
 #include "TAVO_ui_fadingWindow.h"
+#include "TAVO_ui_shortText.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -9,6 +10,13 @@
 #include <QStatusBar>
 
 #include <algorithm>
+
+namespace {
+
+// Set on the status line while a message is put back.
+const char *const puttingBack = "tavoPuttingBack";
+
+} // namespace
 
 TAVO_ui_fullScreenNotice::TAVO_ui_fullScreenNotice(QMainWindow *window)
     : QObject(window)
@@ -36,6 +44,13 @@ QWidget *TAVO_ui_fullScreenNotice::noticeWindow() const
     return notice.get();
 }
 
+void TAVO_ui_fullScreenNotice::putBack(QStatusBar *statusLine, const QString &message)
+{
+    statusLine->setProperty(puttingBack, true);
+    statusLine->showMessage(message);
+    statusLine->setProperty(puttingBack, false);
+}
+
 // Leaving full screen takes the notice with it: the status line shows the message again.
 bool TAVO_ui_fullScreenNotice::eventFilter(QObject *watched, QEvent *event)
 {
@@ -47,9 +62,9 @@ bool TAVO_ui_fullScreenNotice::eventFilter(QObject *watched, QEvent *event)
 // An empty message is the status line clearing itself: nothing to say.
 void TAVO_ui_fullScreenNotice::show(const QString &text)
 {
-    if (text.isEmpty() || !window->isFullScreen())
+    if (text.isEmpty() || !window->isFullScreen() || window->statusBar()->property(puttingBack).toBool())
         return;
-    notice->setText(text);
+    notice->setText(TAVO_ui_shortText::bounded(text, noticeChars));
     placeOverPicture();
     fading->show();
 }

@@ -3,6 +3,7 @@
 #include "TAVO_mgr_recordedBoxes.h"
 #include "TAVO_ui_channelTuner.h"
 #include "TAVO_ui_controller.h"
+#include "TAVO_ui_shortText.h"
 
 #include <QLoggingCategory>
 #include <QMessageBox>
@@ -56,11 +57,12 @@ bool TAVO_ui_recordingQuestion::mayGo(const char *keyName)
     if (asking)
         return false;
     asking = true;
-    const bool goOn = askToGoOn(panel->server->device.friendlyName, recorder);
+    const QString boxName = TAVO_ui_shortText::bounded(panel->server->device.friendlyName, TAVO_ui_shortText::nameChars);
+    const bool goOn = askToGoOn(boxName, recorder);
     asking = false;
     qCDebug(lcRecordingQuestion) << keyName << (goOn ? "goes to" : "held back from") << udn;
     if (!goOn) {
-        tuner->drop(tr("%1 is being recorded.").arg(panel->server->device.friendlyName));
+        tuner->drop(tr("%1 is being recorded.").arg(boxName));
         return false;
     }
     goAhead.insert(udn, recorder);

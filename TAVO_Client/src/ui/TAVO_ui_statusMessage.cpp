@@ -1,6 +1,7 @@
 #include "TAVO_ui_statusMessage.h"
 
 #include "TAVO_mgr_savedFiles.h"
+#include "TAVO_ui_shortText.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -19,12 +21,12 @@ namespace {
 const QString ellipsis = QStringLiteral("…");
 
 // The message as it is shown in `width` pixels. Of a message that names a kept file, first the
-// folder goes, then the start of the message; the file's name is the last to go.
+// folder goes, then the start of the message, by whole words; the file's name is the last to go.
 QString fitted(const QString &message, const QFontMetrics &metrics, int width)
 {
     const QString file = TAVO_mgr_savedFiles::keptFileAtEndOf(message);
     if (file.isEmpty() || metrics.horizontalAdvance(message) <= width)
-        return metrics.elidedText(message, Qt::ElideRight, width);
+        return TAVO_ui_shortText::elided(message, metrics, width);
     const QString start = message.chopped(file.size());
     const QFileInfo info(file);
     const QString name = info.fileName();
@@ -35,7 +37,7 @@ QString fitted(const QString &message, const QFontMetrics &metrics, int width)
     }
     const QString nameAfterSpace = QLatin1Char(' ') + name;
     const QString shortStart =
-        metrics.elidedText(start.trimmed(), Qt::ElideRight, width - metrics.horizontalAdvance(nameAfterSpace));
+        TAVO_ui_shortText::elided(start.trimmed(), metrics, width - metrics.horizontalAdvance(nameAfterSpace));
     if (shortStart.isEmpty())
         return metrics.elidedText(name, Qt::ElideMiddle, width);
     return shortStart + nameAfterSpace;
@@ -47,6 +49,7 @@ TAVO_ui_statusMessage::TAVO_ui_statusMessage(QStatusBar *statusLine)
     : statusLine(statusLine)
     , text(new QLabel(this))
     , folderButton(new QToolButton(this))
+    , shownTimer(new QTimer(this))
 {
     text->setTextFormat(Qt::PlainText);
     // The label takes the room it is given and never asks for more: the text is fitted to it.
@@ -67,6 +70,10 @@ TAVO_ui_statusMessage::TAVO_ui_statusMessage(QStatusBar *statusLine)
     text->installEventFilter(this);
     connect(folderButton, &QToolButton::clicked, this, &TAVO_ui_statusMessage::openFolder);
     connect(statusLine, &QStatusBar::messageChanged, this, &TAVO_ui_statusMessage::showMessage);
+    shownTimer->setObjectName(QStringLiteral("shownTimer"));
+    shownTimer->setSingleShot(true);
+    shownTimer->setInterval(shownMs);
+    connect(shownTimer, &QTimer::timeout, statusLine, &QStatusBar::clearMessage);
     statusLine->insertPermanentWidget(0, this, 1);
 }
 
@@ -99,10 +106,14 @@ void TAVO_ui_statusMessage::revise(const QString &said, const QString &now)
 void TAVO_ui_statusMessage::showMessage(const QString &message)
 {
     keptFile = TAVO_mgr_savedFiles::keptFileAtEndOf(message);
-    text->setToolTip(message);
+    text->setToolTip(TAVO_ui_shortText::bounded(message, toolTipChars));
     folderButton->setToolTip(QStringLiteral("Open %1").arg(QFileInfo(keptFile).absolutePath()));
     folderButton->setVisible(!keptFile.isEmpty());
     fit();
+    if (message.isEmpty())
+        shownTimer->stop();
+    else
+        shownTimer->start();
 }
 
 void TAVO_ui_statusMessage::fit()

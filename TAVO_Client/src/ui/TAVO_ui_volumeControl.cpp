@@ -2,6 +2,7 @@
 
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_player_vlcPlayer.h"
+#include "TAVO_ui_fullScreenNotice.h"
 #include "TAVO_ui_windowKeyboard.h"
 
 #include <QAction>
@@ -136,11 +137,11 @@ void TAVO_ui_volumeControl::announce()
     statusTimer.start();
 }
 
-// Unless something else has been said meanwhile.
+// Unless something else has been said meanwhile. What was said already is no news over the picture.
 void TAVO_ui_volumeControl::restoreStatusLine()
 {
     if (statusLine->currentMessage() == announced)
-        statusLine->showMessage(replacedStatus);
+        TAVO_ui_fullScreenNotice::putBack(statusLine, replacedStatus);
 }
 
 bool TAVO_ui_volumeControl::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,7 @@
 #include "TAVO_ui_windowNames.h"
 
+#include "TAVO_ui_shortText.h"
+
 #include <QEvent>
 #include <QWidget>
 
@@ -8,7 +10,7 @@ QString TAVO_ui_windowNames::title(const QString &boxName, const QString &what)
 {
     if (boxName.isEmpty())
         return what.left(1).toUpper() + what.mid(1);
-    return boxName + QStringLiteral(" — ") + what;
+    return TAVO_ui_shortText::bounded(boxName, TAVO_ui_shortText::nameChars) + QStringLiteral(" — ") + what;
 }
 
 TAVO_ui_windowNames::TAVO_ui_windowNames(QWidget *fullScreenOverlay, std::function<QString()> shownBox)
