@@ -6,12 +6,13 @@
 class QAction;
 class QDialog;
 class QMenu;
+class QScrollArea;
 class QWidget;
 
 // The "Keyboard" window: which keys of the computer press which key of the box's remote, and
 // the window's own keys beside them, both from their tables. It opens from the remote panel's
 // context menu and wherever its action is (the picture's context menu, its key), fits the
-// screen it opens on, scrolling what does not fit, and closes on Escape.
+// screen it opens on, scrolling the whole page where it does not fit, and closes on Escape.
 class TAVO_ui_keyboardHelp : public QObject
 {
     Q_OBJECT
@@ -32,6 +33,7 @@ private:
     QWidget *window;
     QMenu *menu;
     QDialog *helpWindow = nullptr;
+    QScrollArea *scrollArea = nullptr;  // the page of both lists, in the help window
 };
 
 #endif

@@ -11,13 +11,19 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
-// Every column in full; the rows scroll when the screen is too low for them all.
-QTableWidget *newKeyTable(const QList<QPair<QString, QString>> &rows, const QString &what)
+using Rows = QList<QPair<QString, QString>>;
+
+// Every row and every column in full: the page scrolls as a whole, never one list beside the other.
+QTableWidget *newKeyTable(const Rows &rows, const QString &what)
 {
     auto *table = new QTableWidget(int(rows.size()), 2);
     table->setHorizontalHeaderLabels({QStringLiteral("Keyboard"), what});
@@ -31,11 +37,10 @@ QTableWidget *newKeyTable(const QList<QPair<QString, QString>> &rows, const QStr
     }
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->resizeColumnsToContents();
-    // Room for the scroll bar, which covers the end of the last column when it is shown.
-    table->setColumnWidth(1, table->columnWidth(1) + table->verticalScrollBar()->sizeHint().width());
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
-    table->setMinimumWidth(table->sizeHint().width());
+    table->setFixedSize(table->sizeHint());
     return table;
 }
 
@@ -44,7 +49,7 @@ QLabel *newHeading(const QString &text, const QTableWidget *table)
 {
     auto *label = new QLabel(text);
     label->setWordWrap(true);
-    label->setMaximumWidth(table->minimumWidth());
+    label->setMaximumWidth(table->width());
     return label;
 }
 
@@ -73,30 +78,48 @@ bool TAVO_ui_keyboardHelp::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-// A dialog, so that Escape closes it.
+// A dialog, so that Escape closes it. The remote's keys are the longer list: they fill the left
+// column and go on at the top of the right one, above the window's own keys, so that the two
+// columns end about level.
 QDialog *TAVO_ui_keyboardHelp::create()
 {
     auto *dialog = new QDialog(window);
     dialog->setWindowTitle(QStringLiteral("Keyboard"));
-    auto *layout = new QGridLayout(dialog);
-    QTableWidget *remoteKeys = newKeyTable(TAVO_ui_keyboardMap::helpRows(), QStringLiteral("Remote key"));
-    QTableWidget *windowKeys = newKeyTable(TAVO_ui_windowKeys::helpRows(), QStringLiteral("In the window"));
+    const Rows remoteRows = TAVO_ui_keyboardMap::helpRows();
+    const Rows windowRows = TAVO_ui_windowKeys::helpRows();
+    const qsizetype leftRows = std::min(remoteRows.size(), (remoteRows.size() + windowRows.size() + 1) / 2);
+    QTableWidget *remoteKeys = newKeyTable(remoteRows.mid(0, leftRows), QStringLiteral("Remote key"));
+    QTableWidget *windowKeys = newKeyTable(windowRows, QStringLiteral("In the window"));
+
+    auto *page = new QWidget;
+    auto *layout = new QGridLayout(page);
     layout->addWidget(newHeading(QStringLiteral("These keys press the box's remote while the remote panel is the active "
                                                 "window, in full screen, and after a click on the picture:"),
                                  remoteKeys),
                       0, 0);
-    layout->addWidget(newHeading(QStringLiteral("The window's own keys:"), windowKeys), 0, 1, Qt::AlignBottom);
-    layout->addWidget(remoteKeys, 1, 0);
-    layout->addWidget(windowKeys, 1, 1, Qt::AlignTop);
-    layout->setRowStretch(1, 1);
+    layout->addWidget(remoteKeys, 1, 0, 3, 1, Qt::AlignTop);
+    if (leftRows < remoteRows.size())
+        layout->addWidget(newKeyTable(remoteRows.mid(leftRows), QStringLiteral("Remote key")), 1, 1, Qt::AlignTop);
+    layout->addWidget(newHeading(QStringLiteral("The window's own keys:"), windowKeys), 2, 1, Qt::AlignBottom);
+    layout->addWidget(windowKeys, 3, 1, Qt::AlignTop);
+    layout->setRowStretch(3, 1);
+
+    scrollArea = new QScrollArea;
+    scrollArea->setWidget(page);
+    scrollArea->setFrameShape(QFrame::NoFrame);
+    (new QVBoxLayout(dialog))->addWidget(scrollArea);
     return dialog;
 }
 
-// As large as its lists, but no larger than the screen, with room left for the window's frame.
+// As large as its page, but no larger than the screen, with room left for the window's frame.
 void TAVO_ui_keyboardHelp::fitToScreen()
 {
     const QRect room = window->screen()->availableGeometry();
-    helpWindow->resize(helpWindow->sizeHint().boundedTo(QSize(room.width() * 9 / 10, room.height() * 9 / 10)));
+    const QMargins margins = helpWindow->layout()->contentsMargins();
+    const QSize whole = scrollArea->widget()->sizeHint()
+                        + QSize(margins.left() + margins.right() + scrollArea->verticalScrollBar()->sizeHint().width(),
+                                margins.top() + margins.bottom());
+    helpWindow->resize(whole.boundedTo(QSize(room.width() * 9 / 10, room.height() * 9 / 10)));
 }
 
 void TAVO_ui_keyboardHelp::show()
