@@ -13,6 +13,7 @@
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_keySlots.h"
 #include "TAVO_ui_mainWindow.h"
+#include "TAVO_ui_recordedBoxes.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -32,6 +33,7 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -155,6 +157,7 @@ private:
     QWidget *caption() const;
     bool captionOverThePictureSays(const QString &number, const QString &name = QString()) const;
     QStringList keysSentSince(const QString &uuid, qsizetype before) const;
+    bool statusLineNotice(const QString &start) const;
 
     TAVO_test_boxSim *sim = nullptr;
     // The boxes' locks of this test's recordings: never the user's.
@@ -509,6 +512,16 @@ void tst_remote::keyCInFullScreenActsOnThePanelInSight()
     QDir().mkpath(screenshotFolder);
     QGuiApplication::primaryScreen()->grabWindow(0).save(screenshotFolder + QStringLiteral("remote_full_screen.png"));
     QVERIFY(panelInSight());
+    // A refusal's message takes the keyboard from the panel for a while, and gives it back.
+    QCOMPARE(QWidget::keyboardGrabber(), panel);
+    {
+        TAVO_test_messageBoxes refusal;
+        panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+        key("HELP")->click();
+        panel->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(0);
+        QTRY_COMPARE(refusal.seen.size(), 1);
+    }
+    QTRY_COMPARE(QWidget::keyboardGrabber(), panel);
 
     pressKey(QStringLiteral("c"));
     QVERIFY(QTest::qWaitFor([&] { return panel->isHidden(); }, 5000));
@@ -773,6 +786,15 @@ void tst_remote::panelPlaceAndChosenControllerSurviveARestart()
     QVERIFY(sim->waitForRequest(livingRoom, QStringLiteral("id=dvd&key=STOP")));
 }
 
+// A lasting notice at the right of the status line that starts so.
+bool tst_remote::statusLineNotice(const QString &start) const
+{
+    const QList<QLabel *> labels = window->statusBar()->findChildren<QLabel *>();
+    return std::any_of(labels.begin(), labels.end(), [&](const QLabel *label) {
+        return !label->isHidden() && label->text().startsWith(start);
+    });
+}
+
 // A recording command that crashes holds its box no more: the kernel let go of its lock.
 void tst_remote::rowOfABoxRecordedElsewhereIsMarkedUntilItsRecorderDies()
 {
@@ -786,12 +808,19 @@ void tst_remote::rowOfABoxRecordedElsewhereIsMarkedUntilItsRecorderDies()
     const QString recordedBy = QStringLiteral("Being recorded by tavo-record (pid %1)").arg(recorder.processId());
     QTRY_VERIFY_WITH_TIMEOUT(TAVO_test_windowParts::toolTipText(row).contains(recordedBy), 60000);
     QVERIFY(!row->icon().isNull());
+    // The window records what plays all the same, and says who else records it.
+    window->findChild<TAVO_ui_recordedBoxes *>()->windowRecords(livingRoom, QStringLiteral("Living Room"));
+    const QString alsoRecorded = QStringLiteral("Living Room is also being recorded by tavo-record (pid %1)")
+                                     .arg(recorder.processId());
+    QVERIFY2(statusLineNotice(alsoRecorded), qPrintable(alsoRecorded));
     QDir().mkpath(screenshotFolder);
     window->grab().save(screenshotFolder + QStringLiteral("recorded_row.png"));
 
     ::kill(pid_t(recorder.processId()), SIGKILL);
     QVERIFY(recorder.waitForFinished());
     QTRY_VERIFY_WITH_TIMEOUT(!TAVO_test_windowParts::toolTipText(row).contains(QStringLiteral("Being recorded")), 20000);
+    QTRY_VERIFY(!statusLineNotice(alsoRecorded));
+    window->findChild<TAVO_ui_recordedBoxes *>()->windowRecords(QString(), QString());
 }
 
 // No holds the key back; Yes lets it and the recording's later keys go.
@@ -801,6 +830,10 @@ void tst_remote::keyThatChangesARecordedBoxAsksOnce()
     TAVO_record_boxLock lock(livingRoom);
     QString problem;
     QVERIFY2(lock.take(&problem), qPrintable(problem));
+    // The window's own lock is no other recorder.
+    window->findChild<TAVO_ui_recordedBoxes *>()->windowRecords(livingRoom, QStringLiteral("Living Room"));
+    QVERIFY(!statusLineNotice(QStringLiteral("Living Room is also being recorded")));
+    window->findChild<TAVO_ui_recordedBoxes *>()->windowRecords(QString(), QString());
     TAVO_test_messageBoxes answers;
     // Earlier cases sent these keys too: only the ones this case sends count.
     const qsizetype channelsUp = keyCommands(livingRoom, QStringLiteral("CH_UP")).size();

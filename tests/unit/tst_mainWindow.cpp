@@ -16,9 +16,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -301,6 +303,10 @@ void tst_mainWindow::keyboardHelpFitsTheScreenAndClosesOnEscape()
     QVERIFY2(screen.contains(help->frameGeometry()),
              qPrintable(QStringLiteral("%1 x %2 at %3, %4").arg(help->frameGeometry().width()).arg(help->frameGeometry().height())
                             .arg(help->frameGeometry().x()).arg(help->frameGeometry().y())));
+    // No list scrolls on its own beside the other: each shows all its rows.
+    for (const QTableWidget *list : help->findChildren<QTableWidget *>())
+        QCOMPARE(list->verticalScrollBar()->maximum(), 0);
+    help->grab().save(QStringLiteral(TAVO_BIN_DIR "/../tst_mainWindow_keyboardHelp.png"));
     QTest::keyClick(help, Qt::Key_Escape);
     QVERIFY(help->isHidden());
 }
@@ -316,6 +322,9 @@ void tst_mainWindow::keptFileMessageKeepsTheFileName_data()
     QTest::newRow("recording") << "Recording ended: 0:13, 5.3 MB saved to "
                                << QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)
                                << "Recording ended: 0:13, 5.3 MB";
+    QTest::newRow("recording of a long name") << "Recording Living Room by the Garden Window Downstairs to "
+                                              << QStandardPaths::writableLocation(QStandardPaths::MoviesLocation)
+                                              << "Recording";
 }
 
 // In the window's first size, beside the widest word the status line keeps at its right: the
@@ -336,12 +345,21 @@ void tst_mainWindow::keptFileMessageKeepsTheFileName()
     // The line is laid out anew for the notice and for the button beside the message.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QVERIFY2(text->text().startsWith(readable) && text->text().endsWith(name), qPrintable(text->text()));
+    // Words go whole: what is left of the start ends where a word of it ends.
+    const QString start = text->text().section(QStringLiteral("…"), 0, 0);
+    QVERIFY2(start == text->text() || start.endsWith(QLatin1Char(' ')) || message.at(start.size()) == QLatin1Char(' '),
+             qPrintable(text->text()));
     QVERIFY(text->fontMetrics().horizontalAdvance(text->text()) <= text->width());
     QCOMPARE(text->toolTip(), message);
     window->grab().save(QStringLiteral(TAVO_BIN_DIR "/../tst_mainWindow_%1.png").arg(QTest::currentDataTag()));
 
     shown->findChild<QToolButton *>()->click();
     QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+    // Read and gone: the message leaves the line by itself.
+    auto *leaving = shown->findChild<QTimer *>(QStringLiteral("shownTimer"));
+    QVERIFY(leaving && leaving->isActive() && leaving->interval() <= 30000);
+    leaving->start(0);
+    QTRY_VERIFY(window->statusBar()->currentMessage().isEmpty());
 }
 
 // Boxes remembered from earlier runs that do not answer are named all together; a box listed

@@ -4,6 +4,7 @@
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -25,6 +26,8 @@ public:
     // Who records the box, as its lock names it ("tavo-record (pid 1234) since 21:05:12"); empty
     // while nobody does.
     QString recorderOf(const QString &udn) const;
+    // The same, unless this process itself records the box.
+    QString otherRecorderOf(const QString &udn) const;
     // Reads the locks now.
     void probe();
 
@@ -37,6 +40,7 @@ private:
     QFileSystemWatcher folderWatcher;
     QTimer ticker;
     QHash<QString, QString> recorders;  // lock file name -> who holds it
+    QSet<QString> ownLocks;             // the lock file names this process holds
 };
 
 #endif

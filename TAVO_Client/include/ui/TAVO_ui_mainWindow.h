@@ -23,6 +23,7 @@ class TAVO_ui_boxListMarks;
 class TAVO_ui_boxesByAddress;
 class TAVO_ui_controller;
 class TAVO_ui_fullScreenWidget;
+class TAVO_ui_statusMessage;
 class TAVO_ui_streamSettings;
 class TAVO_ui_windowKeyboard;
 class TAVO_upnp_upnpControlPoint;
@@ -113,7 +114,7 @@ private:
     void initStatusLine();
     TAVO_player_recorder *initPictureMenu();
     void initStreamTuning(TAVO_player_recorder *recorder);
-    void initKeyboard();
+    void initKeyboard(TAVO_player_recorder *recorder, TAVO_ui_statusMessage *statusMessage);
     void showStatus(const QString &text);
 
     TAVO_ui_boxListMarks *boxListMarks = nullptr;

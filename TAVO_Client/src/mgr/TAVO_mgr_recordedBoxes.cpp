@@ -2,6 +2,7 @@
 
 #include "TAVO_record_boxLock.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,12 +22,12 @@ QString fileId(quint64 major, quint64 minor, quint64 inode)
     return QStringLiteral("%1:%2:%3").arg(major).arg(minor).arg(inode);
 }
 
-// The files with a lock taken by flock, from lines such as
+// The files with a lock taken by flock, and the process that took each, from lines such as
 // "1: FLOCK  ADVISORY  WRITE 1234 00:1a:5678 0 EOF"; a waiter's line ("1: -> FLOCK ...") holds none.
-QSet<QString> flockedFiles()
+QHash<QString, qint64> flockedFiles()
 {
     QFile table(QStringLiteral("/proc/locks"));
-    QSet<QString> files;
+    QHash<QString, qint64> files;
     if (!table.open(QIODevice::ReadOnly | QIODevice::Text))
         return files;
     for (const QByteArray &line : table.readAll().split('\n')) {
@@ -36,7 +37,8 @@ QSet<QString> flockedFiles()
         const QList<QByteArray> device = fields.at(5).split(':');
         if (device.size() == 3)
             files.insert(fileId(device.at(0).toULongLong(nullptr, 16), device.at(1).toULongLong(nullptr, 16),
-                                device.at(2).toULongLong()));
+                                device.at(2).toULongLong()),
+                         fields.at(4).toLongLong());
     }
     return files;
 }
@@ -57,23 +59,35 @@ QString TAVO_mgr_recordedBoxes::recorderOf(const QString &udn) const
     return recorders.value(QFileInfo(TAVO_record_boxLock::pathFor(udn)).fileName());
 }
 
+QString TAVO_mgr_recordedBoxes::otherRecorderOf(const QString &udn) const
+{
+    const QString name = QFileInfo(TAVO_record_boxLock::pathFor(udn)).fileName();
+    return ownLocks.contains(name) ? QString() : recorders.value(name);
+}
+
 void TAVO_mgr_recordedBoxes::probe()
 {
     const QString folder = TAVO_record_boxLock::folder();
     watchFolder(folder);
-    const QSet<QString> locked = flockedFiles();
+    const QHash<QString, qint64> locked = flockedFiles();
     QHash<QString, QString> now;
+    QSet<QString> own;
     for (const QFileInfo &file : QDir(folder).entryInfoList({QStringLiteral("*.lock")}, QDir::Files)) {
         struct stat status {};
         if (::stat(QFile::encodeName(file.filePath()).constData(), &status) != 0)
             continue;
-        if (locked.contains(fileId(major(status.st_dev), minor(status.st_dev), status.st_ino)))
-            now.insert(file.fileName(), TAVO_record_boxLock::holderOf(file.filePath()));
+        const auto holder = locked.constFind(fileId(major(status.st_dev), minor(status.st_dev), status.st_ino));
+        if (holder == locked.constEnd())
+            continue;
+        now.insert(file.fileName(), TAVO_record_boxLock::holderOf(file.filePath()));
+        if (*holder == QCoreApplication::applicationPid())
+            own.insert(file.fileName());
     }
-    if (now == recorders)
+    if (now == recorders && own == ownLocks)
         return;
     qCDebug(lcRecordedBoxes) << "Boxes being recorded:" << now;
     recorders = now;
+    ownLocks = own;
     Q_EMIT changed();
 }
 

@@ -99,7 +99,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
         return playing.isEmpty() && currentServer ? currentServer->device.friendlyName : playing;
     });
     new TAVO_ui_lastBox(serverList, mManager, startButton);
-    initKeyboard();
+    initKeyboard(recorder, statusMessage);
     TAVO_ui_cacheWarning::showIfMissing(this);
 }
 
@@ -387,9 +387,9 @@ void TAVO_ui_mainWindow::webSwitch()
     webView->setVisible(webView->isHidden());
 }
 
-// The box's remote on the keyboard, and the players' keys and clicks for playing a box and for
-// full screen.
-void TAVO_ui_mainWindow::initKeyboard()
+// The box's remote on the keyboard, the players' keys and clicks for playing a box and for full
+// screen, and the boxes being recorded, by the window or by a recording command.
+void TAVO_ui_mainWindow::initKeyboard(TAVO_player_recorder *recorder, TAVO_ui_statusMessage *statusMessage)
 {
     const auto leaveFullScreen = [this] { setToNormalScreen(); fullScreenWidget->hide(); };
     connect(windowKeyboard->action(Key::NormalScreen), &QAction::triggered, this, leaveFullScreen);
@@ -408,7 +408,13 @@ void TAVO_ui_mainWindow::initKeyboard()
         },
         [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
     auto *tuner = new TAVO_ui_channelTuner(controllerWidget, steer, this);
-    new TAVO_ui_recordedBoxes(serverList, mManager, controllerWidget, tuner);
+    auto *recordedBoxes = new TAVO_ui_recordedBoxes(serverList, mManager, controllerWidget, tuner);
+    connect(recorder, &TAVO_player_recorder::recordingChanged, recordedBoxes, [this, recordedBoxes](bool recording) {
+        recordedBoxes->windowRecords(recording ? streamKeeper->playingUdn() : QString(), streamKeeper->playingName());
+    });
+    connect(recordedBoxes, &TAVO_ui_recordedBoxes::alsoRecorded, statusMessage, &TAVO_ui_statusMessage::addNotice);
+    connect(recordedBoxes, &TAVO_ui_recordedBoxes::alsoRecordedNoMore, statusMessage,
+            &TAVO_ui_statusMessage::removeNotice);
     auto *channels = new TAVO_ui_channelDock(this, videoWidget, tuner,
         {[this] { return currentServer ? currentServer->device.UDN : QString(); },
          [this] { return currentServer ? currentServer->device.friendlyName : QString(); },

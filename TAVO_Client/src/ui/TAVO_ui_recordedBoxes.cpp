@@ -4,10 +4,12 @@
 #include "TAVO_mgr_recordedBoxes.h"
 #include "TAVO_ui_recordingQuestion.h"
 #include "TAVO_ui_serverItem.h"
+#include "TAVO_ui_shortText.h"
 
 #include <QTableWidget>
 
 #include <algorithm>
+#include <utility>
 
 TAVO_ui_recordedBoxes::TAVO_ui_recordedBoxes(QTableWidget *serverList, TAVO_mgr_mainManager *registry,
                                              TAVO_ui_controller *panel, TAVO_ui_channelTuner *tuner)
@@ -18,6 +20,7 @@ TAVO_ui_recordedBoxes::TAVO_ui_recordedBoxes(QTableWidget *serverList, TAVO_mgr_
 {
     new TAVO_ui_recordingQuestion(panel, tuner, boxes);
     connect(boxes, &TAVO_mgr_recordedBoxes::changed, this, &TAVO_ui_recordedBoxes::markRows);
+    connect(boxes, &TAVO_mgr_recordedBoxes::changed, this, &TAVO_ui_recordedBoxes::sayWhoElseRecords);
     // A box found while it is recorded is marked as its row comes.
     connect(serverList->model(), &QAbstractItemModel::rowsInserted, this, &TAVO_ui_recordedBoxes::markRows,
             Qt::QueuedConnection);
@@ -31,4 +34,28 @@ void TAVO_ui_recordedBoxes::markRows()
         if (auto *item = static_cast<TAVO_ui_serverItem *>(serverList->item(row, 0)))
             item->setRecordedBy(boxes->recorderOf(registry->getServer(row)->device.UDN));
     }
+}
+
+void TAVO_ui_recordedBoxes::windowRecords(const QString &udn, const QString &name)
+{
+    recordedUdn = udn;
+    recordedName = TAVO_ui_shortText::bounded(name, TAVO_ui_shortText::nameChars);
+    // As the locks are now: the window has just taken the box's lock, or found it held.
+    boxes->probe();
+    sayWhoElseRecords();
+}
+
+void TAVO_ui_recordedBoxes::sayWhoElseRecords()
+{
+    const QString other = recordedUdn.isEmpty() ? QString()
+                                                : TAVO_ui_shortText::bounded(boxes->otherRecorderOf(recordedUdn),
+                                                                             TAVO_ui_shortText::nameChars);
+    const QString now = other.isEmpty() ? QString() : tr("%1 is also being recorded by %2").arg(recordedName, other);
+    if (now == alsoSaid)
+        return;
+    if (!alsoSaid.isEmpty())
+        Q_EMIT alsoRecordedNoMore(std::exchange(alsoSaid, QString()));
+    alsoSaid = now;
+    if (!now.isEmpty())
+        Q_EMIT alsoRecorded(now);
 }
