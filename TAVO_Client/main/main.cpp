@@ -1,17 +1,17 @@
+#include "TAVO_mgr_cache.h"
 #include "TAVO_ui_commandLine.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_mainWindow.h"
+#include "TAVO_ui_quitSignals.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QSocketNotifier>
 
-#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
-#include <fcntl.h>
 #include <malloc.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,29 +28,12 @@ void preferX11Platform(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
-int quitSignalPipe[2] = {-1, -1};
-
-void noteQuitSignal(int signalNumber)
+// What the window's close does when the window cannot: the cache goes, and the client ends.
+[[noreturn]] void endWithoutTheWindow()
 {
-    const char number = char(signalNumber);
-    // Nothing but a write is safe in a signal handler; the event loop reads it.
-    [[maybe_unused]] const ssize_t written = write(quitSignalPipe[1], &number, 1);
-}
-
-// Ctrl+C in the terminal, a logout or a kill end the client as closing its window does:
-// playback stops and the cache folder goes.
-void closeOnQuitSignals(QWidget *window)
-{
-    if (pipe2(quitSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(quitSignalPipe[0], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] { window->close(); });
-    struct sigaction action = {};
-    action.sa_handler = noteQuitSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signalNumber, &action, nullptr);
+    TAVO_mgr_cache::removeRoot(TAVO_mgr_cache::root());
+    std::fflush(nullptr);
+    std::_Exit(1);
 }
 
 } // namespace
@@ -69,7 +52,9 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(TAVO_ui_images::path(QStringLiteral("IP_Streamer.png"))));
     TAVO_ui_mainWindow window;
     window.setWindowTitle(TAVO_ui_commandLine::windowTitle);
-    closeOnQuitSignals(&window);
+    // Ctrl+C in the terminal, a logout or a kill end the client as closing its window does:
+    // playback stops and the cache folder goes.
+    const TAVO_ui_quitSignals quitSignals({[&window] { window.close(); }, endWithoutTheWindow});
     window.addBoxesByAddress(boxes);
     window.show();
     return app.exec();

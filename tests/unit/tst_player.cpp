@@ -11,16 +11,19 @@
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_test_windowParts.h"
 #include "TAVO_ui_mainWindow.h"
+#include "TAVO_ui_quitSignals.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -61,6 +64,23 @@ void whenever(const std::function<bool()> &condition, const std::function<void()
 }
 
 
+// What `action` writes to the standard error.
+QByteArray writtenToStderr(const std::function<void()> &action)
+{
+    QTemporaryFile log;
+    if (!log.open())
+        return "(no log file)";
+    std::fflush(stderr);
+    const int savedStderr = dup(STDERR_FILENO);
+    dup2(log.handle(), STDERR_FILENO);
+    action();
+    std::fflush(stderr);
+    dup2(savedStderr, STDERR_FILENO);
+    close(savedStderr);
+    QFile logged(log.fileName());
+    return logged.open(QIODevice::ReadOnly) ? logged.readAll() : QByteArray("(log file unread)");
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(TAVO_player_vlcPlayer::PictureCounts)
@@ -78,6 +98,10 @@ private Q_SLOTS:
     void locationThatCannotBeMadeLeavesIdle();
     void refusedConnectionShowsError();
     void errorLinesHideThePassword();
+    void linesOnTheTerminal_data();
+    void linesOnTheTerminal();
+    void stopThatDoesNotReturnLeavesTheWindowFree();
+    void quitSignalEndsAClientWhoseWindowIsStuck();
     void stopDuringStartUpEndsTheWatch();
     void silentStreamFailsAfterTheStartUpLimit();
     void stopWhileStateBoxIsOpenEndsTheWatch();
@@ -98,6 +122,10 @@ private Q_SLOTS:
     void restartsAreHeldOff();
     void measuresAfreshAfterEveryStart_data();
     void measuresAfreshAfterEveryStart();
+    void creepRestartsKeepTheirGap_data();
+    void creepRestartsKeepTheirGap();
+    void smoothPlaySavesAShorterCache_data();
+    void smoothPlaySavesAShorterCache();
     void resetStreamTuningForgetsTheBox();
     void everyListenerHearsLibVlcsLines_data();
     void everyListenerHearsLibVlcsLines();
@@ -121,6 +149,7 @@ void tst_player::initTestCase()
 
 void tst_player::cleanup()
 {
+    player()->setStopping({});
     player()->stopPlay();
 }
 
@@ -170,25 +199,74 @@ void tst_player::refusedConnectionShowsError()
 // libVLC's error lines quote the location; the password in it must not reach the log.
 void tst_player::errorLinesHideThePassword()
 {
-    QTemporaryFile log;
-    QVERIFY(log.open());
-    std::fflush(stderr);
-    const int savedStderr = dup(STDERR_FILENO);
-    dup2(log.handle(), STDERR_FILENO);
-    {
+    const QByteArray written = writtenToStderr([this] {
         TAVO_test_messageBoxes boxes;
         player()->startPlay(closedPortUrl("admin:5820417369@").constData());
-    }
-    std::fflush(stderr);
-    dup2(savedStderr, STDERR_FILENO);
-    close(savedStderr);
-
-    QFile logged(log.fileName());
-    QVERIFY(logged.open(QIODevice::ReadOnly));
-    const QByteArray written = logged.readAll();
+    });
     QVERIFY2(written.contains("127.0.0.1"), written.constData());
     QVERIFY2(!written.contains("5820417369"), written.constData());
     QVERIFY(!player()->lastFailure().explanation.contains(QStringLiteral("5820417369")));
+}
+
+void tst_player::linesOnTheTerminal_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the key that the pinning answers")
+        << QByteArray("Certificate verification failure: The certificate is NOT trusted. The certificate issuer is "
+                      "unknown.")
+        << QByteArray() << QStringLiteral("the box's key is not the pinned one");
+    QTest::newRow("a box's control characters")
+        << QByteArray("HTTP 404 error \x1b]0;owned\x07\r\nx") << QByteArray("libVLC error: HTTP 404 error ?]0;owned???x\n")
+        << QStringLiteral("the box answered HTTP 404 instead of the stream");
+}
+
+// What reaches the terminal of libVLC's lines; the reason a failed start gives is still read
+// from every line.
+void tst_player::linesOnTheTerminal()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, written);
+    QFETCH(QString, reason);
+    TAVO_player_soundDevice sound;
+    TAVO_player_vlcLog log(&sound);
+    QCOMPARE(writtenToStderr([&] { log.errorLine("tls client", line.constData()); }), written);
+    QCOMPARE(log.failure(QStringLiteral("127.0.0.3")).reason, reason);
+}
+
+// A player whose stop never returns (its video thread spun once the X server failed under it)
+// does not hold the window: the event loop goes on meanwhile, and the player is released once
+// its stop returns.
+void tst_player::stopThatDoesNotReturnLeavesTheWindowFree()
+{
+    QSemaphore eventLoopRan;
+    QSemaphore released;
+    std::atomic_bool stoppedAfterTheEventLoopRan{false};
+    player()->setStopping({[&](libvlc_media_player_t *stuck) {
+                               stoppedAfterTheEventLoopRan = eventLoopRan.tryAcquire(1, 5000);
+                               TAVO_player_vlcPlayer::Stopping().stopAndRelease(stuck);
+                               released.release();
+                           },
+                           0});
+    player()->startQuietly(closedPortUrl().constData());
+    QTimer::singleShot(0, [&] { eventLoopRan.release(); });
+
+    player()->stopPlay();
+
+    QVERIFY(player()->isIdle());
+    QTRY_COMPARE(released.available(), 1);
+    QVERIFY(stoppedAfterTheEventLoopRan);
+}
+
+// SIGTERM while the GUI thread is stuck (here in the test's wait): the watch ends the client
+// from its own thread.
+void tst_player::quitSignalEndsAClientWhoseWindowIsStuck()
+{
+    QSemaphore endedWithoutTheWindow;
+    const TAVO_ui_quitSignals quitSignals({[] {}, [&] { endedWithoutTheWindow.release(); }, 0});
+    ::raise(SIGTERM);
+    QVERIFY(endedWithoutTheWindow.tryAcquire(1, 5000));
 }
 
 void tst_player::stopDuringStartUpEndsTheWatch()
@@ -511,6 +589,7 @@ struct TunedStream
     static inline const QString udn = QStringLiteral("uuid:tuned");
     static constexpr int settleMs = 15000;
     static constexpr int windowMs = 10000;
+    static inline const QDateTime today{QDate(2025, 3, 1), QTime(12, 0), Qt::UTC};
     qint64 nowMs = 0;
     int delayMs = 0;
     Counts counts;
@@ -525,7 +604,7 @@ struct TunedStream
                                    [] { return QStringLiteral("Box"); }, [] {}},
                                   nullptr,
                                   {1, settleMs, windowMs, 5 * 60 * 1000, [this] { return nowMs; },
-                                   [] { return QDateTime(QDate(2025, 3, 1), QTime(12, 0), Qt::UTC); }}};
+                                   [] { return today; }}};
 
     TunedStream()
     {
@@ -545,6 +624,18 @@ struct TunedStream
     {
         counts = {counts.lost + missed, counts.shown + 300, counts.carried + 300 + missed};
         return looksAt(atMs);
+    }
+    // A start of the stream that settles at 250 ms, and whose delay then creeps to 400 ms at
+    // `creepMs`.
+    bool creepsAt(qint64 creepMs)
+    {
+        nowMs = creepMs - settleMs - 2;
+        delayMs = 250;
+        tuner.playingChanged(udn);
+        if (!looksAt(nowMs + settleMs + 1))
+            return false;
+        delayMs = 400;
+        return looksAt(creepMs);
     }
     // Another start of the stream, made by someone else: a new player, whose delay libVLC raises
     // as it settles, before and after the stream plays again, past the hold-off of a recording's.
@@ -599,6 +690,50 @@ void tst_player::measuresAfreshAfterEveryStart()
     QCOMPARE(stream.said, QStringList{QStringLiteral("Box: starting the stream again with a longer buffer (400 ms)")});
     // Remembered with the day and the rules that chose it.
     QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, QDateTime(QDate(2025, 3, 2), QTime(12, 0), Qt::UTC)), 400);
+}
+
+void tst_player::creepRestartsKeepTheirGap_data()
+{
+    QTest::addColumn<qint64>("gapMs");  // from the first creep to the second
+    QTest::addColumn<int>("restarts");
+    QTest::newRow("crept again within 5 minutes") << 4 * minute << 1;
+    QTest::newRow("crept again after 5 minutes") << 6 * minute << 2;
+}
+
+// A delay that climbs back soon after the start again for it starts no second one.
+void tst_player::creepRestartsKeepTheirGap()
+{
+    QFETCH(qint64, gapMs);
+    QFETCH(int, restarts);
+    TunedStream stream;
+    const qint64 firstCreepMs = TunedStream::settleMs + 2;
+    QVERIFY(stream.creepsAt(firstCreepMs));
+    QVERIFY(stream.creepsAt(firstCreepMs + gapMs));
+    QCOMPARE(stream.restarts.size(), restarts);
+}
+
+void tst_player::smoothPlaySavesAShorterCache_data()
+{
+    QTest::addColumn<int>("remembered");
+    QTest::addColumn<int>("nextStart");
+    QTest::newRow("from 800 ms") << 800 << 400;
+    QTest::newRow("down to the shortest") << 400 << 200;
+}
+
+// Five minutes of smooth play: the box's next start gets the next shorter cache.
+void tst_player::smoothPlaySavesAShorterCache()
+{
+    QFETCH(int, remembered);
+    QFETCH(int, nextStart);
+    TunedStream stream;
+    TAVO_mgr_clientSettings::setNetworkCachingFor(TunedStream::udn, {remembered, stream.today.addDays(-1),
+                                                                     TAVO_player_tuningRules::cachingRule});
+    stream.tuner.playingChanged(TunedStream::udn);
+    qint64 atMs = TunedStream::settleMs + 1;
+    QVERIFY(stream.looksAt(atMs));
+    for (int window = 0; window < 30; ++window)
+        QVERIFY(stream.looksAtWindow(atMs += TunedStream::windowMs, 0));
+    QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, stream.today), nextStart);
 }
 
 // The box list's context menu, opened on a box's row, forgets the cache the box was given.

@@ -75,6 +75,9 @@ void tst_streamRequest::streamUrl_data()
     QTest::newRow("other") << "AES256" << "8080" << plain;
     QTest::newRow("plain on other port") << "none" << "9000"
                                          << QStringLiteral("http://127.0.0.2:9000/?") + fixedQuery;
+    QTest::newRow("port with another host after it") << "none" << "8080@127.0.0.9" << QString();
+    QTest::newRow("port with a line feed") << "none" << "8080\n" << QString();
+    QTest::newRow("port beyond the last") << "none" << "65536" << QString();
 }
 
 void tst_streamRequest::streamUrl()
@@ -90,6 +93,9 @@ void tst_streamRequest::streamUrl()
     server.tavoStreamer.encryption = encryption;
 
     QCOMPARE(TAVO_mgr_streamRequest::streamUrl(server), expected);
+    // The terminal's line: the password masked, the rest as it is.
+    QCOMPARE(TAVO_mgr_streamRequest::shownStreamUrl(server),
+             QString(expected).replace(QLatin1String("admin:5820417369@"), QLatin1String("admin:*****@")));
     QCOMPARE(TAVO_mgr_streamRequest::isEncrypted(server), expected.startsWith(QLatin1String("https:")));
     QCOMPARE(TAVO_mgr_streamRequest::query(), fixedQuery);
 }

@@ -35,6 +35,11 @@ public:
     // one folder this process may delete with everything in it.
     static bool isRoot(const QString &path);
 
+    // Deletes the folder root() made with everything in it; refuses any other path. A symbolic
+    // link inside is removed as a link and never followed. Safe from any thread: the window and
+    // the quit signals' watch may both end the client.
+    static bool removeRoot(const QString &path);
+
     // root() + uuid + "/", or empty text when the uuid is not a plain folder name or there is
     // no cache.
     static QString boxFolder(const QString &uuid);

@@ -14,8 +14,11 @@ public:
     static QString query();
     // True when the box streams over HTTPS (encryption exactly "AES128").
     static bool isEncrypted(const TAVO_SERVER &server);
-    // The plain or encrypted stream URL of the box.
+    // The plain or encrypted stream URL of the box; empty when the box names no port number for
+    // its plain stream.
     static QString streamUrl(const TAVO_SERVER &server);
+    // The stream URL as the terminal shows it: the encrypted stream's password is "*****".
+    static QString shownStreamUrl(const TAVO_SERVER &server);
     // "|g0|" + host + "|https|0|" + the box's public key.
     static QString knownHostsLine(const QString &host);
     // Appends the host's line to homePath + "/.gnutls/known_hosts" unless it is there already.

@@ -14,8 +14,9 @@ class TAVO_player_soundDevice;
 // the sound device it could not open, the delay it raised, a recording's file it could not write.
 // The lines it keeps tell why a start failed. Its lines quote the stream location, and the
 // encrypted stream's location holds the box's password, which is hidden before a line goes
-// anywhere. Lines of libVLC's ordinary work on a live stream stay off the terminal (category
-// "tavo.player.vlc"); every other error is written there as libVLC would write it itself.
+// anywhere. Lines of libVLC's ordinary work on a live stream, and its doubt of a box's key that
+// the pinning answers, stay off the terminal (category "tavo.player.vlc"); every other error is
+// written there as libVLC would write it itself, its control characters replaced.
 class TAVO_player_vlcLog : public QObject
 {
     Q_OBJECT

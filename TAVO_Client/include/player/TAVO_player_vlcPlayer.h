@@ -124,6 +124,16 @@ public:
     // libVLC has no picture to give.
     bool takeSnapshot(const QString &path);
 
+    // How a player is stopped and released, off the GUI thread, and how long the window waits
+    // for that: a player whose video thread spins (its X server gone) never returns from its stop,
+    // and is then left to its thread while the window goes on.
+    struct Stopping
+    {
+        std::function<void(libvlc_media_player_t *)> stopAndRelease = stopAndReleasePlayer;
+        int limitMs = 3000;
+    };
+    void setStopping(Stopping stopping);
+
 private:
     enum class PlayerEvent { Playing, Gone };
 
@@ -137,7 +147,10 @@ private:
     template <typename T>
     using VlcReference = std::unique_ptr<T, VlcRelease>;
 
+    static void stopAndReleasePlayer(libvlc_media_player_t *player);
     bool makePlayer(const char *playPath);
+    void detachEvents();
+    void stopOffTheGuiThread(libvlc_media_player_t *player);
     std::optional<libvlc_media_stats_t> mediaStats() const;
     double framesPerSecond() const;
     void playerEvent(unsigned generation, PlayerEvent event);
@@ -177,6 +190,7 @@ private:
     // Set on libVLC's event thread, read by the start-up watch on the GUI thread.
     std::atomic_bool encounteredError{false};
     QPointer<QMessageBox> stateBox;
+    Stopping stopping;
 };
 
 #endif

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <mutex>
+
 Q_LOGGING_CATEGORY(lcCache, "tavo.mgr.cache", QtInfoMsg)
 
 namespace {
@@ -73,6 +75,35 @@ bool TAVO_mgr_cache::isRoot(const QString &path)
 {
     const QFileInfo folder(path);
     return !root().isEmpty() && path == root() && folder.isDir() && !folder.isSymLink();
+}
+
+// Deletes the files breadth-first, then the folders deepest first.
+bool TAVO_mgr_cache::removeRoot(const QString &path)
+{
+    if (!isRoot(path)) {
+        qCDebug(lcCache) << "Refused to delete" << path;
+        return false;
+    }
+    static std::mutex removing;
+    const std::lock_guard<std::mutex> lock(removing);
+    QStringList dirNames{path};
+    const QDir::Filters filter = QDir::Dirs | QDir::Files | QDir::Readable | QDir::Writable
+                                 | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System;
+    for (int i = 0; i < dirNames.size(); ++i) {
+        QDir dir(dirNames.at(i));
+        const QFileInfoList entries = dir.entryInfoList(filter, QDir::Name);
+        for (const QFileInfo &entry : entries) {
+            if (entry.isDir() && !entry.isSymLink())
+                dirNames.append(entry.filePath());
+            else if (!dir.remove(entry.fileName()))
+                return false;
+        }
+    }
+    for (int i = dirNames.size() - 1; i >= 0; --i) {
+        if (!QDir().rmdir(dirNames.at(i)))
+            return false;
+    }
+    return true;
 }
 
 QString TAVO_mgr_cache::boxFolder(const QString &uuid)

@@ -24,8 +24,33 @@ const char boxPublicKey[] =
     "0aNm1TpLomvDbeLZ0QIDAQAB";
 
 // The box's fixed account for its encrypted stream, and the port it serves it on.
-const char encryptedStreamPrefix[] = "https://admin:5820417369@";
+const char encryptedStreamUser[] = "admin";
+const char encryptedStreamPassword[] = "5820417369";
 const char encryptedStreamPort[] = "8194";
+// What the terminal shows in the password's place.
+const char maskedPassword[] = "*****";
+
+// The box names its stream port in its description: only a port number may reach the URL, where
+// "8080@elsewhere" would send the player to another host.
+QString streamingPort(const QString &named)
+{
+    static const QRegularExpression digits(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,5}")));
+    const int port = digits.match(named).hasMatch() ? named.toInt() : 0;
+    return port > 0 && port <= 65535 ? QString::number(port) : QString();
+}
+
+QString urlWithPassword(const TAVO_SERVER &server, const char *password)
+{
+    if (TAVO_mgr_streamRequest::isEncrypted(server))
+        return QLatin1String("https://") + QLatin1String(encryptedStreamUser) + QLatin1Char(':')
+               + QLatin1String(password) + QLatin1Char('@') + server.host + QLatin1Char(':')
+               + QLatin1String(encryptedStreamPort) + QLatin1String("/?") + TAVO_mgr_streamRequest::query();
+    const QString port = streamingPort(server.tavoStreamer.streamingPort);
+    if (port.isEmpty())
+        return QString();
+    return QLatin1String("http://") + server.host + QLatin1Char(':') + port + QLatin1String("/?")
+           + TAVO_mgr_streamRequest::query();
+}
 
 QString knownHostsFolder(const QString &homePath)
 {
@@ -93,11 +118,12 @@ bool TAVO_mgr_streamRequest::isEncrypted(const TAVO_SERVER &server)
 
 QString TAVO_mgr_streamRequest::streamUrl(const TAVO_SERVER &server)
 {
-    if (isEncrypted(server))
-        return QLatin1String(encryptedStreamPrefix) + server.host + QLatin1Char(':')
-               + QLatin1String(encryptedStreamPort) + QLatin1String("/?") + query();
-    return QLatin1String("http://") + server.host + QLatin1Char(':') + server.tavoStreamer.streamingPort
-           + QLatin1String("/?") + query();
+    return urlWithPassword(server, encryptedStreamPassword);
+}
+
+QString TAVO_mgr_streamRequest::shownStreamUrl(const TAVO_SERVER &server)
+{
+    return urlWithPassword(server, maskedPassword);
 }
 
 QString TAVO_mgr_streamRequest::knownHostsLine(const QString &host)

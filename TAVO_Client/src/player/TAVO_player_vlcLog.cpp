@@ -16,6 +16,21 @@ namespace {
 
 // What libVLC's file output says when a write fails ("cannot write: No space left on device").
 const QString writeFailure = QStringLiteral("cannot write: ");
+// What libVLC's TLS layer says of every box's key, which no authority signed: the key pinned in
+// the known-hosts file then answers for it, and the line is kept to tell a start that failed on
+// another key.
+const char untrustedCertificate[] = "Certificate verification failure";
+
+// A line may quote what a box sent (its error page's status line); none of its control
+// characters reaches the terminal, where they would move the cursor or retitle the window.
+void replaceControlCharacters(char *text)
+{
+    for (char *at = text; *at; ++at) {
+        const auto byte = static_cast<unsigned char>(*at);
+        if (byte < 0x20 || byte == 0x7f)
+            *at = '?';
+    }
+}
 
 // Hides "user:password@" after a scheme's "//", in place.
 void hideCredentials(char *text)
@@ -49,7 +64,7 @@ Failure failureFrom(const QStringList &lines, const QString &host)
         return std::any_of(lines.cbegin(), lines.cend(),
                            [&text](const QString &line) { return line.contains(text, Qt::CaseInsensitive); });
     };
-    if (said(QStringLiteral("Certificate verification failure"))) {
+    if (said(QLatin1String(untrustedCertificate))) {
         const QString knownHosts = QDir::homePath() + QStringLiteral("/.gnutls/known_hosts");
         return Failure::because(QStringLiteral("the box's key is not the pinned one"),
                                 QStringLiteral("The box at %1 did not show the key that %2 holds for it (the line "
@@ -100,13 +115,17 @@ void TAVO_player_vlcLog::errorLine(const char *objectType, const char *text)
     char hidden[2048];
     std::snprintf(hidden, sizeof hidden, "%s", text);
     hideCredentials(hidden);
+    replaceControlCharacters(hidden);
     if (std::strstr(hidden, "failed to create audio output"))
         Q_EMIT soundOutputFailed();
     if (isExpectedSoundLine(objectType, hidden) || noteRaisedDelay(hidden) || isBufferingEnd(hidden)) {
         qCDebug(lcVlc, "libVLC error: %s", hidden);
         return;
     }
-    std::fprintf(stderr, "libVLC error: %s\n", hidden);
+    if (std::strstr(hidden, untrustedCertificate))
+        qCDebug(lcVlc, "libVLC error: %s", hidden);
+    else
+        std::fprintf(stderr, "libVLC error: %s\n", hidden);
     const QString line = QString::fromUtf8(hidden);
     keep(line);
     const qsizetype at = line.indexOf(writeFailure);

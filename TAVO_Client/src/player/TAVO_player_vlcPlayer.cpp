@@ -15,10 +15,13 @@
 
 #include <vlc/vlc.h>
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include <malloc.h>
 
@@ -26,6 +29,7 @@
 #include <X11/Xlib.h>
 
 Q_LOGGING_CATEGORY(lcStart, "tavo.player.start", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcStop, "tavo.player.stop", QtInfoMsg)
 
 namespace {
 
@@ -96,6 +100,17 @@ void TAVO_player_vlcPlayer::VlcRelease::operator()(libvlc_media_t *media) const
     libvlc_media_release(media);
 }
 
+void TAVO_player_vlcPlayer::stopAndReleasePlayer(libvlc_media_player_t *player)
+{
+    libvlc_media_player_stop(player);
+    libvlc_media_player_release(player);
+}
+
+void TAVO_player_vlcPlayer::setStopping(Stopping newStopping)
+{
+    stopping = std::move(newStopping);
+}
+
 void TAVO_player_vlcPlayer::startPlay(const char *playPath)
 {
     sound.lookAgain();
@@ -120,7 +135,8 @@ void TAVO_player_vlcPlayer::startQuietly(const char *playPath)
 
 bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
 {
-    VlcReference<libvlc_media_t> media(playPath ? libvlc_media_new_location(vlcInstance.get(), playPath) : nullptr);
+    const bool given = playPath && *playPath;
+    VlcReference<libvlc_media_t> media(given ? libvlc_media_new_location(vlcInstance.get(), playPath) : nullptr);
     if (!media)
         return false;
     for (const QByteArray &option : liveStreamOptions())
@@ -300,8 +316,8 @@ void TAVO_player_vlcPlayer::stopPlay()
         stateBox->done(QMessageBox::Ok);
     if (!vlcPlayer)
         return;
-    libvlc_media_player_stop(vlcPlayer.get());
-    vlcPlayer.reset();
+    detachEvents();
+    stopOffTheGuiThread(vlcPlayer.release());
     // What the stream's threads freed goes back to the system, not only to glibc's arenas.
     malloc_trim(0);
     playing = false;
@@ -310,6 +326,32 @@ void TAVO_player_vlcPlayer::stopPlay()
     // libVLC's window inside the video area is gone, but the X server keeps its last picture
     // there until the area is painted again.
     mWindow->videoWidget->update();
+}
+
+// A player left to its thread tells nothing more: its notices would speak of a stream that is gone,
+// maybe to a player object that is gone too.
+void TAVO_player_vlcPlayer::detachEvents()
+{
+    libvlc_event_manager_t *eventManager = libvlc_media_player_event_manager(vlcPlayer.get());
+    libvlc_event_detach(eventManager, libvlc_MediaPlayerEncounteredError, noteEncounteredError, &encounteredError);
+    for (const libvlc_event_e type :
+         {libvlc_MediaPlayerPlaying, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerEncounteredError})
+        libvlc_event_detach(eventManager, type, onPlayerEvent, this);
+}
+
+// The stop joins the player's threads. It normally returns within milliseconds, and the window
+// waits for it, so that a recording's file is closed when the stop returns; one that does not
+// return within the limit is left to its thread, which releases the player if it ever does.
+void TAVO_player_vlcPlayer::stopOffTheGuiThread(libvlc_media_player_t *player)
+{
+    auto stopped = std::make_shared<std::promise<void>>();
+    const std::future<void> done = stopped->get_future();
+    std::thread([stop = stopping.stopAndRelease, player, stopped] {
+        stop(player);
+        stopped->set_value();
+    }).detach();
+    if (done.wait_for(std::chrono::milliseconds(stopping.limitMs)) == std::future_status::timeout)
+        qCDebug(lcStop) << "The player did not stop within" << stopping.limitMs << "ms: left to its thread";
 }
 
 int TAVO_player_vlcPlayer::checkState()

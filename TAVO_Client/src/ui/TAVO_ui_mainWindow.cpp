@@ -302,7 +302,8 @@ void TAVO_ui_mainWindow::videoPlay()
     if (TAVO_mgr_streamRequest::isEncrypted(*currentServer))
         TAVO_mgr_streamRequest::pinBoxKey(currentServer->host, QDir::homePath());
     playPath = TAVO_mgr_streamRequest::streamUrl(*currentServer);
-    qDebug().noquote() << playPath;
+    const QString shownUrl = TAVO_mgr_streamRequest::shownStreamUrl(*currentServer);
+    qDebug().noquote() << shownUrl;
 
     const QByteArray location = playPath.toLatin1();
     const int start = ++playRequests;
@@ -312,7 +313,7 @@ void TAVO_ui_mainWindow::videoPlay()
     // The start-up runs the event loop: a Stop or another Start during it has taken over.
     if (start != playRequests)
         return;
-    qDebug().noquote() << location;
+    qDebug().noquote() << shownUrl;
     streamKeeper->startReturned(player->isPlaying(), player->lastFailure().reason);
 
     QPalette blackPalette = palette();
@@ -531,33 +532,7 @@ void TAVO_ui_mainWindow::closeEvent(QCloseEvent *event)
     std::_Exit(1);
 }
 
-// Deletes the files breadth-first, then the folders deepest first. A symbolic link is removed
-// as a link and never followed, so nothing outside the folder is touched.
 bool TAVO_ui_mainWindow::removeDirWithContent(const QString &dirName)
 {
-    // Only the folder this process made is ever deleted, whatever name it is handed.
-    if (!TAVO_mgr_cache::isRoot(dirName)) {
-        qCDebug(lcCache) << "Refused to delete" << dirName;
-        return false;
-    }
-    static QStringList dirNames;
-    dirNames.clear();
-    dirNames.append(dirName);
-    const QDir::Filters filter = QDir::Dirs | QDir::Files | QDir::Readable | QDir::Writable
-                                 | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System;
-    for (int i = 0; i < dirNames.size(); ++i) {
-        QDir dir(dirNames.at(i));
-        const QFileInfoList entries = dir.entryInfoList(filter, QDir::Name);
-        for (const QFileInfo &entry : entries) {
-            if (entry.isDir() && !entry.isSymLink())
-                dirNames.append(entry.filePath());
-            else if (!dir.remove(entry.fileName()))
-                return false;
-        }
-    }
-    for (int i = dirNames.size() - 1; i >= 0; --i) {
-        if (!QDir().rmdir(dirNames.at(i)))
-            return false;
-    }
-    return true;
+    return TAVO_mgr_cache::removeRoot(dirName);
 }
