@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -91,6 +92,7 @@ private Q_SLOTS:
     void tunerSendsTheKeysPacedToTheBox();
     void tunerRefusesKeysTheRemoteLacks();
     void tuneIsDroppedWhenAnotherBoxIsChosenMeanwhile();
+    void listStandsBesideTheWindowOutOfFullScreen();
     void typedDigitsMakeAChannelNumber_data();
     void typedDigitsMakeAChannelNumber();
 };
@@ -328,6 +330,29 @@ void tst_channels::tuneIsDroppedWhenAnotherBoxIsChosenMeanwhile()
     QVERIFY(!dock->tune(0));
     QVERIFY(!steered);
     QCOMPARE(statuses, QStringList{"Channel 101  BBC One not tuned: another box was chosen"});
+}
+
+// The list stands beside the window, whole on the screen, even where the window stands at the
+// screen's right edge; the full-screen picture hides it until full screen ends.
+void tst_channels::listStandsBesideTheWindowOutOfFullScreen()
+{
+    QMainWindow window;
+    QWidget picture;
+    TAVO_ui_controller panel;
+    TAVO_ui_channelTuner tuner(&panel, [] { return false; });
+    auto *dock = new TAVO_ui_channelDock(&window, &picture, &tuner,
+                                         {[] { return udn; }, [] { return QStringLiteral("Box"); }, [] {},
+                                          [](const QString &) {}});
+    const QRect screen = window.screen()->availableGeometry();
+    window.setGeometry(screen.right() - 300, screen.top() + 50, 250, 200);
+    window.show();
+    dock->show();
+    QVERIFY2(screen.contains(dock->frameGeometry()), qPrintable(QDebug::toString(dock->frameGeometry())));
+    QVERIFY(!dock->frameGeometry().intersects(window.frameGeometry()));
+    window.showFullScreen();
+    QTRY_VERIFY(dock->isHidden());
+    window.showNormal();
+    QTRY_VERIFY(dock->isVisible());
 }
 
 // Keys as typed: digits, \n for Return, E for the keypad's Enter, m for a key of the window, _ for
