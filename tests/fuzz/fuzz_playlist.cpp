@@ -14,8 +14,11 @@ QString entryAtTheBox(const TAVO_mgr_channel &)
 QList<TAVO_mgr_channel> readBack(const QList<TAVO_mgr_channel> &channels)
 {
     QStringList errors;
-    const QList<TAVO_mgr_channel> read = TAVO_mgr_playlist::read(TAVO_mgr_playlist::write(channels, entryAtTheBox), &errors);
-    // A list the reader accepted must always be written as a playlist the reader accepts.
+    const QByteArray written = TAVO_mgr_playlist::write(channels, entryAtTheBox, &errors);
+    // A list the reader accepted must always be written, as a playlist the reader accepts.
+    if (!errors.isEmpty())
+        __builtin_trap();
+    const QList<TAVO_mgr_channel> read = TAVO_mgr_playlist::read(written, &errors);
     if (!errors.isEmpty())
         __builtin_trap();
     return read;

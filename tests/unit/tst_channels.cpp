@@ -6,6 +6,7 @@
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_messageBoxes.h"
 #include "TAVO_ui_channelDialog.h"
+#include "TAVO_ui_channelDock.h"
 #include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
 #include "TAVO_ui_controller.h"
@@ -13,7 +14,9 @@
 #include <QKeyEvent>
 
 #include <QFile>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -79,6 +82,8 @@ private Q_SLOTS:
     void listSurvivesSavingAndLoading();
     void keysComeFromTheDigitsAndTheConfirmingKey();
     void playlistRoundTrip();
+    void oneRuleForEveryList();
+    void exportedEntriesRecordTheirChannel_data();
     void exportedEntriesRecordTheirChannel();
     void hostilePlaylistIsRefusedLineByLine_data();
     void hostilePlaylistIsRefusedLineByLine();
@@ -86,6 +91,8 @@ private Q_SLOTS:
     void failedImportInTheDialogKeepsItsTable();
     void tunerSendsTheKeysPacedToTheBox();
     void tunerRefusesKeysTheRemoteLacks();
+    void tuneIsDroppedWhenAnotherBoxIsChosenMeanwhile();
+    void listStandsBesideTheWindowOutOfFullScreen();
     void typedDigitsMakeAChannelNumber_data();
     void typedDigitsMakeAChannelNumber();
 };
@@ -121,28 +128,70 @@ void tst_channels::playlistRoundTrip()
 {
     const QList<TAVO_mgr_channel> channels = twoChannels().channels;
     QStringList errors;
-    const QList<TAVO_mgr_channel> read
-        = TAVO_mgr_playlist::read(TAVO_mgr_playlist::write(channels, entryAtTheBox), &errors);
+    const QByteArray written = TAVO_mgr_playlist::write(channels, entryAtTheBox, &errors);
+    const QList<TAVO_mgr_channel> read = TAVO_mgr_playlist::read(written, &errors);
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
     QCOMPARE(read.size(), 2);
     QCOMPARE(read.at(0), channels.at(0));
     // The format cannot carry a quote inside an attribute; the name keeps everything else.
     QCOMPARE(read.at(1).name, QStringLiteral("Films '24', Ünïcode"));
     QCOMPARE(read.at(1).keys, channels.at(1).keys);
+    // As saved on Windows, with CRLF line ends.
+    QCOMPARE(TAVO_mgr_playlist::read(QByteArray(written).replace("\n", "\r\n"), &errors), read);
+    QCOMPARE(errors, QStringList());
+}
+
+// Twice the number is refused in the box's file as in the editor (and in a playlist, below).
+void tst_channels::oneRuleForEveryList()
+{
+    TAVO_mgr_channelList twice = twoChannels();
+    twice.channels << twice.channels.first();
+    QVERIFY(twice.save(udn));
+    QString error;
+    QVERIFY(TAVO_mgr_channelList::load(udn, &error).channels.isEmpty());
+    QVERIFY2(error.endsWith(QStringLiteral("Channel 3: channel number 101 is already given on channel 1")), qPrintable(error));
+    TAVO_ui_channelDialog dialog(twice, udn, nullptr);
+    TAVO_test_messageBoxes boxes;
+    static_cast<QDialog &>(dialog).accept();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen.first().text, QStringLiteral("Row 3: channel number 101 is already given on row 1"));
+}
+
+void tst_channels::exportedEntriesRecordTheirChannel_data()
+{
+    QTest::addColumn<QString>("recorder");
+    QTest::addColumn<QString>("boxUdn");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("entry");  // empty: nothing is exported
+    const QString recorder = QStringLiteral("/usr/bin/tavo-record");
+    const QString plain = QStringLiteral("a3c2d1e0-0000-4000-8000-00000000c400");
+    QTest::newRow("plain") << recorder << plain << "One"
+                           << "pipe:///usr/bin/tavo-record --box " + plain + " --channel 101 --output -";
+    QTest::newRow("UDN with a line feed") << recorder << "uuid:a\npipe:///bin/sh" << "One" << QString();
+    QTest::newRow("UDN with spaces and ;") << recorder << "uuid:a b; rm -rf ~" << "One"
+                                           << "pipe:///usr/bin/tavo-record --box \"uuid:a b; rm -rf ~\" --channel 101 --output -";
+    QTest::newRow("UDN with quotes") << recorder << "uuid:a\" --channel \"9" << "One" << QString();
+    QTest::newRow("recorder path with a space") << "/opt/TAVO Client/tavo-record" << plain << "One"
+                                                << "pipe://\"/opt/TAVO Client/tavo-record\" --box " + plain + " --channel 101 --output -";
+    QTest::newRow("name with a line feed") << recorder << plain << "One\nhttp://elsewhere/" << QString();
 }
 
 // A TV server imports the exported list: each entry is the command that tunes the box to the
-// channel and writes its stream to standard output, parted at spaces as the server parts it.
+// channel and writes its stream to standard output, one argument each whatever the box calls itself.
 void tst_channels::exportedEntriesRecordTheirChannel()
 {
-    const QByteArray written = TAVO_mgr_playlist::write(
-        twoChannels().channels, TAVO_mgr_playlist::recordingCommand(QStringLiteral("/usr/bin/tavo-record"),
-                                                                    QStringLiteral("a3c2d1e0-0000-4000-8000-00000000c400")));
+    QFETCH(QString, recorder);
+    QFETCH(QString, boxUdn);
+    QFETCH(QString, name);
+    QFETCH(QString, entry);
+    QStringList faults;
+    const QByteArray written = TAVO_mgr_playlist::write({{name, QStringLiteral("101"), {}, {}, {}}},
+                                                        TAVO_mgr_playlist::recordingCommand(recorder, boxUdn), &faults);
     const QStringList entries = QString::fromUtf8(written).split(QLatin1Char('\n')).filter(QStringLiteral("pipe://"));
-    QCOMPARE(entries.size(), 2);
-    QCOMPARE(entries.at(0).split(QLatin1Char(' ')),
-             QStringList({"pipe:///usr/bin/tavo-record", "--box", "a3c2d1e0-0000-4000-8000-00000000c400", "--channel",
-                          twoChannels().channels.at(0).number, "--output", "-"}));
+    QCOMPARE(entries, entry.isEmpty() ? QStringList() : QStringList{entry});
+    QCOMPARE(faults.isEmpty(), !entry.isEmpty());
+    QCOMPARE(written.isEmpty(), entry.isEmpty());
 }
 
 void tst_channels::hostilePlaylistIsRefusedLineByLine_data()
@@ -155,13 +204,13 @@ void tst_channels::hostilePlaylistIsRefusedLineByLine_data()
     const QByteArray ok = "#EXTINF:-1 tvg-chno=\"1\",One\nhttp://a/\n";
     row("empty", QByteArray(), "Line 1: the playlist is empty");
     row("no header", ok, "Line 1: a playlist starts with #EXTM3U");
-    row("no number", QByteArray("#EXTM3U\n#EXTINF:-1,One\nhttp://a/\n"), "Line 2: tvg-chno must be a number of 1 to 6 digits, not \"\"");
-    row("number not digits", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1; rm\",One\nx\n"), "Line 2: tvg-chno must be a number of 1 to 6 digits, not \"1; rm\"");
+    row("no number", QByteArray("#EXTM3U\n#EXTINF:-1,One\nhttp://a/\n"), "Line 2: the number must be 1 to 6 digits, not \"\"");
+    row("number not digits", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1; rm\",One\nx\n"), "Line 2: the number must be 1 to 6 digits, not \"1; rm\"");
     row("unclosed quote", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1,One\nx\n"), "Line 2: #EXTINF has no comma before the channel's name");
     row("garbage attribute", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\" <b>,One\nx\n"), "Line 2: the attributes are not name=\"value\" pairs from \" <b>\" on");
     row("no duration", QByteArray("#EXTM3U\n#EXTINF:tvg-chno=\"1\",One\nx\n"), "Line 2: #EXTINF does not start with a duration");
     row("no name", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\",\nx\n"), "Line 2: the channel has no name");
-    row("key into the URL", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\" tavo-keys=\"OK&id=2\",A\nx\n"), "Line 2: tavo-keys names no key of a remote: \"OK&id=2\"");
+    row("key into the URL", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\" tavo-keys=\"OK&id=2\",A\nx\n"), "Line 2: \"OK&id=2\" is no key name of a remote (such as NUM_1 or OK)");
     row("twice the number", "#EXTM3U\n" + ok + ok, "Line 4: channel number 1 is already given on line 2");
     row("URL missing", QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"1\",One\n"), "Line 2: #EXTINF is not followed by the entry's URL");
     row("URL alone", QByteArray("#EXTM3U\nhttp://a/\n"), "Line 2: a URL without an #EXTINF line before it");
@@ -187,7 +236,7 @@ void tst_channels::failedImportKeepsTheOldList()
     TAVO_mgr_channelList list = TAVO_mgr_channelList::load(udn);
     QVERIFY(!list.importPlaylist(QByteArray("#EXTM3U\n#EXTINF:-1 tvg-chno=\"5\",Five\nx\n#EXTINF:-1,Bad\nx\n"),
                                  &errors));
-    QCOMPARE(errors, QStringList({"Line 4: tvg-chno must be a number of 1 to 6 digits, not \"\""}));
+    QCOMPARE(errors, QStringList({"Line 4: the number must be 1 to 6 digits, not \"\""}));
     QCOMPARE(list.channels, twoChannels().channels);
 }
 
@@ -197,9 +246,19 @@ void tst_channels::failedImportInTheDialogKeepsItsTable()
     TAVO_test_messageBoxes boxes;
     QVERIFY(!dialog.importPlaylist("#EXTM3U\n#EXTINF:-1 tvg-chno=\"x\",Bad\nhttp://a/\n"));
     QCOMPARE(boxes.seen.size(), 1);
-    QCOMPARE(boxes.seen.first().informativeText, QStringLiteral("Line 2: tvg-chno must be a number of 1 to 6 digits, not \"x\""));
+    QCOMPARE(boxes.seen.first().informativeText, QStringLiteral("Line 2: the number must be 1 to 6 digits, not \"x\""));
     QCOMPARE(dialog.list().channels, twoChannels().channels);
-    QVERIFY(dialog.importPlaylist(TAVO_mgr_playlist::write({twoChannels().channels.at(0)}, entryAtTheBox)));
+    // Asked, the playlist's channels are added to the list, each number once, or replace it.
+    const TAVO_mgr_channel five{QStringLiteral("Five"), QStringLiteral("5"), {}, {}, {}};
+    QStringList faults;
+    boxes.answer = QMessageBox::Yes;
+    QVERIFY(!dialog.importPlaylist(TAVO_mgr_playlist::write({twoChannels().channels.at(0)}, entryAtTheBox, &faults)));
+    QCOMPARE(boxes.seen.last().informativeText, QStringLiteral("Row 3: channel number 101 is already given on row 1"));
+    QVERIFY(dialog.importPlaylist(TAVO_mgr_playlist::write({five}, entryAtTheBox, &faults)));
+    QCOMPARE(dialog.list().channels.size(), 3);
+    QCOMPARE(dialog.list().channels.last(), five);
+    boxes.answer = QMessageBox::Discard;
+    QVERIFY(dialog.importPlaylist(TAVO_mgr_playlist::write({twoChannels().channels.at(0)}, entryAtTheBox, &faults)));
     QCOMPARE(dialog.list().channels, QList<TAVO_mgr_channel>{twoChannels().channels.at(0)});
 }
 
@@ -251,7 +310,53 @@ void tst_channels::tunerRefusesKeysTheRemoteLacks()
     QVERIFY(!tuner.isTuning());
 }
 
-// Keys as typed: digits, \n for Return, E for the keypad's Enter, m for a key of the window.
+// A click on another box while the stream starts (the event loop runs) reads that box's list:
+// the channel of the first box is not tuned on the second.
+void tst_channels::tuneIsDroppedWhenAnotherBoxIsChosenMeanwhile()
+{
+    QVERIFY(twoChannels().save(udn));
+    QMainWindow window;
+    QWidget picture;
+    TAVO_ui_controller panel;
+    bool steered = false;
+    TAVO_ui_channelTuner tuner(&panel, [&steered] { steered = true; return false; });
+    QString chosen = udn;
+    QStringList statuses;
+    TAVO_ui_channelDock *dock = nullptr;
+    dock = new TAVO_ui_channelDock(&window, &picture, &tuner,
+                                   {[&chosen] { return chosen; }, [] { return QStringLiteral("Box"); },
+                                    [&] { chosen = QStringLiteral("another-box"); dock->followChosenBox(); },
+                                    [&statuses](const QString &text) { statuses << text; }});
+    QVERIFY(!dock->tune(0));
+    QVERIFY(!steered);
+    QCOMPARE(statuses, QStringList{"Channel 101  BBC One not tuned: another box was chosen"});
+}
+
+// The list stands beside the window, whole on the screen, even where the window stands at the
+// screen's right edge; the full-screen picture hides it until full screen ends.
+void tst_channels::listStandsBesideTheWindowOutOfFullScreen()
+{
+    QMainWindow window;
+    QWidget picture;
+    TAVO_ui_controller panel;
+    TAVO_ui_channelTuner tuner(&panel, [] { return false; });
+    auto *dock = new TAVO_ui_channelDock(&window, &picture, &tuner,
+                                         {[] { return udn; }, [] { return QStringLiteral("Box"); }, [] {},
+                                          [](const QString &) {}});
+    const QRect screen = window.screen()->availableGeometry();
+    window.setGeometry(screen.right() - 300, screen.top() + 50, 250, 200);
+    window.show();
+    dock->show();
+    QVERIFY2(screen.contains(dock->frameGeometry()), qPrintable(QDebug::toString(dock->frameGeometry())));
+    QVERIFY(!dock->frameGeometry().intersects(window.frameGeometry()));
+    window.showFullScreen();
+    QTRY_VERIFY(dock->isHidden());
+    window.showNormal();
+    QTRY_VERIFY(dock->isVisible());
+}
+
+// Keys as typed: digits, \n for Return, E for the keypad's Enter, m for a key of the window, _ for
+// a wait until half the pause is gone.
 void tst_channels::typedDigitsMakeAChannelNumber_data()
 {
     QTest::addColumn<QString>("typed");
@@ -260,6 +365,7 @@ void tst_channels::typedDigitsMakeAChannelNumber_data()
     QTest::newRow("confirmed by Return") << "101\n" << QStringList{"101"} << "";
     QTest::newRow("confirmed by the keypad's Enter") << "42E" << QStringList{"42"} << "";
     QTest::newRow("after the pause") << "7" << QStringList{"7"} << "";
+    QTest::newRow("the pause runs from the last digit") << "1_2_3" << QStringList{"123"} << "";
     QTest::newRow("other keys pass on") << "4m2\n" << QStringList{"42"} << "m";
     QTest::newRow("Return alone stays the remote's OK") << "\n" << QStringList{} << "\n";
     QTest::newRow("a seventh digit starts anew") << "1212129\n" << QStringList{"9"} << "";
@@ -272,17 +378,26 @@ void tst_channels::typedDigitsMakeAChannelNumber()
     QFETCH(QString, passedOn);
     KeyWitness picture;
     TAVO_ui_channelEntry entry;
-    entry.setPause(100);
+    // Long enough that a busy machine does not let it pass between two checks of a wait.
+    const int pauseMs = 1000;
+    entry.setPause(pauseMs);
     entry.takeDigitsOf({&picture});
+    const QTimer *pause = entry.findChild<QTimer *>();
+    QVERIFY(pause);
     QSignalSpy numbers(&entry, &TAVO_ui_channelEntry::entered);
     QSignalSpy typing(&entry, &TAVO_ui_channelEntry::typing);
     for (const QChar key : typed) {
-        if (key == QLatin1Char('\n'))
+        if (key == QLatin1Char('\n')) {
             QTest::keyClick(&picture, Qt::Key_Return);
-        else if (key == QLatin1Char('E'))
+        } else if (key == QLatin1Char('E')) {
             QTest::keyClick(&picture, Qt::Key_Enter, Qt::KeypadModifier);
-        else
+        } else if (key == QLatin1Char('_')) {
+            QTRY_VERIFY(pause->isActive() && pause->remainingTime() < pauseMs / 2);
+        } else {
             QTest::keyClick(&picture, key.toLatin1());
+            if (key.isDigit())
+                QVERIFY2(pause->remainingTime() > pauseMs / 2, "a digit starts the pause anew");
+        }
     }
     if (!entered.isEmpty())
         QVERIFY(numbers.count() == 1 || numbers.wait());

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // One channel of the receiver behind a box, as its owner knows it.
 struct TAVO_mgr_channel
 {
@@ -33,6 +35,11 @@ public:
     static constexpr int defaultPauseMs = 400;
     static constexpr int maxPauseMs = 10000;
     static constexpr int maxNumberDigits = 6;
+    // Bounds of what a list may hold, wherever it comes from: no receiver has more channels, no
+    // name, group or logo path is longer, no channel needs more keys.
+    static constexpr int maxChannels = 10000;
+    static constexpr int maxFieldLength = 1000;
+    static constexpr int maxKeys = 64;
 
     QList<TAVO_mgr_channel> channels;
     QString confirmKey;  // the key sent after the digits ("OK", another key name), or empty
@@ -43,8 +50,9 @@ public:
     // Notes the channel as tuned: the one tuned before becomes the previous one.
     void remember(const QString &number);
 
-    // The list of the box, or an empty one when none was kept or its file cannot be read.
-    static TAVO_mgr_channelList load(const QString &udn);
+    // The list of the box, or an empty one when none was kept or its file is refused (too large,
+    // not JSON, or a list the rule below refuses); then `error` says why and the file stays as it is.
+    static TAVO_mgr_channelList load(const QString &udn, QString *error = nullptr);
     // Replaces the box's file atomically; false (and why in `error`) when it could not be written.
     bool save(const QString &udn, QString *error = nullptr) const;
     static QString filePath(const QString &udn);
@@ -56,6 +64,14 @@ public:
     QStringList keysFor(const TAVO_mgr_channel &channel) const;
     // The channel of that number, or nullptr.
     const TAVO_mgr_channel *byNumber(const QString &number) const;
+
+    // Why the channel cannot be kept (no name, no number of 1 to 6 digits, a key that is no key
+    // name, a control character or an overlong field), or an empty text.
+    static QString faultOf(const TAVO_mgr_channel &channel);
+    // The one rule for a list, from the editor, the box's file or a playlist: every channel kept,
+    // each number once, at most maxChannels. One message per fault, each channel named by
+    // `where(index)` ("Line 4", "Row 2").
+    static QStringList faultsOf(const QList<TAVO_mgr_channel> &channels, const std::function<QString(int)> &where);
 
     static bool isChannelNumber(const QString &text);
     static bool isKeyName(const QString &text);

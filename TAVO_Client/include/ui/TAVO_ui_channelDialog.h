@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QComboBox;
 class QSpinBox;
 class QTableWidget;
@@ -21,8 +23,9 @@ public:
     // The list as edited; valid once the dialog was accepted.
     TAVO_mgr_channelList list() const;
 
-    // Replaces the table by the playlist's channels; a faulty playlist changes nothing and
-    // lists its faults in a message box.
+    // Puts the playlist's channels in the table, asking whether they replace its channels or are
+    // added to them; a faulty playlist, or channels that cannot be added, change nothing and
+    // list their faults in a message box.
     bool importPlaylist(const QByteArray &playlist);
 
 private:
@@ -31,6 +34,8 @@ private:
     void addChannel();
     void removeChannel();
     void moveChannel(int step);
+    std::optional<QList<TAVO_mgr_channel>> importedInto(const QList<TAVO_mgr_channel> &imported, QStringList *faults);
+    void refuseImport(const QString &text, const QStringList &faults);
     void importFile();
     void exportFile();
     void accept() override;

@@ -6,6 +6,7 @@
 #include <QDockWidget>
 
 #include <functional>
+#include <optional>
 
 class QListWidget;
 class QListWidgetItem;
@@ -18,7 +19,8 @@ class TAVO_ui_windowKeyboard;
 // The chosen box's channels in a dock of the window: name, number and logo. A double click or
 // Return tunes the channel (starting the stream first when it does not play); so does a number
 // typed on the picture or in full screen, in the list or not. The channel tuned shows over the
-// picture and at the right of the status line; the status line says why one was not tuned.
+// picture and at the right of the status line; the status line says why one was not tuned. The
+// list floats beside the window and gives way to the full-screen picture.
 class TAVO_ui_channelDock : public QDockWidget
 {
     Q_OBJECT
@@ -53,10 +55,14 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool reload();
     void showList();
-    bool tuneChannel(const TAVO_mgr_channel &channel);
+    void place();
+    QMargins frameMargins() const;
+    bool tuneChannel(TAVO_mgr_channel channel);
     void remember(const QString &number);
     void showPlayingChannel();
     int rowOf(const QString &number) const;
@@ -72,7 +78,9 @@ private:
     QString tunedUdn;    // the box the client tuned last, and to which channel
     QString tunedText;
     TAVO_mgr_channelList list;
-    bool placed = false;  // a floating list is put beside the window once, then left where the user puts it
+    QString refusal;  // why the box's file was not read, which is then never written
+    std::optional<QPoint> placedAt;  // where the client last put the floating list's frame
+    bool hiddenForFullScreen = false;
 };
 
 #endif

@@ -45,7 +45,7 @@ private:
     void complete();
 
     QString digits;
-    QTimer pauseTimer;
+    QTimer *pauseTimer;  // its child: the pause runs from the last digit typed
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -41,11 +42,17 @@ TAVO_mgr_channel channelFrom(const QJsonObject &object)
     return channel;
 }
 
-bool isUsable(const TAVO_mgr_channel &channel)
+bool hasControlCharacters(const QString &text)
 {
-    if (channel.name.trimmed().isEmpty() || !TAVO_mgr_channelList::isChannelNumber(channel.number))
-        return false;
-    return std::all_of(channel.keys.cbegin(), channel.keys.cend(), TAVO_mgr_channelList::isKeyName);
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// "Row 2" as the end of a sentence: "row 2".
+QString lowerFirst(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return text;
 }
 
 QJsonObject objectOf(const TAVO_mgr_channel &channel)
@@ -73,18 +80,26 @@ QString TAVO_mgr_channelList::filePath(const QString &udn)
     return folder + QLatin1String("/TAVO_Client/channels/") + stem + QLatin1String(".json");
 }
 
-TAVO_mgr_channelList TAVO_mgr_channelList::load(const QString &udn)
+TAVO_mgr_channelList TAVO_mgr_channelList::load(const QString &udn, QString *error)
 {
     TAVO_mgr_channelList list;
     QFile file(filePath(udn));
-    if (!file.exists() || file.size() > maxFileBytes || !file.open(QIODevice::ReadOnly))
+    if (!file.exists())
         return list;
+    const auto refuse = [&](const QString &why) {
+        qCDebug(lcChannelList).noquote() << "Channel list" << file.fileName() << "refused:" << why;
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(file.fileName(), why);
+        return TAVO_mgr_channelList();
+    };
+    if (file.size() > maxFileBytes)
+        return refuse(QStringLiteral("larger than %1 bytes").arg(maxFileBytes));
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(file.errorString());
     QJsonParseError parseError;
     const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &parseError).object();
-    if (parseError.error != QJsonParseError::NoError) {
-        qCDebug(lcChannelList).noquote() << "Channel list" << file.fileName() << "unreadable:" << parseError.errorString();
-        return list;
-    }
+    if (parseError.error != QJsonParseError::NoError)
+        return refuse(parseError.errorString());
     const QString confirmKey = root.value(QLatin1String("confirmKey")).toString();
     if (confirmKey.isEmpty() || isKeyName(confirmKey))
         list.confirmKey = confirmKey;
@@ -94,13 +109,11 @@ TAVO_mgr_channelList TAVO_mgr_channelList::load(const QString &udn)
         if (isChannelNumber(number))
             *field = number;
     }
-    for (const QJsonValue &value : root.value(QLatin1String("channels")).toArray()) {
-        const TAVO_mgr_channel channel = channelFrom(value.toObject());
-        if (isUsable(channel))
-            list.channels << channel;
-        else
-            qCDebug(lcChannelList).noquote() << "Channel list" << file.fileName() << "skips an unusable channel";
-    }
+    for (const QJsonValue &value : root.value(QLatin1String("channels")).toArray())
+        list.channels << channelFrom(value.toObject());
+    const QStringList faults = faultsOf(list.channels, [](int index) { return QStringLiteral("Channel %1").arg(index + 1); });
+    if (!faults.isEmpty())
+        return refuse(faults.join(QLatin1String("; ")));
     return list;
 }
 
@@ -162,6 +175,48 @@ const TAVO_mgr_channel *TAVO_mgr_channelList::byNumber(const QString &number) co
             return &channel;
     }
     return nullptr;
+}
+
+QString TAVO_mgr_channelList::faultOf(const TAVO_mgr_channel &channel)
+{
+    const auto badKey = std::find_if_not(channel.keys.cbegin(), channel.keys.cend(), isKeyName);
+    if (!isChannelNumber(channel.number))
+        return QStringLiteral("the number must be 1 to %1 digits, not \"%2\"").arg(maxNumberDigits).arg(channel.number.left(20));
+    if (channel.name.trimmed().isEmpty())
+        return QStringLiteral("the channel has no name");
+    if (badKey != channel.keys.cend())
+        return QStringLiteral("\"%1\" is no key name of a remote (such as NUM_1 or OK)").arg(badKey->left(40));
+    if (channel.keys.size() > maxKeys)
+        return QStringLiteral("more than %1 keys").arg(maxKeys);
+    for (const QString *field : {&channel.name, &channel.group, &channel.logo}) {
+        // Every field may become a line of a playlist: a line break in it would add lines.
+        if (hasControlCharacters(*field))
+            return QStringLiteral("the name, group or logo holds a control character");
+        if (field->size() > maxFieldLength)
+            return QStringLiteral("the name, group or logo is longer than %1 characters").arg(maxFieldLength);
+    }
+    return {};
+}
+
+QStringList TAVO_mgr_channelList::faultsOf(const QList<TAVO_mgr_channel> &channels,
+                                           const std::function<QString(int)> &where)
+{
+    QStringList faults;
+    if (channels.size() > maxChannels)
+        return {QStringLiteral("%1: more than %2 channels").arg(where(maxChannels)).arg(maxChannels)};
+    QHash<QString, int> indexOfNumber;
+    for (int index = 0; index < channels.size(); ++index) {
+        const TAVO_mgr_channel &channel = channels.at(index);
+        const QString fault = faultOf(channel);
+        if (!fault.isEmpty())
+            faults << where(index) + QLatin1String(": ") + fault;
+        else if (indexOfNumber.contains(channel.number))
+            faults << QStringLiteral("%1: channel number %2 is already given on %3")
+                          .arg(where(index), channel.number, lowerFirst(where(indexOfNumber.value(channel.number))));
+        else
+            indexOfNumber.insert(channel.number, index);
+    }
+    return faults;
 }
 
 bool TAVO_mgr_channelList::isChannelNumber(const QString &text)

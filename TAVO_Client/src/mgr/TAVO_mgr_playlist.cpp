@@ -68,19 +68,7 @@ bool channelFromEntry(const QString &line, TAVO_mgr_channel *channel, QString *f
     channel->group = attributes.value(QStringLiteral("group-title"));
     const QString keys = attributes.value(QStringLiteral("tavo-keys")).simplified();
     channel->keys = keys.isEmpty() ? QStringList() : keys.split(QLatin1Char(' '));
-    if (channel->name.isEmpty()) {
-        *fault = QStringLiteral("the channel has no name");
-    } else if (!TAVO_mgr_channelList::isChannelNumber(channel->number)) {
-        *fault = QStringLiteral("tvg-chno must be a number of 1 to %1 digits, not \"%2\"")
-                     .arg(TAVO_mgr_channelList::maxNumberDigits)
-                     .arg(channel->number.left(20));
-    } else {
-        for (const QString &key : channel->keys) {
-            if (!TAVO_mgr_channelList::isKeyName(key))
-                *fault = QStringLiteral("tavo-keys names no key of a remote: \"%1\"").arg(key.left(40));
-        }
-    }
-    return fault->isEmpty();
+    return true;
 }
 
 bool hasControlCharacters(const QString &line)
@@ -100,7 +88,7 @@ QList<TAVO_mgr_channel> TAVO_mgr_playlist::read(const QByteArray &text, QStringL
 {
     const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
     QList<TAVO_mgr_channel> channels;
-    QHash<QString, int> lineOfNumber;
+    QList<int> lineOfChannel;
     bool headerSeen = false;
     bool awaitingUrl = false;
     int entryLine = 0;
@@ -143,18 +131,11 @@ QList<TAVO_mgr_channel> TAVO_mgr_playlist::read(const QByteArray &text, QStringL
                 fault(lineNumber, message);
                 continue;
             }
-            if (lineOfNumber.contains(channel.number)) {
-                fault(lineNumber, QStringLiteral("channel number %1 is already given on line %2")
-                                      .arg(channel.number)
-                                      .arg(lineOfNumber.value(channel.number)));
-                continue;
-            }
-            lineOfNumber.insert(channel.number, lineNumber);
             channels << channel;
-            if (channels.size() > maxChannels) {
-                fault(lineNumber, QStringLiteral("more than %1 channels").arg(maxChannels));
+            lineOfChannel << lineNumber;
+            // Past the bound the rule refuses the list: nothing more is worth reading.
+            if (channels.size() > TAVO_mgr_channelList::maxChannels)
                 break;
-            }
         } else if (line.startsWith(QLatin1Char('#'))) {
             continue;  // other tags (#EXTGRP, #EXTVLCOPT, comments) say nothing the list keeps
         } else if (awaitingUrl) {
@@ -165,18 +146,29 @@ QList<TAVO_mgr_channel> TAVO_mgr_playlist::read(const QByteArray &text, QStringL
     }
     if (!headerSeen)
         fault(1, QStringLiteral("the playlist is empty"));
-    else if (awaitingUrl)
+    else if (awaitingUrl && channels.size() <= TAVO_mgr_channelList::maxChannels)
         fault(entryLine, QStringLiteral("#EXTINF is not followed by the entry's URL"));
+    *errors << TAVO_mgr_channelList::faultsOf(
+        channels, [&lineOfChannel](int index) { return QStringLiteral("Line %1").arg(lineOfChannel.at(index)); });
     if (!errors->isEmpty())
         return {};
     return channels;
 }
 
-QByteArray TAVO_mgr_playlist::write(const QList<TAVO_mgr_channel> &channels,
-                                    const std::function<QString(const TAVO_mgr_channel &)> &entryUrl)
+QByteArray TAVO_mgr_playlist::write(const QList<TAVO_mgr_channel> &channels, const EntryUrl &entryUrl,
+                                    QStringList *faults)
 {
+    // What the rule refuses could break a line of the playlist; nothing of it is written.
+    *faults = TAVO_mgr_channelList::faultsOf(channels, [&channels](int index) {
+        return QStringLiteral("Channel %1").arg(channels.at(index).number.left(20));
+    });
     QString text = header + QLatin1Char('\n');
     for (const TAVO_mgr_channel &channel : channels) {
+        const std::optional<QString> url = entryUrl(channel);
+        if (!url || url->isEmpty() || hasControlCharacters(*url)) {
+            *faults << QStringLiteral("Channel %1: its entry cannot be written as one line").arg(channel.number.left(20));
+            continue;
+        }
         text += entryTag + QLatin1String("-1 tvg-chno=") + quoted(channel.number) + QLatin1String(" tvg-name=")
                 + quoted(channel.name);
         if (!channel.logo.isEmpty())
@@ -185,20 +177,41 @@ QByteArray TAVO_mgr_playlist::write(const QList<TAVO_mgr_channel> &channels,
             text += QLatin1String(" group-title=") + quoted(channel.group);
         if (!channel.keys.isEmpty())
             text += QLatin1String(" tavo-keys=") + quoted(channel.keys.join(QLatin1Char(' ')));
-        QString title = channel.name;
-        text += QLatin1Char(',') + title.replace(QLatin1Char('\n'), QLatin1Char(' ')) + QLatin1Char('\n');
-        text += entryUrl(channel) + QLatin1Char('\n');
+        text += QLatin1Char(',') + channel.name + QLatin1Char('\n');
+        text += *url + QLatin1Char('\n');
     }
+    if (!faults->isEmpty())
+        return {};
     return text.toUtf8();
 }
 
-// TV servers split a pipe source's command at its spaces: the box goes by its UDN, which has none,
-// and the channel by its number.
-std::function<QString(const TAVO_mgr_channel &)> TAVO_mgr_playlist::recordingCommand(const QString &recorder,
-                                                                                     const QString &udn)
+// TV servers split a pipe source's command at its spaces; an argument in double quotes is one,
+// with a backslash before a backslash. Arguments of plain characters (a UDN as boxes make them,
+// a number, an installed path) go bare, as every such server takes them. A double quote or a
+// control character has no writing every server reads alike: such an argument is refused.
+std::optional<QString> TAVO_mgr_playlist::commandArgument(const QString &argument)
 {
-    return [recorder, udn](const TAVO_mgr_channel &channel) {
-        return QLatin1String("pipe://") + recorder + QLatin1String(" --box ") + udn + QLatin1String(" --channel ")
-               + channel.number + QLatin1String(" --output -");
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=@%+,-]+$"));
+    if (plain.match(argument).hasMatch())
+        return argument;
+    if (argument.isEmpty() || argument.contains(QLatin1Char('"')) || hasControlCharacters(argument))
+        return std::nullopt;
+    QString escaped = argument;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+TAVO_mgr_playlist::EntryUrl TAVO_mgr_playlist::recordingCommand(const QString &recorder, const QString &udn)
+{
+    return [recorder, udn](const TAVO_mgr_channel &channel) -> std::optional<QString> {
+        QStringList arguments;
+        for (const QString &argument : {recorder, QStringLiteral("--box"), udn, QStringLiteral("--channel"), channel.number,
+                                        QStringLiteral("--output"), QStringLiteral("-")}) {
+            const std::optional<QString> written = commandArgument(argument);
+            if (!written)
+                return std::nullopt;
+            arguments << *written;
+        }
+        return QLatin1String("pipe://") + arguments.join(QLatin1Char(' '));
     };
 }

@@ -17,7 +17,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -112,7 +112,7 @@ void TAVO_ui_channelDialog::showChannels(const QList<TAVO_mgr_channel> &channels
     }
 }
 
-// The table's rows as channels; `faults` names every row that is no channel.
+// The table's rows as channels; `faults` names every row the list's rule refuses.
 QList<TAVO_mgr_channel> TAVO_ui_channelDialog::tableChannels(QStringList *faults) const
 {
     QList<TAVO_mgr_channel> channels;
@@ -128,16 +128,9 @@ QList<TAVO_mgr_channel> TAVO_ui_channelDialog::tableChannels(QStringList *faults
         channel.logo = text(row, Logo);
         const QString keys = text(row, Keys).simplified();
         channel.keys = keys.isEmpty() ? QStringList() : keys.split(QLatin1Char(' '));
-        const auto badKey = std::find_if_not(channel.keys.cbegin(), channel.keys.cend(), TAVO_mgr_channelList::isKeyName);
-        if (!TAVO_mgr_channelList::isChannelNumber(channel.number))
-            *faults << tr("Row %1: the number must be 1 to %2 digits").arg(row + 1).arg(TAVO_mgr_channelList::maxNumberDigits);
-        else if (channel.name.isEmpty())
-            *faults << tr("Row %1: the channel has no name").arg(row + 1);
-        else if (badKey != channel.keys.cend())
-            *faults << tr("Row %1: %2 is no key name of a remote (such as NUM_1 or OK)").arg(row + 1).arg(*badKey);
-        else
-            channels << channel;
+        channels << channel;
     }
+    *faults << TAVO_mgr_channelList::faultsOf(channels, [](int index) { return tr("Row %1").arg(index + 1); });
     return channels;
 }
 
@@ -198,17 +191,56 @@ bool TAVO_ui_channelDialog::importPlaylist(const QByteArray &playlist)
     TAVO_mgr_channelList imported;
     QStringList faults;
     if (!imported.importPlaylist(playlist, &faults)) {
-        QMessageBox box(QMessageBox::Warning, tr("Channels"), tr("The playlist was not imported; the list is unchanged."),
-                        QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("importRefused"));
-        box.setTextFormat(Qt::PlainText);
-        box.setDetailedText(faults.join(QLatin1Char('\n')));
-        box.setInformativeText(faultText(faults));
-        box.exec();
+        refuseImport(tr("The playlist was not imported; the list is unchanged."), faults);
         return false;
     }
-    showChannels(imported.channels);
+    const std::optional<QList<TAVO_mgr_channel>> channels = importedInto(imported.channels, &faults);
+    if (!faults.isEmpty()) {
+        refuseImport(tr("The playlist was not added; the list is unchanged."), faults);
+        return false;
+    }
+    if (!channels)
+        return false;
+    showChannels(*channels);
     return true;
+}
+
+// The channels the table has after the import: the playlist's, or the table's and then the
+// playlist's when the user adds them; nothing when the user cancels. Added channels keep the rule.
+std::optional<QList<TAVO_mgr_channel>> TAVO_ui_channelDialog::importedInto(const QList<TAVO_mgr_channel> &imported,
+                                                           QStringList *faults)
+{
+    if (table->rowCount() == 0)
+        return imported;
+    QMessageBox question(QMessageBox::Question, tr("Channels"),
+                         tr("Replace the %n channel(s) of the list by the playlist's, or add the playlist's?", nullptr,
+                            table->rowCount()),
+                         QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Cancel, this);
+    question.setObjectName(QStringLiteral("importQuestion"));
+    question.button(QMessageBox::Yes)->setText(tr("Add"));
+    question.button(QMessageBox::Discard)->setText(tr("Replace"));
+    question.setDefaultButton(QMessageBox::Yes);
+    const int answer = question.exec();
+    if (answer == QMessageBox::Discard)
+        return imported;
+    if (answer != QMessageBox::Yes)
+        return std::nullopt;
+    QList<TAVO_mgr_channel> channels = tableChannels(faults);
+    if (!faults->isEmpty())
+        return std::nullopt;
+    channels << imported;
+    *faults << TAVO_mgr_channelList::faultsOf(channels, [](int index) { return tr("Row %1").arg(index + 1); });
+    return channels;
+}
+
+void TAVO_ui_channelDialog::refuseImport(const QString &text, const QStringList &faults)
+{
+    QMessageBox box(QMessageBox::Warning, tr("Channels"), text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("importRefused"));
+    box.setTextFormat(Qt::PlainText);
+    box.setDetailedText(faults.join(QLatin1Char('\n')));
+    box.setInformativeText(faultText(faults));
+    box.exec();
 }
 
 void TAVO_ui_channelDialog::importFile()
@@ -218,26 +250,35 @@ void TAVO_ui_channelDialog::importFile()
     if (path.isEmpty())
         return;
     QFile file(path);
-    if (file.size() > maxPlaylistBytes || !file.open(QIODevice::ReadOnly)) {
-        QMessageBox::warning(this, tr("Channels"), tr("%1 cannot be read.").arg(path));
+    if (file.size() > maxPlaylistBytes) {
+        QMessageBox::warning(this, tr("Channels"), tr("%1 is larger than a playlist (%2 MB).").arg(path).arg(maxPlaylistBytes >> 20));
+        return;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::warning(this, tr("Channels"), tr("%1 cannot be read: %2").arg(path, file.errorString()));
         return;
     }
     importPlaylist(file.readAll());
 }
 
+// Nothing is exported while a row is faulty or an entry cannot be written: a TV server would
+// import what is there without a word about what is missing.
 void TAVO_ui_channelDialog::exportFile()
 {
     QStringList faults;
     const QList<TAVO_mgr_channel> channels = tableChannels(&faults);
+    // Each entry is the recording command of the channel, installed beside the client.
+    const QByteArray playlist = faults.isEmpty() ? TAVO_mgr_playlist::write(channels, TAVO_mgr_playlist::recordingCommand(
+        QCoreApplication::applicationDirPath() + QLatin1String("/tavo-record"), udn), &faults) : QByteArray();
+    if (!faults.isEmpty()) {
+        QMessageBox::warning(this, tr("Channels"), tr("The list was not exported:\n%1").arg(faultText(faults)));
+        return;
+    }
     const QString path = QFileDialog::getSaveFileName(this, tr("Export channels"), QString(),
                                                       tr("Playlists (*.m3u *.m3u8)"));
     if (path.isEmpty())
         return;
-    // Each entry is the recording command of the channel, installed beside the client.
-    const auto recordingCommand = TAVO_mgr_playlist::recordingCommand(
-        QCoreApplication::applicationDirPath() + QLatin1String("/tavo-record"), udn);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(TAVO_mgr_playlist::write(channels, recordingCommand)) < 0
-        || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(playlist) < 0 || !file.commit())
         QMessageBox::warning(this, tr("Channels"), tr("%1 cannot be written: %2").arg(path, file.errorString()));
 }

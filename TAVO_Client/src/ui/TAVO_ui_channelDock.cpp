@@ -4,18 +4,22 @@
 #include "TAVO_ui_channelDialog.h"
 #include "TAVO_ui_channelEntry.h"
 #include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_panelPlace.h"
 #include "TAVO_ui_windowKeyboard.h"
 
 #include <QAction>
+#include <QEvent>
+#include <QGuiApplication>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
 constexpr int logoSize = 32;
-constexpr int besideWindowGap = 10;
 
 QString textOf(const TAVO_mgr_channel &channel)
 {
@@ -56,6 +60,7 @@ TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, QWidget *picture, 
     // places and sizes; the user may dock it.
     setFloating(true);
     hide();
+    window->installEventFilter(this);
 }
 
 void TAVO_ui_channelDock::useKeys(const TAVO_ui_windowKeyboard *keyboard, const QList<QWidget *> &digitPlaces)
@@ -74,13 +79,23 @@ void TAVO_ui_channelDock::followChosenBox()
     if (chosen == udn)
         return;
     udn = chosen;
-    list = udn.isEmpty() ? TAVO_mgr_channelList() : TAVO_mgr_channelList::load(udn);
+    reload();
     showList();
     // Another box chosen: what the client tuned is no longer what the status line speaks of.
     if (!tunedUdn.isEmpty() && tunedUdn != udn) {
         tunedUdn.clear();
         showPlayingChannel();
     }
+}
+
+// The box's file as it is now; a file that is refused is said and left as it is, never written.
+bool TAVO_ui_channelDock::reload()
+{
+    refusal.clear();
+    list = udn.isEmpty() ? TAVO_mgr_channelList() : TAVO_mgr_channelList::load(udn, &refusal);
+    if (!refusal.isEmpty())
+        actions.showStatus(tr("The channel list was not read and is left as it is: %1").arg(refusal));
+    return refusal.isEmpty();
 }
 
 void TAVO_ui_channelDock::playingChanged(const QString &playingUdn)
@@ -96,15 +111,21 @@ void TAVO_ui_channelDock::showPlayingChannel()
     caption->showPlaying(!tunedUdn.isEmpty() && tunedUdn == playing ? tunedText : QString());
 }
 
-// The box's file keeps the last channel and the one before it, for the next start.
+// The box's file keeps the last channel and the one before it, for the next start. They are
+// written into the file as it is now: another program, or the user's own hand, may have changed it.
 void TAVO_ui_channelDock::remember(const QString &number)
 {
+    const QList<TAVO_mgr_channel> shown = list.channels;
+    const bool readable = udn.isEmpty() || reload();
+    if (list.channels != shown)
+        showList();
     list.remember(number);
     const int row = rowOf(number);
     if (row >= 0)
         view->setCurrentRow(row);
-    if (!udn.isEmpty())
-        list.save(udn);
+    QString error;
+    if (!udn.isEmpty() && readable && !list.save(udn, &error))
+        actions.showStatus(tr("The channel list could not be saved: %1").arg(error));
 }
 
 int TAVO_ui_channelDock::rowOf(const QString &number) const
@@ -145,12 +166,53 @@ void TAVO_ui_channelDock::showEvent(QShowEvent *event)
 {
     udn.clear();
     followChosenBox();
-    if (isFloating() && !placed) {
-        placed = true;
-        const QRect window = parentWidget()->frameGeometry();
-        setGeometry(window.right() + besideWindowGap, window.top(), width(), window.height());
-    }
+    if (isFloating())
+        place();
     QDockWidget::showEvent(event);
+}
+
+// Out of the picture's way: beside the window, whole on its screen, as the remote panel is
+// placed; a list the user moved stays where it was put, as long as it is on a screen.
+void TAVO_ui_channelDock::place()
+{
+    const QWidget *window = parentWidget();
+    const QRect windowFrame = window->frameGeometry();
+    QScreen *screen = QGuiApplication::screenAt(windowFrame.center());
+    const QRect available = (screen ? screen : window->screen())->availableGeometry();
+    const QMargins margins = frameMargins();
+    const QSize frame(width() + margins.left() + margins.right(), qMin(windowFrame.height(), available.height()));
+    const QPoint at = placedAt && frameGeometry().topLeft() != *placedAt
+                          ? TAVO_ui_panelPlace::onScreen(QRect(frameGeometry().topLeft(), frame), available)
+                          : TAVO_ui_panelPlace::besideWindow(windowFrame, frame, available);
+    placedAt = at;
+    // A window not shown yet has no frame of its own: its inside is placed, within the frame the
+    // window manager gives the main window.
+    setGeometry(QRect(at, frame).marginsRemoved(margins));
+}
+
+QMargins TAVO_ui_channelDock::frameMargins() const
+{
+    const QRect frame = frameGeometry();
+    const QRect inside = geometry();
+    const QMargins own(inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+                       frame.bottom() - inside.bottom());
+    const QWindow *windowHandle = parentWidget()->windowHandle();
+    return !own.isNull() || !windowHandle ? own : windowHandle->frameMargins();
+}
+
+// Full screen is the picture's: the list gives way, and comes back after it. L still shows it.
+bool TAVO_ui_channelDock::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::WindowStateChange) {
+        if (parentWidget()->isFullScreen() && isVisible()) {
+            hiddenForFullScreen = true;
+            hide();
+        } else if (!parentWidget()->isFullScreen() && hiddenForFullScreen) {
+            hiddenForFullScreen = false;
+            show();
+        }
+    }
+    return QDockWidget::eventFilter(watched, event);
 }
 
 void TAVO_ui_channelDock::showList()
@@ -187,16 +249,25 @@ void TAVO_ui_channelDock::tuneNumber(const QString &number)
 
 // The caption over the picture says what was tuned, the status line only why it was not: in
 // full screen the status line's messages show over the picture too, and would say it twice.
-bool TAVO_ui_channelDock::tuneChannel(const TAVO_mgr_channel &channel)
+// Starting the stream runs the event loop, in which another box may be chosen and its list read:
+// the channel is a copy, its keys are taken before, and nothing goes to a box no longer chosen.
+bool TAVO_ui_channelDock::tuneChannel(TAVO_mgr_channel channel)
 {
+    const QString box = udn;
+    const QStringList keys = list.keysFor(channel);
+    const int pauseMs = list.pauseMs;
     actions.playChosenBox();
-    const QString refusal = tuner->tune(list.keysFor(channel), list.pauseMs);
+    if (actions.chosenUdn() != box || udn != box) {
+        actions.showStatus(tr("Channel %1 not tuned: another box was chosen").arg(textOf(channel)));
+        return false;
+    }
+    const QString refusal = tuner->tune(keys, pauseMs);
     if (!refusal.isEmpty()) {
         actions.showStatus(tr("Channel %1 not tuned: %2").arg(textOf(channel), refusal));
         return false;
     }
     caption->showTuned(channel);
-    tunedUdn = udn;
+    tunedUdn = box;
     tunedText = textOf(channel);
     showPlayingChannel();
     remember(channel.number);
@@ -210,6 +281,12 @@ void TAVO_ui_channelDock::edit()
         actions.showStatus(tr("Please select a box first"));
         return;
     }
+    // The dialog starts from the file as it is now, and a file that is refused stays untouched.
+    if (!reload()) {
+        showList();
+        return;
+    }
+    showList();
     TAVO_ui_channelDialog dialog(list, udn, this);
     dialog.setWindowTitle(tr("Channels of %1").arg(actions.chosenName()));
     if (dialog.exec() != QDialog::Accepted)

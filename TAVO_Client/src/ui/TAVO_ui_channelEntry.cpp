@@ -28,10 +28,11 @@ bool isConfirming(const QKeyEvent *event)
 
 TAVO_ui_channelEntry::TAVO_ui_channelEntry(QObject *parent)
     : QObject(parent)
+    , pauseTimer(new QTimer(this))
 {
-    pauseTimer.setSingleShot(true);
-    pauseTimer.setInterval(defaultPauseMs);
-    connect(&pauseTimer, &QTimer::timeout, this, &TAVO_ui_channelEntry::complete);
+    pauseTimer->setSingleShot(true);
+    pauseTimer->setInterval(defaultPauseMs);
+    connect(pauseTimer, &QTimer::timeout, this, &TAVO_ui_channelEntry::complete);
 }
 
 void TAVO_ui_channelEntry::takeDigitsOf(const QList<QWidget *> &places)
@@ -42,12 +43,12 @@ void TAVO_ui_channelEntry::takeDigitsOf(const QList<QWidget *> &places)
 
 void TAVO_ui_channelEntry::setPause(int milliseconds)
 {
-    pauseTimer.setInterval(milliseconds);
+    pauseTimer->setInterval(milliseconds);
 }
 
 int TAVO_ui_channelEntry::pause() const
 {
-    return pauseTimer.interval();
+    return pauseTimer->interval();
 }
 
 bool TAVO_ui_channelEntry::eventFilter(QObject *watched, QEvent *event)
@@ -93,13 +94,13 @@ void TAVO_ui_channelEntry::digit(QChar digit)
     if (digits.size() == TAVO_mgr_channelList::maxNumberDigits)
         digits.clear();
     digits += digit;
-    pauseTimer.start();
+    pauseTimer->start();
     Q_EMIT typing(digits);
 }
 
 void TAVO_ui_channelEntry::complete()
 {
-    pauseTimer.stop();
+    pauseTimer->stop();
     const QString number = digits;
     digits.clear();
     qCDebug(lcChannelEntry).noquote() << "Channel number typed:" << number;
