@@ -38,7 +38,7 @@ public:
 
     qint64 bytesWritten() const { return written; }
     // Bytes read since the last whole packet that held no packet boundary.
-    qint64 unsyncedBytes() const { return unsynced; }
+    qint64 unsyncedBytes() const { return unsynced + (aligned ? 0 : pending.size()); }
     // Why the last write failed.
     QString problem() const { return failure; }
 

@@ -61,6 +61,8 @@ qint64 TAVO_record_packetWriter::alignedPackets() const
 void TAVO_record_packetWriter::restart()
 {
     trimToWholePictures();
+    if (!aligned)
+        unsynced += pending.size();
     pending.clear();
     aligned = false;
     lastPictureStart = -1;
