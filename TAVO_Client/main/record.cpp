@@ -1,30 +1,20 @@
 #include "TAVO_record_exitStatus.h"
 #include "TAVO_record_options.h"
 #include "TAVO_record_recording.h"
+#include "TAVO_record_stopSignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
-
-// SIGINT and SIGTERM arrive as readable data on a descriptor the event loop watches, so the
-// recording stops between two writes, never inside one. They are blocked before any thread
-// starts, so that every thread inherits the mask and none takes them the default way.
-int stopSignalsDescriptor()
-{
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    return ::signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
-}
 
 // A reader that goes away and a file at its size limit are write errors the recording answers
 // (EPIPE, EFBIG), not deaths.
@@ -38,7 +28,8 @@ void turnWriteSignalsIntoErrors()
 
 int main(int argc, char *argv[])
 {
-    const int signalsFd = stopSignalsDescriptor();
+    const int signalsFd = TAVO_record_stopSignals::descriptor();
+    const int signalsError = errno;
     turnWriteSignalsIntoErrors();
 
     QCoreApplication app(argc, argv);
@@ -53,13 +44,18 @@ int main(int argc, char *argv[])
     }
 
     TAVO_record_recording recording(options);
-    QSocketNotifier stopRequests(signalsFd, QSocketNotifier::Read);
-    QObject::connect(&stopRequests, &QSocketNotifier::activated, &recording, [&] {
-        signalfd_siginfo info;
-        while (::read(signalsFd, &info, sizeof info) == sizeof info) {
-        }
-        recording.stop();
-    });
+    if (signalsFd < 0) {
+        std::fprintf(stderr, "tavo-record: cannot watch for stop signals (%s): one ends the command at once\n",
+                     std::strerror(signalsError));
+    } else {
+        auto *stopRequests = new QSocketNotifier(signalsFd, QSocketNotifier::Read, &recording);
+        QObject::connect(stopRequests, &QSocketNotifier::activated, &recording, [&] {
+            signalfd_siginfo info;
+            while (::read(signalsFd, &info, sizeof info) == sizeof info) {
+            }
+            recording.stop();
+        });
+    }
     QObject::connect(&recording, &TAVO_record_recording::ended, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     recording.start();
     return app.exec();

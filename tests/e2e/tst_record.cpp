@@ -11,6 +11,11 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 const QString plainUuid = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01");
@@ -115,6 +120,14 @@ bool waitForSize(const QString &path, qint64 bytes)
     return QTest::qWaitFor([&] { return QFileInfo(path).size() >= bytes; }, hangMs);
 }
 
+// Waits until the command's file has that size, or the command has ended; true while it runs.
+bool runsUntilSize(QProcess &process, const QString &path, qint64 bytes)
+{
+    return QTest::qWaitFor([&] { return QFileInfo(path).size() >= bytes || process.state() == QProcess::NotRunning; },
+                           hangMs)
+           && process.state() != QProcess::NotRunning;
+}
+
 } // namespace
 
 class tst_record : public QObject
@@ -126,7 +139,10 @@ private Q_SLOTS:
     void recordsBothStreamsForTheTimeAsked();
     void pipeSourceTunesAndDecodes();
     void readerThatGoesAwayEndsItAtOnce();
+    void terminationLeavesAPlayableFile_data();
     void terminationLeavesAPlayableFile();
+    void stopWithAStalledReaderEndsIt();
+    void stopBeforeTheStreamRecordsNothing();
     void droppedStreamContinuesTheFile();
     void fileSizeLimitEndsItWithItsReason();
     void endsWithTheStatusOfWhatWentWrong_data();
@@ -216,15 +232,26 @@ void tst_record::readerThatGoesAwayEndsItAtOnce()
     QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
 }
 
+void tst_record::terminationLeavesAPlayableFile_data()
+{
+    QTest::addColumn<QStringList>("length");
+    QTest::newRow("until stopped") << QStringList();
+    // Beyond what a timer counts in int milliseconds: wrapped, it would end within a second.
+    QTest::newRow("for 50 days") << QStringList{QStringLiteral("--for"), QStringLiteral("4294968s")};
+}
+
 void tst_record::terminationLeavesAPlayableFile()
 {
+    QFETCH(QStringList, length);
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox()));
     QVERIFY(sim.start());
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("film.ts"));
     QProcess recorder;
-    startRecording(recorder, folder, path);
-    QVERIFY(waitForSize(path, 1000000));
+    prepare(recorder, folder);
+    recorder.start(recorderPath(), QStringList{QStringLiteral("--box"), QStringLiteral("Living Room"),
+                                               QStringLiteral("--output"), path} + length);
+    QVERIFY(runsUntilSize(recorder, path, 1000000));
 
     ::kill(recorder.processId(), SIGTERM);
     const Outcome outcome = finish(recorder);
@@ -254,6 +281,52 @@ void tst_record::droppedStreamContinuesTheFile()
     QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
     QVERIFY(endsOnWholePacket(path));
     QCOMPARE(streamKinds(path), QStringLiteral("audio,video"));
+}
+
+// A reader that takes nothing more (its pipe full) does not keep the command from its stop.
+void tst_record::stopWithAStalledReaderEndsIt()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox()));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const QString pipePath = folder.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipePath).constData(), 0600), 0);
+    const int reader = ::open(QFile::encodeName(pipePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(reader >= 0);
+    QProcess recorder;
+    prepare(recorder, folder);
+    recorder.setStandardOutputFile(pipePath);
+    recorder.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Living Room"), QStringLiteral("--output"),
+                                    QStringLiteral("-")});
+    int waiting = 0;
+    // Half the pipe: how full it gets depends on the pieces written; the stream fills the rest at once.
+    QVERIFY(QTest::qWaitFor([&] { return ::ioctl(reader, FIONREAD, &waiting) == 0 && waiting >= 32768; }, hangMs));
+
+    ::kill(recorder.processId(), SIGTERM);
+    const Outcome outcome = finish(recorder);
+    ::close(reader);
+
+    QVERIFY2(outcome.status == 0, qPrintable(outcome.errors));
+}
+
+// A stop during the search leaves no file and does not say it recorded.
+void tst_record::stopBeforeTheStreamRecordsNothing()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox()));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    QProcess recorder;
+    prepare(recorder, folder);
+    recorder.setReadChannel(QProcess::StandardError);
+    recorder.start(recorderPath(), {QStringLiteral("--box"), QStringLiteral("Nowhere"), QStringLiteral("--verbose")});
+    QVERIFY(QTest::qWaitFor([&] { return recorder.peek(4096).contains("Searching for Nowhere"); }, hangMs));
+
+    ::kill(recorder.processId(), SIGTERM);
+    const Outcome outcome = finish(recorder);
+
+    QVERIFY2(outcome.status == 11, qPrintable(outcome.errors));
+    QVERIFY(!QDir(folder.filePath(QStringLiteral("Videos"))).exists()
+            || QDir(folder.filePath(QStringLiteral("Videos"))).isEmpty());
 }
 
 void tst_record::fileSizeLimitEndsItWithItsReason()
@@ -286,6 +359,11 @@ void tst_record::endsWithTheStatusOfWhatWentWrong_data()
     QTest::newRow("stream never sent") << QStringLiteral("Living Room") << QStringLiteral("film.ts") << 5;
     QTest::newRow("unwritable folder") << QStringLiteral("Living Room") << QStringLiteral("missing/film.ts") << 7;
     QTest::newRow("malformed box address") << QStringLiteral("127.0.0.2:0") << QStringLiteral("film.ts") << 2;
+    QTest::newRow("unknown option") << QStringLiteral("Living Room\n--fr") << QStringLiteral("film.ts") << 2;
+    QTest::newRow("error page for a stream") << QStringLiteral("Kitchen") << QStringLiteral("film.ts") << 10;
+    // As the window would refuse the key, rather than send it to be ignored.
+    QTest::newRow("channel on a remote without digits") << QStringLiteral("Kitchen\n--channel\n5")
+                                                        << QStringLiteral("film.ts") << 9;
 }
 
 void tst_record::endsWithTheStatusOfWhatWentWrong()
@@ -293,13 +371,20 @@ void tst_record::endsWithTheStatusOfWhatWentWrong()
     QFETCH(QString, box);
     QFETCH(QString, output);
     QFETCH(int, status);
+    const QVariantList noDigits{QVariantMap{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR,CH_UP,CH_DN"}}};
+    const QVariantMap troubled{{"uuid", "7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e03"}, {"address", "127.0.0.4"},
+                               {"friendlyName", "Kitchen"}, {"controllers", noDigits},
+                               {"streamBody", "<html><body>Tuner not ready</body></html>"}};
     TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
-        {plainBox({{"silent", QStringList{QStringLiteral("stream")}}}), encryptedBox({{"tlsKey", "other"}})}));
+        {plainBox({{"silent", QStringList{QStringLiteral("stream")}}}), encryptedBox({{"tlsKey", "other"}}), troubled}));
     QVERIFY(sim.start());
     QTemporaryDir folder;
 
-    // No end time: each of these must end the command by itself.
-    const Outcome outcome = record(folder, {QStringLiteral("--box"), box, QStringLiteral("--output"), folder.filePath(output)});
+    // No end time: each of these must end the command by itself. A box's lines after the first
+    // are further arguments.
+    const QStringList more = box.split(QLatin1Char('\n'));
+    const Outcome outcome = record(folder, QStringList{QStringLiteral("--box"), more.first(), QStringLiteral("--output"),
+                                                       folder.filePath(output)} + more.mid(1));
 
     QVERIFY2(outcome.status == status, qPrintable(outcome.errors));
     QCOMPARE(outcome.errors.count(QLatin1Char('\n')), 1);
@@ -315,10 +400,16 @@ void tst_record::secondRecordingOfTheBoxRefuses()
     startRecording(first, folder, path);
     QVERIFY(waitForSize(path, packetSize));
 
-    const Outcome second = record(folder, {QStringLiteral("--box"), plainUuid, QStringLiteral("--output"),
-                                           folder.filePath(QStringLiteral("second.ts"))});
+    QProcess second;
+    prepare(second, folder);
+    const QString secondPath = folder.filePath(QStringLiteral("second.ts"));
+    second.start(recorderPath(), {QStringLiteral("--box"), plainUuid, QStringLiteral("--output"), secondPath});
+    // A lock not taken shows at once: the second recording makes its file.
+    QVERIFY(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning || QFile::exists(secondPath); }, hangMs));
+    QVERIFY2(!QFile::exists(secondPath), "the second recording was not refused");
 
-    QVERIFY2(second.status == 4, qPrintable(second.errors));
+    const Outcome refused = finish(second);
+    QVERIFY2(refused.status == 4, qPrintable(refused.errors));
     ::kill(first.processId(), SIGTERM);
     QCOMPARE(finish(first).status, 0);
 }

@@ -1,10 +1,56 @@
-// The recording command's options, as its command line gives them.
+// The recording command's parts that need no box: its options, its packet writer (against a
+// file and a pipe), its box lock and its stop signals.
 
+#include "TAVO_record_boxLock.h"
 #include "TAVO_record_options.h"
+#include "TAVO_record_packetWriter.h"
+#include "TAVO_record_stopSignals.h"
 
 #include <QtTest>
 
+#include <csignal>
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 Q_DECLARE_METATYPE(TAVO_record_boxName::Kind)
+Q_DECLARE_METATYPE(TAVO_record_packetWriter::Result)
+Q_DECLARE_METATYPE(TAVO_record_boxLock::Outcome)
+
+namespace {
+
+constexpr int packetSize = TAVO_record_packetWriter::packetSize;
+
+// Transport packets, one per letter: 'v' begins a picture, 'a' a sound frame, '-' continues
+// either. Each packet's filler is its number, never the sync byte.
+QByteArray packets(const char *kinds, int first = 0)
+{
+    QByteArray stream;
+    for (int at = 0; kinds[at]; ++at) {
+        QByteArray packet(packetSize, char(0x10 + first + at));
+        packet[0] = TAVO_record_packetWriter::syncByte;
+        packet[1] = kinds[at] == '-' ? 0x01 : 0x41;
+        packet[3] = 0x10;
+        if (kinds[at] != '-')
+            packet.replace(4, 4, QByteArray::fromHex(kinds[at] == 'v' ? "000001e0" : "000001c0"));
+        stream += packet;
+    }
+    return stream;
+}
+
+// 192-byte packets, as some boxes send them: a sync byte every 192 bytes, never 188 apart.
+QByteArray longPackets(int count)
+{
+    QByteArray stream;
+    for (int at = 0; at < count; ++at)
+        stream += TAVO_record_packetWriter::syncByte + QByteArray(191, char(0x20));
+    return stream;
+}
+
+} // namespace
 
 class tst_recordOptions : public QObject
 {
@@ -13,6 +59,14 @@ class tst_recordOptions : public QObject
 private Q_SLOTS:
     void boxIsReadOrRefused_data();
     void boxIsReadOrRefused();
+    void endTimeIsAsAsked_data();
+    void endTimeIsAsAsked();
+    void packetWriterKeepsWhatItGot_data();
+    void packetWriterKeepsWhatItGot();
+    void packetWriterGivesAStalledReaderEverything();
+    void lockIsTheUsersOwn_data();
+    void lockIsTheUsersOwn();
+    void stopSignalsNotWatchedAreNotBlocked();
 };
 
 void tst_recordOptions::boxIsReadOrRefused_data()
@@ -67,6 +121,169 @@ void tst_recordOptions::boxIsReadOrRefused()
                           : options.box.port > 0 ? QStringLiteral("%1 %2").arg(options.box.address.toString()).arg(options.box.port)
                                                  : options.box.address.toString();
     QCOMPARE(found, where);
+}
+
+void tst_recordOptions::endTimeIsAsAsked_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("now");
+    // Milliseconds from now to the end of the time of day, or the length of --for; -1: refused.
+    QTest::addColumn<qint64>("untilMs");
+    QTest::addColumn<qint64>("forMs");
+    QTest::newRow("--until past midnight") << QStringList{"--until", "01:00"} << "23:00" << qint64(2 * 3600000) << qint64(-1);
+    QTest::newRow("--until now is tomorrow") << QStringList{"--until", "23:00"} << "23:00" << qint64(24 * 3600000) << qint64(-1);
+    QTest::newRow("--for beyond 24 days") << QStringList{"--for", "600h"} << "12:00" << qint64(-1) << qint64(600) * 3600000;
+    QTest::newRow("unknown option") << QStringList{"--four", "2h"} << "12:00" << qint64(-1) << qint64(-1);
+}
+
+void tst_recordOptions::endTimeIsAsAsked()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, now);
+    QFETCH(qint64, untilMs);
+    QFETCH(qint64, forMs);
+    const QDateTime at(QDate(2026, 12, 9), QTime::fromString(now, QStringLiteral("HH:mm")));
+    TAVO_record_options options;
+    QString problem;
+
+    const bool read = TAVO_record_options::parse(QStringList{"tavo-record", "--box", "Living Room"} + arguments, at,
+                                                 &options, &problem);
+
+    QCOMPARE(read, untilMs >= 0 || forMs >= 0);
+    QCOMPARE(options.endAt.isValid() ? at.msecsTo(options.endAt) : -1, untilMs);
+    QCOMPARE(options.forMs, forMs);
+}
+
+void tst_recordOptions::packetWriterKeepsWhatItGot_data()
+{
+    using Result = TAVO_record_packetWriter::Result;
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<Result>("result");
+    const QByteArray sound = packets("a-a-");
+    QTest::newRow("picture written in part is cut") << packets("v-v-") + packets("v").left(100) << packets("v-")
+                                                    << Result::Written;
+    QTest::newRow("sound alone keeps every whole packet") << sound + packets("a").left(100) << sound << Result::Written;
+    const QByteArray lost = packets("a-a-a-");
+    QTest::newRow("packet without its sync byte is skipped")
+        << lost.left(2 * packetSize) + lost.mid(2 * packetSize + 90) << lost.left(2 * packetSize) + lost.mid(3 * packetSize)
+        << Result::Written;
+    QTest::newRow("error page") << QByteArray("<html>Service unavailable</html>").repeated(3000) << QByteArray()
+                                << Result::NotTransportStream;
+    QTest::newRow("192-byte packets") << longPackets(400) << QByteArray() << Result::NotTransportStream;
+}
+
+void tst_recordOptions::packetWriterKeepsWhatItGot()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QByteArray, file);
+    QFETCH(TAVO_record_packetWriter::Result, result);
+    QTemporaryFile output;
+    QVERIFY(output.open());
+    TAVO_record_packetWriter writer(output.handle());
+
+    // As the network gives it: in pieces that do not end on packets.
+    TAVO_record_packetWriter::Result last = TAVO_record_packetWriter::Result::Written;
+    for (qsizetype at = 0; at < stream.size() && last == TAVO_record_packetWriter::Result::Written; at += 1000)
+        last = writer.add(stream.mid(at, 1000));
+    writer.trimToWholePictures();
+
+    QCOMPARE(last, result);
+    output.seek(0);
+    QCOMPARE(output.readAll(), file);
+}
+
+// The reader takes a few kilobytes at a time; what it has not taken yet comes later, none of it lost.
+void tst_recordOptions::packetWriterGivesAStalledReaderEverything()
+{
+    int pipe[2];
+    QCOMPARE(::pipe2(pipe, O_NONBLOCK | O_CLOEXEC), 0);
+    QVERIFY(::fcntl(pipe[1], F_SETPIPE_SZ, 4096) > 0);
+    TAVO_record_packetWriter writer(pipe[1]);
+    const QByteArray stream = packets("a-------------------------------------------------");
+    QByteArray read;
+
+    TAVO_record_packetWriter::Result result = writer.add(stream);
+    for (int round = 0; result == TAVO_record_packetWriter::Result::Waiting && round < 100; ++round) {
+        char buffer[4096];
+        const ssize_t got = ::read(pipe[0], buffer, sizeof buffer);
+        read.append(buffer, got > 0 ? got : 0);
+        result = writer.flush();
+    }
+    char buffer[4096];
+    const ssize_t got = ::read(pipe[0], buffer, sizeof buffer);
+    read.append(buffer, got > 0 ? got : 0);
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+
+    QCOMPARE(result, TAVO_record_packetWriter::Result::Written);
+    QCOMPARE(read.size(), stream.size());
+    QCOMPARE(read, stream);
+}
+
+void tst_recordOptions::lockIsTheUsersOwn_data()
+{
+    using Outcome = TAVO_record_boxLock::Outcome;
+    QTest::addColumn<bool>("runtimeFolderSet");
+    QTest::addColumn<bool>("linkPlanted");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::newRow("no runtime folder") << false << false << Outcome::Taken;
+    QTest::newRow("link where the lock goes") << true << true << Outcome::Unavailable;
+}
+
+void tst_recordOptions::lockIsTheUsersOwn()
+{
+    QFETCH(bool, runtimeFolderSet);
+    QFETCH(bool, linkPlanted);
+    QFETCH(TAVO_record_boxLock::Outcome, outcome);
+    QTemporaryDir runtime;
+    QTemporaryDir temporary;
+    // As cron starts it, or as a desktop session does; the shared temporary folder is a fresh one.
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    if (runtimeFolderSet)
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
+    const QString victim = temporary.filePath(QStringLiteral("victim"));
+    if (linkPlanted) {
+        QVERIFY(QDir().mkpath(runtime.filePath(QStringLiteral("tavo-client"))));
+        QVERIFY(QFile::link(victim, TAVO_record_boxLock::pathFor(QStringLiteral("uuid:box"))));
+    }
+    TAVO_record_boxLock lock(QStringLiteral("uuid:box"));
+    QString problem;
+
+    const TAVO_record_boxLock::Outcome taken = lock.acquire(&problem);
+    const QFileInfo folder(TAVO_record_boxLock::folder());
+    qunsetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+
+    QVERIFY2(taken == outcome, qPrintable(problem));
+    QVERIFY(!QFile::exists(victim));
+    // The same folder as the desktop session's when the user has one; never one others can write.
+    QVERIFY2(folder.path() == QStringLiteral("/run/user/%1").arg(::getuid()) || runtimeFolderSet
+                 || folder.filePath() == temporary.filePath(QStringLiteral("tavo-client-%1").arg(::getuid())),
+             qPrintable(folder.filePath()));
+    QCOMPARE(folder.permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
+             QFile::Permissions());
+}
+
+// Without a descriptor to read them on (no descriptor left here), the stop signals are not left
+// blocked: they would be ignored for good.
+void tst_recordOptions::stopSignalsNotWatchedAreNotBlocked()
+{
+    rlimit files {};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &files), 0);
+    rlimit none = files;
+    none.rlim_cur = 3;
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
+    const int fd = TAVO_record_stopSignals::descriptor();
+    ::setrlimit(RLIMIT_NOFILE, &files);
+    sigset_t blocked;
+    pthread_sigmask(SIG_SETMASK, nullptr, &blocked);
+
+    QCOMPARE(fd, -1);
+    QVERIFY(!sigismember(&blocked, SIGTERM));
+    QVERIFY(!sigismember(&blocked, SIGINT));
 }
 
 QTEST_GUILESS_MAIN(tst_recordOptions)

@@ -4,6 +4,7 @@
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_defaultStructure.h"
 
+#include <QDomElement>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QStringList>
@@ -31,6 +32,7 @@ Q_SIGNALS:
     void refused(const QString &reason);
 
 private:
+    static QString supportedKeys(const QDomElement &root, const QString &controllerId);
     void controllerRead(QNetworkReply *reply);
     void sendNextKey();
 

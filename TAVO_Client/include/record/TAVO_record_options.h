@@ -11,13 +11,14 @@
 struct TAVO_record_options
 {
     TAVO_record_boxName box;
-    QDateTime endAt;     // invalid: until stopped
+    qint64 forMs = -1;   // --for: how long from the first byte written; -1: no length
+    QDateTime endAt;     // --until; invalid: no time of day
     QString output;      // a file, "-" for standard output, empty for the videos folder
     QString channel;     // digits typed on the box's remote, empty to keep the channel
     bool verbose = false;
 
     // Fills options from arguments; false with `problem` set when they cannot be used. `now`
-    // is when the recording starts, for --for and --until.
+    // is when the recording starts, for --until. --help and --version print and exit.
     static bool parse(const QStringList &arguments, const QDateTime &now, TAVO_record_options *options,
                       QString *problem);
     // "95m", "90s", "2h" (or a bare number of seconds) in milliseconds; -1 when not a length.

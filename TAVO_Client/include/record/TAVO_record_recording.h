@@ -8,10 +8,12 @@
 #include "TAVO_record_options.h"
 #include "TAVO_record_packetWriter.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <memory>
@@ -29,6 +31,9 @@ class TAVO_record_recording : public QObject
 public:
     static constexpr int boxSearchLimitMs = 10000;
     static constexpr int attemptLimitMs = 10000;
+    // A reader that takes nothing leaves at most this much of the stream waiting in the
+    // connection; the box's sending waits meanwhile.
+    static constexpr qint64 readBufferBytes = 1024 * 1024;
 
     explicit TAVO_record_recording(const TAVO_record_options &options, QObject *parent = nullptr);
     ~TAVO_record_recording() override;
@@ -47,6 +52,12 @@ private:
     void boxFound(const TAVO_SERVER &found);
     void tuned();
     bool openOutput();
+    void writeWithoutBlocking();
+    void firstBytesWritten();
+    void armEndTimer();
+    bool handle(TAVO_record_packetWriter::Result result);
+    void readerReady();
+    QString notTransportStream() const;
     void requestStream();
     void dropStream();
     void streamBytesArrived();
@@ -55,7 +66,7 @@ private:
     bool peerKeyIsPinned() const;
     void showProgress();
     void say(const QString &text);
-    void finish(TAVO_record_exitStatus status, const QString &reason = QString());
+    void finish(TAVO_record_exitStatus status, QString reason = QString());
 
     TAVO_record_options options;
     TAVO_SERVER server;
@@ -65,7 +76,9 @@ private:
     QPointer<QNetworkReply> reply;
     TAVO_mgr_streamKeeper keeper;
     int outputFd = -1;
+    int outputFlags = -1;         // standard output's flags before it was made non-blocking
     QString outputPath;
+    std::unique_ptr<QSocketNotifier> readerWaits;  // a pipe or socket that took no more for now
     std::unique_ptr<TAVO_record_packetWriter> writer;
     qint64 bytesReceived = 0;
     bool everPlayed = false;      // the stream came at least once
@@ -74,6 +87,7 @@ private:
     bool finished = false;
     bool terminal = false;
     QTimer endTimer;
+    QDeadlineTimer endsAt{QDeadlineTimer::Forever};
     QTimer firstAnswer;  // a box that never sends its stream is not waited for forever
     QTimer progressTimer;
     QElapsedTimer elapsed;

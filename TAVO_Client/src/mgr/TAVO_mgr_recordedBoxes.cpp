@@ -91,11 +91,16 @@ void TAVO_mgr_recordedBoxes::probe()
     Q_EMIT changed();
 }
 
-// The folder is made if missing, so that the first lock taken in it is seen at once.
+// The folder is made if missing, so that the first lock taken in it is seen at once; one that is
+// not the user's own is not watched.
 void TAVO_mgr_recordedBoxes::watchFolder(const QString &folder)
 {
     if (folderWatcher.directories().contains(folder))
         return;
-    QDir().mkpath(folder);
+    QString problem;
+    if (!TAVO_record_boxLock::makeFolder(&problem)) {
+        qCDebug(lcRecordedBoxes).noquote() << problem;
+        return;
+    }
     folderWatcher.addPath(folder);
 }

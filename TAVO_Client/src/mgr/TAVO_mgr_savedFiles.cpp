@@ -7,11 +7,15 @@
 
 namespace {
 
+// A box name longer than this is cut: with the date, the copy number and the suffix, the file
+// name stays within the 255 bytes a file system allows, whatever the name's characters.
+constexpr int longestNamePart = 48;
+
 // A box may call itself anything; its name must not lead out of the folder or hide the file.
 QString fileNamePart(const QString &boxName)
 {
     QString part;
-    for (const QChar c : boxName)
+    for (const QChar c : boxName.left(longestNamePart))
         part += (c.isPrint() && c != QLatin1Char('/') && c != QLatin1Char('\\')) ? c : QLatin1Char('_');
     while (part.startsWith(QLatin1Char('.')))
         part.remove(0, 1);

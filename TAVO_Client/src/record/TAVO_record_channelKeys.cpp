@@ -5,6 +5,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QUrl>
+#include <QUrlQuery>
 
 TAVO_record_channelKeys::TAVO_record_channelKeys(const TAVO_SERVER &server, QObject *parent)
     : QObject(parent)
@@ -59,7 +60,28 @@ void TAVO_record_channelKeys::controllerRead(QNetworkReply *reply)
     controllerId = root.firstChildElement(QStringLiteral("defaultId")).text();
     if (controllerId.isEmpty())
         controllerId = root.firstChildElement(QStringLiteral("remoteController")).firstChildElement(QStringLiteral("id")).text();
+    // A key the controller does not have is refused here, as the window refuses it, and not
+    // sent for the box to ignore.
+    const QString supported = supportedKeys(root, controllerId);
+    for (const QString &key : std::as_const(keys)) {
+        if (!supported.contains(key, Qt::CaseSensitive)) {
+            Q_EMIT refused(QStringLiteral("the box's remote controller %1 has no key %2").arg(controllerId.left(40), key));
+            return;
+        }
+    }
     sendNextKey();
+}
+
+// The keys the controller names, as the window reads them: a key is supported when its name
+// occurs in the list.
+QString TAVO_record_channelKeys::supportedKeys(const QDomElement &root, const QString &controllerId)
+{
+    for (QDomElement controller = root.firstChildElement(QStringLiteral("remoteController")); !controller.isNull();
+         controller = controller.nextSiblingElement(QStringLiteral("remoteController"))) {
+        if (controller.firstChildElement(QStringLiteral("id")).text() == controllerId)
+            return controller.firstChildElement(QStringLiteral("supportKeys")).text();
+    }
+    return QString();
 }
 
 void TAVO_record_channelKeys::sendNextKey()
@@ -69,9 +91,12 @@ void TAVO_record_channelKeys::sendNextKey()
         return;
     }
     const QString key = keys.takeFirst();
-    const QUrl command(QLatin1String("http://") + server.host + QLatin1Char(':') + server.tavoStreamer.rcuPort
-                       + QLatin1String("/?src=1&ver=") + version + QLatin1String("&id=") + controllerId
-                       + QLatin1String("&key=") + key);
+    // The version and id are the box's own text: each stays one value of the query.
+    QUrlQuery query;
+    query.setQueryItems({{QStringLiteral("src"), QStringLiteral("1")}, {QStringLiteral("ver"), version},
+                         {QStringLiteral("id"), controllerId}, {QStringLiteral("key"), key}});
+    QUrl command(QLatin1String("http://") + server.host + QLatin1Char(':') + server.tavoStreamer.rcuPort + QLatin1Char('/'));
+    command.setQuery(query.query(QUrl::FullyEncoded), QUrl::StrictMode);
     QNetworkReply *reply = network.get(QNetworkRequest(command));
     connect(reply, &QNetworkReply::finished, this, [this, reply, key] {
         reply->deleteLater();

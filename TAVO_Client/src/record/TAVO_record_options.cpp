@@ -8,8 +8,8 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Records the live stream of a streamer box."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption box(QStringLiteral("box"), QStringLiteral("The box: friendly name, UDN, IP address, address:port or the URL of its description."),
                                  QStringLiteral("box"));
     const QCommandLineOption forLength(QStringLiteral("for"), QStringLiteral("Record for 95m, 90s or 2h."),
@@ -23,8 +23,17 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
                                      QStringLiteral("channel"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say every step on standard error."));
     parser.addOptions({box, forLength, until, output, channel, verbose});
+    // An option that cannot be understood is a usage error like any other (Qt's own handling
+    // would end the command with another status).
+    if (!parser.parse(arguments)) {
+        *problem = parser.errorText();
+        return false;
+    }
     // --help and --version print and exit here, as every command does.
-    parser.process(arguments);
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
 
     if (!parser.positionalArguments().isEmpty()) {
         *problem = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst());
@@ -42,7 +51,7 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
             *problem = QStringLiteral("--for takes a length such as 95m, 90s or 2h");
             return false;
         }
-        options->endAt = now.addMSecs(ms);
+        options->forMs = ms;
     }
     if (parser.isSet(until)) {
         options->endAt = nextTimeOfDay(parser.value(until), now);

@@ -2,55 +2,101 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <limits>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+bool isRegularFile(int fd)
+{
+    struct stat status;
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+} // namespace
+
+// A pipe takes a write of up to PIPE_BUF bytes whole or not at all: written in such pieces, what
+// its reader gets ends on a packet boundary whenever the writing stops.
 TAVO_record_packetWriter::TAVO_record_packetWriter(int fd)
     : fd(fd)
+    , pieceBytes(isRegularFile(fd) ? std::numeric_limits<qint64>::max() : PIPE_BUF - PIPE_BUF % packetSize)
 {
 }
 
 TAVO_record_packetWriter::Result TAVO_record_packetWriter::add(const QByteArray &bytes)
 {
     pending.append(bytes);
-    if (!aligned && !findPacketStart())
-        return Result::Written;
-    const qint64 whole = pending.size() - pending.size() % packetSize;
-    notePictureStarts(pending.constData(), whole, written);
-    const Result result = writeAll(pending.constData(), whole);
-    pending.remove(0, whole);
-    return result;
+    while (aligned || findPacketStart()) {
+        const qint64 packets = alignedPackets();
+        if (packets > 0) {
+            notePictureStarts(pending.constData(), packets, written + unwritten.size());
+            unwritten.append(pending.constData(), packets);
+            pending.remove(0, packets);
+            unsynced = 0;
+        }
+        // A packet that lacks its sync byte: the stream lost bytes, and is read again from
+        // its next packet boundary.
+        if (pending.size() < packetSize)
+            break;
+        aligned = false;
+    }
+    if (unsynced > unsyncedLimitBytes)
+        return Result::NotTransportStream;
+    return flush();
+}
+
+// The whole packets at the start of `pending`, up to the first that lacks its sync byte.
+qint64 TAVO_record_packetWriter::alignedPackets() const
+{
+    qint64 at = 0;
+    while (at + packetSize <= pending.size() && pending.at(at) == syncByte)
+        at += packetSize;
+    return at;
 }
 
 void TAVO_record_packetWriter::restart()
 {
     trimToWholePictures();
+    if (!aligned)
+        unsynced += pending.size();
     pending.clear();
     aligned = false;
+    lastPictureStart = -1;
 }
 
 // A packet starts with the sync byte, and so does the one after it: one sync byte alone may be
-// a byte of the picture.
+// a byte of the picture. Of bytes without a packet start, only the last packet's worth is kept:
+// a start may still begin there.
 bool TAVO_record_packetWriter::findPacketStart()
 {
-    for (int at = 0; at + packetSize < pending.size(); ++at) {
+    for (qsizetype at = 0; at + packetSize < pending.size(); ++at) {
         if (pending.at(at) == syncByte && pending.at(at + packetSize) == syncByte) {
+            unsynced += at;
             pending.remove(0, at);
             aligned = true;
             return true;
         }
     }
+    const qsizetype stale = pending.size() - packetSize;
+    if (stale > 0) {
+        unsynced += stale;
+        pending.remove(0, stale);
+    }
     return false;
 }
 
-TAVO_record_packetWriter::Result TAVO_record_packetWriter::writeAll(const char *data, qint64 size)
+TAVO_record_packetWriter::Result TAVO_record_packetWriter::flush()
 {
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
+    while (!unwritten.isEmpty()) {
+        const ssize_t done = ::write(fd, unwritten.constData(), size_t(std::min<qint64>(unwritten.size(), pieceBytes)));
         if (done < 0 && errno == EINTR)
             continue;
+        if (done < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return Result::Waiting;
         if (done < 0) {
             const int error = errno;
             failure = QString::fromLocal8Bit(std::strerror(error));
@@ -59,8 +105,7 @@ TAVO_record_packetWriter::Result TAVO_record_packetWriter::writeAll(const char *
             return error == ENOSPC || error == EFBIG || error == EDQUOT ? Result::Full : Result::Failed;
         }
         written += done;
-        data += done;
-        size -= done;
+        unwritten.remove(0, done);
     }
     return Result::Written;
 }
@@ -82,13 +127,15 @@ void TAVO_record_packetWriter::notePictureStarts(const char *packets, qint64 siz
     }
 }
 
+// A stream without a picture start seen (a radio channel, sound alone, a video this does not
+// recognise) keeps every whole packet.
 void TAVO_record_packetWriter::trimToWholePictures()
 {
-    struct stat status;
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+    if (!isRegularFile(fd))
         return;
+    const qint64 wholePackets = written - written % packetSize;
     // A picture that began beyond what the failed write got out is not in the file at all.
-    const qint64 cut = std::min(lastPictureStart, written - written % packetSize);
+    const qint64 cut = lastPictureStart < 0 ? wholePackets : std::min(lastPictureStart, wholePackets);
     if (cut == written)
         return;
     if (::ftruncate(fd, cut) != 0 || ::lseek(fd, cut, SEEK_SET) != cut) {

@@ -20,7 +20,28 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// Timers count in int milliseconds: a longer recording is timed in days.
+constexpr qint64 longestTimerMs = 24 * 3600 * 1000;
+constexpr int longestLine = 1000;
+
+// A line on the terminal holds what the box calls itself and what it answered: no control
+// character of theirs reaches the terminal, and no line runs on without end.
+QString printable(const QString &line)
+{
+    QString shown = line.left(longestLine);
+    for (QChar &c : shown) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = QLatin1Char('?');
+    }
+    return shown;
+}
+
+} // namespace
 
 TAVO_record_recording::TAVO_record_recording(const TAVO_record_options &options, QObject *parent)
     : QObject(parent)
@@ -35,7 +56,12 @@ TAVO_record_recording::TAVO_record_recording(const TAVO_record_options &options,
     connect(&keeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_record_recording::say);
     endTimer.setSingleShot(true);
     endTimer.setTimerType(Qt::PreciseTimer);
-    connect(&endTimer, &QTimer::timeout, this, [this] { finish(TAVO_record_exitStatus::Recorded); });
+    connect(&endTimer, &QTimer::timeout, this, [this] {
+        if (endsAt.hasExpired())
+            finish(TAVO_record_exitStatus::Recorded);
+        else
+            armEndTimer();
+    });
     connect(&progressTimer, &QTimer::timeout, this, &TAVO_record_recording::showProgress);
     firstAnswer.setSingleShot(true);
     connect(&firstAnswer, &QTimer::timeout, this, [this] {
@@ -76,8 +102,14 @@ void TAVO_record_recording::boxFound(const TAVO_SERVER &found)
     say(QStringLiteral("Found %1 at %2").arg(server.device.friendlyName, server.host));
     lock = std::make_unique<TAVO_record_boxLock>(server.device.UDN);
     QString problem;
-    if (!lock->take(&problem)) {
+    switch (lock->acquire(&problem)) {
+    case TAVO_record_boxLock::Outcome::Taken:
+        break;
+    case TAVO_record_boxLock::Outcome::Busy:
         finish(TAVO_record_exitStatus::BoxBusy, problem);
+        return;
+    case TAVO_record_boxLock::Outcome::Unavailable:
+        finish(TAVO_record_exitStatus::LockUnavailable, problem);
         return;
     }
     if (options.channel.isEmpty()) {
@@ -100,9 +132,10 @@ void TAVO_record_recording::tuned()
     // The window pins the box's key before it plays the encrypted stream; so does the command.
     if (TAVO_mgr_streamRequest::isEncrypted(server))
         TAVO_mgr_streamRequest::pinBoxKey(server.host, QDir::homePath());
-    if (options.endAt.isValid())
-        endTimer.start(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(options.endAt)));
-    elapsed.start();
+    if (options.endAt.isValid()) {
+        endsAt = QDeadlineTimer(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(options.endAt)), Qt::PreciseTimer);
+        armEndTimer();
+    }
     if (terminal)
         progressTimer.start(1000);
     keeper.requested(server.device.UDN, server.device.friendlyName, streamUrl.toUtf8());
@@ -130,8 +163,48 @@ bool TAVO_record_recording::openOutput()
         }
         say(QStringLiteral("Recording to %1").arg(outputPath));
     }
+    writeWithoutBlocking();
     writer = std::make_unique<TAVO_record_packetWriter>(outputFd);
     return true;
+}
+
+// A pipe or socket whose reader stops taking the stream must not hold the command: a stop
+// signal is answered at once, whatever the reader does.
+void TAVO_record_recording::writeWithoutBlocking()
+{
+    struct stat status {};
+    if (::fstat(outputFd, &status) != 0 || !(S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)))
+        return;
+    const int flags = ::fcntl(outputFd, F_GETFL);
+    if (flags < 0 || ::fcntl(outputFd, F_SETFL, flags | O_NONBLOCK) != 0)
+        return;
+    outputFlags = flags;
+    readerWaits = std::make_unique<QSocketNotifier>(outputFd, QSocketNotifier::Write);
+    readerWaits->setEnabled(false);
+    connect(readerWaits.get(), &QSocketNotifier::activated, this, &TAVO_record_recording::readerReady);
+}
+
+void TAVO_record_recording::readerReady()
+{
+    readerWaits->setEnabled(false);
+    // What the connection kept meanwhile is read once the reader has taken the rest.
+    if (handle(writer->flush()) && !writer->isWaiting())
+        streamBytesArrived();
+}
+
+// --for counts from the first byte in the output, not from the start of the search.
+void TAVO_record_recording::firstBytesWritten()
+{
+    elapsed.start();
+    if (options.forMs > 0) {
+        endsAt = QDeadlineTimer(options.forMs, Qt::PreciseTimer);
+        armEndTimer();
+    }
+}
+
+void TAVO_record_recording::armEndTimer()
+{
+    endTimer.start(int(std::min(endsAt.remainingTime(), longestTimerMs)));
 }
 
 void TAVO_record_recording::requestStream()
@@ -141,12 +214,18 @@ void TAVO_record_recording::requestStream()
     attemptPlays = false;
     keyMismatch = false;
     writer->restart();
+    // A box that answered with nothing of a stream (an error page) is not asked again.
+    if (writer->bytesWritten() == 0 && !writer->isWaiting() && writer->unsyncedBytes() > 0) {
+        finish(TAVO_record_exitStatus::NotTransportStream, notTransportStream());
+        return;
+    }
     QUrl url(streamUrl);
     QNetworkRequest request(url.adjusted(QUrl::RemoveUserInfo));
     if (!url.userName().isEmpty())
         request.setRawHeader("Authorization",
                              "Basic " + (url.userName() + QLatin1Char(':') + url.password()).toUtf8().toBase64());
     reply = network.get(request);
+    reply->setReadBufferSize(readBufferBytes);
     connect(reply, &QNetworkReply::readyRead, this, &TAVO_record_recording::streamBytesArrived);
     connect(reply, &QNetworkReply::finished, this, &TAVO_record_recording::streamEnded);
     connect(reply, &QNetworkReply::sslErrors, this, &TAVO_record_recording::checkPeerKey);
@@ -171,7 +250,8 @@ void TAVO_record_recording::dropStream()
 
 void TAVO_record_recording::streamBytesArrived()
 {
-    if (finished || !reply || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+    if (finished || !reply || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200
+        || writer->isWaiting())
         return;
     const QByteArray bytes = reply->readAll();
     bytesReceived += bytes.size();
@@ -185,19 +265,41 @@ void TAVO_record_recording::streamBytesArrived()
             keeper.startReturned(true, QString());
         }
     }
-    switch (writer->add(bytes)) {
+    handle(writer->add(bytes));
+}
+
+// False when the result ends the recording.
+bool TAVO_record_recording::handle(TAVO_record_packetWriter::Result result)
+{
+    switch (result) {
     case TAVO_record_packetWriter::Result::Written:
-        return;
+        break;
+    case TAVO_record_packetWriter::Result::Waiting:
+        readerWaits->setEnabled(true);
+        break;
     case TAVO_record_packetWriter::Result::ReaderGone:
         finish(TAVO_record_exitStatus::Recorded);
-        return;
+        return false;
     case TAVO_record_packetWriter::Result::Full:
-                finish(TAVO_record_exitStatus::OutputFull, QStringLiteral("cannot write more: %1").arg(writer->problem()));
-        return;
+        finish(TAVO_record_exitStatus::OutputFull, QStringLiteral("cannot write more: %1").arg(writer->problem()));
+        return false;
     case TAVO_record_packetWriter::Result::Failed:
-                finish(TAVO_record_exitStatus::OutputUnwritable, QStringLiteral("cannot write: %1").arg(writer->problem()));
-        return;
+        finish(TAVO_record_exitStatus::OutputUnwritable, QStringLiteral("cannot write: %1").arg(writer->problem()));
+        return false;
+    case TAVO_record_packetWriter::Result::NotTransportStream:
+        finish(TAVO_record_exitStatus::NotTransportStream, notTransportStream());
+        return false;
     }
+    if (!elapsed.isValid() && writer->bytesWritten() > 0)
+        firstBytesWritten();
+    return true;
+}
+
+QString TAVO_record_recording::notTransportStream() const
+{
+    return QStringLiteral("%1 sent %2 bytes that hold no transport stream")
+        .arg(server.device.friendlyName)
+        .arg(writer->unsyncedBytes());
 }
 
 void TAVO_record_recording::streamEnded()
@@ -259,8 +361,8 @@ void TAVO_record_recording::showProgress()
 {
     if (!writer)
         return;
-    std::fprintf(stderr, "\rRecording %s: %s, %s   ", qPrintable(server.device.friendlyName),
-                 qPrintable(TAVO_mgr_savedFiles::durationText(elapsed.elapsed())),
+    std::fprintf(stderr, "\rRecording %s: %s, %s   ", qPrintable(printable(server.device.friendlyName)),
+                 qPrintable(TAVO_mgr_savedFiles::durationText(elapsed.isValid() ? elapsed.elapsed() : 0)),
                  qPrintable(TAVO_mgr_savedFiles::sizeText(writer->bytesWritten())));
     std::fflush(stderr);
 }
@@ -269,14 +371,18 @@ void TAVO_record_recording::say(const QString &text)
 {
     if (!options.verbose)
         return;
-    std::fprintf(stderr, "%s%s\n", terminal && progressTimer.isActive() ? "\n" : "", qPrintable(text));
+    std::fprintf(stderr, "%s%s\n", terminal && progressTimer.isActive() ? "\n" : "", qPrintable(printable(text)));
 }
 
-void TAVO_record_recording::finish(TAVO_record_exitStatus status, const QString &reason)
+void TAVO_record_recording::finish(TAVO_record_exitStatus status, QString reason)
 {
     if (finished)
         return;
     finished = true;
+    if (status == TAVO_record_exitStatus::Recorded && (!writer || writer->bytesWritten() == 0)) {
+        status = TAVO_record_exitStatus::NothingRecorded;
+        reason = QStringLiteral("stopped before anything was recorded");
+    }
     endTimer.stop();
     firstAnswer.stop();
     if (progressTimer.isActive()) {
@@ -289,11 +395,18 @@ void TAVO_record_recording::finish(TAVO_record_exitStatus status, const QString 
     if (writer)
         writer->trimToWholePictures();
     if (!reason.isEmpty())
-        std::fprintf(stderr, "tavo-record: %s\n", qPrintable(reason));
+        std::fprintf(stderr, "tavo-record: %s\n", qPrintable(printable(reason)));
+    readerWaits.reset();
+    // Standard output is given back as it came: a shell's terminal or pipe does not stay non-blocking.
+    if (outputFlags >= 0)
+        ::fcntl(outputFd, F_SETFL, outputFlags);
     if (outputFd > STDERR_FILENO && ::close(outputFd) != 0 && status == TAVO_record_exitStatus::Recorded) {
-        std::fprintf(stderr, "tavo-record: cannot write %s: %s\n", qPrintable(outputPath), std::strerror(errno));
+        std::fprintf(stderr, "tavo-record: cannot write %s: %s\n", qPrintable(printable(outputPath)), std::strerror(errno));
         status = TAVO_record_exitStatus::OutputUnwritable;
     }
+    // A file the command named itself is said, once it is whole.
+    if (terminal && options.output.isEmpty() && !outputPath.isEmpty())
+        std::fprintf(stderr, "tavo-record: the recording is in %s\n", qPrintable(printable(outputPath)));
     outputFd = -1;
     Q_EMIT ended(static_cast<int>(status));
 }

@@ -76,6 +76,9 @@ struct BoxConfig
     // The stream then stops without ending: the viewers' connections stay open and silent, as
     // when a box loses its power or its cable.
     bool streamStall = false;
+    // When set, the stream port answers with this page (status 200) instead of the stream, as a
+    // box in trouble does.
+    QString streamBody;
     // How the box speaks SSDP: "multicast" (announces, and answers every search, also one sent
     // to its own address), "multicastOnly" (the same but deaf to a search sent to its own
     // address, as some devices are), "unicast" (no multicast reaches it: it answers only a

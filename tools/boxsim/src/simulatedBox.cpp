@@ -160,6 +160,10 @@ void SimulatedBox::serveStream(const HttpRequest &request, QTcpSocket *socket)
         sendResponse(socket, 503);
         return;
     }
+    if (!m_config.streamBody.isEmpty()) {
+        sendResponse(socket, 200, "text/html", m_config.streamBody.toUtf8());
+        return;
+    }
     if (m_config.streamDropAfterMs > 0 && !m_streamDropScheduled) {
         m_streamDropScheduled = true;
         QTimer::singleShot(m_config.streamDropAfterMs, this, [this] {
