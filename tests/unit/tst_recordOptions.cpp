@@ -84,6 +84,7 @@ void tst_recordOptions::boxIsReadOrRefused_data()
     QTest::addColumn<QString>("where");
     QTest::newRow("friendly name, blanks around") << " Living Room " << true << Kind::NameOrUdn << "";
     QTest::newRow("friendly name, one word") << "Bedroom" << true << Kind::NameOrUdn << "";
+    QTest::newRow("friendly name, a number") << "42" << true << Kind::NameOrUdn << "";
     QTest::newRow("UDN") << "uuid:7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01" << true << Kind::NameOrUdn << "";
     QTest::newRow("UDN without uuid:") << "7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01" << true << Kind::NameOrUdn << "";
     QTest::newRow("name with a colon") << "News 24: Berlin" << true << Kind::NameOrUdn << "";

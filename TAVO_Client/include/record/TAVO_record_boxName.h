@@ -11,7 +11,7 @@
 // - A text with a blank ("Living Room", "News 24: Berlin") is a friendly name.
 // - A text starting with "[", an IP address, a text ending in ":" and a port number
 //   ("box.local:49152") or holding a dot ("box.local") is an address.
-// - Anything else ("Bedroom", a UDN without "uuid:") is a friendly name or a UDN.
+// - Anything else ("Bedroom", "42", a UDN without "uuid:") is a friendly name or a UDN.
 // An address is read as the window reads one (TAVO_mgr_boxAddress) and found as it finds one.
 struct TAVO_record_boxName
 {

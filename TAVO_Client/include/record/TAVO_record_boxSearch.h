@@ -52,6 +52,7 @@ private:
     QNetworkAccessManager network;
     QTimer repeat;
     QTimer timeLimit;
+    bool lookingUp = false;
     QUrl description;  // where the address's description is, once looked up
     QSet<QUrl> fetched;
     bool done = false;

@@ -13,8 +13,9 @@ bool looksLikeAddress(const QString &text)
     if (text.startsWith(QLatin1String("uuid:"), Qt::CaseInsensitive) || text.contains(blank))
         return false;
     static const QRegularExpression withPort(QStringLiteral(":[0-9]+$"));
-    return text.startsWith(QLatin1Char('[')) || !QHostAddress(text).isNull() || withPort.match(text).hasMatch()
-           || text.contains(QLatin1Char('.'));
+    // An IPv4 address has dots; QHostAddress would also take "42" for 0.0.0.42.
+    return text.startsWith(QLatin1Char('[')) || QHostAddress(text).protocol() == QAbstractSocket::IPv6Protocol
+           || withPort.match(text).hasMatch() || text.contains(QLatin1Char('.'));
 }
 
 } // namespace

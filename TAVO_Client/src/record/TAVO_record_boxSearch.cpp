@@ -55,11 +55,7 @@ void TAVO_record_boxSearch::start()
     repeat.start(searchRepeatMs);
     if (box.kind == TAVO_record_boxName::Kind::NameOrUdn)
         socket.bind(QHostAddress::AnyIPv4, 0);
-    else
-        lookUp();
-    // A description URL is being read already.
-    if (!description.isValid())
-        sendSearch();
+    sendSearch();
 }
 
 bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const TAVO_record_boxName &box)
@@ -70,19 +66,20 @@ bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const TAVO_record
            || server.device.UDN.compare(bareUdn(box.text), Qt::CaseInsensitive) == 0;
 }
 
-// A host that does not answer within the lookup's time is asked again while time is left.
+// A host that does not answer within the lookup's time is looked up again at the next second.
 void TAVO_record_boxSearch::lookUp()
 {
+    lookingUp = true;
     auto *lookup = new TAVO_mgr_boxLookup(box.address, this);
     connect(lookup, &TAVO_mgr_boxLookup::located, this, [this, lookup](const QUrl &location) {
         lookup->deleteLater();
+        lookingUp = false;
         description = location;
-        sendSearch();
+        fetchDescription(description);
     });
     connect(lookup, &TAVO_mgr_boxLookup::unanswered, this, [this, lookup] {
         lookup->deleteLater();
-        if (!done)
-            lookUp();
+        lookingUp = false;
     });
     lookup->start();
 }
@@ -91,6 +88,8 @@ void TAVO_record_boxSearch::lookUp()
 // description that did not answer is asked for again.
 void TAVO_record_boxSearch::sendSearch()
 {
+    if (box.kind != TAVO_record_boxName::Kind::NameOrUdn && !description.isValid() && !lookingUp)
+        lookUp();
     if (description.isValid()) {
         Q_EMIT progress(QStringLiteral("Reading %1…").arg(description.toString()));
         fetchDescription(description);
