@@ -1,3 +1,4 @@
+#include "TAVO_mgr_boxLookup.h"
 #include "TAVO_mgr_cache.h"
 #include "TAVO_test_httpServer.h"
 #include "TAVO_upnp_boxFinder.h"
@@ -23,8 +24,6 @@ private Q_SLOTS:
     void refusedUuidFetchesNothing();
     void boxSeenTwiceIsFetchedOnce();
     void boxBackAfterLeavingIsFetchedAgain();
-    void boxAddressIsReadOrRefused_data();
-    void boxAddressIsReadOrRefused();
     void searchAnswerCountsOnlyFromTheHostAsked_data();
     void searchAnswerCountsOnlyFromTheHostAsked();
     void searchStartsAgainWhenANetworkRefusedIt();
@@ -117,34 +116,6 @@ void tst_upnpControlPoint::boxBackAfterLeavingIsFetchedAgain()
     QVERIFY(box.waitForRequests(before + 2));
 }
 
-void tst_upnpControlPoint::boxAddressIsReadOrRefused_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<bool>("usable");
-    QTest::newRow("IPv4 address") << "192.168.1.20" << true;
-    QTest::newRow("host name, spaces around") << "  kld450r.local " << true;
-    QTest::newRow("host:port") << "192.168.1.20:49152" << true;
-    QTest::newRow("description URL") << "http://192.168.1.20:49152/description.xml" << true;
-    QTest::newRow("web page URL") << "http://192.168.1.20/" << true;
-    QTest::newRow("empty") << "   " << false;
-    QTest::newRow("port 0") << "192.168.1.20:0" << false;
-    QTest::newRow("port too large") << "192.168.1.20:65536" << false;
-    QTest::newRow("path without scheme") << "192.168.1.20/description.xml" << false;
-    QTest::newRow("HTTPS") << "https://192.168.1.20/description.xml" << false;
-    QTest::newRow("other scheme") << "file:///etc/passwd" << false;
-    QTest::newRow("user in URL") << "http://admin@192.168.1.20/description.xml" << false;
-    QTest::newRow("space in host") << "my box" << false;
-    QTest::newRow("scheme alone") << "http://" << false;
-}
-
-void tst_upnpControlPoint::boxAddressIsReadOrRefused()
-{
-    QFETCH(QString, address);
-    QFETCH(bool, usable);
-    const QString error = TAVO_upnp_boxFinder::addressError(address);
-    QVERIFY2(error.isEmpty() == usable, qPrintable(error));
-}
-
 void tst_upnpControlPoint::searchAnswerCountsOnlyFromTheHostAsked_data()
 {
     QTest::addColumn<QString>("answeringAddress");
@@ -163,7 +134,7 @@ void tst_upnpControlPoint::searchAnswerCountsOnlyFromTheHostAsked()
     TAVO_test_httpServer askedBox(TAVO_test_httpServer::Answer::Body, "<root/>");
     QVERIFY(askedBox.listen(askedAddress));
     QUdpSocket askedSsdp;
-    QVERIFY(askedSsdp.bind(askedAddress, TAVO_upnp_boxFinder::ssdpPort, QUdpSocket::ShareAddress));
+    QVERIFY(askedSsdp.bind(askedAddress, TAVO_mgr_boxLookup::ssdpPort, QUdpSocket::ShareAddress));
     QUdpSocket answering;
     QVERIFY(answering.bind(QHostAddress(answeringAddress), 0));
 
@@ -175,7 +146,7 @@ void tst_upnpControlPoint::searchAnswerCountsOnlyFromTheHostAsked()
     answering.writeDatagram("HTTP/1.1 200 OK\r\nLOCATION: " + askedBox.baseUrl().toLatin1() + "/description.xml\r\n\r\n",
                             search.senderAddress(), quint16(search.senderPort()));
 
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, TAVO_upnp_boxFinder::searchTimeLimitMs + 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, TAVO_mgr_boxLookup::searchTimeLimitMs + 2000);
     QCOMPARE(!askedBox.requestLines().isEmpty(), fetched);
 }
 

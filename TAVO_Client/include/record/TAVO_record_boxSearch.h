@@ -4,7 +4,6 @@
 #include "TAVO_mgr_defaultStructure.h"
 #include "TAVO_record_boxName.h"
 
-#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QSet>
@@ -13,16 +12,16 @@
 #include <QUrl>
 
 // Finds one box by its friendly name, UDN or address, without the window's discovery (which
-// lives with its widgets): an SSDP search for streamer boxes, sent to the multicast group and,
-// for an address, to that host itself; every description that answers is read as discovery
-// reads it, until one matches or the time is up. A box named by its description's URL is read
-// there, again every second while it does not answer, with no search.
+// lives with its widgets). A name or UDN is searched for by SSDP on the multicast group, every
+// second; every description that answers is read as discovery reads it, until one matches or
+// the time is up. An address is looked up as the window looks one up (TAVO_mgr_boxLookup), again
+// while it does not answer, and its description is read, again every second while it does not
+// answer.
 class TAVO_record_boxSearch : public QObject
 {
     Q_OBJECT
 
 public:
-    static const QString streamerDeviceType;
     static constexpr int searchRepeatMs = 1000;
     static constexpr int descriptionLimitBytes = 256 * 1024;
 
@@ -31,8 +30,8 @@ public:
     // found() or notFound() follows exactly once.
     void start();
 
-    // True when the record, read from `description`, is the box the user named.
-    static bool matches(const TAVO_SERVER &server, const QUrl &description, const TAVO_record_boxName &box);
+    // True when the record is the box the user named (an address names whichever box is there).
+    static bool matches(const TAVO_SERVER &server, const TAVO_record_boxName &box);
 
 Q_SIGNALS:
     void found(const TAVO_SERVER &server);
@@ -40,12 +39,12 @@ Q_SIGNALS:
     void progress(const QString &text);
 
 private:
+    void lookUp();
     void sendSearch();
     void readAnswers();
     void fetchDescription(const QUrl &location);
     void descriptionArrived(QNetworkReply *reply);
     void giveUp();
-    QUrl wellKnownDescription() const;
 
     TAVO_record_boxName box;
     int timeLimitMs;
@@ -53,9 +52,10 @@ private:
     QNetworkAccessManager network;
     QTimer repeat;
     QTimer timeLimit;
+    bool lookingUp = false;
+    QUrl description;  // where the address's description is, once looked up
     QSet<QUrl> fetched;
     bool done = false;
-    int searchesSent = 0;
 };
 
 #endif

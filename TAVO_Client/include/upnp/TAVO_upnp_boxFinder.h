@@ -3,28 +3,18 @@
 
 #include "TAVO_xml_xmlDownloader.h"
 
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <QUrl>
 
-class QHostInfo;
-class QUdpSocket;
 class TAVO_upnp_upnpControlPoint;
 
 // Adds one box by the address a user gives, for a box that discovery cannot see (client
 // isolation on Wi-Fi, a VPN, a router that drops multicast).
 //
-// An address is either the URL of the box's description, fetched as it stands, or a host with
-// an optional port. A host is asked where its description is by an SSDP search sent to the host
-// itself on UDP port 1900 (UPnP Device Architecture 1.1 allows this); the description is then
-// fetched from the host as given, at the port and path of the answer's LOCATION (a port given
-// with the host wins). The host is always the one given, never one an answer names, so an answer
-// cannot send the client elsewhere. A host:port that does not answer the search is tried at
-// "/description.xml", where boxes of this kind keep it.
-//
-// The description goes through discovery's own downloader, parser and registry rule.
+// The address is read by TAVO_mgr_boxAddress and its description found by TAVO_mgr_boxLookup,
+// as every program finds a box by its address; the description then goes through discovery's
+// own downloader, parser and registry rule.
 class TAVO_upnp_boxFinder : public QObject
 {
     Q_OBJECT
@@ -32,11 +22,6 @@ class TAVO_upnp_boxFinder : public QObject
 public:
     enum class Result { Added, AlreadyListed, NotAStreamerBox, NoAnswer, BadAddress, CannotStore };
     Q_ENUM(Result)
-
-    static constexpr quint16 ssdpPort = 1900;
-    // The search is sent again once, in case a datagram was lost, and then given up.
-    static constexpr int searchRepeatMs = 1000;
-    static constexpr int searchTimeLimitMs = 3000;
 
     // Empty text when the address can be tried, otherwise what is wrong with it, for the user.
     static QString addressError(const QString &address);
@@ -59,22 +44,12 @@ Q_SIGNALS:
     void finished(TAVO_upnp_boxFinder::Result result, const QString &udn);
 
 private:
-    void hostLookedUp(const QHostInfo &info);
-    void sendSearch();
-    void readSearchAnswers();
-    void searchUnanswered();
     void fetch(const QUrl &location);
     void downloadEnded(TAVO_xml_xmlDownloader::Outcome outcome, const QString &udn);
     void finish(Result result, const QString &udn = QString());
 
     TAVO_upnp_upnpControlPoint *discovery;
     QString address;
-    QString host;
-    int port = -1;  // -1 when the address gave none
-    QHostAddress hostAddress;
-    QUdpSocket *searchSocket = nullptr;
-    QTimer searchTimer;
-    int searchesSent = 0;
     bool done = false;
 };
 

@@ -1,5 +1,6 @@
 #include "TAVO_record_boxSearch.h"
 
+#include "TAVO_mgr_boxLookup.h"
 #include "TAVO_xml_deviceDescription.h"
 
 #include <QDomDocument>
@@ -10,27 +11,14 @@
 
 Q_LOGGING_CATEGORY(lcBoxSearch, "tavo.record.search", QtInfoMsg)
 
-const QString TAVO_record_boxSearch::streamerDeviceType = QStringLiteral("urn:vornex-com:device:TavoStreamer:1");
-
 namespace {
 
 const QHostAddress ssdpGroup(QStringLiteral("239.255.255.250"));
-constexpr quint16 ssdpPort = 1900;
 
 QByteArray searchMessage()
 {
-    return "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: 1\r\nST: "
-           + TAVO_record_boxSearch::streamerDeviceType.toUtf8() + "\r\n\r\n";
-}
-
-QUrl locationOf(const QByteArray &answer)
-{
-    for (const QByteArray &line : answer.split('\n')) {
-        const int colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().toLower() == "location")
-            return QUrl(QString::fromUtf8(line.mid(colon + 1).trimmed()));
-    }
-    return QUrl();
+    return QByteArray("M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: 1\r\nST: ")
+           + TAVO_mgr_boxLookup::streamerDeviceType + "\r\n\r\n";
 }
 
 QString bareUdn(const QString &text)
@@ -43,11 +31,6 @@ QString hostForUrls(const QUrl &url)
 {
     const QString host = url.host();
     return host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-}
-
-bool isAt(const QUrl &url, const QHostAddress &address)
-{
-    return !address.isNull() && QHostAddress(url.host()).isEqual(address, QHostAddress::TolerantConversion);
 }
 
 } // namespace
@@ -68,68 +51,62 @@ TAVO_record_boxSearch::TAVO_record_boxSearch(const TAVO_record_boxName &box, int
 
 void TAVO_record_boxSearch::start()
 {
-    // SSDP's group is IPv4; a box at an IPv6 address is asked from a socket of both kinds.
-    if (box.kind != TAVO_record_boxName::Kind::Description)
-        socket.bind(box.address.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress::Any : QHostAddress::AnyIPv4, 0);
     timeLimit.start(timeLimitMs);
     repeat.start(searchRepeatMs);
+    if (box.kind == TAVO_record_boxName::Kind::NameOrUdn)
+        socket.bind(QHostAddress::AnyIPv4, 0);
     sendSearch();
 }
 
-bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const QUrl &description, const TAVO_record_boxName &box)
+bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const TAVO_record_boxName &box)
 {
-    switch (box.kind) {
-    case TAVO_record_boxName::Kind::Description:
-        return true;  // the one description read is the box named
-    case TAVO_record_boxName::Kind::AddressAndPort:
-        return isAt(description, box.address) && description.port(80) == box.port;
-    case TAVO_record_boxName::Kind::NameOrUdn:
-    case TAVO_record_boxName::Kind::Address:
-        break;
-    }
+    if (box.kind != TAVO_record_boxName::Kind::NameOrUdn)
+        return true;
     return server.device.friendlyName.compare(box.text, Qt::CaseInsensitive) == 0
-           || server.device.UDN.compare(bareUdn(box.text), Qt::CaseInsensitive) == 0 || isAt(description, box.address);
+           || server.device.UDN.compare(bareUdn(box.text), Qt::CaseInsensitive) == 0;
 }
 
-// A datagram can be lost; the search goes out again every second until the time is up.
+// A host that does not answer within the lookup's time is looked up again at the next second.
+void TAVO_record_boxSearch::lookUp()
+{
+    lookingUp = true;
+    auto *lookup = new TAVO_mgr_boxLookup(box.address, this);
+    connect(lookup, &TAVO_mgr_boxLookup::located, this, [this, lookup](const QUrl &location) {
+        lookup->deleteLater();
+        lookingUp = false;
+        description = location;
+        fetchDescription(description);
+    });
+    connect(lookup, &TAVO_mgr_boxLookup::unanswered, this, [this, lookup] {
+        lookup->deleteLater();
+        lookingUp = false;
+    });
+    lookup->start();
+}
+
+// A datagram can be lost; the search goes out again every second until the time is up, and a
+// description that did not answer is asked for again.
 void TAVO_record_boxSearch::sendSearch()
 {
-    if (box.kind == TAVO_record_boxName::Kind::Description) {
-        Q_EMIT progress(QStringLiteral("Reading %1…").arg(box.text));
-        fetchDescription(box.description);
+    if (box.kind != TAVO_record_boxName::Kind::NameOrUdn && !description.isValid() && !lookingUp)
+        lookUp();
+    if (description.isValid()) {
+        Q_EMIT progress(QStringLiteral("Reading %1…").arg(description.toString()));
+        fetchDescription(description);
         return;
     }
     Q_EMIT progress(QStringLiteral("Searching for %1…").arg(box.text));
-    socket.writeDatagram(searchMessage(), ssdpGroup, ssdpPort);
-    if (!box.address.isNull())
-        socket.writeDatagram(searchMessage(), box.address, ssdpPort);
-    // A box named by host:port that did not answer the first search is read where boxes of this
-    // kind keep their description, as the window does.
-    if (box.kind == TAVO_record_boxName::Kind::AddressAndPort && searchesSent++ > 0)
-        fetchDescription(wellKnownDescription());
-}
-
-QUrl TAVO_record_boxSearch::wellKnownDescription() const
-{
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(box.address.toString());
-    url.setPort(box.port);
-    url.setPath(QStringLiteral("/description.xml"));
-    return url;
+    if (box.kind == TAVO_record_boxName::Kind::NameOrUdn)
+        socket.writeDatagram(searchMessage(), ssdpGroup, TAVO_mgr_boxLookup::ssdpPort);
 }
 
 void TAVO_record_boxSearch::readAnswers()
 {
     while (socket.hasPendingDatagrams()) {
-        const QNetworkDatagram answer = socket.receiveDatagram();
-        QUrl location = locationOf(answer.data());
-        if (!location.isValid() || location.scheme() != QLatin1String("http"))
-            continue;
-        // A box asked at its own address is fetched from that address, whatever its answer names.
-        if (!box.address.isNull() && answer.senderAddress().isEqual(box.address, QHostAddress::TolerantConversion))
-            location.setHost(box.address.toString());
-        fetchDescription(location);
+        const QNetworkDatagram answer = socket.receiveDatagram(TAVO_mgr_boxLookup::datagramLimitBytes);
+        const QUrl location = TAVO_mgr_boxLookup::answerLocation(answer.data());
+        if (location.isValid() && location.scheme() == QLatin1String("http"))
+            fetchDescription(location);
     }
 }
 
@@ -155,9 +132,9 @@ void TAVO_record_boxSearch::descriptionArrived(QNetworkReply *reply)
     if (done)
         return;
     if (reply->error() != QNetworkReply::NoError || status != 200 || !document.setContent(reply->readAll())) {
-        // A description named by its URL is read again at the next second.
-        if (box.kind == TAVO_record_boxName::Kind::Description)
-            fetched.remove(reply->request().url());
+        // An address's description is read again at the next second.
+        if (reply->request().url() == description)
+            fetched.remove(description);
         return;
     }
     TAVO_SERVER server;
@@ -165,7 +142,7 @@ void TAVO_record_boxSearch::descriptionArrived(QNetworkReply *reply)
     server.host = hostForUrls(reply->url());
     server.port = QString::number(reply->url().port(80));
     qCDebug(lcBoxSearch) << "Found" << server.device.friendlyName << server.device.UDN << "at" << server.host;
-    if (server.device.deviceType != streamerDeviceType || !matches(server, reply->url(), box))
+    if (server.device.deviceType != QLatin1String(TAVO_mgr_boxLookup::streamerDeviceType) || !matches(server, box))
         return;
     done = true;
     repeat.stop();

@@ -2,6 +2,7 @@
 
 #include "TAVO_upnp_upnpControlPoint.h"
 
+#include "TAVO_mgr_boxLookup.h"
 #include "TAVO_mgr_cache.h"
 #include "TAVO_xml_xmlDownloader.h"
 
@@ -13,8 +14,7 @@
 
 #include <algorithm>
 
-const QString TAVO_upnp_upnpControlPoint::streamerDeviceType =
-    QStringLiteral("urn:vornex-com:device:TavoStreamer:1");
+const QString TAVO_upnp_upnpControlPoint::streamerDeviceType = QLatin1String(TAVO_mgr_boxLookup::streamerDeviceType);
 
 namespace {
 
