@@ -802,6 +802,10 @@ void tst_playback::recordingCommandRefusesTheBoxTheWindowRecords()
     QProcess command;
     command.start(QStringLiteral(TAVO_BIN_DIR "/tavo-record"), {QStringLiteral("--box"), QStringLiteral("127.0.0.2"),
                                                                QStringLiteral("--output"), runtime.filePath(QStringLiteral("film.ts"))});
+    // A lock not taken shows at once: the command makes its file.
+    const QString film = runtime.filePath(QStringLiteral("film.ts"));
+    QVERIFY(QTest::qWaitFor([&] { return command.state() == QProcess::NotRunning || QFile::exists(film); }, 120000));
+    QVERIFY2(!QFile::exists(film), "the command recorded a box the window records");
     QVERIFY(command.waitForFinished(120000));
     QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
     qputenv("XDG_RUNTIME_DIR", userRuntime);

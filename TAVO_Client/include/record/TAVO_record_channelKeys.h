@@ -18,6 +18,9 @@ class TAVO_record_channelKeys : public QObject
     Q_OBJECT
 
 public:
+    // A remote-controller description is a few kilobytes; a box sending more is not read on.
+    static constexpr qint64 controllerLimitBytes = 256 * 1024;
+
     explicit TAVO_record_channelKeys(const TAVO_SERVER &server, QObject *parent = nullptr);
 
     // The key names that tune `channel`, a number or a name of the box's list (names in any case);

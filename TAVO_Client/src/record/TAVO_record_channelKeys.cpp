@@ -30,7 +30,12 @@ QStringList TAVO_record_channelKeys::keysFor(const TAVO_mgr_channelList &list, c
 
 void TAVO_record_channelKeys::tune(const QString &channel)
 {
-    const TAVO_mgr_channelList list = TAVO_mgr_channelList::load(server.device.UDN);
+    QString listFault;
+    const TAVO_mgr_channelList list = TAVO_mgr_channelList::load(server.device.UDN, &listFault);
+    if (!listFault.isEmpty()) {
+        QTimer::singleShot(0, this, [this, listFault] { Q_EMIT refused(listFault); });
+        return;
+    }
     keys = keysFor(list, channel);
     pauseMs = list.pauseMs;
     if (keys.isEmpty()) {
@@ -42,6 +47,10 @@ void TAVO_record_channelKeys::tune(const QString &channel)
     const QUrl description(QLatin1String("http://") + server.host + QLatin1Char(':') + server.port
                            + server.tavoStreamer.streamerSource[0].remoteControllerURL);
     QNetworkReply *reply = network.get(QNetworkRequest(description));
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received) {
+        if (received > controllerLimitBytes)
+            reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { controllerRead(reply); });
 }
 
