@@ -105,6 +105,7 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->streamDownMs = object.value(QStringLiteral("streamDownMs")).toInt(0);
     box->streamDropRepeats = object.value(QStringLiteral("streamDropRepeats")).toBool(false);
     box->streamStall = object.value(QStringLiteral("streamStall")).toBool(false);
+    box->streamDropMidPacket = object.value(QStringLiteral("streamDropMidPacket")).toBool(false);
     box->streamBody = text(object, QStringLiteral("streamBody"));
     box->ssdp = text(object, QStringLiteral("ssdp"), box->ssdp);
     if (!QStringList{QStringLiteral("multicast"), QStringLiteral("multicastOnly"), QStringLiteral("unicast"),

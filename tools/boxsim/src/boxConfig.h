@@ -76,6 +76,9 @@ struct BoxConfig
     // The stream then stops without ending: the viewers' connections stay open and silent, as
     // when a box loses its power or its cable.
     bool streamStall = false;
+    // The stream ends in the middle of a transport packet (the first bytes of a null packet),
+    // as a connection cut off under load does.
+    bool streamDropMidPacket = false;
     // When set, the stream port answers with this page (status 200) instead of the stream, as a
     // box in trouble does.
     QString streamBody;

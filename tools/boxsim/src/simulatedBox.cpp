@@ -172,7 +172,7 @@ void SimulatedBox::serveStream(const HttpRequest &request, QTcpSocket *socket)
             if (m_config.streamStall)
                 m_stream->forgetViewers();
             else
-                m_stream->dropAllViewers();
+                m_stream->dropAllViewers(m_config.streamDropMidPacket);
         });
     }
     sendEndlessResponseHead(socket, "video/mp2t");

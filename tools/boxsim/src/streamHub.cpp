@@ -76,7 +76,7 @@ StreamHub::StreamHub(const QString &friendlyName, int hiccupPauseMs, int clockPp
     m_encoder.setWorkingDirectory(m_overlayFolder.path());
     m_encoder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     connect(&m_encoder, &QProcess::readyReadStandardOutput, this, &StreamHub::forwardEncodedPackets);
-    connect(&m_encoder, &QProcess::finished, this, &StreamHub::dropAllViewers);
+    connect(&m_encoder, &QProcess::finished, this, [this] { dropAllViewers(); });
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(idleStopMs);
     connect(&m_idleTimer, &QTimer::timeout, this, &StreamHub::stopEncoder);
@@ -243,11 +243,16 @@ void StreamHub::forgetViewers()
     m_idleTimer.start();
 }
 
-void StreamHub::dropAllViewers()
+void StreamHub::dropAllViewers(bool midPacket)
 {
+    // The head of a null packet (PID 0x1FFF), which the encoder itself never sends.
+    static const QByteArray packetHead = QByteArray("\x47\x1f\xff\x10", 4) + QByteArray(96, '\xff');
     const QList<QPointer<QTcpSocket>> viewers = m_viewers;
     for (const QPointer<QTcpSocket> &viewer : viewers) {
-        if (viewer)
-            viewer->disconnectFromHost();
+        if (!viewer)
+            continue;
+        if (midPacket)
+            viewer->write(packetHead);
+        viewer->disconnectFromHost();
     }
 }

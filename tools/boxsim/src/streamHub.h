@@ -33,7 +33,8 @@ public:
     // The receiver's channel line under the last key ("Channel: 101 BBC One").
     void showChannel(const QString &line);
     // Ends the stream for every viewer now (they are sent what they have been given so far).
-    void dropAllViewers();
+    // With midPacket, each viewer gets the first bytes of a packet before its connection ends.
+    void dropAllViewers(bool midPacket = false);
     // Sends the present viewers nothing more, but leaves their connections open.
     void forgetViewers();
 
