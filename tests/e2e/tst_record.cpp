@@ -206,12 +206,14 @@ void tst_record::pipeSourceTunesAndDecodes()
     prepare(pipeline, folder);
     TAVO_mgr_channelList list;
     list.channels.append({QStringLiteral("Nature World"), QStringLiteral("21"), {}, {}, {}});
+    // Tuning outlasts --for, which counts from the first byte of the stream.
+    list.pauseMs = 5000;
     qputenv("XDG_DATA_HOME", pipeline.processEnvironment().value(QStringLiteral("XDG_DATA_HOME")).toLocal8Bit());
     const bool saved = list.save(plainUuid);
     qunsetenv("XDG_DATA_HOME");
     QVERIFY(saved);
     pipeline.start(QStringLiteral("bash"),
-                   {QStringLiteral("-c"), QStringLiteral("set -o pipefail; \"$0\" --box 'Living Room' --channel 'nature world' --for 5s --output -"
+                   {QStringLiteral("-c"), QStringLiteral("set -o pipefail; \"$0\" --box 'Living Room' --channel 'nature world' --for 4s --output -"
                                                          " | ffprobe -v error -show_entries stream=codec_type -of csv=p=0 -i pipe:0"),
                     recorderPath()});
     const Outcome outcome = finish(pipeline);
