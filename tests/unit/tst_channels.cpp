@@ -81,6 +81,8 @@ private Q_SLOTS:
     void initTestCase();
     void listSurvivesSavingAndLoading();
     void keysComeFromTheDigitsAndTheConfirmingKey();
+    void channelIsAskedForByNumberOrName_data();
+    void channelIsAskedForByNumberOrName();
     void playlistRoundTrip();
     void oneRuleForEveryList();
     void exportedEntriesRecordTheirChannel_data();
@@ -122,6 +124,26 @@ void tst_channels::keysComeFromTheDigitsAndTheConfirmingKey()
     QCOMPARE(list.keysFor(list.channels.at(1)), QStringList({"MENU", "OK"}));
     list.confirmKey.clear();
     QCOMPARE(list.keysFor(list.channels.at(0)), QStringList({"NUM_1", "NUM_0", "NUM_1"}));
+}
+
+void tst_channels::channelIsAskedForByNumberOrName_data()
+{
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QStringList>("keys");
+    QTest::newRow("number") << "101" << QStringList{"NUM_1", "NUM_0", "NUM_1", "OK"};
+    QTest::newRow("name in another case") << "bbc ONE" << QStringList{"NUM_1", "NUM_0", "NUM_1", "OK"};
+    QTest::newRow("name of a channel with its own keys") << "FILMS \"24\", üNÏCODE" << QStringList{"MENU", "OK"};
+    QTest::newRow("number not in the list") << "42" << QStringList{"NUM_4", "NUM_2", "OK"};
+    QTest::newRow("name not in the list") << "BBC Two" << QStringList{};
+    QTest::newRow("number of seven digits") << "1234567" << QStringList{};
+}
+
+// The rule of the recording command and of every program that tunes by a channel's name.
+void tst_channels::channelIsAskedForByNumberOrName()
+{
+    QFETCH(QString, asked);
+    QFETCH(QStringList, keys);
+    QCOMPARE(twoChannels().keysFor(asked), keys);
 }
 
 void tst_channels::playlistRoundTrip()

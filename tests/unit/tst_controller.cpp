@@ -77,6 +77,8 @@ private Q_SLOTS:
     void choosesTheDefaultController();
     void unknownDefaultIdChoosesTheFirst();
     void keyUrlPrefix();
+    void boxTextStaysOneValueOfTheKeyUrl_data();
+    void boxTextStaysOneValueOfTheKeyUrl();
     void choosingAnotherControllerChangesKeysAndId();
     void loadingTwiceListsEachControllerOnce();
     void failedReloadKeepsTheList();
@@ -265,6 +267,36 @@ void tst_controller::keyUrlPrefix()
     QVERIFY(load(descriptionXml("3", "x", {{"x", "Only", "OK"}}, "2.2")));
     QCOMPARE(listEntries(), QStringList{"Only"});
     QCOMPARE(panel->strUrl, QStringLiteral("http://127.0.0.1:%1/?src=1&ver=2.2&id=x&key=").arg(box->port()));
+}
+
+void tst_controller::boxTextStaysOneValueOfTheKeyUrl_data()
+{
+    QTest::addColumn<QString>("version");  // as the description's XML writes them
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("rcuPort");  // empty: the stand-in box's
+    QTest::addColumn<QString>("query");    // of the MENU command; empty: no command at all
+    QTest::newRow("ordinary text, as always") << "2.1" << "amp" << "" << "src=1&ver=2.1&id=amp&key=MENU";
+    QTest::newRow("& in the version") << "1&amp;key=PWR" << "amp" << "" << "src=1&ver=1%26key%3DPWR&id=amp&key=MENU";
+    QTest::newRow("blanks and # in the id") << "2.1" << "my tv#1" << "" << "src=1&ver=2.1&id=my%20tv%231&key=MENU";
+    QTest::newRow("port with a path") << "2.1" << "amp" << "80/x?y=" << "";
+}
+
+// Whatever a box writes in its version or id, a command names one key of one controller.
+void tst_controller::boxTextStaysOneValueOfTheKeyUrl()
+{
+    QFETCH(QString, version);
+    QFETCH(QString, id);
+    QFETCH(QString, rcuPort);
+    QFETCH(QString, query);
+    if (!rcuPort.isEmpty())
+        server.tavoStreamer.rcuPort = rcuPort;
+    QVERIFY(load(descriptionXml("1", id, {{id, "TV", "MENU"}}, version)));
+    QCOMPARE(panel->steers(&server), !query.isEmpty());
+    if (query.isEmpty())
+        return;
+    QTest::mouseClick(button("btn_1_1_2"), Qt::LeftButton);
+    QVERIFY(box->waitForRequests(1));
+    QCOMPARE(box->requestLines(), QStringList{QStringLiteral("GET http://127.0.0.1:%1/?%2 HTTP/1.1").arg(box->port()).arg(query)});
 }
 
 void tst_controller::choosingAnotherControllerChangesKeysAndId()

@@ -1,5 +1,6 @@
 // The remote-controller description parser: what it reads, what it keeps, what it ignores.
 
+#include "TAVO_mgr_rcuDescription.h"
 #include "TAVO_xml_xmlParser.h"
 
 #include <QTemporaryDir>
@@ -61,6 +62,8 @@ private Q_SLOTS:
     void unreadableFileLeavesTheRecord_data();
     void unreadableFileLeavesTheRecord();
     void elementNamesAreCaseSensitive();
+    void commandsGoToTheDefaultController_data();
+    void commandsGoToTheDefaultController();
 
 private:
     QString write(const QString &xml);
@@ -231,6 +234,40 @@ void tst_rcuParser::elementNamesAreCaseSensitive()
     QVERIFY(keys.version.isEmpty());
     QVERIFY(keys.totalAmount.isEmpty());
     QVERIFY(keys.keys[0].keyId.isEmpty());
+}
+
+void tst_rcuParser::commandsGoToTheDefaultController_data()
+{
+    QTest::addColumn<QString>("totalAmount");
+    QTest::addColumn<QString>("defaultId");
+    QTest::addColumn<QString>("chosen");  // empty: no controller can be used
+    QTest::addColumn<bool>("hasEject");
+    QTest::newRow("named") << "2" << "dvd" << "dvd" << true;
+    QTest::newRow("unknown id: the first") << "2" << "vcr" << "tv" << false;
+    QTest::newRow("named beyond the count: the first") << "1" << "dvd" << "tv" << false;
+    QTest::newRow("count that is no number") << "two" << "dvd" << "" << false;
+}
+
+// The panel's choice, which the recording command follows for its channel keys.
+void tst_rcuParser::commandsGoToTheDefaultController()
+{
+    QFETCH(QString, totalAmount);
+    QFETCH(QString, defaultId);
+    QFETCH(QString, chosen);
+    QFETCH(bool, hasEject);
+    TAVO_KEYS keys;
+    const int parsed = parse(documentXml(QString(), QStringLiteral("<totalAmount>%1</totalAmount><defaultId>%2</defaultId>")
+                                                        .arg(totalAmount, defaultId)
+                                                        + controllerXml("tv", "TV", "PWR") + controllerXml("dvd", "DVD", "EJECT")),
+                             keys);
+    const int usable = TAVO_mgr_rcuDescription::usableControllers(keys, parsed);
+    QCOMPARE(usable > 0, !chosen.isEmpty());
+    if (!usable)
+        return;
+    const TAVO_KEY &controller = keys.keys[TAVO_mgr_rcuDescription::defaultController(keys, usable)];
+    QCOMPARE(controller.keyId, chosen);
+    QCOMPARE(TAVO_mgr_rcuDescription::hasKey(controller, QStringLiteral("EJECT")), hasEject);
+    QVERIFY(!TAVO_mgr_rcuDescription::hasKey(controller, QStringLiteral("EJECTED")));
 }
 
 QTEST_MAIN(tst_rcuParser)

@@ -1,33 +1,26 @@
 #ifndef TAVO_MGR_HTTPREQUEST_H
 #define TAVO_MGR_HTTPREQUEST_H
 
+#include "TAVO_mgr_keySender.h"
+
 #include <QObject>
 #include <QQueue>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
 class QWidget;
 
 // Sends the key commands of the remote control to a box, one at a time in the order they were
-// given, and shows the box's refusals.
-//
-// A box expects the whole URL as the request target ("GET http://host:port/?… HTTP/1.1"), the
-// form a request through an HTTP proxy takes; the sender therefore uses the box itself as the
-// proxy of its own network manager. Any answer but 200 drops every command still waiting.
-// A command the box does not answer within the time limit is given up and the next one is sent.
-// Only the status line counts: the command is settled as soon as it arrives, whatever body
-// (even an endless one) the box may send after it.
+// given, through the key sender every program shares, and shows the box's refusals.
+// Any answer but 200 drops every command still waiting. A command the box does not answer
+// within the time limit is given up and the next one is sent.
 class TAVO_mgr_httpRequest : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int defaultTimeoutMs = 5000;
+    static constexpr int defaultTimeoutMs = TAVO_mgr_keySender::defaultTimeoutMs;
 
-    // Why a command did not reach the box.
-    enum class Failure { NoAnswer, Refused, Unreachable };
-    Q_ENUM(Failure)
+    using Failure = TAVO_mgr_keySender::Failure;
 
     explicit TAVO_mgr_httpRequest(QWidget *parent);
 
@@ -40,25 +33,18 @@ public:
 Q_SIGNALS:
     // The box answered the command, whatever it answered.
     void commandAnswered();
-    void commandFailed(const QUrl &command, TAVO_mgr_httpRequest::Failure failure);
-
-private Q_SLOTS:
-    void readResponseHeader();
-    void httpRequestFinished();
+    void commandFailed(const QUrl &command, TAVO_mgr_keySender::Failure failure);
 
 private:
     void sendNext();
-    QNetworkReply *takeInFlight();
+    void answered(int status);
+    void failed(const QUrl &command, Failure failure);
     void refuse(int status);
-    static QString refusalText(int status);
     static QString refusalAdvice(int status);
-    static Failure failureOf(const QNetworkReply *reply);
 
-    QNetworkAccessManager *http;
+    TAVO_mgr_keySender *sender;
     QQueue<QUrl> waiting;
-    QNetworkReply *inFlight = nullptr;
     bool showingRefusal = false;
-    int timeoutMs = defaultTimeoutMs;
 };
 
 #endif

@@ -1,18 +1,16 @@
 #ifndef TAVO_RECORD_CHANNELKEYS_H
 #define TAVO_RECORD_CHANNELKEYS_H
 
-#include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_defaultStructure.h"
+#include "TAVO_mgr_keySender.h"
 
-#include <QDomElement>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QStringList>
 
 // Tunes a box to a channel as the window's channel list would: the channel's keys from the box's
-// list (its own sequence, or its digits and the key the box wants after them), one key command
-// after the other at the list's pace, to the controller the box's remote-controller description
-// names by default. A number the list lacks is typed as digits.
+// list, one key command after the other at the list's pace, to the controller the box's
+// remote-controller description names by default, read and chosen as the window's panel does.
 class TAVO_record_channelKeys : public QObject
 {
     Q_OBJECT
@@ -23,10 +21,6 @@ public:
 
     explicit TAVO_record_channelKeys(const TAVO_SERVER &server, QObject *parent = nullptr);
 
-    // The key names that tune `channel`, a number or a name of the box's list (names in any case);
-    // empty when the list has no such name.
-    static QStringList keysFor(const TAVO_mgr_channelList &list, const QString &channel);
-
     // tuned() or refused() follows once.
     void tune(const QString &channel);
 
@@ -35,16 +29,19 @@ Q_SIGNALS:
     void refused(const QString &reason);
 
 private:
-    static QString supportedKeys(const QDomElement &root, const QString &controllerId);
     void controllerRead(QNetworkReply *reply);
+    QString refusalOf(const TAVO_KEYS &description, int controllers);
     void sendNextKey();
+    void keyAnswered(int status);
+    void keyFailed(const QString &why);
 
     TAVO_SERVER server;
     QNetworkAccessManager network;
+    TAVO_mgr_keySender sender;
     QStringList keys;
+    QString sentKey;
     int pauseMs = 0;
-    QString version;
-    QString controllerId;
+    QString commandPrefix;
 };
 
 #endif

@@ -59,8 +59,6 @@ private:
     void connectButton(int slotIndex);
     void showImage(int slotIndex, const char *image, const char *state);
     void sendKey(const char *keyName);
-    int usableControllers(int parsedControllers) const;
-    int defaultController() const;
     void listControllers(int count);
     QString keyUrlPrefix(int controller) const;
 

@@ -168,6 +168,17 @@ QStringList TAVO_mgr_channelList::keysFor(const TAVO_mgr_channel &channel) const
     return keys;
 }
 
+QStringList TAVO_mgr_channelList::keysFor(const QString &numberOrName) const
+{
+    for (const TAVO_mgr_channel &known : channels) {
+        if (known.number == numberOrName || known.name.compare(numberOrName, Qt::CaseInsensitive) == 0)
+            return keysFor(known);
+    }
+    if (!isChannelNumber(numberOrName))
+        return {};
+    return keysFor(TAVO_mgr_channel{QString(), numberOrName, QString(), QString(), QStringList()});
+}
+
 const TAVO_mgr_channel *TAVO_mgr_channelList::byNumber(const QString &number) const
 {
     for (const TAVO_mgr_channel &channel : channels) {

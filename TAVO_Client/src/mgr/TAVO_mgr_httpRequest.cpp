@@ -1,32 +1,20 @@
 #include "TAVO_mgr_httpRequest.h"
 
 #include <QDebug>
-#include <QLoggingCategory>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-
-Q_LOGGING_CATEGORY(lcKeys, "tavo.mgr.keys", QtInfoMsg)
-
-namespace {
-
-constexpr int httpDefaultPort = 80;
-constexpr int statusOk = 200;
-
-} // namespace
 
 TAVO_mgr_httpRequest::TAVO_mgr_httpRequest(QWidget *parent)
     : QObject(parent)
     , parentWidget(parent)
-    , http(new QNetworkAccessManager(this))
+    , sender(new TAVO_mgr_keySender(this))
 {
+    connect(sender, &TAVO_mgr_keySender::answered, this, [this](const QUrl &, int status) { answered(status); });
+    connect(sender, &TAVO_mgr_keySender::failed, this, [this](const QUrl &command, Failure failure) { failed(command, failure); });
 }
 
 void TAVO_mgr_httpRequest::setTimeout(int milliseconds)
 {
-    timeoutMs = milliseconds;
+    sender->setTimeout(milliseconds);
 }
 
 void TAVO_mgr_httpRequest::httpRequest(QUrl *url)
@@ -42,83 +30,37 @@ void TAVO_mgr_httpRequest::httpRequest(QUrl *url)
         return;
     }
     waiting.enqueue(*url);
-    if (!inFlight)
+    if (!sender->isSending())
         sendNext();
 }
 
 void TAVO_mgr_httpRequest::sendNext()
 {
-    if (waiting.isEmpty())
-        return;
-    const QUrl url = waiting.dequeue();
-    const QNetworkProxy box(QNetworkProxy::HttpProxy, url.host(), static_cast<quint16>(url.port(httpDefaultPort)));
-    if (http->proxy() != box)
-        http->setProxy(box);
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    request.setTransferTimeout(timeoutMs);
-    inFlight = http->get(request);
-    connect(inFlight, &QNetworkReply::metaDataChanged, this, &TAVO_mgr_httpRequest::readResponseHeader);
-    connect(inFlight, &QNetworkReply::finished, this, &TAVO_mgr_httpRequest::httpRequestFinished);
+    if (!waiting.isEmpty())
+        sender->send(waiting.dequeue());
 }
 
-// The reply leaves the sender's hands: nothing more of it reaches the sender.
-QNetworkReply *TAVO_mgr_httpRequest::takeInFlight()
+void TAVO_mgr_httpRequest::answered(int status)
 {
-    QNetworkReply *reply = inFlight;
-    inFlight = nullptr;
-    disconnect(reply, nullptr, this, nullptr);
-    reply->deleteLater();
-    return reply;
-}
-
-void TAVO_mgr_httpRequest::readResponseHeader()
-{
-    const QVariant status = inFlight->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid())
-        return;
-    takeInFlight()->abort();
     Q_EMIT commandAnswered();
-    if (status.toInt() != statusOk) {
-        refuse(status.toInt());
+    if (status != TAVO_mgr_keySender::statusOk) {
+        refuse(status);
         return;
     }
     sendNext();
 }
 
-// Ended before any status line: the box is gone, refused the connection or stayed silent.
-void TAVO_mgr_httpRequest::httpRequestFinished()
+void TAVO_mgr_httpRequest::failed(const QUrl &command, Failure failure)
 {
-    QNetworkReply *reply = takeInFlight();
-    if (reply->error() == QNetworkReply::OperationCanceledError)
-        qCDebug(lcKeys).noquote() << "Key command timed out:" << reply->url().toString();
-    else
-        qCDebug(lcKeys).noquote() << "Key command failed:" << reply->errorString();
-    Q_EMIT commandFailed(reply->url(), failureOf(reply));
+    Q_EMIT commandFailed(command, failure);
     sendNext();
-}
-
-// The box is the sender's proxy, so its failures are reported as the proxy's.
-TAVO_mgr_httpRequest::Failure TAVO_mgr_httpRequest::failureOf(const QNetworkReply *reply)
-{
-    switch (reply->error()) {
-    case QNetworkReply::OperationCanceledError:
-    case QNetworkReply::ProxyTimeoutError:
-    case QNetworkReply::TimeoutError:
-        return Failure::NoAnswer;
-    case QNetworkReply::ProxyConnectionRefusedError:
-    case QNetworkReply::ConnectionRefusedError:
-        return Failure::Refused;
-    default:
-        return Failure::Unreachable;
-    }
 }
 
 void TAVO_mgr_httpRequest::refuse(int status)
 {
     qDebug().noquote() << QStringLiteral("Error Code: ") + QString::number(status);
     waiting.clear();
-    const QString text = refusalText(status);
+    const QString text = TAVO_mgr_keySender::refusalText(status);
     if (text.isEmpty())
         return;
     showingRefusal = true;
@@ -127,24 +69,6 @@ void TAVO_mgr_httpRequest::refuse(int status)
     box.setInformativeText(refusalAdvice(status));
     box.exec();
     showingRefusal = false;
-}
-
-QString TAVO_mgr_httpRequest::refusalText(int status)
-{
-    switch (status) {
-    case 432:
-        return QStringLiteral("Old RCU Version");
-    case 433:
-        return QStringLiteral("Incorrect RCU Id");
-    case 510:
-        return QStringLiteral("Remote Controller Unavailable");
-    case 514:
-        return QStringLiteral("RCU Key Not Learned / Supported");
-    case 515:
-        return QStringLiteral("Unable to Access URI");
-    default:
-        return QString();
-    }
 }
 
 // What the refusal means for the user, under the box's own words.

@@ -1,11 +1,14 @@
 #include "TAVO_record_channelKeys.h"
 
+#include "TAVO_mgr_channelList.h"
+#include "TAVO_mgr_keyCommand.h"
+#include "TAVO_mgr_rcuDescription.h"
+
 #include <QDomDocument>
 #include <QTimer>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QUrl>
-#include <QUrlQuery>
 
 TAVO_record_channelKeys::TAVO_record_channelKeys(const TAVO_SERVER &server, QObject *parent)
     : QObject(parent)
@@ -13,19 +16,9 @@ TAVO_record_channelKeys::TAVO_record_channelKeys(const TAVO_SERVER &server, QObj
 {
     network.setProxy(QNetworkProxy::NoProxy);
     network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-}
-
-QStringList TAVO_record_channelKeys::keysFor(const TAVO_mgr_channelList &list, const QString &channel)
-{
-    for (const TAVO_mgr_channel &known : list.channels) {
-        if (known.number == channel || known.name.compare(channel, Qt::CaseInsensitive) == 0)
-            return list.keysFor(known);
-    }
-    if (!TAVO_mgr_channelList::isChannelNumber(channel))
-        return {};
-    TAVO_mgr_channel typed;
-    typed.number = channel;
-    return list.keysFor(typed);
+    connect(&sender, &TAVO_mgr_keySender::answered, this, [this](const QUrl &, int status) { keyAnswered(status); });
+    connect(&sender, &TAVO_mgr_keySender::failed, this,
+            [this](const QUrl &, TAVO_mgr_keySender::Failure, const QString &why) { keyFailed(why); });
 }
 
 void TAVO_record_channelKeys::tune(const QString &channel)
@@ -36,7 +29,7 @@ void TAVO_record_channelKeys::tune(const QString &channel)
         QTimer::singleShot(0, this, [this, listFault] { Q_EMIT refused(listFault); });
         return;
     }
-    keys = keysFor(list, channel);
+    keys = list.keysFor(channel);
     pauseMs = list.pauseMs;
     if (keys.isEmpty()) {
         QTimer::singleShot(0, this, [this, channel] {
@@ -54,8 +47,6 @@ void TAVO_record_channelKeys::tune(const QString &channel)
     connect(reply, &QNetworkReply::finished, this, [this, reply] { controllerRead(reply); });
 }
 
-// The key command names the description's version and the default controller (the first one
-// when the box names none).
 void TAVO_record_channelKeys::controllerRead(QNetworkReply *reply)
 {
     reply->deleteLater();
@@ -64,32 +55,32 @@ void TAVO_record_channelKeys::controllerRead(QNetworkReply *reply)
         Q_EMIT refused(QStringLiteral("cannot read the box's remote-controller description: %1").arg(reply->errorString()));
         return;
     }
-    const QDomElement root = document.documentElement();
-    version = root.attribute(QStringLiteral("version"));
-    controllerId = root.firstChildElement(QStringLiteral("defaultId")).text();
-    if (controllerId.isEmpty())
-        controllerId = root.firstChildElement(QStringLiteral("remoteController")).firstChildElement(QStringLiteral("id")).text();
-    // A key the controller does not have is refused here, as the window refuses it, and not
-    // sent for the box to ignore.
-    const QString supported = supportedKeys(root, controllerId);
-    for (const QString &key : std::as_const(keys)) {
-        if (!supported.contains(key, Qt::CaseSensitive)) {
-            Q_EMIT refused(QStringLiteral("the box's remote controller %1 has no key %2").arg(controllerId.left(40), key));
-            return;
-        }
+    TAVO_KEYS description;
+    const int parsed = TAVO_mgr_rcuDescription::read(document.documentElement(), description);
+    const QString refusal = refusalOf(description, TAVO_mgr_rcuDescription::usableControllers(description, parsed));
+    if (!refusal.isEmpty()) {
+        Q_EMIT refused(refusal);
+        return;
     }
     sendNextKey();
 }
 
-// The keys the controller names, as the window reads them: a key is supported when its name
-// occurs in the list.
-QString TAVO_record_channelKeys::supportedKeys(const QDomElement &root, const QString &controllerId)
+// Why the keys cannot go to the box's default controller, or an empty text once their command
+// is known. A key the controller does not have is refused here, as the window's panel keeps its
+// button disabled, and not sent for the box to ignore.
+QString TAVO_record_channelKeys::refusalOf(const TAVO_KEYS &description, int controllers)
 {
-    for (QDomElement controller = root.firstChildElement(QStringLiteral("remoteController")); !controller.isNull();
-         controller = controller.nextSiblingElement(QStringLiteral("remoteController"))) {
-        if (controller.firstChildElement(QStringLiteral("id")).text() == controllerId)
-            return controller.firstChildElement(QStringLiteral("supportKeys")).text();
+    if (controllers == 0)
+        return QStringLiteral("the box's remote-controller description offers no controller");
+    const TAVO_KEY &controller = description.keys[TAVO_mgr_rcuDescription::defaultController(description, controllers)];
+    for (const QString &key : std::as_const(keys)) {
+        if (!TAVO_mgr_rcuDescription::hasKey(controller, key))
+            return QStringLiteral("the box's remote controller %1 has no key %2").arg(controller.keyId.left(40), key);
     }
+    commandPrefix = TAVO_mgr_keyCommand::prefix(server.host, server.tavoStreamer.rcuPort, description.version,
+                                                controller.keyId);
+    if (commandPrefix.isEmpty())
+        return QStringLiteral("the box names no port for its key commands");
     return QString();
 }
 
@@ -99,23 +90,23 @@ void TAVO_record_channelKeys::sendNextKey()
         Q_EMIT tuned();
         return;
     }
-    const QString key = keys.takeFirst();
-    // The version and id are the box's own text: each stays one value of the query.
-    QUrlQuery query;
-    query.setQueryItems({{QStringLiteral("src"), QStringLiteral("1")}, {QStringLiteral("ver"), version},
-                         {QStringLiteral("id"), controllerId}, {QStringLiteral("key"), key}});
-    QUrl command(QLatin1String("http://") + server.host + QLatin1Char(':') + server.tavoStreamer.rcuPort + QLatin1Char('/'));
-    command.setQuery(query.query(QUrl::FullyEncoded), QUrl::StrictMode);
-    QNetworkReply *reply = network.get(QNetworkRequest(command));
-    connect(reply, &QNetworkReply::finished, this, [this, reply, key] {
-        reply->deleteLater();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status != 200) {
-            Q_EMIT refused(QStringLiteral("the box refused the key %1 (%2)")
-                               .arg(key, status ? QString::number(status) : reply->errorString()));
-            return;
-        }
-        // A box behind infra-red misses keys that come too close to each other.
-        QTimer::singleShot(keys.isEmpty() ? 0 : pauseMs, this, &TAVO_record_channelKeys::sendNextKey);
-    });
+    sentKey = keys.takeFirst();
+    sender.send(TAVO_mgr_keyCommand::url(commandPrefix, sentKey));
+}
+
+void TAVO_record_channelKeys::keyAnswered(int status)
+{
+    if (status != TAVO_mgr_keySender::statusOk) {
+        const QString words = TAVO_mgr_keySender::refusalText(status);
+        Q_EMIT refused(QStringLiteral("the box refused the key %1 (%2%3)")
+                           .arg(sentKey, QString::number(status), words.isEmpty() ? QString() : QLatin1String(" ") + words));
+        return;
+    }
+    // A box behind infra-red misses keys that come too close to each other.
+    QTimer::singleShot(keys.isEmpty() ? 0 : pauseMs, this, &TAVO_record_channelKeys::sendNextKey);
+}
+
+void TAVO_record_channelKeys::keyFailed(const QString &why)
+{
+    Q_EMIT refused(QStringLiteral("the box refused the key %1 (%2)").arg(sentKey, why));
 }

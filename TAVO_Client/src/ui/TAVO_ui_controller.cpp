@@ -2,6 +2,8 @@
 #include "ui_TAVO_ui_controller.h"
 
 #include "TAVO_mgr_httpRequest.h"
+#include "TAVO_mgr_keyCommand.h"
+#include "TAVO_mgr_rcuDescription.h"
 #include "TAVO_ui_images.h"
 #include "TAVO_ui_keyboardMap.h"
 #include "TAVO_ui_keySlots.h"
@@ -117,7 +119,7 @@ void TAVO_ui_controller::sendKey(const char *keyName)
     // Before a description has been loaded there is no box to send to.
     if (strUrl.isEmpty() || (keyGate && !keyGate(keyName)))
         return;
-    url->setUrl(strUrl + QLatin1String(keyName));
+    *url = TAVO_mgr_keyCommand::url(strUrl, QLatin1String(keyName));
     httpRequest->httpRequest(url);
 }
 
@@ -140,38 +142,17 @@ bool TAVO_ui_controller::setXmlPath(QString *xmlPath)
 {
     rcuPath = *xmlPath;
     TAVO_xml_xmlParser parser(parentWidget);
-    const int count = usableControllers(parser.parseRcuXml(&rcuPath, &keys));
+    const int count = TAVO_mgr_rcuDescription::usableControllers(keys, parser.parseRcuXml(&rcuPath, &keys));
     if (count == 0) {
         qDebug() << "No Controller can be used";
         return false;
     }
     listControllers(count);
-    const int keyNum = defaultController();
+    const int keyNum = TAVO_mgr_rcuDescription::defaultController(keys, listedControllers);
     updateUI(&keys, keyNum);
     ui->ctrlSelect->setCurrentIndex(keyNum);
     strUrl = keyUrlPrefix(keyNum);
     return true;
-}
-
-// The description's own count, but never more controllers than this very document supplied:
-// entries an earlier description left in the record belong to another box or another version.
-int TAVO_ui_controller::usableControllers(int parsedControllers) const
-{
-    bool isNumber = false;
-    const int totalAmount = keys.totalAmount.toInt(&isNumber, 10);
-    if (!isNumber || totalAmount <= 0)
-        return 0;
-    return qMin(totalAmount, parsedControllers);
-}
-
-// The controller named by defaultId, or the first one when no listed controller has that id.
-int TAVO_ui_controller::defaultController() const
-{
-    for (int controller = 0; controller < listedControllers; ++controller) {
-        if (keys.keys[controller].keyId == keys.defaultId)
-            return controller;
-    }
-    return 0;
 }
 
 void TAVO_ui_controller::listControllers(int count)
@@ -187,9 +168,8 @@ QString TAVO_ui_controller::keyUrlPrefix(int controller) const
 {
     if (!server)
         return QString();
-    return QLatin1String("http://") + server->host + QLatin1Char(':') + server->tavoStreamer.rcuPort
-           + QLatin1String("/?src=1&ver=") + keys.version + QLatin1String("&id=") + keys.keys[controller].keyId
-           + QLatin1String("&key=");
+    return TAVO_mgr_keyCommand::prefix(server->host, server->tavoStreamer.rcuPort, keys.version,
+                                       keys.keys[controller].keyId);
 }
 
 void TAVO_ui_controller::updateUI(TAVO_KEYS *keys, int keyNum)

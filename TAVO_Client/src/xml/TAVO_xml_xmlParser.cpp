@@ -1,6 +1,7 @@
 #include "TAVO_xml_xmlParser.h"
 
 #include "TAVO_mgr_mainManager.h"
+#include "TAVO_mgr_rcuDescription.h"
 #include "TAVO_xml_deviceDescription.h"
 #include "TAVO_ui_mainWindow.h"
 #include "TAVO_upnp_upnpControlPoint.h"
@@ -73,39 +74,6 @@ void writeDebugLine(const QString &line)
     qDebug().noquote() << line;
 }
 
-// Every key whose name occurs anywhere in the text is supported; no separator is interpreted,
-// so a name that contains another ("VOL_UP" holds "UP") turns both on.
-void readSupportKeys(const QString &text, TAVO_KEY &controller)
-{
-    for (const TAVO_KEY_FLAG &key : tavoKeyFlags) {
-        const QString name = QLatin1String(key.name);
-        const bool supported = text.contains(name, Qt::CaseSensitive);
-        controller.*key.flag = supported;
-        if (supported)
-            writeDebugLine(name);
-    }
-}
-
-void readController(const QDomElement &element, TAVO_KEY &controller)
-{
-    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
-        const QString name = child.tagName();
-        const QString text = child.text();
-        if (name == QLatin1String("id")) {
-            writeDebugLine(QLatin1String("id = ") + text);
-            controller.keyId = text;
-        } else if (name == QLatin1String("name")) {
-            writeDebugLine(QLatin1String("name = ") + text);
-            controller.keyName = text;
-        } else if (name == QLatin1String("supportKeys")) {
-            writeDebugLine(QLatin1String("supportKeys = ") + text);
-            readSupportKeys(text, controller);
-        } else {
-            writeDebugLine(name);
-        }
-    }
-}
-
 } // namespace
 
 int TAVO_xml_xmlParser::parseRcuXml(QString *xmlFile, TAVO_KEYS *keys)
@@ -113,22 +81,5 @@ int TAVO_xml_xmlParser::parseRcuXml(QString *xmlFile, TAVO_KEYS *keys)
     QDomDocument document(QStringLiteral("RcuXml"));
     if (!loadDocument(*xmlFile, document))
         return 0;
-
-    const QDomElement root = document.documentElement();
-    keys->version = root.attribute(QStringLiteral("version"));
-    int controllers = 0;
-    for (QDomElement child = root.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
-        const QString name = child.tagName();
-        if (name == QLatin1String("totalAmount")) {
-            writeDebugLine(QLatin1String("totalAmount = ") + child.text());
-            keys->totalAmount = child.text();
-        } else if (name == QLatin1String("defaultId")) {
-            writeDebugLine(QLatin1String("defaultId = ") + child.text());
-            keys->defaultId = child.text();
-        } else if (name == QLatin1String("remoteController") && controllers < TAVO_KEYS::maxControllers) {
-            // The record has room for ten controllers; later ones are not read at all.
-            readController(child, keys->keys[controllers++]);
-        }
-    }
-    return controllers;
+    return TAVO_mgr_rcuDescription::read(document.documentElement(), *keys, writeDebugLine);
 }
