@@ -806,7 +806,6 @@ void tst_playback::recordingCommandRefusesTheBoxTheWindowRecords()
     const QString film = runtime.filePath(QStringLiteral("film.ts"));
     QVERIFY(QTest::qWaitFor([&] { return command.state() == QProcess::NotRunning || QFile::exists(film); }, 120000));
     QVERIFY2(!QFile::exists(film), "the command recorded a box the window records");
-    QVERIFY(command.waitForFinished(120000));
     QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
     qputenv("XDG_RUNTIME_DIR", userRuntime);
 
