@@ -2,7 +2,7 @@
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_player_soundDevice.h"
-#include "TAVO_player_streamTuner.h"
+#include "TAVO_player_restartOwner.h"
 #include "TAVO_player_tuningRules.h"
 #include "TAVO_player_vlcLog.h"
 #include "TAVO_player_vlcPlayer.h"
@@ -513,7 +513,7 @@ void tst_player::rememberedCacheHolds()
         TAVO_mgr_clientSettings::setNetworkCachingFor(udn, {milliseconds, now.addDays(-daysAgo), rule});
     else
         TAVO_mgr_clientSettings::open()->setValue(undatedKey, milliseconds);
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(udn, now), given);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(udn, now), given);
     QCOMPARE(TAVO_mgr_clientSettings::networkCachingFor(udn).has_value(), given == milliseconds);
     QVERIFY(!TAVO_mgr_clientSettings::open()->contains(undatedKey));
 }
@@ -582,8 +582,8 @@ void tst_player::restartsAreHeldOff()
 
 namespace {
 
-// A tuner of the box "Box" on the test's clock, whose stream is what the test sets: each look
-// sets the time and waits for the tuner's next look at the stream.
+// A owner of the box "Box" on the test's clock, whose stream is what the test sets: each look
+// sets the time and waits for the owner's next look at the stream.
 struct TunedStream
 {
     static inline const QString udn = QStringLiteral("uuid:tuned");
@@ -595,8 +595,8 @@ struct TunedStream
     Counts counts;
     int looks = 0;
     QStringList said;
-    QList<TAVO_player_streamTuner::Reason> restarts;
-    TAVO_player_streamTuner tuner{{[this] { return std::optional<Counts>(counts); },
+    QList<TAVO_player_restartOwner::Reason> restarts;
+    TAVO_player_restartOwner owner{{[this] { return std::optional<Counts>(counts); },
                                    [this] {
                                        ++looks;
                                        return delayMs;
@@ -609,9 +609,9 @@ struct TunedStream
     TunedStream()
     {
         TAVO_mgr_clientSettings::forgetNetworkCachingFor(udn);
-        QObject::connect(&tuner, &TAVO_player_streamTuner::status, &tuner, [this](const QString &text) { said << text; });
-        QObject::connect(&tuner, &TAVO_player_streamTuner::restarting, &tuner,
-                         [this](const QString &, TAVO_player_streamTuner::Reason reason) { restarts << reason; });
+        QObject::connect(&owner, &TAVO_player_restartOwner::status, &owner, [this](const QString &text) { said << text; });
+        QObject::connect(&owner, &TAVO_player_restartOwner::restarting, &owner,
+                         [this](const QString &, TAVO_player_restartOwner::Reason reason) { restarts << reason; });
     }
     bool looksAt(qint64 atMs)
     {
@@ -631,7 +631,7 @@ struct TunedStream
     {
         nowMs = creepMs - settleMs - 2;
         delayMs = 250;
-        tuner.playingChanged(udn);
+        owner.playingChanged(udn);
         if (!looksAt(nowMs + settleMs + 1))
             return false;
         delayMs = 400;
@@ -644,16 +644,16 @@ struct TunedStream
         counts = {};
         delayMs = 400;
         if (who == QStringLiteral("a recording")) {
-            tuner.recordingChanged(true);
-            tuner.playingChanged(udn);
+            owner.recordingChanged(true);
+            owner.playingChanged(udn);
             TAVO_test_eventLoop::runPastTimersOf(1);
-            tuner.recordingChanged(false);
+            owner.recordingChanged(false);
         } else {
-            tuner.playingChanged(QString());
+            owner.playingChanged(QString());
         }
         TAVO_test_eventLoop::runPastTimersOf(1);
         nowMs += TAVO_player_tuningRules::holdOffMs;
-        tuner.playingChanged(udn);
+        owner.playingChanged(udn);
     }
 };
 
@@ -673,7 +673,7 @@ void tst_player::measuresAfreshAfterEveryStart()
 {
     QFETCH(QString, who);
     TunedStream stream;
-    stream.tuner.playingChanged(TunedStream::udn);
+    stream.owner.playingChanged(TunedStream::udn);
     QVERIFY(stream.looksAt(1));
     QVERIFY(stream.looksAt(TunedStream::settleMs + 1));
     QVERIFY(stream.looksAtWindow(TunedStream::settleMs + TunedStream::windowMs + 1, 12));
@@ -683,13 +683,13 @@ void tst_player::measuresAfreshAfterEveryStart()
     QVERIFY(stream.looksAt(startedMs + 1));
     QVERIFY(stream.looksAt(startedMs + TunedStream::settleMs + 1));
     QVERIFY(stream.looksAtWindow(startedMs + TunedStream::settleMs + TunedStream::windowMs + 1, 12));
-    QCOMPARE(stream.restarts, QList<TAVO_player_streamTuner::Reason>());
+    QCOMPARE(stream.restarts, QList<TAVO_player_restartOwner::Reason>());
 
     QVERIFY(stream.looksAtWindow(startedMs + TunedStream::settleMs + 2 * TunedStream::windowMs + 1, 12));
-    QCOMPARE(stream.restarts, QList{TAVO_player_streamTuner::Reason::LongerCache});
+    QCOMPARE(stream.restarts, QList{TAVO_player_restartOwner::Reason::LongerCache});
     QCOMPARE(stream.said, QStringList{QStringLiteral("Box: starting the stream again with a longer buffer (400 ms)")});
     // Remembered with the day and the rules that chose it.
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, QDateTime(QDate(2025, 3, 2), QTime(12, 0), Qt::UTC)), 400);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(TunedStream::udn, QDateTime(QDate(2025, 3, 2), QTime(12, 0), Qt::UTC)), 400);
 }
 
 void tst_player::creepRestartsKeepTheirGap_data()
@@ -728,12 +728,12 @@ void tst_player::smoothPlaySavesAShorterCache()
     TunedStream stream;
     TAVO_mgr_clientSettings::setNetworkCachingFor(TunedStream::udn, {remembered, stream.today.addDays(-1),
                                                                      TAVO_player_tuningRules::cachingRule});
-    stream.tuner.playingChanged(TunedStream::udn);
+    stream.owner.playingChanged(TunedStream::udn);
     qint64 atMs = TunedStream::settleMs + 1;
     QVERIFY(stream.looksAt(atMs));
     for (int window = 0; window < 30; ++window)
         QVERIFY(stream.looksAtWindow(atMs += TunedStream::windowMs, 0));
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, stream.today), nextStart);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(TunedStream::udn, stream.today), nextStart);
 }
 
 // The box list's context menu, opened on a box's row, forgets the cache the box was given.
@@ -756,7 +756,7 @@ void tst_player::resetStreamTuningForgetsTheBox()
     QVERIFY(reset && reset->isEnabled());
     reset->trigger();
     menu->close();
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(server.device.UDN), TAVO_player_tuningRules::shortestCachingMs);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(server.device.UDN), TAVO_player_tuningRules::shortestCachingMs);
     QCOMPARE(TAVO_test_windowParts::statusMessage(window),
              QStringLiteral("Stream tuning of Den & Hall reset: its next start gets the shortest buffer (200 ms)"));
 }
@@ -805,7 +805,7 @@ void tst_player::clientLinesAreOffUnlessAskedFor_data()
     QTest::newRow("all asked for") << QStringLiteral("tavo.*.debug=true") << true;
 }
 
-// The client's own lines (here the stream tuner's) go to categories of their own, which
+// The client's own lines (here the stream owner's) go to categories of their own, which
 // QT_LOGGING_RULES switches on with rules like these.
 void tst_player::clientLinesAreOffUnlessAskedFor()
 {
@@ -817,7 +817,7 @@ void tst_player::clientLinesAreOffUnlessAskedFor()
     const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType, const QMessageLogContext &, const QString &text) { lines.append(text); });
     TunedStream stream;
-    stream.tuner.playingChanged(TunedStream::udn);
+    stream.owner.playingChanged(TunedStream::udn);
     const bool looked = stream.looksAt(1) && stream.looksAt(TunedStream::settleMs + 1)
                         && stream.looksAtWindow(TunedStream::settleMs + TunedStream::windowMs + 1, 12)
                         && stream.looksAtWindow(TunedStream::settleMs + 2 * TunedStream::windowMs + 1, 12);
@@ -825,7 +825,7 @@ void tst_player::clientLinesAreOffUnlessAskedFor()
     QLoggingCategory::setFilterRules(QString());
 
     QVERIFY(looked);
-    QCOMPARE(stream.restarts, QList{TAVO_player_streamTuner::Reason::LongerCache});
+    QCOMPARE(stream.restarts, QList{TAVO_player_restartOwner::Reason::LongerCache});
     QCOMPARE(lines.filter(QStringLiteral("Network cache of uuid:tuned: 400 ms")).size(), written ? 1 : 0);
 }
 

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-// What tunes a box's stream, as plain functions of counts and times: TAVO_player_streamTuner
+// What tunes a box's stream, as plain functions of counts and times: TAVO_player_restartOwner
 // measures and acts, these decide. The measured reasons of the constants are in docs/latency.md.
 namespace TAVO_player_tuningRules {
 

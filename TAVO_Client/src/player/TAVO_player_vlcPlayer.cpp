@@ -568,7 +568,7 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 // at 200 ms (each raise throwing away what its decoders held). FFmpeg's demuxer keeps one clock
 // from start to start: at 200 ms it raised none, starts lay within some 50 ms of each other, and
 // a steady stream and one with hiccups both showed nearly every picture. A box whose stream misses
-// pictures all the same is given a longer cache (TAVO_player_streamTuner). Where FFmpeg's
+// pictures all the same is given a longer cache (TAVO_player_restartOwner). Where FFmpeg's
 // demuxer cannot read a stream, libVLC's own takes it, with the box's clock untrusted. FFmpeg
 // writes its own complaints straight to the terminal (a stream joined before its first whole
 // picture, a picture cut off by a Stop) unless libVLC's modules of the stream are quiet; libVLC's

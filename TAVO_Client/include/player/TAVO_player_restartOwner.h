@@ -1,5 +1,5 @@
-#ifndef TAVO_PLAYER_STREAMTUNER_H
-#define TAVO_PLAYER_STREAMTUNER_H
+#ifndef TAVO_PLAYER_RESTARTOWNER_H
+#define TAVO_PLAYER_RESTARTOWNER_H
 
 #include "TAVO_player_tuningRules.h"
 #include "TAVO_player_vlcPlayer.h"
@@ -23,12 +23,12 @@
 // with other options, paced as a file's), and nothing of a recorded stream is measured. What it
 // measures starts afresh with every start of a stream: its own, a recording's, the stream
 // keeper's reconnect and the user's Start.
-class TAVO_player_streamTuner : public QObject
+class TAVO_player_restartOwner : public QObject
 {
     Q_OBJECT
 
 public:
-    // Why the tuner starts a stream again: its pictures kept missing the screen, or the delay
+    // Why the owner starts a stream again: its pictures kept missing the screen, or the delay
     // libVLC raised crept beyond where the box's starts settle.
     enum class Reason { LongerCache, DelayCrept };
     Q_ENUM(Reason)
@@ -61,8 +61,8 @@ public:
         std::function<void()> restart;
     };
 
-    explicit TAVO_player_streamTuner(Stream stream, QObject *parent = nullptr);
-    TAVO_player_streamTuner(Stream stream, QObject *parent, Timing timing);
+    explicit TAVO_player_restartOwner(Stream stream, QObject *parent = nullptr);
+    TAVO_player_restartOwner(Stream stream, QObject *parent, Timing timing);
 
     // The cache for the box's next start: the remembered one while it still holds (a cache
     // remembered longer ago or by other rules is dropped), else the shortest.
@@ -82,8 +82,8 @@ public Q_SLOTS:
     void recordingChanged(bool recording);
 
 Q_SIGNALS:
-    // The tuner starts the stream of this box again, for this reason.
-    void restarting(const QString &udn, TAVO_player_streamTuner::Reason reason);
+    // The owner starts the stream of this box again, for this reason.
+    void restarting(const QString &udn, TAVO_player_restartOwner::Reason reason);
     // One line for the status line: a start again and why, a shorter cache, a reset.
     void status(const QString &text);
 
@@ -126,7 +126,7 @@ private:
     // The box and cache of the options last given to a start.
     QString optionsUdn;
     int optionsCachingMs = 0;
-    // Said again once the stream that the tuner started again plays: the stream keeper's
+    // Said again once the stream that the owner started again plays: the stream keeper's
     // "Playing" would hide it.
     QString sayWhenBack;
 };
