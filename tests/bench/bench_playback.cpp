@@ -389,17 +389,21 @@ struct Stutter
     int delayRaises = -1;
 };
 
-// The times the client's restart owner started the stream again, by reason, while counted.
+// The times the client's restart owner started the stream again of its own accord, by reason,
+// while counted.
 class OwnRestarts
 {
 public:
     explicit OwnRestarts(const QWidget &window)
     {
+        using Reason = TAVO_player_restartOwner::Reason;
         if (auto *owner = window.findChild<TAVO_player_restartOwner *>())
             connection = QObject::connect(owner, &TAVO_player_restartOwner::restarting,
-                                          [this](const QString &, TAVO_player_restartOwner::Reason reason) {
-                                              ++(reason == TAVO_player_restartOwner::Reason::DelayCrept ? delayCrept
-                                                                                                       : longerCache);
+                                          [this](const QString &, Reason reason) {
+                                              if (reason == Reason::DelayCrept)
+                                                  ++delayCrept;
+                                              else if (reason == Reason::LongerCache)
+                                                  ++longerCache;
                                           });
     }
     ~OwnRestarts() { QObject::disconnect(connection); }

@@ -1,9 +1,9 @@
 // Playback end to end: the client's main window against simulated boxes, on a real X display.
 
 #include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_mgr_tuningRules.h"
 #include "TAVO_player_recorder.h"
 #include "TAVO_player_restartOwner.h"
-#include "TAVO_player_tuningRules.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_eventLoop.h"
@@ -1000,7 +1000,7 @@ void tst_playback::startAgainIsToldOverTheFullScreenPicture()
     // The owner's clock runs two hours ahead from here on: the starts again of earlier tests (a
     // recording's hold-off, the hour's cap) lie behind it.
     TAVO_player_restartOwner::Timing usual;
-    usual.nowMs = [] { return QDeadlineTimer::current().deadline() + 2 * TAVO_player_tuningRules::hourMs; };
+    usual.nowMs = [] { return QDeadlineTimer::current().deadline() + 2 * TAVO_mgr_tuningRules::hourMs; };
     TAVO_player_restartOwner::Timing quick = usual;
     quick.settleMs = 3000;
     quick.windowMs = 3000;

@@ -1,9 +1,9 @@
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_mgr_tuningRules.h"
 #include "TAVO_player_soundDevice.h"
 #include "TAVO_player_restartOwner.h"
-#include "TAVO_player_tuningRules.h"
 #include "TAVO_player_vlcLog.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_eventLoop.h"
@@ -84,7 +84,7 @@ QByteArray writtenToStderr(const std::function<void()> &action)
 } // namespace
 
 Q_DECLARE_METATYPE(TAVO_player_vlcPlayer::PictureCounts)
-Q_DECLARE_METATYPE(TAVO_player_tuningRules::Restarts)
+Q_DECLARE_METATYPE(TAVO_mgr_tuningRules::Restarts)
 
 class tst_player : public QObject
 {
@@ -442,9 +442,9 @@ void tst_player::missedPictures()
     QFETCH(Counts, after);
     QFETCH(int, missed);
     QFETCH(bool, tooMany);
-    const std::optional<TAVO_player_tuningRules::Window> window = TAVO_player_tuningRules::windowBetween(before, after);
+    const std::optional<TAVO_mgr_tuningRules::Window> window = TAVO_mgr_tuningRules::windowBetween(before, after);
     QCOMPARE(window ? window->missed : -1, missed);
-    QCOMPARE(window && TAVO_player_tuningRules::tooManyMissed(*window), tooMany);
+    QCOMPARE(window && TAVO_mgr_tuningRules::tooManyMissed(*window), tooMany);
 }
 
 void tst_player::cacheVerdicts_data()
@@ -470,10 +470,10 @@ void tst_player::cacheVerdicts()
     QFETCH(QList<int>, missedByWindow);
     QFETCH(QString, verdicts);
     constexpr int windowMs = 10000;
-    TAVO_player_tuningRules::CacheWatch watch;
+    TAVO_mgr_tuningRules::CacheWatch watch;
     QString said;
     for (const int missed : missedByWindow) {
-        const auto verdict = TAVO_player_tuningRules::judgeWindow(watch, {missed, 300}, windowMs, 5 * 60 * 1000);
+        const auto verdict = TAVO_mgr_tuningRules::judgeWindow(watch, {missed, 300}, windowMs, 5 * 60 * 1000);
         said += QLatin1Char("KLS"[int(verdict)]);
     }
     QCOMPARE(said, verdicts);
@@ -486,7 +486,7 @@ void tst_player::rememberedCacheHolds_data()
     QTest::addColumn<int>("rule");
     QTest::addColumn<int>("milliseconds");
     QTest::addColumn<int>("given");
-    const int rule = TAVO_player_tuningRules::cachingRule;
+    const int rule = TAVO_mgr_tuningRules::cachingRule;
     QTest::newRow("chosen yesterday") << true << 1 << rule << 400 << 400;
     QTest::newRow("chosen 29 days ago") << true << 29 << rule << 400 << 400;
     QTest::newRow("chosen 30 days ago") << true << 30 << rule << 400 << 200;
@@ -541,8 +541,8 @@ void tst_player::delayCreep()
     QFETCH(int, lastDelay);
     QFETCH(int, delay);
     QFETCH(bool, crept);
-    const int baseline = TAVO_player_tuningRules::creepBaseline(settled);
-    QCOMPARE(TAVO_player_tuningRules::delayCrept(delay, lastDelay, baseline), crept);
+    const int baseline = TAVO_mgr_tuningRules::creepBaseline(settled);
+    QCOMPARE(TAVO_mgr_tuningRules::delayCrept(delay, lastDelay, baseline), crept);
 }
 
 namespace {
@@ -555,10 +555,10 @@ constexpr qint64 atMs = 600 * minute;
 
 void tst_player::restartsAreHeldOff_data()
 {
-    QTest::addColumn<TAVO_player_tuningRules::Restarts>("restarts");
+    QTest::addColumn<TAVO_mgr_tuningRules::Restarts>("restarts");
     QTest::addColumn<bool>("mayRestart");
     QTest::addColumn<bool>("mayRestartForCreep");
-    using Restarts = TAVO_player_tuningRules::Restarts;
+    using Restarts = TAVO_mgr_tuningRules::Restarts;
     QTest::newRow("never") << Restarts{} << true << true;
     QTest::newRow("a recording just started") << Restarts{atMs - 1000, {}, {}} << false << true;
     QTest::newRow("a minute after the last") << Restarts{atMs - minute, {atMs - minute}, {}} << true << true;
@@ -573,11 +573,11 @@ void tst_player::restartsAreHeldOff_data()
 
 void tst_player::restartsAreHeldOff()
 {
-    QFETCH(TAVO_player_tuningRules::Restarts, restarts);
+    QFETCH(TAVO_mgr_tuningRules::Restarts, restarts);
     QFETCH(bool, mayRestart);
     QFETCH(bool, mayRestartForCreep);
-    QCOMPARE(TAVO_player_tuningRules::mayRestart(restarts, atMs), mayRestart);
-    QCOMPARE(TAVO_player_tuningRules::mayRestartForCreep(restarts, atMs), mayRestartForCreep);
+    QCOMPARE(TAVO_mgr_tuningRules::mayRestart(restarts, atMs), mayRestart);
+    QCOMPARE(TAVO_mgr_tuningRules::mayRestartForCreep(restarts, atMs), mayRestartForCreep);
 }
 
 namespace {
@@ -652,7 +652,7 @@ struct TunedStream
             owner.playingChanged(QString());
         }
         TAVO_test_eventLoop::runPastTimersOf(1);
-        nowMs += TAVO_player_tuningRules::holdOffMs;
+        nowMs += TAVO_mgr_tuningRules::holdOffMs;
         owner.playingChanged(udn);
     }
 };
@@ -695,19 +695,28 @@ void tst_player::measuresAfreshAfterEveryStart()
 void tst_player::creepRestartsKeepTheirGap_data()
 {
     QTest::addColumn<qint64>("gapMs");  // from the first creep to the second
+    QTest::addColumn<qint64>("recordingEndedMs");  // before the second creep; 0: no recording
     QTest::addColumn<int>("restarts");
-    QTest::newRow("crept again within 5 minutes") << 4 * minute << 1;
-    QTest::newRow("crept again after 5 minutes") << 6 * minute << 2;
+    QTest::newRow("crept again within 5 minutes") << 4 * minute << qint64(0) << 1;
+    QTest::newRow("crept again after 5 minutes") << 6 * minute << qint64(0) << 2;
+    QTest::newRow("crept again after 5 minutes, 30 s after a recording ended")
+        << 6 * minute << qint64(30000) << 2;
 }
 
-// A delay that climbs back soon after the start again for it starts no second one.
+// A delay that climbs back soon after the start again for it starts no second one; nor does one
+// that climbs back soon after the start again of a recording, which the owner makes too.
 void tst_player::creepRestartsKeepTheirGap()
 {
     QFETCH(qint64, gapMs);
+    QFETCH(qint64, recordingEndedMs);
     QFETCH(int, restarts);
     TunedStream stream;
     const qint64 firstCreepMs = TunedStream::settleMs + 2;
     QVERIFY(stream.creepsAt(firstCreepMs));
+    if (recordingEndedMs > 0) {
+        stream.nowMs = firstCreepMs + gapMs - recordingEndedMs;
+        stream.owner.startAgainForRecording(TunedStream::udn, false);
+    }
     QVERIFY(stream.creepsAt(firstCreepMs + gapMs));
     QCOMPARE(stream.restarts.size(), restarts);
 }
@@ -727,7 +736,7 @@ void tst_player::smoothPlaySavesAShorterCache()
     QFETCH(int, nextStart);
     TunedStream stream;
     TAVO_mgr_clientSettings::setNetworkCachingFor(TunedStream::udn, {remembered, stream.today.addDays(-1),
-                                                                     TAVO_player_tuningRules::cachingRule});
+                                                                     TAVO_mgr_tuningRules::cachingRule});
     stream.owner.playingChanged(TunedStream::udn);
     qint64 atMs = TunedStream::settleMs + 1;
     QVERIFY(stream.looksAt(atMs));
@@ -746,7 +755,7 @@ void tst_player::resetStreamTuningForgetsTheBox()
     window->mManager->addServer(server);
     window->addServer(QStringLiteral("Den & Hall (127.0.0.1)"));
     TAVO_mgr_clientSettings::setNetworkCachingFor(server.device.UDN, {400, QDateTime::currentDateTimeUtc(),
-                                                                      TAVO_player_tuningRules::cachingRule});
+                                                                      TAVO_mgr_tuningRules::cachingRule});
     auto *table = window->findChild<QTableWidget *>();
     const QRect row = table->visualItemRect(TAVO_test_windowParts::serverRow(window, QStringLiteral("Den & Hall (127.0.0.1)")));
     Q_EMIT table->customContextMenuRequested(row.center());
@@ -756,7 +765,7 @@ void tst_player::resetStreamTuningForgetsTheBox()
     QVERIFY(reset && reset->isEnabled());
     reset->trigger();
     menu->close();
-    QCOMPARE(TAVO_player_restartOwner::cachingFor(server.device.UDN), TAVO_player_tuningRules::shortestCachingMs);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(server.device.UDN), TAVO_mgr_tuningRules::shortestCachingMs);
     QCOMPARE(TAVO_test_windowParts::statusMessage(window),
              QStringLiteral("Stream tuning of Den & Hall reset: its next start gets the shortest buffer (200 ms)"));
 }

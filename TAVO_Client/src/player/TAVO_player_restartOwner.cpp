@@ -9,7 +9,7 @@
 
 Q_LOGGING_CATEGORY(lcStreamTuning, "tavo.player.tuning", QtInfoMsg)
 
-using namespace TAVO_player_tuningRules;
+using namespace TAVO_mgr_tuningRules;
 
 TAVO_player_restartOwner::TAVO_player_restartOwner(Stream stream, QObject *parent)
     : TAVO_player_restartOwner(std::move(stream), parent, Timing())
@@ -122,7 +122,7 @@ void TAVO_player_restartOwner::lookAtDelay(qint64 nowMs, int delayMs, int lastDe
                                              .arg(*playing->baselineMs)
                                              .arg(delayMs);
     restarts.lastForCreepMs = nowMs;
-    restart(Reason::DelayCrept, nowMs,
+    restart(playing->udn, Reason::DelayCrept, nowMs,
             QStringLiteral("%1: starting the stream again to bring its delay back down (it had grown to %2 ms)")
                 .arg(stream.playingName())
                 .arg(delayMs));
@@ -183,7 +183,7 @@ bool TAVO_player_restartOwner::lengthen(qint64 nowMs)
     }
     TAVO_mgr_clientSettings::setNetworkCachingFor(playing->udn, {longer, timing.today(), cachingRule});
     qCDebug(lcStreamTuning).noquote() << QStringLiteral("Network cache of %1: %2 ms").arg(playing->udn).arg(longer);
-    restart(Reason::LongerCache, nowMs,
+    restart(playing->udn, Reason::LongerCache, nowMs,
             QStringLiteral("%1: starting the stream again with a longer buffer (%2 ms)").arg(stream.playingName()).arg(longer));
     return true;
 }
@@ -205,17 +205,28 @@ void TAVO_player_restartOwner::shortenForNextStart()
                       .arg(shorter));
 }
 
-void TAVO_player_restartOwner::restart(Reason reason, qint64 nowMs, const QString &said)
+// A recording waits for no hold-off: the user asked for it, and its file begins now. Its start
+// again holds the owner's own off all the same.
+void TAVO_player_restartOwner::startAgainForRecording(const QString &udn, bool nowRecording)
+{
+    restart(udn, nowRecording ? Reason::RecordingBegins : Reason::RecordingEnds, timing.nowMs(), QString());
+}
+
+// `udn` is a copy: the measured start it may come from ends here.
+void TAVO_player_restartOwner::restart(QString udn, Reason reason, qint64 nowMs, const QString &said)
 {
     restarts.lastDeliberateMs = nowMs;
-    restarts.ownMs.removeIf([nowMs](qint64 atMs) { return nowMs - atMs >= hourMs; });
-    restarts.ownMs.append(nowMs);
-    const QString udn = playing->udn;
+    if (reason == Reason::LongerCache || reason == Reason::DelayCrept) {
+        restarts.ownMs.removeIf([nowMs](qint64 atMs) { return nowMs - atMs >= hourMs; });
+        restarts.ownMs.append(nowMs);
+    }
     // Measured afresh once the stream plays again.
     playing.reset();
     ticker.stop();
-    sayWhenBack = said;
-    Q_EMIT status(said);
+    if (!said.isEmpty()) {
+        sayWhenBack = said;
+        Q_EMIT status(said);
+    }
     Q_EMIT restarting(udn, reason);
     stream.restart();
 }

@@ -485,8 +485,11 @@ void TAVO_ui_mainWindow::initStreamTuning(TAVO_player_recorder *recorder)
         {[this] { return player->pictureCounts(); }, [this] { return player->raisedDelayMs(); },
          [this] { return streamKeeper->playingName(); }, [this] { player->restartQuietly(); }},
         this);
-    player->setBoxMediaOptionsChooser([this, restartOwner] { return restartOwner->mediaOptionsFor(streamKeeper->wantedBox()); });
+    player->setBoxMediaOptionsChooser(
+        [this, restartOwner] { return restartOwner->mediaOptionsFor(streamKeeper->wantedBox()); });
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, restartOwner, &TAVO_player_restartOwner::playingChanged);
+    connect(recorder, &TAVO_player_recorder::startAgainWanted, restartOwner,
+            &TAVO_player_restartOwner::startAgainForRecording);
     connect(recorder, &TAVO_player_recorder::recordingChanged, restartOwner, &TAVO_player_restartOwner::recordingChanged);
     connect(restartOwner, &TAVO_player_restartOwner::status, this, &TAVO_ui_mainWindow::showStatus);
     new TAVO_ui_streamTuningReset(serverList, mManager, restartOwner);
