@@ -2,7 +2,6 @@
 #define TAVO_PLAYER_RESTARTOWNER_H
 
 #include "TAVO_mgr_tuningRules.h"
-#include "TAVO_player_vlcPlayer.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -55,7 +54,7 @@ public:
     struct Stream
     {
         // The playing stream's pictures so far; none without a stream.
-        std::function<std::optional<TAVO_player_vlcPlayer::PictureCounts>()> pictures;
+        std::function<std::optional<TAVO_mgr_tuningRules::PictureCounts>()> pictures;
         // The delay libVLC raised the playing stream's to, in ms; 0 while it has not.
         std::function<int()> raisedDelayMs;
         // The name of the box whose stream plays, for the status line.
@@ -105,7 +104,7 @@ private:
         std::optional<int> baselineMs;
         int lastDelayMs = 0;
         qint64 nextWindowAtMs = 0;
-        std::optional<TAVO_player_vlcPlayer::PictureCounts> windowStart;
+        std::optional<TAVO_mgr_tuningRules::PictureCounts> windowStart;
         qint64 windowStartMs = 0;
         TAVO_mgr_tuningRules::CacheWatch cache;
         bool shortened = false;

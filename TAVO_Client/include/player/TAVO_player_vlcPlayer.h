@@ -20,7 +20,6 @@
 
 class QMessageBox;
 class QWidget;
-class TAVO_ui_mainWindow;
 struct libvlc_instance_t;
 struct libvlc_media_t;
 struct libvlc_media_player_t;
@@ -28,7 +27,8 @@ struct libvlc_media_stats_t;
 struct libvlc_event_t;
 struct vlc_log_t;
 
-// Plays one stream location at a time into the main window's video area with libVLC.
+// Plays one stream location at a time into the main window's video area with libVLC. It knows
+// the window only as a widget: the window hands it its video area.
 class TAVO_player_vlcPlayer
 {
 public:
@@ -57,6 +57,9 @@ public:
     void setAspectRatio(QString aspectRatio);
     void setToFullscreen();
     void setToNormalscreen();
+    // Where the picture is drawn outside full screen: the window's video area, once the window's
+    // widgets exist; the window itself until then.
+    void setVideoArea(QWidget *area);
     int getWidth();
     int getHeight();
 
@@ -155,8 +158,11 @@ private:
     void changeVolume(int step);
     void applySound();
     void drawInto(unsigned long windowId);
+    QWidget *drawingArea() const;
 
-    TAVO_ui_mainWindow *mWindow;
+    // The window the player plays in.
+    QWidget *mWindow;
+    QPointer<QWidget> videoArea;
     QWidget *parentWidget;
     VlcReference<libvlc_instance_t> vlcInstance;
     VlcReference<libvlc_media_player_t> vlcPlayer;

@@ -146,7 +146,7 @@ bool TAVO_player_restartOwner::lookAtPictures(qint64 nowMs)
 {
     if (nowMs < playing->nextWindowAtMs)
         return false;
-    const std::optional<TAVO_player_vlcPlayer::PictureCounts> counts = stream.pictures();
+    const std::optional<PictureCounts> counts = stream.pictures();
     if (!counts)
         return false;
     playing->nextWindowAtMs = nowMs + timing.windowMs;

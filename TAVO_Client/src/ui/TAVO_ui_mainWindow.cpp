@@ -79,6 +79,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     fullScreenWidget = new TAVO_ui_fullScreenWidget(nullptr);
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
+    player->setVideoArea(videoWidget);
     initStatusLine();
     TAVO_player_recorder *recorder = initPictureMenu();
     initStreamTuning(recorder);
