@@ -21,9 +21,9 @@
 // recording that begins or ends asks it for its start again too, which it makes at once and
 // quietly (the recorder tells the user). Every start again on purpose shares one hold-off, and
 // the owner's own a cap per hour; none of its own is made while a recording plays (its stream
-// plays with other options, paced as a file's), and nothing of a recorded stream is measured. What it
-// measures starts afresh with every start of a stream: its own, a recording's, the stream
-// keeper's reconnect and the user's Start.
+// plays with other options, paced as a file's), and nothing of a recorded stream is measured.
+// What it measures starts afresh with every start of a stream: its own, a recording's, the
+// stream keeper's reconnect and the user's Start.
 class TAVO_player_restartOwner : public QObject
 {
     Q_OBJECT
