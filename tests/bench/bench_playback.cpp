@@ -10,7 +10,7 @@
 // measures only the delay creep of boxes whose clocks run fast and slow.
 // Runs in the private network on an X display (scripts/bench.sh).
 
-#include "TAVO_player_streamTuner.h"
+#include "TAVO_player_restartOwner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_benchTable.h"
 #include "TAVO_test_boxSim.h"
@@ -389,20 +389,24 @@ struct Stutter
     int delayRaises = -1;
 };
 
-// The times the client's stream tuner started the stream again, by reason, while counted.
-class TunerRestarts
+// The times the client's restart owner started the stream again of its own accord, by reason,
+// while counted.
+class OwnRestarts
 {
 public:
-    explicit TunerRestarts(const QWidget &window)
+    explicit OwnRestarts(const QWidget &window)
     {
-        if (auto *tuner = window.findChild<TAVO_player_streamTuner *>())
-            connection = QObject::connect(tuner, &TAVO_player_streamTuner::restarting,
-                                          [this](const QString &, TAVO_player_streamTuner::Reason reason) {
-                                              ++(reason == TAVO_player_streamTuner::Reason::DelayCrept ? delayCrept
-                                                                                                       : longerCache);
+        using Reason = TAVO_player_restartOwner::Reason;
+        if (auto *owner = window.findChild<TAVO_player_restartOwner *>())
+            connection = QObject::connect(owner, &TAVO_player_restartOwner::restarting,
+                                          [this](const QString &, Reason reason) {
+                                              if (reason == Reason::DelayCrept)
+                                                  ++delayCrept;
+                                              else if (reason == Reason::LongerCache)
+                                                  ++longerCache;
                                           });
     }
-    ~TunerRestarts() { QObject::disconnect(connection); }
+    ~OwnRestarts() { QObject::disconnect(connection); }
 
     int delayCrept = 0;
     int longerCache = 0;
@@ -790,7 +794,7 @@ void Bench::runCreep(int minutes)
         }
         ClockOffBox watched(box.address, picture);
         PictureTally pictures;
-        TunerRestarts restarts(window);
+        OwnRestarts restarts(window);
         const auto playUntil = [&](qint64 elapsedMs) {
             while (clock.elapsed() < elapsedMs) {
                 TAVO_test_eventLoop::runFor(1000);
@@ -816,7 +820,7 @@ void Bench::runCreep(int minutes)
                                                                     .arg(restarts.delayCrept)
                                                                     .arg(restarts.longerCache));
         row(QStringLiteral("  the cache it kept for the box"),
-            QStringLiteral("%1 ms").arg(TAVO_player_streamTuner::cachingFor(box.uuid)));
+            QStringLiteral("%1 ms").arg(TAVO_player_restartOwner::cachingFor(box.uuid)));
     }
 }
 
@@ -833,7 +837,7 @@ ShownFrames Bench::playInClient(const QString &boxRow, qint64 playMs, int *resta
         return shown;
     const QRect picture = TAVO_test_screenVideo::pictureRect(
         QRect(window.videoWidget->mapToGlobal(QPoint(0, 0)), window.videoWidget->size()));
-    TunerRestarts restarts(window);
+    OwnRestarts restarts(window);
     start->click();
     if (ShownFrames::waitForPicture(picture))
         shown.watch(picture, playMs);
@@ -1051,7 +1055,7 @@ QString freezeText(const ShownFrames &shown)
 QString ownCache(const QString &uuid, int restarted)
 {
     return QStringLiteral("cache %1 ms; started again %2 times")
-        .arg(TAVO_player_streamTuner::cachingFor(uuid))
+        .arg(TAVO_player_restartOwner::cachingFor(uuid))
         .arg(restarted);
 }
 

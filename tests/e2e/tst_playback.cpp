@@ -1,9 +1,9 @@
 // Playback end to end: the client's main window against simulated boxes, on a real X display.
 
 #include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_mgr_tuningRules.h"
 #include "TAVO_player_recorder.h"
-#include "TAVO_player_streamTuner.h"
-#include "TAVO_player_tuningRules.h"
+#include "TAVO_player_restartOwner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_eventLoop.h"
@@ -993,22 +993,22 @@ int tst_playback::shownPictures() const
 // line and, in full screen, over the picture, which still takes the keys.
 void tst_playback::startAgainIsToldOverTheFullScreenPicture()
 {
-    auto *tuner = window->findChild<TAVO_player_streamTuner *>();
+    auto *owner = window->findChild<TAVO_player_restartOwner *>();
     QLabel *notice = qobject_cast<QLabel *>(window->findChild<TAVO_ui_fullScreenNotice *>()->noticeWindow());
-    QVERIFY(tuner && notice);
-    // The tuner's clock runs two hours ahead from here on: the starts again of earlier tests (a
+    QVERIFY(owner && notice);
+    // The owner's clock runs two hours ahead from here on: the starts again of earlier tests (a
     // recording's hold-off, the hour's cap) lie behind it.
-    TAVO_player_streamTuner::Timing usual;
-    usual.nowMs = [] { return QDeadlineTimer::current().deadline() + 2 * TAVO_player_tuningRules::hourMs; };
-    TAVO_player_streamTuner::Timing quick = usual;
+    TAVO_player_restartOwner::Timing usual;
+    usual.nowMs = [] { return QDeadlineTimer::current().deadline() + 2 * TAVO_mgr_tuningRules::hourMs; };
+    TAVO_player_restartOwner::Timing quick = usual;
     quick.settleMs = 3000;
     quick.windowMs = 3000;
-    tuner->setTiming(quick);
+    owner->setTiming(quick);
     const auto tuneAsUsual = qScopeGuard([&] {
-        tuner->setTiming(usual);
-        tuner->forget(falteringUuid, QStringLiteral("Faltering"));
+        owner->setTiming(usual);
+        owner->forget(falteringUuid, QStringLiteral("Faltering"));
     });
-    QSignalSpy restarts(tuner, &TAVO_player_streamTuner::restarting);
+    QSignalSpy restarts(owner, &TAVO_player_restartOwner::restarting);
     select(QStringLiteral("Faltering (127.0.0.11)"));
     start->click();
     const QRect normal = window->geometry();

@@ -1,9 +1,9 @@
 #include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_streamKeeper.h"
+#include "TAVO_mgr_tuningRules.h"
 #include "TAVO_player_soundDevice.h"
-#include "TAVO_player_streamTuner.h"
-#include "TAVO_player_tuningRules.h"
+#include "TAVO_player_restartOwner.h"
 #include "TAVO_player_vlcLog.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_eventLoop.h"
@@ -84,7 +84,7 @@ QByteArray writtenToStderr(const std::function<void()> &action)
 } // namespace
 
 Q_DECLARE_METATYPE(TAVO_player_vlcPlayer::PictureCounts)
-Q_DECLARE_METATYPE(TAVO_player_tuningRules::Restarts)
+Q_DECLARE_METATYPE(TAVO_mgr_tuningRules::Restarts)
 
 class tst_player : public QObject
 {
@@ -442,9 +442,9 @@ void tst_player::missedPictures()
     QFETCH(Counts, after);
     QFETCH(int, missed);
     QFETCH(bool, tooMany);
-    const std::optional<TAVO_player_tuningRules::Window> window = TAVO_player_tuningRules::windowBetween(before, after);
+    const std::optional<TAVO_mgr_tuningRules::Window> window = TAVO_mgr_tuningRules::windowBetween(before, after);
     QCOMPARE(window ? window->missed : -1, missed);
-    QCOMPARE(window && TAVO_player_tuningRules::tooManyMissed(*window), tooMany);
+    QCOMPARE(window && TAVO_mgr_tuningRules::tooManyMissed(*window), tooMany);
 }
 
 void tst_player::cacheVerdicts_data()
@@ -470,10 +470,10 @@ void tst_player::cacheVerdicts()
     QFETCH(QList<int>, missedByWindow);
     QFETCH(QString, verdicts);
     constexpr int windowMs = 10000;
-    TAVO_player_tuningRules::CacheWatch watch;
+    TAVO_mgr_tuningRules::CacheWatch watch;
     QString said;
     for (const int missed : missedByWindow) {
-        const auto verdict = TAVO_player_tuningRules::judgeWindow(watch, {missed, 300}, windowMs, 5 * 60 * 1000);
+        const auto verdict = TAVO_mgr_tuningRules::judgeWindow(watch, {missed, 300}, windowMs, 5 * 60 * 1000);
         said += QLatin1Char("KLS"[int(verdict)]);
     }
     QCOMPARE(said, verdicts);
@@ -486,7 +486,7 @@ void tst_player::rememberedCacheHolds_data()
     QTest::addColumn<int>("rule");
     QTest::addColumn<int>("milliseconds");
     QTest::addColumn<int>("given");
-    const int rule = TAVO_player_tuningRules::cachingRule;
+    const int rule = TAVO_mgr_tuningRules::cachingRule;
     QTest::newRow("chosen yesterday") << true << 1 << rule << 400 << 400;
     QTest::newRow("chosen 29 days ago") << true << 29 << rule << 400 << 400;
     QTest::newRow("chosen 30 days ago") << true << 30 << rule << 400 << 200;
@@ -513,7 +513,7 @@ void tst_player::rememberedCacheHolds()
         TAVO_mgr_clientSettings::setNetworkCachingFor(udn, {milliseconds, now.addDays(-daysAgo), rule});
     else
         TAVO_mgr_clientSettings::open()->setValue(undatedKey, milliseconds);
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(udn, now), given);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(udn, now), given);
     QCOMPARE(TAVO_mgr_clientSettings::networkCachingFor(udn).has_value(), given == milliseconds);
     QVERIFY(!TAVO_mgr_clientSettings::open()->contains(undatedKey));
 }
@@ -541,8 +541,8 @@ void tst_player::delayCreep()
     QFETCH(int, lastDelay);
     QFETCH(int, delay);
     QFETCH(bool, crept);
-    const int baseline = TAVO_player_tuningRules::creepBaseline(settled);
-    QCOMPARE(TAVO_player_tuningRules::delayCrept(delay, lastDelay, baseline), crept);
+    const int baseline = TAVO_mgr_tuningRules::creepBaseline(settled);
+    QCOMPARE(TAVO_mgr_tuningRules::delayCrept(delay, lastDelay, baseline), crept);
 }
 
 namespace {
@@ -555,10 +555,10 @@ constexpr qint64 atMs = 600 * minute;
 
 void tst_player::restartsAreHeldOff_data()
 {
-    QTest::addColumn<TAVO_player_tuningRules::Restarts>("restarts");
+    QTest::addColumn<TAVO_mgr_tuningRules::Restarts>("restarts");
     QTest::addColumn<bool>("mayRestart");
     QTest::addColumn<bool>("mayRestartForCreep");
-    using Restarts = TAVO_player_tuningRules::Restarts;
+    using Restarts = TAVO_mgr_tuningRules::Restarts;
     QTest::newRow("never") << Restarts{} << true << true;
     QTest::newRow("a recording just started") << Restarts{atMs - 1000, {}, {}} << false << true;
     QTest::newRow("a minute after the last") << Restarts{atMs - minute, {atMs - minute}, {}} << true << true;
@@ -573,17 +573,17 @@ void tst_player::restartsAreHeldOff_data()
 
 void tst_player::restartsAreHeldOff()
 {
-    QFETCH(TAVO_player_tuningRules::Restarts, restarts);
+    QFETCH(TAVO_mgr_tuningRules::Restarts, restarts);
     QFETCH(bool, mayRestart);
     QFETCH(bool, mayRestartForCreep);
-    QCOMPARE(TAVO_player_tuningRules::mayRestart(restarts, atMs), mayRestart);
-    QCOMPARE(TAVO_player_tuningRules::mayRestartForCreep(restarts, atMs), mayRestartForCreep);
+    QCOMPARE(TAVO_mgr_tuningRules::mayRestart(restarts, atMs), mayRestart);
+    QCOMPARE(TAVO_mgr_tuningRules::mayRestartForCreep(restarts, atMs), mayRestartForCreep);
 }
 
 namespace {
 
-// A tuner of the box "Box" on the test's clock, whose stream is what the test sets: each look
-// sets the time and waits for the tuner's next look at the stream.
+// A owner of the box "Box" on the test's clock, whose stream is what the test sets: each look
+// sets the time and waits for the owner's next look at the stream.
 struct TunedStream
 {
     static inline const QString udn = QStringLiteral("uuid:tuned");
@@ -595,8 +595,8 @@ struct TunedStream
     Counts counts;
     int looks = 0;
     QStringList said;
-    QList<TAVO_player_streamTuner::Reason> restarts;
-    TAVO_player_streamTuner tuner{{[this] { return std::optional<Counts>(counts); },
+    QList<TAVO_player_restartOwner::Reason> restarts;
+    TAVO_player_restartOwner owner{{[this] { return std::optional<Counts>(counts); },
                                    [this] {
                                        ++looks;
                                        return delayMs;
@@ -609,9 +609,9 @@ struct TunedStream
     TunedStream()
     {
         TAVO_mgr_clientSettings::forgetNetworkCachingFor(udn);
-        QObject::connect(&tuner, &TAVO_player_streamTuner::status, &tuner, [this](const QString &text) { said << text; });
-        QObject::connect(&tuner, &TAVO_player_streamTuner::restarting, &tuner,
-                         [this](const QString &, TAVO_player_streamTuner::Reason reason) { restarts << reason; });
+        QObject::connect(&owner, &TAVO_player_restartOwner::status, &owner, [this](const QString &text) { said << text; });
+        QObject::connect(&owner, &TAVO_player_restartOwner::restarting, &owner,
+                         [this](const QString &, TAVO_player_restartOwner::Reason reason) { restarts << reason; });
     }
     bool looksAt(qint64 atMs)
     {
@@ -631,7 +631,7 @@ struct TunedStream
     {
         nowMs = creepMs - settleMs - 2;
         delayMs = 250;
-        tuner.playingChanged(udn);
+        owner.playingChanged(udn);
         if (!looksAt(nowMs + settleMs + 1))
             return false;
         delayMs = 400;
@@ -644,16 +644,16 @@ struct TunedStream
         counts = {};
         delayMs = 400;
         if (who == QStringLiteral("a recording")) {
-            tuner.recordingChanged(true);
-            tuner.playingChanged(udn);
+            owner.recordingChanged(true);
+            owner.playingChanged(udn);
             TAVO_test_eventLoop::runPastTimersOf(1);
-            tuner.recordingChanged(false);
+            owner.recordingChanged(false);
         } else {
-            tuner.playingChanged(QString());
+            owner.playingChanged(QString());
         }
         TAVO_test_eventLoop::runPastTimersOf(1);
-        nowMs += TAVO_player_tuningRules::holdOffMs;
-        tuner.playingChanged(udn);
+        nowMs += TAVO_mgr_tuningRules::holdOffMs;
+        owner.playingChanged(udn);
     }
 };
 
@@ -673,7 +673,7 @@ void tst_player::measuresAfreshAfterEveryStart()
 {
     QFETCH(QString, who);
     TunedStream stream;
-    stream.tuner.playingChanged(TunedStream::udn);
+    stream.owner.playingChanged(TunedStream::udn);
     QVERIFY(stream.looksAt(1));
     QVERIFY(stream.looksAt(TunedStream::settleMs + 1));
     QVERIFY(stream.looksAtWindow(TunedStream::settleMs + TunedStream::windowMs + 1, 12));
@@ -683,31 +683,40 @@ void tst_player::measuresAfreshAfterEveryStart()
     QVERIFY(stream.looksAt(startedMs + 1));
     QVERIFY(stream.looksAt(startedMs + TunedStream::settleMs + 1));
     QVERIFY(stream.looksAtWindow(startedMs + TunedStream::settleMs + TunedStream::windowMs + 1, 12));
-    QCOMPARE(stream.restarts, QList<TAVO_player_streamTuner::Reason>());
+    QCOMPARE(stream.restarts, QList<TAVO_player_restartOwner::Reason>());
 
     QVERIFY(stream.looksAtWindow(startedMs + TunedStream::settleMs + 2 * TunedStream::windowMs + 1, 12));
-    QCOMPARE(stream.restarts, QList{TAVO_player_streamTuner::Reason::LongerCache});
+    QCOMPARE(stream.restarts, QList{TAVO_player_restartOwner::Reason::LongerCache});
     QCOMPARE(stream.said, QStringList{QStringLiteral("Box: starting the stream again with a longer buffer (400 ms)")});
     // Remembered with the day and the rules that chose it.
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, QDateTime(QDate(2025, 3, 2), QTime(12, 0), Qt::UTC)), 400);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(TunedStream::udn, QDateTime(QDate(2025, 3, 2), QTime(12, 0), Qt::UTC)), 400);
 }
 
 void tst_player::creepRestartsKeepTheirGap_data()
 {
     QTest::addColumn<qint64>("gapMs");  // from the first creep to the second
+    QTest::addColumn<qint64>("recordingEndedMs");  // before the second creep; 0: no recording
     QTest::addColumn<int>("restarts");
-    QTest::newRow("crept again within 5 minutes") << 4 * minute << 1;
-    QTest::newRow("crept again after 5 minutes") << 6 * minute << 2;
+    QTest::newRow("crept again within 5 minutes") << 4 * minute << qint64(0) << 1;
+    QTest::newRow("crept again after 5 minutes") << 6 * minute << qint64(0) << 2;
+    QTest::newRow("crept again after 5 minutes, 30 s after a recording ended")
+        << 6 * minute << qint64(30000) << 2;
 }
 
-// A delay that climbs back soon after the start again for it starts no second one.
+// A delay that climbs back soon after the start again for it starts no second one; nor does one
+// that climbs back soon after the start again of a recording, which the owner makes too.
 void tst_player::creepRestartsKeepTheirGap()
 {
     QFETCH(qint64, gapMs);
+    QFETCH(qint64, recordingEndedMs);
     QFETCH(int, restarts);
     TunedStream stream;
     const qint64 firstCreepMs = TunedStream::settleMs + 2;
     QVERIFY(stream.creepsAt(firstCreepMs));
+    if (recordingEndedMs > 0) {
+        stream.nowMs = firstCreepMs + gapMs - recordingEndedMs;
+        stream.owner.startAgainForRecording(TunedStream::udn, false);
+    }
     QVERIFY(stream.creepsAt(firstCreepMs + gapMs));
     QCOMPARE(stream.restarts.size(), restarts);
 }
@@ -727,13 +736,13 @@ void tst_player::smoothPlaySavesAShorterCache()
     QFETCH(int, nextStart);
     TunedStream stream;
     TAVO_mgr_clientSettings::setNetworkCachingFor(TunedStream::udn, {remembered, stream.today.addDays(-1),
-                                                                     TAVO_player_tuningRules::cachingRule});
-    stream.tuner.playingChanged(TunedStream::udn);
+                                                                     TAVO_mgr_tuningRules::cachingRule});
+    stream.owner.playingChanged(TunedStream::udn);
     qint64 atMs = TunedStream::settleMs + 1;
     QVERIFY(stream.looksAt(atMs));
     for (int window = 0; window < 30; ++window)
         QVERIFY(stream.looksAtWindow(atMs += TunedStream::windowMs, 0));
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(TunedStream::udn, stream.today), nextStart);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(TunedStream::udn, stream.today), nextStart);
 }
 
 // The box list's context menu, opened on a box's row, forgets the cache the box was given.
@@ -746,7 +755,7 @@ void tst_player::resetStreamTuningForgetsTheBox()
     window->mManager->addServer(server);
     window->addServer(QStringLiteral("Den & Hall (127.0.0.1)"));
     TAVO_mgr_clientSettings::setNetworkCachingFor(server.device.UDN, {400, QDateTime::currentDateTimeUtc(),
-                                                                      TAVO_player_tuningRules::cachingRule});
+                                                                      TAVO_mgr_tuningRules::cachingRule});
     auto *table = window->findChild<QTableWidget *>();
     const QRect row = table->visualItemRect(TAVO_test_windowParts::serverRow(window, QStringLiteral("Den & Hall (127.0.0.1)")));
     Q_EMIT table->customContextMenuRequested(row.center());
@@ -756,7 +765,7 @@ void tst_player::resetStreamTuningForgetsTheBox()
     QVERIFY(reset && reset->isEnabled());
     reset->trigger();
     menu->close();
-    QCOMPARE(TAVO_player_streamTuner::cachingFor(server.device.UDN), TAVO_player_tuningRules::shortestCachingMs);
+    QCOMPARE(TAVO_player_restartOwner::cachingFor(server.device.UDN), TAVO_mgr_tuningRules::shortestCachingMs);
     QCOMPARE(TAVO_test_windowParts::statusMessage(window),
              QStringLiteral("Stream tuning of Den & Hall reset: its next start gets the shortest buffer (200 ms)"));
 }
@@ -805,7 +814,7 @@ void tst_player::clientLinesAreOffUnlessAskedFor_data()
     QTest::newRow("all asked for") << QStringLiteral("tavo.*.debug=true") << true;
 }
 
-// The client's own lines (here the stream tuner's) go to categories of their own, which
+// The client's own lines (here the stream owner's) go to categories of their own, which
 // QT_LOGGING_RULES switches on with rules like these.
 void tst_player::clientLinesAreOffUnlessAskedFor()
 {
@@ -817,7 +826,7 @@ void tst_player::clientLinesAreOffUnlessAskedFor()
     const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType, const QMessageLogContext &, const QString &text) { lines.append(text); });
     TunedStream stream;
-    stream.tuner.playingChanged(TunedStream::udn);
+    stream.owner.playingChanged(TunedStream::udn);
     const bool looked = stream.looksAt(1) && stream.looksAt(TunedStream::settleMs + 1)
                         && stream.looksAtWindow(TunedStream::settleMs + TunedStream::windowMs + 1, 12)
                         && stream.looksAtWindow(TunedStream::settleMs + 2 * TunedStream::windowMs + 1, 12);
@@ -825,7 +834,7 @@ void tst_player::clientLinesAreOffUnlessAskedFor()
     QLoggingCategory::setFilterRules(QString());
 
     QVERIFY(looked);
-    QCOMPARE(stream.restarts, QList{TAVO_player_streamTuner::Reason::LongerCache});
+    QCOMPARE(stream.restarts, QList{TAVO_player_restartOwner::Reason::LongerCache});
     QCOMPARE(lines.filter(QStringLiteral("Network cache of uuid:tuned: 400 ms")).size(), written ? 1 : 0);
 }
 

@@ -1,6 +1,8 @@
 #ifndef TAVO_MGR_CLIENTSETTINGS_H
 #define TAVO_MGR_CLIENTSETTINGS_H
 
+#include "TAVO_mgr_tuningRules.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QPoint>
@@ -36,14 +38,8 @@ void setRemotePanelPosition(const QPoint &position);
 QString controllerFor(const QString &udn);
 void setControllerFor(const QString &udn, const QString &keyId);
 
-// A network cache chosen for a box's stream: when, and by which version of the rules that
-// choose it, so that a choice can be dropped when it is old or its rules have changed.
-struct RememberedCaching
-{
-    int milliseconds = 0;
-    QDateTime chosenAt;
-    int rule = 0;
-};
+// A network cache chosen for a box's stream (TAVO_mgr_tuningRules).
+using RememberedCaching = TAVO_mgr_tuningRules::RememberedCaching;
 // The cache chosen for the box with this UDN's stream; none when none was. A cache remembered
 // without its date and rule (as versions before them wrote it) is dropped.
 std::optional<RememberedCaching> networkCachingFor(const QString &udn);

@@ -15,7 +15,7 @@ class TAVO_record_boxLock;
 
 // Records the stream being watched into an MPEG-TS file in the user's videos folder, named
 // after the box and the time. libVLC 3 cannot add an output to a running stream: the stream is
-// started again with an output chain that both shows it and writes its picture and sound, as
+// started again, by its restart owner (TAVO_player_restartOwner), with an output chain that both shows it and writes its picture and sound, as
 // they come, into the file (no encoding). The picture pauses for about a second when a
 // recording starts and again when it ends, while the new player connects and fills its cache.
 // libVLC closes the file whenever its player stops, so Stop, another Start, a lost stream and
@@ -47,6 +47,9 @@ public:
     void streamChanged(const QString &udn);
 
 Q_SIGNALS:
+    // Asks the restart owner to start the stream of `udn` again for a recording that begins or
+    // ends: the player has the options for it.
+    void startAgainWanted(const QString &udn, bool recording);
     void recordingChanged(bool recording);
     void progress(const QString &path, qint64 elapsedMs, qint64 bytes);
     // One line for the status line: a recording began, ended, or cannot begin.

@@ -1,6 +1,7 @@
 #ifndef TAVO_PLAYER_VLCPLAYER_H
 #define TAVO_PLAYER_VLCPLAYER_H
 
+#include "TAVO_mgr_tuningRules.h"
 #include "TAVO_player_soundDevice.h"
 #include "TAVO_player_streamEvents.h"
 #include "TAVO_player_vlcLog.h"
@@ -19,7 +20,6 @@
 
 class QMessageBox;
 class QWidget;
-class TAVO_ui_mainWindow;
 struct libvlc_instance_t;
 struct libvlc_media_t;
 struct libvlc_media_player_t;
@@ -27,7 +27,8 @@ struct libvlc_media_stats_t;
 struct libvlc_event_t;
 struct vlc_log_t;
 
-// Plays one stream location at a time into the main window's video area with libVLC.
+// Plays one stream location at a time into the main window's video area with libVLC. It knows
+// the window only as a widget: the window hands it its video area.
 class TAVO_player_vlcPlayer
 {
 public:
@@ -56,6 +57,9 @@ public:
     void setAspectRatio(QString aspectRatio);
     void setToFullscreen();
     void setToNormalscreen();
+    // Where the picture is drawn outside full screen: the window's video area, once the window's
+    // widgets exist; the window itself until then.
+    void setVideoArea(QWidget *area);
     int getWidth();
     int getHeight();
 
@@ -74,16 +78,9 @@ public:
     bool isPlaying() const;
     // How much of the stream the current player has read; -1 when that is not known.
     qint64 bytesRead() const;
-    // The current player's pictures so far: lost (too late to be shown, or not decoded), shown,
-    // and carried: those the stream carried in its play time, by its frame rate, which counts
-    // too the pictures libVLC threw away unseen when it caught up with a stream that came late
-    // (0 while the frame rate is not known); none without a player.
-    struct PictureCounts
-    {
-        int lost = 0;
-        int shown = 0;
-        int carried = 0;
-    };
+    // The current player's pictures so far (TAVO_mgr_tuningRules::PictureCounts); none without
+    // a player.
+    using PictureCounts = TAVO_mgr_tuningRules::PictureCounts;
     std::optional<PictureCounts> pictureCounts() const;
     // The delay libVLC raised the current stream's to, in ms (TAVO_player_vlcLog::raisedDelayMs).
     int raisedDelayMs() const;
@@ -107,10 +104,8 @@ public:
     // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
     // its picture is shown as soon as the network allows instead of after a second's cache.
     static const QList<QByteArray> &liveStreamOptions();
-    // Their network cache, the shortest a box's stream is given: long enough that libVLC need not
-    // raise its delay in a start's first seconds, each raise throwing away the pictures its
-    // decoders held.
-    static constexpr int liveNetworkCachingMs = 200;
+    // Their network cache, the shortest a box's stream is given.
+    static constexpr int liveNetworkCachingMs = TAVO_mgr_tuningRules::shortestCachingMs;
 
     // Asked at every start for the options of that start's box, added after the live-stream
     // ones (its network cache); none when none is set.
@@ -163,8 +158,11 @@ private:
     void changeVolume(int step);
     void applySound();
     void drawInto(unsigned long windowId);
+    QWidget *drawingArea() const;
 
-    TAVO_ui_mainWindow *mWindow;
+    // The window the player plays in.
+    QWidget *mWindow;
+    QPointer<QWidget> videoArea;
     QWidget *parentWidget;
     VlcReference<libvlc_instance_t> vlcInstance;
     VlcReference<libvlc_media_player_t> vlcPlayer;

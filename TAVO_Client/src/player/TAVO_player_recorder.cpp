@@ -68,7 +68,7 @@ void TAVO_player_recorder::start()
     // them whole.
     player->setExtraMediaOptions({outputChain(path), ":demux=ts", ":clock-synchro=-1",
                                   ":network-caching=" + QByteArray::number(networkCachingMs)});
-    player->restartQuietly();
+    Q_EMIT startAgainWanted(udn, true);
     elapsed.start();
     ticker.start(progressMs);
     Q_EMIT recordingChanged(true);
@@ -93,7 +93,7 @@ void TAVO_player_recorder::end(const QString &why)
     const bool streamGoesOn = playingUdn() == recordedUdn;
     player->setExtraMediaOptions({});
     if (streamGoesOn)
-        player->restartQuietly();
+        Q_EMIT startAgainWanted(recordedUdn, false);
     ticker.stop();
     const QString said = endedText(why);
     Q_EMIT recordingChanged(false);

@@ -1,7 +1,5 @@
 #include "TAVO_player_vlcPlayer.h"
 
-#include "TAVO_ui_mainWindow.h"
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -12,6 +10,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
+#include <QWidget>
 
 #include <vlc/vlc.h>
 
@@ -61,7 +60,7 @@ unsigned long desktopWindowId()
 } // namespace
 
 TAVO_player_vlcPlayer::TAVO_player_vlcPlayer(QWidget *parent)
-    : mWindow(static_cast<TAVO_ui_mainWindow *>(parent))
+    : mWindow(parent)
     , parentWidget(parent)
 {
     const char *const arguments[] = {"--video-title-timeout=0"};
@@ -169,7 +168,7 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
     for (const libvlc_event_e type :
          {libvlc_MediaPlayerPlaying, libvlc_MediaPlayerEndReached, libvlc_MediaPlayerEncounteredError})
         libvlc_event_attach(eventManager, type, onPlayerEvent, this);
-    drawInto(mWindow->videoWidget->winId());
+    drawInto(drawingArea()->winId());
     libvlc_video_set_mouse_input(vlcPlayer.get(), 1);
     // Asks for teletext page 100; the former toggle has nothing to act on before playback starts.
     libvlc_video_set_teletext(vlcPlayer.get(), 100);
@@ -325,7 +324,7 @@ void TAVO_player_vlcPlayer::stopPlay()
     ++playerGeneration;
     // libVLC's window inside the video area is gone, but the X server keeps its last picture
     // there until the area is painted again.
-    mWindow->videoWidget->update();
+    drawingArea()->update();
 }
 
 // A player left to its thread tells nothing more: its notices would speak of a stream that is gone,
@@ -528,7 +527,17 @@ void TAVO_player_vlcPlayer::setToFullscreen()
 
 void TAVO_player_vlcPlayer::setToNormalscreen()
 {
-    drawInto(mWindow->videoWidget->winId());
+    drawInto(drawingArea()->winId());
+}
+
+void TAVO_player_vlcPlayer::setVideoArea(QWidget *area)
+{
+    videoArea = area;
+}
+
+QWidget *TAVO_player_vlcPlayer::drawingArea() const
+{
+    return videoArea ? videoArea.data() : mWindow;
 }
 
 void TAVO_player_vlcPlayer::drawInto(unsigned long windowId)
@@ -568,7 +577,7 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 // at 200 ms (each raise throwing away what its decoders held). FFmpeg's demuxer keeps one clock
 // from start to start: at 200 ms it raised none, starts lay within some 50 ms of each other, and
 // a steady stream and one with hiccups both showed nearly every picture. A box whose stream misses
-// pictures all the same is given a longer cache (TAVO_player_streamTuner). Where FFmpeg's
+// pictures all the same is given a longer cache (TAVO_player_restartOwner). Where FFmpeg's
 // demuxer cannot read a stream, libVLC's own takes it, with the box's clock untrusted. FFmpeg
 // writes its own complaints straight to the terminal (a stream joined before its first whole
 // picture, a picture cut off by a Stop) unless libVLC's modules of the stream are quiet; libVLC's

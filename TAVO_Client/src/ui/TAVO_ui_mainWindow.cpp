@@ -9,7 +9,7 @@
 #include "TAVO_mgr_streamRequest.h"
 #include "TAVO_player_pictureKeeper.h"
 #include "TAVO_player_recorder.h"
-#include "TAVO_player_streamTuner.h"
+#include "TAVO_player_restartOwner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_ui_boxListMarks.h"
 #include "TAVO_ui_cacheWarning.h"
@@ -79,6 +79,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     fullScreenWidget = new TAVO_ui_fullScreenWidget(nullptr);
     controllerWidget = new TAVO_ui_controller(nullptr);
     initUI();
+    player->setVideoArea(videoWidget);
     initStatusLine();
     TAVO_player_recorder *recorder = initPictureMenu();
     initStreamTuning(recorder);
@@ -481,15 +482,18 @@ TAVO_player_recorder *TAVO_ui_mainWindow::initPictureMenu()
 
 void TAVO_ui_mainWindow::initStreamTuning(TAVO_player_recorder *recorder)
 {
-    auto *tuner = new TAVO_player_streamTuner(
+    auto *restartOwner = new TAVO_player_restartOwner(
         {[this] { return player->pictureCounts(); }, [this] { return player->raisedDelayMs(); },
          [this] { return streamKeeper->playingName(); }, [this] { player->restartQuietly(); }},
         this);
-    player->setBoxMediaOptionsChooser([this, tuner] { return tuner->mediaOptionsFor(streamKeeper->wantedBox()); });
-    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, tuner, &TAVO_player_streamTuner::playingChanged);
-    connect(recorder, &TAVO_player_recorder::recordingChanged, tuner, &TAVO_player_streamTuner::recordingChanged);
-    connect(tuner, &TAVO_player_streamTuner::status, this, &TAVO_ui_mainWindow::showStatus);
-    new TAVO_ui_streamTuningReset(serverList, mManager, tuner);
+    player->setBoxMediaOptionsChooser(
+        [this, restartOwner] { return restartOwner->mediaOptionsFor(streamKeeper->wantedBox()); });
+    connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, restartOwner, &TAVO_player_restartOwner::playingChanged);
+    connect(recorder, &TAVO_player_recorder::startAgainWanted, restartOwner,
+            &TAVO_player_restartOwner::startAgainForRecording);
+    connect(recorder, &TAVO_player_recorder::recordingChanged, restartOwner, &TAVO_player_restartOwner::recordingChanged);
+    connect(restartOwner, &TAVO_player_restartOwner::status, this, &TAVO_ui_mainWindow::showStatus);
+    new TAVO_ui_streamTuningReset(serverList, mManager, restartOwner);
 }
 
 // The status bar draws its message as plain text, so a box's name shows as it is.

@@ -1,17 +1,17 @@
 #include "TAVO_ui_streamTuningReset.h"
 
 #include "TAVO_mgr_mainManager.h"
-#include "TAVO_player_streamTuner.h"
+#include "TAVO_player_restartOwner.h"
 
 #include <QAction>
 #include <QTableWidget>
 
 TAVO_ui_streamTuningReset::TAVO_ui_streamTuningReset(QTableWidget *serverList, TAVO_mgr_mainManager *registry,
-                                                     TAVO_player_streamTuner *tuner)
+                                                     TAVO_player_restartOwner *restartOwner)
     : QObject(serverList)
     , serverList(serverList)
     , registry(registry)
-    , tuner(tuner)
+    , restartOwner(restartOwner)
     , entry(new QAction(QStringLiteral("Reset stream tuning"), serverList))
 {
     // The table's context menu shows the actions of the table; the entry names the box that the
@@ -39,5 +39,5 @@ void TAVO_ui_streamTuningReset::reset()
     if (row < 0 || row >= registry->getServerCount())
         return;
     const TAVO_SERVER *box = registry->getServer(row);
-    tuner->forget(box->device.UDN, box->device.friendlyName);
+    restartOwner->forget(box->device.UDN, box->device.friendlyName);
 }

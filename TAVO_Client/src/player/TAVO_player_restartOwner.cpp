@@ -1,4 +1,4 @@
-#include "TAVO_player_streamTuner.h"
+#include "TAVO_player_restartOwner.h"
 
 #include "TAVO_mgr_clientSettings.h"
 
@@ -9,22 +9,22 @@
 
 Q_LOGGING_CATEGORY(lcStreamTuning, "tavo.player.tuning", QtInfoMsg)
 
-using namespace TAVO_player_tuningRules;
+using namespace TAVO_mgr_tuningRules;
 
-TAVO_player_streamTuner::TAVO_player_streamTuner(Stream stream, QObject *parent)
-    : TAVO_player_streamTuner(std::move(stream), parent, Timing())
+TAVO_player_restartOwner::TAVO_player_restartOwner(Stream stream, QObject *parent)
+    : TAVO_player_restartOwner(std::move(stream), parent, Timing())
 {
 }
 
-TAVO_player_streamTuner::TAVO_player_streamTuner(Stream stream, QObject *parent, Timing timing)
+TAVO_player_restartOwner::TAVO_player_restartOwner(Stream stream, QObject *parent, Timing timing)
     : QObject(parent)
     , stream(std::move(stream))
     , timing(std::move(timing))
 {
-    connect(&ticker, &QTimer::timeout, this, &TAVO_player_streamTuner::tick);
+    connect(&ticker, &QTimer::timeout, this, &TAVO_player_restartOwner::tick);
 }
 
-int TAVO_player_streamTuner::cachingFor(const QString &udn, const QDateTime &now)
+int TAVO_player_restartOwner::cachingFor(const QString &udn, const QDateTime &now)
 {
     const std::optional<TAVO_mgr_clientSettings::RememberedCaching> remembered =
         TAVO_mgr_clientSettings::networkCachingFor(udn);
@@ -40,14 +40,14 @@ int TAVO_player_streamTuner::cachingFor(const QString &udn, const QDateTime &now
 // pace a longer cache rode out a stream's bursts a little better, but there libVLC does not follow
 // a box whose clock runs fast or slow: the stream piles up or runs dry, and a box that missed
 // pictures for that climbed to the longest cache and a delay of some two seconds.
-QList<QByteArray> TAVO_player_streamTuner::mediaOptionsFor(const QString &udn)
+QList<QByteArray> TAVO_player_restartOwner::mediaOptionsFor(const QString &udn)
 {
     optionsUdn = udn;
     optionsCachingMs = cachingFor(udn, timing.today());
     return {":network-caching=" + QByteArray::number(optionsCachingMs)};
 }
 
-void TAVO_player_streamTuner::forget(const QString &udn, const QString &name)
+void TAVO_player_restartOwner::forget(const QString &udn, const QString &name)
 {
     TAVO_mgr_clientSettings::forgetNetworkCachingFor(udn);
     settledDelays.remove(udn);
@@ -56,14 +56,14 @@ void TAVO_player_streamTuner::forget(const QString &udn, const QString &name)
                       .arg(shortestCachingMs));
 }
 
-void TAVO_player_streamTuner::setTiming(const Timing &newTiming)
+void TAVO_player_restartOwner::setTiming(const Timing &newTiming)
 {
     timing = newTiming;
     if (ticker.isActive())
         ticker.start(timing.checkMs);
 }
 
-void TAVO_player_streamTuner::playingChanged(const QString &udn)
+void TAVO_player_restartOwner::playingChanged(const QString &udn)
 {
     playing.reset();
     if (udn.isEmpty()) {
@@ -88,14 +88,14 @@ void TAVO_player_streamTuner::playingChanged(const QString &udn)
 
 // The recorder has started the stream again, with its options or without them again: a start
 // made on purpose, which the hold-off counts.
-void TAVO_player_streamTuner::recordingChanged(bool nowRecording)
+void TAVO_player_restartOwner::recordingChanged(bool nowRecording)
 {
     recording = nowRecording;
     restarts.lastDeliberateMs = timing.nowMs();
     playing.reset();
 }
 
-void TAVO_player_streamTuner::tick()
+void TAVO_player_restartOwner::tick()
 {
     if (!playing || recording)
         return;
@@ -112,7 +112,7 @@ void TAVO_player_streamTuner::tick()
         lookAtDelay(nowMs, delayMs, lastDelayMs);
 }
 
-void TAVO_player_streamTuner::lookAtDelay(qint64 nowMs, int delayMs, int lastDelayMs)
+void TAVO_player_restartOwner::lookAtDelay(qint64 nowMs, int delayMs, int lastDelayMs)
 {
     if (!delayCrept(delayMs, lastDelayMs, *playing->baselineMs) || !mayRestartForCreep(restarts, nowMs)
         || !mayRestart(restarts, nowMs))
@@ -122,13 +122,13 @@ void TAVO_player_streamTuner::lookAtDelay(qint64 nowMs, int delayMs, int lastDel
                                              .arg(*playing->baselineMs)
                                              .arg(delayMs);
     restarts.lastForCreepMs = nowMs;
-    restart(Reason::DelayCrept, nowMs,
+    restart(playing->udn, Reason::DelayCrept, nowMs,
             QStringLiteral("%1: starting the stream again to bring its delay back down (it had grown to %2 ms)")
                 .arg(stream.playingName())
                 .arg(delayMs));
 }
 
-void TAVO_player_streamTuner::settle()
+void TAVO_player_restartOwner::settle()
 {
     QList<int> &recent = settledDelays[playing->udn][playing->cachingMs];
     recent.append(playing->settledMs);
@@ -142,11 +142,11 @@ void TAVO_player_streamTuner::settle()
                                              .arg(*playing->baselineMs);
 }
 
-bool TAVO_player_streamTuner::lookAtPictures(qint64 nowMs)
+bool TAVO_player_restartOwner::lookAtPictures(qint64 nowMs)
 {
     if (nowMs < playing->nextWindowAtMs)
         return false;
-    const std::optional<TAVO_player_vlcPlayer::PictureCounts> counts = stream.pictures();
+    const std::optional<PictureCounts> counts = stream.pictures();
     if (!counts)
         return false;
     playing->nextWindowAtMs = nowMs + timing.windowMs;
@@ -171,7 +171,7 @@ bool TAVO_player_streamTuner::lookAtPictures(qint64 nowMs)
 
 // The box keeps the longer cache for its later starts. While the stream may not start again,
 // nothing is remembered: the windows that follow ask again.
-bool TAVO_player_streamTuner::lengthen(qint64 nowMs)
+bool TAVO_player_restartOwner::lengthen(qint64 nowMs)
 {
     const int longer = longerCaching(playing->cachingMs);
     if (longer == playing->cachingMs)
@@ -183,14 +183,14 @@ bool TAVO_player_streamTuner::lengthen(qint64 nowMs)
     }
     TAVO_mgr_clientSettings::setNetworkCachingFor(playing->udn, {longer, timing.today(), cachingRule});
     qCDebug(lcStreamTuning).noquote() << QStringLiteral("Network cache of %1: %2 ms").arg(playing->udn).arg(longer);
-    restart(Reason::LongerCache, nowMs,
+    restart(playing->udn, Reason::LongerCache, nowMs,
             QStringLiteral("%1: starting the stream again with a longer buffer (%2 ms)").arg(stream.playingName()).arg(longer));
     return true;
 }
 
 // For the next start, so that a playing stream does not freeze for it; once per stream, so that
 // a box earns each shorter step with a long smooth play.
-void TAVO_player_streamTuner::shortenForNextStart()
+void TAVO_player_restartOwner::shortenForNextStart()
 {
     if (playing->shortened || playing->cachingMs <= shortestCachingMs)
         return;
@@ -205,17 +205,28 @@ void TAVO_player_streamTuner::shortenForNextStart()
                       .arg(shorter));
 }
 
-void TAVO_player_streamTuner::restart(Reason reason, qint64 nowMs, const QString &said)
+// A recording waits for no hold-off: the user asked for it, and its file begins now. Its start
+// again holds the owner's own off all the same.
+void TAVO_player_restartOwner::startAgainForRecording(const QString &udn, bool nowRecording)
+{
+    restart(udn, nowRecording ? Reason::RecordingBegins : Reason::RecordingEnds, timing.nowMs(), QString());
+}
+
+// `udn` is a copy: the measured start it may come from ends here.
+void TAVO_player_restartOwner::restart(QString udn, Reason reason, qint64 nowMs, const QString &said)
 {
     restarts.lastDeliberateMs = nowMs;
-    restarts.ownMs.removeIf([nowMs](qint64 atMs) { return nowMs - atMs >= hourMs; });
-    restarts.ownMs.append(nowMs);
-    const QString udn = playing->udn;
+    if (reason == Reason::LongerCache || reason == Reason::DelayCrept) {
+        restarts.ownMs.removeIf([nowMs](qint64 atMs) { return nowMs - atMs >= hourMs; });
+        restarts.ownMs.append(nowMs);
+    }
     // Measured afresh once the stream plays again.
     playing.reset();
     ticker.stop();
-    sayWhenBack = said;
-    Q_EMIT status(said);
+    if (!said.isEmpty()) {
+        sayWhenBack = said;
+        Q_EMIT status(said);
+    }
     Q_EMIT restarting(udn, reason);
     stream.restart();
 }

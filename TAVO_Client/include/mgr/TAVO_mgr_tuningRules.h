@@ -1,23 +1,22 @@
-#ifndef TAVO_PLAYER_TUNINGRULES_H
-#define TAVO_PLAYER_TUNINGRULES_H
-
-#include "TAVO_mgr_clientSettings.h"
-#include "TAVO_player_vlcPlayer.h"
+#ifndef TAVO_MGR_TUNINGRULES_H
+#define TAVO_MGR_TUNINGRULES_H
 
 #include <QDateTime>
 #include <QList>
 
 #include <optional>
 
-// What tunes a box's stream, as plain functions of counts and times: TAVO_player_streamTuner
-// measures and acts, these decide. The measured reasons of the constants are in docs/latency.md.
-namespace TAVO_player_tuningRules {
+// What tunes a box's stream, as plain functions of counts and times: TAVO_player_restartOwner
+// measures, remembers and acts, these decide. They know neither the player nor the settings. The measured reasons of the constants are in docs/latency.md.
+namespace TAVO_mgr_tuningRules {
 
 // The network cache. A box starts with the shortest, for the shortest delay between a key and
 // its picture; one whose pictures keep missing the screen (a stream that arrives in bursts, over
 // a weak Wi-Fi) gets twice the cache, and a box that then plays smoothly for a long while gets
 // the next shorter one at its next start.
-constexpr int shortestCachingMs = TAVO_player_vlcPlayer::liveNetworkCachingMs;
+// The shortest is long enough that libVLC need not raise its delay in a start's first seconds,
+// each raise throwing away the pictures its decoders held.
+constexpr int shortestCachingMs = 200;
 constexpr int longestCachingMs = 1600;
 // The version of these rules, remembered with each cache they choose: a cache chosen by other
 // rules is dropped. Raise it whenever the rules change what a box is given.
@@ -27,6 +26,17 @@ constexpr int cachingRule = 3;
 // its first minute of play, with one start again.
 constexpr int cachingKeptDays = 30;
 
+// A player's pictures so far: lost (too late to be shown, or not decoded), shown, and carried:
+// those the stream carried in its play time, by its frame rate, which counts too the pictures
+// libVLC threw away unseen when it caught up with a stream that came late (0 while the frame
+// rate is not known).
+struct PictureCounts
+{
+    int lost = 0;
+    int shown = 0;
+    int carried = 0;
+};
+
 // The pictures of one window of play: those that missed the screen, of those the stream carried.
 struct Window
 {
@@ -34,8 +44,7 @@ struct Window
     int carried = 0;
 };
 // The window between two counts of one player; none when the counts went back (a new player).
-std::optional<Window> windowBetween(const TAVO_player_vlcPlayer::PictureCounts &before,
-                                    const TAVO_player_vlcPlayer::PictureCounts &after);
+std::optional<Window> windowBetween(const PictureCounts &before, const PictureCounts &after);
 bool tooManyMissed(const Window &window);
 
 // What the windows of one stream say about its cache, window after window.
@@ -49,12 +58,20 @@ struct CacheWatch
 };
 CacheVerdict judgeWindow(CacheWatch &watch, const Window &window, int windowMs, int cleanPlayMs);
 
+// A network cache chosen for a box's stream: when, and by which version of the rules that
+// choose it, so that a choice can be dropped when it is old or its rules have changed.
+struct RememberedCaching
+{
+    int milliseconds = 0;
+    QDateTime chosenAt;
+    int rule = 0;
+};
+
 int longerCaching(int cachingMs);
 int shorterCaching(int cachingMs);
 // The cache a remembered choice gives the box's next start; none when the choice is older than
 // cachingKeptDays, dated ahead of the clock, made by other rules or out of range.
-std::optional<int> cachingStillChosen(const TAVO_mgr_clientSettings::RememberedCaching &remembered,
-                                      const QDateTime &now);
+std::optional<int> cachingStillChosen(const RememberedCaching &remembered, const QDateTime &now);
 
 // The delay. libVLC raises a live stream's delay whenever the stream comes late to it and never
 // lowers it within the stream; over an evening a box whose clock runs fast or slow, and the
@@ -91,6 +108,6 @@ struct Restarts
 bool mayRestart(const Restarts &restarts, qint64 nowMs);
 bool mayRestartForCreep(const Restarts &restarts, qint64 nowMs);
 
-} // namespace TAVO_player_tuningRules
+} // namespace TAVO_mgr_tuningRules
 
 #endif

@@ -1,8 +1,7 @@
-#ifndef TAVO_PLAYER_STREAMTUNER_H
-#define TAVO_PLAYER_STREAMTUNER_H
+#ifndef TAVO_PLAYER_RESTARTOWNER_H
+#define TAVO_PLAYER_RESTARTOWNER_H
 
-#include "TAVO_player_tuningRules.h"
-#include "TAVO_player_vlcPlayer.h"
+#include "TAVO_mgr_tuningRules.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -16,21 +15,24 @@
 #include <functional>
 #include <optional>
 
-// The one owner of a playing stream's tuning: it chooses each box's network cache, watches the
-// pictures that miss the screen and the delay libVLC raises, and starts the stream again when
-// the rules (TAVO_player_tuningRules) say so, telling the user why. Every start again on purpose
-// shares one hold-off and a cap per hour; none is made while a recording plays (its stream plays
-// with other options, paced as a file's), and nothing of a recorded stream is measured. What it
-// measures starts afresh with every start of a stream: its own, a recording's, the stream
-// keeper's reconnect and the user's Start.
-class TAVO_player_streamTuner : public QObject
+// The one owner of a playing stream's starts again and of its tuning: it chooses each box's
+// network cache, watches the pictures that miss the screen and the delay libVLC raises, and
+// starts the stream again when the rules (TAVO_mgr_tuningRules) say so, telling the user why; a
+// recording that begins or ends asks it for its start again too, which it makes at once and
+// quietly (the recorder tells the user). Every start again on purpose shares one hold-off, and
+// the owner's own a cap per hour; none of its own is made while a recording plays (its stream
+// plays with other options, paced as a file's), and nothing of a recorded stream is measured.
+// What it measures starts afresh with every start of a stream: its own, a recording's, the
+// stream keeper's reconnect and the user's Start.
+class TAVO_player_restartOwner : public QObject
 {
     Q_OBJECT
 
 public:
-    // Why the tuner starts a stream again: its pictures kept missing the screen, or the delay
-    // libVLC raised crept beyond where the box's starts settle.
-    enum class Reason { LongerCache, DelayCrept };
+    // Why the owner starts a stream again: its pictures kept missing the screen, or the delay
+    // libVLC raised crept beyond where the box's starts settle (its own); a recording begins or
+    // ends (the recorder's).
+    enum class Reason { LongerCache, DelayCrept, RecordingBegins, RecordingEnds };
     Q_ENUM(Reason)
 
     struct Timing
@@ -52,7 +54,7 @@ public:
     struct Stream
     {
         // The playing stream's pictures so far; none without a stream.
-        std::function<std::optional<TAVO_player_vlcPlayer::PictureCounts>()> pictures;
+        std::function<std::optional<TAVO_mgr_tuningRules::PictureCounts>()> pictures;
         // The delay libVLC raised the playing stream's to, in ms; 0 while it has not.
         std::function<int()> raisedDelayMs;
         // The name of the box whose stream plays, for the status line.
@@ -61,8 +63,8 @@ public:
         std::function<void()> restart;
     };
 
-    explicit TAVO_player_streamTuner(Stream stream, QObject *parent = nullptr);
-    TAVO_player_streamTuner(Stream stream, QObject *parent, Timing timing);
+    explicit TAVO_player_restartOwner(Stream stream, QObject *parent = nullptr);
+    TAVO_player_restartOwner(Stream stream, QObject *parent, Timing timing);
 
     // The cache for the box's next start: the remembered one while it still holds (a cache
     // remembered longer ago or by other rules is dropped), else the shortest.
@@ -76,14 +78,17 @@ public:
     void setTiming(const Timing &timing);
 
 public Q_SLOTS:
+    // Starts the stream of `udn` again for a recording that begins or ends, with the options
+    // the player now has for it (TAVO_player_recorder::startAgainWanted).
+    void startAgainForRecording(const QString &udn, bool recording);
     // The stream of this box plays (again); empty: nothing plays.
     void playingChanged(const QString &udn);
-    // A recording started or ended, and with it the stream started again.
+    // A recording started or ended, with its stream started again or ended.
     void recordingChanged(bool recording);
 
 Q_SIGNALS:
-    // The tuner starts the stream of this box again, for this reason.
-    void restarting(const QString &udn, TAVO_player_streamTuner::Reason reason);
+    // The owner starts the stream of this box again, for this reason.
+    void restarting(const QString &udn, TAVO_player_restartOwner::Reason reason);
     // One line for the status line: a start again and why, a shorter cache, a reset.
     void status(const QString &text);
 
@@ -99,9 +104,9 @@ private:
         std::optional<int> baselineMs;
         int lastDelayMs = 0;
         qint64 nextWindowAtMs = 0;
-        std::optional<TAVO_player_vlcPlayer::PictureCounts> windowStart;
+        std::optional<TAVO_mgr_tuningRules::PictureCounts> windowStart;
         qint64 windowStartMs = 0;
-        TAVO_player_tuningRules::CacheWatch cache;
+        TAVO_mgr_tuningRules::CacheWatch cache;
         bool shortened = false;
     };
 
@@ -112,7 +117,8 @@ private:
     void lookAtDelay(qint64 nowMs, int delayMs, int lastDelayMs);
     bool lengthen(qint64 nowMs);
     void shortenForNextStart();
-    void restart(Reason reason, qint64 nowMs, const QString &said);
+    // Every start again on purpose: told with `said`, quiet without it.
+    void restart(QString udn, Reason reason, qint64 nowMs, const QString &said);
 
     Stream stream;
     Timing timing;
@@ -120,13 +126,13 @@ private:
     // None while nothing plays, and from a start again until the stream plays again.
     std::optional<Playing> playing;
     bool recording = false;
-    TAVO_player_tuningRules::Restarts restarts;
+    TAVO_mgr_tuningRules::Restarts restarts;
     // Where the recent starts of each box settled, by box and cache.
     QHash<QString, QHash<int, QList<int>>> settledDelays;
     // The box and cache of the options last given to a start.
     QString optionsUdn;
     int optionsCachingMs = 0;
-    // Said again once the stream that the tuner started again plays: the stream keeper's
+    // Said again once the stream that the owner started again plays: the stream keeper's
     // "Playing" would hide it.
     QString sayWhenBack;
 };

@@ -1,4 +1,4 @@
-#include "TAVO_player_tuningRules.h"
+#include "TAVO_mgr_tuningRules.h"
 
 #include <algorithm>
 
@@ -21,8 +21,8 @@ constexpr int picturesOnTheirWay = 2;
 // The pictures lost, or, where the stream's frame rate is known, those it carried and the
 // screen did not show, whichever are more: libVLC counts as lost only pictures that reach the
 // screen too late, not those it throws away as it raises its delay.
-std::optional<TAVO_player_tuningRules::Window> TAVO_player_tuningRules::windowBetween(
-    const TAVO_player_vlcPlayer::PictureCounts &before, const TAVO_player_vlcPlayer::PictureCounts &after)
+std::optional<TAVO_mgr_tuningRules::Window> TAVO_mgr_tuningRules::windowBetween(const PictureCounts &before,
+                                                                               const PictureCounts &after)
 {
     if (after.lost < before.lost || after.shown < before.shown || after.carried < before.carried)
         return std::nullopt;
@@ -34,7 +34,7 @@ std::optional<TAVO_player_tuningRules::Window> TAVO_player_tuningRules::windowBe
     return Window{missed, std::max(missed + shown, after.carried - before.carried)};
 }
 
-bool TAVO_player_tuningRules::tooManyMissed(const Window &window)
+bool TAVO_mgr_tuningRules::tooManyMissed(const Window &window)
 {
     return window.missed >= fewestMissedPictures && window.missed * 100 >= window.carried * missedPerHundred;
 }
@@ -42,7 +42,7 @@ bool TAVO_player_tuningRules::tooManyMissed(const Window &window)
 // Only two windows in a row with too many missed make a longer cache: the odd hiccup of a busy
 // computer, now and then over an evening, would otherwise double the cache each time. Each clean
 // play is judged once, and the next one counts from there.
-TAVO_player_tuningRules::CacheVerdict TAVO_player_tuningRules::judgeWindow(CacheWatch &watch, const Window &window,
+TAVO_mgr_tuningRules::CacheVerdict TAVO_mgr_tuningRules::judgeWindow(CacheWatch &watch, const Window &window,
                                                                            int windowMs, int cleanPlayMs)
 {
     const bool tooMany = tooManyMissed(window);
@@ -64,18 +64,18 @@ TAVO_player_tuningRules::CacheVerdict TAVO_player_tuningRules::judgeWindow(Cache
     return smooth ? CacheVerdict::Shorter : CacheVerdict::Keep;
 }
 
-int TAVO_player_tuningRules::longerCaching(int cachingMs)
+int TAVO_mgr_tuningRules::longerCaching(int cachingMs)
 {
     return std::min(cachingMs * 2, longestCachingMs);
 }
 
-int TAVO_player_tuningRules::shorterCaching(int cachingMs)
+int TAVO_mgr_tuningRules::shorterCaching(int cachingMs)
 {
     return std::max(cachingMs / 2, shortestCachingMs);
 }
 
-std::optional<int> TAVO_player_tuningRules::cachingStillChosen(
-    const TAVO_mgr_clientSettings::RememberedCaching &remembered, const QDateTime &now)
+std::optional<int> TAVO_mgr_tuningRules::cachingStillChosen(const RememberedCaching &remembered,
+                                                           const QDateTime &now)
 {
     const bool current = remembered.rule == cachingRule && remembered.chosenAt.isValid()
                          && remembered.chosenAt <= now && now < remembered.chosenAt.addDays(cachingKeptDays);
@@ -85,7 +85,7 @@ std::optional<int> TAVO_player_tuningRules::cachingStillChosen(
     return remembered.milliseconds;
 }
 
-int TAVO_player_tuningRules::creepBaseline(const QList<int> &settledDelaysMs)
+int TAVO_mgr_tuningRules::creepBaseline(const QList<int> &settledDelaysMs)
 {
     if (settledDelaysMs.isEmpty())
         return 0;
@@ -95,12 +95,12 @@ int TAVO_player_tuningRules::creepBaseline(const QList<int> &settledDelaysMs)
     return sorted.size() % 2 == 1 ? sorted.at(middle) : (sorted.at(middle - 1) + sorted.at(middle)) / 2;
 }
 
-bool TAVO_player_tuningRules::delayCrept(int delayMs, int lastDelayMs, int baselineMs)
+bool TAVO_mgr_tuningRules::delayCrept(int delayMs, int lastDelayMs, int baselineMs)
 {
     return delayMs > lastDelayMs && delayMs > baselineMs + allowedCreepMs;
 }
 
-bool TAVO_player_tuningRules::mayRestart(const Restarts &restarts, qint64 nowMs)
+bool TAVO_mgr_tuningRules::mayRestart(const Restarts &restarts, qint64 nowMs)
 {
     if (restarts.lastDeliberateMs && nowMs - *restarts.lastDeliberateMs < holdOffMs)
         return false;
@@ -108,7 +108,7 @@ bool TAVO_player_tuningRules::mayRestart(const Restarts &restarts, qint64 nowMs)
     return std::count_if(restarts.ownMs.cbegin(), restarts.ownMs.cend(), withinTheHour) < restartsPerHour;
 }
 
-bool TAVO_player_tuningRules::mayRestartForCreep(const Restarts &restarts, qint64 nowMs)
+bool TAVO_mgr_tuningRules::mayRestartForCreep(const Restarts &restarts, qint64 nowMs)
 {
     return !restarts.lastForCreepMs || nowMs - *restarts.lastForCreepMs > creepRestartGapMs;
 }
