@@ -9,7 +9,7 @@
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_ui_channelDock.h"
 #include "TAVO_ui_channelEntry.h"
-#include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_channelSwitcher.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_remoteKeyboard.h"
 #include "TAVO_ui_windowKeyboard.h"
@@ -116,7 +116,7 @@ bool measureChannelTune(const TAVO_test_boxSim &sim, TAVO_ui_controller &panel)
     TAVO_mgr_channelList list;
     list.confirmKey = QStringLiteral("OK");
     const QStringList keys = list.keysFor({QStringLiteral("Bench"), QStringLiteral("101"), {}, {}, {}});
-    TAVO_ui_channelTuner tuner(&panel, [] { return true; });
+    TAVO_ui_channelSwitcher tuner(&panel, [] { return true; });
     QList<double> milliseconds;
     for (int i = 0; i < channelTunes; ++i) {
         const int before = sim.requests(uuid).size();
@@ -151,7 +151,7 @@ struct TypingPicture
     QWidget boxList;
     TAVO_ui_windowKeyboard keyboard;
     TAVO_ui_remoteKeyboard remote;
-    TAVO_ui_channelTuner tuner;
+    TAVO_ui_channelSwitcher tuner;
     TAVO_ui_channelDock channels;
 };
 

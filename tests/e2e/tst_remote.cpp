@@ -13,7 +13,7 @@
 #include "TAVO_ui_fullScreenWidget.h"
 #include "TAVO_ui_keySlots.h"
 #include "TAVO_ui_mainWindow.h"
-#include "TAVO_ui_recordedBoxes.h"
+#include "TAVO_ui_recordedRows.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -809,7 +809,7 @@ void tst_remote::rowOfABoxRecordedElsewhereIsMarkedUntilItsRecorderDies()
     QTRY_VERIFY_WITH_TIMEOUT(TAVO_test_windowParts::toolTipText(row).contains(recordedBy), 60000);
     QVERIFY(!row->icon().isNull());
     // The window records what plays all the same, and says who else records it.
-    window->findChild<TAVO_ui_recordedBoxes *>()->windowRecords(livingRoom, QStringLiteral("Living Room"));
+    window->findChild<TAVO_ui_recordedRows *>()->windowRecords(livingRoom, QStringLiteral("Living Room"));
     const QString alsoRecorded = QStringLiteral("Living Room is also being recorded by tavo-record (pid %1)")
                                      .arg(recorder.processId());
     QVERIFY2(statusLineNotice(alsoRecorded), qPrintable(alsoRecorded));
@@ -820,7 +820,7 @@ void tst_remote::rowOfABoxRecordedElsewhereIsMarkedUntilItsRecorderDies()
     QVERIFY(recorder.waitForFinished());
     QTRY_VERIFY_WITH_TIMEOUT(!TAVO_test_windowParts::toolTipText(row).contains(QStringLiteral("Being recorded")), 20000);
     QTRY_VERIFY(!statusLineNotice(alsoRecorded));
-    window->findChild<TAVO_ui_recordedBoxes *>()->windowRecords(QString(), QString());
+    window->findChild<TAVO_ui_recordedRows *>()->windowRecords(QString(), QString());
 }
 
 // No holds the key back; Yes lets it and the recording's later keys go.
@@ -831,9 +831,9 @@ void tst_remote::keyThatChangesARecordedBoxAsksOnce()
     QString problem;
     QVERIFY2(lock.take(&problem), qPrintable(problem));
     // The window's own lock is no other recorder.
-    window->findChild<TAVO_ui_recordedBoxes *>()->windowRecords(livingRoom, QStringLiteral("Living Room"));
+    window->findChild<TAVO_ui_recordedRows *>()->windowRecords(livingRoom, QStringLiteral("Living Room"));
     QVERIFY(!statusLineNotice(QStringLiteral("Living Room is also being recorded")));
-    window->findChild<TAVO_ui_recordedBoxes *>()->windowRecords(QString(), QString());
+    window->findChild<TAVO_ui_recordedRows *>()->windowRecords(QString(), QString());
     TAVO_test_messageBoxes answers;
     // Earlier cases sent these keys too: only the ones this case sends count.
     const qsizetype channelsUp = keyCommands(livingRoom, QStringLiteral("CH_UP")).size();

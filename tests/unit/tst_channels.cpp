@@ -8,7 +8,7 @@
 #include "TAVO_ui_channelDialog.h"
 #include "TAVO_ui_channelDock.h"
 #include "TAVO_ui_channelEntry.h"
-#include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_channelSwitcher.h"
 #include "TAVO_ui_controller.h"
 
 #include <QKeyEvent>
@@ -301,11 +301,11 @@ void tst_channels::tunerSendsTheKeysPacedToTheBox()
     server.tavoStreamer.rcuPort = QStringLiteral("8090");
     TAVO_ui_controller panel;
     QVERIFY(loadRemote(panel, server, folder, "NUM_0,NUM_1,NUM_2,NUM_7,OK,MENU"));
-    TAVO_ui_channelTuner tuner(&panel, [] { return true; });
+    TAVO_ui_channelSwitcher tuner(&panel, [] { return true; });
 
     const int pauseMs = 300;
     const TAVO_mgr_channelList list = twoChannels();
-    QSignalSpy tuned(&tuner, &TAVO_ui_channelTuner::tuned);
+    QSignalSpy tuned(&tuner, &TAVO_ui_channelSwitcher::tuned);
     QCOMPARE(tuner.tune(list.keysFor(list.channels.at(0)), pauseMs), QString());
     QVERIFY(tuned.wait());
     QVERIFY(sim.waitForRequest(uuid, "key=OK"));
@@ -325,9 +325,9 @@ void tst_channels::tunerSendsTheKeysPacedToTheBox()
 void tst_channels::tunerRefusesKeysTheRemoteLacks()
 {
     TAVO_ui_controller panel;
-    TAVO_ui_channelTuner tuner(&panel, [] { return true; });
+    TAVO_ui_channelSwitcher tuner(&panel, [] { return true; });
     QCOMPARE(tuner.tune({"NUM_1", "NUM_9"}, 0), QStringLiteral("The box's remote control has no key NUM_1."));
-    TAVO_ui_channelTuner withoutRemote(&panel, [] { return false; });
+    TAVO_ui_channelSwitcher withoutRemote(&panel, [] { return false; });
     QCOMPARE(withoutRemote.tune({"NUM_1"}, 0), QStringLiteral("The box has no remote control to tune with."));
     QVERIFY(!tuner.isTuning());
 }
@@ -341,7 +341,7 @@ void tst_channels::tuneIsDroppedWhenAnotherBoxIsChosenMeanwhile()
     QWidget picture;
     TAVO_ui_controller panel;
     bool steered = false;
-    TAVO_ui_channelTuner tuner(&panel, [&steered] { steered = true; return false; });
+    TAVO_ui_channelSwitcher tuner(&panel, [&steered] { steered = true; return false; });
     QString chosen = udn;
     QStringList statuses;
     TAVO_ui_channelDock *dock = nullptr;
@@ -361,7 +361,7 @@ void tst_channels::listStandsBesideTheWindowOutOfFullScreen()
     QMainWindow window;
     QWidget picture;
     TAVO_ui_controller panel;
-    TAVO_ui_channelTuner tuner(&panel, [] { return false; });
+    TAVO_ui_channelSwitcher tuner(&panel, [] { return false; });
     auto *dock = new TAVO_ui_channelDock(&window, &picture, &tuner,
                                          {[] { return udn; }, [] { return QStringLiteral("Box"); }, [] {},
                                           [](const QString &) {}});

@@ -1,4 +1,4 @@
-#include "TAVO_ui_recordedBoxes.h"
+#include "TAVO_ui_recordedRows.h"
 
 #include "TAVO_mgr_mainManager.h"
 #include "TAVO_mgr_recordedBoxes.h"
@@ -11,23 +11,23 @@
 #include <algorithm>
 #include <utility>
 
-TAVO_ui_recordedBoxes::TAVO_ui_recordedBoxes(QTableWidget *serverList, TAVO_mgr_mainManager *registry,
-                                             TAVO_ui_controller *panel, TAVO_ui_channelTuner *tuner)
+TAVO_ui_recordedRows::TAVO_ui_recordedRows(QTableWidget *serverList, TAVO_mgr_mainManager *registry,
+                                           TAVO_ui_controller *panel, TAVO_ui_channelSwitcher *switcher)
     : QObject(serverList)
     , serverList(serverList)
     , registry(registry)
     , boxes(new TAVO_mgr_recordedBoxes(this))
 {
-    new TAVO_ui_recordingQuestion(panel, tuner, boxes);
-    connect(boxes, &TAVO_mgr_recordedBoxes::changed, this, &TAVO_ui_recordedBoxes::markRows);
-    connect(boxes, &TAVO_mgr_recordedBoxes::changed, this, &TAVO_ui_recordedBoxes::sayWhoElseRecords);
+    new TAVO_ui_recordingQuestion(panel, switcher, boxes);
+    connect(boxes, &TAVO_mgr_recordedBoxes::changed, this, &TAVO_ui_recordedRows::markRows);
+    connect(boxes, &TAVO_mgr_recordedBoxes::changed, this, &TAVO_ui_recordedRows::sayWhoElseRecords);
     // A box found while it is recorded is marked as its row comes.
-    connect(serverList->model(), &QAbstractItemModel::rowsInserted, this, &TAVO_ui_recordedBoxes::markRows,
+    connect(serverList->model(), &QAbstractItemModel::rowsInserted, this, &TAVO_ui_recordedRows::markRows,
             Qt::QueuedConnection);
 }
 
 // Row i shows registry entry i; every row of the table is a server item.
-void TAVO_ui_recordedBoxes::markRows()
+void TAVO_ui_recordedRows::markRows()
 {
     const int rows = std::min(serverList->rowCount(), registry->getServerCount());
     for (int row = 0; row < rows; ++row) {
@@ -36,7 +36,7 @@ void TAVO_ui_recordedBoxes::markRows()
     }
 }
 
-void TAVO_ui_recordedBoxes::windowRecords(const QString &udn, const QString &name)
+void TAVO_ui_recordedRows::windowRecords(const QString &udn, const QString &name)
 {
     recordedUdn = udn;
     recordedName = TAVO_ui_shortText::bounded(name, TAVO_ui_shortText::nameChars);
@@ -45,7 +45,7 @@ void TAVO_ui_recordedBoxes::windowRecords(const QString &udn, const QString &nam
     sayWhoElseRecords();
 }
 
-void TAVO_ui_recordedBoxes::sayWhoElseRecords()
+void TAVO_ui_recordedRows::sayWhoElseRecords()
 {
     const QString other = recordedUdn.isEmpty() ? QString()
                                                 : TAVO_ui_shortText::bounded(boxes->otherRecorderOf(recordedUdn),

@@ -6,7 +6,7 @@
 #include <QString>
 
 class TAVO_mgr_recordedBoxes;
-class TAVO_ui_channelTuner;
+class TAVO_ui_channelSwitcher;
 class TAVO_ui_controller;
 
 // Before the first key that would change what a box being recorded sends (its channel, its power,
@@ -19,7 +19,8 @@ class TAVO_ui_recordingQuestion : public QObject
     Q_OBJECT
 
 public:
-    TAVO_ui_recordingQuestion(TAVO_ui_controller *panel, TAVO_ui_channelTuner *tuner, TAVO_mgr_recordedBoxes *boxes);
+    TAVO_ui_recordingQuestion(TAVO_ui_controller *panel, TAVO_ui_channelSwitcher *switcher,
+                              TAVO_mgr_recordedBoxes *boxes);
 
     static bool changesWhatIsRecorded(const QString &keyName);
 
@@ -29,7 +30,7 @@ private:
     void forgetEndedRecordings();
 
     TAVO_ui_controller *panel;
-    TAVO_ui_channelTuner *tuner;
+    TAVO_ui_channelSwitcher *switcher;
     TAVO_mgr_recordedBoxes *boxes;
     QHash<QString, QString> goAhead;  // box UDN -> the recording (its recorder) whose keys may go
     bool asking = false;

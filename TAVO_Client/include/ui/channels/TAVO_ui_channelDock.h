@@ -13,7 +13,7 @@ class QListWidgetItem;
 class QMainWindow;
 class TAVO_ui_channelCaption;
 class TAVO_ui_channelEntry;
-class TAVO_ui_channelTuner;
+class TAVO_ui_channelSwitcher;
 class TAVO_ui_windowKeyboard;
 
 // The chosen box's channels in a dock of the window: name, number and logo. A double click or
@@ -36,7 +36,8 @@ public:
         std::function<void(const QString &)> showStatus;
     };
 
-    TAVO_ui_channelDock(QMainWindow *window, QWidget *picture, TAVO_ui_channelTuner *tuner, WindowActions actions);
+    TAVO_ui_channelDock(QMainWindow *window, QWidget *picture, TAVO_ui_channelSwitcher *switcher,
+                        WindowActions actions);
 
     // The window's keys that show the list, step through it and go back to the channel before,
     // and the digits typed in these places.
@@ -68,7 +69,7 @@ private:
     int rowOf(const QString &number) const;
     void edit();
 
-    TAVO_ui_channelTuner *tuner;
+    TAVO_ui_channelSwitcher *switcher;
     WindowActions actions;
     QListWidget *view;
     TAVO_ui_channelEntry *entry;

@@ -15,7 +15,7 @@
 #include "TAVO_ui_cacheWarning.h"
 #include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_channelDock.h"
-#include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_channelSwitcher.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_dialogOverFullScreen.h"
 #include "TAVO_ui_fullScreenNotice.h"
@@ -26,7 +26,7 @@
 #include "TAVO_ui_panelOverFullScreen.h"
 #include "TAVO_ui_pictureMenu.h"
 #include "TAVO_ui_playGestures.h"
-#include "TAVO_ui_recordedBoxes.h"
+#include "TAVO_ui_recordedRows.h"
 #include "TAVO_ui_recordingMark.h"
 #include "TAVO_ui_remoteKeyboard.h"
 #include "TAVO_ui_serverItem.h"
@@ -409,15 +409,15 @@ void TAVO_ui_mainWindow::initKeyboard(TAVO_player_recorder *recorder, TAVO_ui_st
             videoPlay();
         },
         [this, leaveFullScreen] { isFullScreen() ? leaveFullScreen() : setToFullScreen(); }, this);
-    auto *tuner = new TAVO_ui_channelTuner(controllerWidget, steer, this);
-    auto *recordedBoxes = new TAVO_ui_recordedBoxes(serverList, mManager, controllerWidget, tuner);
-    connect(recorder, &TAVO_player_recorder::recordingChanged, recordedBoxes, [this, recordedBoxes](bool recording) {
-        recordedBoxes->windowRecords(recording ? streamKeeper->playingUdn() : QString(), streamKeeper->playingName());
+    auto *switcher = new TAVO_ui_channelSwitcher(controllerWidget, steer, this);
+    auto *recordedRows = new TAVO_ui_recordedRows(serverList, mManager, controllerWidget, switcher);
+    connect(recorder, &TAVO_player_recorder::recordingChanged, recordedRows, [this, recordedRows](bool recording) {
+        recordedRows->windowRecords(recording ? streamKeeper->playingUdn() : QString(), streamKeeper->playingName());
     });
-    connect(recordedBoxes, &TAVO_ui_recordedBoxes::alsoRecorded, statusMessage, &TAVO_ui_statusMessage::addNotice);
-    connect(recordedBoxes, &TAVO_ui_recordedBoxes::alsoRecordedNoMore, statusMessage,
+    connect(recordedRows, &TAVO_ui_recordedRows::alsoRecorded, statusMessage, &TAVO_ui_statusMessage::addNotice);
+    connect(recordedRows, &TAVO_ui_recordedRows::alsoRecordedNoMore, statusMessage,
             &TAVO_ui_statusMessage::removeNotice);
-    auto *channels = new TAVO_ui_channelDock(this, videoWidget, tuner,
+    auto *channels = new TAVO_ui_channelDock(this, videoWidget, switcher,
         {[this] { return currentServer ? currentServer->device.UDN : QString(); },
          [this] { return currentServer ? currentServer->device.friendlyName : QString(); },
          [this] { if (streamKeeper->playingUdn() != currentServer->device.UDN) videoPlay(); },

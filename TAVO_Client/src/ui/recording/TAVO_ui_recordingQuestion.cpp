@@ -1,7 +1,7 @@
 #include "TAVO_ui_recordingQuestion.h"
 
 #include "TAVO_mgr_recordedBoxes.h"
-#include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_channelSwitcher.h"
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_shortText.h"
 
@@ -26,11 +26,11 @@ const char *const changingKeys[] = {
 
 } // namespace
 
-TAVO_ui_recordingQuestion::TAVO_ui_recordingQuestion(TAVO_ui_controller *panel, TAVO_ui_channelTuner *tuner,
+TAVO_ui_recordingQuestion::TAVO_ui_recordingQuestion(TAVO_ui_controller *panel, TAVO_ui_channelSwitcher *switcher,
                                                      TAVO_mgr_recordedBoxes *boxes)
     : QObject(panel)
     , panel(panel)
-    , tuner(tuner)
+    , switcher(switcher)
     , boxes(boxes)
 {
     panel->keyGate = [this](const char *keyName) { return mayGo(keyName); };
@@ -62,7 +62,7 @@ bool TAVO_ui_recordingQuestion::mayGo(const char *keyName)
     asking = false;
     qCDebug(lcRecordingQuestion) << keyName << (goOn ? "goes to" : "held back from") << udn;
     if (!goOn) {
-        tuner->drop(tr("%1 is being recorded.").arg(boxName));
+        switcher->drop(tr("%1 is being recorded.").arg(boxName));
         return false;
     }
     goAhead.insert(udn, recorder);

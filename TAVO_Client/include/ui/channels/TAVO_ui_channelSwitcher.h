@@ -1,5 +1,5 @@
-#ifndef TAVO_UI_CHANNELTUNER_H
-#define TAVO_UI_CHANNELTUNER_H
+#ifndef TAVO_UI_CHANNELSWITCHER_H
+#define TAVO_UI_CHANNELSWITCHER_H
 
 #include <QObject>
 #include <QPointer>
@@ -14,13 +14,13 @@ class TAVO_ui_controller;
 // Tunes a channel by pressing the remote panel's buttons one after the other, a pause apart,
 // so that every key goes out exactly as a click on its button does: the same command, the same
 // refusals and messages. Only keys whose button the box's remote enables can be sent.
-class TAVO_ui_channelTuner : public QObject
+class TAVO_ui_channelSwitcher : public QObject
 {
     Q_OBJECT
 
 public:
     // steerChosenBox makes the panel steer the chosen box (loading its remote); false when none.
-    TAVO_ui_channelTuner(TAVO_ui_controller *panel, std::function<bool()> steerChosenBox, QObject *parent = nullptr);
+    TAVO_ui_channelSwitcher(TAVO_ui_controller *panel, std::function<bool()> steerChosenBox, QObject *parent = nullptr);
 
     // Starts sending the keys, the first at once; a sequence still under way is dropped. Returns
     // why nothing is sent (no remote, a key the remote lacks, its first key held back), or an

@@ -1,4 +1,4 @@
-#include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_channelSwitcher.h"
 
 #include "TAVO_ui_controller.h"
 #include "TAVO_ui_keySlots.h"
@@ -6,10 +6,10 @@
 #include <QLoggingCategory>
 #include <QPushButton>
 
-Q_LOGGING_CATEGORY(lcChannelTuner, "tavo.ui.channels", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcChannelSwitcher, "tavo.ui.channels", QtInfoMsg)
 
-TAVO_ui_channelTuner::TAVO_ui_channelTuner(TAVO_ui_controller *panel, std::function<bool()> steerChosenBox,
-                                           QObject *parent)
+TAVO_ui_channelSwitcher::TAVO_ui_channelSwitcher(TAVO_ui_controller *panel, std::function<bool()> steerChosenBox,
+                                                 QObject *parent)
     : QObject(parent)
     , panel(panel)
     , steerChosenBox(std::move(steerChosenBox))
@@ -17,10 +17,10 @@ TAVO_ui_channelTuner::TAVO_ui_channelTuner(TAVO_ui_controller *panel, std::funct
     pace.setSingleShot(true);
     // A coarse timer may fire early, and a key sent early is a key an infra-red receiver misses.
     pace.setTimerType(Qt::PreciseTimer);
-    connect(&pace, &QTimer::timeout, this, &TAVO_ui_channelTuner::pressNext);
+    connect(&pace, &QTimer::timeout, this, &TAVO_ui_channelSwitcher::pressNext);
 }
 
-QString TAVO_ui_channelTuner::tune(const QStringList &keys, int pauseMs)
+QString TAVO_ui_channelSwitcher::tune(const QStringList &keys, int pauseMs)
 {
     pace.stop();
     pending.clear();
@@ -37,7 +37,7 @@ QString TAVO_ui_channelTuner::tune(const QStringList &keys, int pauseMs)
             return tr("The box's remote control has no key %1.").arg(key);
         buttons << button;
     }
-    qCDebug(lcChannelTuner).noquote() << "Tuning with" << keys.join(QLatin1Char(' ')) << "paced" << pauseMs << "ms";
+    qCDebug(lcChannelSwitcher).noquote() << "Tuning with" << keys.join(QLatin1Char(' ')) << "paced" << pauseMs << "ms";
     pending = buttons;
     pendingKeys = keys;
     pace.setInterval(pauseMs);
@@ -45,11 +45,11 @@ QString TAVO_ui_channelTuner::tune(const QStringList &keys, int pauseMs)
     return heldBack;
 }
 
-void TAVO_ui_channelTuner::drop(const QString &reason)
+void TAVO_ui_channelSwitcher::drop(const QString &reason)
 {
     if (!pressing && !isTuning())
         return;
-    qCDebug(lcChannelTuner).noquote() << "Dropped:" << reason;
+    qCDebug(lcChannelSwitcher).noquote() << "Dropped:" << reason;
     pace.stop();
     pending.clear();
     pendingKeys.clear();
@@ -57,12 +57,12 @@ void TAVO_ui_channelTuner::drop(const QString &reason)
     Q_EMIT interrupted(reason);
 }
 
-bool TAVO_ui_channelTuner::isTuning() const
+bool TAVO_ui_channelSwitcher::isTuning() const
 {
     return !pending.isEmpty();
 }
 
-QPushButton *TAVO_ui_channelTuner::buttonOf(const QString &keyName) const
+QPushButton *TAVO_ui_channelSwitcher::buttonOf(const QString &keyName) const
 {
     for (const TAVO_ui_keySlot &slot : tavoKeySlots) {
         if (slot.hasKey() && keyName == QLatin1String(slot.keyName))
@@ -71,7 +71,7 @@ QPushButton *TAVO_ui_channelTuner::buttonOf(const QString &keyName) const
     return nullptr;
 }
 
-void TAVO_ui_channelTuner::pressNext()
+void TAVO_ui_channelSwitcher::pressNext()
 {
     const QPointer<QPushButton> button = pending.takeFirst();
     const QString key = pendingKeys.takeFirst();

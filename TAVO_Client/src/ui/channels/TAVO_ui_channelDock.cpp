@@ -3,7 +3,7 @@
 #include "TAVO_ui_channelCaption.h"
 #include "TAVO_ui_channelDialog.h"
 #include "TAVO_ui_channelEntry.h"
-#include "TAVO_ui_channelTuner.h"
+#include "TAVO_ui_channelSwitcher.h"
 #include "TAVO_ui_panelPlace.h"
 #include "TAVO_ui_windowKeyboard.h"
 
@@ -28,10 +28,10 @@ QString textOf(const TAVO_mgr_channel &channel)
 
 } // namespace
 
-TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, QWidget *picture, TAVO_ui_channelTuner *tuner,
+TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, QWidget *picture, TAVO_ui_channelSwitcher *switcher,
                                          WindowActions actions)
     : QDockWidget(tr("Channels"), window)
-    , tuner(tuner)
+    , switcher(switcher)
     , actions(std::move(actions))
     , view(new QListWidget)
     , entry(new TAVO_ui_channelEntry(this))
@@ -39,7 +39,7 @@ TAVO_ui_channelDock::TAVO_ui_channelDock(QMainWindow *window, QWidget *picture, 
 {
     connect(entry, &TAVO_ui_channelEntry::typing, caption, &TAVO_ui_channelCaption::showTyping);
     connect(entry, &TAVO_ui_channelEntry::entered, this, &TAVO_ui_channelDock::tuneNumber);
-    connect(tuner, &TAVO_ui_channelTuner::interrupted, this,
+    connect(switcher, &TAVO_ui_channelSwitcher::interrupted, this,
             [this](const QString &reason) { this->actions.showStatus(tr("Channel not tuned: %1").arg(reason)); });
     setObjectName(QStringLiteral("channelDock"));
     view->setObjectName(QStringLiteral("channelList"));
@@ -261,7 +261,7 @@ bool TAVO_ui_channelDock::tuneChannel(TAVO_mgr_channel channel)
         actions.showStatus(tr("Channel %1 not tuned: another box was chosen").arg(textOf(channel)));
         return false;
     }
-    const QString refusal = tuner->tune(keys, pauseMs);
+    const QString refusal = switcher->tune(keys, pauseMs);
     if (!refusal.isEmpty()) {
         actions.showStatus(tr("Channel %1 not tuned: %2").arg(textOf(channel), refusal));
         return false;
