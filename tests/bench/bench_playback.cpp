@@ -10,6 +10,7 @@
 // measures only the delay creep of boxes whose clocks run fast and slow.
 // Runs in the private network on an X display (scripts/bench.sh).
 
+#include "TAVO_mgr_streamServer.h"
 #include "TAVO_player_restartOwner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_test_benchTable.h"
@@ -31,6 +32,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QUrlQuery>
 
 #include <vlc/vlc.h>
@@ -43,6 +45,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -519,7 +522,8 @@ public:
     // make every player after it a busy one.
     void stopTap() { tap.stop(); }
     void runPlainLibvlc(KeyFigures *keys);
-    void runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys);
+    void runPlainLibvlcOnce(const QByteArray &url, const QList<QByteArray> &options, KeyFigures *keys,
+                            StartTimes *starts = nullptr);
     void runExternal(const QStringList &command, int starts, StartTimes *startTimes, KeyFigures *keys,
                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     Stutter stutter(const QByteArray &url, const QList<QByteArray> &options, ShownFrames *shown = nullptr);
@@ -663,13 +667,19 @@ void Bench::runClient(StartTimes *starts, KeyFigures *keys)
 void Bench::runPlainLibvlc(KeyFigures *keys)
 {
     for (int run = 0; run < startRuns; ++run)
-        runPlainLibvlcOnce({}, keys);
+        runPlainLibvlcOnce(streamUrl, {}, keys);
 }
 
-void Bench::runPlainLibvlcOnce(const QList<QByteArray> &options, KeyFigures *keys)
+void Bench::runPlainLibvlcOnce(const QByteArray &url, const QList<QByteArray> &options, KeyFigures *keys,
+                               StartTimes *starts)
 {
     const QRect picture = TAVO_test_screenVideo::pictureRect(plainLibvlc.area());
-    if (plainLibvlc.play(streamUrl, options) && waitForMarker(picture)) {
+    bool playing = true;
+    if (starts)
+        watchStart(plainLibvlc.area(), [&] { playing = plainLibvlc.play(url, options); }, starts);
+    else
+        playing = plainLibvlc.play(url, options);
+    if (playing && waitForMarker(picture)) {
         keysToPhoton(picture, keys);
         keys->clockPidByStart << plainLibvlc.clockPid();
     }
@@ -970,6 +980,48 @@ struct TriedSmoothness
     ShownFrames steadyShown, hiccupsShown;
 };
 
+// A set of media options tried (TAVO_BENCH_TRY_OPTIONS): added to the client's, and played from
+// the box, or through the program's reader of the box's stream when the set begins with "reader"
+// (the box's clock as sent) or "reader-pictures" (the clock moved onto the pictures' stamps).
+struct TriedSet
+{
+    static TriedSet of(const QString &text)
+    {
+        TriedSet set;
+        set.name = text.isEmpty() ? QStringLiteral("(the client's)") : text;
+        set.options = TAVO_player_vlcPlayer::liveStreamOptions();
+        for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (word == QLatin1String("reader"))
+                set.clock = TAVO_mgr_streamTap::Clock::AsSent;
+            else if (word == QLatin1String("reader-pictures"))
+                set.clock = TAVO_mgr_streamTap::Clock::OfPictures;
+            else
+                set.options << word.toLatin1();
+        }
+        return set;
+    }
+    // Where the set's player reads the stream of the box at `boxUrl`.
+    QByteArray url(const QByteArray &boxUrl, const QString &uuid) const
+    {
+        if (!clock)
+            return boxUrl;
+        const QUrl box(QString::fromLatin1(boxUrl));
+        TAVO_SERVER server;
+        server.device.UDN = uuid;
+        server.device.friendlyName = uuid;
+        server.host = box.host();
+        server.tavoStreamer.streamingPort = QString::number(box.port());
+        return TAVO_mgr_streamServer::instance()->urlFor(server, *clock).toLatin1();
+    }
+
+    QString name;
+    QList<QByteArray> options;
+    std::optional<TAVO_mgr_streamTap::Clock> clock;
+    KeyFigures keys;
+    StartTimes starts;
+    TriedSmoothness smoothness;
+};
+
 QString shownText(const ShownFrames &shown)
 {
     return QStringLiteral("shown %1 after %2 s, %3 in the first %4 s")
@@ -986,37 +1038,34 @@ QString shownText(const ShownFrames &shown)
 // shown on both streams, by libVLC's count and by the screen's, again in turns.
 void tryOptions(Bench *bench, const QString &sets)
 {
-    QList<QList<QByteArray>> optionSets;
-    for (const QString &set : sets.split(QLatin1Char(';'))) {
-        QList<QByteArray> options = TAVO_player_vlcPlayer::liveStreamOptions();
-        for (const QString &option : set.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            options << option.toLatin1();
-        optionSets << options;
-    }
-    QList<KeyFigures> keys(optionSets.size());
+    QList<TriedSet> tried;
+    for (const QString &set : sets.split(QLatin1Char(';')))
+        tried << TriedSet::of(set);
     for (int run = 0; run < spreadStartRuns; ++run) {
-        for (qsizetype set = 0; set < optionSets.size(); ++set)
-            bench->runPlainLibvlcOnce(optionSets.at(set), &keys[set]);
+        for (TriedSet &set : tried)
+            bench->runPlainLibvlcOnce(set.url(streamUrl, benchUuid), set.options, &set.keys, &set.starts);
     }
     bench->stopTap();
     const bool withLoss = qEnvironmentVariableIntValue("TAVO_BENCH_TRY_LOSS") == 1;
-    QList<TriedSmoothness> smoothness(optionSets.size());
     if (withLoss) {
-        for (qsizetype set = 0; set < optionSets.size(); ++set)
-            smoothness[set].steady = bench->stutter(streamUrl, optionSets.at(set), &smoothness[set].steadyShown);
-        for (qsizetype set = 0; set < optionSets.size(); ++set)
-            smoothness[set].hiccups = bench->stutter(hiccupStreamUrl, optionSets.at(set), &smoothness[set].hiccupsShown);
+        for (TriedSet &set : tried)
+            set.smoothness.steady = bench->stutter(set.url(streamUrl, benchUuid), set.options, &set.smoothness.steadyShown);
+        for (TriedSet &set : tried)
+            set.smoothness.hiccups =
+                bench->stutter(set.url(hiccupStreamUrl, hiccupsUuid), set.options, &set.smoothness.hiccupsShown);
     }
-    for (qsizetype set = 0; set < optionSets.size(); ++set) {
-        const QString name = QString::fromLatin1(optionSets.at(set).join(' '));
-        row(name, QStringLiteral("key %1").arg(medianAndP95(keys.at(set).total)),
-            QStringLiteral("player %1").arg(medianAndP95(keys.at(set).leavingToScreen)));
-        row(QStringLiteral("  player by start (clock's pid)"), sharesWithClocks(keys.at(set)));
+    for (const TriedSet &set : std::as_const(tried)) {
+        row(set.name, QStringLiteral("key %1").arg(medianAndP95(set.keys.total)),
+            QStringLiteral("player %1").arg(medianAndP95(set.keys.leavingToScreen)));
+        row(QStringLiteral("  start to first / moving picture"),
+            QStringLiteral("%1 / %2").arg(medianOrNone(set.starts.firstPicture), medianOrNone(set.starts.movingPicture)),
+            QStringLiteral("moving %1").arg(spread(set.starts.movingPicture)));
+        row(QStringLiteral("  player by start (clock's pid)"), sharesWithClocks(set.keys));
         if (withLoss) {
-            const TriedSmoothness &tried = smoothness.at(set);
-            row(QStringLiteral("  lost, steady / with hiccups"), stutterText(tried.steady), stutterText(tried.hiccups));
-            row(QStringLiteral("  screen, steady / with hiccups"), shownText(tried.steadyShown),
-                shownText(tried.hiccupsShown));
+            row(QStringLiteral("  lost, steady / with hiccups"), stutterText(set.smoothness.steady),
+                stutterText(set.smoothness.hiccups));
+            row(QStringLiteral("  screen, steady / with hiccups"), shownText(set.smoothness.steadyShown),
+                shownText(set.smoothness.hiccupsShown));
         }
     }
 }

@@ -120,7 +120,6 @@ private Q_SLOTS:
     void delayCreep();
     void restartsAreHeldOff_data();
     void restartsAreHeldOff();
-    void measuresAfreshAfterEveryStart_data();
     void measuresAfreshAfterEveryStart();
     void creepRestartsKeepTheirGap_data();
     void creepRestartsKeepTheirGap();
@@ -560,7 +559,7 @@ void tst_player::restartsAreHeldOff_data()
     QTest::addColumn<bool>("mayRestartForCreep");
     using Restarts = TAVO_mgr_tuningRules::Restarts;
     QTest::newRow("never") << Restarts{} << true << true;
-    QTest::newRow("a recording just started") << Restarts{atMs - 1000, {}, {}} << false << true;
+    QTest::newRow("started again a second ago") << Restarts{atMs - 1000, {}, {}} << false << true;
     QTest::newRow("a minute after the last") << Restarts{atMs - minute, {atMs - minute}, {}} << true << true;
     const QList<qint64> threeInTheHour{atMs - 2 * minute, atMs - 20 * minute, atMs - 40 * minute};
     QTest::newRow("four within the hour")
@@ -637,20 +636,13 @@ struct TunedStream
         delayMs = 400;
         return looksAt(creepMs);
     }
-    // Another start of the stream, made by someone else: a new player, whose delay libVLC raises
-    // as it settles, before and after the stream plays again, past the hold-off of a recording's.
-    void startedAgainBy(const QString &who)
+    // Another start of the stream, made by someone else (the stream keeper's reconnect, the
+    // user's Start): a new player, whose delay libVLC raises as it settles.
+    void startedAgain()
     {
         counts = {};
         delayMs = 400;
-        if (who == QStringLiteral("a recording")) {
-            owner.recordingChanged(true);
-            owner.playingChanged(udn);
-            TAVO_test_eventLoop::runPastTimersOf(1);
-            owner.recordingChanged(false);
-        } else {
-            owner.playingChanged(QString());
-        }
+        owner.playingChanged(QString());
         TAVO_test_eventLoop::runPastTimersOf(1);
         nowMs += TAVO_mgr_tuningRules::holdOffMs;
         owner.playingChanged(udn);
@@ -659,26 +651,18 @@ struct TunedStream
 
 } // namespace
 
-void tst_player::measuresAfreshAfterEveryStart_data()
-{
-    QTest::addColumn<QString>("who");
-    QTest::newRow("the stream keeper's reconnect or the user's Start") << QStringLiteral("the keeper");
-    QTest::newRow("a recording") << QStringLiteral("a recording");
-}
-
 // A stream missed too many pictures in one window, then was started again by someone else; the
 // new start settles with a higher delay, and its first window misses too many again: that is
 // not two windows in a row, nor a creep. Only its second window makes the longer cache.
 void tst_player::measuresAfreshAfterEveryStart()
 {
-    QFETCH(QString, who);
     TunedStream stream;
     stream.owner.playingChanged(TunedStream::udn);
     QVERIFY(stream.looksAt(1));
     QVERIFY(stream.looksAt(TunedStream::settleMs + 1));
     QVERIFY(stream.looksAtWindow(TunedStream::settleMs + TunedStream::windowMs + 1, 12));
 
-    stream.startedAgainBy(who);
+    stream.startedAgain();
     const qint64 startedMs = stream.nowMs;
     QVERIFY(stream.looksAt(startedMs + 1));
     QVERIFY(stream.looksAt(startedMs + TunedStream::settleMs + 1));
@@ -695,28 +679,19 @@ void tst_player::measuresAfreshAfterEveryStart()
 void tst_player::creepRestartsKeepTheirGap_data()
 {
     QTest::addColumn<qint64>("gapMs");  // from the first creep to the second
-    QTest::addColumn<qint64>("recordingEndedMs");  // before the second creep; 0: no recording
     QTest::addColumn<int>("restarts");
-    QTest::newRow("crept again within 5 minutes") << 4 * minute << qint64(0) << 1;
-    QTest::newRow("crept again after 5 minutes") << 6 * minute << qint64(0) << 2;
-    QTest::newRow("crept again after 5 minutes, 30 s after a recording ended")
-        << 6 * minute << qint64(30000) << 2;
+    QTest::newRow("crept again within 5 minutes") << 4 * minute << 1;
+    QTest::newRow("crept again after 5 minutes") << 6 * minute << 2;
 }
 
-// A delay that climbs back soon after the start again for it starts no second one; nor does one
-// that climbs back soon after the start again of a recording, which the owner makes too.
+// A delay that climbs back soon after the start again for it starts no second one.
 void tst_player::creepRestartsKeepTheirGap()
 {
     QFETCH(qint64, gapMs);
-    QFETCH(qint64, recordingEndedMs);
     QFETCH(int, restarts);
     TunedStream stream;
     const qint64 firstCreepMs = TunedStream::settleMs + 2;
     QVERIFY(stream.creepsAt(firstCreepMs));
-    if (recordingEndedMs > 0) {
-        stream.nowMs = firstCreepMs + gapMs - recordingEndedMs;
-        stream.owner.startAgainForRecording(TunedStream::udn, false);
-    }
     QVERIFY(stream.creepsAt(firstCreepMs + gapMs));
     QCOMPARE(stream.restarts.size(), restarts);
 }
@@ -781,10 +756,6 @@ void tst_player::everyListenerHearsLibVlcsLines_data()
     QTest::newRow("raised delay") << QByteArray("input")
                                   << QByteArray("ES_OUT_SET_(GROUP_)PCR  is called too late (pts_delay increased to 250 ms)")
                                   << QByteArray(SIGNAL(delayRaised(int))) << QVariantList{250};
-    QTest::newRow("recording not written") << QByteArray("access out")
-                                           << QByteArray("cannot write: No space left on device")
-                                           << QByteArray(SIGNAL(fileWriteFailed(QString)))
-                                           << QVariantList{QStringLiteral("No space left on device")};
 }
 
 // A second listener of a kind of line does not take it away from the first.

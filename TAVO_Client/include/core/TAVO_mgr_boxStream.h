@@ -49,6 +49,8 @@ public:
     // The stream of `server`'s box in this program, made when first asked for; gone once its
     // last reader has gone and the grace has passed.
     static TAVO_mgr_boxStream *of(const TAVO_SERVER &server);
+    // The stream of the box `udn` in this program; none while nothing reads it.
+    static TAVO_mgr_boxStream *find(const QString &udn);
     // The streams now open, for a status page.
     static QList<TAVO_mgr_boxStream *> all();
 
@@ -88,6 +90,7 @@ private:
     void checkPeerKey(const QList<QSslError> &errors);
     bool peerKeyIsPinned() const;
     void leave(TAVO_mgr_streamTap *tap);
+    bool isHeld() const;
     void closeIfUnread();
     void endWith(const TAVO_mgr_streamFailure &why);
     TAVO_mgr_streamFailure failureOf(QNetworkReply *ended) const;
@@ -129,6 +132,9 @@ public:
 
     // Asks the box again after the stream ended; harmless while it is open.
     void again();
+    // A reader that cannot take more for now (a pipe whose reader waits) holds the stream: the
+    // connection is not read meanwhile, and the box waits. Only a program's sole reader may.
+    void hold(bool holding);
     TAVO_mgr_boxStream *stream() const { return box; }
     qint64 bytesGiven() const { return given; }
 
@@ -147,6 +153,7 @@ private:
     QPointer<TAVO_mgr_boxStream> box;
     Clock clock = Clock::AsSent;
     bool started = false;  // the reader has had its entry point
+    bool holding = false;
     QByteArray pendingTables;  // the tables it gets before its entry point
     qint64 given = 0;
 };

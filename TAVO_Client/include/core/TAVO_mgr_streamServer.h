@@ -1,6 +1,7 @@
 #ifndef TAVO_MGR_STREAMSERVER_H
 #define TAVO_MGR_STREAMSERVER_H
 
+#include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_defaultStructure.h"
 #include "TAVO_mgr_streamFailure.h"
 
@@ -26,9 +27,9 @@ public:
     // The program's server, listening from its first use.
     static TAVO_mgr_streamServer *instance();
 
-    // The address a player reads `server`'s box's stream at; empty when the box names no stream
-    // or the server cannot listen.
-    QString urlFor(const TAVO_SERVER &server);
+    // The address a player reads `server`'s box's stream at, with its clock as `clock` says;
+    // empty when the box names no stream or the server cannot listen.
+    QString urlFor(const TAVO_SERVER &server, TAVO_mgr_streamTap::Clock clock = TAVO_mgr_streamTap::Clock::AsSent);
     // Why the last reading of `url` got no stream; empty when it did, or was never read.
     TAVO_mgr_streamFailure failureOf(const QString &url) const;
     // True when `url` is one of this server's.

@@ -15,10 +15,9 @@ class TAVO_player_pictureKeeper : public QObject
     Q_OBJECT
 
 public:
-    // `playingBox` names the box whose stream plays (empty while none does); `recording` tells
-    // whether a recording runs, during which libVLC draws through it and gives no picture.
+    // `playingBox` names the box whose stream plays (empty while none does).
     TAVO_player_pictureKeeper(TAVO_player_vlcPlayer *player, std::function<QString()> playingBox,
-                              std::function<bool()> recording, QObject *parent = nullptr);
+                              QObject *parent = nullptr);
 
     // Saves the picture and says where, or why not, on the status line.
     void save();
@@ -29,7 +28,6 @@ Q_SIGNALS:
 private:
     TAVO_player_vlcPlayer *player;
     std::function<QString()> playingBox;
-    std::function<bool()> recording;
 };
 
 #endif

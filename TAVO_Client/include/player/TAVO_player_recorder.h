@@ -1,26 +1,29 @@
 #ifndef TAVO_PLAYER_RECORDER_H
 #define TAVO_PLAYER_RECORDER_H
 
+#include "TAVO_mgr_streamFailure.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
 
+class TAVO_mgr_streamTap;
 class TAVO_player_vlcPlayer;
 class TAVO_record_boxLock;
+class TAVO_record_packetWriter;
 
 // Records the stream being watched into an MPEG-TS file in the user's videos folder, named
-// after the box and the time. libVLC 3 cannot add an output to a running stream: the stream is
-// started again, by its restart owner (TAVO_player_restartOwner), with an output chain that both shows it and writes its picture and sound, as
-// they come, into the file (no encoding). The picture pauses for about a second when a
-// recording starts and again when it ends, while the new player connects and fills its cache.
-// libVLC closes the file whenever its player stops, so Stop, another Start, a lost stream and
-// the end of the program all leave a complete file. While it records, it holds the box's lock, so
-// that a recording command of the same box refuses and says so.
+// after the box and the time. It is one more reader of the box's stream beside the player
+// (TAVO_mgr_boxStream): the picture goes on as it was when a recording begins or ends, and the
+// file begins with the stream's tables and a picture that decodes alone. The packets are written
+// as the box sent them, whole; the file ends on a whole picture. While it records, it holds the
+// box's lock, so that a recording command of the same box refuses and says so.
 class TAVO_player_recorder : public QObject
 {
     Q_OBJECT
@@ -28,9 +31,6 @@ class TAVO_player_recorder : public QObject
 public:
     // Progress is told this often while recording.
     static constexpr int progressMs = 1000;
-    // The network cache of a recorded stream: 100 ms now and then gave the file repeated stamps
-    // on a slow machine, 200 ms did not.
-    static constexpr int networkCachingMs = 200;
 
     // `playingUdn` and `playingName` say which box's stream plays (empty while none does).
     TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::function<QString()> playingUdn,
@@ -38,8 +38,6 @@ public:
     ~TAVO_player_recorder() override;
 
     bool isRecording() const;
-    // libVLC's output chain that shows the stream and writes it into `path`.
-    static QByteArray outputChain(const QString &path);
 
     void toggle();
     // The stream being watched is now that of `udn`, or none (empty): a recording of another
@@ -47,9 +45,6 @@ public:
     void streamChanged(const QString &udn);
 
 Q_SIGNALS:
-    // Asks the restart owner to start the stream of `udn` again for a recording that begins or
-    // ends: the player has the options for it.
-    void startAgainWanted(const QString &udn, bool recording);
     void recordingChanged(bool recording);
     void progress(const QString &path, qint64 elapsedMs, qint64 bytes);
     // One line for the status line: a recording began, ended, or cannot begin.
@@ -59,13 +54,14 @@ Q_SIGNALS:
 
 private:
     void start();
+    bool openFile();
+    void write(const QByteArray &packets);
+    void streamEnded();
     void end(const QString &why);
-    // libVLC could not write the file: the recording ends, and the user hears why.
+    QString closeFile();
+    // The file could not be written: the recording ends, and the user hears why.
     void writeFailed(const QString &reason);
     void tellProgress();
-    // Clears the recording and gives the line that says it ended, and why when not by the user.
-    QString endedText(const QString &why);
-    void sayAgainWhenBack(const QString &text);
     void lockBox(const QString &udn);
 
     TAVO_player_vlcPlayer *player;
@@ -73,11 +69,12 @@ private:
     std::function<QString()> playingName;
     QString path;           // the file being written; empty while not recording
     QString recordedUdn;    // the box whose stream is recorded
+    int fd = -1;
+    std::unique_ptr<TAVO_record_packetWriter> writer;
+    QPointer<TAVO_mgr_streamTap> tap;
     std::unique_ptr<TAVO_record_boxLock> boxLock;  // held while recording, unless a command held it first
     QElapsedTimer elapsed;
     QTimer ticker;
-    // Said again once the stream that the recorder started again plays.
-    QString sayWhenBack;
 };
 
 #endif

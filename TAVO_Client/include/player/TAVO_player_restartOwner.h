@@ -17,22 +17,20 @@
 
 // The one owner of a playing stream's starts again and of its tuning: it chooses each box's
 // network cache, watches the pictures that miss the screen and the delay libVLC raises, and
-// starts the stream again when the rules (TAVO_mgr_tuningRules) say so, telling the user why; a
-// recording that begins or ends asks it for its start again too, which it makes at once and
-// quietly (the recorder tells the user). Every start again on purpose shares one hold-off, and
-// the owner's own a cap per hour; none of its own is made while a recording plays (its stream
-// plays with other options, paced as a file's), and nothing of a recorded stream is measured.
-// What it measures starts afresh with every start of a stream: its own, a recording's, the
-// stream keeper's reconnect and the user's Start.
+// starts the player again when the rules (TAVO_mgr_tuningRules) say so, telling the user why.
+// Every start again shares one hold-off, and a cap per hour. The player reads the box's stream
+// through the program's one reader of it (TAVO_mgr_boxStream), which keeps the connection to the
+// box and gives the new player the newest picture that decodes alone: a start again asks the box
+// nothing, and a recording, another reader, goes on through it. What it measures starts afresh
+// with every start of a stream: its own, the stream keeper's reconnect and the user's Start.
 class TAVO_player_restartOwner : public QObject
 {
     Q_OBJECT
 
 public:
     // Why the owner starts a stream again: its pictures kept missing the screen, or the delay
-    // libVLC raised crept beyond where the box's starts settle (its own); a recording begins or
-    // ends (the recorder's).
-    enum class Reason { LongerCache, DelayCrept, RecordingBegins, RecordingEnds };
+    // libVLC raised crept beyond where the box's starts settle.
+    enum class Reason { LongerCache, DelayCrept };
     Q_ENUM(Reason)
 
     struct Timing
@@ -78,13 +76,8 @@ public:
     void setTiming(const Timing &timing);
 
 public Q_SLOTS:
-    // Starts the stream of `udn` again for a recording that begins or ends, with the options
-    // the player now has for it (TAVO_player_recorder::startAgainWanted).
-    void startAgainForRecording(const QString &udn, bool recording);
     // The stream of this box plays (again); empty: nothing plays.
     void playingChanged(const QString &udn);
-    // A recording started or ended, with its stream started again or ended.
-    void recordingChanged(bool recording);
 
 Q_SIGNALS:
     // The owner starts the stream of this box again, for this reason.
@@ -125,7 +118,6 @@ private:
     QTimer ticker;
     // None while nothing plays, and from a start again until the stream plays again.
     std::optional<Playing> playing;
-    bool recording = false;
     TAVO_mgr_tuningRules::Restarts restarts;
     // Where the recent starts of each box settled, by box and cache.
     QHash<QString, QHash<int, QList<int>>> settledDelays;

@@ -13,7 +13,7 @@
 class TAVO_player_soundDevice;
 
 // Reads the error lines libVLC writes while it plays, and tells each kind to whoever listens:
-// the sound device it could not open, the delay it raised, a recording's file it could not write.
+// the sound device it could not open, the delay it raised.
 // The lines it keeps tell why a start failed. Its lines quote the stream location, and the
 // encrypted stream's location holds the box's password, which is hidden before a line goes
 // anywhere. Lines of libVLC's ordinary work on a live stream, and its doubt of a box's key that
@@ -46,8 +46,6 @@ Q_SIGNALS:
     // libVLC could not open an audio output to play the stream's sound into.
     void soundOutputFailed();
     void delayRaised(int delayMs);
-    // libVLC's file output could not write a recording ("No space left on device").
-    void fileWriteFailed(const QString &reason);
 
 private:
     bool isExpectedSoundLine(const char *objectType, const char *text) const;

@@ -1,6 +1,7 @@
 #ifndef TAVO_PLAYER_VLCPLAYER_H
 #define TAVO_PLAYER_VLCPLAYER_H
 
+#include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_tuningRules.h"
 #include "TAVO_player_soundDevice.h"
 #include "TAVO_player_streamEvents.h"
@@ -104,16 +105,18 @@ public:
     // libVLC options given to every stream's media (":name=value"): a box's stream is live, so
     // its picture is shown as soon as the network allows instead of after a second's cache.
     static const QList<QByteArray> &liveStreamOptions();
+    // The clock the program's reader of a box's stream gives the player (TAVO_mgr_streamTap).
+    static constexpr TAVO_mgr_streamTap::Clock streamClock = TAVO_mgr_streamTap::Clock::AsSent;
     // Their network cache, the shortest a box's stream is given.
     static constexpr int liveNetworkCachingMs = TAVO_mgr_tuningRules::shortestCachingMs;
 
     // Asked at every start for the options of that start's box, added after the live-stream
     // ones (its network cache); none when none is set.
     void setBoxMediaOptionsChooser(std::function<QList<QByteArray>()> chooser);
-    // Options added to the media of every later start, after the live-stream ones (a
-    // recording's output chain); empty for none.
-    void setExtraMediaOptions(const QList<QByteArray> &options);
-    // Starts the current location again, quietly, so that the options now set take effect.
+    // Starts the current location again, quietly, so that the options now set take effect. The
+    // area keeps its picture until the new player draws; read through the program's reader of the
+    // box's stream, the new player gets the newest picture that decodes alone at once, and the box
+    // is not asked again.
     void restartQuietly();
     // Saves the current picture, at the stream's own size, as a PNG file at `path`; false when
     // libVLC has no picture to give.
@@ -143,6 +146,9 @@ private:
     using VlcReference = std::unique_ptr<T, VlcRelease>;
 
     static void stopAndReleasePlayer(libvlc_media_player_t *player);
+    // Stops the current player; the area keeps its last picture for the next player to draw over
+    // when `keepPicture` says so.
+    void stopPlayer(bool keepPicture);
     bool makePlayer(const char *playPath);
     void detachEvents();
     void stopOffTheGuiThread(libvlc_media_player_t *player);
@@ -180,7 +186,6 @@ private:
     TAVO_player_streamEvents events;
     TAVO_player_soundDevice sound;
     TAVO_player_vlcLog libvlcLog{&sound};
-    QList<QByteArray> extraMediaOptions;
     std::function<QList<QByteArray>()> boxMediaOptions;
     // The current player's location: it names the box, and for an encrypted stream its
     // password, which is never shown.

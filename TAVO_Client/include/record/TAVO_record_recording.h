@@ -1,6 +1,7 @@
 #ifndef TAVO_RECORD_RECORDING_H
 #define TAVO_RECORD_RECORDING_H
 
+#include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_defaultStructure.h"
 #include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_record_boxLock.h"
@@ -10,16 +11,12 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <memory>
-
-class QNetworkReply;
-class QSslError;
 
 // One run of the recording command: finds the box, takes its lock, tunes the channel, then
 // writes the box's stream until the end time or a signal, asking for a dropped stream again
@@ -30,10 +27,7 @@ class TAVO_record_recording : public QObject
 
 public:
     static constexpr int boxSearchLimitMs = 10000;
-    static constexpr int attemptLimitMs = 10000;
-    // A reader that takes nothing leaves at most this much of the stream waiting in the
-    // connection; the box's sending waits meanwhile.
-    static constexpr qint64 readBufferBytes = 1024 * 1024;
+    static constexpr int attemptLimitMs = TAVO_mgr_boxStream::answerLimitMs;
 
     explicit TAVO_record_recording(const TAVO_record_options &options, QObject *parent = nullptr);
     ~TAVO_record_recording() override;
@@ -41,9 +35,6 @@ public:
     void start();
     // A signal asks the recording to stop: what was written stays, on a whole packet.
     void stop();
-
-    // The pinned key of host in a GnuTLS known-hosts text, empty when none is pinned.
-    static QByteArray pinnedKey(const QByteArray &knownHosts, const QString &host);
 
 Q_SIGNALS:
     void ended(int exitStatus);
@@ -59,36 +50,28 @@ private:
     void readerReady();
     QString notTransportStream() const;
     void requestStream();
-    void dropStream();
-    void streamBytesArrived();
-    void streamEnded();
-    void checkPeerKey(const QList<QSslError> &errors);
-    bool peerKeyIsPinned() const;
+    void packetsArrived(const QByteArray &packets);
+    void streamEnded(const TAVO_mgr_streamFailure &failure);
     void showProgress();
     void say(const QString &text);
     void finish(TAVO_record_exitStatus status, QString reason = QString());
 
     TAVO_record_options options;
     TAVO_SERVER server;
-    QString streamUrl;
     std::unique_ptr<TAVO_record_boxLock> lock;
-    QNetworkAccessManager network;
-    QPointer<QNetworkReply> reply;
+    QPointer<TAVO_mgr_streamTap> tap;  // the command's reader of the box's stream
     TAVO_mgr_streamKeeper keeper;
     int outputFd = -1;
     int outputFlags = -1;         // standard output's flags before it was made non-blocking
     QString outputPath;
     std::unique_ptr<QSocketNotifier> readerWaits;  // a pipe or socket that took no more for now
     std::unique_ptr<TAVO_record_packetWriter> writer;
-    qint64 bytesReceived = 0;
     bool everPlayed = false;      // the stream came at least once
     bool attemptPlays = false;    // the current connection has given bytes
-    bool keyMismatch = false;
     bool finished = false;
     bool terminal = false;
     QTimer endTimer;
     QDeadlineTimer endsAt{QDeadlineTimer::Forever};
-    QTimer firstAnswer;  // a box that never sends its stream is not waited for forever
     QTimer progressTimer;
     QElapsedTimer elapsed;
 };

@@ -44,6 +44,11 @@ TAVO_mgr_boxStream *TAVO_mgr_boxStream::of(const TAVO_SERVER &server)
     return stream;
 }
 
+TAVO_mgr_boxStream *TAVO_mgr_boxStream::find(const QString &udn)
+{
+    return openStreams().value(udn);
+}
+
 QList<TAVO_mgr_boxStream *> TAVO_mgr_boxStream::all()
 {
     return openStreams().values();
@@ -59,6 +64,9 @@ TAVO_mgr_boxStream::TAVO_mgr_boxStream(const TAVO_SERVER &server)
     connect(&silence, &QTimer::timeout, this, &TAVO_mgr_boxStream::heardNothing);
     grace.setSingleShot(true);
     connect(&grace, &QTimer::timeout, this, &TAVO_mgr_boxStream::closeIfUnread);
+    // The connection goes while the program still runs: Qt's TLS layer cannot close it once the
+    // application object is gone.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { delete this; });
 }
 
 TAVO_mgr_boxStream::~TAVO_mgr_boxStream()
@@ -131,14 +139,15 @@ void TAVO_mgr_boxStream::drop()
     if (!reply)
         return;
     reply->disconnect(this);
-    reply->abort();
+    if (!reply->isFinished())
+        reply->abort();
     reply->deleteLater();
     reply = nullptr;
 }
 
 void TAVO_mgr_boxStream::bytesArrived()
 {
-    if (!reply || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+    if (!reply || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200 || isHeld())
         return;
     const QByteArray bytes = reply->readAll();
     received += bytes.size();
@@ -230,6 +239,11 @@ void TAVO_mgr_boxStream::connectionEnded()
 
 void TAVO_mgr_boxStream::heardNothing()
 {
+    // A reader that holds the stream keeps it waiting; the box is not to blame.
+    if (isHeld()) {
+        silence.start(stallLimitMs);
+        return;
+    }
     endWith(flowing ? TAVO_mgr_streamFailure::stalled(stallLimitMs) : TAVO_mgr_streamFailure::noAnswer(answerLimitMs));
 }
 
@@ -313,6 +327,11 @@ void TAVO_mgr_boxStream::leave(TAVO_mgr_streamTap *tap)
         grace.start(graceMs);
 }
 
+bool TAVO_mgr_boxStream::isHeld() const
+{
+    return std::any_of(readers.cbegin(), readers.cend(), [](const TAVO_mgr_streamTap *tap) { return tap->holding; });
+}
+
 void TAVO_mgr_boxStream::closeIfUnread()
 {
     if (readers.isEmpty())
@@ -335,6 +354,14 @@ void TAVO_mgr_streamTap::again()
 {
     if (box && !box->reply)
         box->ask();
+}
+
+void TAVO_mgr_streamTap::hold(bool nowHolding)
+{
+    holding = nowHolding;
+    // What the connection kept meanwhile is read once nobody holds it.
+    if (!holding && box)
+        QTimer::singleShot(0, box, &TAVO_mgr_boxStream::bytesArrived);
 }
 
 void TAVO_mgr_streamTap::give(const QByteArray &packets)

@@ -11,6 +11,8 @@
 
 namespace {
 
+const char picturesClock[] = "?clock=pictures";
+
 QString randomPath()
 {
     quint32 words[4];
@@ -34,7 +36,7 @@ TAVO_mgr_streamServer::TAVO_mgr_streamServer()
     listener.listen(QHostAddress::LocalHost);
 }
 
-QString TAVO_mgr_streamServer::urlFor(const TAVO_SERVER &server)
+QString TAVO_mgr_streamServer::urlFor(const TAVO_SERVER &server, TAVO_mgr_streamTap::Clock clock)
 {
     if (!listener.isListening() || TAVO_mgr_streamRequest::streamUrl(server).isEmpty())
         return QString();
@@ -47,7 +49,8 @@ QString TAVO_mgr_streamServer::urlFor(const TAVO_SERVER &server)
         path = randomPath();
     boxes.insert(path, server);
     failures.remove(path);
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(listener.serverPort()).arg(path);
+    const QString query = clock == TAVO_mgr_streamTap::Clock::OfPictures ? QLatin1String(picturesClock) : QString();
+    return QStringLiteral("http://127.0.0.1:%1%2%3").arg(listener.serverPort()).arg(path, query);
 }
 
 TAVO_mgr_streamFailure TAVO_mgr_streamServer::failureOf(const QString &url) const
@@ -87,13 +90,16 @@ void TAVO_mgr_streamServer::requestArrived(QTcpSocket *socket)
         answer(socket, "400 Bad Request");
         return;
     }
-    const QString path = QString::fromLatin1(request[1]);
+    const QString target = QString::fromLatin1(request[1]);
+    const QString path = target.section(QLatin1Char('?'), 0, 0);
     if (!boxes.contains(path)) {
         answer(socket, "404 Not Found");
         return;
     }
     failures.remove(path);
     TAVO_mgr_streamTap *tap = TAVO_mgr_boxStream::of(boxes.value(path))->join(this);
+    if (target.mid(path.size()) == QLatin1String(picturesClock))
+        tap->setClock(TAVO_mgr_streamTap::Clock::OfPictures);
     auto *sending = new TAVO_mgr_streamSocket(socket, tap, this);
     connect(sending, &TAVO_mgr_streamSocket::finished, this, [this, path](const TAVO_mgr_streamFailure &failure) {
         if (!failure.isEmpty())

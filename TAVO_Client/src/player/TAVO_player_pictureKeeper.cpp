@@ -6,12 +6,10 @@
 #include <QFile>
 
 TAVO_player_pictureKeeper::TAVO_player_pictureKeeper(TAVO_player_vlcPlayer *player,
-                                                     std::function<QString()> playingBox,
-                                                     std::function<bool()> recording, QObject *parent)
+                                                     std::function<QString()> playingBox, QObject *parent)
     : QObject(parent)
     , player(player)
     , playingBox(std::move(playingBox))
-    , recording(std::move(recording))
 {
 }
 
@@ -20,10 +18,6 @@ void TAVO_player_pictureKeeper::save()
     const QString box = playingBox();
     if (box.isEmpty() || !player->isPlaying()) {
         Q_EMIT status(QStringLiteral("No picture to keep: nothing plays"));
-        return;
-    }
-    if (recording()) {
-        Q_EMIT status(QStringLiteral("No picture can be kept while recording"));
         return;
     }
     QString problem;

@@ -1,13 +1,21 @@
 #include "TAVO_player_recorder.h"
 
+#include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_savedFiles.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_record_boxLock.h"
+#include "TAVO_record_packetWriter.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QLoggingCategory>
 
-#include <utility>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcRecorder, "tavo.player.recorder", QtInfoMsg)
 
 TAVO_player_recorder::TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::function<QString()> playingUdn,
                                            std::function<QString()> playingName, QObject *parent)
@@ -17,24 +25,18 @@ TAVO_player_recorder::TAVO_player_recorder(TAVO_player_vlcPlayer *player, std::f
     , playingName(std::move(playingName))
 {
     connect(&ticker, &QTimer::timeout, this, &TAVO_player_recorder::tellProgress);
-    connect(player->vlcLog(), &TAVO_player_vlcLog::fileWriteFailed, this, &TAVO_player_recorder::writeFailed);
 }
 
-Q_LOGGING_CATEGORY(lcRecorder, "tavo.player.recorder", QtInfoMsg)
-
-TAVO_player_recorder::~TAVO_player_recorder() = default;
+// The program ends while it records: the file is made whole, without a word to a window that goes.
+TAVO_player_recorder::~TAVO_player_recorder()
+{
+    if (isRecording())
+        closeFile();
+}
 
 bool TAVO_player_recorder::isRecording() const
 {
     return !path.isEmpty();
-}
-
-// The path is quoted for libVLC's chain syntax, in which a backslash escapes a quote.
-QByteArray TAVO_player_recorder::outputChain(const QString &path)
-{
-    QString quoted = path;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return ":sout=#duplicate{dst=display,dst=std{access=file,mux=ts,dst=\"" + quoted.toUtf8() + "\"}}";
 }
 
 void TAVO_player_recorder::toggle()
@@ -48,71 +50,97 @@ void TAVO_player_recorder::toggle()
 void TAVO_player_recorder::start()
 {
     const QString udn = playingUdn();
-    if (udn.isEmpty() || !player->isPlaying()) {
+    TAVO_mgr_boxStream *stream = TAVO_mgr_boxStream::find(udn);
+    if (udn.isEmpty() || !player->isPlaying() || !stream) {
         Q_EMIT status(QStringLiteral("Nothing to record: nothing plays"));
         return;
     }
-    QString problem;
-    path = TAVO_mgr_savedFiles::createNew(QStandardPaths::MoviesLocation, playingName(), QStringLiteral("ts"), &problem);
-    if (path.isEmpty()) {
-        Q_EMIT status(QStringLiteral("Could not record: %1").arg(problem));
-        Q_EMIT failed(QStringLiteral("Cannot record."), problem[0].toUpper() + problem.mid(1) + QLatin1Char('.'));
+    if (!openFile())
         return;
-    }
     recordedUdn = udn;
     lockBox(udn);
-    // An input synchronised to the stream as a live one gives the file pictures with repeated
-    // stamps, which players stumble over; paced as a file's (libVLC's default synchronisation),
-    // the stream is copied as the box sent it. FFmpeg's demuxer, which a playing stream takes,
-    // hands the file pictures that begin without their sequence's header: libVLC's own copies
-    // them whole.
-    player->setExtraMediaOptions({outputChain(path), ":demux=ts", ":clock-synchro=-1",
-                                  ":network-caching=" + QByteArray::number(networkCachingMs)});
-    Q_EMIT startAgainWanted(udn, true);
+    tap = stream->join(this);
+    connect(tap, &TAVO_mgr_streamTap::packets, this, &TAVO_player_recorder::write);
+    connect(tap, &TAVO_mgr_streamTap::ended, this, &TAVO_player_recorder::streamEnded);
     elapsed.start();
     ticker.start(progressMs);
     Q_EMIT recordingChanged(true);
-    sayAgainWhenBack(QStringLiteral("Recording %1 to %2").arg(playingName(), path));
+    Q_EMIT status(QStringLiteral("Recording %1 to %2").arg(playingName(), path));
     tellProgress();
+}
+
+bool TAVO_player_recorder::openFile()
+{
+    QString problem;
+    path = TAVO_mgr_savedFiles::createNew(QStandardPaths::MoviesLocation, playingName(), QStringLiteral("ts"), &problem);
+    if (!path.isEmpty()) {
+        fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            problem = QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    if (fd < 0) {
+        path.clear();
+        Q_EMIT status(QStringLiteral("Could not record: %1").arg(problem));
+        Q_EMIT failed(QStringLiteral("Cannot record."), problem[0].toUpper() + problem.mid(1) + QLatin1Char('.'));
+        return false;
+    }
+    writer = std::make_unique<TAVO_record_packetWriter>(fd);
+    return true;
+}
+
+void TAVO_player_recorder::write(const QByteArray &packets)
+{
+    switch (writer->add(packets)) {
+    case TAVO_record_packetWriter::Result::Written:
+    case TAVO_record_packetWriter::Result::Waiting:
+        break;
+    default:
+        writeFailed(writer->problem());
+        break;
+    }
+}
+
+// The player's stream keeper asks the box again; the file goes on from the next picture that
+// decodes alone, or ends with the stream (streamChanged).
+void TAVO_player_recorder::streamEnded()
+{
+    if (writer)
+        writer->restart();
 }
 
 void TAVO_player_recorder::streamChanged(const QString &udn)
 {
-    if (udn.isEmpty())
-        sayWhenBack.clear();
-    else if (!sayWhenBack.isEmpty())
-        QTimer::singleShot(0, this, [this] { Q_EMIT status(std::exchange(sayWhenBack, QString())); });
     if (isRecording() && udn != recordedUdn)
         end(QStringLiteral("the stream ended"));
 }
 
-// The player goes on showing the stream, without the file, unless the stream itself ended.
-// Either way the player that wrote the file has stopped, or stops next, and closed it.
-void TAVO_player_recorder::end(const QString &why)
+// Returns why the file could not be closed; empty when it was.
+QString TAVO_player_recorder::closeFile()
 {
-    const bool streamGoesOn = playingUdn() == recordedUdn;
-    player->setExtraMediaOptions({});
-    if (streamGoesOn)
-        Q_EMIT startAgainWanted(recordedUdn, false);
+    delete tap;
     ticker.stop();
-    const QString said = endedText(why);
-    Q_EMIT recordingChanged(false);
-    if (streamGoesOn)
-        sayAgainWhenBack(said);
-    else
-        Q_EMIT status(said);
-}
-
-QString TAVO_player_recorder::endedText(const QString &why)
-{
-    const QString done = QStringLiteral("%1, %2 saved to %3")
-                             .arg(TAVO_mgr_savedFiles::durationText(elapsed.elapsed()),
-                                  TAVO_mgr_savedFiles::sizeText(QFileInfo(path).size()), path);
+    writer->trimToWholePictures();
+    writer.reset();
+    QString problem;
+    if (::close(fd) != 0)
+        problem = QString::fromLocal8Bit(std::strerror(errno));
+    fd = -1;
     path.clear();
     recordedUdn.clear();
     boxLock.reset();
-    return why.isEmpty() ? QStringLiteral("Recording ended: %1").arg(done)
-                         : QStringLiteral("Recording ended (%1): %2").arg(why, done);
+    return problem;
+}
+
+void TAVO_player_recorder::end(const QString &why)
+{
+    const QString done = QStringLiteral("%1, %2 saved to %3")
+                             .arg(TAVO_mgr_savedFiles::durationText(elapsed.elapsed()),
+                                  TAVO_mgr_savedFiles::sizeText(writer->bytesWritten()), path);
+    const QString closing = closeFile();
+    Q_EMIT recordingChanged(false);
+    const QString reason = why.isEmpty() ? closing : why;
+    Q_EMIT status(reason.isEmpty() ? QStringLiteral("Recording ended: %1").arg(done)
+                                   : QStringLiteral("Recording ended (%1): %2").arg(reason, done));
 }
 
 // One box, one tuner: the lock keeps a recording command off the box while the window records it.
@@ -129,14 +157,6 @@ void TAVO_player_recorder::lockBox(const QString &udn)
     }
 }
 
-// The stream keeper says "Playing" when the stream that the recorder started again plays; what
-// the recorder said is said again after that.
-void TAVO_player_recorder::sayAgainWhenBack(const QString &text)
-{
-    sayWhenBack = text;
-    Q_EMIT status(text);
-}
-
 void TAVO_player_recorder::writeFailed(const QString &reason)
 {
     if (!isRecording())
@@ -149,5 +169,5 @@ void TAVO_player_recorder::writeFailed(const QString &reason)
 
 void TAVO_player_recorder::tellProgress()
 {
-    Q_EMIT progress(path, elapsed.elapsed(), QFileInfo(path).size());
+    Q_EMIT progress(path, elapsed.elapsed(), writer ? writer->bytesWritten() : 0);
 }

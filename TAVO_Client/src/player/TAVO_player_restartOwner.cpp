@@ -86,18 +86,9 @@ void TAVO_player_restartOwner::playingChanged(const QString &udn)
         });
 }
 
-// The recorder has started the stream again, with its options or without them again: a start
-// made on purpose, which the hold-off counts.
-void TAVO_player_restartOwner::recordingChanged(bool nowRecording)
-{
-    recording = nowRecording;
-    restarts.lastDeliberateMs = timing.nowMs();
-    playing.reset();
-}
-
 void TAVO_player_restartOwner::tick()
 {
-    if (!playing || recording)
+    if (!playing)
         return;
     const qint64 nowMs = timing.nowMs();
     const int delayMs = stream.raisedDelayMs();
@@ -205,21 +196,12 @@ void TAVO_player_restartOwner::shortenForNextStart()
                       .arg(shorter));
 }
 
-// A recording waits for no hold-off: the user asked for it, and its file begins now. Its start
-// again holds the owner's own off all the same.
-void TAVO_player_restartOwner::startAgainForRecording(const QString &udn, bool nowRecording)
-{
-    restart(udn, nowRecording ? Reason::RecordingBegins : Reason::RecordingEnds, timing.nowMs(), QString());
-}
-
 // `udn` is a copy: the measured start it may come from ends here.
 void TAVO_player_restartOwner::restart(QString udn, Reason reason, qint64 nowMs, const QString &said)
 {
     restarts.lastDeliberateMs = nowMs;
-    if (reason == Reason::LongerCache || reason == Reason::DelayCrept) {
-        restarts.ownMs.removeIf([nowMs](qint64 atMs) { return nowMs - atMs >= hourMs; });
-        restarts.ownMs.append(nowMs);
-    }
+    restarts.ownMs.removeIf([nowMs](qint64 atMs) { return nowMs - atMs >= hourMs; });
+    restarts.ownMs.append(nowMs);
     // Measured afresh once the stream plays again.
     playing.reset();
     ticker.stop();

@@ -14,8 +14,6 @@ Q_LOGGING_CATEGORY(lcVlc, "tavo.player.vlc", QtInfoMsg)
 
 namespace {
 
-// What libVLC's file output says when a write fails ("cannot write: No space left on device").
-const QString writeFailure = QStringLiteral("cannot write: ");
 // What libVLC's TLS layer says of every box's key, which no authority signed: the key pinned in
 // the known-hosts file then answers for it, and the line is kept to tell a start that failed on
 // another key.
@@ -107,11 +105,7 @@ void TAVO_player_vlcLog::errorLine(const char *objectType, const char *text)
         qCDebug(lcVlc, "libVLC error: %s", hidden);
     else
         std::fprintf(stderr, "libVLC error: %s\n", hidden);
-    const QString line = QString::fromUtf8(hidden);
-    keep(line);
-    const qsizetype at = line.indexOf(writeFailure);
-    if (at >= 0)
-        Q_EMIT fileWriteFailed(line.mid(at + writeFailure.size()));
+    keep(QString::fromUtf8(hidden));
 }
 
 // Once the device is known to be missing, what the audio outputs say about it (each new player

@@ -1,5 +1,7 @@
 #include "TAVO_player_vlcPlayer.h"
 
+#include "TAVO_mgr_streamServer.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -146,8 +148,6 @@ bool TAVO_player_vlcPlayer::makePlayer(const char *playPath)
             libvlc_media_add_option(media.get(), option.constData());
     }
     const char *audioOutput = sound.audioOutputForNewPlayer();
-    for (const QByteArray &option : std::as_const(extraMediaOptions))
-        libvlc_media_add_option(media.get(), option.constData());
     encounteredError = false;
     startUpTimedOut = false;
     playing = false;
@@ -252,7 +252,8 @@ TAVO_player_vlcPlayer::Failure TAVO_player_vlcPlayer::lastFailure() const
 {
     if (startUpTimedOut)
         return Failure::noAnswer(startUpLimitMs);
-    return libvlcLog.failure(QUrl(location).host());
+    const Failure ofReader = TAVO_mgr_streamServer::instance()->failureOf(location);
+    return ofReader.isEmpty() ? libvlcLog.failure(QUrl(location).host()) : ofReader;
 }
 
 bool TAVO_player_vlcPlayer::isPlaying() const
@@ -307,6 +308,11 @@ double TAVO_player_vlcPlayer::framesPerSecond() const
 
 void TAVO_player_vlcPlayer::stopPlay()
 {
+    stopPlayer(false);
+}
+
+void TAVO_player_vlcPlayer::stopPlayer(bool keepPicture)
+{
     // A box of a start-up watch speaks of the stream that ends here.
     if (stateBox)
         stateBox->done(QMessageBox::Ok);
@@ -321,7 +327,8 @@ void TAVO_player_vlcPlayer::stopPlay()
     ++playerGeneration;
     // libVLC's window inside the video area is gone, but the X server keeps its last picture
     // there until the area is painted again.
-    drawingArea()->update();
+    if (!keepPicture)
+        drawingArea()->update();
 }
 
 // A player left to its thread tells nothing more: its notices would speak of a stream that is gone,
@@ -591,11 +598,6 @@ bool TAVO_player_vlcPlayer::isIdle() const
     return vlcPlayer == nullptr;
 }
 
-void TAVO_player_vlcPlayer::setExtraMediaOptions(const QList<QByteArray> &options)
-{
-    extraMediaOptions = options;
-}
-
 void TAVO_player_vlcPlayer::setBoxMediaOptionsChooser(std::function<QList<QByteArray>()> chooser)
 {
     boxMediaOptions = std::move(chooser);
@@ -606,7 +608,7 @@ void TAVO_player_vlcPlayer::restartQuietly()
     if (!vlcPlayer)
         return;
     const QByteArray again = location.toLatin1();
-    stopPlay();
+    stopPlayer(true);
     startQuietly(again.constData());
 }
 

@@ -8,12 +8,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QSslKey>
-#include <QUrl>
 
 #include <cerrno>
 #include <cstdio>
@@ -46,13 +40,11 @@ QString printable(const QString &line)
 TAVO_record_recording::TAVO_record_recording(const TAVO_record_options &options, QObject *parent)
     : QObject(parent)
     , options(options)
-    , keeper({[this] { dropStream(); },
-              [this](const QByteArray &) { requestStream(); }, [this] { return bytesReceived; }, attemptLimitMs},
+    , keeper({[] {}, [this](const QByteArray &) { requestStream(); },
+              [this] { return tap ? tap->bytesGiven() : 0; }, attemptLimitMs},
              this)
     , terminal(::isatty(STDERR_FILENO))
 {
-    network.setProxy(QNetworkProxy::NoProxy);
-    network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     connect(&keeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_record_recording::say);
     endTimer.setSingleShot(true);
     endTimer.setTimerType(Qt::PreciseTimer);
@@ -63,12 +55,6 @@ TAVO_record_recording::TAVO_record_recording(const TAVO_record_options &options,
             armEndTimer();
     });
     connect(&progressTimer, &QTimer::timeout, this, &TAVO_record_recording::showProgress);
-    firstAnswer.setSingleShot(true);
-    connect(&firstAnswer, &QTimer::timeout, this, [this] {
-        finish(TAVO_record_exitStatus::StreamRefused, QStringLiteral("%1 did not send its stream within %2 s")
-                                                          .arg(server.device.friendlyName)
-                                                          .arg(attemptLimitMs / 1000));
-    });
 }
 
 TAVO_record_recording::~TAVO_record_recording()
@@ -128,7 +114,6 @@ void TAVO_record_recording::tuned()
 {
     if (finished || !openOutput())
         return;
-    streamUrl = TAVO_mgr_streamRequest::streamUrl(server);
     // The window pins the box's key before it plays the encrypted stream; so does the command.
     if (TAVO_mgr_streamRequest::isEncrypted(server))
         TAVO_mgr_streamRequest::pinBoxKey(server.host, QDir::homePath());
@@ -138,9 +123,10 @@ void TAVO_record_recording::tuned()
     }
     if (terminal)
         progressTimer.start(1000);
-    keeper.requested(server.device.UDN, server.device.friendlyName, streamUrl.toUtf8());
-    firstAnswer.start(attemptLimitMs);
-    requestStream();
+    keeper.requested(server.device.UDN, server.device.friendlyName, TAVO_mgr_streamRequest::streamUrl(server).toUtf8());
+    tap = TAVO_mgr_boxStream::of(server)->join(this);
+    connect(tap, &TAVO_mgr_streamTap::packets, this, &TAVO_record_recording::packetsArrived);
+    connect(tap, &TAVO_mgr_streamTap::ended, this, &TAVO_record_recording::streamEnded);
 }
 
 bool TAVO_record_recording::openOutput()
@@ -188,8 +174,8 @@ void TAVO_record_recording::readerReady()
 {
     readerWaits->setEnabled(false);
     // What the connection kept meanwhile is read once the reader has taken the rest.
-    if (handle(writer->flush()) && !writer->isWaiting())
-        streamBytesArrived();
+    if (handle(writer->flush()) && !writer->isWaiting() && tap)
+        tap->hold(false);
 }
 
 // --for counts from the first byte in the output, not from the start of the search.
@@ -207,65 +193,30 @@ void TAVO_record_recording::armEndTimer()
     endTimer.start(int(std::min(endsAt.remainingTime(), longestTimerMs)));
 }
 
+// The keeper asks again after a loss; the file goes on from the next picture that decodes alone.
 void TAVO_record_recording::requestStream()
+{
+    if (finished || !tap)
+        return;
+    attemptPlays = false;
+    writer->restart();
+    tap->again();
+}
+
+void TAVO_record_recording::packetsArrived(const QByteArray &packets)
 {
     if (finished)
         return;
-    attemptPlays = false;
-    keyMismatch = false;
-    writer->restart();
-    // A box that answered with nothing of a stream (an error page) is not asked again.
-    if (writer->bytesWritten() == 0 && !writer->isWaiting() && writer->unsyncedBytes() > 0) {
-        finish(TAVO_record_exitStatus::NotTransportStream, notTransportStream());
-        return;
-    }
-    QUrl url(streamUrl);
-    QNetworkRequest request(url.adjusted(QUrl::RemoveUserInfo));
-    if (!url.userName().isEmpty())
-        request.setRawHeader("Authorization",
-                             "Basic " + (url.userName() + QLatin1Char(':') + url.password()).toUtf8().toBase64());
-    reply = network.get(request);
-    reply->setReadBufferSize(readBufferBytes);
-    connect(reply, &QNetworkReply::readyRead, this, &TAVO_record_recording::streamBytesArrived);
-    connect(reply, &QNetworkReply::finished, this, &TAVO_record_recording::streamEnded);
-    connect(reply, &QNetworkReply::sslErrors, this, &TAVO_record_recording::checkPeerKey);
-    connect(reply, &QNetworkReply::encrypted, this, [this] {
-        if (!peerKeyIsPinned()) {
-            keyMismatch = true;
-            reply->abort();
-        }
-    });
-}
-
-// The connection is closed without a word back: the keeper, which asked for it, knows already.
-void TAVO_record_recording::dropStream()
-{
-    if (!reply)
-        return;
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
-    reply = nullptr;
-}
-
-void TAVO_record_recording::streamBytesArrived()
-{
-    if (finished || !reply || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200
-        || writer->isWaiting())
-        return;
-    const QByteArray bytes = reply->readAll();
-    bytesReceived += bytes.size();
     if (!attemptPlays) {
         attemptPlays = true;
         if (everPlayed) {
             keeper.back();
         } else {
             everPlayed = true;
-            firstAnswer.stop();
             keeper.startReturned(true, QString());
         }
     }
-    handle(writer->add(bytes));
+    handle(writer->add(packets));
 }
 
 // False when the result ends the recording.
@@ -276,6 +227,7 @@ bool TAVO_record_recording::handle(TAVO_record_packetWriter::Result result)
         break;
     case TAVO_record_packetWriter::Result::Waiting:
         readerWaits->setEnabled(true);
+        tap->hold(true);
         break;
     case TAVO_record_packetWriter::Result::ReaderGone:
         finish(TAVO_record_exitStatus::Recorded);
@@ -302,59 +254,29 @@ QString TAVO_record_recording::notTransportStream() const
         .arg(writer->unsyncedBytes());
 }
 
-void TAVO_record_recording::streamEnded()
+void TAVO_record_recording::streamEnded(const TAVO_mgr_streamFailure &failure)
 {
-    QNetworkReply *ended = qobject_cast<QNetworkReply *>(sender());
-    if (ended)
-        ended->deleteLater();
-    if (finished || ended != reply)
+    if (finished)
         return;
-    if (keyMismatch) {
+    if (everPlayed) {
+        keeper.lost();
+        return;
+    }
+    switch (failure.kind) {
+    case TAVO_mgr_streamFailure::Kind::KeyNotPinned:
         finish(TAVO_record_exitStatus::UnpinnedKey,
                QStringLiteral("%1 presented a key other than the one pinned in ~/.gnutls/known_hosts")
                    .arg(server.device.friendlyName));
-        return;
-    }
-    if (!everPlayed) {
-        const int status = ended->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        break;
+    case TAVO_mgr_streamFailure::Kind::NotTransportStream:
+        finish(TAVO_record_exitStatus::NotTransportStream,
+               QStringLiteral("%1: %2").arg(server.device.friendlyName, failure.reason));
+        break;
+    default:
         finish(TAVO_record_exitStatus::StreamRefused,
-               QStringLiteral("%1 refused its stream: %2")
-                   .arg(server.device.friendlyName,
-                        status && status != 200 ? QStringLiteral("HTTP %1").arg(status) : ended->errorString()));
-        return;
+               QStringLiteral("%1 did not give its stream: %2").arg(server.device.friendlyName, failure.reason));
+        break;
     }
-    keeper.lost();
-}
-
-// The box's certificate is its own, signed by nobody; what vouches for it is its key, pinned
-// in the known-hosts file as the window's player checks it.
-void TAVO_record_recording::checkPeerKey(const QList<QSslError> &errors)
-{
-    if (reply && peerKeyIsPinned())
-        reply->ignoreSslErrors(errors);
-    else
-        keyMismatch = true;
-}
-
-bool TAVO_record_recording::peerKeyIsPinned() const
-{
-    QFile knownHosts(QDir::homePath() + QLatin1String("/.gnutls/known_hosts"));
-    if (!reply || !knownHosts.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray pinned = pinnedKey(knownHosts.readAll(), server.host);
-    const QSslCertificate peer = reply->sslConfiguration().peerCertificate();
-    return !pinned.isEmpty() && !peer.isNull() && peer.publicKey().toDer().toBase64() == pinned;
-}
-
-QByteArray TAVO_record_recording::pinnedKey(const QByteArray &knownHosts, const QString &host)
-{
-    const QByteArray prefix = TAVO_mgr_streamRequest::knownHostsLine(host).toUtf8();
-    const QByteArray hostPart = prefix.left(prefix.indexOf("|https|") + 7);
-    for (const QByteArray &line : knownHosts.split('\n')) {
-        if (line.startsWith(hostPart))
-            return line.mid(line.lastIndexOf('|') + 1).trimmed();
-    }
-    return QByteArray();
 }
 
 void TAVO_record_recording::showProgress()
@@ -384,14 +306,13 @@ void TAVO_record_recording::finish(TAVO_record_exitStatus status, QString reason
         reason = QStringLiteral("stopped before anything was recorded");
     }
     endTimer.stop();
-    firstAnswer.stop();
     if (progressTimer.isActive()) {
         progressTimer.stop();
         showProgress();
         std::fputc('\n', stderr);
     }
     keeper.stopped();
-    dropStream();
+    delete tap;
     if (writer)
         writer->trimToWholePictures();
     if (!reason.isEmpty())

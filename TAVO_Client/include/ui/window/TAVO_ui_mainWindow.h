@@ -113,7 +113,7 @@ private:
 
     void initStatusLine();
     TAVO_player_recorder *initPictureMenu();
-    void initStreamTuning(TAVO_player_recorder *recorder);
+    void initStreamTuning();
     void initKeyboard(TAVO_player_recorder *recorder, TAVO_ui_statusMessage *statusMessage);
     void showStatus(const QString &text);
 

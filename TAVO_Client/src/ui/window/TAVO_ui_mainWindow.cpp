@@ -9,6 +9,7 @@
 #include "TAVO_mgr_streamRequest.h"
 #include "TAVO_player_pictureKeeper.h"
 #include "TAVO_player_recorder.h"
+#include "TAVO_mgr_streamServer.h"
 #include "TAVO_player_restartOwner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_ui_boxListMarks.h"
@@ -82,7 +83,7 @@ TAVO_ui_mainWindow::TAVO_ui_mainWindow(QWidget *parent)
     player->setVideoArea(videoWidget);
     initStatusLine();
     TAVO_player_recorder *recorder = initPictureMenu();
-    initStreamTuning(recorder);
+    initStreamTuning();
     statusBar()->insertPermanentWidget(
         0, new TAVO_ui_volumeControl(player, videoWidget, fullScreenWidget, statusBar(), windowKeyboard));
     auto *statusMessage = new TAVO_ui_statusMessage(statusBar());
@@ -306,7 +307,10 @@ void TAVO_ui_mainWindow::videoPlay()
     const QString shownUrl = TAVO_mgr_streamRequest::shownStreamUrl(*currentServer);
     qDebug().noquote() << shownUrl;
 
-    const QByteArray location = playPath.toLatin1();
+    // The player reads the box's stream through the program's one reader of it, which a recording
+    // shares.
+    const QString readerUrl = TAVO_mgr_streamServer::instance()->urlFor(*currentServer, TAVO_player_vlcPlayer::streamClock);
+    const QByteArray location = (readerUrl.isEmpty() ? playPath : readerUrl).toLatin1();
     const int start = ++playRequests;
     streamKeeper->requested(currentServer->device.UDN, currentServer->device.friendlyName, location);
     player->stopPlay();
@@ -459,7 +463,7 @@ TAVO_player_recorder *TAVO_ui_mainWindow::initPictureMenu()
     auto *recorder = new TAVO_player_recorder(
         player, [this] { return streamKeeper->playingUdn(); }, [this] { return streamKeeper->playingName(); }, this);
     auto *pictureKeeper = new TAVO_player_pictureKeeper(
-        player, [this] { return streamKeeper->playingName(); }, [recorder] { return recorder->isRecording(); }, this);
+        player, [this] { return streamKeeper->playingName(); }, this);
     new TAVO_ui_recordingMark(recorder, statusBar());
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, recorder, &TAVO_player_recorder::streamChanged);
     connect(recorder, &TAVO_player_recorder::status, this, &TAVO_ui_mainWindow::showStatus);
@@ -480,7 +484,7 @@ TAVO_player_recorder *TAVO_ui_mainWindow::initPictureMenu()
     return recorder;
 }
 
-void TAVO_ui_mainWindow::initStreamTuning(TAVO_player_recorder *recorder)
+void TAVO_ui_mainWindow::initStreamTuning()
 {
     auto *restartOwner = new TAVO_player_restartOwner(
         {[this] { return player->pictureCounts(); }, [this] { return player->raisedDelayMs(); },
@@ -489,9 +493,6 @@ void TAVO_ui_mainWindow::initStreamTuning(TAVO_player_recorder *recorder)
     player->setBoxMediaOptionsChooser(
         [this, restartOwner] { return restartOwner->mediaOptionsFor(streamKeeper->wantedBox()); });
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, restartOwner, &TAVO_player_restartOwner::playingChanged);
-    connect(recorder, &TAVO_player_recorder::startAgainWanted, restartOwner,
-            &TAVO_player_restartOwner::startAgainForRecording);
-    connect(recorder, &TAVO_player_recorder::recordingChanged, restartOwner, &TAVO_player_restartOwner::recordingChanged);
     connect(restartOwner, &TAVO_player_restartOwner::status, this, &TAVO_ui_mainWindow::showStatus);
     new TAVO_ui_streamTuningReset(serverList, mManager, restartOwner);
 }
