@@ -1,6 +1,8 @@
 #ifndef TAVO_PLAYER_VLCLOG_H
 #define TAVO_PLAYER_VLCLOG_H
 
+#include "TAVO_mgr_streamFailure.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,15 +24,7 @@ class TAVO_player_vlcLog : public QObject
     Q_OBJECT
 
 public:
-    struct Failure
-    {
-        // A reason for the status line ("the box refused the connection") and the message box's
-        // text: the reason as a sentence, then what the user can do.
-        static Failure because(const QString &reason, const QString &advice);
-
-        QString reason;
-        QString explanation;
-    };
+    using Failure = TAVO_mgr_streamFailure;
 
     // Lines about sound outputs are expected once `soundDevice` is known to be missing.
     explicit TAVO_player_vlcLog(const TAVO_player_soundDevice *soundDevice, QObject *parent = nullptr);

@@ -64,43 +64,24 @@ Failure failureFrom(const QStringList &lines, const QString &host)
         return std::any_of(lines.cbegin(), lines.cend(),
                            [&text](const QString &line) { return line.contains(text, Qt::CaseInsensitive); });
     };
-    if (said(QLatin1String(untrustedCertificate))) {
-        const QString knownHosts = QDir::homePath() + QStringLiteral("/.gnutls/known_hosts");
-        return Failure::because(QStringLiteral("the box's key is not the pinned one"),
-                                QStringLiteral("The box at %1 did not show the key that %2 holds for it (the line "
-                                               "beginning \"|g0|%1|https|\"). Another device may be answering in its "
-                                               "place. If the box was really given a new key, write its new public key "
-                                               "into that line.")
-                                    .arg(host, knownHosts));
-    }
+    if (said(QLatin1String(untrustedCertificate)))
+        return Failure::keyNotPinned(host);
     if (said(QStringLiteral("HTTP 401")))
-        return Failure::because(QStringLiteral("the box refused the user name and password"),
-                                QStringLiteral("They are those of its encrypted stream; they may have been changed on the box."));
+        return Failure::credentialsRefused();
     if (said(QStringLiteral("Connection refused")))
-        return Failure::because(QStringLiteral("the box refused the connection"),
-                                QStringLiteral("Nothing listens on its stream port: it may be restarting or switched off. "
-                                               "Try again in a moment."));
+        return Failure::connectionRefused();
     if (said(QStringLiteral("timed out")))
-        return Failure::because(QStringLiteral("the box did not answer in time"),
-                                QStringLiteral("Check that it is switched on and reachable from this computer."));
+        return Failure::timedOut();
     static const QRegularExpression httpError(QStringLiteral("HTTP (\\d{3}) error"));
     for (const QString &line : lines) {
         const QRegularExpressionMatch match = httpError.match(line);
         if (match.hasMatch())
-            return Failure::because(QStringLiteral("the box answered HTTP %1 instead of the stream").arg(match.captured(1)),
-                                    QStringLiteral("Try again in a moment."));
+            return Failure::httpStatus(match.captured(1).toInt());
     }
     return {};
 }
 
 } // namespace
-
-TAVO_player_vlcLog::Failure TAVO_player_vlcLog::Failure::because(const QString &reason, const QString &advice)
-{
-    QString explanation = reason + QStringLiteral(".\n\n") + advice;
-    explanation[0] = explanation[0].toUpper();
-    return {reason, explanation};
-}
 
 TAVO_player_vlcLog::TAVO_player_vlcLog(const TAVO_player_soundDevice *soundDevice, QObject *parent)
     : QObject(parent)

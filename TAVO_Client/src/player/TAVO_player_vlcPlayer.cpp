@@ -251,10 +251,7 @@ int TAVO_player_vlcPlayer::raisedDelayMs() const
 TAVO_player_vlcPlayer::Failure TAVO_player_vlcPlayer::lastFailure() const
 {
     if (startUpTimedOut)
-        return Failure::because(QStringLiteral("the box sent no picture in time"),
-                                QStringLiteral("It took the connection but sent no picture within %1 s. It may be busy or "
-                                               "restarting; try again in a moment.")
-                                    .arg(startUpLimitMs / 1000));
+        return Failure::noAnswer(startUpLimitMs);
     return libvlcLog.failure(QUrl(location).host());
 }
 

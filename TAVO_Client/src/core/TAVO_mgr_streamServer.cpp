@@ -1,0 +1,109 @@
+#include "TAVO_mgr_streamServer.h"
+
+#include "TAVO_mgr_boxStream.h"
+#include "TAVO_mgr_streamRequest.h"
+#include "TAVO_mgr_streamSocket.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QUrl>
+
+namespace {
+
+QString randomPath()
+{
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    return QLatin1Char('/') + QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex())
+           + QLatin1String(".ts");
+}
+
+} // namespace
+
+TAVO_mgr_streamServer *TAVO_mgr_streamServer::instance()
+{
+    static TAVO_mgr_streamServer *server = new TAVO_mgr_streamServer;
+    return server;
+}
+
+TAVO_mgr_streamServer::TAVO_mgr_streamServer()
+{
+    setParent(QCoreApplication::instance());
+    connect(&listener, &QTcpServer::newConnection, this, &TAVO_mgr_streamServer::clientArrived);
+    listener.listen(QHostAddress::LocalHost);
+}
+
+QString TAVO_mgr_streamServer::urlFor(const TAVO_SERVER &server)
+{
+    if (!listener.isListening() || TAVO_mgr_streamRequest::streamUrl(server).isEmpty())
+        return QString();
+    QString path;
+    for (auto it = boxes.cbegin(); it != boxes.cend() && path.isEmpty(); ++it) {
+        if (it.value().device.UDN == server.device.UDN)
+            path = it.key();
+    }
+    if (path.isEmpty())
+        path = randomPath();
+    boxes.insert(path, server);
+    failures.remove(path);
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(listener.serverPort()).arg(path);
+}
+
+TAVO_mgr_streamFailure TAVO_mgr_streamServer::failureOf(const QString &url) const
+{
+    return failures.value(QUrl(url).path());
+}
+
+bool TAVO_mgr_streamServer::serves(const QString &url) const
+{
+    const QUrl location(url);
+    return location.port() == listener.serverPort() && boxes.contains(location.path());
+}
+
+void TAVO_mgr_streamServer::clientArrived()
+{
+    while (QTcpSocket *socket = listener.nextPendingConnection()) {
+        socket->setParent(this);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { requestArrived(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+// Only the request line counts: "GET <path> HTTP/1.x". Its headers are read up to their end,
+// within a bound.
+void TAVO_mgr_streamServer::requestArrived(QTcpSocket *socket)
+{
+    const QByteArray head = socket->peek(requestLimitBytes);
+    if (!head.contains("\r\n\r\n")) {
+        if (head.size() >= requestLimitBytes)
+            answer(socket, "431 Request Header Fields Too Large");
+        return;
+    }
+    socket->disconnect(this);
+    socket->read(head.indexOf("\r\n\r\n") + 4);
+    const QList<QByteArray> request = head.left(head.indexOf("\r\n")).split(' ');
+    if (request.size() != 3 || request[0] != "GET" || !request[2].startsWith("HTTP/1.")) {
+        answer(socket, "400 Bad Request");
+        return;
+    }
+    const QString path = QString::fromLatin1(request[1]);
+    if (!boxes.contains(path)) {
+        answer(socket, "404 Not Found");
+        return;
+    }
+    failures.remove(path);
+    TAVO_mgr_streamTap *tap = TAVO_mgr_boxStream::of(boxes.value(path))->join(this);
+    auto *sending = new TAVO_mgr_streamSocket(socket, tap, this);
+    connect(sending, &TAVO_mgr_streamSocket::finished, this, [this, path](const TAVO_mgr_streamFailure &failure) {
+        if (!failure.isEmpty())
+            failures.insert(path, failure);
+    });
+}
+
+void TAVO_mgr_streamServer::answer(QTcpSocket *socket, const QByteArray &status)
+{
+    socket->disconnect(this);
+    socket->write("HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    socket->disconnectFromHost();
+}
