@@ -53,7 +53,7 @@ TAVO_tuner_request::State TAVO_tuner_request::read(const QByteArray &received, T
         || !(parts[2] == "HTTP/1.1" || parts[2] == "HTTP/1.0"))
         return State::Bad;
     const qsizetype queryAt = parts[1].indexOf('?');
-    const QByteArray rawPath = parts[1].left(queryAt);
+    const QByteArray rawPath = queryAt < 0 ? parts[1] : parts[1].left(queryAt);
     request->method = parts[0];
     request->query = queryAt < 0 ? QString() : QString::fromLatin1(parts[1].mid(queryAt + 1));
     request->path = QUrl::fromPercentEncoding(rawPath);
