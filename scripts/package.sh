@@ -10,7 +10,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${TAVO_PACKAGE_BUILT:-}" != 1 ]; then
   "$top/scripts/setup.sh"
-  TAVO_BUILD_TARGETS="TAVO_Client tavo-record tavo_webpage tavo_images tavo_documents" \
+  TAVO_BUILD_TARGETS="TAVO_Client tavo-record tavo-tuner tavo_webpage tavo_images tavo_documents" \
     "$top/scripts/build.sh" -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 fi
 build=${TAVO_BUILD_DIR:-$top/build}

@@ -1,9 +1,9 @@
 #include "TAVO_record_recording.h"
 
+#include "TAVO_mgr_boxSearch.h"
+#include "TAVO_mgr_channelKeys.h"
 #include "TAVO_mgr_savedFiles.h"
 #include "TAVO_mgr_streamRequest.h"
-#include "TAVO_record_boxSearch.h"
-#include "TAVO_record_channelKeys.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,10 +65,10 @@ TAVO_record_recording::~TAVO_record_recording()
 
 void TAVO_record_recording::start()
 {
-    auto *search = new TAVO_record_boxSearch(options.box, boxSearchLimitMs, this);
-    connect(search, &TAVO_record_boxSearch::progress, this, &TAVO_record_recording::say);
-    connect(search, &TAVO_record_boxSearch::found, this, &TAVO_record_recording::boxFound);
-    connect(search, &TAVO_record_boxSearch::notFound, this, [this] {
+    auto *search = new TAVO_mgr_boxSearch(options.box, boxSearchLimitMs, this);
+    connect(search, &TAVO_mgr_boxSearch::progress, this, &TAVO_record_recording::say);
+    connect(search, &TAVO_mgr_boxSearch::found, this, &TAVO_record_recording::boxFound);
+    connect(search, &TAVO_mgr_boxSearch::notFound, this, [this] {
         const QString what = options.box.kind == TAVO_record_boxName::Kind::Description
                                  ? QStringLiteral("no streamer box's description was read at %1 within %2 s")
                                  : QStringLiteral("no box called %1 answered within %2 s");
@@ -103,9 +103,9 @@ void TAVO_record_recording::boxFound(const TAVO_SERVER &found)
         return;
     }
     say(QStringLiteral("Tuning to channel %1…").arg(options.channel));
-    auto *channel = new TAVO_record_channelKeys(server, this);
-    connect(channel, &TAVO_record_channelKeys::tuned, this, &TAVO_record_recording::tuned);
-    connect(channel, &TAVO_record_channelKeys::refused, this,
+    auto *channel = new TAVO_mgr_channelKeys(server, this);
+    connect(channel, &TAVO_mgr_channelKeys::tuned, this, &TAVO_record_recording::tuned);
+    connect(channel, &TAVO_mgr_channelKeys::refused, this,
             [this](const QString &reason) { finish(TAVO_record_exitStatus::ChannelRefused, reason); });
     channel->tune(options.channel);
 }

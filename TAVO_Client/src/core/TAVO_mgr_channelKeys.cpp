@@ -1,4 +1,4 @@
-#include "TAVO_record_channelKeys.h"
+#include "TAVO_mgr_channelKeys.h"
 
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_keyCommand.h"
@@ -10,7 +10,7 @@
 #include <QNetworkReply>
 #include <QUrl>
 
-TAVO_record_channelKeys::TAVO_record_channelKeys(const TAVO_SERVER &server, QObject *parent)
+TAVO_mgr_channelKeys::TAVO_mgr_channelKeys(const TAVO_SERVER &server, QObject *parent)
     : QObject(parent)
     , server(server)
 {
@@ -21,7 +21,7 @@ TAVO_record_channelKeys::TAVO_record_channelKeys(const TAVO_SERVER &server, QObj
             [this](const QUrl &, TAVO_mgr_keySender::Failure, const QString &why) { keyFailed(why); });
 }
 
-void TAVO_record_channelKeys::tune(const QString &channel)
+void TAVO_mgr_channelKeys::tune(const QString &channel)
 {
     QString listFault;
     const TAVO_mgr_channelList list = TAVO_mgr_channelList::load(server.device.UDN, &listFault);
@@ -47,7 +47,7 @@ void TAVO_record_channelKeys::tune(const QString &channel)
     connect(reply, &QNetworkReply::finished, this, [this, reply] { controllerRead(reply); });
 }
 
-void TAVO_record_channelKeys::controllerRead(QNetworkReply *reply)
+void TAVO_mgr_channelKeys::controllerRead(QNetworkReply *reply)
 {
     reply->deleteLater();
     QDomDocument document;
@@ -68,7 +68,7 @@ void TAVO_record_channelKeys::controllerRead(QNetworkReply *reply)
 // Why the keys cannot go to the box's default controller, or an empty text once their command
 // is known. A key the controller does not have is refused here, as the window's panel keeps its
 // button disabled, and not sent for the box to ignore.
-QString TAVO_record_channelKeys::refusalOf(const TAVO_KEYS &description, int controllers)
+QString TAVO_mgr_channelKeys::refusalOf(const TAVO_KEYS &description, int controllers)
 {
     if (controllers == 0)
         return QStringLiteral("the box's remote-controller description offers no controller");
@@ -84,7 +84,7 @@ QString TAVO_record_channelKeys::refusalOf(const TAVO_KEYS &description, int con
     return QString();
 }
 
-void TAVO_record_channelKeys::sendNextKey()
+void TAVO_mgr_channelKeys::sendNextKey()
 {
     if (keys.isEmpty()) {
         Q_EMIT tuned();
@@ -94,7 +94,7 @@ void TAVO_record_channelKeys::sendNextKey()
     sender.send(TAVO_mgr_keyCommand::url(commandPrefix, sentKey));
 }
 
-void TAVO_record_channelKeys::keyAnswered(int status)
+void TAVO_mgr_channelKeys::keyAnswered(int status)
 {
     if (status != TAVO_mgr_keySender::statusOk) {
         const QString words = TAVO_mgr_keySender::refusalText(status);
@@ -103,10 +103,10 @@ void TAVO_record_channelKeys::keyAnswered(int status)
         return;
     }
     // A box behind infra-red misses keys that come too close to each other.
-    QTimer::singleShot(keys.isEmpty() ? 0 : pauseMs, this, &TAVO_record_channelKeys::sendNextKey);
+    QTimer::singleShot(keys.isEmpty() ? 0 : pauseMs, this, &TAVO_mgr_channelKeys::sendNextKey);
 }
 
-void TAVO_record_channelKeys::keyFailed(const QString &why)
+void TAVO_mgr_channelKeys::keyFailed(const QString &why)
 {
     Q_EMIT refused(QStringLiteral("the box refused the key %1 (%2)").arg(sentKey, why));
 }

@@ -1,5 +1,5 @@
-#ifndef TAVO_RECORD_CHANNELKEYS_H
-#define TAVO_RECORD_CHANNELKEYS_H
+#ifndef TAVO_MGR_CHANNELKEYS_H
+#define TAVO_MGR_CHANNELKEYS_H
 
 #include "TAVO_mgr_defaultStructure.h"
 #include "TAVO_mgr_keySender.h"
@@ -11,7 +11,7 @@
 // Tunes a box to a channel as the window's channel list would: the channel's keys from the box's
 // list, one key command after the other at the list's pace, to the controller the box's
 // remote-controller description names by default, read and chosen as the window's panel does.
-class TAVO_record_channelKeys : public QObject
+class TAVO_mgr_channelKeys : public QObject
 {
     Q_OBJECT
 
@@ -19,7 +19,7 @@ public:
     // A remote-controller description is a few kilobytes; a box sending more is not read on.
     static constexpr qint64 controllerLimitBytes = 256 * 1024;
 
-    explicit TAVO_record_channelKeys(const TAVO_SERVER &server, QObject *parent = nullptr);
+    explicit TAVO_mgr_channelKeys(const TAVO_SERVER &server, QObject *parent = nullptr);
 
     // tuned() or refused() follows once.
     void tune(const QString &channel);

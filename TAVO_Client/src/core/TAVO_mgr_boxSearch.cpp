@@ -1,4 +1,4 @@
-#include "TAVO_record_boxSearch.h"
+#include "TAVO_mgr_boxSearch.h"
 
 #include "TAVO_mgr_boxLookup.h"
 #include "TAVO_xml_deviceDescription.h"
@@ -9,7 +9,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 
-Q_LOGGING_CATEGORY(lcBoxSearch, "tavo.record.search", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcBoxSearch, "tavo.mgr.search", QtInfoMsg)
 
 namespace {
 
@@ -35,30 +35,48 @@ QString hostForUrls(const QUrl &url)
 
 } // namespace
 
-TAVO_record_boxSearch::TAVO_record_boxSearch(const TAVO_record_boxName &box, int timeLimitMs, QObject *parent)
+TAVO_mgr_boxSearch::TAVO_mgr_boxSearch(const TAVO_record_boxName &box, int timeLimitMs, QObject *parent)
     : QObject(parent)
     , box(box)
     , timeLimitMs(timeLimitMs)
 {
-    network.setProxy(QNetworkProxy::NoProxy);
-    network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    connect(&socket, &QUdpSocket::readyRead, this, &TAVO_record_boxSearch::readAnswers);
-    connect(&repeat, &QTimer::timeout, this, &TAVO_record_boxSearch::sendSearch);
-    connect(&network, &QNetworkAccessManager::finished, this, &TAVO_record_boxSearch::descriptionArrived);
-    timeLimit.setSingleShot(true);
-    connect(&timeLimit, &QTimer::timeout, this, &TAVO_record_boxSearch::giveUp);
+    connectParts();
 }
 
-void TAVO_record_boxSearch::start()
+TAVO_mgr_boxSearch::TAVO_mgr_boxSearch(QObject *parent)
+    : QObject(parent)
+    , everyBox(true)
 {
-    timeLimit.start(timeLimitMs);
-    repeat.start(searchRepeatMs);
-    if (box.kind == TAVO_record_boxName::Kind::NameOrUdn)
+    connectParts();
+}
+
+void TAVO_mgr_boxSearch::connectParts()
+{
+    network.setProxy(QNetworkProxy::NoProxy);
+    network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    connect(&socket, &QUdpSocket::readyRead, this, &TAVO_mgr_boxSearch::readAnswers);
+    connect(&repeat, &QTimer::timeout, this, &TAVO_mgr_boxSearch::sendSearch);
+    connect(&network, &QNetworkAccessManager::finished, this, &TAVO_mgr_boxSearch::descriptionArrived);
+    timeLimit.setSingleShot(true);
+    connect(&timeLimit, &QTimer::timeout, this, &TAVO_mgr_boxSearch::giveUp);
+}
+
+void TAVO_mgr_boxSearch::start()
+{
+    if (timeLimitMs > 0)
+        timeLimit.start(timeLimitMs);
+    repeat.start(everyBox ? everyBoxRepeatMs : searchRepeatMs);
+    if (searchesBySsdp())
         socket.bind(QHostAddress::AnyIPv4, 0);
     sendSearch();
 }
 
-bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const TAVO_record_boxName &box)
+bool TAVO_mgr_boxSearch::searchesBySsdp() const
+{
+    return everyBox || box.kind == TAVO_record_boxName::Kind::NameOrUdn;
+}
+
+bool TAVO_mgr_boxSearch::matches(const TAVO_SERVER &server, const TAVO_record_boxName &box)
 {
     if (box.kind != TAVO_record_boxName::Kind::NameOrUdn)
         return true;
@@ -67,7 +85,7 @@ bool TAVO_record_boxSearch::matches(const TAVO_SERVER &server, const TAVO_record
 }
 
 // A host that does not answer within the lookup's time is looked up again at the next second.
-void TAVO_record_boxSearch::lookUp()
+void TAVO_mgr_boxSearch::lookUp()
 {
     lookingUp = true;
     auto *lookup = new TAVO_mgr_boxLookup(box.address, this);
@@ -86,21 +104,21 @@ void TAVO_record_boxSearch::lookUp()
 
 // A datagram can be lost; the search goes out again every second until the time is up, and a
 // description that did not answer is asked for again.
-void TAVO_record_boxSearch::sendSearch()
+void TAVO_mgr_boxSearch::sendSearch()
 {
-    if (box.kind != TAVO_record_boxName::Kind::NameOrUdn && !description.isValid() && !lookingUp)
+    if (!searchesBySsdp() && !description.isValid() && !lookingUp)
         lookUp();
     if (description.isValid()) {
         Q_EMIT progress(QStringLiteral("Reading %1…").arg(description.toString()));
         fetchDescription(description);
         return;
     }
-    Q_EMIT progress(QStringLiteral("Searching for %1…").arg(box.text));
-    if (box.kind == TAVO_record_boxName::Kind::NameOrUdn)
+    Q_EMIT progress(everyBox ? QStringLiteral("Searching for boxes…") : QStringLiteral("Searching for %1…").arg(box.text));
+    if (searchesBySsdp())
         socket.writeDatagram(searchMessage(), ssdpGroup, TAVO_mgr_boxLookup::ssdpPort);
 }
 
-void TAVO_record_boxSearch::readAnswers()
+void TAVO_mgr_boxSearch::readAnswers()
 {
     while (socket.hasPendingDatagrams()) {
         const QNetworkDatagram answer = socket.receiveDatagram(TAVO_mgr_boxLookup::datagramLimitBytes);
@@ -110,9 +128,9 @@ void TAVO_record_boxSearch::readAnswers()
     }
 }
 
-void TAVO_record_boxSearch::fetchDescription(const QUrl &location)
+void TAVO_mgr_boxSearch::fetchDescription(const QUrl &location)
 {
-    if (done || fetched.contains(location))
+    if (done || fetched.contains(location) || fetched.size() >= descriptionsLimit)
         return;
     fetched.insert(location);
     qCDebug(lcBoxSearch) << "Reading the description at" << location;
@@ -124,7 +142,7 @@ void TAVO_record_boxSearch::fetchDescription(const QUrl &location)
     });
 }
 
-void TAVO_record_boxSearch::descriptionArrived(QNetworkReply *reply)
+void TAVO_mgr_boxSearch::descriptionArrived(QNetworkReply *reply)
 {
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -132,9 +150,9 @@ void TAVO_record_boxSearch::descriptionArrived(QNetworkReply *reply)
     if (done)
         return;
     if (reply->error() != QNetworkReply::NoError || status != 200 || !document.setContent(reply->readAll())) {
-        // An address's description is read again at the next second.
-        if (reply->request().url() == description)
-            fetched.remove(description);
+        // An address's description is read again at the next second, any box's at its next answer.
+        if (everyBox || reply->request().url() == description)
+            fetched.remove(reply->request().url());
         return;
     }
     TAVO_SERVER server;
@@ -142,15 +160,22 @@ void TAVO_record_boxSearch::descriptionArrived(QNetworkReply *reply)
     server.host = hostForUrls(reply->url());
     server.port = QString::number(reply->url().port(80));
     qCDebug(lcBoxSearch) << "Found" << server.device.friendlyName << server.device.UDN << "at" << server.host;
-    if (server.device.deviceType != QLatin1String(TAVO_mgr_boxLookup::streamerDeviceType) || !matches(server, box))
+    if (server.device.deviceType != QLatin1String(TAVO_mgr_boxLookup::streamerDeviceType))
+        return;
+    if (everyBox) {
+        Q_EMIT seen(server);
+        return;
+    }
+    if (!matches(server, box))
         return;
     done = true;
     repeat.stop();
     timeLimit.stop();
+    Q_EMIT seen(server);
     Q_EMIT found(server);
 }
 
-void TAVO_record_boxSearch::giveUp()
+void TAVO_mgr_boxSearch::giveUp()
 {
     if (done)
         return;

@@ -1,0 +1,53 @@
+#ifndef TAVO_TUNER_SERVICE_H
+#define TAVO_TUNER_SERVICE_H
+
+#include "TAVO_tuner_lineup.h"
+#include "TAVO_tuner_request.h"
+
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+#include <QTcpServer>
+
+class QTcpSocket;
+class TAVO_tuner_session;
+
+// The tuner's HTTP service: reads each request's head (bounded in size and time), answers the
+// documents from the lineup, and hands each channel's clients to the session of its box.
+class TAVO_tuner_service : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A client that has not sent its request's head by then is let go.
+    static constexpr int headTimeLimitMs = 10000;
+    static constexpr int failuresKept = 5;
+    static constexpr int connectionLimit = 256;
+
+    TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncrypted, const QString &deviceId, QObject *parent = nullptr);
+
+    // False with the reason when the address cannot be listened on.
+    bool listen(const QHostAddress &address, quint16 port, QString *problem);
+
+private:
+    void accept();
+    void readHead(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const TAVO_tuner_request &request);
+    void serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number);
+    void serveAuto(QTcpSocket *socket, const QString &number);
+    void serveLogo(QTcpSocket *socket, const TAVO_tuner_route &route, bool withBody);
+    TAVO_tuner_session *open(const TAVO_tuner_box &box, const QString &number, QString *problem);
+    void noteFailure(const QString &boxId, const QString &reason);
+    QByteArray statusPage() const;
+    static QString baseOf(const QTcpSocket *socket);
+
+    TAVO_tuner_lineup *lineup;
+    bool allowEncrypted;
+    QString deviceId;
+    QTcpServer server;
+    QMap<QString, TAVO_tuner_session *> sessions;  // by box id
+    QMap<QString, QStringList> failures;           // by box id, the newest last
+    int connections = 0;
+};
+
+#endif

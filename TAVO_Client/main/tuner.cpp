@@ -1,0 +1,48 @@
+#include "TAVO_mgr_boxSearch.h"
+#include "TAVO_tuner_deviceId.h"
+#include "TAVO_tuner_lineup.h"
+#include "TAVO_tuner_options.h"
+#include "TAVO_tuner_service.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+
+// Exit statuses, as the manual page lists them.
+enum { Usage = 2, CannotListen = 3 };
+
+int main(int argc, char *argv[])
+{
+    // A client that goes away is a write error its connection answers, not a death.
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavo-tuner"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVO_VERSION));
+
+    TAVO_tuner_options options;
+    QString problem;
+    if (!TAVO_tuner_options::parse(app.arguments(), &options, &problem)) {
+        std::fprintf(stderr, "tavo-tuner: %s (see tavo-tuner --help)\n", qPrintable(problem));
+        return Usage;
+    }
+
+    TAVO_tuner_lineup lineup;
+    TAVO_tuner_service service(&lineup, options.allowEncrypted, TAVO_tuner_deviceId::load());
+    if (!service.listen(options.listenAddress, options.port, &problem)) {
+        std::fprintf(stderr, "tavo-tuner: cannot listen on %s port %u: %s\n",
+                     qPrintable(options.listenAddress.toString()), options.port, qPrintable(problem));
+        return CannotListen;
+    }
+    // Every box that answers, or each box named, searched for until it answers.
+    QList<TAVO_mgr_boxSearch *> searches;
+    if (options.boxes.isEmpty())
+        searches.append(new TAVO_mgr_boxSearch(&app));
+    for (const TAVO_record_boxName &box : std::as_const(options.boxes))
+        searches.append(new TAVO_mgr_boxSearch(box, 0, &app));
+    for (TAVO_mgr_boxSearch *search : std::as_const(searches)) {
+        QObject::connect(search, &TAVO_mgr_boxSearch::seen, &lineup, &TAVO_tuner_lineup::add);
+        search->start();
+    }
+    return app.exec();
+}

@@ -1,0 +1,131 @@
+#include "TAVO_tuner_documents.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+namespace {
+
+QString logoUrl(const QString &base, const TAVO_tuner_box &box, const TAVO_mgr_channel &channel)
+{
+    return channel.logo.isEmpty() ? QString() : base + QLatin1String("/logo/") + box.id + QLatin1Char('/') + channel.number;
+}
+
+QString html(const QString &text)
+{
+    return TAVO_tuner_documents::oneLine(text).toHtmlEscaped();
+}
+
+QString useOf(const TAVO_tuner_box &box, const QList<TAVO_tuner_boxUse> &uses)
+{
+    for (const TAVO_tuner_boxUse &use : uses) {
+        if (use.boxId != box.id)
+            continue;
+        const TAVO_mgr_channel *channel = box.list.byNumber(use.number);
+        return QStringLiteral("channel %1 %2 since %3 for %4")
+            .arg(html(use.number), channel ? html(channel->name) : QString(),
+                 use.since.toString(QStringLiteral("HH:mm:ss")), html(use.viewers.join(QLatin1String(", "))));
+    }
+    return QStringLiteral("free");
+}
+
+} // namespace
+
+QString TAVO_tuner_documents::oneLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
+QString TAVO_tuner_documents::attribute(const QString &text)
+{
+    return oneLine(text).replace(QLatin1Char('"'), QLatin1Char('\''));
+}
+
+QString TAVO_tuner_documents::channelUrl(const QString &base, const QString &boxId, const QString &number)
+{
+    return base + QLatin1String("/channel/") + boxId + QLatin1Char('/') + number;
+}
+
+QByteArray TAVO_tuner_documents::playlist(const QList<TAVO_tuner_box> &boxes, const QString &base)
+{
+    QString text = QStringLiteral("#EXTM3U\n");
+    for (const TAVO_tuner_box &box : boxes) {
+        for (const TAVO_mgr_channel &channel : box.list.channels) {
+            text += QStringLiteral("#EXTINF:-1 tvg-chno=\"%1\" tvg-name=\"%2\" tvg-logo=\"%3\" group-title=\"%4\",%5\n%6\n")
+                        .arg(channel.number, attribute(channel.name), attribute(logoUrl(base, box, channel)),
+                             attribute(box.name()), oneLine(channel.name),
+                             channelUrl(base, box.id, channel.number));
+        }
+    }
+    return text.toUtf8();
+}
+
+QByteArray TAVO_tuner_documents::discover(const QString &base, const QString &deviceId, int tunerCount,
+                                          const QString &version)
+{
+    const QJsonObject document{
+        {QStringLiteral("FriendlyName"), QStringLiteral("TAVO Tuner")},
+        {QStringLiteral("Manufacturer"), QStringLiteral("TAVO Client")},
+        {QStringLiteral("ModelNumber"), QLatin1String(modelNumber)},
+        {QStringLiteral("FirmwareName"), QStringLiteral("tavo-tuner")},
+        {QStringLiteral("FirmwareVersion"), version},
+        {QStringLiteral("DeviceID"), deviceId},
+        {QStringLiteral("DeviceAuth"), QStringLiteral("tavo") + deviceId},
+        {QStringLiteral("BaseURL"), base},
+        {QStringLiteral("LineupURL"), base + QLatin1String("/lineup.json")},
+        {QStringLiteral("TunerCount"), tunerCount},
+    };
+    return QJsonDocument(document).toJson(QJsonDocument::Compact);
+}
+
+QByteArray TAVO_tuner_documents::lineup(const QList<TAVO_tuner_box> &boxes, const QString &base)
+{
+    QJsonArray entries;
+    QSet<QString> listed;
+    for (const TAVO_tuner_box &box : boxes) {
+        for (const TAVO_mgr_channel &channel : box.list.channels) {
+            if (listed.contains(channel.number))
+                continue;
+            listed.insert(channel.number);
+            entries.append(QJsonObject{{QStringLiteral("GuideNumber"), channel.number},
+                                       {QStringLiteral("GuideName"), oneLine(channel.name)},
+                                       {QStringLiteral("URL"), base + QLatin1String("/auto/v") + channel.number}});
+        }
+    }
+    return QJsonDocument(entries).toJson(QJsonDocument::Compact);
+}
+
+QByteArray TAVO_tuner_documents::lineupStatus()
+{
+    const QJsonObject document{{QStringLiteral("ScanInProgress"), 0},
+                               {QStringLiteral("ScanPossible"), 1},
+                               {QStringLiteral("Source"), QStringLiteral("Cable")},
+                               {QStringLiteral("SourceList"), QJsonArray{QStringLiteral("Cable")}}};
+    return QJsonDocument(document).toJson(QJsonDocument::Compact);
+}
+
+QByteArray TAVO_tuner_documents::statusPage(const QList<TAVO_tuner_box> &boxes, const QList<TAVO_tuner_boxUse> &uses,
+                                            const QMap<QString, QStringList> &failures)
+{
+    QString page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>TAVO Tuner</title></head><body>\n"
+                                  "<h1>TAVO Tuner</h1>\n<p><a href=\"/playlist.m3u\">Playlist</a></p>\n<table border=\"1\">\n"
+                                  "<tr><th>Box</th><th>Address</th><th>Channels</th><th>Plays</th><th>Last failures</th></tr>\n");
+    for (const TAVO_tuner_box &box : boxes) {
+        QStringList lastFailures;
+        for (const QString &failure : failures.value(box.id))
+            lastFailures.append(html(failure));
+        page += QStringLiteral("<tr><td>%1%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td></tr>\n")
+                    .arg(html(box.name()), box.encrypted ? QStringLiteral(" (encrypted)") : QString(),
+                         html(box.server.host + QLatin1Char(':') + box.server.port),
+                         QString::number(box.list.channels.size()), useOf(box, uses),
+                         lastFailures.join(QLatin1String("<br>")));
+    }
+    page += QStringLiteral("</table>\n</body></html>\n");
+    return page.toUtf8();
+}

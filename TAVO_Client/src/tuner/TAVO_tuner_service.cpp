@@ -1,0 +1,276 @@
+#include "TAVO_tuner_service.h"
+
+#include "TAVO_tuner_documents.h"
+#include "TAVO_tuner_session.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QTcpSocket>
+#include <QTime>
+#include <QTimer>
+
+Q_LOGGING_CATEGORY(lcTunerService, "tavo.tuner.service", QtInfoMsg)
+
+namespace {
+
+constexpr qint64 logoLimitBytes = 1024 * 1024;
+
+QByteArray imageType(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("png"))
+        return "image/png";
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return "image/jpeg";
+    if (suffix == QLatin1String("svg"))
+        return "image/svg+xml";
+    return QByteArray();
+}
+
+} // namespace
+
+TAVO_tuner_service::TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncrypted, const QString &deviceId,
+                                       QObject *parent)
+    : QObject(parent)
+    , lineup(lineup)
+    , allowEncrypted(allowEncrypted)
+    , deviceId(deviceId)
+{
+    connect(&server, &QTcpServer::newConnection, this, &TAVO_tuner_service::accept);
+}
+
+bool TAVO_tuner_service::listen(const QHostAddress &address, quint16 port, QString *problem)
+{
+    if (server.listen(address, port))
+        return true;
+    *problem = server.errorString();
+    return false;
+}
+
+void TAVO_tuner_service::accept()
+{
+    while (QTcpSocket *socket = server.nextPendingConnection()) {
+        if (connections >= connectionLimit) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++connections;
+        connect(socket, &QObject::destroyed, this, [this] { --connections; });
+        socket->setParent(this);
+        // Nothing a client sends is kept beyond a request's head.
+        socket->setReadBufferSize(TAVO_tuner_request::headLimitBytes);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readHead(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(headTimeLimitMs, socket, [socket] {
+            if (socket->property("asked").toBool())
+                return;
+            socket->abort();
+            socket->deleteLater();
+        });
+    }
+}
+
+void TAVO_tuner_service::readHead(QTcpSocket *socket)
+{
+    if (socket->property("asked").toBool())
+        return;
+    TAVO_tuner_request request;
+    const QByteArray received = socket->peek(TAVO_tuner_request::headLimitBytes);
+    const TAVO_tuner_request::State state = TAVO_tuner_request::read(received, &request);
+    if (state == TAVO_tuner_request::State::Incomplete)
+        return;
+    socket->setProperty("asked", true);
+    socket->skip(socket->bytesAvailable());
+    if (state == TAVO_tuner_request::State::Ready) {
+        answer(socket, request);
+        return;
+    }
+    const int status = state == TAVO_tuner_request::State::TooLarge ? 431 : 400;
+    socket->write(TAVO_tuner_answer::refusal(status, QStringLiteral("the request cannot be read")));
+    TAVO_tuner_answer::closeAfterSending(socket);
+}
+
+void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &request)
+{
+    const TAVO_tuner_route route = TAVO_tuner_route::of(request.path);
+    const bool withBody = request.method != "HEAD";
+    const QString base = baseOf(socket);
+    qCDebug(lcTunerService).noquote() << socket->peerAddress().toString() << request.method << request.path;
+    QByteArray reply;
+    TAVO_tuner_box box;
+    if (!TAVO_tuner_route::allows(route.kind, request.method)) {
+        reply = TAVO_tuner_answer::refusal(405, QStringLiteral("only GET and HEAD are answered here"), withBody);
+    } else {
+        switch (route.kind) {
+        case TAVO_tuner_route::Kind::Status:
+            reply = TAVO_tuner_answer::whole(200, "text/html; charset=utf-8", statusPage(), withBody);
+            break;
+        case TAVO_tuner_route::Kind::Playlist:
+            reply = TAVO_tuner_answer::whole(200, "audio/x-mpegurl; charset=utf-8",
+                                             TAVO_tuner_documents::playlist(lineup->boxes(), base), withBody);
+            break;
+        case TAVO_tuner_route::Kind::Discover:
+            reply = TAVO_tuner_answer::whole(200, "application/json",
+                                             TAVO_tuner_documents::discover(base, deviceId, int(lineup->boxes().size()),
+                                                                            QCoreApplication::applicationVersion()),
+                                             withBody);
+            break;
+        case TAVO_tuner_route::Kind::Lineup:
+            reply = TAVO_tuner_answer::whole(200, "application/json", TAVO_tuner_documents::lineup(lineup->boxes(), base),
+                                             withBody);
+            break;
+        case TAVO_tuner_route::Kind::LineupStatus:
+            reply = TAVO_tuner_answer::whole(200, "application/json", TAVO_tuner_documents::lineupStatus(), withBody);
+            break;
+        case TAVO_tuner_route::Kind::LineupPost:
+            // The channels are the window's list: there is nothing to scan, and so nothing to wait for.
+            reply = TAVO_tuner_answer::whole(200, "text/plain", QByteArray(), withBody);
+            break;
+        case TAVO_tuner_route::Kind::Logo:
+            serveLogo(socket, route, withBody);
+            return;
+        case TAVO_tuner_route::Kind::Channel:
+            if (!lineup->box(route.box, &box) || !box.list.byNumber(route.number)) {
+                reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no such box or channel"), withBody);
+            } else if (withBody) {
+                serveChannel(socket, box, route.number);
+                return;
+            } else {
+                reply = TAVO_tuner_answer::head(200, "video/mp2t");
+            }
+            break;
+        case TAVO_tuner_route::Kind::Auto:
+            if (lineup->poolFor(route.number).isEmpty()) {
+                reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no box has channel %1").arg(route.number), withBody);
+            } else if (withBody) {
+                serveAuto(socket, route.number);
+                return;
+            } else {
+                reply = TAVO_tuner_answer::head(200, "video/mp2t");
+            }
+            break;
+        case TAVO_tuner_route::Kind::NotFound:
+            reply = TAVO_tuner_answer::refusal(404, QStringLiteral("nothing is served at this path"), withBody);
+            break;
+        }
+    }
+    socket->write(reply);
+    TAVO_tuner_answer::closeAfterSending(socket);
+}
+
+void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number)
+{
+    QString problem;
+    TAVO_tuner_session *session = open(box, number, &problem);
+    if (!session) {
+        socket->write(TAVO_tuner_answer::refusal(box.encrypted && !allowEncrypted ? 403 : 503, problem));
+        TAVO_tuner_answer::closeAfterSending(socket);
+        return;
+    }
+    session->add(socket);
+}
+
+// A box of the pool that already plays the channel is shared first, then a free one is taken.
+void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
+{
+    const QList<TAVO_tuner_box> pool = lineup->poolFor(number);
+    for (const TAVO_tuner_box &box : pool) {
+        TAVO_tuner_session *session = sessions.value(box.id);
+        if (session && session->number() == number) {
+            session->add(socket);
+            return;
+        }
+    }
+    QStringList reasons;
+    for (const TAVO_tuner_box &box : pool) {
+        QString problem;
+        if (TAVO_tuner_session *session = open(box, number, &problem)) {
+            session->add(socket);
+            return;
+        }
+        reasons.append(problem);
+    }
+    socket->write(TAVO_tuner_answer::refusal(503, QStringLiteral("no box is free for channel %1: %2")
+                                                      .arg(number, reasons.join(QLatin1String("; ")))));
+    TAVO_tuner_answer::closeAfterSending(socket);
+}
+
+void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &route, bool withBody)
+{
+    TAVO_tuner_box box;
+    const TAVO_mgr_channel *channel = lineup->box(route.box, &box) ? box.list.byNumber(route.number) : nullptr;
+    QFile file(channel ? channel->logo : QString());
+    const QByteArray type = imageType(file.fileName());
+    if (!channel || type.isEmpty() || file.size() > logoLimitBytes || !file.open(QIODevice::ReadOnly)) {
+        socket->write(TAVO_tuner_answer::refusal(404, QStringLiteral("no logo"), withBody));
+    } else {
+        socket->write(TAVO_tuner_answer::whole(200, type, file.read(logoLimitBytes), withBody));
+    }
+    TAVO_tuner_answer::closeAfterSending(socket);
+}
+
+// The session of the box for the channel: the running one when it plays that channel, else a
+// new one when the box is free. nullptr with the reason otherwise.
+TAVO_tuner_session *TAVO_tuner_service::open(const TAVO_tuner_box &box, const QString &number, QString *problem)
+{
+    if (box.encrypted && !allowEncrypted) {
+        *problem = QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted")
+                       .arg(box.name());
+        return nullptr;
+    }
+    if (TAVO_tuner_session *running = sessions.value(box.id)) {
+        if (running->number() == number)
+            return running;
+        *problem = QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number());
+        return nullptr;
+    }
+    auto *session = new TAVO_tuner_session(box, number, this);
+    if (!session->start(problem)) {
+        *problem = QStringLiteral("%1 is busy: %2").arg(box.name(), *problem);
+        delete session;
+        return nullptr;
+    }
+    sessions.insert(box.id, session);
+    connect(session, &TAVO_tuner_session::failed, this, &TAVO_tuner_service::noteFailure);
+    connect(session, &TAVO_tuner_session::finished, this, [this, session] {
+        sessions.remove(session->boxId());
+        session->deleteLater();
+    });
+    return session;
+}
+
+void TAVO_tuner_service::noteFailure(const QString &boxId, const QString &reason)
+{
+    QStringList &kept = failures[boxId];
+    const QString line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + reason;
+    if (!kept.isEmpty() && kept.last().mid(9) == reason)
+        return;
+    qCInfo(lcTunerService).noquote() << boxId << line;
+    kept.append(line);
+    while (kept.size() > failuresKept)
+        kept.removeFirst();
+}
+
+QByteArray TAVO_tuner_service::statusPage() const
+{
+    QList<TAVO_tuner_boxUse> uses;
+    for (const TAVO_tuner_session *session : sessions)
+        uses.append(session->use());
+    return TAVO_tuner_documents::statusPage(lineup->boxes(), uses, failures);
+}
+
+// The service's address as this client reached it: the one it can reach again.
+QString TAVO_tuner_service::baseOf(const QTcpSocket *socket)
+{
+    const QHostAddress local = socket->localAddress();
+    QString host = local.toString();
+    if (local.protocol() == QAbstractSocket::IPv6Protocol) {
+        QHostAddress plain = local;
+        plain.setScopeId(QString());
+        host = QLatin1Char('[') + plain.toString() + QLatin1Char(']');
+    }
+    return QLatin1String("http://") + host + QLatin1Char(':') + QString::number(socket->localPort());
+}

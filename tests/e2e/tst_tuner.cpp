@@ -1,0 +1,255 @@
+// The tuner service against simulated boxes, as TV software uses it: its documents, a channel's
+// stream shared by its clients, a busy box refused and freed, ffprobe on the playlist's URL.
+#include "TAVO_mgr_channelList.h"
+#include "TAVO_test_boxSim.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString firstUuid = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e11");
+const QString secondUuid = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e12");
+const QString encryptedUuid = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e13");
+const QString base = QStringLiteral("http://127.0.0.1:5004");
+// A safety net for a service that hangs, never a measure of how fast it is.
+constexpr int hangMs = 60000;
+constexpr qint64 someStream = 200 * 1000;
+
+QVariantMap box(const QString &uuid, const QString &address, const QString &name, const QVariantMap &knobs = {})
+{
+    const QVariantList digits{QVariantMap{{"id", "1"}, {"name", "STB"},
+                                          {"supportKeys", "NUM_0,NUM_1,NUM_2,NUM_3,NUM_4,NUM_5,NUM_6,NUM_7,NUM_8,NUM_9,OK"}}};
+    // The receiver tunes on the confirming key, not after a pause of its own.
+    QVariantMap fields{{"uuid", uuid}, {"address", address}, {"friendlyName", name}, {"controllers", digits},
+                       {"channelConfirmKey", "OK"}};
+    fields.insert(knobs);
+    return fields;
+}
+
+// Two boxes of the same list (one pool) and an encrypted one.
+QByteArray house()
+{
+    return TAVO_test_boxSim::boxes({box(firstUuid, "127.0.0.2", "Living Room"), box(secondUuid, "127.0.0.3", "Den"),
+                                    box(encryptedUuid, "127.0.0.4", "Bedroom", {{"encryption", "AES128"}})});
+}
+
+struct Answer
+{
+    int status = 0;
+    QByteArray body;
+};
+
+Answer parse(const QByteArray &received)
+{
+    const qsizetype headEnd = received.indexOf("\r\n\r\n");
+    const QList<QByteArray> line = received.left(received.indexOf("\r\n")).split(' ');
+    return {line.size() > 1 ? line[1].toInt() : 0, headEnd < 0 ? QByteArray() : received.mid(headEnd + 4)};
+}
+
+// A client of the service, reading as much as it is given.
+class Client
+{
+public:
+    explicit Client(const QString &path)
+    {
+        socket.connectToHost(QStringLiteral("127.0.0.1"), 5004);
+        socket.waitForConnected(hangMs);
+        socket.write("GET " + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1:5004\r\n\r\n");
+    }
+    // The whole answer of a request the service answers and closes.
+    Answer whole()
+    {
+        while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(hangMs))
+            received += socket.readAll();
+        return parse(received + socket.readAll());
+    }
+    // True once the answer has brought that many bytes of stream after a 200.
+    bool streams(qint64 bytes)
+    {
+        while (parse(received).body.size() < bytes && socket.waitForReadyRead(hangMs))
+            received += socket.readAll();
+        return parse(received).status == 200 && parse(received).body.size() >= bytes;
+    }
+    int status()
+    {
+        while (!received.contains("\r\n") && socket.waitForReadyRead(hangMs))
+            received += socket.readAll();
+        return parse(received).status;
+    }
+
+private:
+    QTcpSocket socket;
+    QByteArray received;
+};
+
+class tunerRun
+{
+public:
+    tunerRun()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), folder.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.path() + QLatin1String("/.local/share"));
+        process.setProcessEnvironment(environment);
+        TAVO_mgr_channelList list;
+        list.channels = {{QStringLiteral("Nature World"), QStringLiteral("21"), {}, {}, {}},
+                         {QStringLiteral("News \"24\""), QStringLiteral("22"), {}, {}, {}}};
+        list.confirmKey = QStringLiteral("OK");
+        qputenv("XDG_DATA_HOME", environment.value(QStringLiteral("XDG_DATA_HOME")).toLocal8Bit());
+        for (const QString &uuid : {firstUuid, secondUuid, encryptedUuid})
+            saved = list.save(uuid) && saved;
+        qunsetenv("XDG_DATA_HOME");
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), QStringList());
+    }
+    ~tunerRun()
+    {
+        process.terminate();
+        process.waitForFinished(hangMs);
+    }
+    // True once the service lists the channels of every box.
+    bool servesEveryBox()
+    {
+        return saved && QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.count("#EXTINF") == 6; }, hangMs);
+    }
+
+    QTemporaryDir folder;
+    QProcess process;
+    bool saved = true;
+};
+
+QString channelPath(const QString &uuid, const QString &number)
+{
+    return QStringLiteral("/channel/") + uuid + QLatin1Char('/') + number;
+}
+
+int streamRequests(const TAVO_test_boxSim &sim, const QString &uuid)
+{
+    return int(sim.requests(uuid).filter(QStringLiteral("8080 GET")).size());
+}
+
+} // namespace
+
+class tst_tuner : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void documentsCarryTheFieldsTunerClientsRead();
+    void clientsOfOneChannelShareOneStream();
+    void busyBoxRefusesAnotherChannelUntilItsClientGoes();
+    void poolGivesEachChannelAFreeBox();
+    void ffprobeReadsTheStreamOfThePlaylist();
+};
+
+void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+
+    const QJsonObject discover = QJsonDocument::fromJson(Client(QStringLiteral("/discover.json")).whole().body).object();
+    QVERIFY2(QRegularExpression(QStringLiteral("^[0-9A-F]{8}$")).match(discover[QStringLiteral("DeviceID")].toString()).hasMatch(),
+             qPrintable(QJsonDocument(discover).toJson()));
+    QCOMPARE(discover[QStringLiteral("BaseURL")].toString(), base);
+    QCOMPARE(discover[QStringLiteral("LineupURL")].toString(), base + QLatin1String("/lineup.json"));
+    QCOMPARE(discover[QStringLiteral("TunerCount")].toInt(), 3);
+    const QJsonArray lineup = QJsonDocument::fromJson(Client(QStringLiteral("/lineup.json")).whole().body).array();
+    QCOMPARE(lineup.size(), 2);
+    QCOMPARE(lineup[1].toObject()[QStringLiteral("GuideName")].toString(), QStringLiteral("News \"24\""));
+    QCOMPARE(lineup[1].toObject()[QStringLiteral("URL")].toString(), base + QLatin1String("/auto/v22"));
+    const QJsonObject status = QJsonDocument::fromJson(Client(QStringLiteral("/lineup_status.json")).whole().body).object();
+    QCOMPARE(status[QStringLiteral("ScanPossible")].toInt(), 1);
+    QCOMPARE(Client(QStringLiteral("/lineup.post?scan=start")).whole().status, 200);
+    // Listed, but not served without --allow-encrypted.
+    QCOMPARE(Client(channelPath(encryptedUuid, QStringLiteral("21"))).whole().status, 403);
+}
+
+void tst_tuner::clientsOfOneChannelShareOneStream()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+
+    Client first(channelPath(firstUuid, QStringLiteral("21")));
+    QVERIFY(first.streams(someStream));
+    Client second(channelPath(firstUuid, QStringLiteral("21")));
+    QVERIFY(second.streams(someStream));
+
+    QCOMPARE(streamRequests(sim, firstUuid), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
+}
+
+void tst_tuner::busyBoxRefusesAnotherChannelUntilItsClientGoes()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    auto viewer = std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21")));
+    QVERIFY(viewer->streams(someStream));
+
+    const Answer refused = Client(channelPath(firstUuid, QStringLiteral("22"))).whole();
+    QCOMPARE(refused.status, 503);
+    QVERIFY2(refused.body.contains("playing channel 21"), refused.body.constData());
+
+    viewer.reset();
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs));
+    Client next(channelPath(firstUuid, QStringLiteral("22")));
+    QVERIFY(next.streams(someStream));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("22"), hangMs);
+}
+
+// Both boxes carry the same list: a second channel goes to the free box, a third finds none.
+void tst_tuner::poolGivesEachChannelAFreeBox()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+
+    Client first(QStringLiteral("/auto/v21"));
+    QVERIFY(first.streams(someStream));
+    Client second(QStringLiteral("/auto/v22"));
+    QVERIFY(second.streams(someStream));
+    Client shared(QStringLiteral("/auto/v21"));
+    QVERIFY(shared.streams(someStream));
+
+    QTRY_COMPARE_WITH_TIMEOUT(QSet<QString>({sim.tunedChannel(firstUuid), sim.tunedChannel(secondUuid)}),
+                              QSet<QString>({QStringLiteral("21"), QStringLiteral("22")}), hangMs);
+    QCOMPARE(streamRequests(sim, firstUuid) + streamRequests(sim, secondUuid), 2);
+}
+
+void tst_tuner::ffprobeReadsTheStreamOfThePlaylist()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    const QString playlist = QString::fromUtf8(Client(QStringLiteral("/playlist.m3u")).whole().body);
+    const QString url = playlist.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^http://.*") + firstUuid)).value(0);
+    QVERIFY2(url.startsWith(base + QLatin1String("/channel/")), qPrintable(playlist));
+
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                            QStringLiteral("stream=codec_type"), QStringLiteral("-of"),
+                                            QStringLiteral("csv=p=0"), url});
+    QVERIFY(probe.waitForFinished(hangMs));
+
+    const QString kinds = QString::fromUtf8(probe.readAllStandardOutput());
+    QVERIFY2(kinds.contains(QStringLiteral("video")) && kinds.contains(QStringLiteral("audio")),
+             qPrintable(kinds + QString::fromUtf8(probe.readAllStandardError())));
+}
+
+QTEST_GUILESS_MAIN(tst_tuner)
+#include "tst_tuner.moc"

@@ -1,0 +1,185 @@
+// The tuner service's documents and the reading of its requests: whatever a box, a list or a
+// client sends stays inside its field.
+#include "TAVO_tuner_documents.h"
+#include "TAVO_tuner_options.h"
+#include "TAVO_tuner_request.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTest>
+
+Q_DECLARE_METATYPE(TAVO_tuner_request::State)
+Q_DECLARE_METATYPE(TAVO_tuner_route::Kind)
+
+namespace {
+
+const QString base = QStringLiteral("http://127.0.0.1:5004");
+
+TAVO_tuner_box boxCalled(const QString &name, const QString &channelName)
+{
+    TAVO_tuner_box box;
+    box.server.device.friendlyName = name;
+    box.id = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01");
+    box.list.channels = {{channelName, QStringLiteral("21"), QStringLiteral("/logos/a.png"), {}, {}}};
+    return box;
+}
+
+QStringList keysOf(const QJsonObject &object)
+{
+    QStringList keys = object.keys();
+    keys.sort();
+    return keys;
+}
+
+} // namespace
+
+class tst_tunerDocuments : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void playlistKeepsEachTextInItsField_data();
+    void playlistKeepsEachTextInItsField();
+    void jsonDocumentsCarryTheFieldNamesClientsRead();
+    void requestsAreReadAndRouted_data();
+    void requestsAreReadAndRouted();
+    void listenAddressIsRead_data();
+    void listenAddressIsRead();
+};
+
+void tst_tunerDocuments::playlistKeepsEachTextInItsField_data()
+{
+    QTest::addColumn<QString>("boxName");
+    QTest::addColumn<QString>("channelName");
+    QTest::newRow("plain") << QStringLiteral("Living Room") << QStringLiteral("Nature World");
+    QTest::newRow("quotes") << QStringLiteral("The \"Big\" Box") << QStringLiteral("News \"24\", Berlin");
+    QTest::newRow("line breaks") << QStringLiteral("Box\r\n#EXTINF:-1,Evil\nhttp://evil/") << QStringLiteral("A\nhttp://evil/");
+    QTest::newRow("unicode separators") << QStringLiteral("Box\u2028x") << QStringLiteral("Film\u0085x");
+}
+
+void tst_tunerDocuments::playlistKeepsEachTextInItsField()
+{
+    QFETCH(QString, boxName);
+    QFETCH(QString, channelName);
+
+    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({boxCalled(boxName, channelName)}, base))
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QStringLiteral("#EXTM3U"));
+    static const QRegularExpression entry(QStringLiteral(
+        "^#EXTINF:-1 tvg-chno=\"21\" tvg-name=\"[^\"]*\" tvg-logo=\"http://127.0.0.1:5004/logo/[^\"]*/21\" group-title=\"([^\"]*)\",([^\\n]*)$"));
+    const QRegularExpressionMatch match = entry.match(lines[1]);
+    QVERIFY2(match.hasMatch(), qPrintable(lines[1]));
+    QCOMPARE(match.captured(1).size(), boxName.size());
+    QCOMPARE(match.captured(2).size(), channelName.size());
+    QCOMPARE(lines[2], base + QStringLiteral("/channel/7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01/21"));
+}
+
+void tst_tunerDocuments::jsonDocumentsCarryTheFieldNamesClientsRead()
+{
+    const QJsonObject discover = QJsonDocument::fromJson(TAVO_tuner_documents::discover(base, QStringLiteral("1A2B3C4D"), 2, QStringLiteral("1.0"))).object();
+    QCOMPARE(keysOf(discover), QStringList({"BaseURL", "DeviceAuth", "DeviceID", "FirmwareName", "FirmwareVersion",
+                                            "FriendlyName", "LineupURL", "Manufacturer", "ModelNumber", "TunerCount"}));
+    QCOMPARE(discover[QStringLiteral("TunerCount")].toInt(), 2);
+
+    TAVO_tuner_box second = boxCalled(QStringLiteral("Den"), QStringLiteral("Other name"));
+    second.list.channels.append({QStringLiteral("Film"), QStringLiteral("7"), {}, {}, {}});
+    const QJsonArray lineup = QJsonDocument::fromJson(
+        TAVO_tuner_documents::lineup({boxCalled(QStringLiteral("A"), QStringLiteral("Nature\nWorld")), second}, base)).array();
+    // Each number once, from the first box that has it.
+    QCOMPARE(lineup.size(), 2);
+    QCOMPARE(keysOf(lineup[0].toObject()), QStringList({"GuideName", "GuideNumber", "URL"}));
+    QCOMPARE(lineup[0].toObject()[QStringLiteral("GuideName")].toString(), QStringLiteral("Nature World"));
+    QCOMPARE(lineup[1].toObject()[QStringLiteral("URL")].toString(), base + QStringLiteral("/auto/v7"));
+
+    const QJsonObject status = QJsonDocument::fromJson(TAVO_tuner_documents::lineupStatus()).object();
+    QCOMPARE(keysOf(status), QStringList({"ScanInProgress", "ScanPossible", "Source", "SourceList"}));
+}
+
+void tst_tunerDocuments::requestsAreReadAndRouted_data()
+{
+    using State = TAVO_tuner_request::State;
+    using Kind = TAVO_tuner_route::Kind;
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<State>("state");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("allowed");
+    const QByteArray end = " HTTP/1.1\r\nHost: tuner\r\n\r\n";
+    QTest::newRow("channel") << "GET /channel/7e1f-ab/21" + end << State::Ready << Kind::Channel << QStringLiteral("21") << true;
+    QTest::newRow("auto") << "GET /auto/v105" + end << State::Ready << Kind::Auto << QStringLiteral("105") << true;
+    QTest::newRow("head of the playlist") << "HEAD /playlist.m3u" + end << State::Ready << Kind::Playlist << QStringLiteral("") << true;
+    QTest::newRow("scan request") << "POST /lineup.post?scan=start&source=Cable" + end << State::Ready << Kind::LineupPost << QStringLiteral("") << true;
+    QTest::newRow("post elsewhere") << "POST /discover.json" + end << State::Ready << Kind::Discover << QStringLiteral("") << false;
+    QTest::newRow("delete") << "DELETE /" + end << State::Ready << Kind::Status << QStringLiteral("") << false;
+    QTest::newRow("unknown path") << "GET /etc/passwd" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
+    QTest::newRow("number too long") << "GET /auto/v1234567" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
+    QTest::newRow("box id with a slash encoded") << "GET /channel/a%2fb/21" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
+    QTest::newRow("dot dot") << "GET /channel/../21" + end << State::Bad << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("encoded dot dot") << "GET /%2e%2e/x" + end << State::Bad << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("encoded line break") << "GET /auto/v21%0d%0aX:%20y" + end << State::Bad << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("absolute target") << QByteArray("GET http://x/ HTTP/1.1\r\n\r\n") << State::Bad << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("other protocol") << QByteArray("GET / HTTP/2\r\n\r\n") << State::Bad << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("bare line feeds") << QByteArray("GET / HTTP/1.1\n\n") << State::Incomplete << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("not ended yet") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n") << State::Incomplete << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("endless headers") << "GET / HTTP/1.1\r\nX: " + QByteArray(9000, 'a') << State::TooLarge << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("overlong head, ended") << "GET / HTTP/1.1\r\nX: " + QByteArray(9000, 'a') + "\r\n\r\n" << State::TooLarge
+                                          << Kind::NotFound << QStringLiteral("") << false;
+}
+
+void tst_tunerDocuments::requestsAreReadAndRouted()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(TAVO_tuner_request::State, state);
+    QFETCH(TAVO_tuner_route::Kind, kind);
+    QFETCH(QString, number);
+    QFETCH(bool, allowed);
+
+    TAVO_tuner_request request;
+    QCOMPARE(TAVO_tuner_request::read(received, &request), state);
+    if (state != TAVO_tuner_request::State::Ready)
+        return;
+    const TAVO_tuner_route route = TAVO_tuner_route::of(request.path);
+    QCOMPARE(route.kind, kind);
+    QCOMPARE(route.number, number);
+    QCOMPARE(TAVO_tuner_route::allows(route.kind, request.method), allowed);
+}
+
+void tst_tunerDocuments::listenAddressIsRead_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("address");  // empty: refused
+    QTest::addColumn<int>("port");
+    QTest::newRow("address and port") << QStringLiteral("0.0.0.0:8000") << QStringLiteral("0.0.0.0") << 8000;
+    QTest::newRow("address alone") << QStringLiteral("192.168.1.5") << QStringLiteral("192.168.1.5") << 5004;
+    QTest::newRow("port alone") << QStringLiteral(":6000") << QStringLiteral("127.0.0.1") << 6000;
+    QTest::newRow("IPv6 in brackets") << QStringLiteral("[::1]:5005") << QStringLiteral("::1") << 5005;
+    QTest::newRow("bare IPv6") << QStringLiteral("fd00::2") << QStringLiteral("fd00::2") << 5004;
+    QTest::newRow("port too large") << QStringLiteral("127.0.0.1:70000") << QStringLiteral("") << 0;
+    QTest::newRow("port zero") << QStringLiteral("127.0.0.1:0") << QStringLiteral("") << 0;
+    QTest::newRow("host name") << QStringLiteral("tuner.local:80") << QStringLiteral("") << 0;
+    QTest::newRow("IPv4 in brackets") << QStringLiteral("[1.2.3.4]:5") << QStringLiteral("") << 0;
+}
+
+void tst_tunerDocuments::listenAddressIsRead()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, address);
+    QFETCH(int, port);
+    QHostAddress read(QHostAddress::LocalHost);
+    quint16 readPort = TAVO_tuner_options::defaultPort;
+
+    const bool ok = TAVO_tuner_options::readListen(text, &read, &readPort);
+
+    QCOMPARE(ok, !address.isEmpty());
+    if (ok) {
+        QCOMPARE(read, QHostAddress(address));
+        QCOMPARE(int(readPort), port);
+    }
+}
+
+QTEST_APPLESS_MAIN(tst_tunerDocuments)
+#include "tst_tunerDocuments.moc"
