@@ -980,6 +980,25 @@ struct TriedSmoothness
     ShownFrames steadyShown, hiccupsShown;
 };
 
+// Where a player reads the stream of the box at `boxUrl` through the program's reader of it, with
+// the clock given.
+QByteArray readerUrl(const QByteArray &boxUrl, const QString &uuid, TAVO_mgr_streamTap::Clock clock)
+{
+    const QUrl box(QString::fromLatin1(boxUrl));
+    TAVO_SERVER server;
+    server.device.UDN = uuid;
+    server.device.friendlyName = uuid;
+    server.host = box.host();
+    server.tavoStreamer.streamingPort = QString::number(box.port());
+    return TAVO_mgr_streamServer::instance()->urlFor(server, clock).toLatin1();
+}
+
+// What the client's player reads for the box at `boxUrl`.
+QByteArray clientUrl(const QByteArray &boxUrl, const QString &uuid)
+{
+    return readerUrl(boxUrl, uuid, TAVO_player_vlcPlayer::streamClock);
+}
+
 // A set of media options tried (TAVO_BENCH_TRY_OPTIONS): added to the client's, and played from
 // the box, or through the program's reader of the box's stream when the set begins with "reader"
 // (the box's clock as sent) or "reader-pictures" (the clock moved onto the pictures' stamps).
@@ -1003,15 +1022,7 @@ struct TriedSet
     // Where the set's player reads the stream of the box at `boxUrl`.
     QByteArray url(const QByteArray &boxUrl, const QString &uuid) const
     {
-        if (!clock)
-            return boxUrl;
-        const QUrl box(QString::fromLatin1(boxUrl));
-        TAVO_SERVER server;
-        server.device.UDN = uuid;
-        server.device.friendlyName = uuid;
-        server.host = box.host();
-        server.tavoStreamer.streamingPort = QString::number(box.port());
-        return TAVO_mgr_streamServer::instance()->urlFor(server, *clock).toLatin1();
+        return clock ? readerUrl(boxUrl, uuid, *clock) : boxUrl;
     }
 
     QString name;
@@ -1141,10 +1152,11 @@ void smoothnessRows(Bench *bench)
     const QList<QByteArray> &options = TAVO_player_vlcPlayer::liveStreamOptions();
     const QString perPlay = QStringLiteral(" in %1 s").arg(playSeconds());
     ShownFrames steadyDefaults, hiccupsDefaults;
-    row(QStringLiteral("Pictures lost, steady stream") + perPlay, stutterText(bench->stutter(streamUrl, options)),
+    row(QStringLiteral("Pictures lost, steady stream") + perPlay,
+        stutterText(bench->stutter(clientUrl(streamUrl, benchUuid), options)),
         stutterText(bench->stutter(streamUrl, {}, &steadyDefaults)) + QStringLiteral(" default"));
     row(QStringLiteral("Pictures lost, stream with hiccups") + perPlay,
-        stutterText(bench->stutter(hiccupStreamUrl, options)),
+        stutterText(bench->stutter(clientUrl(hiccupStreamUrl, hiccupsUuid), options)),
         stutterText(bench->stutter(hiccupStreamUrl, {}, &hiccupsDefaults)) + QStringLiteral(" default"));
     const ShownFrames steadyFfplay = bench->playExternal(ffplayCommand(streamUrl), playMs, pacedSound());
     const ShownFrames hiccupsFfplay = bench->playExternal(ffplayCommand(hiccupStreamUrl), playMs, pacedSound());

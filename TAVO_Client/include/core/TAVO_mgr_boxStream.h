@@ -40,9 +40,6 @@ public:
     // A stream that flowed and then sends nothing for this long is as lost as one that ended
     // (a box that vanished without closing the connection).
     static constexpr int stallLimitMs = 8000;
-    // Where a reader takes the clock from the pictures, the clock runs this far behind the track
-    // furthest behind, so that its packets are never late.
-    static constexpr qint64 clockMarginMs = 100;
     // How long the connection outlives its last reader.
     static constexpr int graceMs = 500;
 
@@ -126,7 +123,8 @@ public:
     ~TAVO_mgr_streamTap() override;
 
     // How the stream's clock (PCR) reaches this reader: as the box sent it, or moved onto the
-    // pictures' own stamps, which a box sends some 0.75 s ahead of its clock.
+    // stamps of what it sends (a box sends its pictures some 0.75 s ahead of its clock, its sound
+    // some 0.55 s), so that the track furthest behind comes just in time by it.
     enum class Clock { AsSent, OfPictures };
     void setClock(Clock clock) { this->clock = clock; }
 

@@ -31,9 +31,10 @@ public:
     // Forgets the stream (a new connection): its tables may differ.
     void reset();
 
-    // How far ahead of the clock the track furthest behind sent its newest stamp, in clock
-    // ticks; none until a clock and a stamp were seen.
-    std::optional<qint64> leastLead() const;
+    // How far ahead of the clock the track furthest behind has sent its stamps since the stream
+    // began, in clock ticks: the least lead of any stamp seen. None until a clock and a stamp
+    // were seen.
+    std::optional<qint64> leastLead() const { return lead; }
     // Moves every clock reference in `packets` (whole packets) by `ticks`.
     void shiftClock(QByteArray &packets, qint64 ticks) const;
 
@@ -43,7 +44,7 @@ private:
     void readPat(const char *payload, int size);
     void readPmt(const char *payload, int size);
     bool startsCleanPicture(const char *payload, int size) const;
-    void noteLead(const char *payload, int size, int pid);
+    void noteLead(const char *payload, int size);
 
     int pmtPid = -1;
     int pcrPid = -1;
@@ -52,9 +53,7 @@ private:
     QByteArray pat;
     QByteArray pmt;
     qint64 lastPcr = -1;     // in 90 kHz ticks
-    // The newest stamps' distance ahead of the clock: the pictures', the other tracks' least.
-    std::optional<qint64> videoLead;
-    std::optional<qint64> otherLead;
+    std::optional<qint64> lead;
 };
 
 #endif

@@ -106,7 +106,7 @@ public:
     // its picture is shown as soon as the network allows instead of after a second's cache.
     static const QList<QByteArray> &liveStreamOptions();
     // The clock the program's reader of a box's stream gives the player (TAVO_mgr_streamTap).
-    static constexpr TAVO_mgr_streamTap::Clock streamClock = TAVO_mgr_streamTap::Clock::AsSent;
+    static constexpr TAVO_mgr_streamTap::Clock streamClock = TAVO_mgr_streamTap::Clock::OfPictures;
     // Their network cache, the shortest a box's stream is given.
     static constexpr int liveNetworkCachingMs = TAVO_mgr_tuningRules::shortestCachingMs;
 

@@ -188,8 +188,10 @@ void TAVO_mgr_boxStream::take(const char *packet)
     if (kind == TAVO_mgr_tsEntry::Kind::Entry) {
         giveBatch();
         kept.clear();
+        // The reader's own cache (a player's network cache) is the margin for the track furthest
+        // behind, which comes just in time by this clock.
         if (clockShift < 0)
-            clockShift = std::max<qint64>(0, entry.leastLead().value_or(0) - clockMarginMs * TAVO_mgr_tsEntry::ticksPerMs);
+            clockShift = std::max<qint64>(0, entry.leastLead().value_or(0));
         startWaitingReaders();
     }
     if (kind == TAVO_mgr_tsEntry::Kind::Entry || !kept.isEmpty()) {

@@ -140,7 +140,7 @@ TAVO_mgr_tsEntry::Kind TAVO_mgr_tsEntry::take(const char *packet)
     }
     if (!startsUnit(packet) || video < 0)
         return Kind::Other;
-    noteLead(payload, size, pid);
+    noteLead(payload, size);
     return pid == video && !pmt.isEmpty() && startsCleanPicture(payload, size) ? Kind::Entry : Kind::Other;
 }
 
@@ -194,7 +194,9 @@ bool TAVO_mgr_tsEntry::startsCleanPicture(const char *payload, int size) const
     return false;
 }
 
-void TAVO_mgr_tsEntry::noteLead(const char *payload, int size, int pid)
+// A single stamp's lead depends on where its unit fell between two clock references and on how
+// much a unit of sound holds; the least of them is the track furthest behind.
+void TAVO_mgr_tsEntry::noteLead(const char *payload, int size)
 {
     if (lastPcr < 0)
         return;
@@ -202,17 +204,7 @@ void TAVO_mgr_tsEntry::noteLead(const char *payload, int size, int pid)
     if (!stamp)
         return;
     const qint64 ahead = clockDistance(lastPcr, *stamp);
-    if (pid == video)
-        videoLead = ahead;
-    else
-        otherLead = ahead;
-}
-
-std::optional<qint64> TAVO_mgr_tsEntry::leastLead() const
-{
-    if (!videoLead)
-        return otherLead;
-    return otherLead ? std::min(*videoLead, *otherLead) : videoLead;
+    lead = lead ? std::min(*lead, ahead) : ahead;
 }
 
 QByteArray TAVO_mgr_tsEntry::tables() const

@@ -571,25 +571,21 @@ QSize TAVO_player_vlcPlayer::videoSize() const
 // Measured with scripts/bench.sh (docs/latency.md). The http access would otherwise let libVLC
 // pace the stream as a file's, which keeps whatever delay a start settled on and never follows a
 // box whose clock runs fast or slow; synchronised to the stream as a live one, libVLC's clock
-// follows the box's, and a start settles on a shorter delay. The http access's continuous mode
-// does the same and asks the box again by itself when the stream ends, but a Stop while it asks
-// took libVLC down (its prefetch thread), so the client asks again itself
-// (TAVO_mgr_streamKeeper). The network cache (libVLC's default is 1000 ms) then counts.
-// libVLC's own transport stream demuxer, told not to trust the box's clock (PCR), which runs
-// some 0.75 s behind the pictures' stamps, takes its clock from the first tracks it happens to
-// see: from the sound's, a start played some 200 ms later, and from both, it raised its delay
-// at 200 ms (each raise throwing away what its decoders held). FFmpeg's demuxer keeps one clock
-// from start to start: at 200 ms it raised none, starts lay within some 50 ms of each other, and
-// a steady stream and one with hiccups both showed nearly every picture. A box whose stream misses
-// pictures all the same is given a longer cache (TAVO_player_restartOwner). Where FFmpeg's
-// demuxer cannot read a stream, libVLC's own takes it, with the box's clock untrusted. FFmpeg
-// writes its own complaints straight to the terminal (a stream joined before its first whole
-// picture, a picture cut off by a Stop) unless libVLC's modules of the stream are quiet; libVLC's
-// own lines still reach the client's log.
+// follows the box's, and a start settles on a shorter delay. The client asks a lost stream again
+// itself (TAVO_mgr_streamKeeper), so the network cache (libVLC's default is 1000 ms) counts.
+// The stream comes from the program's reader of the box's stream, which starts every player at
+// the stream's tables and a picture that decodes alone, and moves the box's clock (PCR, some
+// 0.75 s behind the pictures and 0.55 s behind the sound) onto the stamps of what the box sends
+// (streamClock): libVLC's own transport stream demuxer then knows the tracks at once, trusts one
+// steady clock, and shows the first picture within some 0.4 s. Read from the box itself it took
+// its clock from whichever track came first (a start in six played 0.2 s later), and FFmpeg's
+// demuxer, steady but probing, showed the first picture after some 0.95 s. FFmpeg's decoders
+// write their own complaints (a picture cut off by a Stop) straight to the terminal unless
+// libVLC's modules of the stream are quiet; libVLC's own lines still reach the client's log.
 const QList<QByteArray> &TAVO_player_vlcPlayer::liveStreamOptions()
 {
-    static const QList<QByteArray> options{":network-caching=" + QByteArray::number(liveNetworkCachingMs),
-                                           ":demux=avformat,any", ":quiet", ":no-ts-trust-pcr", ":clock-synchro=1"};
+    static const QList<QByteArray> options{":network-caching=" + QByteArray::number(liveNetworkCachingMs), ":demux=ts",
+                                           ":quiet", ":clock-synchro=1"};
     return options;
 }
 
