@@ -1,5 +1,6 @@
 #include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_streamServer.h"
+#include "TAVO_mgr_streamSocket.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -95,6 +96,7 @@ private Q_SLOTS:
     void readersOfOneBoxShareOneConnection();
     void clockMovesToThePictures();
     void playerAddressServesTheStream();
+    void clientThatFallsBehindIsDroppedAlone();
 };
 
 void tst_boxStream::readerStartsAtTheTablesAndAPictureThatDecodesAlone_data()
@@ -177,6 +179,42 @@ void tst_boxStream::playerAddressServesTheStream()
     QTRY_VERIFY((answer += player.readAll()).endsWith(pictureRest));
     QVERIFY(answer.startsWith("HTTP/1.1 200 OK\r\n"));
     QVERIFY(answer.contains("\r\n\r\n" + pat + pmt + keyPicture));
+}
+
+namespace {
+
+QTcpSocket *askForStream(const QUrl &url, QObject *parent)
+{
+    auto *client = new QTcpSocket(parent);
+    client->connectToHost(url.host(), quint16(url.port()));
+    client->write("GET " + url.path().toLatin1() + " HTTP/1.1\r\n\r\n");
+    return client;
+}
+
+} // namespace
+
+// A client that reads nothing more is dropped once it falls far enough behind; the other goes
+// on to the stream's end.
+void tst_boxStream::clientThatFallsBehindIsDroppedAlone()
+{
+    const int packets = 3 * TAVO_mgr_streamSocket::backlogLimitBytes / TAVO_mgr_tsEntry::packetSize;
+    StreamSource source(pat + pmt + keyPicture + pictureRest.repeated(packets));
+    const QUrl url(TAVO_mgr_streamServer::instance()->urlFor(source.box()));
+    QTcpSocket *reading = askForStream(url, this);
+    QTcpSocket *stalled = askForStream(url, this);
+    stalled->setReadBufferSize(1);
+    qint64 read = 0;
+    connect(reading, &QTcpSocket::readyRead, this, [&] { read += reading->readAll().size(); });
+    const auto readers = [&source] {
+        const TAVO_mgr_boxStream *stream = TAVO_mgr_boxStream::find(source.box().device.UDN);
+        return stream ? stream->readerCount() : 0;
+    };
+    QTRY_COMPARE(readers(), 2);
+
+    QTRY_VERIFY_WITH_TIMEOUT(read > qint64(packets) * TAVO_mgr_tsEntry::packetSize, 20000);
+    QCOMPARE(readers(), 1);
+    QCOMPARE(reading->state(), QAbstractSocket::ConnectedState);
+    delete stalled;
 }
 
 QTEST_GUILESS_MAIN(tst_boxStream)

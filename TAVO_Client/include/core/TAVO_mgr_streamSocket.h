@@ -6,41 +6,64 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
-
 #include <QTcpSocket>
+
+#include <functional>
+
 class TAVO_mgr_streamTap;
 
-// Sends one reader's share of a box's stream to an HTTP client: the answer's header once the
+// Sends one reader's share of a box's stream to an HTTP client: the answer's head once the
 // stream's first packets are there, then the packets as they come, until the client goes or the
-// box's stream ends. A client that takes less than the stream brings is dropped once it has
-// fallen `backlogLimitBytes` behind: it never holds the box or the other readers.
+// stream ends. A client that takes less than the stream brings is dropped once it has fallen
+// `backlogLimitBytes` behind: it never holds the box or the other readers.
 class TAVO_mgr_streamSocket : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr qint64 backlogLimitBytes = 8 * 1024 * 1024;
+    static constexpr qint64 backlogLimitBytes = 4 * 1024 * 1024;
+    // A client that takes nothing more is not waited for longer than this once its answer ends.
+    static constexpr int closeLimitMs = 5000;
+
+    // Lets the socket go on its own: it is deleted once what was written is sent, or after
+    // closeLimitMs when the client takes nothing.
+    static void closeAfterSending(QTcpSocket *socket);
+
+    // What the client gets when the stream does not come or ends.
+    struct Answers
+    {
+        // The head of the stream's answer.
+        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: video/mp2t\r\nCache-Control: no-cache\r\n"
+                          "Connection: close\r\n\r\n";
+        // The answer to a stream that never came; none: the connection closes unanswered, as the
+        // box's would (a player then tells the failure as it would tell the box's).
+        std::function<QByteArray(const TAVO_mgr_streamFailure &)> refusal;
+        // A stream that flowed and ended is asked for again while the client waits (a TV server's
+        // viewer), rather than ending the client's answer (a player that asks again itself).
+        bool askAgainAfterLoss = false;
+    };
 
     // Takes over `socket` and `tap`.
     TAVO_mgr_streamSocket(QTcpSocket *socket, TAVO_mgr_streamTap *tap, QObject *parent = nullptr);
-
-    bool hasStarted() const { return answered; }
-    qint64 bytesSent() const { return sent; }
+    TAVO_mgr_streamSocket(QTcpSocket *socket, TAVO_mgr_streamTap *tap, Answers answers, QObject *parent);
 
 Q_SIGNALS:
-    // The client went, was dropped or the stream ended; `failure` says why the stream never came,
-    // when it never did. The object deletes itself.
-    void finished(const TAVO_mgr_streamFailure &failure);
+    // The client went, was dropped, or the stream ended or never came; `why` is empty when the
+    // client just went. The object deletes itself.
+    void finished(const QString &why);
+    // The stream never came for the client: why.
+    void refused(const TAVO_mgr_streamFailure &failure);
 
 private:
     void send(const QByteArray &packets);
-    void finish(const TAVO_mgr_streamFailure &failure);
+    void streamEnded(const TAVO_mgr_streamFailure &failure);
+    void finish(const QString &why);
 
     QPointer<QTcpSocket> socket;
     TAVO_mgr_streamTap *tap;
+    Answers answers;
     bool answered = false;
     bool done = false;
-    qint64 sent = 0;
 };
 
 #endif

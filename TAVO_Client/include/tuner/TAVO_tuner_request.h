@@ -45,10 +45,8 @@ QByteArray head(int status, const QByteArray &contentType, qint64 length = -1);
 QByteArray whole(int status, const QByteArray &contentType, const QByteArray &body, bool withBody = true);
 // A refusal in plain text: the status and its reason, in one line.
 QByteArray refusal(int status, const QString &reason, bool withBody = true);
-// Lets the socket go on its own: it is deleted once what was written is sent, or after a
-// moment when the client takes nothing.
+// Lets the socket go on its own (TAVO_mgr_streamSocket::closeAfterSending).
 void closeAfterSending(QTcpSocket *socket);
-inline constexpr int closeLimitMs = 5000;
 
 } // namespace TAVO_tuner_answer
 

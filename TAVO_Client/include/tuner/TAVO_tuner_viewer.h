@@ -1,30 +1,26 @@
 #ifndef TAVO_TUNER_VIEWER_H
 #define TAVO_TUNER_VIEWER_H
 
-#include "TAVO_mgr_streamFailure.h"
-
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QTcpSocket>
 
 class TAVO_mgr_boxStream;
-class TAVO_mgr_streamTap;
+class TAVO_mgr_streamSocket;
 
-// One client of a channel: its connection and its own reader of the box's stream. The answer's
-// head goes with the first packets, so that a stream that never comes is still refused with a
-// status. A client that takes less than the stream brings is dropped once its unsent bytes pass
-// the bound, alone: the box and the other clients never wait for it.
+// One client of a channel: its connection, which gets its own reader of the box's stream once
+// the box is tuned (TAVO_mgr_streamSocket). The answer's head goes with the first packets, so that
+// a stream that never comes is still refused with a status; a stream that flowed and ended is
+// asked for again while the client waits. A client that takes less than the stream brings is
+// dropped alone: the box and the other clients never wait for it.
 class TAVO_tuner_viewer : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr qint64 unsentLimitBytes = 4 * 1024 * 1024;
-
     // Takes the socket; gone() follows once it closes.
     explicit TAVO_tuner_viewer(QTcpSocket *socket, QObject *parent = nullptr);
-    ~TAVO_tuner_viewer() override;
 
     // Starts reading the box's stream (the box is tuned).
     void watch(TAVO_mgr_boxStream *stream);
@@ -35,20 +31,17 @@ public:
     QDateTime since() const { return started; }
 
 Q_SIGNALS:
-    // The stream did not come, or stopped: why, for the status page.
+    // The stream did not come, or the client was dropped: why, for the status page.
     void failed(const QString &reason);
     void gone();
 
 private:
-    void send(const QByteArray &packets);
-    void streamEnded(const TAVO_mgr_streamFailure &failure);
     void close();
 
-    QPointer<QTcpSocket> socket;
-    TAVO_mgr_streamTap *tap = nullptr;
+    QPointer<QTcpSocket> socket;  // until the stream's sending takes it over
+    QPointer<TAVO_mgr_streamSocket> sending;
     QString address;
     QDateTime started = QDateTime::currentDateTime();
-    bool answered = false;
     bool closing = false;
 };
 

@@ -101,10 +101,8 @@ void TAVO_mgr_streamServer::requestArrived(QTcpSocket *socket)
     if (target.mid(path.size()) == QLatin1String(picturesClock))
         tap->setClock(TAVO_mgr_streamTap::Clock::OfPictures);
     auto *sending = new TAVO_mgr_streamSocket(socket, tap, this);
-    connect(sending, &TAVO_mgr_streamSocket::finished, this, [this, path](const TAVO_mgr_streamFailure &failure) {
-        if (!failure.isEmpty())
-            failures.insert(path, failure);
-    });
+    connect(sending, &TAVO_mgr_streamSocket::refused, this,
+            [this, path](const TAVO_mgr_streamFailure &failure) { failures.insert(path, failure); });
 }
 
 void TAVO_mgr_streamServer::answer(QTcpSocket *socket, const QByteArray &status)

@@ -2,31 +2,34 @@
 
 #include "TAVO_mgr_boxStream.h"
 
+#include <QHostAddress>
 #include <QLoggingCategory>
-#include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
 Q_LOGGING_CATEGORY(lcStreamSocket, "tavo.core.stream.socket", QtWarningMsg)
 
-const QByteArray streamHeader = "HTTP/1.1 200 OK\r\n"
-                                "Content-Type: video/mp2t\r\n"
-                                "Cache-Control: no-cache\r\n"
-                                "Connection: close\r\n\r\n";
-
 } // namespace
 
 TAVO_mgr_streamSocket::TAVO_mgr_streamSocket(QTcpSocket *socket, TAVO_mgr_streamTap *tap, QObject *parent)
+    : TAVO_mgr_streamSocket(socket, tap, Answers(), parent)
+{
+}
+
+TAVO_mgr_streamSocket::TAVO_mgr_streamSocket(QTcpSocket *socket, TAVO_mgr_streamTap *tap, Answers answers,
+                                             QObject *parent)
     : QObject(parent)
     , socket(socket)
     , tap(tap)
+    , answers(std::move(answers))
 {
     socket->setParent(this);
     tap->setParent(this);
     connect(tap, &TAVO_mgr_streamTap::packets, this, &TAVO_mgr_streamSocket::send);
-    connect(tap, &TAVO_mgr_streamTap::ended, this, &TAVO_mgr_streamSocket::finish);
-    connect(socket, &QTcpSocket::disconnected, this, [this] { finish({}); });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this] { finish({}); });
+    connect(tap, &TAVO_mgr_streamTap::ended, this, &TAVO_mgr_streamSocket::streamEnded);
+    connect(socket, &QTcpSocket::disconnected, this, [this] { finish(QString()); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this] { finish(QString()); });
     // What the client sends after its request is not read; it must not pile up either.
     connect(socket, &QTcpSocket::readyRead, this, [this] { this->socket->skip(this->socket->bytesAvailable()); });
 }
@@ -35,23 +38,38 @@ void TAVO_mgr_streamSocket::send(const QByteArray &packets)
 {
     if (done || !socket)
         return;
-    if (socket->bytesToWrite() > backlogLimitBytes) {
-        qCDebug(lcStreamSocket) << "Dropping a client" << socket->peerAddress() << "that fell"
-                                << socket->bytesToWrite() << "bytes behind";
-        finish({});
+    if (socket->bytesToWrite() + packets.size() > backlogLimitBytes) {
+        const QString why = QStringLiteral("%1 took the stream more slowly than it came and was dropped")
+                                .arg(socket->peerAddress().toString());
+        qCDebug(lcStreamSocket).noquote() << why;
+        socket->abort();
+        finish(why);
         return;
     }
     if (!answered) {
         answered = true;
-        socket->write(streamHeader);
+        socket->write(answers.head);
     }
     socket->write(packets);
-    sent += packets.size();
 }
 
-// A stream that never came is not answered at all: the client sees the connection closed, as it
-// would have with the box.
-void TAVO_mgr_streamSocket::finish(const TAVO_mgr_streamFailure &failure)
+void TAVO_mgr_streamSocket::streamEnded(const TAVO_mgr_streamFailure &failure)
+{
+    if (done)
+        return;
+    if (failure.isEmpty() && answers.askAgainAfterLoss) {
+        tap->again();
+        return;
+    }
+    if (!answered && !failure.isEmpty()) {
+        Q_EMIT refused(failure);
+        if (answers.refusal && socket)
+            socket->write(answers.refusal(failure));
+    }
+    finish(failure.reason);
+}
+
+void TAVO_mgr_streamSocket::finish(const QString &why)
 {
     if (done)
         return;
@@ -59,8 +77,22 @@ void TAVO_mgr_streamSocket::finish(const TAVO_mgr_streamFailure &failure)
     tap->disconnect(this);
     if (socket) {
         socket->disconnect(this);
-        socket->disconnectFromHost();
+        closeAfterSending(socket);
     }
-    Q_EMIT finished(answered ? TAVO_mgr_streamFailure() : failure);
+    Q_EMIT finished(why);
     deleteLater();
+}
+
+void TAVO_mgr_streamSocket::closeAfterSending(QTcpSocket *socket)
+{
+    socket->setParent(nullptr);
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
+    QTimer::singleShot(closeLimitMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        socket->deleteLater();
 }

@@ -1,5 +1,7 @@
 #include "TAVO_tuner_request.h"
 
+#include "TAVO_mgr_streamSocket.h"
+
 #include "TAVO_tuner_documents.h"
 
 #include <QRegularExpression>
@@ -121,14 +123,5 @@ QByteArray TAVO_tuner_answer::refusal(int status, const QString &reason, bool wi
 
 void TAVO_tuner_answer::closeAfterSending(QTcpSocket *socket)
 {
-    socket->setParent(nullptr);
-    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    QObject::connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
-    QTimer::singleShot(closeLimitMs, socket, [socket] {
-        socket->abort();
-        socket->deleteLater();
-    });
-    socket->disconnectFromHost();
-    if (socket->state() == QAbstractSocket::UnconnectedState)
-        socket->deleteLater();
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
