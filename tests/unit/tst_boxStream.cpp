@@ -169,7 +169,7 @@ void tst_boxStream::playerAddressServesTheStream()
 {
     StreamSource source(pat + pmt + keyPicture + pictureRest);
     const QUrl url(TAVO_mgr_streamServer::instance()->urlFor(source.box()));
-    QVERIFY(TAVO_mgr_streamServer::instance()->serves(url.toString()));
+    QCOMPARE(url.host(), QStringLiteral("127.0.0.1"));
 
     QTcpSocket player;
     player.connectToHost(url.host(), quint16(url.port()));

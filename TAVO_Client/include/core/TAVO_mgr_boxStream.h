@@ -8,12 +8,12 @@
 #include <QByteArray>
 #include <QList>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 
-#include <QNetworkReply>
 class QSslError;
 class TAVO_mgr_streamTap;
 
@@ -48,24 +48,13 @@ public:
     static TAVO_mgr_boxStream *of(const TAVO_SERVER &server);
     // The stream of the box `udn` in this program; none while nothing reads it.
     static TAVO_mgr_boxStream *find(const QString &udn);
-    // The streams now open, for a status page.
-    static QList<TAVO_mgr_boxStream *> all();
 
     // A new reader of the stream, owned by `owner`: it starts at the newest entry point kept,
     // else at the next one. The box is asked when no connection is open.
     TAVO_mgr_streamTap *join(QObject *owner);
 
-    QString udn() const { return server.device.UDN; }
-    QString name() const { return server.device.friendlyName; }
     bool isOpen() const { return reply != nullptr; }
-    // The stream has given packets on the current connection.
-    bool isFlowing() const { return flowing; }
     int readerCount() const { return readers.size(); }
-    // The connections asked of the box so far.
-    int requestCount() const { return requests; }
-    qint64 bytesReceived() const { return received; }
-    // Why the last connection ended without a stream; empty while none has.
-    TAVO_mgr_streamFailure lastFailure() const { return failure; }
 
     // The pinned key of host in a GnuTLS known-hosts text, empty when none is pinned.
     static QByteArray pinnedKey(const QByteArray &knownHosts, const QString &host);
@@ -105,9 +94,6 @@ private:
     qint64 clockShift = -1;   // for readers that take the pictures' clock; -1 until measured
     bool flowing = false;
     bool keyMismatch = false;
-    int requests = 0;
-    qint64 received = 0;
-    TAVO_mgr_streamFailure failure;
     QTimer silence;  // nothing came for too long
     QTimer grace;
 };

@@ -23,6 +23,7 @@ class TAVO_mgr_streamServer : public QObject
 
 public:
     static constexpr qint64 requestLimitBytes = 8 * 1024;
+    static constexpr int requestTimeLimitMs = 10000;
 
     // The program's server, listening from its first use.
     static TAVO_mgr_streamServer *instance();
@@ -32,8 +33,6 @@ public:
     QString urlFor(const TAVO_SERVER &server, TAVO_mgr_streamTap::Clock clock = TAVO_mgr_streamTap::Clock::AsSent);
     // Why the last reading of `url` got no stream; empty when it did, or was never read.
     TAVO_mgr_streamFailure failureOf(const QString &url) const;
-    // True when `url` is one of this server's.
-    bool serves(const QString &url) const;
 
 private:
     TAVO_mgr_streamServer();

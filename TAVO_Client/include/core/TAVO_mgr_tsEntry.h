@@ -38,8 +38,6 @@ public:
     // Moves every clock reference in `packets` (whole packets) by `ticks`.
     void shiftClock(QByteArray &packets, qint64 ticks) const;
 
-    int videoPid() const { return video; }
-
 private:
     void readPat(const char *payload, int size);
     void readPmt(const char *payload, int size);

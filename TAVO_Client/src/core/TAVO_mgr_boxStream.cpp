@@ -49,11 +49,6 @@ TAVO_mgr_boxStream *TAVO_mgr_boxStream::find(const QString &udn)
     return openStreams().value(udn);
 }
 
-QList<TAVO_mgr_boxStream *> TAVO_mgr_boxStream::all()
-{
-    return openStreams().values();
-}
-
 TAVO_mgr_boxStream::TAVO_mgr_boxStream(const TAVO_SERVER &server)
     : QObject(QCoreApplication::instance())
     , server(server)
@@ -101,7 +96,6 @@ void TAVO_mgr_boxStream::ask()
                                                 QStringLiteral("Its description may be incomplete.")));
         return;
     }
-    failure = {};
     partial.clear();
     unsynced = 0;
     entry.reset();
@@ -109,7 +103,6 @@ void TAVO_mgr_boxStream::ask()
     clockShift = -1;
     flowing = false;
     keyMismatch = false;
-    ++requests;
     const QUrl location(url);
     QNetworkRequest request(location.adjusted(QUrl::RemoveUserInfo));
     if (!location.userName().isEmpty())
@@ -150,7 +143,6 @@ void TAVO_mgr_boxStream::bytesArrived()
     if (!reply || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200 || isHeld())
         return;
     const QByteArray bytes = reply->readAll();
-    received += bytes.size();
     partial.append(bytes);
     takeWholePackets();
     if (!reply)
@@ -276,7 +268,6 @@ void TAVO_mgr_boxStream::endWith(const TAVO_mgr_streamFailure &why)
 {
     qCDebug(lcBoxStream) << "The stream of" << server.device.friendlyName << "ended:" << why.reason;
     drop();
-    failure = why;
     flowing = false;
     partial.clear();
     batch.clear();

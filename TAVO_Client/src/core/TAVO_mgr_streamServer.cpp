@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -58,18 +59,17 @@ TAVO_mgr_streamFailure TAVO_mgr_streamServer::failureOf(const QString &url) cons
     return failures.value(QUrl(url).path());
 }
 
-bool TAVO_mgr_streamServer::serves(const QString &url) const
-{
-    const QUrl location(url);
-    return location.port() == listener.serverPort() && boxes.contains(location.path());
-}
-
 void TAVO_mgr_streamServer::clientArrived()
 {
     while (QTcpSocket *socket = listener.nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { requestArrived(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        // A client that never finishes its request does not keep its connection.
+        QTimer::singleShot(requestTimeLimitMs, socket, [this, socket] {
+            if (socket->parent() == this)
+                socket->abort();
+        });
     }
 }
 
