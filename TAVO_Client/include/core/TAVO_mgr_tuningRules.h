@@ -86,22 +86,22 @@ int creepBaseline(const QList<int> &settledDelaysMs);
 // Only as libVLC raises the delay, when the picture stalls anyway.
 bool delayCrept(int delayMs, int lastDelayMs, int baselineMs);
 
-// Starting a stream again freezes its picture for a second or two.
-// No start again sooner than this after another one made on purpose (by the tuner or a recording).
+// Starting the player again stills its picture for a moment.
+// No start again sooner than this after another one made on purpose.
 constexpr qint64 holdOffMs = 60 * 1000;
 // A delay that climbs back sooner than this after the start again for it is not the box's clock
 // but a network that comes late again and again, which a new start would not mend.
 constexpr qint64 creepRestartGapMs = 5 * 60 * 1000;
-// At most this many starts again of the tuner's own in any hour: a stream the rules cannot
+// At most this many starts again of the restart owner.s own in any hour: a stream the rules cannot
 // mend is left playing rather than frozen again and again.
 constexpr int restartsPerHour = 4;
 constexpr qint64 hourMs = 60 * 60 * 1000;
 
 struct Restarts
 {
-    // The last start again on purpose: the tuner's own or a recording's.
+    // The last start again on purpose.
     std::optional<qint64> lastDeliberateMs;
-    // The tuner's own, for any reason, within the last hour or longer ago.
+    // The restart owner.s own, for any reason, within the last hour or longer ago.
     QList<qint64> ownMs;
     std::optional<qint64> lastForCreepMs;
 };
