@@ -91,9 +91,12 @@ TAVO_mgr_streamTap *TAVO_mgr_boxStream::join(QObject *owner)
 
 void TAVO_mgr_boxStream::ask()
 {
+    // Told once the reader that asked has connected to its tap.
     if (url.isEmpty()) {
-        endWith(TAVO_mgr_streamFailure::because(QStringLiteral("the box names no port for its stream"),
-                                                QStringLiteral("Its description may be incomplete.")));
+        QTimer::singleShot(0, this, [this] {
+            endWith(TAVO_mgr_streamFailure::because(QStringLiteral("the box names no port for its stream"),
+                                                    QStringLiteral("Its description may be incomplete.")));
+        });
         return;
     }
     partial.clear();

@@ -1,5 +1,7 @@
 #include "TAVO_record_options.h"
 
+#include "TAVO_mgr_commandLine.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
@@ -8,8 +10,6 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Records the live stream of a streamer box."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption box(QStringLiteral("box"), QStringLiteral("The box: friendly name, UDN, IP address, address:port or the URL of its description."),
                                  QStringLiteral("box"));
     const QCommandLineOption forLength(QStringLiteral("for"), QStringLiteral("Record for 95m, 90s or 2h."),
@@ -22,23 +22,8 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
     const QCommandLineOption channel(QStringLiteral("channel"), QStringLiteral("Tune to this channel first: its number, or its name in the box's channel list."),
                                      QStringLiteral("channel"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say every step on standard error."));
-    parser.addOptions({box, forLength, until, output, channel, verbose});
-    // An option that cannot be understood is a usage error like any other (Qt's own handling
-    // would end the command with another status).
-    if (!parser.parse(arguments)) {
-        *problem = parser.errorText();
+    if (!TAVO_mgr_commandLine::parse(parser, {box, forLength, until, output, channel, verbose}, arguments, problem))
         return false;
-    }
-    // --help and --version print and exit here, as every command does.
-    if (parser.isSet(help))
-        parser.showHelp(0);
-    if (parser.isSet(version))
-        parser.showVersion();
-
-    if (!parser.positionalArguments().isEmpty()) {
-        *problem = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst());
-        return false;
-    }
     if (!TAVO_record_boxName::read(parser.value(box), &options->box, problem))
         return false;
     if (parser.isSet(forLength) && parser.isSet(until)) {

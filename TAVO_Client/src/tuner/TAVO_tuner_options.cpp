@@ -1,5 +1,7 @@
 #include "TAVO_tuner_options.h"
 
+#include "TAVO_mgr_commandLine.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
@@ -7,8 +9,6 @@ bool TAVO_tuner_options::parse(const QStringList &arguments, TAVO_tuner_options 
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Serves the streamer boxes' channels as a network tuner over HTTP."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption box(QStringLiteral("box"),
                                  QStringLiteral("Serve this box only (repeatable): friendly name, UDN, IP address, address:port or the URL of its description."),
                                  QStringLiteral("box"));
@@ -17,19 +17,8 @@ bool TAVO_tuner_options::parse(const QStringList &arguments, TAVO_tuner_options 
                                     QStringLiteral("address"));
     const QCommandLineOption allowEncrypted(QStringLiteral("allow-encrypted"),
                                             QStringLiteral("Serve the decrypted stream of encrypted boxes too."));
-    parser.addOptions({box, listen, allowEncrypted});
-    if (!parser.parse(arguments)) {
-        *problem = parser.errorText();
+    if (!TAVO_mgr_commandLine::parse(parser, {box, listen, allowEncrypted}, arguments, problem))
         return false;
-    }
-    if (parser.isSet(help))
-        parser.showHelp(0);
-    if (parser.isSet(version))
-        parser.showVersion();
-    if (!parser.positionalArguments().isEmpty()) {
-        *problem = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().constFirst());
-        return false;
-    }
     for (const QString &text : parser.values(box)) {
         TAVO_record_boxName name;
         if (!TAVO_record_boxName::read(text, &name, problem))
