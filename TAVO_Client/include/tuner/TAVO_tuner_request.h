@@ -4,8 +4,6 @@
 #include <QByteArray>
 #include <QString>
 
-class QTcpSocket;
-
 // One HTTP request to the tuner service, as far as it is read: its method and path. The head
 // (request line and headers) is bounded; the body, if any, is never read.
 struct TAVO_tuner_request
@@ -45,8 +43,6 @@ QByteArray head(int status, const QByteArray &contentType, qint64 length = -1);
 QByteArray whole(int status, const QByteArray &contentType, const QByteArray &body, bool withBody = true);
 // A refusal in plain text: the status and its reason, in one line.
 QByteArray refusal(int status, const QString &reason, bool withBody = true);
-// Lets the socket go on its own (TAVO_mgr_streamSocket::closeAfterSending).
-void closeAfterSending(QTcpSocket *socket);
 
 } // namespace TAVO_tuner_answer
 

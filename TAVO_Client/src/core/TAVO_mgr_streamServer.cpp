@@ -109,5 +109,5 @@ void TAVO_mgr_streamServer::answer(QTcpSocket *socket, const QByteArray &status)
 {
     socket->disconnect(this);
     socket->write("HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-    socket->disconnectFromHost();
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
 }

@@ -1,12 +1,8 @@
 #include "TAVO_tuner_request.h"
 
-#include "TAVO_mgr_streamSocket.h"
-
 #include "TAVO_tuner_documents.h"
 
 #include <QRegularExpression>
-#include <QTcpSocket>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -121,7 +117,3 @@ QByteArray TAVO_tuner_answer::refusal(int status, const QString &reason, bool wi
     return whole(status, "text/plain; charset=utf-8", TAVO_tuner_documents::oneLine(reason).toUtf8() + '\n', withBody);
 }
 
-void TAVO_tuner_answer::closeAfterSending(QTcpSocket *socket)
-{
-    TAVO_mgr_streamSocket::closeAfterSending(socket);
-}

@@ -1,5 +1,6 @@
 #include "TAVO_tuner_service.h"
 
+#include "TAVO_mgr_streamSocket.h"
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_session.h"
 
@@ -90,7 +91,7 @@ void TAVO_tuner_service::readHead(QTcpSocket *socket)
     }
     const int status = state == TAVO_tuner_request::State::TooLarge ? 431 : 400;
     socket->write(TAVO_tuner_answer::refusal(status, QStringLiteral("the request cannot be read")));
-    TAVO_tuner_answer::closeAfterSending(socket);
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
 void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &request)
@@ -158,7 +159,7 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
         }
     }
     socket->write(reply);
-    TAVO_tuner_answer::closeAfterSending(socket);
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
 void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number)
@@ -167,7 +168,7 @@ void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_box &
     TAVO_tuner_session *session = open(box, number, &problem);
     if (!session) {
         socket->write(TAVO_tuner_answer::refusal(box.encrypted && !allowEncrypted ? 403 : 503, problem));
-        TAVO_tuner_answer::closeAfterSending(socket);
+        TAVO_mgr_streamSocket::closeAfterSending(socket);
         return;
     }
     session->add(socket);
@@ -195,7 +196,7 @@ void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
     }
     socket->write(TAVO_tuner_answer::refusal(503, QStringLiteral("no box is free for channel %1: %2")
                                                       .arg(number, reasons.join(QLatin1String("; ")))));
-    TAVO_tuner_answer::closeAfterSending(socket);
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
 void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &route, bool withBody)
@@ -209,7 +210,7 @@ void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &r
     } else {
         socket->write(TAVO_tuner_answer::whole(200, type, file.read(logoLimitBytes), withBody));
     }
-    TAVO_tuner_answer::closeAfterSending(socket);
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
 // The session of the box for the channel: the running one when it plays that channel, else a

@@ -56,7 +56,7 @@ void TAVO_tuner_viewer::close()
     closing = true;
     if (socket && !sending) {
         socket->disconnect(this);
-        TAVO_tuner_answer::closeAfterSending(socket);
+        TAVO_mgr_streamSocket::closeAfterSending(socket);
     }
     Q_EMIT gone();
 }
