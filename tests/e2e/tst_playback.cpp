@@ -484,7 +484,7 @@ void tst_playback::stopDuringBackOffEndsTheRetries()
     const qsizetype requestsAtStop = streamRequests(goneUuid);
     QSignalSpy status(window->statusBar(), &QStatusBar::messageChanged);
     // The pause that Stop ended would have run out by now, and the box been asked again.
-    TAVO_test_eventLoop::runPastTimersOf(TAVO_mgr_streamKeeper::firstRetryMs);
+    TAVO_test_eventLoop::runPastTimersOf(TAVO_mgr_backOff::firstMs);
     QCOMPARE(status.size(), 0);
     QCOMPARE(statusMessage(window), QStringLiteral("Stopped"));
     QCOMPARE(streamRequests(goneUuid), requestsAtStop);

@@ -414,7 +414,7 @@ void tst_player::lostStreamIsAskedForAgainUntilStopped()
     counted.keeper.lost();
     if (stopped)
         counted.keeper.stopped();
-    TAVO_test_eventLoop::runPastTimersOf(TAVO_mgr_streamKeeper::firstRetryMs);
+    TAVO_test_eventLoop::runPastTimersOf(TAVO_mgr_backOff::firstMs);
     QCOMPARE(counted.quietStarts, quietStarts);
     QCOMPARE(counted.keeper.playingUdn(), QString());
 }

@@ -1,47 +1,39 @@
 #ifndef TAVO_MGR_BOXSTREAM_H
 #define TAVO_MGR_BOXSTREAM_H
 
+#include "TAVO_mgr_backOff.h"
 #include "TAVO_mgr_defaultStructure.h"
+#include "TAVO_mgr_packetCutter.h"
 #include "TAVO_mgr_streamFailure.h"
-#include "TAVO_mgr_tsEntry.h"
+#include "TAVO_mgr_streamFanOut.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 
-class QSslError;
+class TAVO_mgr_boxConnection;
 class TAVO_mgr_streamTap;
 
 // The one connection of this program to a box's stream, shared by everything that reads it: the
 // window's player, a recording, the tuner's viewers. It asks the box when its first reader
-// joins or a reader asks again after a loss, cuts what comes into whole transport packets, and
-// hands them to every reader, each from a clean entry point (TAVO_mgr_tsEntry) so that a
-// demuxer needs no probing. The stream of the last picture that decodes alone is kept, so that a
-// reader that joins later starts at once. When the last reader goes, the connection is closed
-// after a moment's grace (a player started again finds it still open).
+// joins (TAVO_mgr_boxConnection), cuts what comes into whole transport packets
+// (TAVO_mgr_packetCutter) and hands them to every reader from a clean entry point
+// (TAVO_mgr_streamFanOut). A stream lost while a reader keeps asking for it is asked for again
+// after a pause that grows while the box fails (TAVO_mgr_backOff): this is the one place where
+// the commands ask a box again. When the last reader goes, the connection is closed after a
+// moment's grace (a player started again finds it still open).
 class TAVO_mgr_boxStream : public QObject
 {
     Q_OBJECT
 
 public:
-    // A reader that takes nothing leaves at most this much waiting in the connection; the box's
-    // sending waits meanwhile.
-    static constexpr qint64 readBufferBytes = 1024 * 1024;
-    // What is kept since the last picture that decodes alone; a stream that shows none for longer
-    // keeps only its tables and the newest packets.
-    static constexpr qint64 keptLimitBytes = 8 * 1024 * 1024;
-    // A box that takes the connection but sends no stream is given up after this.
-    static constexpr int answerLimitMs = 10000;
-    // A stream that flowed and then sends nothing for this long is as lost as one that ended
-    // (a box that vanished without closing the connection).
-    static constexpr int stallLimitMs = 8000;
     // How long the connection outlives its last reader.
     static constexpr int graceMs = 500;
+    // A box whose stream gives no reader an entry point within this is given up (bytes that
+    // never make a packet, a stream without a clock and without a picture that decodes alone).
+    static constexpr int entryLimitMs = 15000;
 
     // The stream of `server`'s box in this program, made when first asked for; gone once its
     // last reader has gone and the grace has passed.
@@ -53,11 +45,8 @@ public:
     // else at the next one. The box is asked when no connection is open.
     TAVO_mgr_streamTap *join(QObject *owner);
 
-    bool isOpen() const { return reply != nullptr; }
-    int readerCount() const { return readers.size(); }
-
-    // The pinned key of host in a GnuTLS known-hosts text, empty when none is pinned.
-    static QByteArray pinnedKey(const QByteArray &knownHosts, const QString &host);
+    bool isOpen() const { return connection != nullptr; }
+    int readerCount() const { return fanOut.readers().size(); }
 
 private:
     friend class TAVO_mgr_streamTap;
@@ -65,42 +54,31 @@ private:
     ~TAVO_mgr_boxStream() override;
 
     void ask();
-    void drop();
-    void bytesArrived();
-    void takeWholePackets();
-    void connectionEnded();
-    void heardNothing();
-    void take(const char *packet);
-    void startWaitingReaders();
-    void giveBatch();
-    void checkPeerKey(const QList<QSslError> &errors);
-    bool peerKeyIsPinned() const;
+    void arrived(const QByteArray &bytes);
+    void connectionEnded(const TAVO_mgr_streamFailure &failure);
+    void endConnection(const TAVO_mgr_streamFailure &failure);
+    void tellEnd(const TAVO_mgr_streamFailure &failure);
+    TAVO_mgr_streamFailure failureOf(const TAVO_mgr_streamFailure &told) const;
+    void askAgainIfWanted();
     void leave(TAVO_mgr_streamTap *tap);
-    bool isHeld() const;
+    void holdChanged();
     void closeIfUnread();
-    void endWith(const TAVO_mgr_streamFailure &why);
-    TAVO_mgr_streamFailure failureOf(QNetworkReply *ended) const;
 
     TAVO_SERVER server;
     QString url;
-    QNetworkAccessManager network;
-    QPointer<QNetworkReply> reply;
-    QList<TAVO_mgr_streamTap *> readers;
-    TAVO_mgr_tsEntry entry;
-    QByteArray partial;       // bytes of the stream not yet a whole packet
-    qint64 unsynced = 0;      // bytes read since the last packet boundary
-    QByteArray kept;          // the stream since the last picture that decodes alone (none: empty)
-    QByteArray batch;         // whole packets read in this pass, for the readers
-    qint64 clockShift = -1;   // for readers that take the pictures' clock; -1 until measured
-    bool flowing = false;
-    bool keyMismatch = false;
-    QTimer silence;  // nothing came for too long
+    TAVO_mgr_boxConnection *connection = nullptr;
+    TAVO_mgr_packetCutter cutter;
+    TAVO_mgr_streamFanOut fanOut;
+    TAVO_mgr_backOff backOff;
+    bool flowing = false;  // whole packets came on this connection
+    QTimer entryLimit;
+    QTimer askTimer;  // the pause before asking again
     QTimer grace;
 };
 
 // One reader of a box's stream (TAVO_mgr_boxStream::join). Its first packets are the stream's
-// tables, then a picture that decodes alone; after a loss the stream is asked again by again()
-// and the reader goes on from the next entry point.
+// tables, then a packet where a reader may start; after a loss it goes on from the next
+// connection's entry point.
 class TAVO_mgr_streamTap : public QObject
 {
     Q_OBJECT
@@ -114,8 +92,11 @@ public:
     enum class Clock { AsSent, OfPictures };
     void setClock(Clock clock) { this->clock = clock; }
 
-    // Asks the box again after the stream ended; harmless while it is open.
-    void again();
+    // A reader that keeps asking has the box asked again, after a growing pause, whenever its
+    // stream is lost; the others are told and go (a player that asks again itself).
+    void setKeepAsking(bool keep);
+    // The pause until the box is asked again, -1 when it is not to be.
+    int askingAgainInMs() const;
     // A reader that cannot take more for now (a pipe whose reader waits) holds the stream: the
     // connection is not read meanwhile, and the box waits. Only a program's sole reader may.
     void hold(bool holding);
@@ -126,19 +107,20 @@ Q_SIGNALS:
     // Whole transport packets, from a clean entry point on.
     void packets(const QByteArray &packets);
     // The box's connection ended: `failure` says why it gave no stream, empty when a stream
-    // that flowed ended. The reader stays; again() asks for the stream again.
+    // that flowed ended. The reader stays.
     void ended(const TAVO_mgr_streamFailure &failure);
 
 private:
     friend class TAVO_mgr_boxStream;
+    friend class TAVO_mgr_streamFanOut;
     TAVO_mgr_streamTap(TAVO_mgr_boxStream *box, QObject *owner);
     void give(const QByteArray &packets);
 
     QPointer<TAVO_mgr_boxStream> box;
     Clock clock = Clock::AsSent;
+    bool keepAsking = false;
     bool started = false;  // the reader has had its entry point
     bool holding = false;
-    QByteArray pendingTables;  // the tables it gets before its entry point
     qint64 given = 0;
 };
 

@@ -1,6 +1,8 @@
 #ifndef TAVO_MGR_STREAMKEEPER_H
 #define TAVO_MGR_STREAMKEEPER_H
 
+#include "TAVO_mgr_backOff.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -9,16 +11,14 @@
 
 #include <functional>
 
-// Keeps the stream the user started playing until Stop or another Start: a stream that ends,
-// fails or stops moving by itself is asked for again, after a pause that doubles with every
-// failed attempt. It reports each step as a line for the status bar.
+// Keeps the stream the user started playing until Stop or another Start: the player of a stream
+// that ends, fails or stops moving by itself is started again, after the pause a box's reader
+// waits before asking again (TAVO_mgr_backOff). It reports each step as a line for the status bar.
 class TAVO_mgr_streamKeeper : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int firstRetryMs = 1000;
-    static constexpr int longestRetryMs = 30000;
     // A stream that reads nothing for this long is as lost as one that ended.
     static constexpr int stallLimitMs = 8000;
     static constexpr int stallCheckMs = 1000;
@@ -69,7 +69,7 @@ private:
     bool playing = false;
     QTimer retryTimer;    // the pause before the next attempt
     QTimer attemptBound;  // an attempt that neither plays nor fails within this is given up
-    int retries = 0;
+    TAVO_mgr_backOff backOff;
     // A box that vanishes without closing the connection leaves a stream that just stops.
     QTimer stallCheck;
     QElapsedTimer unchangedFor;

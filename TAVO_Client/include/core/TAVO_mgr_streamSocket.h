@@ -2,11 +2,13 @@
 #define TAVO_MGR_STREAMSOCKET_H
 
 #include "TAVO_mgr_streamFailure.h"
+#include "TAVO_mgr_streamFanOut.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <functional>
 
@@ -15,13 +17,16 @@ class TAVO_mgr_streamTap;
 // Sends one reader's share of a box's stream to an HTTP client: the answer's head once the
 // stream's first packets are there, then the packets as they come, until the client goes or the
 // stream ends. A client that takes less than the stream brings is dropped once it has fallen
-// `backlogLimitBytes` behind: it never holds the box or the other readers.
+// `backlogLimitBytes` behind: it never holds the box or the other readers. A client that joins
+// late is first given the stream since its newest entry point, up to keptLimitBytes at once.
 class TAVO_mgr_streamSocket : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr qint64 backlogLimitBytes = 4 * 1024 * 1024;
+    static constexpr qint64 backlogLimitBytes = TAVO_mgr_streamFanOut::keptLimitBytes + 4 * 1024 * 1024;
+    // A client whose stream was lost waits this long for the box to send it again.
+    static constexpr int rejoinLimitMs = 30000;
     // A client that takes nothing more is not waited for longer than this once its answer ends.
     static constexpr int closeLimitMs = 5000;
 
@@ -38,8 +43,9 @@ public:
         // The answer to a stream that never came; none: the connection closes unanswered, as the
         // box's would (a player then tells the failure as it would tell the box's).
         std::function<QByteArray(const TAVO_mgr_streamFailure &)> refusal;
-        // A stream that flowed and ended is asked for again while the client waits (a TV server's
-        // viewer), rather than ending the client's answer (a player that asks again itself).
+        // A stream lost once the answer began is asked for again while the client waits (a TV
+        // server's viewer), rather than ending the client's answer (a player that asks again
+        // itself).
         bool askAgainAfterLoss = false;
     };
 
@@ -62,6 +68,7 @@ private:
     QPointer<QTcpSocket> socket;
     TAVO_mgr_streamTap *tap;
     Answers answers;
+    QTimer rejoinLimit;
     bool answered = false;
     bool done = false;
 };

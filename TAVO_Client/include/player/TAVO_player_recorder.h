@@ -16,13 +16,13 @@
 class TAVO_mgr_streamTap;
 class TAVO_player_vlcPlayer;
 class TAVO_record_boxLock;
-class TAVO_record_packetWriter;
+class TAVO_mgr_backgroundWriter;
 
 // Records the stream being watched into an MPEG-TS file in the user's videos folder, named
 // after the box and the time. It is one more reader of the box's stream beside the player
 // (TAVO_mgr_boxStream): the picture goes on as it was when a recording begins or ends, and the
 // file begins with the stream's tables and a picture that decodes alone. The packets are written
-// as the box sent them, whole; the file ends on a whole picture. While it records, it holds the
+// as the box sent them, whole, on a thread of their own; the file ends on a whole picture. While it records, it holds the
 // box's lock, so that a recording command of the same box refuses and says so.
 class TAVO_player_recorder : public QObject
 {
@@ -55,7 +55,6 @@ Q_SIGNALS:
 private:
     void start();
     bool openFile();
-    void write(const QByteArray &packets);
     void streamEnded();
     void end(const QString &why);
     QString closeFile();
@@ -69,8 +68,7 @@ private:
     std::function<QString()> playingName;
     QString path;           // the file being written; empty while not recording
     QString recordedUdn;    // the box whose stream is recorded
-    int fd = -1;
-    std::unique_ptr<TAVO_record_packetWriter> writer;
+    std::unique_ptr<TAVO_mgr_backgroundWriter> writer;
     QPointer<TAVO_mgr_streamTap> tap;
     std::unique_ptr<TAVO_record_boxLock> boxLock;  // held while recording, unless a command held it first
     QElapsedTimer elapsed;

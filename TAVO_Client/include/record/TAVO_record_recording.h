@@ -3,7 +3,6 @@
 
 #include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_defaultStructure.h"
-#include "TAVO_mgr_streamKeeper.h"
 #include "TAVO_record_boxLock.h"
 #include "TAVO_record_exitStatus.h"
 #include "TAVO_record_options.h"
@@ -19,15 +18,14 @@
 #include <memory>
 
 // One run of the recording command: finds the box, takes its lock, tunes the channel, then
-// writes the box's stream until the end time or a signal, asking for a dropped stream again
-// with the window's back-off. ended() gives the exit status.
+// writes the box's stream until the end time or a signal; a stream dropped once it came is asked
+// for again by its reader. ended() gives the exit status.
 class TAVO_record_recording : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int boxSearchLimitMs = 10000;
-    static constexpr int attemptLimitMs = TAVO_mgr_boxStream::answerLimitMs;
 
     explicit TAVO_record_recording(const TAVO_record_options &options, QObject *parent = nullptr);
     ~TAVO_record_recording() override;
@@ -48,8 +46,6 @@ private:
     void armEndTimer();
     bool handle(TAVO_record_packetWriter::Result result);
     void readerReady();
-    QString notTransportStream() const;
-    void requestStream();
     void packetsArrived(const QByteArray &packets);
     void streamEnded(const TAVO_mgr_streamFailure &failure);
     void showProgress();
@@ -60,14 +56,13 @@ private:
     TAVO_SERVER server;
     std::unique_ptr<TAVO_record_boxLock> lock;
     QPointer<TAVO_mgr_streamTap> tap;  // the command's reader of the box's stream
-    TAVO_mgr_streamKeeper keeper;
     int outputFd = -1;
     int outputFlags = -1;         // standard output's flags before it was made non-blocking
     QString outputPath;
     std::unique_ptr<QSocketNotifier> readerWaits;  // a pipe or socket that took no more for now
     std::unique_ptr<TAVO_record_packetWriter> writer;
     bool everPlayed = false;      // the stream came at least once
-    bool attemptPlays = false;    // the current connection has given bytes
+    bool attemptPlays = false;    // the current connection has given packets
     bool finished = false;
     bool terminal = false;
     QTimer endTimer;

@@ -1,29 +1,15 @@
 #include "TAVO_mgr_boxStream.h"
 
+#include "TAVO_mgr_boxConnection.h"
 #include "TAVO_mgr_streamRequest.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QLoggingCategory>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QSslKey>
-#include <QUrl>
-
-#include <algorithm>
 
 namespace {
 
 Q_LOGGING_CATEGORY(lcBoxStream, "tavo.core.stream", QtWarningMsg)
-
-constexpr int packetSize = TAVO_mgr_tsEntry::packetSize;
-// A stream whose bytes hold no packet boundary for this long is not a transport stream (an
-// error page, packets of another size); a transport stream shows one within two packets.
-constexpr qint64 unsyncedLimitBytes = 64 * 1024;
 
 QHash<QString, TAVO_mgr_boxStream *> &openStreams()
 {
@@ -53,11 +39,14 @@ TAVO_mgr_boxStream::TAVO_mgr_boxStream(const TAVO_SERVER &server)
     : QObject(QCoreApplication::instance())
     , server(server)
 {
-    network.setProxy(QNetworkProxy::NoProxy);
-    network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    silence.setSingleShot(true);
-    connect(&silence, &QTimer::timeout, this, &TAVO_mgr_boxStream::heardNothing);
-    grace.setSingleShot(true);
+    for (QTimer *timer : {&entryLimit, &askTimer, &grace})
+        timer->setSingleShot(true);
+    connect(&entryLimit, &QTimer::timeout, this, [this] {
+        endConnection(TAVO_mgr_streamFailure::because(
+            QStringLiteral("the box sent nothing a player can start at within %1 s").arg(entryLimitMs / 1000),
+            QStringLiteral("Its stream may be of a kind this program does not read."), TAVO_mgr_streamFailure::Kind::NotTransportStream));
+    });
+    connect(&askTimer, &QTimer::timeout, this, &TAVO_mgr_boxStream::ask);
     connect(&grace, &QTimer::timeout, this, &TAVO_mgr_boxStream::closeIfUnread);
     // The connection goes while the program still runs: Qt's TLS layer cannot close it once the
     // application object is gone.
@@ -66,272 +55,140 @@ TAVO_mgr_boxStream::TAVO_mgr_boxStream(const TAVO_SERVER &server)
 
 TAVO_mgr_boxStream::~TAVO_mgr_boxStream()
 {
-    drop();
-    openStreams().remove(server.device.UDN);
+    delete connection;
+    if (openStreams().value(server.device.UDN) == this)
+        openStreams().remove(server.device.UDN);
 }
 
 TAVO_mgr_streamTap *TAVO_mgr_boxStream::join(QObject *owner)
 {
     auto *tap = new TAVO_mgr_streamTap(this, owner);
-    readers.append(tap);
+    fanOut.add(tap);
     grace.stop();
-    if (!reply) {
-        ask();
-    } else if (!kept.isEmpty()) {
+    if (connection) {
         // Once the joiner has connected to the tap, it gets the newest entry point at once.
-        QTimer::singleShot(0, tap, [this, tap] {
-            if (tap->started || kept.isEmpty())
-                return;
-            tap->started = true;
-            tap->give(entry.tables() + kept);
+        QTimer::singleShot(0, tap, [stream = QPointer<TAVO_mgr_boxStream>(this), tap] {
+            if (stream)
+                stream->fanOut.startLate(tap);
         });
+    } else if (!askTimer.isActive()) {
+        ask();
     }
     return tap;
 }
 
 void TAVO_mgr_boxStream::ask()
 {
-    // Told once the reader that asked has connected to its tap.
+    askTimer.stop();
     if (url.isEmpty()) {
+        // Told once the reader that asked has connected to its tap.
         QTimer::singleShot(0, this, [this] {
-            endWith(TAVO_mgr_streamFailure::because(QStringLiteral("the box names no port for its stream"),
-                                                    QStringLiteral("Its description may be incomplete.")));
+            fanOut.end(TAVO_mgr_streamFailure::because(QStringLiteral("the box names no port for its stream"),
+                                                        QStringLiteral("Its description may be incomplete.")));
         });
         return;
     }
-    partial.clear();
-    unsynced = 0;
-    entry.reset();
-    kept.clear();
-    clockShift = -1;
-    flowing = false;
-    keyMismatch = false;
-    const QUrl location(url);
-    QNetworkRequest request(location.adjusted(QUrl::RemoveUserInfo));
-    if (!location.userName().isEmpty())
-        request.setRawHeader("Authorization", "Basic "
-                                                  + (location.userName() + QLatin1Char(':') + location.password())
-                                                        .toUtf8()
-                                                        .toBase64());
     qCDebug(lcBoxStream) << "Asking" << server.device.friendlyName << "for its stream";
-    reply = network.get(request);
-    reply->setReadBufferSize(readBufferBytes);
-    connect(reply, &QNetworkReply::readyRead, this, &TAVO_mgr_boxStream::bytesArrived);
-    connect(reply, &QNetworkReply::finished, this, &TAVO_mgr_boxStream::connectionEnded);
-    connect(reply, &QNetworkReply::sslErrors, this, &TAVO_mgr_boxStream::checkPeerKey);
-    connect(reply, &QNetworkReply::encrypted, this, [this] {
-        if (!peerKeyIsPinned()) {
-            keyMismatch = true;
-            reply->abort();
-        }
-    });
-    silence.start(answerLimitMs);
-}
-
-// The connection is closed without a word to the readers.
-void TAVO_mgr_boxStream::drop()
-{
-    silence.stop();
-    if (!reply)
-        return;
-    reply->disconnect(this);
-    if (!reply->isFinished())
-        reply->abort();
-    reply->deleteLater();
-    reply = nullptr;
-}
-
-void TAVO_mgr_boxStream::bytesArrived()
-{
-    if (!reply || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200 || isHeld())
-        return;
-    const QByteArray bytes = reply->readAll();
-    partial.append(bytes);
-    takeWholePackets();
-    if (!reply)
-        return;
-    if (unsynced > unsyncedLimitBytes && !flowing) {
-        endWith(TAVO_mgr_streamFailure::notTransportStream(unsynced));
-        return;
-    }
-    if (flowing)
-        silence.start(stallLimitMs);
-}
-
-// Packets are taken at their sync bytes; bytes between packets (a stream that lost some) are
-// skipped up to the next packet boundary.
-void TAVO_mgr_boxStream::takeWholePackets()
-{
-    qsizetype at = 0;
-    while (partial.size() - at >= packetSize) {
-        if (partial.at(at) != TAVO_mgr_tsEntry::syncByte) {
-            ++at;
-            ++unsynced;
-            continue;
-        }
-        unsynced = 0;
-        take(partial.constData() + at);
-        at += packetSize;
-    }
-    partial.remove(0, at);
-    giveBatch();
-}
-
-void TAVO_mgr_boxStream::take(const char *packet)
-{
-    const TAVO_mgr_tsEntry::Kind kind = entry.take(packet);
-    if (kind == TAVO_mgr_tsEntry::Kind::Entry) {
-        giveBatch();
-        kept.clear();
-        // The reader's own cache (a player's network cache) is the margin for the track furthest
-        // behind, which comes just in time by this clock.
-        if (clockShift < 0)
-            clockShift = std::max<qint64>(0, entry.leastLead().value_or(0));
-        startWaitingReaders();
-    }
-    if (kind == TAVO_mgr_tsEntry::Kind::Entry || !kept.isEmpty()) {
-        kept.append(packet, packetSize);
-        if (kept.size() > keptLimitBytes)
-            kept.clear();
-    }
-    batch.append(packet, packetSize);
-}
-
-// Readers waiting for an entry point get the tables first; the entry point follows in the batch.
-void TAVO_mgr_boxStream::startWaitingReaders()
-{
-    const QByteArray tables = entry.tables();
-    for (TAVO_mgr_streamTap *tap : std::as_const(readers)) {
-        if (!tap->started) {
-            tap->started = true;
-            tap->pendingTables = tables;
-        }
-    }
-}
-
-void TAVO_mgr_boxStream::giveBatch()
-{
-    if (batch.isEmpty())
-        return;
-    flowing = true;
-    const QByteArray packets = std::exchange(batch, QByteArray());
-    // A reader may leave, and another join, while it is given its share.
-    const QList<QPointer<TAVO_mgr_streamTap>> taps(readers.cbegin(), readers.cend());
-    for (const QPointer<TAVO_mgr_streamTap> &tap : taps) {
-        if (tap && tap->started)
-            tap->give(std::exchange(tap->pendingTables, QByteArray()) + packets);
-    }
-}
-
-void TAVO_mgr_boxStream::connectionEnded()
-{
-    auto *ended = qobject_cast<QNetworkReply *>(sender());
-    if (ended)
-        ended->deleteLater();
-    if (!ended || ended != reply)
-        return;
-    giveBatch();
-    endWith(flowing ? TAVO_mgr_streamFailure() : failureOf(ended));
-}
-
-void TAVO_mgr_boxStream::heardNothing()
-{
-    // A reader that holds the stream keeps it waiting; the box is not to blame.
-    if (isHeld()) {
-        silence.start(stallLimitMs);
-        return;
-    }
-    endWith(flowing ? TAVO_mgr_streamFailure::stalled(stallLimitMs) : TAVO_mgr_streamFailure::noAnswer(answerLimitMs));
-}
-
-TAVO_mgr_streamFailure TAVO_mgr_boxStream::failureOf(QNetworkReply *ended) const
-{
-    const int status = ended->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (keyMismatch)
-        return TAVO_mgr_streamFailure::keyNotPinned(server.host);
-    if (status == 401)
-        return TAVO_mgr_streamFailure::credentialsRefused();
-    if (status != 0 && status != 200)
-        return TAVO_mgr_streamFailure::httpStatus(status);
-    if (unsynced + partial.size() > 0)
-        return TAVO_mgr_streamFailure::notTransportStream(unsynced + partial.size());
-    switch (ended->error()) {
-    case QNetworkReply::ConnectionRefusedError:
-        return TAVO_mgr_streamFailure::connectionRefused();
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::HostNotFoundError:
-        return TAVO_mgr_streamFailure::timedOut();
-    default:
-        return TAVO_mgr_streamFailure::because(QStringLiteral("the box closed the connection without a stream"),
-                                               QStringLiteral("Try again in a moment."));
-    }
-}
-
-void TAVO_mgr_boxStream::endWith(const TAVO_mgr_streamFailure &why)
-{
-    qCDebug(lcBoxStream) << "The stream of" << server.device.friendlyName << "ended:" << why.reason;
-    drop();
+    cutter.reset();
     flowing = false;
-    partial.clear();
-    batch.clear();
-    kept.clear();
-    const QList<QPointer<TAVO_mgr_streamTap>> taps(readers.cbegin(), readers.cend());
-    for (const QPointer<TAVO_mgr_streamTap> &tap : taps) {
-        if (!tap)
-            continue;
-        tap->started = false;
-        tap->pendingTables.clear();
-        Q_EMIT tap->ended(why);
+    connection = new TAVO_mgr_boxConnection(server, url, this);
+    connect(connection, &TAVO_mgr_boxConnection::arrived, this, &TAVO_mgr_boxStream::arrived);
+    connect(connection, &TAVO_mgr_boxConnection::ended, this, &TAVO_mgr_boxStream::connectionEnded);
+    connection->setHeld(fanOut.isHeld());
+    entryLimit.start(entryLimitMs);
+}
+
+void TAVO_mgr_boxStream::arrived(const QByteArray &bytes)
+{
+    const QByteArray packets = cutter.add(bytes);
+    if (cutter.unsyncedBytes() > TAVO_mgr_packetCutter::unsyncedLimitBytes) {
+        endConnection(TAVO_mgr_streamFailure::notTransportStream(cutter.unsyncedBytes()));
+        return;
+    }
+    if (packets.isEmpty())
+        return;
+    if (!flowing) {
+        flowing = true;
+        connection->setFlowing();
+    }
+    fanOut.take(packets);
+    if (fanOut.hasStarted() && entryLimit.isActive()) {
+        entryLimit.stop();
+        backOff.reset();
     }
 }
 
-// The box's certificate is its own, signed by nobody; what vouches for it is its key, pinned
-// in the known-hosts file.
-void TAVO_mgr_boxStream::checkPeerKey(const QList<QSslError> &errors)
+void TAVO_mgr_boxStream::connectionEnded(const TAVO_mgr_streamFailure &told)
 {
-    if (reply && peerKeyIsPinned())
-        reply->ignoreSslErrors(errors);
-    else
-        keyMismatch = true;
+    connection = nullptr;  // it deletes itself
+    const TAVO_mgr_streamFailure failure = failureOf(told);
+    fanOut.take(cutter.finish());
+    tellEnd(failure);
 }
 
-bool TAVO_mgr_boxStream::peerKeyIsPinned() const
+// The connection is given up here: it goes without a word.
+void TAVO_mgr_boxStream::endConnection(const TAVO_mgr_streamFailure &failure)
 {
-    QFile knownHosts(QDir::homePath() + QLatin1String("/.gnutls/known_hosts"));
-    if (!reply || !knownHosts.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray pinned = pinnedKey(knownHosts.readAll(), server.host);
-    const QSslCertificate peer = reply->sslConfiguration().peerCertificate();
-    return !pinned.isEmpty() && !peer.isNull() && peer.publicKey().toDer().toBase64() == pinned;
+    if (!connection)
+        return;
+    connection->disconnect(this);
+    connection->deleteLater();
+    connection = nullptr;
+    cutter.reset();
+    tellEnd(failure);
 }
 
-QByteArray TAVO_mgr_boxStream::pinnedKey(const QByteArray &knownHosts, const QString &host)
+void TAVO_mgr_boxStream::tellEnd(const TAVO_mgr_streamFailure &failure)
 {
-    const QByteArray prefix = TAVO_mgr_streamRequest::knownHostsLine(host).toUtf8();
-    const QByteArray hostPart = prefix.left(prefix.indexOf("|https|") + 7);
-    for (const QByteArray &line : knownHosts.split('\n')) {
-        if (line.startsWith(hostPart))
-            return line.mid(line.lastIndexOf('|') + 1).trimmed();
-    }
-    return QByteArray();
+    entryLimit.stop();
+    qCDebug(lcBoxStream) << "The stream of" << server.device.friendlyName << "ended:" << failure.reason;
+    askAgainIfWanted();
+    fanOut.end(failure);
+}
+
+// A stream that flowed and ended is no failure of the box's; bytes that never made a packet are
+// no stream at all, whatever the box said as it closed.
+TAVO_mgr_streamFailure TAVO_mgr_boxStream::failureOf(const TAVO_mgr_streamFailure &told) const
+{
+    if (flowing)
+        return TAVO_mgr_streamFailure();
+    const bool saidWhy = told.kind == TAVO_mgr_streamFailure::Kind::KeyNotPinned
+                         || told.kind == TAVO_mgr_streamFailure::Kind::Credentials
+                         || told.kind == TAVO_mgr_streamFailure::Kind::HttpStatus;
+    if (!saidWhy && cutter.unsyncedBytes() > 0)
+        return TAVO_mgr_streamFailure::notTransportStream(cutter.unsyncedBytes());
+    return told;
+}
+
+void TAVO_mgr_boxStream::askAgainIfWanted()
+{
+    const QList<TAVO_mgr_streamTap *> &readers = fanOut.readers();
+    if (std::any_of(readers.cbegin(), readers.cend(), [](const TAVO_mgr_streamTap *tap) { return tap->keepAsking; }))
+        askTimer.start(backOff.next());
 }
 
 void TAVO_mgr_boxStream::leave(TAVO_mgr_streamTap *tap)
 {
-    readers.removeAll(tap);
-    if (readers.isEmpty() && !QCoreApplication::closingDown())
+    fanOut.remove(tap);
+    if (fanOut.readers().isEmpty() && !QCoreApplication::closingDown())
         grace.start(graceMs);
+    holdChanged();
 }
 
-bool TAVO_mgr_boxStream::isHeld() const
+void TAVO_mgr_boxStream::holdChanged()
 {
-    return std::any_of(readers.cbegin(), readers.cend(), [](const TAVO_mgr_streamTap *tap) { return tap->holding; });
+    if (connection)
+        connection->setHeld(fanOut.isHeld());
 }
 
+// Once it is closing, the stream is no longer found: a reader that joins now gets a new one.
 void TAVO_mgr_boxStream::closeIfUnread()
 {
-    if (readers.isEmpty())
-        deleteLater();
+    if (!fanOut.readers().isEmpty())
+        return;
+    if (openStreams().value(server.device.UDN) == this)
+        openStreams().remove(server.device.UDN);
+    deleteLater();
 }
 
 TAVO_mgr_streamTap::TAVO_mgr_streamTap(TAVO_mgr_boxStream *box, QObject *owner)
@@ -346,28 +203,25 @@ TAVO_mgr_streamTap::~TAVO_mgr_streamTap()
         box->leave(this);
 }
 
-void TAVO_mgr_streamTap::again()
+void TAVO_mgr_streamTap::setKeepAsking(bool keep)
 {
-    if (box && !box->reply)
-        box->ask();
+    keepAsking = keep;
+}
+
+int TAVO_mgr_streamTap::askingAgainInMs() const
+{
+    return box && box->askTimer.isActive() ? box->askTimer.remainingTime() : -1;
 }
 
 void TAVO_mgr_streamTap::hold(bool nowHolding)
 {
     holding = nowHolding;
-    // What the connection kept meanwhile is read once nobody holds it.
-    if (!holding && box)
-        QTimer::singleShot(0, box, &TAVO_mgr_boxStream::bytesArrived);
+    if (box)
+        box->holdChanged();
 }
 
 void TAVO_mgr_streamTap::give(const QByteArray &packets)
 {
     given += packets.size();
-    if (clock == Clock::AsSent || box->clockShift <= 0) {
-        Q_EMIT this->packets(packets);
-        return;
-    }
-    QByteArray shifted = packets;
-    box->entry.shiftClock(shifted, box->clockShift);
-    Q_EMIT this->packets(shifted);
+    Q_EMIT this->packets(packets);
 }

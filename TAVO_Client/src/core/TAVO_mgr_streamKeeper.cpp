@@ -1,7 +1,5 @@
 #include "TAVO_mgr_streamKeeper.h"
 
-#include <algorithm>
-
 TAVO_mgr_streamKeeper::TAVO_mgr_streamKeeper(Player player, QObject *parent)
     : QObject(parent)
     , player(std::move(player))
@@ -52,8 +50,7 @@ void TAVO_mgr_streamKeeper::lost()
     stallCheck.stop();
     player.stop();
     setPlaying(false);
-    const int delayMs = std::min(firstRetryMs << std::min(retries, 5), longestRetryMs);
-    ++retries;
+    const int delayMs = backOff.next();
     Q_EMIT status(QStringLiteral("Lost the stream of %1; trying again in %2 s…").arg(wantedName).arg(delayMs / 1000));
     retryTimer.start(delayMs);
 }
@@ -86,7 +83,7 @@ void TAVO_mgr_streamKeeper::endRetries()
     retryTimer.stop();
     attemptBound.stop();
     stallCheck.stop();
-    retries = 0;
+    backOff.reset();
 }
 
 void TAVO_mgr_streamKeeper::checkStreamMoves()

@@ -26,6 +26,11 @@ TAVO_mgr_streamSocket::TAVO_mgr_streamSocket(QTcpSocket *socket, TAVO_mgr_stream
 {
     socket->setParent(this);
     tap->setParent(this);
+    tap->setKeepAsking(this->answers.askAgainAfterLoss);
+    rejoinLimit.setSingleShot(true);
+    connect(&rejoinLimit, &QTimer::timeout, this, [this] {
+        finish(QStringLiteral("the box did not send its stream again within %1 s").arg(rejoinLimitMs / 1000));
+    });
     connect(tap, &TAVO_mgr_streamTap::packets, this, &TAVO_mgr_streamSocket::send);
     connect(tap, &TAVO_mgr_streamTap::ended, this, &TAVO_mgr_streamSocket::streamEnded);
     connect(socket, &QTcpSocket::disconnected, this, [this] { finish(QString()); });
@@ -38,6 +43,7 @@ void TAVO_mgr_streamSocket::send(const QByteArray &packets)
 {
     if (done || !socket)
         return;
+    rejoinLimit.stop();
     if (socket->bytesToWrite() + packets.size() > backlogLimitBytes) {
         const QString why = QStringLiteral("%1 took the stream more slowly than it came and was dropped")
                                 .arg(socket->peerAddress().toString());
@@ -57,8 +63,10 @@ void TAVO_mgr_streamSocket::streamEnded(const TAVO_mgr_streamFailure &failure)
 {
     if (done)
         return;
-    if (failure.isEmpty() && answers.askAgainAfterLoss) {
-        tap->again();
+    // The reader asks the box again meanwhile.
+    if (answered && answers.askAgainAfterLoss) {
+        if (!rejoinLimit.isActive())
+            rejoinLimit.start(rejoinLimitMs);
         return;
     }
     if (!answered && !failure.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "TAVO_mgr_tsEntry.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -84,6 +85,11 @@ qint64 clockDistance(qint64 from, qint64 to)
     return distance;
 }
 
+bool startsPes(const char *payload, int size)
+{
+    return size >= 9 && payload[0] == 0 && payload[1] == 0 && payload[2] == 1;
+}
+
 // The section a PSI packet starts, after its pointer field; size 0 when it starts none.
 int sectionStart(const char *payload, int size)
 {
@@ -121,8 +127,13 @@ bool isEntryCode(int streamType, quint8 code)
 TAVO_mgr_tsEntry::Kind TAVO_mgr_tsEntry::take(const char *packet)
 {
     const int pid = pidOf(packet);
-    if (hasPcr(packet) && pid == pcrPid)
+    if (hasPcr(packet) && pid == pcrPid) {
         lastPcr = pcrBase(packet);
+        if (firstPcr < 0)
+            firstPcr = waitingSince = lastPcr;
+        if (!shift && clockDistance(firstPcr, lastPcr) >= measureSpanMs * ticksPerMs)
+            fixShift();
+    }
     const int offset = payloadOffset(packet);
     const char *payload = packet + offset;
     const int size = packetSize - offset;
@@ -138,10 +149,14 @@ TAVO_mgr_tsEntry::Kind TAVO_mgr_tsEntry::take(const char *packet)
         pmt = QByteArray(packet, packetSize);
         return Kind::Table;
     }
-    if (!startsUnit(packet) || video < 0)
+    if (!startsUnit(packet) || pmt.isEmpty() || !startsPes(payload, size))
         return Kind::Other;
-    noteLead(payload, size);
-    return pid == video && !pmt.isEmpty() && startsCleanPicture(payload, size) ? Kind::Entry : Kind::Other;
+    noteLead(pid, payload, size);
+    if (pid == video && startsCleanPicture(payload, size)) {
+        waitingSince = lastPcr;
+        return Kind::Entry;
+    }
+    return video < 0 || waitedTooLong() ? Kind::Entry : Kind::Other;
 }
 
 void TAVO_mgr_tsEntry::readPat(const char *payload, int size)
@@ -170,12 +185,16 @@ void TAVO_mgr_tsEntry::readPmt(const char *payload, int size)
         return;
     const int end = std::min(3 + (((s[1] & 0x0f) << 8) | s[2]) - 4, available);
     pcrPid = ((s[8] & 0x1f) << 8) | s[9];
+    // A programme map may change mid-stream: a track may go, or the pictures may go altogether.
+    video = -1;
+    videoType = 0;
+    tracks = 0;
     int i = 12 + (((s[10] & 0x0f) << 8) | s[11]);
     for (; i + 5 <= end; i += 5 + (((s[i + 3] & 0x0f) << 8) | s[i + 4])) {
-        if (isVideoType(s[i])) {
+        ++tracks;
+        if (video < 0 && isVideoType(s[i])) {
             videoType = s[i];
             video = ((s[i + 1] & 0x1f) << 8) | s[i + 2];
-            return;
         }
     }
 }
@@ -185,8 +204,6 @@ void TAVO_mgr_tsEntry::readPmt(const char *payload, int size)
 bool TAVO_mgr_tsEntry::startsCleanPicture(const char *payload, int size) const
 {
     const auto *p = reinterpret_cast<const quint8 *>(payload);
-    if (size < 9 || p[0] != 0 || p[1] != 0 || p[2] != 1)
-        return false;
     for (int i = 9 + p[8]; i + 3 < size; ++i) {
         if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && isEntryCode(videoType, p[i + 3]))
             return true;
@@ -194,17 +211,40 @@ bool TAVO_mgr_tsEntry::startsCleanPicture(const char *payload, int size) const
     return false;
 }
 
-// A single stamp's lead depends on where its unit fell between two clock references and on how
-// much a unit of sound holds; the least of them is the track furthest behind.
-void TAVO_mgr_tsEntry::noteLead(const char *payload, int size)
+bool TAVO_mgr_tsEntry::waitedTooLong() const
 {
-    if (lastPcr < 0)
+    return waitingSince >= 0 && clockDistance(waitingSince, lastPcr) > entryWaitMs * ticksPerMs;
+}
+
+// A single stamp's lead depends on where its unit fell between two clock references and on how
+// much a unit holds; the least of them is the track furthest behind. A box may send its sound
+// ahead of its pictures or behind them, so both are waited for.
+void TAVO_mgr_tsEntry::noteLead(int pid, const char *payload, int size)
+{
+    if (lastPcr < 0 || shift)
         return;
     const std::optional<qint64> stamp = decodingStamp(payload, size);
     if (!stamp)
         return;
     const qint64 ahead = clockDistance(lastPcr, *stamp);
+    if (std::abs(ahead) > leadLimitMs * ticksPerMs)
+        return;
+    std::optional<qint64> &lead = pid == video ? pictureLead : otherLead;
     lead = lead ? std::min(*lead, ahead) : ahead;
+    const bool picturesSeen = video < 0 || pictureLead;
+    const bool othersSeen = otherLead || (video >= 0 && tracks <= 1);
+    if (picturesSeen && othersSeen)
+        fixShift();
+}
+
+void TAVO_mgr_tsEntry::fixShift()
+{
+    qint64 least = 0;
+    if (pictureLead && otherLead)
+        least = std::min(*pictureLead, *otherLead);
+    else if (pictureLead || otherLead)
+        least = pictureLead ? *pictureLead : *otherLead;
+    shift = std::clamp<qint64>(least, 0, shiftLimitMs * ticksPerMs);
 }
 
 QByteArray TAVO_mgr_tsEntry::tables() const

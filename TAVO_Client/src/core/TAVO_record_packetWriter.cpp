@@ -27,66 +27,18 @@ TAVO_record_packetWriter::TAVO_record_packetWriter(int fd)
 {
 }
 
-TAVO_record_packetWriter::Result TAVO_record_packetWriter::add(const QByteArray &bytes)
+TAVO_record_packetWriter::Result TAVO_record_packetWriter::add(const QByteArray &packets)
 {
-    pending.append(bytes);
-    while (aligned || findPacketStart()) {
-        const qint64 packets = alignedPackets();
-        if (packets > 0) {
-            notePictureStarts(pending.constData(), packets, written + unwritten.size());
-            unwritten.append(pending.constData(), packets);
-            pending.remove(0, packets);
-            unsynced = 0;
-        }
-        // A packet that lacks its sync byte: the stream lost bytes, and is read again from
-        // its next packet boundary.
-        if (pending.size() < packetSize)
-            break;
-        aligned = false;
-    }
-    if (unsynced > unsyncedLimitBytes)
-        return Result::NotTransportStream;
+    const qint64 whole = packets.size() - packets.size() % packetSize;
+    notePictureStarts(packets.constData(), whole, written + unwritten.size());
+    unwritten.append(packets.constData(), whole);
     return flush();
-}
-
-// The whole packets at the start of `pending`, up to the first that lacks its sync byte.
-qint64 TAVO_record_packetWriter::alignedPackets() const
-{
-    qint64 at = 0;
-    while (at + packetSize <= pending.size() && pending.at(at) == syncByte)
-        at += packetSize;
-    return at;
 }
 
 void TAVO_record_packetWriter::restart()
 {
     trimToWholePictures();
-    if (!aligned)
-        unsynced += pending.size();
-    pending.clear();
-    aligned = false;
     lastPictureStart = -1;
-}
-
-// A packet starts with the sync byte, and so does the one after it: one sync byte alone may be
-// a byte of the picture. Of bytes without a packet start, only the last packet's worth is kept:
-// a start may still begin there.
-bool TAVO_record_packetWriter::findPacketStart()
-{
-    for (qsizetype at = 0; at + packetSize < pending.size(); ++at) {
-        if (pending.at(at) == syncByte && pending.at(at + packetSize) == syncByte) {
-            unsynced += at;
-            pending.remove(0, at);
-            aligned = true;
-            return true;
-        }
-    }
-    const qsizetype stale = pending.size() - packetSize;
-    if (stale > 0) {
-        unsynced += stale;
-        pending.remove(0, stale);
-    }
-    return false;
 }
 
 TAVO_record_packetWriter::Result TAVO_record_packetWriter::flush()

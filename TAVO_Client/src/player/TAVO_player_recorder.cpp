@@ -1,10 +1,10 @@
 #include "TAVO_player_recorder.h"
 
+#include "TAVO_mgr_backgroundWriter.h"
 #include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_savedFiles.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_record_boxLock.h"
-#include "TAVO_record_packetWriter.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -60,7 +60,7 @@ void TAVO_player_recorder::start()
     recordedUdn = udn;
     lockBox(udn);
     tap = stream->join(this);
-    connect(tap, &TAVO_mgr_streamTap::packets, this, &TAVO_player_recorder::write);
+    connect(tap, &TAVO_mgr_streamTap::packets, writer.get(), &TAVO_mgr_backgroundWriter::add);
     connect(tap, &TAVO_mgr_streamTap::ended, this, &TAVO_player_recorder::streamEnded);
     elapsed.start();
     ticker.start(progressMs);
@@ -72,6 +72,7 @@ void TAVO_player_recorder::start()
 bool TAVO_player_recorder::openFile()
 {
     QString problem;
+    int fd = -1;
     path = TAVO_mgr_savedFiles::createNew(QStandardPaths::MoviesLocation, playingName(), QStringLiteral("ts"), &problem);
     if (!path.isEmpty()) {
         fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
@@ -84,20 +85,9 @@ bool TAVO_player_recorder::openFile()
         Q_EMIT failed(QStringLiteral("Cannot record."), problem[0].toUpper() + problem.mid(1) + QLatin1Char('.'));
         return false;
     }
-    writer = std::make_unique<TAVO_record_packetWriter>(fd);
+    writer = std::make_unique<TAVO_mgr_backgroundWriter>(fd);
+    connect(writer.get(), &TAVO_mgr_backgroundWriter::failed, this, &TAVO_player_recorder::writeFailed);
     return true;
-}
-
-void TAVO_player_recorder::write(const QByteArray &packets)
-{
-    switch (writer->add(packets)) {
-    case TAVO_record_packetWriter::Result::Written:
-    case TAVO_record_packetWriter::Result::Waiting:
-        break;
-    default:
-        writeFailed(writer->problem());
-        break;
-    }
 }
 
 // The player's stream keeper asks the box again; the file goes on from the next picture that
@@ -119,12 +109,7 @@ QString TAVO_player_recorder::closeFile()
 {
     delete tap;
     ticker.stop();
-    writer->trimToWholePictures();
-    writer.reset();
-    QString problem;
-    if (::close(fd) != 0)
-        problem = QString::fromLocal8Bit(std::strerror(errno));
-    fd = -1;
+    const QString problem = writer->finish();
     path.clear();
     recordedUdn.clear();
     boxLock.reset();
@@ -133,10 +118,13 @@ QString TAVO_player_recorder::closeFile()
 
 void TAVO_player_recorder::end(const QString &why)
 {
-    const QString done = QStringLiteral("%1, %2 saved to %3")
-                             .arg(TAVO_mgr_savedFiles::durationText(elapsed.elapsed()),
-                                  TAVO_mgr_savedFiles::sizeText(writer->bytesWritten()), path);
+    const qint64 elapsedMs = elapsed.elapsed();
+    const QString file = path;
+    // The size is told once everything waiting for the disk is written.
     const QString closing = closeFile();
+    const QString done = QStringLiteral("%1, %2 saved to %3")
+                             .arg(TAVO_mgr_savedFiles::durationText(elapsedMs),
+                                  TAVO_mgr_savedFiles::sizeText(writer->bytesWritten()), file);
     Q_EMIT recordingChanged(false);
     const QString reason = why.isEmpty() ? closing : why;
     Q_EMIT status(reason.isEmpty() ? QStringLiteral("Recording ended: %1").arg(done)

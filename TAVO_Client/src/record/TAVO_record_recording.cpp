@@ -3,10 +3,8 @@
 #include "TAVO_mgr_boxSearch.h"
 #include "TAVO_mgr_channelKeys.h"
 #include "TAVO_mgr_savedFiles.h"
-#include "TAVO_mgr_streamRequest.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -40,12 +38,8 @@ QString printable(const QString &line)
 TAVO_record_recording::TAVO_record_recording(const TAVO_record_options &options, QObject *parent)
     : QObject(parent)
     , options(options)
-    , keeper({[] {}, [this](const QByteArray &) { requestStream(); },
-              [this] { return tap ? tap->bytesGiven() : 0; }, attemptLimitMs},
-             this)
     , terminal(::isatty(STDERR_FILENO))
 {
-    connect(&keeper, &TAVO_mgr_streamKeeper::status, this, &TAVO_record_recording::say);
     endTimer.setSingleShot(true);
     endTimer.setTimerType(Qt::PreciseTimer);
     connect(&endTimer, &QTimer::timeout, this, [this] {
@@ -114,16 +108,13 @@ void TAVO_record_recording::tuned()
 {
     if (finished || !openOutput())
         return;
-    // The window pins the box's key before it plays the encrypted stream; so does the command.
-    if (TAVO_mgr_streamRequest::isEncrypted(server))
-        TAVO_mgr_streamRequest::pinBoxKey(server.host, QDir::homePath());
     if (options.endAt.isValid()) {
         endsAt = QDeadlineTimer(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(options.endAt)), Qt::PreciseTimer);
         armEndTimer();
     }
     if (terminal)
         progressTimer.start(1000);
-    keeper.requested(server.device.UDN, server.device.friendlyName, TAVO_mgr_streamRequest::streamUrl(server).toUtf8());
+    say(QStringLiteral("Connecting to %1…").arg(server.device.friendlyName));
     tap = TAVO_mgr_boxStream::of(server)->join(this);
     connect(tap, &TAVO_mgr_streamTap::packets, this, &TAVO_record_recording::packetsArrived);
     connect(tap, &TAVO_mgr_streamTap::ended, this, &TAVO_record_recording::streamEnded);
@@ -193,28 +184,16 @@ void TAVO_record_recording::armEndTimer()
     endTimer.start(int(std::min(endsAt.remainingTime(), longestTimerMs)));
 }
 
-// The keeper asks again after a loss; the file goes on from the next picture that decodes alone.
-void TAVO_record_recording::requestStream()
-{
-    if (finished || !tap)
-        return;
-    attemptPlays = false;
-    writer->restart();
-    tap->again();
-}
-
 void TAVO_record_recording::packetsArrived(const QByteArray &packets)
 {
     if (finished)
         return;
     if (!attemptPlays) {
         attemptPlays = true;
-        if (everPlayed) {
-            keeper.back();
-        } else {
-            everPlayed = true;
-            keeper.startReturned(true, QString());
-        }
+        everPlayed = true;
+        // From now on a lost stream is asked for again until the recording ends.
+        tap->setKeepAsking(true);
+        say(QStringLiteral("Playing %1").arg(server.device.friendlyName));
     }
     handle(writer->add(packets));
 }
@@ -238,20 +217,10 @@ bool TAVO_record_recording::handle(TAVO_record_packetWriter::Result result)
     case TAVO_record_packetWriter::Result::Failed:
         finish(TAVO_record_exitStatus::OutputUnwritable, QStringLiteral("cannot write: %1").arg(writer->problem()));
         return false;
-    case TAVO_record_packetWriter::Result::NotTransportStream:
-        finish(TAVO_record_exitStatus::NotTransportStream, notTransportStream());
-        return false;
     }
     if (!elapsed.isValid() && writer->bytesWritten() > 0)
         firstBytesWritten();
     return true;
-}
-
-QString TAVO_record_recording::notTransportStream() const
-{
-    return QStringLiteral("%1 sent %2 bytes that hold no transport stream")
-        .arg(server.device.friendlyName)
-        .arg(writer->unsyncedBytes());
 }
 
 void TAVO_record_recording::streamEnded(const TAVO_mgr_streamFailure &failure)
@@ -259,7 +228,12 @@ void TAVO_record_recording::streamEnded(const TAVO_mgr_streamFailure &failure)
     if (finished)
         return;
     if (everPlayed) {
-        keeper.lost();
+        // The file goes on from the next entry point of the stream asked for again.
+        attemptPlays = false;
+        writer->restart();
+        say(QStringLiteral("Lost the stream of %1; trying again in %2 s…")
+                .arg(server.device.friendlyName)
+                .arg((tap->askingAgainInMs() + 999) / 1000));
         return;
     }
     switch (failure.kind) {
@@ -311,7 +285,6 @@ void TAVO_record_recording::finish(TAVO_record_exitStatus status, QString reason
         showProgress();
         std::fputc('\n', stderr);
     }
-    keeper.stopped();
     delete tap;
     if (writer)
         writer->trimToWholePictures();
