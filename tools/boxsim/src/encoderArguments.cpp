@@ -59,11 +59,19 @@ constexpr int firstStreamPid = 0x100;
 constexpr int pidStepPerMap = 0x20;
 constexpr int tableVersions = 32;
 
-const Resolution &resolutionOf(const QString &name)
+// The size a request's name stands for; nullptr for a name no box knows.
+const Resolution *resolutionNamed(const QString &name)
 {
     const auto found = std::find_if(std::begin(resolutions), std::end(resolutions),
                                     [&name](const Resolution &resolution) { return name == QLatin1String(resolution.name); });
-    return found == std::end(resolutions) ? resolutions[5] : *found;
+    return found == std::end(resolutions) ? nullptr : found;
+}
+
+// The stream's size: the default one for a name no box knows.
+const Resolution &resolutionOf(const Stream &stream)
+{
+    const Resolution *size = resolutionNamed(stream.resolution);
+    return size ? *size : *resolutionNamed(Stream().resolution);
 }
 
 // drawbox filters switched on per frame by its index n, on a black row.
@@ -105,7 +113,7 @@ QString pictureFilters(const Stream &stream)
     QStringList filters{drawtext, marker};
     if (stream.frameNumber)
         filters << frameNumberFilter();
-    const Resolution &size = resolutionOf(stream.resolution);
+    const Resolution &size = resolutionOf(stream);
     if (size.width != drawnWidth || size.height != drawnHeight)
         filters << QStringLiteral("scale=%1:%2").arg(size.width).arg(size.height);
     if (size.interlaced)
@@ -127,7 +135,7 @@ QStringList rateControl(const Stream &stream)
 QStringList videoEncoder(const Stream &stream)
 {
     const QString gop = QString::number(std::max(1, int(std::lround(stream.gopSeconds * stream.fps))));
-    const bool interlaced = resolutionOf(stream.resolution).interlaced;
+    const bool interlaced = resolutionOf(stream).interlaced;
     QStringList arguments;
     if (stream.videoCodec == QLatin1String("h264")) {
         arguments = {QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-preset"),
@@ -199,21 +207,13 @@ QStringList videoCodecNames()
     return videoCodecs;
 }
 
-QStringList resolutionNames()
-{
-    QStringList names;
-    for (const Resolution &resolution : resolutions)
-        names << QLatin1String(resolution.name);
-    return names;
-}
-
 Stream requested(Stream box, const Request &request, const QString &forcedVideoCodec)
 {
     if (videoCodecs.mid(0, requestableVideoCodecs).contains(request.vcodec))
         box.videoCodec = request.vcodec;
     if (videoCodecs.contains(forcedVideoCodec))
         box.videoCodec = forcedVideoCodec;
-    if (resolutionNames().contains(request.res))
+    if (resolutionNamed(request.res))
         box.resolution = request.res;
     const int fps = request.fps.toInt();
     if (std::find(std::begin(frameRates), std::end(frameRates), fps) != std::end(frameRates))

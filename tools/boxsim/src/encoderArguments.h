@@ -18,7 +18,7 @@ struct Stream
 {
     // "mpeg2", "h264", "hevc" or "none" (sound only: the programme has no video at all).
     QString videoCodec = QStringLiteral("mpeg2");
-    QString resolution = QStringLiteral("720p"); // one of resolutionNames()
+    QString resolution = QStringLiteral("720p"); // "480i" … "1080i", see tools/boxsim/README.md
     int fps = 30;
     int videoKbps = 3000;
     // Seconds between pictures that decode alone.
@@ -34,7 +34,6 @@ struct Stream
     bool frameNumber = false;
 
     bool operator==(const Stream &other) const;
-    bool operator!=(const Stream &other) const { return !(*this == other); }
 };
 
 // The items of a stream request that choose the stream ("/?src=1&vcodec=h264&res=1080i&fps=25&bitrate=6").
@@ -46,9 +45,8 @@ struct Request
     QString bitrate; // Mbit/s
 };
 
-// Every video a box may send ("none" for none) and every picture size a request may name.
+// Every video a box may send ("none" for none).
 QStringList videoCodecNames();
-QStringList resolutionNames();
 // The stream a box with the defaults `box` sends for `request`: every value the box does not
 // know (or that is missing) leaves the box's own. A `forcedVideoCodec` ("hevc", "none") wins
 // over the request's, as on a box that sends only that.
