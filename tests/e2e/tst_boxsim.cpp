@@ -4,6 +4,7 @@
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
 #include "TAVO_test_screenVideo.h"
+#include "TAVO_test_streamSamples.h"
 
 #include <QDateTime>
 #include <QDomDocument>
@@ -19,6 +20,9 @@
 #include <QTemporaryFile>
 #include <QTest>
 #include <QUdpSocket>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -79,23 +83,69 @@ Answer fetch(const QString &url, int transferTimeoutMs = 10000)
     return answer;
 }
 
-// Reads the first bytes of an endless stream, then hangs up.
-Answer fetchStreamStart(const QString &url, qint64 bytes)
+// Reads an endless stream until `enough` holds for what came (or the box ends it), then hangs up.
+Answer fetchStreamUntil(const QString &url, const std::function<bool(const QByteArray &)> &enough)
 {
     QNetworkAccessManager manager;
     QNetworkRequest request{QUrl(url)};
     QNetworkReply *reply = manager.get(request);
     QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply] { reply->ignoreSslErrors(); });
-    const bool arrived =
-        QTest::qWaitFor([&] { return reply->isFinished() || reply->bytesAvailable() >= bytes; }, 20000);
     Answer answer;
+    const bool arrived = QTest::qWaitFor(
+        [&] {
+            answer.body += reply->readAll();
+            return reply->isFinished() || enough(answer.body);
+        },
+        30000);
     answer.error = arrived ? reply->error() : QNetworkReply::TimeoutError;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    answer.body = reply->read(bytes);
     answer.peerPublicKey = reply->sslConfiguration().peerCertificate().publicKey().toDer().toBase64();
     reply->abort();
     delete reply;
     return answer;
+}
+
+// Reads the first bytes of an endless stream, then hangs up.
+Answer fetchStreamStart(const QString &url, qint64 bytes)
+{
+    Answer answer = fetchStreamUntil(url, [bytes](const QByteArray &body) { return body.size() >= bytes; });
+    answer.body.truncate(bytes);
+    return answer;
+}
+
+// How much of the stream came, by its clock: the steps between its clock references, across
+// the clock's wrap, leaving out the jump of an encoder that started again.
+double streamSeconds(const QByteArray &stream)
+{
+    const QList<qint64> clock = TAVO_test_streamSamples::clockReferences(stream);
+    constexpr qint64 clockMask = (qint64(1) << 33) - 1;
+    qint64 ticks = 0;
+    for (qsizetype i = 1; i < clock.size(); ++i) {
+        const qint64 step = (clock.at(i) - clock.at(i - 1)) & clockMask;
+        if (step < 90000)
+            ticks += step;
+    }
+    return ticks / 90000.0;
+}
+
+// ffprobe's answer about the stream, each line once.
+QStringList probe(const QByteArray &stream, const QStringList &arguments)
+{
+    QTemporaryFile sample;
+    if (!sample.open() || sample.write(stream) != stream.size() || !sample.flush())
+        return {};
+    const QString lines =
+        run(QStringLiteral("ffprobe"), QStringList{QStringLiteral("-v"), QStringLiteral("error")} + arguments
+                                           + QStringList{QStringLiteral("-of"), QStringLiteral("csv=p=0"), sample.fileName()});
+    QStringList unique;
+    for (QString line : lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        // Side data (MPEG-2's buffer sizes) leaves empty fields at the end.
+        while (line.endsWith(QLatin1Char(',')))
+            line.chop(1);
+        if (!unique.contains(line))
+            unique << line;
+    }
+    return unique;
 }
 
 // Sends one request exactly as written and returns the whole answer.
@@ -207,6 +257,9 @@ private Q_SLOTS:
     void keyCommandAnswers();
     void requestLogKeepsEveryLineInOrder();
     void plainStreamIsMpeg2AndAac();
+    void streamIsWhatWasAsked_data();
+    void streamIsWhatWasAsked();
+    void otherRequestRestartsTheStreamForEveryViewer();
     void streamShowsTheLastKeyCommand();
     void streamShowsItsFrameNumbers();
     void encryptedStream_data();
@@ -557,6 +610,119 @@ void tst_boxsim::plainStreamIsMpeg2AndAac()
     QVERIFY2(streams.contains(QStringLiteral("aac")), qPrintable(streams));
 }
 
+void tst_boxsim::streamIsWhatWasAsked_data()
+{
+    QTest::addColumn<QVariantMap>("knobs");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<double>("seconds");     // of the stream's clock to read, 0: until the box closes
+    QTest::addColumn<QStringList>("maps");   // the programme maps, in order
+    QTest::addColumn<QStringList>("probed"); // by ffprobe: codec, size, field order, frame rate
+    QTest::addColumn<double>("gopSeconds");  // between pictures that decode alone, 0: not checked
+    QTest::addColumn<bool>("wraps");         // the clock passes its 33-bit wrap
+    QTest::addColumn<QByteArray>("page");    // an HTML page that starts so, instead of a stream
+
+    const QString h264 = QStringLiteral("src=1&vcodec=h264&acodec=aac&res=576i&fps=25&bitrate=1.5&protocol=hpd");
+    const QStringList mpeg2Maps{QStringLiteral("0x1000 v0: 02 0f")};
+    const QStringList mpeg2Probed{QStringLiteral("mpeg2video,1280,720,progressive,30/1"), QStringLiteral("aac,0/0")};
+    QTest::newRow("h264 576i request") << QVariantMap() << h264 << 1.0 << QStringList{"0x1000 v0: 1b 0f"}
+                                       << QStringList{"h264,720,576,tt,25/1", "aac,0/0"} << 0.0 << false
+                                       << QByteArray();
+    QTest::newRow("unknown values: the box's own")
+        << QVariantMap() << QStringLiteral("src=1&vcodec=vp9&acodec=aac&res=4k&fps=7&bitrate=100&protocol=hpd") << 1.0
+        << mpeg2Maps << mpeg2Probed << 0.0 << false << QByteArray();
+    QTest::newRow("hevc box") << QVariantMap{{"videoCodec", "hevc"}} << streamQuery << 1.0
+                              << QStringList{"0x1000 v0: 24 0f"} << QStringList{"hevc,1280,720,unknown,30/1", "aac,0/0"}
+                              << 0.0 << false << QByteArray();
+    QTest::newRow("sound only") << QVariantMap{{"videoCodec", "none"}} << streamQuery << 1.0
+                                << QStringList{"0x1000 v0: 0f"} << QStringList{"aac,0/0"} << 0.0 << false << QByteArray();
+    QTest::newRow("programme map changes") << QVariantMap{{"pmtChangeAfterMs", 1000}} << streamQuery << 2.0
+                                           << mpeg2Maps + QStringList{"0x1020 v1: 02 0f"} << mpeg2Probed << 0.0 << false
+                                           << QByteArray();
+    QTest::newRow("clock near its wrap") << QVariantMap{{"clockNearWrap", true}} << streamQuery << 5.0 << mpeg2Maps
+                                         << mpeg2Probed << 0.0 << true << QByteArray();
+    QTest::newRow("long gop") << QVariantMap{{"gopSeconds", 2}} << h264 << 2.5 << QStringList{"0x1000 v0: 1b 0f"}
+                              << QStringList{"h264,720,576,tt,25/1", "aac,0/0"} << 2.0 << false << QByteArray();
+    QTest::newRow("error page") << QVariantMap{{"streamErrorPage", true}} << streamQuery << 0.0 << QStringList()
+                                << QStringList() << 0.0 << false << QByteArray("<!DOCTYPE html>");
+}
+
+// Read as a client reads it, then checked from its packets and by ffprobe.
+void tst_boxsim::streamIsWhatWasAsked()
+{
+    QFETCH(QVariantMap, knobs);
+    QFETCH(QString, query);
+    QFETCH(double, seconds);
+    QFETCH(QStringList, maps);
+    QFETCH(QStringList, probed);
+    QFETCH(double, gopSeconds);
+    QFETCH(bool, wraps);
+    QFETCH(QByteArray, page);
+
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom(knobs)));
+    QVERIFY(sim.start());
+    const Answer answer = fetchStreamUntil(QStringLiteral("http://127.0.0.2:8080/?") + query,
+                                           [seconds](const QByteArray &body) {
+                                               return seconds > 0 && streamSeconds(body) >= seconds;
+                                           });
+    QCOMPARE(answer.status, 200);
+    if (!page.isEmpty()) {
+        QCOMPARE(answer.error, QNetworkReply::NoError);
+        QVERIFY2(answer.body.startsWith(page) && answer.body.size() < 1000, answer.body.constData());
+        QVERIFY(answer.body.count('G') >= 3);
+        return;
+    }
+    QCOMPARE(answer.body.at(0), char(0x47));
+    QStringList seenMaps;
+    for (const TAVO_test_streamSamples::ProgrammeMap &map : TAVO_test_streamSamples::programmeMaps(answer.body))
+        seenMaps << TAVO_test_streamSamples::describe(map);
+    QCOMPARE(seenMaps, maps);
+    QCOMPARE(probe(answer.body, {QStringLiteral("-show_entries"),
+                                  QStringLiteral("stream=codec_name,width,height,field_order,r_frame_rate")}),
+             probed);
+    const QList<qint64> clock = TAVO_test_streamSamples::clockReferences(answer.body);
+    const bool wrapped = std::adjacent_find(clock.cbegin(), clock.cend(), [](qint64 before, qint64 after) {
+                             return before - after > (qint64(1) << 32);
+                         }) != clock.cend();
+    QCOMPARE(wrapped, wraps);
+    if (gopSeconds == 0)
+        return;
+    QList<double> keyFrames;
+    for (const QString &packet : probe(answer.body, {QStringLiteral("-select_streams"), QStringLiteral("v"),
+                                                      QStringLiteral("-show_entries"), QStringLiteral("packet=pts_time,flags")})) {
+        if (packet.section(QLatin1Char(','), 1).startsWith(QLatin1Char('K')))
+            keyFrames << packet.section(QLatin1Char(','), 0, 0).toDouble();
+    }
+    QVERIFY2(keyFrames.size() >= 2, qPrintable(QString::number(keyFrames.size())));
+    for (qsizetype i = 1; i < keyFrames.size(); ++i)
+        QCOMPARE(qRound((keyFrames.at(i) - keyFrames.at(i - 1)) * 100), qRound(gopSeconds * 100));
+}
+
+// A box has one encoder: a viewer who asks for another stream gets it, and so does everybody
+// already watching, on the connections they have.
+void tst_boxsim::otherRequestRestartsTheStreamForEveryViewer()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom()));
+    QVERIFY(sim.start());
+    QNetworkAccessManager manager;
+    QNetworkReply *first = manager.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.2:8080/?") + streamQuery)));
+    QByteArray firstStream;
+    const auto firstSees = [&](const QString &map) {
+        firstStream += first->readAll();
+        QStringList maps;
+        for (const TAVO_test_streamSamples::ProgrammeMap &seen : TAVO_test_streamSamples::programmeMaps(firstStream))
+            maps << TAVO_test_streamSamples::describe(seen);
+        return maps.contains(map);
+    };
+    QVERIFY(QTest::qWaitFor([&] { return firstSees(QStringLiteral("0x1000 v0: 02 0f")); }, 20000));
+    const Answer second = fetchStreamStart(
+        QStringLiteral("http://127.0.0.2:8080/?src=1&vcodec=h264&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd"),
+        188 * 100);
+    QCOMPARE(TAVO_test_streamSamples::programmeMaps(second.body).value(0).streamTypes, (QList<int>{0x1b, 0x0f}));
+    QVERIFY(QTest::qWaitFor([&] { return firstSees(QStringLiteral("0x1000 v0: 1b 0f")); }, 20000));
+    QVERIFY(first->isRunning());
+    delete first;
+}
+
 void tst_boxsim::streamShowsTheLastKeyCommand()
 {
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(livingRoom({{"friendlyName", "Kitchen"}})));
@@ -582,28 +748,7 @@ void tst_boxsim::streamShowsItsFrameNumbers()
     QVERIFY(sim.start());
     const Answer answer = fetchStreamStart(QStringLiteral("http://127.0.0.2:8080/?") + streamQuery, 188 * 4000);
     QCOMPARE(answer.status, 200);
-    QTemporaryFile sample;
-    QVERIFY(sample.open());
-    sample.write(answer.body);
-    sample.flush();
-    using namespace TAVO_test_screenVideo;
-    const QString blocksRow = QStringLiteral("crop=%1:2:%2:%3,scale=%4:1:flags=area")
-                                  .arg(frameNumberBlocks * frameNumberBlockSize)
-                                  .arg(frameNumberLeft)
-                                  .arg(frameNumberTop + frameNumberBlockSize / 2)
-                                  .arg(frameNumberBlocks);
-    QProcess decoder;
-    // Every decoded picture once, as it came: no picture repeated or left out for a steady rate.
-    decoder.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
-                                             sample.fileName(), QStringLiteral("-vf"), blocksRow,
-                                             QStringLiteral("-fps_mode"), QStringLiteral("passthrough"),
-                                             QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"),
-                                             QStringLiteral("gray"), QStringLiteral("pipe:1")});
-    QVERIFY(decoder.waitForFinished(30000));
-    const QByteArray greys = decoder.readAllStandardOutput();
-    QList<int> numbers;
-    for (qsizetype frame = 0; frame + frameNumberBlocks <= greys.size(); frame += frameNumberBlocks)
-        numbers << frameNumberOf(greys.mid(frame, frameNumberBlocks));
+    const QList<int> numbers = TAVO_test_streamSamples::frameNumbers(answer.body);
     QVERIFY2(numbers.size() >= 30, qPrintable(QString::number(numbers.size())));
     QCOMPARE(numbers.first(), 0);
     // An encoder that falls behind the clock on a loaded machine repeats a picture now and then;

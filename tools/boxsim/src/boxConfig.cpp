@@ -1,5 +1,7 @@
 #include "boxConfig.h"
 
+#include "encoderArguments.h"
+
 #include <algorithm>
 
 #include <QJsonArray>
@@ -96,6 +98,12 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
     box->streamHiccupPauseMs = std::max(4, object.value(QStringLiteral("streamHiccupPauseMs")).toInt(box->streamHiccupPauseMs));
     box->streamClockPpm = object.value(QStringLiteral("streamClockPpm")).toInt(0);
     box->streamFrameNumber = object.value(QStringLiteral("streamFrameNumber")).toBool(false);
+    box->gopSeconds = std::max(0.04, object.value(QStringLiteral("gopSeconds")).toDouble(box->gopSeconds));
+    box->videoCodec = text(object, QStringLiteral("videoCodec"));
+    box->intraRefresh = object.value(QStringLiteral("intraRefresh")).toBool(false);
+    box->pmtChangeAfterMs = object.value(QStringLiteral("pmtChangeAfterMs")).toInt(0);
+    box->clockNearWrap = object.value(QStringLiteral("clockNearWrap")).toBool(false);
+    box->streamErrorPage = object.value(QStringLiteral("streamErrorPage")).toBool(false);
     box->channelConfirmKey = text(object, QStringLiteral("channelConfirmKey"));
     box->channelEntryPauseMs = object.value(QStringLiteral("channelEntryPauseMs")).toInt(box->channelEntryPauseMs);
     const QJsonObject names = object.value(QStringLiteral("channels")).toObject();
@@ -112,6 +120,11 @@ bool readBox(const QJsonObject &object, BoxConfig *box, QString *error)
                      QStringLiteral("none")}
              .contains(box->ssdp)) {
         *error = QStringLiteral("\"ssdp\" is one of \"multicast\", \"multicastOnly\", \"unicast\" and \"none\"");
+        return false;
+    }
+    if (!box->videoCodec.isEmpty() && !EncoderArguments::videoCodecNames().contains(box->videoCodec)) {
+        *error = QStringLiteral("\"videoCodec\" is one of \"%1\"")
+                     .arg(EncoderArguments::videoCodecNames().join(QStringLiteral("\", \"")));
         return false;
     }
     return true;

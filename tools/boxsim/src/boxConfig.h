@@ -97,6 +97,21 @@ struct BoxConfig
     // Every picture carries its frame number as a row of black and white blocks, which a
     // program reads back from a player's screen to count the pictures shown and the freezes.
     bool streamFrameNumber = false;
+    // Seconds between the stream's pictures that decode alone (HDMI encoders send 2 to 4).
+    double gopSeconds = 0.5;
+    // When set, the box sends this video whatever a request asks: "mpeg2", "h264", "hevc" or
+    // "none" (sound only, as on a radio channel: no video track at all).
+    QString videoCodec;
+    // H.264 refreshed by a sweeping column of intra blocks, with no IDR picture after the first.
+    bool intraRefresh = false;
+    // This long after the encoder started, it starts again with another programme map (other
+    // PIDs, the next table version) on the viewers' open connections.
+    int pmtChangeAfterMs = 0;
+    // The stream's clock starts a few seconds before its 33-bit wrap.
+    bool clockNearWrap = false;
+    // The stream ports answer 200 with a small HTML error page and close, as some boxes do
+    // while their encoder is down.
+    bool streamErrorPage = false;
     // The receiver behind the box: the key that confirms typed digits (none: the pause does),
     // how long it waits for the next digit, and the names it shows for channel numbers.
     QString channelConfirmKey;

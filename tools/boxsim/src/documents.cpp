@@ -134,6 +134,16 @@ QByteArray webPage(const BoxConfig &box)
         .toUtf8();
 }
 
+// A few hundred bytes with several 'G's, the byte that starts every transport packet: a reader
+// that takes the first 0x47 it meets for the stream reads nonsense.
+QByteArray streamErrorPage()
+{
+    return "<!DOCTYPE html>\n<html><head><title>502 GATEWAY ERROR</title></head>\n"
+           "<body><h1>GATEWAY ERROR</h1>\n<p>The encoder is Gone: the stream is not available. Go back and try\n"
+           "again later. GET requests are refused until the encoder is up again.</p>\n"
+           "<p>GUI: General settings &gt; Streaming &gt; Restart encoder.</p></body></html>\n";
+}
+
 QByteArray paddingComment(int bytes)
 {
     if (bytes <= 0)

@@ -42,14 +42,34 @@ bool hasStreamCredentials(const HttpRequest &request)
     return request.headers.value("authorization") == "Basic " + streamCredentials.toBase64();
 }
 
+StreamHub::Knobs streamKnobs(const BoxConfig &config)
+{
+    StreamHub::Knobs knobs;
+    knobs.defaults.gopSeconds = config.gopSeconds;
+    knobs.defaults.intraRefresh = config.intraRefresh;
+    knobs.defaults.clockNearWrap = config.clockNearWrap;
+    knobs.defaults.frameNumber = config.streamFrameNumber;
+    knobs.forcedVideoCodec = config.videoCodec;
+    knobs.hiccupPauseMs = config.streamHiccups ? config.streamHiccupPauseMs : 0;
+    knobs.clockPpm = config.streamClockPpm;
+    knobs.programmeChangeAfterMs = config.pmtChangeAfterMs;
+    return knobs;
+}
+
+// What the box's stream request chooses.
+EncoderArguments::Request streamRequest(const HttpRequest &request)
+{
+    return {request.queryItem(QStringLiteral("vcodec")), request.queryItem(QStringLiteral("res")),
+            request.queryItem(QStringLiteral("fps")), request.queryItem(QStringLiteral("bitrate"))};
+}
+
 } // namespace
 
 SimulatedBox::SimulatedBox(const BoxConfig &config, const QString &logDir, QObject *parent)
     : QObject(parent),
       m_config(config),
       m_log(QDir(logDir).filePath(config.uuid + QStringLiteral(".log"))),
-      m_stream(new StreamHub(config.friendlyName, config.streamHiccups ? config.streamHiccupPauseMs : 0,
-                             config.streamClockPpm, config.streamFrameNumber, this)),
+      m_stream(new StreamHub(config.friendlyName, streamKnobs(config), this)),
       m_receiver(new ChannelReceiver(config.channelConfirmKey, config.channelEntryPauseMs, config.channelNames,
                                      QDir(logDir).filePath(config.uuid + QStringLiteral(".channel")), this))
 {
@@ -164,6 +184,10 @@ void SimulatedBox::serveStream(const HttpRequest &request, QTcpSocket *socket)
         sendResponse(socket, 200, "text/html", m_config.streamBody.toUtf8());
         return;
     }
+    if (m_config.streamErrorPage) {
+        sendResponse(socket, 200, "text/html", streamErrorPage());
+        return;
+    }
     if (m_config.streamDropAfterMs > 0 && !m_streamDropScheduled) {
         m_streamDropScheduled = true;
         QTimer::singleShot(m_config.streamDropAfterMs, this, [this] {
@@ -179,7 +203,7 @@ void SimulatedBox::serveStream(const HttpRequest &request, QTcpSocket *socket)
     if (request.method == "HEAD")
         socket->disconnectFromHost();
     else
-        m_stream->addViewer(socket);
+        m_stream->addViewer(socket, streamRequest(request));
 }
 
 void SimulatedBox::serveEncryptedStream(const HttpRequest &request, QTcpSocket *socket)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "encoderArguments.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -11,24 +13,35 @@
 class QTcpSocket;
 
 // The live stream of one box: a test pattern with the box's name, a running clock, the last
-// key command and a marker that moves on with every key command, encoded once by ffmpeg
-// (MPEG-2 720p30 ~3 Mbit/s, AAC, MPEG-TS) and copied to every viewer. The encoder starts with
-// the first viewer and stops a little after the last one has gone, so idle boxes cost no CPU.
+// key command and a marker that moves on with every key command, encoded once by ffmpeg (as
+// the request asks, within what the box sends; see EncoderArguments) and copied to every
+// viewer. The encoder starts with the first viewer and stops a little after the last one has
+// gone, so idle boxes cost no CPU.
 class StreamHub : public QObject
 {
     Q_OBJECT
 
 public:
-    // With `hiccupPauseMs` the writes to the viewers pause now and then, for up to that long (see
-    // pauseOrResume()); the
-    // stream runs `clockPpm` parts per million faster than the real clock (slower when negative);
-    // with `frameNumber` every picture shows its number (see the README).
-    StreamHub(const QString &friendlyName, int hiccupPauseMs, int clockPpm, bool frameNumber,
-              QObject *parent = nullptr);
+    struct Knobs
+    {
+        // The box's own stream, which requests change within what the box offers.
+        EncoderArguments::Stream defaults;
+        // When set, the video the box sends whatever a request asks.
+        QString forcedVideoCodec;
+        // The writes to the viewers pause now and then, for up to this long (see pauseOrResume()).
+        int hiccupPauseMs = 0;
+        // The stream runs this many parts per million faster than the real clock (slower when negative).
+        int clockPpm = 0;
+        // This long after the encoder started, it starts again with another programme map.
+        int programmeChangeAfterMs = 0;
+    };
+
+    StreamHub(const QString &friendlyName, const Knobs &knobs, QObject *parent = nullptr);
     ~StreamHub() override;
 
-    // The socket has had its answer head; from now on it receives the stream.
-    void addViewer(QTcpSocket *socket);
+    // The socket has had its answer head; from now on it receives the stream. A request for
+    // another stream than the one running restarts the box's one encoder with it, for every viewer.
+    void addViewer(QTcpSocket *socket, const EncoderArguments::Request &request);
     void showKeyCommand(const QString &description);
     // The receiver's channel line under the last key ("Channel: 101 BBC One").
     void showChannel(const QString &line);
@@ -44,21 +57,24 @@ private:
     void pauseOrResume();
     void startEncoder();
     void stopEncoder();
+    void endStream();
+    void changeProgramme();
     void forwardEncodedPackets();
     void dropViewer(QTcpSocket *socket);
-    QStringList encoderArguments() const;
 
     QString m_friendlyName;
+    Knobs m_knobs;
+    // What the encoder makes while it runs.
+    EncoderArguments::Stream m_stream;
     QString m_lastKey;
     QString m_channel;
     int m_keyCommands = 0;
-    int m_hiccupPauseMs;
-    int m_clockPpm;
-    bool m_frameNumber;
     bool m_paused = false;
     QTimer m_hiccupTimer;
+    QTimer m_programmeTimer;
     QTemporaryDir m_overlayFolder;
-    QProcess m_encoder;
+    // One process for each run of the encoder: one that is replaced ends without ending the stream.
+    QProcess *m_encoder = nullptr;
     QByteArray m_pending;
     QList<QPointer<QTcpSocket>> m_viewers;
     QTimer m_idleTimer;
