@@ -1,6 +1,7 @@
 #include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_streamServer.h"
 #include "TAVO_mgr_streamSocket.h"
+#include "TAVO_test_streamSamples.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -160,6 +161,8 @@ class tst_boxStream : public QObject
 private Q_SLOTS:
     void readerStartsAtTheTablesAndAPictureThatDecodesAlone_data();
     void readerStartsAtTheTablesAndAPictureThatDecodesAlone();
+    void everyEncodedStreamReachesEveryReader_data();
+    void everyEncodedStreamReachesEveryReader();
     void onlyWholePacketsReachTheReader_data();
     void onlyWholePacketsReachTheReader();
     void readersOfOneBoxShareOneConnection();
@@ -220,6 +223,45 @@ void tst_boxStream::readerStartsAtTheTablesAndAPictureThatDecodesAlone()
 
     QTRY_VERIFY(reader.got.size() >= first.size());
     QCOMPARE(reader.got.left(first.size()), first);
+}
+
+void tst_boxStream::everyEncodedStreamReachesEveryReader_data()
+{
+    QTest::addColumn<TAVO_test_streamSamples::Shape>("shape");
+    for (TAVO_test_streamSamples::Shape shape : TAVO_test_streamSamples::shapes())
+        QTest::newRow(qPrintable(TAVO_test_streamSamples::name(shape))) << shape;
+}
+
+// What real encoders send: every reader starts, on either clock; from its entry point on it gets
+// every packet; the clock is moved by a bounded lead; a reader that joins late starts at once,
+// with the newest tables.
+void tst_boxStream::everyEncodedStreamReachesEveryReader()
+{
+    QFETCH(TAVO_test_streamSamples::Shape, shape);
+    const QByteArray sample = TAVO_test_streamSamples::bytes(shape);
+    QVERIFY(!sample.isEmpty());
+    const QByteArray allButTheLast = sample.chopped(TAVO_mgr_tsEntry::packetSize);
+    const int tables = 2 * TAVO_mgr_tsEntry::packetSize;
+    StreamSource source(sample);
+    Reader asSent(source.box(), this);
+    Reader onPictures(source.box(), this, TAVO_mgr_streamTap::Clock::OfPictures);
+    QTRY_VERIFY(asSent.got.size() > tables && allButTheLast.endsWith(asSent.got.mid(tables)));
+    QTRY_COMPARE(onPictures.got.size(), asSent.got.size());
+
+    const QList<qint64> sent = TAVO_test_streamSamples::clockReferences(asSent.got);
+    const QList<qint64> moved = TAVO_test_streamSamples::clockReferences(onPictures.got);
+    QCOMPARE(moved.size(), sent.size());
+    QVERIFY(!sent.isEmpty());
+    const qint64 shift = (moved.first() - sent.first() + clockWrap) % clockWrap;
+    QVERIFY2(shift > 0 && shift <= TAVO_mgr_tsEntry::shiftLimitMs * TAVO_mgr_tsEntry::ticksPerMs, qPrintable(QString::number(shift)));
+    for (int i = 0; i < sent.size(); ++i)
+        QCOMPARE((sent[i] + shift) % clockWrap, moved[i]);
+
+    Reader late(source.box(), this);
+    QTRY_VERIFY(late.got.size() > tables);
+    QVERIFY(allButTheLast.endsWith(late.got.mid(tables)));
+    QCOMPARE(TAVO_test_streamSamples::describe(TAVO_test_streamSamples::programmeMaps(late.got).first()),
+             TAVO_test_streamSamples::describe(TAVO_test_streamSamples::programmeMaps(sample).last()));
 }
 
 // Only whole packets reach a reader: a packet is whole when the next begins where it ends, and

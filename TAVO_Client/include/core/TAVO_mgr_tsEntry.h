@@ -53,7 +53,7 @@ public:
     // shown theirs, within 0 and shiftLimitMs. Measured once a connection; none until then.
     std::optional<qint64> clockShift() const { return shift; }
     // Moves every clock reference in `packets` (whole packets) by `ticks`.
-    void shiftClock(QByteArray &packets, qint64 ticks) const;
+    static void shiftClock(QByteArray &packets, qint64 ticks);
 
 private:
     void readPat(const char *payload, int size);

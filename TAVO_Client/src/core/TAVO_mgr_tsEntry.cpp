@@ -257,12 +257,14 @@ void TAVO_mgr_tsEntry::reset()
     *this = TAVO_mgr_tsEntry();
 }
 
-void TAVO_mgr_tsEntry::shiftClock(QByteArray &packets, qint64 ticks) const
+void TAVO_mgr_tsEntry::shiftClock(QByteArray &packets, qint64 ticks)
 {
     char *data = packets.data();
     for (qsizetype at = 0; at + packetSize <= packets.size(); at += packetSize) {
         char *packet = data + at;
-        if (hasPcr(packet) && pidOf(packet) == pcrPid)
+        // Every clock reference moves alike: a programme map may move the clock to another track
+        // within what is given at once.
+        if (hasPcr(packet))
             setPcrBase(packet, (pcrBase(packet) + ticks % clockWrap + clockWrap) % clockWrap);
     }
 }
