@@ -23,6 +23,8 @@ const QString encryptedUuid = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e
 constexpr int packetSize = 188;
 // A safety net for a command that hangs, never a measure of how fast it is.
 constexpr int hangMs = 120000;
+// A box's answer that never comes while a test runs.
+constexpr int neverMs = 600000;
 
 QVariantMap plainBox(const QVariantMap &knobs = {})
 {
@@ -166,21 +168,24 @@ private Q_SLOTS:
 void tst_record::recordsBothStreamsForTheTimeAsked_data()
 {
     QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("plainBoxSsdp");
-    QTest::newRow("plain, by name") << QStringLiteral("Living Room") << QStringLiteral("multicast");
-    QTest::newRow("encrypted, by address") << QStringLiteral("127.0.0.3") << QStringLiteral("multicast");
+    QTest::addColumn<QVariantMap>("plainBoxKnobs");
+    QTest::newRow("plain, by name") << QStringLiteral("Living Room") << QVariantMap();
+    QTest::newRow("encrypted, by address") << QStringLiteral("127.0.0.3") << QVariantMap();
     // As where multicast does not reach: the box speaks no SSDP at all.
     QTest::newRow("plain, by its description's URL") << QStringLiteral("http://127.0.0.2:49152/description.xml")
-                                                      << QStringLiteral("none");
+                                                      << QVariantMap{{"ssdp", "none"}};
     QTest::newRow("plain, by host:port, answering no search") << QStringLiteral("127.0.0.2:49152")
-                                                              << QStringLiteral("none");
+                                                              << QVariantMap{{"ssdp", "none"}};
+    // Its first answer never comes: the search asks again.
+    QTest::newRow("plain, by name, its description hanging once")
+        << QStringLiteral("Living Room") << QVariantMap{{"descriptionDelayMs", neverMs}, {"descriptionFaultyAnswers", 1}};
 }
 
 void tst_record::recordsBothStreamsForTheTimeAsked()
 {
     QFETCH(QString, box);
-    QFETCH(QString, plainBoxSsdp);
-    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({plainBox({{"ssdp", plainBoxSsdp}}), encryptedBox()}));
+    QFETCH(QVariantMap, plainBoxKnobs);
+    TAVO_test_boxSim sim(TAVO_test_boxSim::boxes({plainBox(plainBoxKnobs), encryptedBox()}));
     QVERIFY(sim.start());
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("film.ts"));
@@ -381,6 +386,8 @@ void tst_record::endsWithTheStatusOfWhatWentWrong_data()
     // As the window would refuse the key, rather than send it to be ignored.
     QTest::newRow("channel on a remote without digits") << QStringLiteral("Kitchen\n--channel\n5")
                                                         << QStringLiteral("film.ts") << 9;
+    QTest::newRow("channel on a box whose remote never answers") << QStringLiteral("Study\n--channel\n5")
+                                                                 << QStringLiteral("film.ts") << 9;
 }
 
 void tst_record::endsWithTheStatusOfWhatWentWrong()
@@ -392,8 +399,10 @@ void tst_record::endsWithTheStatusOfWhatWentWrong()
     const QVariantMap troubled{{"uuid", "7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e03"}, {"address", "127.0.0.4"},
                                {"friendlyName", "Kitchen"}, {"controllers", noDigits},
                                {"streamBody", "<html><body>Tuner not ready</body></html>"}};
+    const QVariantMap mute{{"uuid", "7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e04"}, {"address", "127.0.0.5"},
+                           {"friendlyName", "Study"}, {"rcuDelayMs", neverMs}};
     TAVO_test_boxSim sim(TAVO_test_boxSim::boxes(
-        {plainBox({{"silent", QStringList{QStringLiteral("stream")}}}), encryptedBox({{"tlsKey", "other"}}), troubled}));
+        {plainBox({{"silent", QStringList{QStringLiteral("stream")}}}), encryptedBox({{"tlsKey", "other"}}), troubled, mute}));
     QVERIFY(sim.start());
     QTemporaryDir folder;
 

@@ -129,21 +129,36 @@ void tst_channels::keysComeFromTheDigitsAndTheConfirmingKey()
 void tst_channels::channelIsAskedForByNumberOrName_data()
 {
     QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("firstChannelName");
     QTest::addColumn<QStringList>("keys");
-    QTest::newRow("number") << "101" << QStringList{"NUM_1", "NUM_0", "NUM_1", "OK"};
-    QTest::newRow("name in another case") << "bbc ONE" << QStringList{"NUM_1", "NUM_0", "NUM_1", "OK"};
-    QTest::newRow("name of a channel with its own keys") << "FILMS \"24\", üNÏCODE" << QStringList{"MENU", "OK"};
-    QTest::newRow("number not in the list") << "42" << QStringList{"NUM_4", "NUM_2", "OK"};
-    QTest::newRow("name not in the list") << "BBC Two" << QStringList{};
-    QTest::newRow("number of seven digits") << "1234567" << QStringList{};
+    // What a tuner's route, asking by number alone, gets.
+    QTest::addColumn<QStringList>("keysByNumber");
+    const QStringList bbcOne{"NUM_1", "NUM_0", "NUM_1", "OK"};
+    QTest::newRow("number") << "101" << "BBC One" << bbcOne << bbcOne;
+    QTest::newRow("name in another case") << "bbc ONE" << "BBC One" << bbcOne << QStringList{};
+    QTest::newRow("name of a channel with its own keys") << "FILMS \"24\", üNÏCODE" << "BBC One" << QStringList{"MENU", "OK"}
+                                                         << QStringList{};
+    QTest::newRow("number not in the list") << "42" << "BBC One" << QStringList{"NUM_4", "NUM_2", "OK"}
+                                            << QStringList{"NUM_4", "NUM_2", "OK"};
+    QTest::newRow("name not in the list") << "BBC Two" << "BBC One" << QStringList{} << QStringList{};
+    QTest::newRow("number of seven digits") << "1234567" << "BBC One" << QStringList{} << QStringList{};
+    QTest::newRow("number over a name listed before it") << "7" << "7" << QStringList{"MENU", "OK"}
+                                                         << QStringList{"MENU", "OK"};
+    QTest::newRow("name that is a number the list lacks") << "42" << "42" << bbcOne << QStringList{"NUM_4", "NUM_2", "OK"};
 }
 
 // The rule of the recording command and of every program that tunes by a channel's name.
 void tst_channels::channelIsAskedForByNumberOrName()
 {
     QFETCH(QString, asked);
+    QFETCH(QString, firstChannelName);
     QFETCH(QStringList, keys);
-    QCOMPARE(twoChannels().keysFor(asked), keys);
+    QFETCH(QStringList, keysByNumber);
+    TAVO_mgr_channelList list = twoChannels();
+    list.channels[0].name = firstChannelName;
+
+    QCOMPARE(list.keysFor(asked), keys);
+    QCOMPARE(list.keysForNumber(asked), keysByNumber);
 }
 
 void tst_channels::playlistRoundTrip()

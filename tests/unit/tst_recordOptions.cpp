@@ -3,6 +3,7 @@
 
 #include "TAVO_record_boxLock.h"
 #include "TAVO_record_options.h"
+#include "TAVO_record_recording.h"
 #include "TAVO_record_packetWriter.h"
 #include "TAVO_record_stopSignals.h"
 
@@ -54,6 +55,7 @@ private Q_SLOTS:
     void boxIsReadOrRefused();
     void endTimeIsAsAsked_data();
     void endTimeIsAsAsked();
+    void endTimeEndsASearchThatFindsNothing();
     void packetWriterKeepsWhatItGot_data();
     void packetWriterKeepsWhatItGot();
     void packetWriterGivesAStalledReaderEverything();
@@ -198,6 +200,23 @@ void tst_recordOptions::endTimeIsAsAsked()
     QCOMPARE(read, untilMs >= 0 || forMs >= 0);
     QCOMPARE(options.endAt.isValid() ? at.msecsTo(options.endAt) : -1, untilMs);
     QCOMPARE(options.forMs, forMs);
+}
+
+// --until counts from the start: a box that never answers does not keep the command past it.
+void tst_recordOptions::endTimeEndsASearchThatFindsNothing()
+{
+    TAVO_record_options options;
+    QString problem;
+    QVERIFY(TAVO_record_options::parse({"tavo-record", "--box", "Nowhere", "--until", "23:00"},
+                                       QDateTime::currentDateTime(), &options, &problem));
+    options.endAt = QDateTime::currentDateTime();
+    TAVO_record_recording recording(options);
+    QSignalSpy ended(&recording, &TAVO_record_recording::ended);
+
+    recording.start();
+
+    QVERIFY(ended.wait(TAVO_record_recording::boxSearchLimitMs * 3));
+    QCOMPARE(ended.first().first().toInt(), int(TAVO_record_exitStatus::NothingRecorded));
 }
 
 void tst_recordOptions::packetWriterKeepsWhatItGot_data()

@@ -57,6 +57,8 @@ void tst_tunerDocuments::playlistKeepsEachTextInItsField_data()
     QTest::newRow("quotes") << QStringLiteral("The \"Big\" Box") << QStringLiteral("News \"24\", Berlin");
     QTest::newRow("line breaks") << QStringLiteral("Box\r\n#EXTINF:-1,Evil\nhttp://evil/") << QStringLiteral("A\nhttp://evil/");
     QTest::newRow("unicode separators") << QStringLiteral("Box\u2028x") << QStringLiteral("Film\u0085x");
+    // Would show the rest of the line, the URL's box among it, turned around.
+    QTest::newRow("direction overrides") << QStringLiteral("Box\u202Ex") << QStringLiteral("Film\u2066x");
 }
 
 void tst_tunerDocuments::playlistKeepsEachTextInItsField()
@@ -73,6 +75,8 @@ void tst_tunerDocuments::playlistKeepsEachTextInItsField()
         "^#EXTINF:-1 tvg-chno=\"21\" tvg-name=\"[^\"]*\" tvg-logo=\"http://127.0.0.1:5004/logo/[^\"]*/21\" group-title=\"([^\"]*)\",([^\\n]*)$"));
     const QRegularExpressionMatch match = entry.match(lines[1]);
     QVERIFY2(match.hasMatch(), qPrintable(lines[1]));
+    static const QRegularExpression unseen(QStringLiteral("[\\p{Cc}\\p{Cf}\\p{Zl}\\p{Zp}]"));
+    QVERIFY2(!lines[1].contains(unseen), qPrintable(lines[1]));
     QCOMPARE(match.captured(1).size(), boxName.size());
     QCOMPARE(match.captured(2).size(), channelName.size());
     QCOMPARE(lines[2], base + QStringLiteral("/channel/7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01/21"));

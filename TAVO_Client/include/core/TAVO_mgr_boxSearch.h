@@ -6,7 +6,7 @@
 
 #include <QNetworkAccessManager>
 #include <QObject>
-#include <QSet>
+#include <QHash>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QUrl>
@@ -15,9 +15,12 @@
 // without a window: one box by its friendly name, UDN or address, or every box that answers.
 // A name or UDN (and every box) is searched for by SSDP on the multicast group, every second;
 // every description that answers is read as discovery reads it, until one matches or the time
-// is up (every box: seen() for each, searched for again every few seconds without end). An address is looked up as the window looks one up (TAVO_mgr_boxLookup), again
-// while it does not answer, and its description is read, again every second while it does not
-// answer.
+// is up (every box: seen() for each, searched for again every few seconds without end). An
+// address is looked up as the window looks one up (TAVO_mgr_boxLookup), again while it does not
+// answer, and its description is read. Each search is a round: a description is read at most
+// once a round, within a time limit; one that failed or did not come is asked for again, each
+// time after twice as many rounds up to longestPauseRounds, and one that was read again after
+// longestPauseRounds (the box may have moved or been renamed).
 class TAVO_mgr_boxSearch : public QObject
 {
     Q_OBJECT
@@ -27,12 +30,16 @@ public:
     // Boxes that come later are heard by the next search: no need to ask every second.
     static constexpr int everyBoxRepeatMs = 5000;
     static constexpr int descriptionLimitBytes = 256 * 1024;
-    // No house has more boxes; a network that names more places is not read on.
+    // A box sends its description at once; a longer wait is a box that hangs.
+    static constexpr int descriptionTimeLimitMs = 3000;
+    // No house has more boxes: the places being read or waiting for their next round are at
+    // most this many, and a network that names more at once is not read on until some are forgotten.
     static constexpr int descriptionsLimit = 256;
+    static constexpr int longestPauseRounds = 32;
 
     // One box: found() or notFound() follows exactly once. A time limit of 0 searches until found.
     TAVO_mgr_boxSearch(const TAVO_record_boxName &box, int timeLimitMs, QObject *parent = nullptr);
-    // Every box: seen() for each box that answers, once per description; never ends.
+    // Every box: seen() for each box that answers, again after the longest pause; never ends.
     explicit TAVO_mgr_boxSearch(QObject *parent = nullptr);
 
     void start();
@@ -67,7 +74,17 @@ private:
     QTimer timeLimit;
     bool lookingUp = false;
     QUrl description;  // where the address's description is, once looked up
-    QSet<QUrl> fetched;
+    // When a place may be read again, and the pause after its last failure (0: it was read).
+    struct Visit
+    {
+        int dueRound = 0;
+        int failurePause = 0;
+    };
+    void forgetPlacesNoLongerNamed();
+    void setNextVisit(const QUrl &location, bool read);
+
+    QHash<QUrl, Visit> visits;
+    int round = 0;
     bool done = false;
 };
 

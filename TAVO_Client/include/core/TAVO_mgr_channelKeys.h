@@ -18,17 +18,24 @@ class TAVO_mgr_channelKeys : public QObject
 public:
     // A remote-controller description is a few kilobytes; a box sending more is not read on.
     static constexpr qint64 controllerLimitBytes = 256 * 1024;
+    // A box on the home network sends it at once; one that has not within the time a key
+    // command is given is not waited for.
+    static constexpr int controllerTimeLimitMs = 5000;
 
     explicit TAVO_mgr_channelKeys(const TAVO_SERVER &server, QObject *parent = nullptr);
 
+    // How a channel is asked for: a tuner's routes name numbers only, a person a number or a name.
+    enum class Asked { ByNumber, ByNumberOrName };
+
     // tuned() or refused() follows once.
-    void tune(const QString &channel);
+    void tune(const QString &channel, Asked asked);
 
 Q_SIGNALS:
     void tuned();
     void refused(const QString &reason);
 
 private:
+    void fetchController();
     void controllerRead(QNetworkReply *reply);
     QString refusalOf(const TAVO_KEYS &description, int controllers);
     void sendNextKey();
@@ -42,6 +49,7 @@ private:
     QString sentKey;
     int pauseMs = 0;
     QString commandPrefix;
+    QString controllerCutShort;  // why the remote-controller description was not read to its end
 };
 
 #endif

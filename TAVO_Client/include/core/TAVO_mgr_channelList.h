@@ -62,9 +62,11 @@ public:
 
     // The key names that tune the channel: its own sequence, or its digits and the confirming key.
     QStringList keysFor(const TAVO_mgr_channel &channel) const;
-    // The key names that tune the channel asked for by its number or its name (in any case), or
-    // a number the list lacks typed as digits; empty when the list has no such name.
+    // The key names that tune the channel asked for by its number or else its name (in any case),
+    // or a number the list lacks typed as digits; empty when the list has no such name.
     QStringList keysFor(const QString &numberOrName) const;
+    // The same for a channel asked for by its number alone: a name stands for nothing.
+    QStringList keysForNumber(const QString &number) const;
     // The channel of that number, or nullptr.
     const TAVO_mgr_channel *byNumber(const QString &number) const;
 

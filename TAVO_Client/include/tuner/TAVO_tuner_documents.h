@@ -34,8 +34,6 @@ QByteArray lineupStatus();
 QByteArray statusPage(const QList<TAVO_tuner_box> &boxes, const QList<TAVO_tuner_boxUse> &uses,
                       const QMap<QString, QStringList> &failures);
 
-// A text in one line: control characters (line breaks among them) become blanks.
-QString oneLine(const QString &text);
 // A text fit for an M3U attribute value: one line, its double quotes made single ones.
 QString attribute(const QString &text);
 QString channelUrl(const QString &base, const QString &boxId, const QString &number);

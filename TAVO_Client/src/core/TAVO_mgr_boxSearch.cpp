@@ -9,6 +9,8 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcBoxSearch, "tavo.mgr.search", QtInfoMsg)
 
 namespace {
@@ -106,6 +108,8 @@ void TAVO_mgr_boxSearch::lookUp()
 // description that did not answer is asked for again.
 void TAVO_mgr_boxSearch::sendSearch()
 {
+    ++round;
+    forgetPlacesNoLongerNamed();
     if (!searchesBySsdp() && !description.isValid() && !lookingUp)
         lookUp();
     if (description.isValid()) {
@@ -128,18 +132,41 @@ void TAVO_mgr_boxSearch::readAnswers()
     }
 }
 
+// A place that has not been named for the longest pause since it was due is gone: a search
+// that runs for months keeps only the places that still answer.
+void TAVO_mgr_boxSearch::forgetPlacesNoLongerNamed()
+{
+    visits.removeIf([this](const QHash<QUrl, Visit>::iterator visit) {
+        return visit.value().dueRound + longestPauseRounds < round;
+    });
+}
+
 void TAVO_mgr_boxSearch::fetchDescription(const QUrl &location)
 {
-    if (done || fetched.contains(location) || fetched.size() >= descriptionsLimit)
+    const auto visit = visits.constFind(location);
+    if (done || (visit != visits.cend() ? round < visit->dueRound : visits.size() >= descriptionsLimit))
         return;
-    fetched.insert(location);
+    // Not due while it is read: the time limit ends the reading before that round comes.
+    Visit &next = visits[location];
+    next.dueRound = round + longestPauseRounds;
     qCDebug(lcBoxSearch) << "Reading the description at" << location;
     QNetworkReply *reply = network.get(QNetworkRequest(location));
-    // A box that sends more than any description holds is not read to its end.
+    // A box that sends more than any description holds, or takes longer than any box, is not read
+    // to its end.
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
         if (received > descriptionLimitBytes)
             reply->abort();
     });
+    QTimer::singleShot(descriptionTimeLimitMs, reply, &QNetworkReply::abort);
+}
+
+// A place read is read again after the longest pause; one that failed from the next round on,
+// and each time it fails again after twice the pause before.
+void TAVO_mgr_boxSearch::setNextVisit(const QUrl &location, bool read)
+{
+    Visit &visit = visits[location];
+    visit.failurePause = read ? 0 : std::clamp(visit.failurePause * 2, 1, longestPauseRounds);
+    visit.dueRound = round + (read ? longestPauseRounds : visit.failurePause);
 }
 
 void TAVO_mgr_boxSearch::descriptionArrived(QNetworkReply *reply)
@@ -149,12 +176,10 @@ void TAVO_mgr_boxSearch::descriptionArrived(QNetworkReply *reply)
     QDomDocument document;
     if (done)
         return;
-    if (reply->error() != QNetworkReply::NoError || status != 200 || !document.setContent(reply->readAll())) {
-        // An address's description is read again at the next second, any box's at its next answer.
-        if (everyBox || reply->request().url() == description)
-            fetched.remove(reply->request().url());
+    const bool read = reply->error() == QNetworkReply::NoError && status == 200 && document.setContent(reply->readAll());
+    setNextVisit(reply->request().url(), read);
+    if (!read)
         return;
-    }
     TAVO_SERVER server;
     TAVO_xml_deviceDescription::read(document.documentElement(), server);
     server.host = hostForUrls(reply->url());

@@ -21,7 +21,7 @@ TAVO_mgr_channelKeys::TAVO_mgr_channelKeys(const TAVO_SERVER &server, QObject *p
             [this](const QUrl &, TAVO_mgr_keySender::Failure, const QString &why) { keyFailed(why); });
 }
 
-void TAVO_mgr_channelKeys::tune(const QString &channel)
+void TAVO_mgr_channelKeys::tune(const QString &channel, Asked asked)
 {
     QString listFault;
     const TAVO_mgr_channelList list = TAVO_mgr_channelList::load(server.device.UDN, &listFault);
@@ -29,7 +29,7 @@ void TAVO_mgr_channelKeys::tune(const QString &channel)
         QTimer::singleShot(0, this, [this, listFault] { Q_EMIT refused(listFault); });
         return;
     }
-    keys = list.keysFor(channel);
+    keys = asked == Asked::ByNumber ? list.keysForNumber(channel) : list.keysFor(channel);
     pauseMs = list.pauseMs;
     if (keys.isEmpty()) {
         QTimer::singleShot(0, this, [this, channel] {
@@ -37,12 +37,24 @@ void TAVO_mgr_channelKeys::tune(const QString &channel)
         });
         return;
     }
+    fetchController();
+}
+
+// Read within a bound of bytes and of time: a box that sends without end, or nothing, is refused.
+void TAVO_mgr_channelKeys::fetchController()
+{
     const QUrl description(QLatin1String("http://") + server.host + QLatin1Char(':') + server.port
                            + server.tavoStreamer.streamerSource[0].remoteControllerURL);
     QNetworkReply *reply = network.get(QNetworkRequest(description));
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received) {
-        if (received > controllerLimitBytes)
-            reply->abort();
+    connect(reply, &QNetworkReply::downloadProgress, reply, [this, reply](qint64 received) {
+        if (received <= controllerLimitBytes)
+            return;
+        controllerCutShort = QStringLiteral("it is longer than %1 KiB").arg(controllerLimitBytes / 1024);
+        reply->abort();
+    });
+    QTimer::singleShot(controllerTimeLimitMs, reply, [this, reply] {
+        controllerCutShort = QStringLiteral("it did not come within %1 s").arg(controllerTimeLimitMs / 1000);
+        reply->abort();
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { controllerRead(reply); });
 }
@@ -52,7 +64,8 @@ void TAVO_mgr_channelKeys::controllerRead(QNetworkReply *reply)
     reply->deleteLater();
     QDomDocument document;
     if (reply->error() != QNetworkReply::NoError || !document.setContent(reply->readAll())) {
-        Q_EMIT refused(QStringLiteral("cannot read the box's remote-controller description: %1").arg(reply->errorString()));
+        Q_EMIT refused(QStringLiteral("cannot read the box's remote-controller description: %1")
+                           .arg(controllerCutShort.isEmpty() ? reply->errorString() : controllerCutShort));
         return;
     }
     TAVO_KEYS description;

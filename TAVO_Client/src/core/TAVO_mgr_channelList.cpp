@@ -1,5 +1,6 @@
 #include "TAVO_mgr_channelList.h"
 
+#include "TAVO_mgr_lineText.h"
 #include "TAVO_mgr_playlist.h"
 
 #include <algorithm>
@@ -40,11 +41,6 @@ TAVO_mgr_channel channelFrom(const QJsonObject &object)
     channel.group = object.value(QLatin1String("group")).toString();
     channel.keys = stringsOf(object.value(QLatin1String("keys")).toArray());
     return channel;
-}
-
-bool hasControlCharacters(const QString &text)
-{
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 // "Row 2" as the end of a sentence: "row 2".
@@ -168,15 +164,24 @@ QStringList TAVO_mgr_channelList::keysFor(const TAVO_mgr_channel &channel) const
     return keys;
 }
 
+// A number in the list wins over a name: a channel named "10" never stands for channel 10.
 QStringList TAVO_mgr_channelList::keysFor(const QString &numberOrName) const
 {
-    for (const TAVO_mgr_channel &known : channels) {
-        if (known.number == numberOrName || known.name.compare(numberOrName, Qt::CaseInsensitive) == 0)
-            return keysFor(known);
-    }
-    if (!isChannelNumber(numberOrName))
+    if (byNumber(numberOrName))
+        return keysForNumber(numberOrName);
+    const auto named = std::find_if(channels.cbegin(), channels.cend(), [&](const TAVO_mgr_channel &known) {
+        return known.name.compare(numberOrName, Qt::CaseInsensitive) == 0;
+    });
+    return named != channels.cend() ? keysFor(*named) : keysForNumber(numberOrName);
+}
+
+QStringList TAVO_mgr_channelList::keysForNumber(const QString &number) const
+{
+    if (const TAVO_mgr_channel *known = byNumber(number))
+        return keysFor(*known);
+    if (!isChannelNumber(number))
         return {};
-    return keysFor(TAVO_mgr_channel{QString(), numberOrName, QString(), QString(), QStringList()});
+    return keysFor(TAVO_mgr_channel{QString(), number, QString(), QString(), QStringList()});
 }
 
 const TAVO_mgr_channel *TAVO_mgr_channelList::byNumber(const QString &number) const
@@ -201,7 +206,7 @@ QString TAVO_mgr_channelList::faultOf(const TAVO_mgr_channel &channel)
         return QStringLiteral("more than %1 keys").arg(maxKeys);
     for (const QString *field : {&channel.name, &channel.group, &channel.logo}) {
         // Every field may become a line of a playlist: a line break in it would add lines.
-        if (hasControlCharacters(*field))
+        if (TAVO_mgr_lineText::hasControlCharacters(*field))
             return QStringLiteral("the name, group or logo holds a control character");
         if (field->size() > maxFieldLength)
             return QStringLiteral("the name, group or logo is longer than %1 characters").arg(maxFieldLength);

@@ -1,5 +1,7 @@
 #include "TAVO_mgr_playlist.h"
 
+#include "TAVO_mgr_lineText.h"
+
 #include <QHash>
 #include <QRegularExpression>
 
@@ -71,11 +73,6 @@ bool channelFromEntry(const QString &line, TAVO_mgr_channel *channel, QString *f
     return true;
 }
 
-bool hasControlCharacters(const QString &line)
-{
-    return std::any_of(line.cbegin(), line.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
-}
-
 QString quoted(QString value)
 {
     // A quote would end the attribute early; the format has no escape for it.
@@ -108,7 +105,7 @@ QList<TAVO_mgr_channel> TAVO_mgr_playlist::read(const QByteArray &text, QStringL
             fault(lineNumber, QStringLiteral("longer than %1 characters").arg(maxLineLength));
             continue;
         }
-        if (hasControlCharacters(line) || line.contains(QChar::ReplacementCharacter)) {
+        if (TAVO_mgr_lineText::hasControlCharacters(line) || line.contains(QChar::ReplacementCharacter)) {
             fault(lineNumber, QStringLiteral("holds control characters or is not UTF-8"));
             continue;
         }
@@ -165,7 +162,7 @@ QByteArray TAVO_mgr_playlist::write(const QList<TAVO_mgr_channel> &channels, con
     QString text = header + QLatin1Char('\n');
     for (const TAVO_mgr_channel &channel : channels) {
         const std::optional<QString> url = entryUrl(channel);
-        if (!url || url->isEmpty() || hasControlCharacters(*url)) {
+        if (!url || url->isEmpty() || TAVO_mgr_lineText::hasControlCharacters(*url)) {
             *faults << QStringLiteral("Channel %1: its entry cannot be written as one line").arg(channel.number.left(20));
             continue;
         }
@@ -194,7 +191,7 @@ std::optional<QString> TAVO_mgr_playlist::commandArgument(const QString &argumen
     static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=@%+,-]+$"));
     if (plain.match(argument).hasMatch())
         return argument;
-    if (argument.isEmpty() || argument.contains(QLatin1Char('"')) || hasControlCharacters(argument))
+    if (argument.isEmpty() || argument.contains(QLatin1Char('"')) || TAVO_mgr_lineText::hasControlCharacters(argument))
         return std::nullopt;
     QString escaped = argument;
     escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));

@@ -2,6 +2,7 @@
 
 #include "TAVO_mgr_boxSearch.h"
 #include "TAVO_mgr_channelKeys.h"
+#include "TAVO_mgr_lineText.h"
 #include "TAVO_mgr_savedFiles.h"
 
 #include <QCoreApplication>
@@ -19,20 +20,6 @@ namespace {
 
 // Timers count in int milliseconds: a longer recording is timed in days.
 constexpr qint64 longestTimerMs = 24 * 3600 * 1000;
-constexpr int longestLine = 1000;
-
-// A line on the terminal holds what the box calls itself and what it answered: no control
-// character of theirs reaches the terminal, and no line runs on without end.
-QString printable(const QString &line)
-{
-    QString shown = line.left(longestLine);
-    for (QChar &c : shown) {
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
-            c = QLatin1Char('?');
-    }
-    return shown;
-}
-
 } // namespace
 
 TAVO_record_recording::TAVO_record_recording(const TAVO_record_options &options, QObject *parent)
@@ -57,8 +44,14 @@ TAVO_record_recording::~TAVO_record_recording()
         ::close(outputFd);
 }
 
+// --until bounds everything from the start: a search or a tuning that hangs ends at the end
+// time as a recording that got nothing.
 void TAVO_record_recording::start()
 {
+    if (options.endAt.isValid()) {
+        endsAt = QDeadlineTimer(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(options.endAt)), Qt::PreciseTimer);
+        armEndTimer();
+    }
     auto *search = new TAVO_mgr_boxSearch(options.box, boxSearchLimitMs, this);
     connect(search, &TAVO_mgr_boxSearch::progress, this, &TAVO_record_recording::say);
     connect(search, &TAVO_mgr_boxSearch::found, this, &TAVO_record_recording::boxFound);
@@ -78,6 +71,8 @@ void TAVO_record_recording::stop()
 
 void TAVO_record_recording::boxFound(const TAVO_SERVER &found)
 {
+    if (finished)
+        return;
     server = found;
     say(QStringLiteral("Found %1 at %2").arg(server.device.friendlyName, server.host));
     lock = std::make_unique<TAVO_record_boxLock>(server.device.UDN);
@@ -101,17 +96,13 @@ void TAVO_record_recording::boxFound(const TAVO_SERVER &found)
     connect(channel, &TAVO_mgr_channelKeys::tuned, this, &TAVO_record_recording::tuned);
     connect(channel, &TAVO_mgr_channelKeys::refused, this,
             [this](const QString &reason) { finish(TAVO_record_exitStatus::ChannelRefused, reason); });
-    channel->tune(options.channel);
+    channel->tune(options.channel, TAVO_mgr_channelKeys::Asked::ByNumberOrName);
 }
 
 void TAVO_record_recording::tuned()
 {
     if (finished || !openOutput())
         return;
-    if (options.endAt.isValid()) {
-        endsAt = QDeadlineTimer(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(options.endAt)), Qt::PreciseTimer);
-        armEndTimer();
-    }
     if (terminal)
         progressTimer.start(1000);
     say(QStringLiteral("Connecting to %1…").arg(server.device.friendlyName));
@@ -257,7 +248,7 @@ void TAVO_record_recording::showProgress()
 {
     if (!writer)
         return;
-    std::fprintf(stderr, "\rRecording %s: %s, %s   ", qPrintable(printable(server.device.friendlyName)),
+    std::fprintf(stderr, "\rRecording %s: %s, %s   ", qPrintable(TAVO_mgr_lineText::oneLine(server.device.friendlyName)),
                  qPrintable(TAVO_mgr_savedFiles::durationText(elapsed.isValid() ? elapsed.elapsed() : 0)),
                  qPrintable(TAVO_mgr_savedFiles::sizeText(writer->bytesWritten())));
     std::fflush(stderr);
@@ -267,7 +258,8 @@ void TAVO_record_recording::say(const QString &text)
 {
     if (!options.verbose)
         return;
-    std::fprintf(stderr, "%s%s\n", terminal && progressTimer.isActive() ? "\n" : "", qPrintable(printable(text)));
+    std::fprintf(stderr, "%s%s\n", terminal && progressTimer.isActive() ? "\n" : "",
+                 qPrintable(TAVO_mgr_lineText::oneLine(text)));
 }
 
 void TAVO_record_recording::finish(TAVO_record_exitStatus status, QString reason)
@@ -289,18 +281,19 @@ void TAVO_record_recording::finish(TAVO_record_exitStatus status, QString reason
     if (writer)
         writer->trimToWholePictures();
     if (!reason.isEmpty())
-        std::fprintf(stderr, "tavo-record: %s\n", qPrintable(printable(reason)));
+        std::fprintf(stderr, "tavo-record: %s\n", qPrintable(TAVO_mgr_lineText::oneLine(reason)));
     readerWaits.reset();
     // Standard output is given back as it came: a shell's terminal or pipe does not stay non-blocking.
     if (outputFlags >= 0)
         ::fcntl(outputFd, F_SETFL, outputFlags);
     if (outputFd > STDERR_FILENO && ::close(outputFd) != 0 && status == TAVO_record_exitStatus::Recorded) {
-        std::fprintf(stderr, "tavo-record: cannot write %s: %s\n", qPrintable(printable(outputPath)), std::strerror(errno));
+        std::fprintf(stderr, "tavo-record: cannot write %s: %s\n", qPrintable(TAVO_mgr_lineText::oneLine(outputPath)),
+                     std::strerror(errno));
         status = TAVO_record_exitStatus::OutputUnwritable;
     }
     // A file the command named itself is said, once it is whole.
     if (terminal && options.output.isEmpty() && !outputPath.isEmpty())
-        std::fprintf(stderr, "tavo-record: the recording is in %s\n", qPrintable(printable(outputPath)));
+        std::fprintf(stderr, "tavo-record: the recording is in %s\n", qPrintable(TAVO_mgr_lineText::oneLine(outputPath)));
     outputFd = -1;
     Q_EMIT ended(static_cast<int>(status));
 }

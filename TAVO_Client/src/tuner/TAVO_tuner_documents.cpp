@@ -1,5 +1,7 @@
 #include "TAVO_tuner_documents.h"
 
+#include "TAVO_mgr_lineText.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,7 +16,7 @@ QString logoUrl(const QString &base, const TAVO_tuner_box &box, const TAVO_mgr_c
 
 QString html(const QString &text)
 {
-    return TAVO_tuner_documents::oneLine(text).toHtmlEscaped();
+    return TAVO_mgr_lineText::oneLine(text).toHtmlEscaped();
 }
 
 QString useOf(const TAVO_tuner_box &box, const QList<TAVO_tuner_boxUse> &uses)
@@ -32,19 +34,9 @@ QString useOf(const TAVO_tuner_box &box, const QList<TAVO_tuner_boxUse> &uses)
 
 } // namespace
 
-QString TAVO_tuner_documents::oneLine(const QString &text)
-{
-    QString line = text;
-    for (QChar &c : line) {
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
-            c = QLatin1Char(' ');
-    }
-    return line;
-}
-
 QString TAVO_tuner_documents::attribute(const QString &text)
 {
-    return oneLine(text).replace(QLatin1Char('"'), QLatin1Char('\''));
+    return TAVO_mgr_lineText::oneLine(text).replace(QLatin1Char('"'), QLatin1Char('\''));
 }
 
 QString TAVO_tuner_documents::channelUrl(const QString &base, const QString &boxId, const QString &number)
@@ -59,7 +51,7 @@ QByteArray TAVO_tuner_documents::playlist(const QList<TAVO_tuner_box> &boxes, co
         for (const TAVO_mgr_channel &channel : box.list.channels) {
             text += QStringLiteral("#EXTINF:-1 tvg-chno=\"%1\" tvg-name=\"%2\" tvg-logo=\"%3\" group-title=\"%4\",%5\n%6\n")
                         .arg(channel.number, attribute(channel.name), attribute(logoUrl(base, box, channel)),
-                             attribute(box.name()), oneLine(channel.name),
+                             attribute(box.name()), TAVO_mgr_lineText::oneLine(channel.name),
                              channelUrl(base, box.id, channel.number));
         }
     }
@@ -94,7 +86,7 @@ QByteArray TAVO_tuner_documents::lineup(const QList<TAVO_tuner_box> &boxes, cons
                 continue;
             listed.insert(channel.number);
             entries.append(QJsonObject{{QStringLiteral("GuideNumber"), channel.number},
-                                       {QStringLiteral("GuideName"), oneLine(channel.name)},
+                                       {QStringLiteral("GuideName"), TAVO_mgr_lineText::oneLine(channel.name)},
                                        {QStringLiteral("URL"), base + QLatin1String("/auto/v") + channel.number}});
         }
     }

@@ -1,6 +1,6 @@
 #include "TAVO_tuner_request.h"
 
-#include "TAVO_tuner_documents.h"
+#include "TAVO_mgr_lineText.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -114,6 +114,6 @@ QByteArray TAVO_tuner_answer::whole(int status, const QByteArray &contentType, c
 
 QByteArray TAVO_tuner_answer::refusal(int status, const QString &reason, bool withBody)
 {
-    return whole(status, "text/plain; charset=utf-8", TAVO_tuner_documents::oneLine(reason).toUtf8() + '\n', withBody);
+    return whole(status, "text/plain; charset=utf-8", TAVO_mgr_lineText::oneLine(reason).toUtf8() + '\n', withBody);
 }
 

@@ -31,7 +31,7 @@ bool TAVO_tuner_session::start(QString *problem)
     keys = new TAVO_mgr_channelKeys(box.server, this);
     connect(keys, &TAVO_mgr_channelKeys::tuned, this, [this] { settle.start(box.list.pauseMs); });
     connect(keys, &TAVO_mgr_channelKeys::refused, this, &TAVO_tuner_session::tuningRefused);
-    keys->tune(channel);
+    keys->tune(channel, TAVO_mgr_channelKeys::Asked::ByNumber);
     return true;
 }
 

@@ -14,9 +14,7 @@ namespace TAVO_ui_shortText {
 // The most of a box's name that a window title or a question shows.
 constexpr int nameChars = 80;
 
-// Line breaks, tabs and other control characters become spaces.
-QString oneLine(const QString &text);
-// At most `maxChars` characters.
+// One line (TAVO_mgr_lineText) of at most `maxChars` characters.
 QString bounded(const QString &text, int maxChars);
 // At most `width` pixels in `metrics`.
 QString elided(const QString &text, const QFontMetrics &metrics, int width);

@@ -1,5 +1,7 @@
 #include "TAVO_ui_shortText.h"
 
+#include "TAVO_mgr_lineText.h"
+
 #include <QFontMetrics>
 
 namespace {
@@ -24,19 +26,10 @@ QString atWordEnd(const QString &line, QString start)
 
 namespace TAVO_ui_shortText {
 
-QString oneLine(const QString &text)
-{
-    QString line = text;
-    for (QChar &character : line) {
-        if (character.isSpace() || character.category() == QChar::Other_Control)
-            character = QLatin1Char(' ');
-    }
-    return line;
-}
-
 QString bounded(const QString &text, int maxChars)
 {
-    const QString line = oneLine(text);
+    // One character more than the room tells whether the cut goes through a word.
+    const QString line = TAVO_mgr_lineText::oneLine(text, maxChars + 1);
     if (line.size() <= maxChars)
         return line;
     return atWordEnd(line, line.left(maxChars - 1));
