@@ -28,13 +28,15 @@ public:
     TAVO_tuner_session(const TAVO_tuner_box &box, const QString &number, QObject *parent = nullptr);
     ~TAVO_tuner_session() override;
 
-    // Takes the box's lock and starts tuning; false with the reason when the box is taken.
-    bool start(QString *problem);
+    // Takes the box's lock and starts tuning; the lock's outcome, with `detail` (the lock, its
+    // holder) when the box is not taken.
+    TAVO_record_boxLock::Outcome start(QString *detail);
     // A client of this channel: it gets the stream once the box is tuned.
     void add(QTcpSocket *client);
 
     QString boxId() const { return box.id; }
     QString number() const { return channel; }
+    int viewerCount() const { return int(viewers.size()); }
     TAVO_tuner_boxUse use() const;
 
 Q_SIGNALS:

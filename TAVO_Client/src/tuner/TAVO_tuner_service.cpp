@@ -17,6 +17,12 @@ Q_LOGGING_CATEGORY(lcTunerService, "tavo.tuner.service", QtInfoMsg)
 namespace {
 
 constexpr qint64 logoLimitBytes = 1024 * 1024;
+// A logo is whatever file an imported list named, and an SVG one may carry script that would run
+// with this service's origin when a browser opens it (and read the line-up and the streams from
+// there). SVG logos are what many lists have, and TV software shows them, so they are served,
+// but as inert documents: no script, no loads, no sniffing into another type.
+constexpr char logoHeaders[] = "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; sandbox\r\n"
+                               "X-Content-Type-Options: nosniff\r\n";
 
 QByteArray imageType(const QString &path)
 {
@@ -38,6 +44,7 @@ TAVO_tuner_service::TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncr
     , lineup(lineup)
     , allowEncrypted(allowEncrypted)
     , deviceId(deviceId)
+    , ownNames(TAVO_tuner_request::ownNames())
 {
     connect(&server, &QTcpServer::newConnection, this, &TAVO_tuner_service::accept);
 }
@@ -102,7 +109,12 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
     qCDebug(lcTunerService).noquote() << socket->peerAddress().toString() << request.method << request.path;
     QByteArray reply;
     TAVO_tuner_box box;
-    if (!TAVO_tuner_route::allows(route.kind, request.method)) {
+    if (!request.isForUs(ownNames)) {
+        reply = TAVO_tuner_answer::refusal(421, QStringLiteral("this service answers at its address or this computer's name only"),
+                                           withBody);
+    } else if (TAVO_tuner_route::steersBox(route.kind) && request.isFromAnotherSite()) {
+        reply = TAVO_tuner_answer::refusal(403, QStringLiteral("a box is not tuned for another site's page"), withBody);
+    } else if (!TAVO_tuner_route::allows(route.kind, request.method)) {
         reply = TAVO_tuner_answer::refusal(405, QStringLiteral("only GET and HEAD are answered here"), withBody);
     } else {
         switch (route.kind) {
@@ -162,12 +174,28 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
     TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
+// True when the service already streams to as many viewers as it takes: the client is refused.
+bool TAVO_tuner_service::refuseBeyondViewerLimit(QTcpSocket *socket)
+{
+    int viewers = 0;
+    for (const TAVO_tuner_session *session : std::as_const(sessions))
+        viewers += session->viewerCount();
+    if (viewers < viewerLimit)
+        return false;
+    socket->write(TAVO_tuner_answer::refusal(503, QStringLiteral("the service streams to %1 viewers already, as many as it takes")
+                                                      .arg(viewerLimit)));
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
+    return true;
+}
+
 void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number)
 {
-    QString problem;
-    TAVO_tuner_session *session = open(box, number, &problem);
+    if (refuseBeyondViewerLimit(socket))
+        return;
+    Refusal refusal;
+    TAVO_tuner_session *session = open(box, number, &refusal);
     if (!session) {
-        socket->write(TAVO_tuner_answer::refusal(box.encrypted && !allowEncrypted ? 403 : 503, problem));
+        socket->write(TAVO_tuner_answer::refusal(refusal.status, refusal.reason, true, refusal.error));
         TAVO_mgr_streamSocket::closeAfterSending(socket);
         return;
     }
@@ -177,6 +205,8 @@ void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_box &
 // A box of the pool that already plays the channel is shared first, then a free one is taken.
 void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
 {
+    if (refuseBeyondViewerLimit(socket))
+        return;
     const QList<TAVO_tuner_box> pool = lineup->poolFor(number);
     for (const TAVO_tuner_box &box : pool) {
         TAVO_tuner_session *session = sessions.value(box.id);
@@ -187,15 +217,16 @@ void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
     }
     QStringList reasons;
     for (const TAVO_tuner_box &box : pool) {
-        QString problem;
-        if (TAVO_tuner_session *session = open(box, number, &problem)) {
+        Refusal refusal;
+        if (TAVO_tuner_session *session = open(box, number, &refusal)) {
             session->add(socket);
             return;
         }
-        reasons.append(problem);
+        reasons.append(refusal.reason);
     }
     socket->write(TAVO_tuner_answer::refusal(503, QStringLiteral("no box is free for channel %1: %2")
-                                                      .arg(number, reasons.join(QLatin1String("; ")))));
+                                                      .arg(number, reasons.join(QLatin1String("; "))),
+                                             true, TAVO_tuner_answer::allTunersInUse));
     TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
@@ -208,29 +239,36 @@ void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &r
     if (!channel || type.isEmpty() || file.size() > logoLimitBytes || !file.open(QIODevice::ReadOnly)) {
         socket->write(TAVO_tuner_answer::refusal(404, QStringLiteral("no logo"), withBody));
     } else {
-        socket->write(TAVO_tuner_answer::whole(200, type, file.read(logoLimitBytes), withBody));
+        socket->write(TAVO_tuner_answer::whole(200, type, file.read(logoLimitBytes), withBody, logoHeaders));
     }
     TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
 // The session of the box for the channel: the running one when it plays that channel, else a
-// new one when the box is free. nullptr with the reason otherwise.
-TAVO_tuner_session *TAVO_tuner_service::open(const TAVO_tuner_box &box, const QString &number, QString *problem)
+// new one when the box is free. nullptr with the refusal otherwise: what a network client may
+// know, while who holds the box's lock, and where, goes to the log only.
+TAVO_tuner_session *TAVO_tuner_service::open(const TAVO_tuner_box &box, const QString &number, Refusal *refusal)
 {
     if (box.encrypted && !allowEncrypted) {
-        *problem = QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted")
-                       .arg(box.name());
+        *refusal = {403, QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted")
+                             .arg(box.name()), {}};
         return nullptr;
     }
     if (TAVO_tuner_session *running = sessions.value(box.id)) {
         if (running->number() == number)
             return running;
-        *problem = QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number());
+        *refusal = {503, QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number()),
+                    TAVO_tuner_answer::tunerInUse};
         return nullptr;
     }
     auto *session = new TAVO_tuner_session(box, number, this);
-    if (!session->start(problem)) {
-        *problem = QStringLiteral("%1 is busy: %2").arg(box.name(), *problem);
+    QString detail;
+    const TAVO_record_boxLock::Outcome outcome = session->start(&detail);
+    if (outcome != TAVO_record_boxLock::Outcome::Taken) {
+        qCInfo(lcTunerService).noquote() << box.name() << box.id << detail;
+        *refusal = outcome == TAVO_record_boxLock::Outcome::Busy
+                       ? Refusal{503, QStringLiteral("%1 is busy: it is being recorded").arg(box.name()), TAVO_tuner_answer::tunerInUse}
+                       : Refusal{503, QStringLiteral("%1 cannot be locked for use (the service's log says why)").arg(box.name()), {}};
         delete session;
         return nullptr;
     }

@@ -22,17 +22,18 @@ TAVO_tuner_session::~TAVO_tuner_session()
     qDeleteAll(viewers);
 }
 
-bool TAVO_tuner_session::start(QString *problem)
+TAVO_record_boxLock::Outcome TAVO_tuner_session::start(QString *detail)
 {
     lock = std::make_unique<TAVO_record_boxLock>(box.server.device.UDN);
-    if (!lock->take(problem))
-        return false;
+    const TAVO_record_boxLock::Outcome outcome = lock->acquire(detail);
+    if (outcome != TAVO_record_boxLock::Outcome::Taken)
+        return outcome;
     qCDebug(lcTunerSession) << "Tuning" << box.name() << "to" << channel;
     keys = new TAVO_mgr_channelKeys(box.server, this);
     connect(keys, &TAVO_mgr_channelKeys::tuned, this, [this] { settle.start(box.list.pauseMs); });
     connect(keys, &TAVO_mgr_channelKeys::refused, this, &TAVO_tuner_session::tuningRefused);
     keys->tune(channel);
-    return true;
+    return outcome;
 }
 
 void TAVO_tuner_session::add(QTcpSocket *client)
