@@ -62,11 +62,12 @@ class Client
 {
 public:
     // `headers`: as a browser or TV software sends them, each line ended by CRLF.
-    explicit Client(const QString &path, const QByteArray &headers = "Host: 127.0.0.1:5004\r\n")
+    explicit Client(const QString &path, const QByteArray &headers = "Host: 127.0.0.1:5004\r\n",
+                    const QByteArray &method = "GET")
     {
         socket.connectToHost(QStringLiteral("127.0.0.1"), 5004);
         socket.waitForConnected(hangMs);
-        socket.write("GET " + path.toUtf8() + " HTTP/1.1\r\n" + headers + "\r\n");
+        socket.write(method + ' ' + path.toUtf8() + " HTTP/1.1\r\n" + headers + "\r\n");
     }
     // The whole answer of a request the service answers and closes.
     Answer whole()
@@ -150,6 +151,12 @@ int keyRequests(const TAVO_test_boxSim &sim, const QString &uuid)
     return int(sim.requests(uuid).filter(QStringLiteral("&key=")).size());
 }
 
+// True once the status page lists no client: the service saw them go.
+bool noClientListed()
+{
+    return !Client(QStringLiteral("/")).whole().body.contains(" for 127.0.0.1:");
+}
+
 } // namespace
 
 class tst_tuner : public QObject
@@ -160,6 +167,7 @@ private Q_SLOTS:
     void documentsCarryTheFieldsTunerClientsRead();
     void pagesOfOtherSitesNeitherTuneNorRead();
     void clientsOfOneChannelShareOneStream();
+    void clientComingStraightBackFindsTheChannelTuned();
     void busyBoxRefusesAnotherChannelUntilItsClientGoes();
     void recordedBoxIsRefusedWithoutItsLocksDetail();
     void poolGivesEachChannelAFreeBox();
@@ -178,7 +186,8 @@ void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
              qPrintable(QJsonDocument(discover).toJson()));
     QCOMPARE(discover[QStringLiteral("BaseURL")].toString(), base);
     QCOMPARE(discover[QStringLiteral("LineupURL")].toString(), base + QLatin1String("/lineup.json"));
-    QCOMPARE(discover[QStringLiteral("TunerCount")].toInt(), 3);
+    // The encrypted box is no tuner without --allow-encrypted.
+    QCOMPARE(discover[QStringLiteral("TunerCount")].toInt(), 2);
     const QJsonArray lineup = QJsonDocument::fromJson(Client(QStringLiteral("/lineup.json")).whole().body).array();
     QCOMPARE(lineup.size(), 2);
     QCOMPARE(lineup[1].toObject()[QStringLiteral("GuideName")].toString(), QStringLiteral("News \"24\""));
@@ -186,8 +195,9 @@ void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
     const QJsonObject status = QJsonDocument::fromJson(Client(QStringLiteral("/lineup_status.json")).whole().body).object();
     QCOMPARE(status[QStringLiteral("ScanPossible")].toInt(), 1);
     QCOMPARE(Client(QStringLiteral("/lineup.post?scan=start")).whole().status, 200);
-    // Listed, but not served without --allow-encrypted.
+    // In the playlist, but not served without --allow-encrypted; HEAD says so as GET does.
     QCOMPARE(Client(channelPath(encryptedUuid, QStringLiteral("21"))).whole().status, 403);
+    QCOMPARE(Client(channelPath(encryptedUuid, QStringLiteral("21")), "Host: 127.0.0.1:5004\r\n", "HEAD").whole().status, 403);
 }
 
 // A page elsewhere can make a browser ask (an <img>) and, by DNS rebinding, read what it asked
@@ -232,6 +242,29 @@ void tst_tuner::clientsOfOneChannelShareOneStream()
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
 }
 
+// TV software (Kodi) opens a channel's address several times in a row: the keys go once.
+void tst_tuner::clientComingStraightBackFindsTheChannelTuned()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    auto first = std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21")));
+    QVERIFY(first->streams(someStream));
+    const int keysOfTheChannel = keyRequests(sim, firstUuid);
+    QVERIFY(keysOfTheChannel > 0);
+
+    first.reset();
+    QVERIFY(QTest::qWaitFor(noClientListed, hangMs));
+    auto again = std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21")));
+    QVERIFY(again->streams(someStream));
+    QCOMPARE(keyRequests(sim, firstUuid), keysOfTheChannel);
+
+    // Kept a moment only: then the box is free again.
+    again.reset();
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs));
+}
+
 void tst_tuner::busyBoxRefusesAnotherChannelUntilItsClientGoes()
 {
     TAVO_test_boxSim sim(house());
@@ -245,9 +278,12 @@ void tst_tuner::busyBoxRefusesAnotherChannelUntilItsClientGoes()
     QCOMPARE(refused.status, 503);
     QVERIFY2(refused.body.contains("playing channel 21"), refused.body.constData());
     QVERIFY2(refused.head.contains("\r\nX-HDHomeRun-Error: 804 "), refused.head.constData());
+    QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("22")), "Host: 127.0.0.1:5004\r\n", "HEAD").whole().status, 503);
+    QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("21")), "Host: 127.0.0.1:5004\r\n", "HEAD").whole().status, 200);
 
+    // The channel kept for a client coming back does not hold the box for another one.
     viewer.reset();
-    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs));
+    QVERIFY(QTest::qWaitFor(noClientListed, hangMs));
     Client next(channelPath(firstUuid, QStringLiteral("22")));
     QVERIFY(next.streams(someStream));
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("22"), hangMs);

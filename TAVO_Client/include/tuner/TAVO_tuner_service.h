@@ -1,6 +1,7 @@
 #ifndef TAVO_TUNER_SERVICE_H
 #define TAVO_TUNER_SERVICE_H
 
+#include "TAVO_record_boxLock.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_request.h"
 
@@ -34,11 +35,11 @@ public:
     bool listen(const QHostAddress &address, quint16 port, QString *problem);
 
 private:
-    // Why a channel is not served: its status, the reason a client is told and, for a box in
-    // use, the error header HDHomeRun clients act on.
+    // Why a channel is not served: its status (0: it is), the reason a client is told and, for a
+    // box in use, the error header HDHomeRun clients act on.
     struct Refusal
     {
-        int status = 503;
+        int status = 0;
         QString reason;
         QByteArray error;
     };
@@ -50,9 +51,14 @@ private:
     void serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number);
     void serveAuto(QTcpSocket *socket, const QString &number);
     void serveLogo(QTcpSocket *socket, const TAVO_tuner_route &route, bool withBody);
+    Refusal refusalBeforeLock(const TAVO_tuner_box &box, const QString &number) const;
+    static Refusal refusalOfLock(const TAVO_tuner_box &box, TAVO_record_boxLock::Outcome outcome, const QString &detail);
+    Refusal refusalAsked(const TAVO_tuner_box &box, const QString &number) const;
+    static QByteArray headOf(const QList<Refusal> &refusals);
     TAVO_tuner_session *open(const TAVO_tuner_box &box, const QString &number, Refusal *refusal);
     void noteFailure(const QString &boxId, const QString &reason);
     QByteArray statusPage() const;
+    QList<TAVO_tuner_box> tuners() const;
     static QString baseOf(const QTcpSocket *socket);
 
     TAVO_tuner_lineup *lineup;

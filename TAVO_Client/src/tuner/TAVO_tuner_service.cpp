@@ -127,12 +127,12 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             break;
         case TAVO_tuner_route::Kind::Discover:
             reply = TAVO_tuner_answer::whole(200, "application/json",
-                                             TAVO_tuner_documents::discover(base, deviceId, int(lineup->boxes().size()),
+                                             TAVO_tuner_documents::discover(base, deviceId, int(tuners().size()),
                                                                             QCoreApplication::applicationVersion()),
                                              withBody);
             break;
         case TAVO_tuner_route::Kind::Lineup:
-            reply = TAVO_tuner_answer::whole(200, "application/json", TAVO_tuner_documents::lineup(lineup->boxes(), base),
+            reply = TAVO_tuner_answer::whole(200, "application/json", TAVO_tuner_documents::lineup(tuners(), base),
                                              withBody);
             break;
         case TAVO_tuner_route::Kind::LineupStatus:
@@ -152,7 +152,7 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
                 serveChannel(socket, box, route.number);
                 return;
             } else {
-                reply = TAVO_tuner_answer::head(200, "video/mp2t");
+                reply = headOf({refusalAsked(box, route.number)});
             }
             break;
         case TAVO_tuner_route::Kind::Auto:
@@ -162,7 +162,10 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
                 serveAuto(socket, route.number);
                 return;
             } else {
-                reply = TAVO_tuner_answer::head(200, "video/mp2t");
+                QList<Refusal> refusals;
+                for (const TAVO_tuner_box &each : lineup->poolFor(route.number))
+                    refusals.append(refusalAsked(each, route.number));
+                reply = headOf(refusals);
             }
             break;
         case TAVO_tuner_route::Kind::NotFound:
@@ -172,6 +175,20 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
     }
     socket->write(reply);
     TAVO_mgr_streamSocket::closeAfterSending(socket);
+}
+
+// The head of a channel's answer, as GET would bring it: 200 when one of the boxes could serve it.
+QByteArray TAVO_tuner_service::headOf(const QList<Refusal> &refusals)
+{
+    QStringList reasons;
+    for (const Refusal &refusal : refusals) {
+        if (refusal.status == 0)
+            return TAVO_tuner_answer::head(200, "video/mp2t");
+        reasons.append(refusal.reason);
+    }
+    if (refusals.size() == 1)
+        return TAVO_tuner_answer::refusal(refusals.first().status, reasons.first(), false, refusals.first().error);
+    return TAVO_tuner_answer::refusal(503, reasons.join(QLatin1String("; ")), false, TAVO_tuner_answer::allTunersInUse);
 }
 
 // True when the service already streams to as many viewers as it takes: the client is refused.
@@ -244,31 +261,61 @@ void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &r
     TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
+// Whether the box could serve the channel now, without taking it: a refusal (status 0: none) for
+// an encrypted box not served or one playing another channel for a client.
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalBeforeLock(const TAVO_tuner_box &box, const QString &number) const
+{
+    if (box.encrypted && !allowEncrypted)
+        return {403, QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted").arg(box.name()),
+                {}};
+    const TAVO_tuner_session *running = sessions.value(box.id);
+    if (running && running->number() != number && !running->isKeptForNobody())
+        return {503, QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number()),
+                TAVO_tuner_answer::tunerInUse};
+    return {0, {}, {}};
+}
+
+// A box whose lock was not taken: what a network client may know of it, while who holds the
+// lock, and where, goes to the log only.
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalOfLock(const TAVO_tuner_box &box, TAVO_record_boxLock::Outcome outcome,
+                                                              const QString &detail)
+{
+    qCInfo(lcTunerService).noquote() << box.name() << box.id << detail;
+    if (outcome == TAVO_record_boxLock::Outcome::Busy)
+        return {503, QStringLiteral("%1 is busy: it is being recorded").arg(box.name()), TAVO_tuner_answer::tunerInUse};
+    return {503, QStringLiteral("%1 cannot be locked for use (the service's log says why)").arg(box.name()), {}};
+}
+
+// What a GET would get, found without tuning anything: the box's lock is only tried.
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalAsked(const TAVO_tuner_box &box, const QString &number) const
+{
+    const Refusal refusal = refusalBeforeLock(box, number);
+    if (refusal.status != 0 || sessions.contains(box.id))
+        return refusal;
+    TAVO_record_boxLock lock(box.server.device.UDN);
+    QString detail;
+    const TAVO_record_boxLock::Outcome outcome = lock.acquire(&detail);
+    return outcome == TAVO_record_boxLock::Outcome::Taken ? refusal : refusalOfLock(box, outcome, detail);
+}
+
 // The session of the box for the channel: the running one when it plays that channel, else a
-// new one when the box is free. nullptr with the refusal otherwise: what a network client may
-// know, while who holds the box's lock, and where, goes to the log only.
+// new one when the box is free (or only kept for a client coming back). nullptr with the refusal
+// otherwise.
 TAVO_tuner_session *TAVO_tuner_service::open(const TAVO_tuner_box &box, const QString &number, Refusal *refusal)
 {
-    if (box.encrypted && !allowEncrypted) {
-        *refusal = {403, QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted")
-                             .arg(box.name()), {}};
+    *refusal = refusalBeforeLock(box, number);
+    if (refusal->status != 0)
         return nullptr;
-    }
     if (TAVO_tuner_session *running = sessions.value(box.id)) {
         if (running->number() == number)
             return running;
-        *refusal = {503, QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number()),
-                    TAVO_tuner_answer::tunerInUse};
-        return nullptr;
+        running->end();
     }
     auto *session = new TAVO_tuner_session(box, number, this);
     QString detail;
     const TAVO_record_boxLock::Outcome outcome = session->start(&detail);
     if (outcome != TAVO_record_boxLock::Outcome::Taken) {
-        qCInfo(lcTunerService).noquote() << box.name() << box.id << detail;
-        *refusal = outcome == TAVO_record_boxLock::Outcome::Busy
-                       ? Refusal{503, QStringLiteral("%1 is busy: it is being recorded").arg(box.name()), TAVO_tuner_answer::tunerInUse}
-                       : Refusal{503, QStringLiteral("%1 cannot be locked for use (the service's log says why)").arg(box.name()), {}};
+        *refusal = refusalOfLock(box, outcome, detail);
         delete session;
         return nullptr;
     }
@@ -299,6 +346,15 @@ QByteArray TAVO_tuner_service::statusPage() const
     for (const TAVO_tuner_session *session : sessions)
         uses.append(session->use());
     return TAVO_tuner_documents::statusPage(lineup->boxes(), uses, failures);
+}
+
+// The boxes offered to HDHomeRun clients: those whose streams are served. A TV server counts
+// each as a tuner and would be refused by one it cannot use.
+QList<TAVO_tuner_box> TAVO_tuner_service::tuners() const
+{
+    QList<TAVO_tuner_box> served = lineup->boxes();
+    served.removeIf([this](const TAVO_tuner_box &box) { return box.encrypted && !allowEncrypted; });
+    return served;
 }
 
 // The service's address as this client reached it: the one it can reach again.
