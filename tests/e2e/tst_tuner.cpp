@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 const QString firstUuid = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e11");
@@ -23,6 +26,8 @@ const QString base = QStringLiteral("http://127.0.0.1:5004");
 // A safety net for a service that hangs, never a measure of how fast it is.
 constexpr int hangMs = 60000;
 constexpr qint64 someStream = 200 * 1000;
+// As many viewers as the service streams to at once, as its manual page says.
+constexpr int viewersServed = 16;
 
 QVariantMap box(const QString &uuid, const QString &address, const QString &name, const QVariantMap &knobs = {})
 {
@@ -168,6 +173,7 @@ private Q_SLOTS:
     void pagesOfOtherSitesNeitherTuneNorRead();
     void clientsOfOneChannelShareOneStream();
     void clientComingStraightBackFindsTheChannelTuned();
+    void viewersBeyondTheServiceLimitAreRefused();
     void busyBoxRefusesAnotherChannelUntilItsClientGoes();
     void recordedBoxIsRefusedWithoutItsLocksDetail();
     void poolGivesEachChannelAFreeBox();
@@ -263,6 +269,25 @@ void tst_tuner::clientComingStraightBackFindsTheChannelTuned()
     // Kept a moment only: then the box is free again.
     again.reset();
     QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs));
+}
+
+// Each viewer may have megabytes waiting: their number is bounded, for a small home server.
+void tst_tuner::viewersBeyondTheServiceLimitAreRefused()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    std::vector<std::unique_ptr<Client>> viewers;
+    for (int i = 0; i < viewersServed; ++i)
+        viewers.push_back(std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21"))));
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count(" since ") == viewersServed + 1; }, hangMs));
+
+    QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("21"))).status(), 503);
+    QCOMPARE(Client(QStringLiteral("/auto/v22")).status(), 503);
+    viewers.pop_back();
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count(" since ") == viewersServed; }, hangMs));
+    QVERIFY(Client(QStringLiteral("/auto/v22")).streams(someStream));
 }
 
 void tst_tuner::busyBoxRefusesAnotherChannelUntilItsClientGoes()
