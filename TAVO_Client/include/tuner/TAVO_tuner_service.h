@@ -47,6 +47,7 @@ private:
     void accept();
     void readHead(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const TAVO_tuner_request &request);
+    Refusal refusalAtViewerLimit() const;
     bool refuseBeyondViewerLimit(QTcpSocket *socket);
     void serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number);
     void serveAuto(QTcpSocket *socket, const QString &number);

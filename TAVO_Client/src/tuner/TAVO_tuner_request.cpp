@@ -51,16 +51,16 @@ bool readHeaders(const QList<QByteArray> &lines, TAVO_tuner_request *request)
     {
         const char *name;
         QByteArray TAVO_tuner_request::*field;
-    } read[] = {{"host", &TAVO_tuner_request::host},
-                {"origin", &TAVO_tuner_request::origin},
-                {"sec-fetch-site", &TAVO_tuner_request::fetchSite}};
+    } wanted[] = {{"host", &TAVO_tuner_request::host},
+                  {"origin", &TAVO_tuner_request::origin},
+                  {"sec-fetch-site", &TAVO_tuner_request::fetchSite}};
     bool hostSeen = false;
     for (const QByteArray &line : lines) {
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0)
             return false;
         const QByteArray name = line.left(colon).toLower();
-        for (const auto &header : read) {
+        for (const auto &header : wanted) {
             if (name != header.name)
                 continue;
             if (name == "host" && std::exchange(hostSeen, true))

@@ -12,6 +12,8 @@
 #include <QTime>
 #include <QTimer>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcTunerService, "tavo.tuner.service", QtInfoMsg)
 
 namespace {
@@ -152,7 +154,8 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
                 serveChannel(socket, box, route.number);
                 return;
             } else {
-                reply = headOf({refusalAsked(box, route.number)});
+                const Refusal full = refusalAtViewerLimit();
+                reply = headOf({full.status != 0 ? full : refusalAsked(box, route.number)});
             }
             break;
         case TAVO_tuner_route::Kind::Auto:
@@ -161,6 +164,8 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             } else if (withBody) {
                 serveAuto(socket, route.number);
                 return;
+            } else if (const Refusal full = refusalAtViewerLimit(); full.status != 0) {
+                reply = headOf({full});
             } else {
                 QList<Refusal> refusals;
                 for (const TAVO_tuner_box &each : lineup->poolFor(route.number))
@@ -191,16 +196,24 @@ QByteArray TAVO_tuner_service::headOf(const QList<Refusal> &refusals)
     return TAVO_tuner_answer::refusal(503, reasons.join(QLatin1String("; ")), false, TAVO_tuner_answer::allTunersInUse);
 }
 
-// True when the service already streams to as many viewers as it takes: the client is refused.
-bool TAVO_tuner_service::refuseBeyondViewerLimit(QTcpSocket *socket)
+// A refusal (status 0: none) when the service already streams to as many viewers as it takes.
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalAtViewerLimit() const
 {
     int viewers = 0;
-    for (const TAVO_tuner_session *session : std::as_const(sessions))
+    for (const TAVO_tuner_session *session : sessions)
         viewers += session->viewerCount();
     if (viewers < viewerLimit)
+        return {0, {}, {}};
+    return {503, QStringLiteral("the service streams to %1 viewers already, as many as it takes").arg(viewerLimit), {}};
+}
+
+// True when the client is refused, the service streaming to as many viewers as it takes.
+bool TAVO_tuner_service::refuseBeyondViewerLimit(QTcpSocket *socket)
+{
+    const Refusal full = refusalAtViewerLimit();
+    if (full.status == 0)
         return false;
-    socket->write(TAVO_tuner_answer::refusal(503, QStringLiteral("the service streams to %1 viewers already, as many as it takes")
-                                                      .arg(viewerLimit)));
+    socket->write(TAVO_tuner_answer::refusal(full.status, full.reason));
     TAVO_mgr_streamSocket::closeAfterSending(socket);
     return true;
 }
@@ -224,7 +237,7 @@ void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
 {
     if (refuseBeyondViewerLimit(socket))
         return;
-    const QList<TAVO_tuner_box> pool = lineup->poolFor(number);
+    QList<TAVO_tuner_box> pool = lineup->poolFor(number);
     for (const TAVO_tuner_box &box : pool) {
         TAVO_tuner_session *session = sessions.value(box.id);
         if (session && session->number() == number) {
@@ -232,6 +245,8 @@ void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
             return;
         }
     }
+    // A box kept for a client coming back is taken only when no box is free.
+    std::stable_partition(pool.begin(), pool.end(), [this](const TAVO_tuner_box &box) { return !sessions.contains(box.id); });
     QStringList reasons;
     for (const TAVO_tuner_box &box : pool) {
         Refusal refusal;
