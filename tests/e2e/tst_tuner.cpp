@@ -1,8 +1,10 @@
 // The tuner service against simulated boxes, as TV software uses it: its documents, a channel's
 // stream shared by its clients, a busy box refused and freed, ffprobe on the playlist's URL.
 #include "TAVO_mgr_channelList.h"
+#include "TAVO_record_boxLock.h"
 #include "TAVO_test_boxSim.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +13,9 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -21,6 +26,8 @@ const QString base = QStringLiteral("http://127.0.0.1:5004");
 // A safety net for a service that hangs, never a measure of how fast it is.
 constexpr int hangMs = 60000;
 constexpr qint64 someStream = 200 * 1000;
+// As many viewers as the service streams to at once, as its manual page says.
+constexpr int viewersServed = 16;
 
 QVariantMap box(const QString &uuid, const QString &address, const QString &name, const QVariantMap &knobs = {})
 {
@@ -44,24 +51,28 @@ struct Answer
 {
     int status = 0;
     QByteArray body;
+    QByteArray head;
 };
 
 Answer parse(const QByteArray &received)
 {
     const qsizetype headEnd = received.indexOf("\r\n\r\n");
     const QList<QByteArray> line = received.left(received.indexOf("\r\n")).split(' ');
-    return {line.size() > 1 ? line[1].toInt() : 0, headEnd < 0 ? QByteArray() : received.mid(headEnd + 4)};
+    return {line.size() > 1 ? line[1].toInt() : 0, headEnd < 0 ? QByteArray() : received.mid(headEnd + 4),
+            received.left(headEnd)};
 }
 
 // A client of the service, reading as much as it is given.
 class Client
 {
 public:
-    explicit Client(const QString &path)
+    // `headers`: as a browser or TV software sends them, each line ended by CRLF.
+    explicit Client(const QString &path, const QByteArray &headers = "Host: 127.0.0.1:5004\r\n",
+                    const QByteArray &method = "GET")
     {
         socket.connectToHost(QStringLiteral("127.0.0.1"), 5004);
         socket.waitForConnected(hangMs);
-        socket.write("GET " + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1:5004\r\n\r\n");
+        socket.write(method + ' ' + path.toUtf8() + " HTTP/1.1\r\n" + headers + "\r\n");
     }
     // The whole answer of a request the service answers and closes.
     Answer whole()
@@ -100,7 +111,11 @@ public:
         environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.path() + QLatin1String("/.local/share"));
         process.setProcessEnvironment(environment);
         TAVO_mgr_channelList list;
-        list.channels = {{QStringLiteral("Nature World"), QStringLiteral("21"), {}, {}, {}},
+        QFile logo(folder.filePath(QStringLiteral("logo.svg")));
+        saved = logo.open(QIODevice::WriteOnly)
+                && logo.write("<svg xmlns=\"http://www.w3.org/2000/svg\"><script>fetch('/lineup.json')</script></svg>") > 0;
+        logo.close();
+        list.channels = {{QStringLiteral("Nature World"), QStringLiteral("21"), logo.fileName(), {}, {}},
                          {QStringLiteral("News \"24\""), QStringLiteral("22"), {}, {}, {}}};
         list.confirmKey = QStringLiteral("OK");
         qputenv("XDG_DATA_HOME", environment.value(QStringLiteral("XDG_DATA_HOME")).toLocal8Bit());
@@ -136,6 +151,17 @@ int streamRequests(const TAVO_test_boxSim &sim, const QString &uuid)
     return int(sim.requests(uuid).filter(QStringLiteral("8080 GET")).size());
 }
 
+int keyRequests(const TAVO_test_boxSim &sim, const QString &uuid)
+{
+    return int(sim.requests(uuid).filter(QStringLiteral("&key=")).size());
+}
+
+// True once the status page lists no client: the service saw them go.
+bool noClientListed()
+{
+    return !Client(QStringLiteral("/")).whole().body.contains(" for 127.0.0.1:");
+}
+
 } // namespace
 
 class tst_tuner : public QObject
@@ -144,8 +170,12 @@ class tst_tuner : public QObject
 
 private Q_SLOTS:
     void documentsCarryTheFieldsTunerClientsRead();
+    void pagesOfOtherSitesNeitherTuneNorRead();
     void clientsOfOneChannelShareOneStream();
+    void clientComingStraightBackFindsTheChannelTuned();
+    void viewersBeyondTheServiceLimitAreRefused();
     void busyBoxRefusesAnotherChannelUntilItsClientGoes();
+    void recordedBoxIsRefusedWithoutItsLocksDetail();
     void poolGivesEachChannelAFreeBox();
     void ffprobeReadsTheStreamOfThePlaylist();
 };
@@ -162,7 +192,8 @@ void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
              qPrintable(QJsonDocument(discover).toJson()));
     QCOMPARE(discover[QStringLiteral("BaseURL")].toString(), base);
     QCOMPARE(discover[QStringLiteral("LineupURL")].toString(), base + QLatin1String("/lineup.json"));
-    QCOMPARE(discover[QStringLiteral("TunerCount")].toInt(), 3);
+    // The encrypted box is no tuner without --allow-encrypted.
+    QCOMPARE(discover[QStringLiteral("TunerCount")].toInt(), 2);
     const QJsonArray lineup = QJsonDocument::fromJson(Client(QStringLiteral("/lineup.json")).whole().body).array();
     QCOMPARE(lineup.size(), 2);
     QCOMPARE(lineup[1].toObject()[QStringLiteral("GuideName")].toString(), QStringLiteral("News \"24\""));
@@ -170,8 +201,35 @@ void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
     const QJsonObject status = QJsonDocument::fromJson(Client(QStringLiteral("/lineup_status.json")).whole().body).object();
     QCOMPARE(status[QStringLiteral("ScanPossible")].toInt(), 1);
     QCOMPARE(Client(QStringLiteral("/lineup.post?scan=start")).whole().status, 200);
-    // Listed, but not served without --allow-encrypted.
+    // In the playlist, but not served without --allow-encrypted; HEAD says so as GET does.
     QCOMPARE(Client(channelPath(encryptedUuid, QStringLiteral("21"))).whole().status, 403);
+    QCOMPARE(Client(channelPath(encryptedUuid, QStringLiteral("21")), "Host: 127.0.0.1:5004\r\n", "HEAD").whole().status, 403);
+}
+
+// A page elsewhere can make a browser ask (an <img>) and, by DNS rebinding, read what it asked
+// for; TV software sends neither the Host of another name nor a browser's site headers.
+void tst_tuner::pagesOfOtherSitesNeitherTuneNorRead()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+
+    QCOMPARE(Client(QStringLiteral("/lineup.json"), "Host: rebound.example:5004\r\n").whole().status, 421);
+    QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("21")), "Host: 127.0.0.1:5004\r\nSec-Fetch-Site: cross-site\r\n")
+                 .whole().status, 403);
+    QCOMPARE(Client(QStringLiteral("/auto/v21"), "Host: localhost:5004\r\nOrigin: http://evil.example\r\n").whole().status, 403);
+    QCOMPARE(keyRequests(sim, firstUuid) + keyRequests(sim, secondUuid), 0);
+
+    QCOMPARE(Client(QStringLiteral("/"), "Host: localhost:5004\r\nSec-Fetch-Site: none\r\n").whole().status, 200);
+    // An SVG logo of an imported list is shown, but its script never runs with the service's origin.
+    const Answer logo = Client(QStringLiteral("/logo/") + firstUuid + QLatin1String("/21")).whole();
+    QCOMPARE(logo.status, 200);
+    QVERIFY2(logo.head.contains("\r\nContent-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; sandbox")
+                 && logo.head.contains("\r\nX-Content-Type-Options: nosniff"),
+             logo.head.constData());
+    Client withoutHost(channelPath(firstUuid, QStringLiteral("21")), QByteArray());
+    QVERIFY(withoutHost.streams(someStream));
 }
 
 void tst_tuner::clientsOfOneChannelShareOneStream()
@@ -190,6 +248,48 @@ void tst_tuner::clientsOfOneChannelShareOneStream()
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
 }
 
+// TV software (Kodi) opens a channel's address several times in a row: the keys go once.
+void tst_tuner::clientComingStraightBackFindsTheChannelTuned()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    auto first = std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21")));
+    QVERIFY(first->streams(someStream));
+    const int keysOfTheChannel = keyRequests(sim, firstUuid);
+    QVERIFY(keysOfTheChannel > 0);
+
+    first.reset();
+    QVERIFY(QTest::qWaitFor(noClientListed, hangMs));
+    auto again = std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21")));
+    QVERIFY(again->streams(someStream));
+    QCOMPARE(keyRequests(sim, firstUuid), keysOfTheChannel);
+
+    // Kept a moment only: then the box is free again.
+    again.reset();
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs));
+}
+
+// Each viewer may have megabytes waiting: their number is bounded, for a small home server.
+void tst_tuner::viewersBeyondTheServiceLimitAreRefused()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    std::vector<std::unique_ptr<Client>> viewers;
+    for (int i = 0; i < viewersServed; ++i)
+        viewers.push_back(std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21"))));
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count(" since ") == viewersServed + 1; }, hangMs));
+
+    QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("21"))).status(), 503);
+    QCOMPARE(Client(QStringLiteral("/auto/v22")).status(), 503);
+    viewers.pop_back();
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count(" since ") == viewersServed; }, hangMs));
+    QVERIFY(Client(QStringLiteral("/auto/v22")).streams(someStream));
+}
+
 void tst_tuner::busyBoxRefusesAnotherChannelUntilItsClientGoes()
 {
     TAVO_test_boxSim sim(house());
@@ -202,12 +302,35 @@ void tst_tuner::busyBoxRefusesAnotherChannelUntilItsClientGoes()
     const Answer refused = Client(channelPath(firstUuid, QStringLiteral("22"))).whole();
     QCOMPARE(refused.status, 503);
     QVERIFY2(refused.body.contains("playing channel 21"), refused.body.constData());
+    QVERIFY2(refused.head.contains("\r\nX-HDHomeRun-Error: 804 "), refused.head.constData());
+    QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("22")), "Host: 127.0.0.1:5004\r\n", "HEAD").whole().status, 503);
+    QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("21")), "Host: 127.0.0.1:5004\r\n", "HEAD").whole().status, 200);
 
+    // The channel kept for a client coming back does not hold the box for another one.
     viewer.reset();
-    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs));
+    QVERIFY(QTest::qWaitFor(noClientListed, hangMs));
     Client next(channelPath(firstUuid, QStringLiteral("22")));
     QVERIFY(next.streams(someStream));
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("22"), hangMs);
+}
+
+// Who holds the lock, and where it lies, is for the service's log; a client learns the box is in use.
+void tst_tuner::recordedBoxIsRefusedWithoutItsLocksDetail()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    qputenv("XDG_RUNTIME_DIR", tuner.folder.path().toLocal8Bit());
+    TAVO_record_boxLock recording(firstUuid);
+    QString problem;
+    QVERIFY2(recording.take(&problem), qPrintable(problem));
+
+    const Answer refused = Client(channelPath(firstUuid, QStringLiteral("21"))).whole();
+    QCOMPARE(refused.status, 503);
+    QVERIFY2(refused.body.contains("is busy") && !refused.body.contains("pid") && !refused.body.contains(".lock"),
+             refused.body.constData());
+    QVERIFY2(refused.head.contains("\r\nX-HDHomeRun-Error: 804 "), refused.head.constData());
 }
 
 // Both boxes carry the same list: a second channel goes to the free box, a third finds none.

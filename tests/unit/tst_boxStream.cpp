@@ -176,6 +176,7 @@ private Q_SLOTS:
     void playerAddressServesTheStream();
     void lateClientOfALongGroupIsServed();
     void clientThatFallsBehindIsDroppedAlone();
+    void playerAddressTakesAFewConnections();
 };
 
 void tst_boxStream::readerStartsAtTheTablesAndAPictureThatDecodesAlone_data()
@@ -526,6 +527,22 @@ void tst_boxStream::clientThatFallsBehindIsDroppedAlone()
     QCOMPARE(readers(), 1);
     QCOMPARE(reading->state(), QAbstractSocket::ConnectedState);
     delete stalled;
+}
+
+// Only this program's player reads there: a connection beyond a few is let go at once.
+void tst_boxStream::playerAddressTakesAFewConnections()
+{
+    StreamSource source(pat + pmt + keyPicture);
+    const QUrl url(TAVO_mgr_streamServer::instance()->urlFor(source.box()));
+    QObject clients;
+    int dropped = 0;
+    for (int i = 0; i <= TAVO_mgr_streamServer::connectionLimit; ++i) {
+        auto *client = new QTcpSocket(&clients);
+        connect(client, &QTcpSocket::disconnected, this, [&dropped] { ++dropped; });
+        client->connectToHost(url.host(), quint16(url.port()));
+    }
+
+    QTRY_VERIFY(dropped > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_boxStream)

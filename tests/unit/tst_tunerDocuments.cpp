@@ -45,6 +45,8 @@ private Q_SLOTS:
     void jsonDocumentsCarryTheFieldNamesClientsRead();
     void requestsAreReadAndRouted_data();
     void requestsAreReadAndRouted();
+    void requestsOfOtherSitesAreKnown_data();
+    void requestsOfOtherSitesAreKnown();
     void listenAddressIsRead_data();
     void listenAddressIsRead();
 };
@@ -127,6 +129,8 @@ void tst_tunerDocuments::requestsAreReadAndRouted_data()
     QTest::newRow("encoded line break") << "GET /auto/v21%0d%0aX:%20y" + end << State::Bad << Kind::NotFound << QStringLiteral("") << false;
     QTest::newRow("absolute target") << QByteArray("GET http://x/ HTTP/1.1\r\n\r\n") << State::Bad << Kind::NotFound << QStringLiteral("") << false;
     QTest::newRow("other protocol") << QByteArray("GET / HTTP/2\r\n\r\n") << State::Bad << Kind::NotFound << QStringLiteral("") << false;
+    QTest::newRow("two hosts") << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nhost: evil.example\r\n\r\n") << State::Bad
+                               << Kind::NotFound << QStringLiteral("") << false;
     QTest::newRow("bare line feeds") << QByteArray("GET / HTTP/1.1\n\n") << State::Incomplete << Kind::NotFound << QStringLiteral("") << false;
     QTest::newRow("not ended yet") << QByteArray("GET / HTTP/1.1\r\nHost: x\r\n") << State::Incomplete << Kind::NotFound << QStringLiteral("") << false;
     QTest::newRow("endless headers") << "GET / HTTP/1.1\r\nX: " + QByteArray(9000, 'a') << State::TooLarge << Kind::NotFound << QStringLiteral("") << false;
@@ -150,6 +154,45 @@ void tst_tunerDocuments::requestsAreReadAndRouted()
     QCOMPARE(route.kind, kind);
     QCOMPARE(route.number, number);
     QCOMPARE(TAVO_tuner_route::allows(route.kind, request.method), allowed);
+}
+
+// A browser's request that a page of another site made, or that reached the service under a
+// name that site's DNS gave (DNS rebinding), against those of TV software and players.
+void tst_tunerDocuments::requestsOfOtherSitesAreKnown_data()
+{
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<bool>("forUs");
+    QTest::addColumn<bool>("fromAnotherSite");
+    QTest::newRow("player by address") << QByteArray("Host: 192.168.1.10:5004\r\nUser-Agent: Lavf/59\r\n") << true << false;
+    QTest::newRow("address without port") << QByteArray("Host: 127.0.0.1\r\n") << true << false;
+    QTest::newRow("IPv6 in brackets") << QByteArray("Host: [fd00::2]:5004\r\n") << true << false;
+    QTest::newRow("no Host (HTTP/1.0)") << QByteArray() << true << false;
+    QTest::newRow("this computer's name") << QByteArray("Host: Media.local:5004\r\n") << true << false;
+    QTest::newRow("localhost") << QByteArray("host:localhost\r\n") << true << false;
+    QTest::newRow("another name") << QByteArray("Host: rebound.example:5004\r\n") << false << false;
+    QTest::newRow("a name that starts as an address") << QByteArray("Host: 127.0.0.1.rebound.example\r\n") << false << false;
+    QTest::newRow("IPv6 without brackets") << QByteArray("Host: fd00::2\r\n") << false << false;
+    QTest::newRow("port without number") << QByteArray("Host: localhost:\r\n") << false << false;
+    QTest::newRow("own page") << QByteArray("Host: 127.0.0.1:5004\r\nOrigin: http://127.0.0.1:5004\r\nSec-Fetch-Site: same-origin\r\n")
+                              << true << false;
+    QTest::newRow("address typed in") << QByteArray("Host: 127.0.0.1:5004\r\nSec-Fetch-Site: none\r\n") << true << false;
+    QTest::newRow("image of another site") << QByteArray("Host: 127.0.0.1:5004\r\nSec-Fetch-Site: cross-site\r\n") << true << true;
+    QTest::newRow("page of the same site") << QByteArray("Host: 127.0.0.1:5004\r\nSec-Fetch-Site: same-site\r\n") << true << true;
+    QTest::newRow("form of another origin") << QByteArray("Host: 127.0.0.1:5004\r\nOrigin: http://evil.example\r\n") << true << true;
+    QTest::newRow("sandboxed page") << QByteArray("Host: 127.0.0.1:5004\r\nOrigin: null\r\n") << true << true;
+}
+
+void tst_tunerDocuments::requestsOfOtherSitesAreKnown()
+{
+    QFETCH(QByteArray, headers);
+    QFETCH(bool, forUs);
+    QFETCH(bool, fromAnotherSite);
+
+    TAVO_tuner_request request;
+    QCOMPARE(TAVO_tuner_request::read("GET /auto/v21 HTTP/1.1\r\n" + headers + "\r\n", &request), TAVO_tuner_request::State::Ready);
+
+    QCOMPARE(request.isForUs({QStringLiteral("localhost"), QStringLiteral("media"), QStringLiteral("media.local")}), forUs);
+    QCOMPARE(request.isFromAnotherSite(), fromAnotherSite);
 }
 
 void tst_tunerDocuments::listenAddressIsRead_data()

@@ -24,6 +24,9 @@ class TAVO_mgr_streamServer : public QObject
 public:
     static constexpr qint64 requestLimitBytes = 8 * 1024;
     static constexpr int requestTimeLimitMs = 10000;
+    // Only this program's player reads here, a box or two at a time: a few connections are
+    // plenty, and more are refused at once.
+    static constexpr int connectionLimit = 8;
 
     // The program's server, listening from its first use.
     static TAVO_mgr_streamServer *instance();
@@ -43,6 +46,7 @@ private:
     QTcpServer listener;
     QHash<QString, TAVO_SERVER> boxes;  // path → box
     QHash<QString, TAVO_mgr_streamFailure> failures;  // path → why its last reading failed
+    int connections = 0;
 };
 
 #endif

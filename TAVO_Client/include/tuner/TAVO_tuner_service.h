@@ -1,6 +1,7 @@
 #ifndef TAVO_TUNER_SERVICE_H
 #define TAVO_TUNER_SERVICE_H
 
+#include "TAVO_record_boxLock.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_request.h"
 
@@ -22,7 +23,11 @@ public:
     // A client that has not sent its request's head by then is let go.
     static constexpr int headTimeLimitMs = 10000;
     static constexpr int failuresKept = 5;
-    static constexpr int connectionLimit = 256;
+    // What the service may hold for its clients is bounded, for a small home server: each viewer
+    // may have up to TAVO_mgr_streamSocket::backlogLimitBytes (4 MiB) waiting, each other
+    // connection at most a logo (1 MiB), so about 100 MiB in all.
+    static constexpr int connectionLimit = 64;
+    static constexpr int viewerLimit = 16;
 
     TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncrypted, const QString &deviceId, QObject *parent = nullptr);
 
@@ -30,20 +35,37 @@ public:
     bool listen(const QHostAddress &address, quint16 port, QString *problem);
 
 private:
+    // Why a channel is not served: its status (0: it is), the reason a client is told and, for a
+    // box in use, the error header HDHomeRun clients act on.
+    struct Refusal
+    {
+        int status = 0;
+        QString reason;
+        QByteArray error;
+    };
+
     void accept();
     void readHead(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const TAVO_tuner_request &request);
+    Refusal refusalAtViewerLimit() const;
+    bool refuseBeyondViewerLimit(QTcpSocket *socket);
     void serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number);
     void serveAuto(QTcpSocket *socket, const QString &number);
     void serveLogo(QTcpSocket *socket, const TAVO_tuner_route &route, bool withBody);
-    TAVO_tuner_session *open(const TAVO_tuner_box &box, const QString &number, QString *problem);
+    Refusal refusalBeforeLock(const TAVO_tuner_box &box, const QString &number) const;
+    static Refusal refusalOfLock(const TAVO_tuner_box &box, TAVO_record_boxLock::Outcome outcome, const QString &detail);
+    Refusal refusalAsked(const TAVO_tuner_box &box, const QString &number) const;
+    static QByteArray headOf(const QList<Refusal> &refusals);
+    TAVO_tuner_session *open(const TAVO_tuner_box &box, const QString &number, Refusal *refusal);
     void noteFailure(const QString &boxId, const QString &reason);
     QByteArray statusPage() const;
+    QList<TAVO_tuner_box> tuners() const;
     static QString baseOf(const QTcpSocket *socket);
 
     TAVO_tuner_lineup *lineup;
     bool allowEncrypted;
     QString deviceId;
+    QStringList ownNames;  // of this computer, as a request's Host may give them
     QTcpServer server;
     QMap<QString, TAVO_tuner_session *> sessions;  // by box id
     QMap<QString, QStringList> failures;           // by box id, the newest last

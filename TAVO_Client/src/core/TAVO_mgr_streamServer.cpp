@@ -62,6 +62,13 @@ TAVO_mgr_streamFailure TAVO_mgr_streamServer::failureOf(const QString &url) cons
 void TAVO_mgr_streamServer::clientArrived()
 {
     while (QTcpSocket *socket = listener.nextPendingConnection()) {
+        if (connections >= connectionLimit) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++connections;
+        connect(socket, &QObject::destroyed, this, [this] { --connections; });
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { requestArrived(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -27,7 +27,9 @@ QString useOf(const TAVO_tuner_box &box, const QList<TAVO_tuner_boxUse> &uses)
         const TAVO_mgr_channel *channel = box.list.byNumber(use.number);
         return QStringLiteral("channel %1 %2 since %3 for %4")
             .arg(html(use.number), channel ? html(channel->name) : QString(),
-                 use.since.toString(QStringLiteral("HH:mm:ss")), html(use.viewers.join(QLatin1String(", "))));
+                 use.since.toString(QStringLiteral("HH:mm:ss")),
+                 use.viewers.isEmpty() ? QStringLiteral("nobody (kept a moment for a client coming back)")
+                                       : html(use.viewers.join(QLatin1String(", "))));
     }
     return QStringLiteral("free");
 }

@@ -2,8 +2,12 @@
 
 #include "TAVO_mgr_lineText.h"
 
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QRegularExpression>
 #include <QUrl>
+
+#include <utility>
 
 namespace {
 
@@ -31,11 +35,49 @@ QByteArray reasonOf(int status)
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
+    case 421: return "Misdirected Request";
     case 431: return "Request Header Fields Too Large";
     case 502: return "Bad Gateway";
     case 503: return "Service Unavailable";
     default: return "Error";
     }
+}
+
+// The headers that are read, each once at most; false for a line that is no header or a second
+// Host (which two parts of a chain might read differently).
+bool readHeaders(const QList<QByteArray> &lines, TAVO_tuner_request *request)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray TAVO_tuner_request::*field;
+    } wanted[] = {{"host", &TAVO_tuner_request::host},
+                  {"origin", &TAVO_tuner_request::origin},
+                  {"sec-fetch-site", &TAVO_tuner_request::fetchSite}};
+    bool hostSeen = false;
+    for (const QByteArray &line : lines) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            return false;
+        const QByteArray name = line.left(colon).toLower();
+        for (const auto &header : wanted) {
+            if (name != header.name)
+                continue;
+            if (name == "host" && std::exchange(hostSeen, true))
+                return false;
+            request->*header.field = line.mid(colon + 1).trimmed();
+        }
+    }
+    return true;
+}
+
+// An IPv4 address in its four dotted numbers, or an IPv6 one in brackets.
+bool isAddressLiteral(const QString &name)
+{
+    static const QRegularExpression dotted(QStringLiteral("^[0-9]{1,3}(\\.[0-9]{1,3}){3}$"));
+    if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+        return QHostAddress(name.mid(1, name.size() - 2)).protocol() == QAbstractSocket::IPv6Protocol;
+    return dotted.match(name).hasMatch() && QHostAddress(name).protocol() == QAbstractSocket::IPv4Protocol;
 }
 
 } // namespace
@@ -45,7 +87,10 @@ TAVO_tuner_request::State TAVO_tuner_request::read(const QByteArray &received, T
     const qsizetype end = received.indexOf("\r\n\r\n");
     if (end < 0 || end + 4 > headLimitBytes)
         return received.size() >= headLimitBytes || (end >= 0) ? State::TooLarge : State::Incomplete;
-    const QByteArray line = received.left(received.indexOf("\r\n"));
+    QList<QByteArray> lines = received.left(end).split('\n');
+    for (QByteArray &each : lines)
+        each.chop(each.endsWith('\r') ? 1 : 0);
+    const QByteArray line = lines.takeFirst();
     const QList<QByteArray> parts = line.split(' ');
     if (parts.size() != 3 || !isToken(parts[0]) || !isPrintableAscii(parts[1]) || !parts[1].startsWith('/')
         || !(parts[2] == "HTTP/1.1" || parts[2] == "HTTP/1.0"))
@@ -58,7 +103,37 @@ TAVO_tuner_request::State TAVO_tuner_request::read(const QByteArray &received, T
     // A decoded path holds no control characters and no way out of the routes below.
     if (!isPrintableAscii(request->path.toUtf8()) || request->path.contains(QLatin1String("..")))
         return State::Bad;
-    return State::Ready;
+    return readHeaders(lines, request) ? State::Ready : State::Bad;
+}
+
+bool TAVO_tuner_request::isForUs(const QStringList &ownNames) const
+{
+    if (host.isEmpty())
+        return true;
+    static const QRegularExpression withPort(QStringLiteral("^(.+?)(:[0-9]{1,5})?$"));
+    const QRegularExpressionMatch match = withPort.match(QString::fromLatin1(host).toLower());
+    if (!match.hasMatch())
+        return false;
+    QString name = match.captured(1);
+    if (name.endsWith(QLatin1Char('.')))
+        name.chop(1);
+    return isAddressLiteral(name) || ownNames.contains(name, Qt::CaseInsensitive);
+}
+
+bool TAVO_tuner_request::isFromAnotherSite() const
+{
+    if (!fetchSite.isEmpty() && fetchSite != "same-origin" && fetchSite != "none")
+        return true;
+    return !origin.isEmpty() && origin.toLower() != "http://" + host.toLower();
+}
+
+QStringList TAVO_tuner_request::ownNames()
+{
+    const QString name = QHostInfo::localHostName().toLower();
+    QStringList names{QStringLiteral("localhost")};
+    if (!name.isEmpty() && name != names.first())
+        names << name << name + QLatin1String(".local");
+    return names;
 }
 
 TAVO_tuner_route TAVO_tuner_route::of(const QString &path)
@@ -96,7 +171,12 @@ bool TAVO_tuner_route::allows(Kind kind, const QByteArray &method)
     return method == "GET" || method == "HEAD" || (kind == Kind::LineupPost && method == "POST");
 }
 
-QByteArray TAVO_tuner_answer::head(int status, const QByteArray &contentType, qint64 length)
+bool TAVO_tuner_route::steersBox(Kind kind)
+{
+    return kind == Kind::Channel || kind == Kind::Auto || kind == Kind::LineupPost;
+}
+
+QByteArray TAVO_tuner_answer::head(int status, const QByteArray &contentType, qint64 length, const QByteArray &more)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonOf(status) + "\r\nContent-Type: "
                       + contentType + "\r\nCache-Control: no-cache\r\nConnection: close\r\n";
@@ -104,16 +184,18 @@ QByteArray TAVO_tuner_answer::head(int status, const QByteArray &contentType, qi
         head += "Content-Length: " + QByteArray::number(length) + "\r\n";
     if (status == 405)
         head += "Allow: GET, HEAD\r\n";
-    return head + "\r\n";
+    return head + more + "\r\n";
 }
 
-QByteArray TAVO_tuner_answer::whole(int status, const QByteArray &contentType, const QByteArray &body, bool withBody)
+QByteArray TAVO_tuner_answer::whole(int status, const QByteArray &contentType, const QByteArray &body, bool withBody,
+                                    const QByteArray &more)
 {
-    return head(status, contentType, body.size()) + (withBody ? body : QByteArray());
+    return head(status, contentType, body.size(), more) + (withBody ? body : QByteArray());
 }
 
-QByteArray TAVO_tuner_answer::refusal(int status, const QString &reason, bool withBody)
+QByteArray TAVO_tuner_answer::refusal(int status, const QString &reason, bool withBody, const QByteArray &more)
 {
-    return whole(status, "text/plain; charset=utf-8", TAVO_mgr_lineText::oneLine(reason).toUtf8() + '\n', withBody);
+    return whole(status, "text/plain; charset=utf-8", TAVO_mgr_lineText::oneLine(reason).toUtf8() + '\n', withBody,
+                 more);
 }
 

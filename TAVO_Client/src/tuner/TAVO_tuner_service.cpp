@@ -12,11 +12,19 @@
 #include <QTime>
 #include <QTimer>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcTunerService, "tavo.tuner.service", QtInfoMsg)
 
 namespace {
 
 constexpr qint64 logoLimitBytes = 1024 * 1024;
+// A logo is whatever file an imported list named, and an SVG one may carry script that would run
+// with this service's origin when a browser opens it (and read the line-up and the streams from
+// there). SVG logos are what many lists have, and TV software shows them, so they are served,
+// but as inert documents: no script, no loads, no sniffing into another type.
+constexpr char logoHeaders[] = "Content-Security-Policy: default-src 'none'; style-src 'unsafe-inline'; sandbox\r\n"
+                               "X-Content-Type-Options: nosniff\r\n";
 
 QByteArray imageType(const QString &path)
 {
@@ -38,6 +46,7 @@ TAVO_tuner_service::TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncr
     , lineup(lineup)
     , allowEncrypted(allowEncrypted)
     , deviceId(deviceId)
+    , ownNames(TAVO_tuner_request::ownNames())
 {
     connect(&server, &QTcpServer::newConnection, this, &TAVO_tuner_service::accept);
 }
@@ -102,7 +111,12 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
     qCDebug(lcTunerService).noquote() << socket->peerAddress().toString() << request.method << request.path;
     QByteArray reply;
     TAVO_tuner_box box;
-    if (!TAVO_tuner_route::allows(route.kind, request.method)) {
+    if (!request.isForUs(ownNames)) {
+        reply = TAVO_tuner_answer::refusal(421, QStringLiteral("this service answers at its address or this computer's name only"),
+                                           withBody);
+    } else if (TAVO_tuner_route::steersBox(route.kind) && request.isFromAnotherSite()) {
+        reply = TAVO_tuner_answer::refusal(403, QStringLiteral("a box is not tuned for another site's page"), withBody);
+    } else if (!TAVO_tuner_route::allows(route.kind, request.method)) {
         reply = TAVO_tuner_answer::refusal(405, QStringLiteral("only GET and HEAD are answered here"), withBody);
     } else {
         switch (route.kind) {
@@ -115,12 +129,12 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             break;
         case TAVO_tuner_route::Kind::Discover:
             reply = TAVO_tuner_answer::whole(200, "application/json",
-                                             TAVO_tuner_documents::discover(base, deviceId, int(lineup->boxes().size()),
+                                             TAVO_tuner_documents::discover(base, deviceId, int(tuners().size()),
                                                                             QCoreApplication::applicationVersion()),
                                              withBody);
             break;
         case TAVO_tuner_route::Kind::Lineup:
-            reply = TAVO_tuner_answer::whole(200, "application/json", TAVO_tuner_documents::lineup(lineup->boxes(), base),
+            reply = TAVO_tuner_answer::whole(200, "application/json", TAVO_tuner_documents::lineup(tuners(), base),
                                              withBody);
             break;
         case TAVO_tuner_route::Kind::LineupStatus:
@@ -140,7 +154,8 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
                 serveChannel(socket, box, route.number);
                 return;
             } else {
-                reply = TAVO_tuner_answer::head(200, "video/mp2t");
+                const Refusal full = refusalAtViewerLimit();
+                reply = headOf({full.status != 0 ? full : refusalAsked(box, route.number)});
             }
             break;
         case TAVO_tuner_route::Kind::Auto:
@@ -149,8 +164,13 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             } else if (withBody) {
                 serveAuto(socket, route.number);
                 return;
+            } else if (const Refusal full = refusalAtViewerLimit(); full.status != 0) {
+                reply = headOf({full});
             } else {
-                reply = TAVO_tuner_answer::head(200, "video/mp2t");
+                QList<Refusal> refusals;
+                for (const TAVO_tuner_box &each : lineup->poolFor(route.number))
+                    refusals.append(refusalAsked(each, route.number));
+                reply = headOf(refusals);
             }
             break;
         case TAVO_tuner_route::Kind::NotFound:
@@ -162,12 +182,50 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
     TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
+// The head of a channel's answer, as GET would bring it: 200 when one of the boxes could serve it.
+QByteArray TAVO_tuner_service::headOf(const QList<Refusal> &refusals)
+{
+    QStringList reasons;
+    for (const Refusal &refusal : refusals) {
+        if (refusal.status == 0)
+            return TAVO_tuner_answer::head(200, "video/mp2t");
+        reasons.append(refusal.reason);
+    }
+    if (refusals.size() == 1)
+        return TAVO_tuner_answer::refusal(refusals.first().status, reasons.first(), false, refusals.first().error);
+    return TAVO_tuner_answer::refusal(503, reasons.join(QLatin1String("; ")), false, TAVO_tuner_answer::allTunersInUse);
+}
+
+// A refusal (status 0: none) when the service already streams to as many viewers as it takes.
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalAtViewerLimit() const
+{
+    int viewers = 0;
+    for (const TAVO_tuner_session *session : sessions)
+        viewers += session->viewerCount();
+    if (viewers < viewerLimit)
+        return {0, {}, {}};
+    return {503, QStringLiteral("the service streams to %1 viewers already, as many as it takes").arg(viewerLimit), {}};
+}
+
+// True when the client is refused, the service streaming to as many viewers as it takes.
+bool TAVO_tuner_service::refuseBeyondViewerLimit(QTcpSocket *socket)
+{
+    const Refusal full = refusalAtViewerLimit();
+    if (full.status == 0)
+        return false;
+    socket->write(TAVO_tuner_answer::refusal(full.status, full.reason));
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
+    return true;
+}
+
 void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number)
 {
-    QString problem;
-    TAVO_tuner_session *session = open(box, number, &problem);
+    if (refuseBeyondViewerLimit(socket))
+        return;
+    Refusal refusal;
+    TAVO_tuner_session *session = open(box, number, &refusal);
     if (!session) {
-        socket->write(TAVO_tuner_answer::refusal(box.encrypted && !allowEncrypted ? 403 : 503, problem));
+        socket->write(TAVO_tuner_answer::refusal(refusal.status, refusal.reason, true, refusal.error));
         TAVO_mgr_streamSocket::closeAfterSending(socket);
         return;
     }
@@ -177,7 +235,9 @@ void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_box &
 // A box of the pool that already plays the channel is shared first, then a free one is taken.
 void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
 {
-    const QList<TAVO_tuner_box> pool = lineup->poolFor(number);
+    if (refuseBeyondViewerLimit(socket))
+        return;
+    QList<TAVO_tuner_box> pool = lineup->poolFor(number);
     for (const TAVO_tuner_box &box : pool) {
         TAVO_tuner_session *session = sessions.value(box.id);
         if (session && session->number() == number) {
@@ -185,17 +245,20 @@ void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
             return;
         }
     }
+    // A box kept for a client coming back is taken only when no box is free.
+    std::stable_partition(pool.begin(), pool.end(), [this](const TAVO_tuner_box &box) { return !sessions.contains(box.id); });
     QStringList reasons;
     for (const TAVO_tuner_box &box : pool) {
-        QString problem;
-        if (TAVO_tuner_session *session = open(box, number, &problem)) {
+        Refusal refusal;
+        if (TAVO_tuner_session *session = open(box, number, &refusal)) {
             session->add(socket);
             return;
         }
-        reasons.append(problem);
+        reasons.append(refusal.reason);
     }
     socket->write(TAVO_tuner_answer::refusal(503, QStringLiteral("no box is free for channel %1: %2")
-                                                      .arg(number, reasons.join(QLatin1String("; ")))));
+                                                      .arg(number, reasons.join(QLatin1String("; "))),
+                                             true, TAVO_tuner_answer::allTunersInUse));
     TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
@@ -208,29 +271,66 @@ void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &r
     if (!channel || type.isEmpty() || file.size() > logoLimitBytes || !file.open(QIODevice::ReadOnly)) {
         socket->write(TAVO_tuner_answer::refusal(404, QStringLiteral("no logo"), withBody));
     } else {
-        socket->write(TAVO_tuner_answer::whole(200, type, file.read(logoLimitBytes), withBody));
+        socket->write(TAVO_tuner_answer::whole(200, type, file.read(logoLimitBytes), withBody, logoHeaders));
     }
     TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
 
-// The session of the box for the channel: the running one when it plays that channel, else a
-// new one when the box is free. nullptr with the reason otherwise.
-TAVO_tuner_session *TAVO_tuner_service::open(const TAVO_tuner_box &box, const QString &number, QString *problem)
+// Whether the box could serve the channel now, without taking it: a refusal (status 0: none) for
+// an encrypted box not served or one playing another channel for a client.
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalBeforeLock(const TAVO_tuner_box &box, const QString &number) const
 {
-    if (box.encrypted && !allowEncrypted) {
-        *problem = QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted")
-                       .arg(box.name());
+    if (box.encrypted && !allowEncrypted)
+        return {403, QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted").arg(box.name()),
+                {}};
+    const TAVO_tuner_session *running = sessions.value(box.id);
+    if (running && running->number() != number && !running->isKeptForNobody())
+        return {503, QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number()),
+                TAVO_tuner_answer::tunerInUse};
+    return {0, {}, {}};
+}
+
+// A box whose lock was not taken: what a network client may know of it, while who holds the
+// lock, and where, goes to the log only.
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalOfLock(const TAVO_tuner_box &box, TAVO_record_boxLock::Outcome outcome,
+                                                              const QString &detail)
+{
+    qCInfo(lcTunerService).noquote() << box.name() << box.id << detail;
+    if (outcome == TAVO_record_boxLock::Outcome::Busy)
+        return {503, QStringLiteral("%1 is busy: it is being recorded").arg(box.name()), TAVO_tuner_answer::tunerInUse};
+    return {503, QStringLiteral("%1 cannot be locked for use (the service's log says why)").arg(box.name()), {}};
+}
+
+// What a GET would get, found without tuning anything: the box's lock is only tried.
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalAsked(const TAVO_tuner_box &box, const QString &number) const
+{
+    const Refusal refusal = refusalBeforeLock(box, number);
+    if (refusal.status != 0 || sessions.contains(box.id))
+        return refusal;
+    TAVO_record_boxLock lock(box.server.device.UDN);
+    QString detail;
+    const TAVO_record_boxLock::Outcome outcome = lock.acquire(&detail);
+    return outcome == TAVO_record_boxLock::Outcome::Taken ? refusal : refusalOfLock(box, outcome, detail);
+}
+
+// The session of the box for the channel: the running one when it plays that channel, else a
+// new one when the box is free (or only kept for a client coming back). nullptr with the refusal
+// otherwise.
+TAVO_tuner_session *TAVO_tuner_service::open(const TAVO_tuner_box &box, const QString &number, Refusal *refusal)
+{
+    *refusal = refusalBeforeLock(box, number);
+    if (refusal->status != 0)
         return nullptr;
-    }
     if (TAVO_tuner_session *running = sessions.value(box.id)) {
         if (running->number() == number)
             return running;
-        *problem = QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number());
-        return nullptr;
+        running->end();
     }
     auto *session = new TAVO_tuner_session(box, number, this);
-    if (!session->start(problem)) {
-        *problem = QStringLiteral("%1 is busy: %2").arg(box.name(), *problem);
+    QString detail;
+    const TAVO_record_boxLock::Outcome outcome = session->start(&detail);
+    if (outcome != TAVO_record_boxLock::Outcome::Taken) {
+        *refusal = refusalOfLock(box, outcome, detail);
         delete session;
         return nullptr;
     }
@@ -261,6 +361,15 @@ QByteArray TAVO_tuner_service::statusPage() const
     for (const TAVO_tuner_session *session : sessions)
         uses.append(session->use());
     return TAVO_tuner_documents::statusPage(lineup->boxes(), uses, failures);
+}
+
+// The boxes offered to HDHomeRun clients: those whose streams are served. A TV server counts
+// each as a tuner and would be refused by one it cannot use.
+QList<TAVO_tuner_box> TAVO_tuner_service::tuners() const
+{
+    QList<TAVO_tuner_box> served = lineup->boxes();
+    served.removeIf([this](const TAVO_tuner_box &box) { return box.encrypted && !allowEncrypted; });
+    return served;
 }
 
 // The service's address as this client reached it: the one it can reach again.

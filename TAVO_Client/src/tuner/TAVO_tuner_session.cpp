@@ -15,6 +15,8 @@ TAVO_tuner_session::TAVO_tuner_session(const TAVO_tuner_box &box, const QString 
 {
     settle.setSingleShot(true);
     connect(&settle, &QTimer::timeout, this, &TAVO_tuner_session::tuned);
+    kept.setSingleShot(true);
+    connect(&kept, &QTimer::timeout, this, &TAVO_tuner_session::end);
 }
 
 TAVO_tuner_session::~TAVO_tuner_session()
@@ -22,21 +24,23 @@ TAVO_tuner_session::~TAVO_tuner_session()
     qDeleteAll(viewers);
 }
 
-bool TAVO_tuner_session::start(QString *problem)
+TAVO_record_boxLock::Outcome TAVO_tuner_session::start(QString *detail)
 {
     lock = std::make_unique<TAVO_record_boxLock>(box.server.device.UDN);
-    if (!lock->take(problem))
-        return false;
+    const TAVO_record_boxLock::Outcome outcome = lock->acquire(detail);
+    if (outcome != TAVO_record_boxLock::Outcome::Taken)
+        return outcome;
     qCDebug(lcTunerSession) << "Tuning" << box.name() << "to" << channel;
     keys = new TAVO_mgr_channelKeys(box.server, this);
     connect(keys, &TAVO_mgr_channelKeys::tuned, this, [this] { settle.start(box.list.pauseMs); });
     connect(keys, &TAVO_mgr_channelKeys::refused, this, &TAVO_tuner_session::tuningRefused);
     keys->tune(channel, TAVO_mgr_channelKeys::Asked::ByNumber);
-    return true;
+    return outcome;
 }
 
 void TAVO_tuner_session::add(QTcpSocket *client)
 {
+    kept.stop();
     auto *viewer = new TAVO_tuner_viewer(client, this);
     viewers.append(viewer);
     connect(viewer, &TAVO_tuner_viewer::failed, this, [this](const QString &reason) { Q_EMIT failed(box.id, reason); });
@@ -65,6 +69,7 @@ void TAVO_tuner_session::tuned()
 
 void TAVO_tuner_session::tuningRefused(const QString &reason)
 {
+    refused = true;
     Q_EMIT failed(box.id, reason);
     const QList<TAVO_tuner_viewer *> waiting = viewers;
     for (TAVO_tuner_viewer *viewer : waiting)
@@ -78,6 +83,15 @@ void TAVO_tuner_session::viewerGone(TAVO_tuner_viewer *viewer)
     if (!viewers.isEmpty())
         return;
     qCDebug(lcTunerSession) << "The last client of" << box.name() << "has gone";
+    if (refused)
+        end();
+    else
+        kept.start(keptAfterLastClientMs);
+}
+
+void TAVO_tuner_session::end()
+{
+    kept.stop();
     lock.reset();
     Q_EMIT finished();
 }
