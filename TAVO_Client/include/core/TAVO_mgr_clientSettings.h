@@ -15,8 +15,8 @@ class QSettings;
 
 // What the client keeps for the next start in the user's settings (QSettings, organisation
 // "TAVO", application "TAVO_Client"): the sound, the window's shape, the remote panel's place
-// and controllers, each box's network cache and stream settings, and the box chosen last. Each value is written as
-// soon as it changes, since the program ends without tearing anything down.
+// and controllers, each box's network cache and stream settings, and the box chosen last. Each
+// value is written as soon as it changes, since the program ends without tearing anything down.
 namespace TAVO_mgr_clientSettings {
 
 std::unique_ptr<QSettings> open();

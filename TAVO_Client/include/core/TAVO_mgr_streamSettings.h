@@ -7,9 +7,9 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 class QCommandLineParser;
-#include <optional>
 
 // The five settings a box's stream request carries, as its owner chose them: the video and
 // sound codecs, the picture's size, its frame rate and the bit rate. One table names each

@@ -84,7 +84,8 @@ TAVO_mgr_streamSettings TAVO_mgr_streamSettings::forBox(const QString &udn)
         if (index >= 0)
             settings.chosen[setting] = index;
         else if (!stored.isEmpty())
-            qCInfo(lcStreamSettings) << "Not an item of" << kinds()[setting].name << "for" << udn << stored;
+            qCDebug(lcStreamSettings) << "Asking" << udn << "for the default" << kinds()[setting].name
+                                      << "in place of" << stored;
     }
     return settings;
 }
