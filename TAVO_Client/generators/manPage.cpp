@@ -1,12 +1,16 @@
-// Writes the manual page from its template, with the keys listed from the same tables as the
-// help window's: the box's remote (TAVO_ui_keySlots.def) and the window's own keys
-// (TAVO_ui_windowKeys.def). The template marks where each list goes with a comment line.
+// Writes a manual page from its template, with the lists taken from the same tables as the
+// programs': the box's remote (TAVO_ui_keySlots.def) and the window's own keys
+// (TAVO_ui_windowKeys.def) as the help window shows them, and the commands' stream setting
+// options (TAVO_mgr_streamSettings). The template marks where each list goes with a comment line.
 // Usage: manPage <template> <output>
 
+#include "TAVO_mgr_streamSettings.h"
 #include "TAVO_ui_keyboardMap.h"
 #include "TAVO_ui_windowKeys.h"
 
+#include <QCommandLineOption>
 #include <QFile>
+#include <QMap>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -16,6 +20,7 @@ namespace {
 
 const QString remoteKeysMark = QStringLiteral(".\\\" remote keys");
 const QString windowKeysMark = QStringLiteral(".\\\" window keys");
+const QString streamSettingsMark = QStringLiteral(".\\\" stream settings");
 
 // Text as roff prints it: a backslash and a minus sign as themselves, never a request.
 QString roff(QString text)
@@ -35,6 +40,16 @@ QStringList keyList(const QList<QPair<QString, QString>> &rows)
     return lines;
 }
 
+// "--video-codec mpeg2|h264" and what it does, as --help says it.
+QStringList optionList(const QList<QCommandLineOption> &options)
+{
+    QStringList lines;
+    for (const QCommandLineOption &option : options)
+        lines << QStringLiteral(".TP") << QStringLiteral(".BI \\-\\-%1 \" %2\"").arg(roff(option.names().constFirst()), roff(option.valueName()))
+              << roff(option.description());
+    return lines;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -49,19 +64,25 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QStringList lines = QString::fromUtf8(in.readAll()).split(QLatin1Char('\n'));
-    if (lines.count(remoteKeysMark) != 1 || lines.count(windowKeysMark) != 1) {
-        std::fprintf(stderr, "%s must mark one place for the remote keys and one for the window keys\n", argv[1]);
+    const QMap<QString, QStringList> lists{
+        {remoteKeysMark, keyList(TAVO_ui_keyboardMap::helpRows())},
+        {windowKeysMark, keyList(TAVO_ui_windowKeys::helpRows())},
+        {streamSettingsMark, optionList(TAVO_mgr_streamSettings::commandLineOptions())}};
+    int marks = 0;
+    for (auto list = lists.cbegin(); list != lists.cend(); ++list) {
+        if (lines.count(list.key()) > 1) {
+            std::fprintf(stderr, "%s marks the place of a list twice\n", argv[1]);
+            return 1;
+        }
+        marks += int(lines.count(list.key()));
+    }
+    if (marks == 0) {
+        std::fprintf(stderr, "%s marks no place for a list\n", argv[1]);
         return 1;
     }
     QStringList page;
-    for (const QString &line : lines) {
-        if (line == remoteKeysMark)
-            page << keyList(TAVO_ui_keyboardMap::helpRows());
-        else if (line == windowKeysMark)
-            page << keyList(TAVO_ui_windowKeys::helpRows());
-        else
-            page << line;
-    }
+    for (const QString &line : lines)
+        page << lists.value(line, QStringList{line});
 
     QSaveFile out(QString::fromLocal8Bit(argv[2]));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

@@ -1,3 +1,4 @@
+#include "TAVO_mgr_streamSettings.h"
 #include "TAVO_record_exitStatus.h"
 #include "TAVO_record_options.h"
 #include "TAVO_record_recording.h"
@@ -42,6 +43,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "tavo-record: %s (see tavo-record --help)\n", qPrintable(problem));
         return static_cast<int>(TAVO_record_exitStatus::Usage);
     }
+    TAVO_mgr_streamSettings::giveForThisRun(options.streamSettings);
 
     TAVO_record_recording recording(options);
     if (signalsFd < 0) {

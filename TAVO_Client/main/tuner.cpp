@@ -1,4 +1,5 @@
 #include "TAVO_mgr_boxSearch.h"
+#include "TAVO_mgr_streamSettings.h"
 #include "TAVO_tuner_deviceId.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_options.h"
@@ -26,6 +27,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "tavo-tuner: %s (see tavo-tuner --help)\n", qPrintable(problem));
         return Usage;
     }
+    TAVO_mgr_streamSettings::giveForThisRun(options.streamSettings);
 
     TAVO_tuner_lineup lineup;
     TAVO_tuner_service service(&lineup, options.allowEncrypted, TAVO_tuner_deviceId::load());

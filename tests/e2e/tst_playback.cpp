@@ -14,10 +14,14 @@
 #include "TAVO_ui_volumeControl.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -264,6 +268,7 @@ private Q_SLOTS:
     void volumeAndMuteSurviveARestart();
     void withoutSoundDevicePicturePlaysQuietly();
     void startAgainIsToldOverTheFullScreenPicture();
+    void codecChosenForABoxGoesIntoItsNextRequest();
 
 private:
     void select(const QString &rowText);
@@ -1050,6 +1055,38 @@ void tst_playback::startAgainIsToldOverTheFullScreenPicture()
     QVERIFY(notice->isHidden());
     placeWindow(normal);
     QTRY_COMPARE_WITH_TIMEOUT(window->geometry(), normal, 5000);
+}
+
+// Stream settings are chosen from the box's row and kept for it: its next request carries them.
+void tst_playback::codecChosenForABoxGoesIntoItsNextRequest()
+{
+    auto *table = window->findChild<QTableWidget *>();
+    const QRect row = table->visualItemRect(serverRow(window, QStringLiteral("Dropping (127.0.0.9)")));
+    // The row's one column is as wide as the desktop: its start is in sight.
+    QMenu *menu = openContextMenu(table->viewport(), QPoint(20, row.center().y()));
+    QVERIFY(menu);
+    QAction *entry = menuAction(menu, QStringLiteral("Stream settings of Dropping…"));
+    QVERIFY(entry && entry->isEnabled());
+    entry->trigger();
+    menu->close();
+    QPointer<QDialog> dialog = window->findChild<QDialog *>(QStringLiteral("streamSettingsDialog"));
+    QVERIFY(dialog);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    auto *codec = dialog->findChild<QComboBox *>(QStringLiteral("videoCodec"));
+    QVERIFY(codec && codec->isEnabled());
+    QCOMPARE(codec->currentText(), QStringLiteral("MPEG-2"));
+    QVERIFY(waitUntilShown(dialog));
+    screenshot(QStringLiteral("stream-settings"));
+    codec->setCurrentIndex(codec->findText(QStringLiteral("H.264")));
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    QTRY_VERIFY(!dialog);
+
+    const qsizetype requestsBefore = streamRequests(droppingUuid);
+    select(QStringLiteral("Dropping (127.0.0.9)"));
+    start->click();
+    QTRY_VERIFY_WITH_TIMEOUT(streamRequests(droppingUuid) > requestsBefore, 15000);
+    QCOMPARE(sim->requests(droppingUuid).filter(QStringLiteral("8080 GET")).at(requestsBefore),
+             QStringLiteral("8080 GET /?src=1&vcodec=h264&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd HTTP/1.1"));
 }
 
 void tst_playback::placeWindow(const QRect &geometry)

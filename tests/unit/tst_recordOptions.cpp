@@ -1,6 +1,7 @@
 // The recording command's parts that need no box: its options, its packet writer (against a
 // file and a pipe), its box lock and its stop signals; and a box's address as every program reads it.
 
+#include "TAVO_mgr_streamRequest.h"
 #include "TAVO_record_boxLock.h"
 #include "TAVO_record_options.h"
 #include "TAVO_record_recording.h"
@@ -56,6 +57,8 @@ private Q_SLOTS:
     void endTimeIsAsAsked_data();
     void endTimeIsAsAsked();
     void endTimeEndsASearchThatFindsNothing();
+    void streamSettingsAreReadOrRefused_data();
+    void streamSettingsAreReadOrRefused();
     void packetWriterKeepsWhatItGot_data();
     void packetWriterKeepsWhatItGot();
     void packetWriterGivesAStalledReaderEverything();
@@ -217,6 +220,54 @@ void tst_recordOptions::endTimeEndsASearchThatFindsNothing()
 
     QVERIFY(ended.wait(TAVO_record_recording::boxSearchLimitMs * 3));
     QCOMPARE(ended.first().first().toInt(), int(TAVO_record_exitStatus::NothingRecorded));
+}
+
+void tst_recordOptions::streamSettingsAreReadOrRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    // The query a box with nothing remembered is asked with; empty when refused.
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("none") << QStringList{}
+                          << "src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd" << "";
+    QTest::newRow("h264") << QStringList{"--video-codec", "h264"}
+                          << "src=1&vcodec=h264&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd" << "";
+    QTest::newRow("as the window shows it") << QStringList{"--video-codec", "H.264"}
+                                            << "src=1&vcodec=h264&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd" << "";
+    QTest::newRow("all five") << QStringList{"--bitrate", "1.5", "--fps", "25", "--resolution", "1080i", "--audio-codec",
+                                             "aac", "--video-codec", "mpeg2"}
+                              << "src=1&vcodec=mpeg2&acodec=aac&res=1080i&fps=25&bitrate=1.5&protocol=hpd" << "";
+    QTest::newRow("unknown codec") << QStringList{"--video-codec", "hevc"} << ""
+                                   << "--video-codec takes mpeg2 or h264";
+    QTest::newRow("one item only") << QStringList{"--audio-codec", "mp3"} << "" << "--audio-codec takes aac";
+    QTest::newRow("lines without scan") << QStringList{"--resolution", "720"} << ""
+                                        << "--resolution takes 480i, 480p, 576i, 576p, 720i, 720p or 1080i";
+    QTest::newRow("more to the request") << QStringList{"--resolution", "720p&src=2"} << ""
+                                         << "--resolution takes 480i, 480p, 576i, 576p, 720i, 720p or 1080i";
+    QTest::newRow("rate not offered") << QStringList{"--fps", "29.97"} << "" << "--fps takes 24, 25, 30, 50 or 60";
+    QTest::newRow("decimal comma") << QStringList{"--bitrate", "1,5"} << "" << "--bitrate takes 1.5, 3, 4.5 or 6";
+    QTest::newRow("empty") << QStringList{"--bitrate", ""} << "" << "--bitrate takes 1.5, 3, 4.5 or 6";
+}
+
+void tst_recordOptions::streamSettingsAreReadOrRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, query);
+    QFETCH(QString, problem);
+    TAVO_record_options options;
+    QString refusal;
+
+    const bool read = TAVO_record_options::parse(QStringList{"tavo-record", "--box", "Living Room"} + arguments,
+                                                 QDateTime::currentDateTime(), &options, &refusal);
+
+    QCOMPARE(refusal, problem);
+    QCOMPARE(read, problem.isEmpty());
+    if (!read)
+        return;
+    TAVO_mgr_streamSettings::giveForThisRun(options.streamSettings);
+    const QString asked = TAVO_mgr_streamRequest::query(TAVO_mgr_streamSettings::forBox(QString()));
+    TAVO_mgr_streamSettings::giveForThisRun({});
+    QCOMPARE(asked, query);
 }
 
 void tst_recordOptions::packetWriterKeepsWhatItGot_data()

@@ -1,4 +1,6 @@
+#include "TAVO_mgr_clientSettings.h"
 #include "TAVO_mgr_streamRequest.h"
+#include "TAVO_mgr_streamSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +47,8 @@ class tst_streamRequest : public QObject
 private Q_SLOTS:
     void streamUrl_data();
     void streamUrl();
+    void queryFollowsTheBoxsSettings_data();
+    void queryFollowsTheBoxsSettings();
     void knownHostsLineIsOneRecordWithTheBoxKey();
     void pinning_data();
     void pinning();
@@ -97,7 +101,70 @@ void tst_streamRequest::streamUrl()
     QCOMPARE(TAVO_mgr_streamRequest::shownStreamUrl(server),
              QString(expected).replace(QLatin1String("admin:5820417369@"), QLatin1String("admin:*****@")));
     QCOMPARE(TAVO_mgr_streamRequest::isEncrypted(server), expected.startsWith(QLatin1String("https:")));
-    QCOMPARE(TAVO_mgr_streamRequest::query(), fixedQuery);
+    QCOMPARE(TAVO_mgr_streamRequest::query(TAVO_mgr_streamSettings()), fixedQuery);
+}
+
+// What the settings file holds for a box (videoCodec, audioCodec, resolution, framerate,
+// bitrate; empty: nothing) and what a command was given for this run, as its options read them.
+void tst_streamRequest::queryFollowsTheBoxsSettings_data()
+{
+    QTest::addColumn<QStringList>("remembered");
+    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<QString>("query");
+    const QStringList none{"", "", "", "", ""};
+    QTest::newRow("nothing remembered") << none << none << fixedQuery;
+    QTest::newRow("H.264") << QStringList{"H.264", "", "", "", ""} << none
+                           << "src=1&vcodec=h264&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd";
+    QTest::newRow("every setting") << QStringList{"H.264", "AAC", "1080i", "60", "1.5"} << none
+                                   << "src=1&vcodec=h264&acodec=aac&res=1080i&fps=60&bitrate=1.5&protocol=hpd";
+    QTest::newRow("first items") << QStringList{"MPEG-2", "AAC", "480i", "24", "1.5"} << none
+                                 << "src=1&vcodec=mpeg2&acodec=aac&res=480i&fps=24&bitrate=1.5&protocol=hpd";
+    QTest::newRow("last items") << QStringList{"H.264", "AAC", "1080i", "60", "6"} << none
+                                << "src=1&vcodec=h264&acodec=aac&res=1080i&fps=60&bitrate=6&protocol=hpd";
+    // The file holds the items' own texts: anything else is the default, and never reaches the box.
+    QTest::newRow("request value, not an item") << QStringList{"h264", "", "", "", ""} << none << fixedQuery;
+    QTest::newRow("item in other case") << QStringList{"h.264", "aac", "720P", "", ""} << none << fixedQuery;
+    QTest::newRow("more for the request") << QStringList{"", "", "1080i&src=2", "60 ", "4.5\n"} << none << fixedQuery;
+    QTest::newRow("not offered") << QStringList{"HEVC", "MP3", "2160p", "29.97", "1,5"} << none << fixedQuery;
+    QTest::newRow("one bad among good") << QStringList{"H.264", "", "4K", "25", ""} << none
+                                        << "src=1&vcodec=h264&acodec=aac&res=720p&fps=25&bitrate=3&protocol=hpd";
+    // A command's options go before what is remembered, each on its own.
+    QTest::newRow("given over remembered") << QStringList{"H.264", "", "1080i", "60", ""}
+                                           << QStringList{"", "", "", "25", "6"}
+                                           << "src=1&vcodec=h264&acodec=aac&res=1080i&fps=25&bitrate=6&protocol=hpd";
+    QTest::newRow("given MPEG-2 over H.264") << QStringList{"H.264", "", "", "", ""}
+                                             << QStringList{"mpeg2", "", "", "", ""} << fixedQuery;
+}
+
+void tst_streamRequest::queryFollowsTheBoxsSettings()
+{
+    QFETCH(QStringList, remembered);
+    QFETCH(QStringList, given);
+    QFETCH(QString, query);
+    // A box of its own for each row.
+    const QString udn = QStringLiteral("box-%1").arg(QString::fromLatin1(QTest::currentDataTag()).toUtf8().toHex());
+    TAVO_mgr_streamSettings::Given givenSettings;
+    for (int setting = 0; setting < TAVO_mgr_streamSettings::settingCount; ++setting) {
+        const auto &kind = TAVO_mgr_streamSettings::kinds()[setting];
+        if (!remembered.at(setting).isEmpty())
+            TAVO_mgr_clientSettings::setStreamSettingFor(udn, kind.name, remembered.at(setting));
+        if (!given.at(setting).isEmpty())
+            givenSettings[setting] = TAVO_mgr_streamSettings::indexOf(TAVO_mgr_streamSettings::Setting(setting), given.at(setting));
+    }
+    TAVO_SERVER server;
+    server.host = QStringLiteral("127.0.0.2");
+    server.tavoStreamer.streamingPort = QStringLiteral("8080");
+    server.device.UDN = udn;
+
+    TAVO_mgr_streamSettings::giveForThisRun(givenSettings);
+    const QString url = TAVO_mgr_streamRequest::streamUrl(server);
+    TAVO_mgr_streamSettings::giveForThisRun({});
+
+    QCOMPARE(url, QStringLiteral("http://127.0.0.2:8080/?") + query);
+    // What the window's dialog keeps comes back as it was chosen.
+    TAVO_mgr_streamSettings::forBox(udn).rememberFor(udn + QLatin1String("-again"));
+    QCOMPARE(TAVO_mgr_streamRequest::query(TAVO_mgr_streamSettings::forBox(udn + QLatin1String("-again"))),
+             TAVO_mgr_streamRequest::query(TAVO_mgr_streamSettings::forBox(udn)));
 }
 
 void tst_streamRequest::knownHostsLineIsOneRecordWithTheBoxKey()

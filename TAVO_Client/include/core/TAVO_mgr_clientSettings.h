@@ -15,8 +15,8 @@ class QSettings;
 
 // What the client keeps for the next start in the user's settings (QSettings, organisation
 // "TAVO", application "TAVO_Client"): the sound, the window's shape, the remote panel's place
-// and controllers, each box's network cache, and the box chosen last. Each value is written as
-// soon as it changes, since the program ends without tearing anything down.
+// and controllers, each box's network cache and stream settings, and the box chosen last. Each
+// value is written as soon as it changes, since the program ends without tearing anything down.
 namespace TAVO_mgr_clientSettings {
 
 std::unique_ptr<QSettings> open();
@@ -45,6 +45,11 @@ using RememberedCaching = TAVO_mgr_tuningRules::RememberedCaching;
 std::optional<RememberedCaching> networkCachingFor(const QString &udn);
 void setNetworkCachingFor(const QString &udn, const RememberedCaching &caching);
 void forgetNetworkCachingFor(const QString &udn);
+
+// The item a box's stream setting was given ("H.264" for "videoCodec"), as the file holds it:
+// unchecked, so empty or anything at all; TAVO_mgr_streamSettings reads it.
+QString streamSettingFor(const QString &udn, const QString &name);
+void setStreamSettingFor(const QString &udn, const QString &name, const QString &item);
 
 QString lastBox();
 void setLastBox(const QString &udn);

@@ -1,6 +1,7 @@
 #ifndef TAVO_RECORD_OPTIONS_H
 #define TAVO_RECORD_OPTIONS_H
 
+#include "TAVO_mgr_streamSettings.h"
 #include "TAVO_record_boxName.h"
 
 #include <QDateTime>
@@ -16,6 +17,8 @@ struct TAVO_record_options
     QString output;      // a file, "-" for standard output, empty for the videos folder
     QString channel;     // digits typed on the box's remote, empty to keep the channel
     bool verbose = false;
+    // --video-codec, --resolution, ...: each given one in place of the box's remembered one.
+    TAVO_mgr_streamSettings::Given streamSettings;
 
     // Fills options from arguments; false with `problem` set when they cannot be used. `now`
     // is when the recording starts, for --until. --help and --version print and exit.

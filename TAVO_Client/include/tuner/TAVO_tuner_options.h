@@ -1,6 +1,7 @@
 #ifndef TAVO_TUNER_OPTIONS_H
 #define TAVO_TUNER_OPTIONS_H
 
+#include "TAVO_mgr_streamSettings.h"
 #include "TAVO_record_boxName.h"
 
 #include <QHostAddress>
@@ -17,6 +18,8 @@ struct TAVO_tuner_options
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 port = defaultPort;
     bool allowEncrypted = false;
+    // --video-codec, --resolution, ...: for every box, each in place of its remembered one.
+    TAVO_mgr_streamSettings::Given streamSettings;
 
     // Fills options from arguments; false with `problem` set when they cannot be used.
     // --help and --version print and exit.

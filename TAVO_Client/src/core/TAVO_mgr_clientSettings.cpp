@@ -16,6 +16,7 @@ const QString cachingGroup = QStringLiteral("streamTuning/");
 const QString cachingMsKey = QStringLiteral("/cachingMs");
 const QString cachingChosenAtKey = QStringLiteral("/cachingChosenAt");
 const QString cachingRuleKey = QStringLiteral("/cachingRule");
+const QString streamSettingsGroup = QStringLiteral("streamSettings/");
 const QString lastBoxKey = QStringLiteral("lastBox/udn");
 const QString playAtStartKey = QStringLiteral("lastBox/playAtStart");
 
@@ -131,6 +132,16 @@ void TAVO_mgr_clientSettings::forgetNetworkCachingFor(const QString &udn)
     const std::unique_ptr<QSettings> settings = open();
     settings->remove(undatedCachingGroup + udn);
     settings->remove(cachingGroup + udn);
+}
+
+QString TAVO_mgr_clientSettings::streamSettingFor(const QString &udn, const QString &name)
+{
+    return value(streamSettingsGroup + udn + QLatin1Char('/') + name).toString();
+}
+
+void TAVO_mgr_clientSettings::setStreamSettingFor(const QString &udn, const QString &name, const QString &item)
+{
+    setValue(streamSettingsGroup + udn + QLatin1Char('/') + name, item);
 }
 
 QString TAVO_mgr_clientSettings::lastBox()

@@ -1,5 +1,7 @@
 #include "TAVO_mgr_streamRequest.h"
 
+#include "TAVO_mgr_streamSettings.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -41,15 +43,15 @@ QString streamingPort(const QString &named)
 
 QString urlWithPassword(const TAVO_SERVER &server, const char *password)
 {
+    const QString query = TAVO_mgr_streamRequest::query(TAVO_mgr_streamSettings::forBox(server.device.UDN));
     if (TAVO_mgr_streamRequest::isEncrypted(server))
         return QLatin1String("https://") + QLatin1String(encryptedStreamUser) + QLatin1Char(':')
                + QLatin1String(password) + QLatin1Char('@') + server.host + QLatin1Char(':')
-               + QLatin1String(encryptedStreamPort) + QLatin1String("/?") + TAVO_mgr_streamRequest::query();
+               + QLatin1String(encryptedStreamPort) + QLatin1String("/?") + query;
     const QString port = streamingPort(server.tavoStreamer.streamingPort);
     if (port.isEmpty())
         return QString();
-    return QLatin1String("http://") + server.host + QLatin1Char(':') + port + QLatin1String("/?")
-           + TAVO_mgr_streamRequest::query();
+    return QLatin1String("http://") + server.host + QLatin1Char(':') + port + QLatin1String("/?") + query;
 }
 
 QString knownHostsFolder(const QString &homePath)
@@ -97,18 +99,11 @@ void appendRecordIfMissing(const QString &path, const QString &line)
 
 } // namespace
 
-QString TAVO_mgr_streamRequest::query()
+// The box's first source, sent over its own HTTP stream protocol, with the owner's settings
+// between them.
+QString TAVO_mgr_streamRequest::query(const TAVO_mgr_streamSettings &settings)
 {
-    const QString src = QStringLiteral("1");
-    const QString vcodec = QStringLiteral("mpeg2");
-    const QString acodec = QStringLiteral("aac");
-    const QString res = QStringLiteral("720p");
-    const QString fps = QStringLiteral("30");
-    const QString bits = QStringLiteral("3");
-    const QString protocol = QStringLiteral("hpd");
-    return QLatin1String("src=") + src + QLatin1String("&vcodec=") + vcodec + QLatin1String("&acodec=") + acodec
-           + QLatin1String("&res=") + res + QLatin1String("&fps=") + fps + QLatin1String("&bitrate=") + bits
-           + QLatin1String("&protocol=") + protocol;
+    return QLatin1String("src=1&") + settings.query() + QLatin1String("&protocol=hpd");
 }
 
 bool TAVO_mgr_streamRequest::isEncrypted(const TAVO_SERVER &server)

@@ -1,6 +1,7 @@
 #include "TAVO_record_options.h"
 
 #include "TAVO_mgr_commandLine.h"
+#include "TAVO_mgr_streamSettings.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -22,7 +23,11 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
     const QCommandLineOption channel(QStringLiteral("channel"), QStringLiteral("Tune to this channel first: its number, or its name in the box's channel list."),
                                      QStringLiteral("channel"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say every step on standard error."));
-    if (!TAVO_mgr_commandLine::parse(parser, {box, forLength, until, output, channel, verbose}, arguments, problem))
+    if (!TAVO_mgr_commandLine::parse(parser,
+                                     QList<QCommandLineOption>{box, forLength, until, output, channel, verbose}
+                                         + TAVO_mgr_streamSettings::commandLineOptions(),
+                                     arguments, problem)
+        || !TAVO_mgr_streamSettings::readCommandLine(parser, &options->streamSettings, problem))
         return false;
     if (!TAVO_record_boxName::read(parser.value(box), &options->box, problem))
         return false;

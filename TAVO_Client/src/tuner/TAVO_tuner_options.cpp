@@ -1,6 +1,7 @@
 #include "TAVO_tuner_options.h"
 
 #include "TAVO_mgr_commandLine.h"
+#include "TAVO_mgr_streamSettings.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -17,7 +18,11 @@ bool TAVO_tuner_options::parse(const QStringList &arguments, TAVO_tuner_options 
                                     QStringLiteral("address"));
     const QCommandLineOption allowEncrypted(QStringLiteral("allow-encrypted"),
                                             QStringLiteral("Serve the decrypted stream of encrypted boxes too."));
-    if (!TAVO_mgr_commandLine::parse(parser, {box, listen, allowEncrypted}, arguments, problem))
+    if (!TAVO_mgr_commandLine::parse(parser,
+                                     QList<QCommandLineOption>{box, listen, allowEncrypted}
+                                         + TAVO_mgr_streamSettings::commandLineOptions(),
+                                     arguments, problem)
+        || !TAVO_mgr_streamSettings::readCommandLine(parser, &options->streamSettings, problem))
         return false;
     for (const QString &text : parser.values(box)) {
         TAVO_record_boxName name;

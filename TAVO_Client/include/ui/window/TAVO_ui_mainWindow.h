@@ -86,7 +86,8 @@ private:
     QStackedWidget *stackWidget;
     QVBoxLayout *layout1;
     QWidget *leftWidget;
-    TAVO_ui_streamSettings *streamSettings;  // never shown; owns the stream settings' selectors and labels
+    // Owns the stream settings' selectors and labels, which a box's stream settings dialog shows.
+    TAVO_ui_streamSettings *streamSettings;
     QHBoxLayout *layout2;
     QHBoxLayout *layout3;
     QComboBox *videoCodec;

@@ -6,12 +6,16 @@
 
 namespace {
 
-QComboBox *newSelector(const QStringList &items, int defaultIndex)
+using Kind = TAVO_mgr_streamSettings::Kind;
+
+QComboBox *newSelector(TAVO_mgr_streamSettings::Setting setting)
 {
+    const Kind &kind = TAVO_mgr_streamSettings::kinds()[setting];
     auto *selector = new QComboBox;
-    for (const QString &item : items)
+    selector->setObjectName(kind.name);
+    for (const QString &item : kind.items)
         selector->addItem(item, QVariant());
-    selector->setCurrentIndex(defaultIndex);
+    selector->setCurrentIndex(kind.defaultIndex);
     return selector;
 }
 
@@ -25,19 +29,39 @@ QLabel *newCentredLabel(const QString &text)
 } // namespace
 
 TAVO_ui_streamSettings::TAVO_ui_streamSettings()
-    : videoCodec(newSelector({"MPEG-2", "H.264"}, 0))
-    , audioCodec(newSelector({"AAC"}, 0))
-    , resolution(newSelector({"480i", "480p", "576i", "576p", "720i", "720p", "1080i"}, 5))
-    , framerate(newSelector({"24", "25", "30", "50", "60"}, 2))
-    , bitrate(newSelector({"1.5", "3", "4.5", "6"}, 1))
+    : videoCodec(newSelector(TAVO_mgr_streamSettings::VideoCodec))
+    , audioCodec(newSelector(TAVO_mgr_streamSettings::AudioCodec))
+    , resolution(newSelector(TAVO_mgr_streamSettings::Resolution))
+    , framerate(newSelector(TAVO_mgr_streamSettings::Framerate))
+    , bitrate(newSelector(TAVO_mgr_streamSettings::Bitrate))
     , selectorRow(new QHBoxLayout)
 {
     auto *settingsLayout = new QVBoxLayout(this);
+    settingsLayout->setContentsMargins(0, 0, 0, 0);
     auto *labelLayout = new QHBoxLayout;
     settingsLayout->addLayout(labelLayout);
-    for (const char *text : {"Video Codec", "Audio Codec", "Resolution", "FPS", "Bitrate"})
-        labelLayout->addWidget(newCentredLabel(QString::fromLatin1(text)));
+    for (const Kind &kind : TAVO_mgr_streamSettings::kinds())
+        labelLayout->addWidget(newCentredLabel(kind.label));
     settingsLayout->addLayout(selectorRow);
-    for (QComboBox *selector : {videoCodec, audioCodec, resolution, framerate, bitrate})
+    for (QComboBox *selector : selectors())
         selectorRow->addWidget(selector);
+}
+
+void TAVO_ui_streamSettings::showSettings(const TAVO_mgr_streamSettings &settings)
+{
+    for (int setting = 0; setting < TAVO_mgr_streamSettings::settingCount; ++setting)
+        selectors()[setting]->setCurrentIndex(settings.chosen[setting]);
+}
+
+TAVO_mgr_streamSettings TAVO_ui_streamSettings::chosen() const
+{
+    TAVO_mgr_streamSettings settings;
+    for (int setting = 0; setting < TAVO_mgr_streamSettings::settingCount; ++setting)
+        settings.chosen[setting] = selectors()[setting]->currentIndex();
+    return settings;
+}
+
+std::array<QComboBox *, TAVO_mgr_streamSettings::settingCount> TAVO_ui_streamSettings::selectors() const
+{
+    return {videoCodec, audioCodec, resolution, framerate, bitrate};
 }

@@ -13,6 +13,7 @@
 #include "TAVO_player_restartOwner.h"
 #include "TAVO_player_vlcPlayer.h"
 #include "TAVO_ui_boxListMarks.h"
+#include "TAVO_ui_boxStreamSettings.h"
 #include "TAVO_ui_cacheWarning.h"
 #include "TAVO_ui_boxesByAddress.h"
 #include "TAVO_ui_channelDock.h"
@@ -494,6 +495,8 @@ void TAVO_ui_mainWindow::initStreamTuning()
         [this, restartOwner] { return restartOwner->mediaOptionsFor(streamKeeper->wantedBox()); });
     connect(streamKeeper, &TAVO_mgr_streamKeeper::playingChanged, restartOwner, &TAVO_player_restartOwner::playingChanged);
     connect(restartOwner, &TAVO_player_restartOwner::status, this, &TAVO_ui_mainWindow::showStatus);
+    new TAVO_ui_boxStreamSettings(serverList, mManager, streamSettings,
+                                  [this] { setStreamControlsEnabled(startButton->isEnabled()); });
     new TAVO_ui_streamTuningReset(serverList, mManager, restartOwner);
 }
 
