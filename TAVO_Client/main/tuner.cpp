@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
     QList<TAVO_mgr_boxSearch *> searches;
     if (options.boxes.isEmpty())
         searches.append(new TAVO_mgr_boxSearch(&app));
-    for (const TAVO_record_boxName &box : std::as_const(options.boxes))
+    for (const TAVO_mgr_boxName &box : std::as_const(options.boxes))
         searches.append(new TAVO_mgr_boxSearch(box, 0, &app));
     for (TAVO_mgr_boxSearch *search : std::as_const(searches)) {
         QObject::connect(search, &TAVO_mgr_boxSearch::seen, &lineup, &TAVO_tuner_lineup::add);

@@ -4,7 +4,7 @@
 #include "TAVO_mgr_cache.h"
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_clientSettings.h"
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 #include "TAVO_test_boxSim.h"
 #include "TAVO_test_desktop.h"
 #include "TAVO_test_eventLoop.h"
@@ -827,7 +827,7 @@ void tst_remote::rowOfABoxRecordedElsewhereIsMarkedUntilItsRecorderDies()
 void tst_remote::keyThatChangesARecordedBoxAsksOnce()
 {
     controllers->setCurrentIndex(controllers->findText(QStringLiteral("Television")));
-    TAVO_record_boxLock lock(livingRoom);
+    TAVO_mgr_boxLock lock(livingRoom);
     QString problem;
     QVERIFY2(lock.take(&problem), qPrintable(problem));
     // The window's own lock is no other recorder.

@@ -1,7 +1,7 @@
 // The tuner service against simulated boxes, as TV software uses it: its documents, a channel's
 // stream shared by its clients, a busy box refused and freed, ffprobe on the playlist's URL.
 #include "TAVO_mgr_channelList.h"
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 #include "TAVO_test_boxSim.h"
 
 #include <QFile>
@@ -322,7 +322,7 @@ void tst_tuner::recordedBoxIsRefusedWithoutItsLocksDetail()
     tunerRun tuner;
     QVERIFY(tuner.servesEveryBox());
     qputenv("XDG_RUNTIME_DIR", tuner.folder.path().toLocal8Bit());
-    TAVO_record_boxLock recording(firstUuid);
+    TAVO_mgr_boxLock recording(firstUuid);
     QString problem;
     QVERIFY2(recording.take(&problem), qPrintable(problem));
 

@@ -526,6 +526,7 @@ void tst_boxStream::clientThatFallsBehindIsDroppedAlone()
     QTRY_VERIFY_WITH_TIMEOUT(read > qint64(packets) * TAVO_mgr_tsEntry::packetSize, 20000);
     QCOMPARE(readers(), 1);
     QCOMPARE(reading->state(), QAbstractSocket::ConnectedState);
+    delete reading;
     delete stalled;
 }
 

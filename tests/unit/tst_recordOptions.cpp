@@ -2,10 +2,10 @@
 // file and a pipe), its box lock and its stop signals; and a box's address as every program reads it.
 
 #include "TAVO_mgr_streamRequest.h"
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 #include "TAVO_record_options.h"
 #include "TAVO_record_recording.h"
-#include "TAVO_record_packetWriter.h"
+#include "TAVO_mgr_packetWriter.h"
 #include "TAVO_record_stopSignals.h"
 
 #include <QtTest>
@@ -18,13 +18,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(TAVO_record_boxName::Kind)
-Q_DECLARE_METATYPE(TAVO_record_packetWriter::Result)
-Q_DECLARE_METATYPE(TAVO_record_boxLock::Outcome)
+Q_DECLARE_METATYPE(TAVO_mgr_boxName::Kind)
+Q_DECLARE_METATYPE(TAVO_mgr_packetWriter::Result)
+Q_DECLARE_METATYPE(TAVO_mgr_boxLock::Outcome)
 
 namespace {
 
-constexpr int packetSize = TAVO_record_packetWriter::packetSize;
+constexpr int packetSize = TAVO_mgr_packetWriter::packetSize;
 
 // Transport packets, one per letter: 'v' begins a picture, 'a' a sound frame, '-' continues
 // either. Each packet's filler is its number, never the sync byte.
@@ -125,7 +125,7 @@ void tst_recordOptions::boxAddressIsReadOrRefused()
 
 void tst_recordOptions::boxIsReadOrRefused_data()
 {
-    using Kind = TAVO_record_boxName::Kind;
+    using Kind = TAVO_mgr_boxName::Kind;
     QTest::addColumn<QString>("box");
     QTest::addColumn<bool>("usable");
     QTest::addColumn<Kind>("kind");
@@ -156,7 +156,7 @@ void tst_recordOptions::boxIsReadOrRefused()
 {
     QFETCH(QString, box);
     QFETCH(bool, usable);
-    QFETCH(TAVO_record_boxName::Kind, kind);
+    QFETCH(TAVO_mgr_boxName::Kind, kind);
     QFETCH(QString, where);
     TAVO_record_options options;
     QString problem;
@@ -171,7 +171,7 @@ void tst_recordOptions::boxIsReadOrRefused()
     }
     QCOMPARE(options.box.kind, kind);
     QCOMPARE(options.box.text, box.trimmed());
-    QCOMPARE(kind == TAVO_record_boxName::Kind::NameOrUdn ? QString() : whereOf(options.box.address), where);
+    QCOMPARE(kind == TAVO_mgr_boxName::Kind::NameOrUdn ? QString() : whereOf(options.box.address), where);
 }
 
 void tst_recordOptions::endTimeIsAsAsked_data()
@@ -272,7 +272,7 @@ void tst_recordOptions::streamSettingsAreReadOrRefused()
 
 void tst_recordOptions::packetWriterKeepsWhatItGot_data()
 {
-    using Result = TAVO_record_packetWriter::Result;
+    using Result = TAVO_mgr_packetWriter::Result;
     QTest::addColumn<QByteArray>("stream");
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<Result>("result");
@@ -285,14 +285,14 @@ void tst_recordOptions::packetWriterKeepsWhatItGot()
 {
     QFETCH(QByteArray, stream);
     QFETCH(QByteArray, file);
-    QFETCH(TAVO_record_packetWriter::Result, result);
+    QFETCH(TAVO_mgr_packetWriter::Result, result);
     QTemporaryFile output;
     QVERIFY(output.open());
-    TAVO_record_packetWriter writer(output.handle());
+    TAVO_mgr_packetWriter writer(output.handle());
 
     // As a reader of the stream gives it: whole packets, a few at a time.
-    TAVO_record_packetWriter::Result last = TAVO_record_packetWriter::Result::Written;
-    for (qsizetype at = 0; at < stream.size() && last == TAVO_record_packetWriter::Result::Written; at += 2 * packetSize)
+    TAVO_mgr_packetWriter::Result last = TAVO_mgr_packetWriter::Result::Written;
+    for (qsizetype at = 0; at < stream.size() && last == TAVO_mgr_packetWriter::Result::Written; at += 2 * packetSize)
         last = writer.add(stream.mid(at, 2 * packetSize));
     writer.trimToWholePictures();
 
@@ -307,12 +307,12 @@ void tst_recordOptions::packetWriterGivesAStalledReaderEverything()
     int pipe[2];
     QCOMPARE(::pipe2(pipe, O_NONBLOCK | O_CLOEXEC), 0);
     QVERIFY(::fcntl(pipe[1], F_SETPIPE_SZ, 4096) > 0);
-    TAVO_record_packetWriter writer(pipe[1]);
+    TAVO_mgr_packetWriter writer(pipe[1]);
     const QByteArray stream = packets("a-------------------------------------------------");
     QByteArray read;
 
-    TAVO_record_packetWriter::Result result = writer.add(stream);
-    for (int round = 0; result == TAVO_record_packetWriter::Result::Waiting && round < 100; ++round) {
+    TAVO_mgr_packetWriter::Result result = writer.add(stream);
+    for (int round = 0; result == TAVO_mgr_packetWriter::Result::Waiting && round < 100; ++round) {
         char buffer[4096];
         const ssize_t got = ::read(pipe[0], buffer, sizeof buffer);
         read.append(buffer, got > 0 ? got : 0);
@@ -324,14 +324,14 @@ void tst_recordOptions::packetWriterGivesAStalledReaderEverything()
     ::close(pipe[0]);
     ::close(pipe[1]);
 
-    QCOMPARE(result, TAVO_record_packetWriter::Result::Written);
+    QCOMPARE(result, TAVO_mgr_packetWriter::Result::Written);
     QCOMPARE(read.size(), stream.size());
     QCOMPARE(read, stream);
 }
 
 void tst_recordOptions::lockIsTheUsersOwn_data()
 {
-    using Outcome = TAVO_record_boxLock::Outcome;
+    using Outcome = TAVO_mgr_boxLock::Outcome;
     QTest::addColumn<bool>("runtimeFolderSet");
     QTest::addColumn<bool>("linkPlanted");
     QTest::addColumn<Outcome>("outcome");
@@ -343,7 +343,7 @@ void tst_recordOptions::lockIsTheUsersOwn()
 {
     QFETCH(bool, runtimeFolderSet);
     QFETCH(bool, linkPlanted);
-    QFETCH(TAVO_record_boxLock::Outcome, outcome);
+    QFETCH(TAVO_mgr_boxLock::Outcome, outcome);
     QTemporaryDir runtime;
     QTemporaryDir temporary;
     // As cron starts it, or as a desktop session does; the shared temporary folder is a fresh one.
@@ -355,13 +355,13 @@ void tst_recordOptions::lockIsTheUsersOwn()
     const QString victim = temporary.filePath(QStringLiteral("victim"));
     if (linkPlanted) {
         QVERIFY(QDir().mkpath(runtime.filePath(QStringLiteral("tavo-client"))));
-        QVERIFY(QFile::link(victim, TAVO_record_boxLock::pathFor(QStringLiteral("uuid:box"))));
+        QVERIFY(QFile::link(victim, TAVO_mgr_boxLock::pathFor(QStringLiteral("uuid:box"))));
     }
-    TAVO_record_boxLock lock(QStringLiteral("uuid:box"));
+    TAVO_mgr_boxLock lock(QStringLiteral("uuid:box"));
     QString problem;
 
-    const TAVO_record_boxLock::Outcome taken = lock.acquire(&problem);
-    const QFileInfo folder(TAVO_record_boxLock::folder());
+    const TAVO_mgr_boxLock::Outcome taken = lock.acquire(&problem);
+    const QFileInfo folder(TAVO_mgr_boxLock::folder());
     qunsetenv("TMPDIR");
     qunsetenv("XDG_RUNTIME_DIR");
 

@@ -8,9 +8,9 @@
 
 #include <atomic>
 
-class TAVO_record_packetWriter;
+class TAVO_mgr_packetWriter;
 
-// Writes a box's packets to a file on a thread of its own (TAVO_record_packetWriter), so that a
+// Writes a box's packets to a file on a thread of its own (TAVO_mgr_packetWriter), so that a
 // slow disk (a USB stick, a network share) never holds the thread that feeds the picture. What
 // waits to be written is bounded: a disk that takes the stream more slowly than it comes for
 // that long ends the writing, and says so.
@@ -45,7 +45,7 @@ private:
 
     QThread thread;
     QObject *worker;  // lives on `thread`
-    TAVO_record_packetWriter *writer;  // used on `thread` only
+    TAVO_mgr_packetWriter *writer;  // used on `thread` only
     int fd;
     std::atomic<qint64> queued{0};
     std::atomic<qint64> written{0};

@@ -2,7 +2,7 @@
 #define TAVO_MGR_BOXSEARCH_H
 
 #include "TAVO_mgr_defaultStructure.h"
-#include "TAVO_record_boxName.h"
+#include "TAVO_mgr_boxName.h"
 
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -38,14 +38,14 @@ public:
     static constexpr int longestPauseRounds = 32;
 
     // One box: found() or notFound() follows exactly once. A time limit of 0 searches until found.
-    TAVO_mgr_boxSearch(const TAVO_record_boxName &box, int timeLimitMs, QObject *parent = nullptr);
+    TAVO_mgr_boxSearch(const TAVO_mgr_boxName &box, int timeLimitMs, QObject *parent = nullptr);
     // Every box: seen() for each box that answers, again after the longest pause; never ends.
     explicit TAVO_mgr_boxSearch(QObject *parent = nullptr);
 
     void start();
 
     // True when the record is the box the user named (an address names whichever box is there).
-    static bool matches(const TAVO_SERVER &server, const TAVO_record_boxName &box);
+    static bool matches(const TAVO_SERVER &server, const TAVO_mgr_boxName &box);
 
 Q_SIGNALS:
     void found(const TAVO_SERVER &server);
@@ -65,7 +65,7 @@ private:
 
     bool searchesBySsdp() const;
 
-    TAVO_record_boxName box;
+    TAVO_mgr_boxName box;
     bool everyBox = false;
     int timeLimitMs = 0;
     QUdpSocket socket;

@@ -15,7 +15,7 @@
 
 class TAVO_mgr_streamTap;
 class TAVO_player_vlcPlayer;
-class TAVO_record_boxLock;
+class TAVO_mgr_boxLock;
 class TAVO_mgr_backgroundWriter;
 
 // Records the stream being watched into an MPEG-TS file in the user's videos folder, named
@@ -70,7 +70,7 @@ private:
     QString recordedUdn;    // the box whose stream is recorded
     std::unique_ptr<TAVO_mgr_backgroundWriter> writer;
     QPointer<TAVO_mgr_streamTap> tap;
-    std::unique_ptr<TAVO_record_boxLock> boxLock;  // held while recording, unless a command held it first
+    std::unique_ptr<TAVO_mgr_boxLock> boxLock;  // held while recording, unless a command held it first
     QElapsedTimer elapsed;
     QTimer ticker;
 };

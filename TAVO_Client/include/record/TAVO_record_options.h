@@ -2,7 +2,7 @@
 #define TAVO_RECORD_OPTIONS_H
 
 #include "TAVO_mgr_streamSettings.h"
-#include "TAVO_record_boxName.h"
+#include "TAVO_mgr_boxName.h"
 
 #include <QDateTime>
 #include <QString>
@@ -11,7 +11,7 @@
 // What the command line asks of one recording.
 struct TAVO_record_options
 {
-    TAVO_record_boxName box;
+    TAVO_mgr_boxName box;
     qint64 forMs = -1;   // --for: how long from the first byte written; -1: no length
     QDateTime endAt;     // --until; invalid: no time of day
     QString output;      // a file, "-" for standard output, empty for the videos folder

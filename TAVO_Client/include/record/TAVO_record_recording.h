@@ -3,10 +3,10 @@
 
 #include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_defaultStructure.h"
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 #include "TAVO_record_exitStatus.h"
 #include "TAVO_record_options.h"
-#include "TAVO_record_packetWriter.h"
+#include "TAVO_mgr_packetWriter.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -44,7 +44,7 @@ private:
     void writeWithoutBlocking();
     void firstBytesWritten();
     void armEndTimer();
-    bool handle(TAVO_record_packetWriter::Result result);
+    bool handle(TAVO_mgr_packetWriter::Result result);
     void readerReady();
     void packetsArrived(const QByteArray &packets);
     void streamEnded(const TAVO_mgr_streamFailure &failure);
@@ -54,13 +54,13 @@ private:
 
     TAVO_record_options options;
     TAVO_SERVER server;
-    std::unique_ptr<TAVO_record_boxLock> lock;
+    std::unique_ptr<TAVO_mgr_boxLock> lock;
     QPointer<TAVO_mgr_streamTap> tap;  // the command's reader of the box's stream
     int outputFd = -1;
     int outputFlags = -1;         // standard output's flags before it was made non-blocking
     QString outputPath;
     std::unique_ptr<QSocketNotifier> readerWaits;  // a pipe or socket that took no more for now
-    std::unique_ptr<TAVO_record_packetWriter> writer;
+    std::unique_ptr<TAVO_mgr_packetWriter> writer;
     bool everPlayed = false;      // the stream came at least once
     bool attemptPlays = false;    // the current connection has given packets
     bool finished = false;

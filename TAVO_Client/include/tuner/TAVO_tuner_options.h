@@ -2,7 +2,7 @@
 #define TAVO_TUNER_OPTIONS_H
 
 #include "TAVO_mgr_streamSettings.h"
-#include "TAVO_record_boxName.h"
+#include "TAVO_mgr_boxName.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -14,7 +14,7 @@ struct TAVO_tuner_options
     // The port HDHomeRun-style tuners are often given by their users; any free one will do.
     static constexpr quint16 defaultPort = 5004;
 
-    QList<TAVO_record_boxName> boxes;  // --box, repeated; none: every box that answers
+    QList<TAVO_mgr_boxName> boxes;  // --box, repeated; none: every box that answers
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 port = defaultPort;
     bool allowEncrypted = false;

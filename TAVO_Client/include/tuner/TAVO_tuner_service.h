@@ -1,7 +1,7 @@
 #ifndef TAVO_TUNER_SERVICE_H
 #define TAVO_TUNER_SERVICE_H
 
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_request.h"
 
@@ -53,7 +53,7 @@ private:
     void serveAuto(QTcpSocket *socket, const QString &number);
     void serveLogo(QTcpSocket *socket, const TAVO_tuner_route &route, bool withBody);
     Refusal refusalBeforeLock(const TAVO_tuner_box &box, const QString &number) const;
-    static Refusal refusalOfLock(const TAVO_tuner_box &box, TAVO_record_boxLock::Outcome outcome, const QString &detail);
+    static Refusal refusalOfLock(const TAVO_tuner_box &box, TAVO_mgr_boxLock::Outcome outcome, const QString &detail);
     Refusal refusalAsked(const TAVO_tuner_box &box, const QString &number) const;
     static QByteArray headOf(const QList<Refusal> &refusals);
     TAVO_tuner_session *open(const TAVO_tuner_box &box, const QString &number, Refusal *refusal);

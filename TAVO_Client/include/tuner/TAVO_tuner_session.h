@@ -1,7 +1,7 @@
 #ifndef TAVO_TUNER_SESSION_H
 #define TAVO_TUNER_SESSION_H
 
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_lineup.h"
 
@@ -35,7 +35,7 @@ public:
 
     // Takes the box's lock and starts tuning; the lock's outcome, with `detail` (the lock, its
     // holder) when the box is not taken.
-    TAVO_record_boxLock::Outcome start(QString *detail);
+    TAVO_mgr_boxLock::Outcome start(QString *detail);
     // A client of this channel: it gets the stream once the box is tuned.
     void add(QTcpSocket *client);
 
@@ -59,7 +59,7 @@ private:
 
     TAVO_tuner_box box;
     QString channel;
-    std::unique_ptr<TAVO_record_boxLock> lock;
+    std::unique_ptr<TAVO_mgr_boxLock> lock;
     TAVO_mgr_channelKeys *keys = nullptr;
     QList<TAVO_tuner_viewer *> viewers;
     QTimer settle;  // the receiver switching after the last key

@@ -1,6 +1,6 @@
 #include "TAVO_mgr_backgroundWriter.h"
 
-#include "TAVO_record_packetWriter.h"
+#include "TAVO_mgr_packetWriter.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,7 +10,7 @@
 TAVO_mgr_backgroundWriter::TAVO_mgr_backgroundWriter(int fd, QObject *parent)
     : QObject(parent)
     , worker(new QObject)
-    , writer(new TAVO_record_packetWriter(fd))
+    , writer(new TAVO_mgr_packetWriter(fd))
     , fd(fd)
 {
     worker->moveToThread(&thread);
@@ -42,9 +42,9 @@ void TAVO_mgr_backgroundWriter::writeOnThread(const QByteArray &packets)
     queued -= packets.size();
     if (broken)
         return;
-    const TAVO_record_packetWriter::Result result = writer->add(packets);
+    const TAVO_mgr_packetWriter::Result result = writer->add(packets);
     written = writer->bytesWritten();
-    if (result == TAVO_record_packetWriter::Result::Written || result == TAVO_record_packetWriter::Result::Waiting)
+    if (result == TAVO_mgr_packetWriter::Result::Written || result == TAVO_mgr_packetWriter::Result::Waiting)
         return;
     broken = true;
     const QString reason = writer->problem();

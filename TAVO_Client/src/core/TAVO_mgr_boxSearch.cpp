@@ -37,7 +37,7 @@ QString hostForUrls(const QUrl &url)
 
 } // namespace
 
-TAVO_mgr_boxSearch::TAVO_mgr_boxSearch(const TAVO_record_boxName &box, int timeLimitMs, QObject *parent)
+TAVO_mgr_boxSearch::TAVO_mgr_boxSearch(const TAVO_mgr_boxName &box, int timeLimitMs, QObject *parent)
     : QObject(parent)
     , box(box)
     , timeLimitMs(timeLimitMs)
@@ -75,12 +75,12 @@ void TAVO_mgr_boxSearch::start()
 
 bool TAVO_mgr_boxSearch::searchesBySsdp() const
 {
-    return everyBox || box.kind == TAVO_record_boxName::Kind::NameOrUdn;
+    return everyBox || box.kind == TAVO_mgr_boxName::Kind::NameOrUdn;
 }
 
-bool TAVO_mgr_boxSearch::matches(const TAVO_SERVER &server, const TAVO_record_boxName &box)
+bool TAVO_mgr_boxSearch::matches(const TAVO_SERVER &server, const TAVO_mgr_boxName &box)
 {
-    if (box.kind != TAVO_record_boxName::Kind::NameOrUdn)
+    if (box.kind != TAVO_mgr_boxName::Kind::NameOrUdn)
         return true;
     return server.device.friendlyName.compare(box.text, Qt::CaseInsensitive) == 0
            || server.device.UDN.compare(bareUdn(box.text), Qt::CaseInsensitive) == 0;

@@ -1,6 +1,6 @@
 #include "TAVO_mgr_recordedBoxes.h"
 
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,18 +56,18 @@ TAVO_mgr_recordedBoxes::TAVO_mgr_recordedBoxes(QObject *parent)
 
 QString TAVO_mgr_recordedBoxes::recorderOf(const QString &udn) const
 {
-    return recorders.value(QFileInfo(TAVO_record_boxLock::pathFor(udn)).fileName());
+    return recorders.value(QFileInfo(TAVO_mgr_boxLock::pathFor(udn)).fileName());
 }
 
 QString TAVO_mgr_recordedBoxes::otherRecorderOf(const QString &udn) const
 {
-    const QString name = QFileInfo(TAVO_record_boxLock::pathFor(udn)).fileName();
+    const QString name = QFileInfo(TAVO_mgr_boxLock::pathFor(udn)).fileName();
     return ownLocks.contains(name) ? QString() : recorders.value(name);
 }
 
 void TAVO_mgr_recordedBoxes::probe()
 {
-    const QString folder = TAVO_record_boxLock::folder();
+    const QString folder = TAVO_mgr_boxLock::folder();
     watchFolder(folder);
     const QHash<QString, qint64> locked = flockedFiles();
     QHash<QString, QString> now;
@@ -79,7 +79,7 @@ void TAVO_mgr_recordedBoxes::probe()
         const auto holder = locked.constFind(fileId(major(status.st_dev), minor(status.st_dev), status.st_ino));
         if (holder == locked.constEnd())
             continue;
-        now.insert(file.fileName(), TAVO_record_boxLock::holderOf(file.filePath()));
+        now.insert(file.fileName(), TAVO_mgr_boxLock::holderOf(file.filePath()));
         if (*holder == QCoreApplication::applicationPid())
             own.insert(file.fileName());
     }
@@ -98,7 +98,7 @@ void TAVO_mgr_recordedBoxes::watchFolder(const QString &folder)
     if (folderWatcher.directories().contains(folder))
         return;
     QString problem;
-    if (!TAVO_record_boxLock::makeFolder(&problem)) {
+    if (!TAVO_mgr_boxLock::makeFolder(&problem)) {
         qCDebug(lcRecordedBoxes).noquote() << problem;
         return;
     }

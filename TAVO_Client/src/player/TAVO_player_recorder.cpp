@@ -4,7 +4,7 @@
 #include "TAVO_mgr_boxStream.h"
 #include "TAVO_mgr_savedFiles.h"
 #include "TAVO_player_vlcPlayer.h"
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -137,7 +137,7 @@ void TAVO_player_recorder::end(const QString &why)
 // over when the command ends would keep a later command off a box the user may have let go.
 void TAVO_player_recorder::lockBox(const QString &udn)
 {
-    boxLock = std::make_unique<TAVO_record_boxLock>(udn);
+    boxLock = std::make_unique<TAVO_mgr_boxLock>(udn);
     QString problem;
     if (!boxLock->take(&problem)) {
         qCDebug(lcRecorder).noquote() << "Recording without the lock:" << problem;

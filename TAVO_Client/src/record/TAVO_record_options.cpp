@@ -29,7 +29,7 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
                                      arguments, problem)
         || !TAVO_mgr_streamSettings::readCommandLine(parser, &options->streamSettings, problem))
         return false;
-    if (!TAVO_record_boxName::read(parser.value(box), &options->box, problem))
+    if (!TAVO_mgr_boxName::read(parser.value(box), &options->box, problem))
         return false;
     if (parser.isSet(forLength) && parser.isSet(until)) {
         *problem = QStringLiteral("give --for or --until, not both");

@@ -56,7 +56,7 @@ void TAVO_record_recording::start()
     connect(search, &TAVO_mgr_boxSearch::progress, this, &TAVO_record_recording::say);
     connect(search, &TAVO_mgr_boxSearch::found, this, &TAVO_record_recording::boxFound);
     connect(search, &TAVO_mgr_boxSearch::notFound, this, [this] {
-        const QString what = options.box.kind == TAVO_record_boxName::Kind::Description
+        const QString what = options.box.kind == TAVO_mgr_boxName::Kind::Description
                                  ? QStringLiteral("no streamer box's description was read at %1 within %2 s")
                                  : QStringLiteral("no box called %1 answered within %2 s");
         finish(TAVO_record_exitStatus::BoxNotFound, what.arg(options.box.text).arg(boxSearchLimitMs / 1000));
@@ -75,15 +75,15 @@ void TAVO_record_recording::boxFound(const TAVO_SERVER &found)
         return;
     server = found;
     say(QStringLiteral("Found %1 at %2").arg(server.device.friendlyName, server.host));
-    lock = std::make_unique<TAVO_record_boxLock>(server.device.UDN);
+    lock = std::make_unique<TAVO_mgr_boxLock>(server.device.UDN);
     QString problem;
     switch (lock->acquire(&problem)) {
-    case TAVO_record_boxLock::Outcome::Taken:
+    case TAVO_mgr_boxLock::Outcome::Taken:
         break;
-    case TAVO_record_boxLock::Outcome::Busy:
+    case TAVO_mgr_boxLock::Outcome::Busy:
         finish(TAVO_record_exitStatus::BoxBusy, problem);
         return;
-    case TAVO_record_boxLock::Outcome::Unavailable:
+    case TAVO_mgr_boxLock::Outcome::Unavailable:
         finish(TAVO_record_exitStatus::LockUnavailable, problem);
         return;
     }
@@ -132,7 +132,7 @@ bool TAVO_record_recording::openOutput()
         say(QStringLiteral("Recording to %1").arg(outputPath));
     }
     writeWithoutBlocking();
-    writer = std::make_unique<TAVO_record_packetWriter>(outputFd);
+    writer = std::make_unique<TAVO_mgr_packetWriter>(outputFd);
     return true;
 }
 
@@ -190,22 +190,22 @@ void TAVO_record_recording::packetsArrived(const QByteArray &packets)
 }
 
 // False when the result ends the recording.
-bool TAVO_record_recording::handle(TAVO_record_packetWriter::Result result)
+bool TAVO_record_recording::handle(TAVO_mgr_packetWriter::Result result)
 {
     switch (result) {
-    case TAVO_record_packetWriter::Result::Written:
+    case TAVO_mgr_packetWriter::Result::Written:
         break;
-    case TAVO_record_packetWriter::Result::Waiting:
+    case TAVO_mgr_packetWriter::Result::Waiting:
         readerWaits->setEnabled(true);
         tap->hold(true);
         break;
-    case TAVO_record_packetWriter::Result::ReaderGone:
+    case TAVO_mgr_packetWriter::Result::ReaderGone:
         finish(TAVO_record_exitStatus::Recorded);
         return false;
-    case TAVO_record_packetWriter::Result::Full:
+    case TAVO_mgr_packetWriter::Result::Full:
         finish(TAVO_record_exitStatus::OutputFull, QStringLiteral("cannot write more: %1").arg(writer->problem()));
         return false;
-    case TAVO_record_packetWriter::Result::Failed:
+    case TAVO_mgr_packetWriter::Result::Failed:
         finish(TAVO_record_exitStatus::OutputUnwritable, QStringLiteral("cannot write: %1").arg(writer->problem()));
         return false;
     }

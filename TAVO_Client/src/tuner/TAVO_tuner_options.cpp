@@ -25,8 +25,8 @@ bool TAVO_tuner_options::parse(const QStringList &arguments, TAVO_tuner_options 
         || !TAVO_mgr_streamSettings::readCommandLine(parser, &options->streamSettings, problem))
         return false;
     for (const QString &text : parser.values(box)) {
-        TAVO_record_boxName name;
-        if (!TAVO_record_boxName::read(text, &name, problem))
+        TAVO_mgr_boxName name;
+        if (!TAVO_mgr_boxName::read(text, &name, problem))
             return false;
         options->boxes.append(name);
     }

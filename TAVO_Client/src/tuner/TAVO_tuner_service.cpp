@@ -292,11 +292,11 @@ TAVO_tuner_service::Refusal TAVO_tuner_service::refusalBeforeLock(const TAVO_tun
 
 // A box whose lock was not taken: what a network client may know of it, while who holds the
 // lock, and where, goes to the log only.
-TAVO_tuner_service::Refusal TAVO_tuner_service::refusalOfLock(const TAVO_tuner_box &box, TAVO_record_boxLock::Outcome outcome,
+TAVO_tuner_service::Refusal TAVO_tuner_service::refusalOfLock(const TAVO_tuner_box &box, TAVO_mgr_boxLock::Outcome outcome,
                                                               const QString &detail)
 {
     qCInfo(lcTunerService).noquote() << box.name() << box.id << detail;
-    if (outcome == TAVO_record_boxLock::Outcome::Busy)
+    if (outcome == TAVO_mgr_boxLock::Outcome::Busy)
         return {503, QStringLiteral("%1 is busy: it is being recorded").arg(box.name()), TAVO_tuner_answer::tunerInUse};
     return {503, QStringLiteral("%1 cannot be locked for use (the service's log says why)").arg(box.name()), {}};
 }
@@ -307,10 +307,10 @@ TAVO_tuner_service::Refusal TAVO_tuner_service::refusalAsked(const TAVO_tuner_bo
     const Refusal refusal = refusalBeforeLock(box, number);
     if (refusal.status != 0 || sessions.contains(box.id))
         return refusal;
-    TAVO_record_boxLock lock(box.server.device.UDN);
+    TAVO_mgr_boxLock lock(box.server.device.UDN);
     QString detail;
-    const TAVO_record_boxLock::Outcome outcome = lock.acquire(&detail);
-    return outcome == TAVO_record_boxLock::Outcome::Taken ? refusal : refusalOfLock(box, outcome, detail);
+    const TAVO_mgr_boxLock::Outcome outcome = lock.acquire(&detail);
+    return outcome == TAVO_mgr_boxLock::Outcome::Taken ? refusal : refusalOfLock(box, outcome, detail);
 }
 
 // The session of the box for the channel: the running one when it plays that channel, else a
@@ -328,8 +328,8 @@ TAVO_tuner_session *TAVO_tuner_service::open(const TAVO_tuner_box &box, const QS
     }
     auto *session = new TAVO_tuner_session(box, number, this);
     QString detail;
-    const TAVO_record_boxLock::Outcome outcome = session->start(&detail);
-    if (outcome != TAVO_record_boxLock::Outcome::Taken) {
+    const TAVO_mgr_boxLock::Outcome outcome = session->start(&detail);
+    if (outcome != TAVO_mgr_boxLock::Outcome::Taken) {
         *refusal = refusalOfLock(box, outcome, detail);
         delete session;
         return nullptr;

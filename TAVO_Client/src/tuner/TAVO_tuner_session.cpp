@@ -24,11 +24,11 @@ TAVO_tuner_session::~TAVO_tuner_session()
     qDeleteAll(viewers);
 }
 
-TAVO_record_boxLock::Outcome TAVO_tuner_session::start(QString *detail)
+TAVO_mgr_boxLock::Outcome TAVO_tuner_session::start(QString *detail)
 {
-    lock = std::make_unique<TAVO_record_boxLock>(box.server.device.UDN);
-    const TAVO_record_boxLock::Outcome outcome = lock->acquire(detail);
-    if (outcome != TAVO_record_boxLock::Outcome::Taken)
+    lock = std::make_unique<TAVO_mgr_boxLock>(box.server.device.UDN);
+    const TAVO_mgr_boxLock::Outcome outcome = lock->acquire(detail);
+    if (outcome != TAVO_mgr_boxLock::Outcome::Taken)
         return outcome;
     qCDebug(lcTunerSession) << "Tuning" << box.name() << "to" << channel;
     keys = new TAVO_mgr_channelKeys(box.server, this);

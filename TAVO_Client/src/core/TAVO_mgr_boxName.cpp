@@ -1,4 +1,4 @@
-#include "TAVO_record_boxName.h"
+#include "TAVO_mgr_boxName.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -20,9 +20,9 @@ bool looksLikeAddress(const QString &text)
 
 } // namespace
 
-bool TAVO_record_boxName::read(const QString &text, TAVO_record_boxName *name, QString *problem)
+bool TAVO_mgr_boxName::read(const QString &text, TAVO_mgr_boxName *name, QString *problem)
 {
-    *name = TAVO_record_boxName();
+    *name = TAVO_mgr_boxName();
     name->text = text.trimmed();
     if (name->text.isEmpty()) {
         *problem = QStringLiteral("--box is required");

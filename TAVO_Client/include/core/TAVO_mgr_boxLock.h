@@ -1,5 +1,5 @@
-#ifndef TAVO_RECORD_BOXLOCK_H
-#define TAVO_RECORD_BOXLOCK_H
+#ifndef TAVO_MGR_BOXLOCK_H
+#define TAVO_MGR_BOXLOCK_H
 
 #include <QString>
 
@@ -7,15 +7,15 @@
 // named by the box's UDN. The lock is the kernel's (flock), so it goes with the process that
 // held it, however that process ended. The holder writes its name into the file, so that whoever
 // finds the box taken can say by whom.
-class TAVO_record_boxLock
+class TAVO_mgr_boxLock
 {
 public:
     enum class Outcome { Taken, Busy, Unavailable };
 
-    explicit TAVO_record_boxLock(const QString &udn);
-    ~TAVO_record_boxLock();
-    TAVO_record_boxLock(const TAVO_record_boxLock &) = delete;
-    TAVO_record_boxLock &operator=(const TAVO_record_boxLock &) = delete;
+    explicit TAVO_mgr_boxLock(const QString &udn);
+    ~TAVO_mgr_boxLock();
+    TAVO_mgr_boxLock(const TAVO_mgr_boxLock &) = delete;
+    TAVO_mgr_boxLock &operator=(const TAVO_mgr_boxLock &) = delete;
 
     // Busy when another process holds the box, Unavailable when the lock cannot be made;
     // `problem` then says why, and by whom.

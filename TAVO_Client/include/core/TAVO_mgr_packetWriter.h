@@ -1,5 +1,5 @@
-#ifndef TAVO_RECORD_PACKETWRITER_H
-#define TAVO_RECORD_PACKETWRITER_H
+#ifndef TAVO_MGR_PACKETWRITER_H
+#define TAVO_MGR_PACKETWRITER_H
 
 #include <QByteArray>
 #include <QString>
@@ -11,14 +11,14 @@
 //
 // A reader that takes no more for now (a pipe or socket opened without blocking) is not waited
 // for: what it did not take is kept and given to it by flush() once it can take more.
-class TAVO_record_packetWriter
+class TAVO_mgr_packetWriter
 {
 public:
     static constexpr int packetSize = 188;
 
     enum class Result { Written, Waiting, ReaderGone, Full, Failed };
 
-    explicit TAVO_record_packetWriter(int fd);
+    explicit TAVO_mgr_packetWriter(int fd);
 
     // Adds whole packets of the stream and writes them.
     Result add(const QByteArray &packets);

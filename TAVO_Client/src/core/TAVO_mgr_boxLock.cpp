@@ -1,4 +1,4 @@
-#include "TAVO_record_boxLock.h"
+#include "TAVO_mgr_boxLock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,18 +34,18 @@ QString systemError()
 
 } // namespace
 
-TAVO_record_boxLock::TAVO_record_boxLock(const QString &udn)
+TAVO_mgr_boxLock::TAVO_mgr_boxLock(const QString &udn)
     : path(pathFor(udn))
 {
 }
 
-TAVO_record_boxLock::~TAVO_record_boxLock()
+TAVO_mgr_boxLock::~TAVO_mgr_boxLock()
 {
     if (fd >= 0)
         ::close(fd);
 }
 
-QString TAVO_record_boxLock::folder()
+QString TAVO_mgr_boxLock::folder()
 {
     // Read directly: Qt would warn on every run started by cron, which sets no runtime folder.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -57,7 +57,7 @@ QString TAVO_record_boxLock::folder()
     return QDir::tempPath() + QStringLiteral("/tavo-client-%1").arg(::getuid());
 }
 
-bool TAVO_record_boxLock::makeFolder(QString *problem)
+bool TAVO_mgr_boxLock::makeFolder(QString *problem)
 {
     const QString made = folder();
     const QByteArray name = QFile::encodeName(made);
@@ -78,7 +78,7 @@ bool TAVO_record_boxLock::makeFolder(QString *problem)
     return true;
 }
 
-QString TAVO_record_boxLock::pathFor(const QString &udn)
+QString TAVO_mgr_boxLock::pathFor(const QString &udn)
 {
     // A UDN is the box's own text; only its safe characters name the file.
     QString name = udn.left(200);
@@ -86,7 +86,7 @@ QString TAVO_record_boxLock::pathFor(const QString &udn)
     return folder() + QLatin1Char('/') + name + QLatin1String(".lock");
 }
 
-QString TAVO_record_boxLock::holderOf(const QString &path)
+QString TAVO_mgr_boxLock::holderOf(const QString &path)
 {
     QFile file(path);
     QString holder = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readLine(200)).trimmed() : QString();
@@ -94,7 +94,7 @@ QString TAVO_record_boxLock::holderOf(const QString &path)
     return holder.isEmpty() ? QStringLiteral("another program") : holder;
 }
 
-TAVO_record_boxLock::Outcome TAVO_record_boxLock::acquire(QString *problem)
+TAVO_mgr_boxLock::Outcome TAVO_mgr_boxLock::acquire(QString *problem)
 {
     if (!makeFolder(problem))
         return Outcome::Unavailable;
@@ -115,7 +115,7 @@ TAVO_record_boxLock::Outcome TAVO_record_boxLock::acquire(QString *problem)
 }
 
 // Written only once the lock is ours: a process that finds the box taken leaves the name alone.
-void TAVO_record_boxLock::writeHolder()
+void TAVO_mgr_boxLock::writeHolder()
 {
     const QByteArray holder = QStringLiteral("%1 (pid %2) since %3\n")
                                   .arg(QCoreApplication::applicationName())

@@ -1,4 +1,4 @@
-#include "TAVO_record_packetWriter.h"
+#include "TAVO_mgr_packetWriter.h"
 
 #include <cerrno>
 #include <algorithm>
@@ -21,13 +21,13 @@ bool isRegularFile(int fd)
 
 // A pipe takes a write of up to PIPE_BUF bytes whole or not at all: written in such pieces, what
 // its reader gets ends on a packet boundary whenever the writing stops.
-TAVO_record_packetWriter::TAVO_record_packetWriter(int fd)
+TAVO_mgr_packetWriter::TAVO_mgr_packetWriter(int fd)
     : fd(fd)
     , pieceBytes(isRegularFile(fd) ? std::numeric_limits<qint64>::max() : PIPE_BUF - PIPE_BUF % packetSize)
 {
 }
 
-TAVO_record_packetWriter::Result TAVO_record_packetWriter::add(const QByteArray &packets)
+TAVO_mgr_packetWriter::Result TAVO_mgr_packetWriter::add(const QByteArray &packets)
 {
     const qint64 whole = packets.size() - packets.size() % packetSize;
     notePictureStarts(packets.constData(), whole, written + unwritten.size());
@@ -35,13 +35,13 @@ TAVO_record_packetWriter::Result TAVO_record_packetWriter::add(const QByteArray 
     return flush();
 }
 
-void TAVO_record_packetWriter::restart()
+void TAVO_mgr_packetWriter::restart()
 {
     trimToWholePictures();
     lastPictureStart = -1;
 }
 
-TAVO_record_packetWriter::Result TAVO_record_packetWriter::flush()
+TAVO_mgr_packetWriter::Result TAVO_mgr_packetWriter::flush()
 {
     while (!unwritten.isEmpty()) {
         const ssize_t done = ::write(fd, unwritten.constData(), size_t(std::min<qint64>(unwritten.size(), pieceBytes)));
@@ -64,7 +64,7 @@ TAVO_record_packetWriter::Result TAVO_record_packetWriter::flush()
 
 // A video unit (a picture) starts in the packet that begins a PES packet of a video stream
 // (stream id 0xE0 to 0xEF) right after the header and any adaptation field.
-void TAVO_record_packetWriter::notePictureStarts(const char *packets, qint64 size, qint64 offset)
+void TAVO_mgr_packetWriter::notePictureStarts(const char *packets, qint64 size, qint64 offset)
 {
     for (qint64 at = 0; at < size; at += packetSize) {
         const auto *packet = reinterpret_cast<const unsigned char *>(packets + at);
@@ -81,7 +81,7 @@ void TAVO_record_packetWriter::notePictureStarts(const char *packets, qint64 siz
 
 // A stream without a picture start seen (a radio channel, sound alone, a video this does not
 // recognise) keeps every whole packet.
-void TAVO_record_packetWriter::trimToWholePictures()
+void TAVO_mgr_packetWriter::trimToWholePictures()
 {
     if (!isRegularFile(fd))
         return;

@@ -1,5 +1,5 @@
-#ifndef TAVO_RECORD_BOXNAME_H
-#define TAVO_RECORD_BOXNAME_H
+#ifndef TAVO_MGR_BOXNAME_H
+#define TAVO_MGR_BOXNAME_H
 
 #include "TAVO_mgr_boxAddress.h"
 
@@ -13,7 +13,7 @@
 //   ("box.local:49152") or holding a dot ("box.local") is an address.
 // - Anything else ("Bedroom", "42", a UDN without "uuid:") is a friendly name or a UDN.
 // An address is read as the window reads one (TAVO_mgr_boxAddress) and found as it finds one.
-struct TAVO_record_boxName
+struct TAVO_mgr_boxName
 {
     enum class Kind { NameOrUdn, Address, AddressAndPort, Description };
 
@@ -22,7 +22,7 @@ struct TAVO_record_boxName
     TAVO_mgr_boxAddress address;   // all but NameOrUdn
 
     // False with `problem` set, in one line, when the text is an address or a URL that cannot be used.
-    static bool read(const QString &text, TAVO_record_boxName *name, QString *problem);
+    static bool read(const QString &text, TAVO_mgr_boxName *name, QString *problem);
 };
 
 #endif
