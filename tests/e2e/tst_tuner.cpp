@@ -172,6 +172,7 @@ private Q_SLOTS:
     void documentsCarryTheFieldsTunerClientsRead();
     void pagesOfOtherSitesNeitherTuneNorRead();
     void clientsOfOneChannelShareOneStream();
+    void boxSendingNoStreamIsRefused();
     void clientComingStraightBackFindsTheChannelTuned();
     void viewersBeyondTheServiceLimitAreRefused();
     void busyBoxRefusesAnotherChannelUntilItsClientGoes();
@@ -246,6 +247,22 @@ void tst_tuner::clientsOfOneChannelShareOneStream()
 
     QCOMPARE(streamRequests(sim, firstUuid), 1);
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
+}
+
+// A box that answers its stream's request with an error page: the client hears why, and the
+// box is not asked again and again meanwhile.
+void tst_tuner::boxSendingNoStreamIsRefused()
+{
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(box(firstUuid, "127.0.0.2", "Living Room", {{"streamErrorPage", true}})));
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.count("#EXTINF") == 2; }, hangMs));
+
+    const Answer answer = Client(channelPath(firstUuid, QStringLiteral("21"))).whole();
+
+    QCOMPARE(answer.status, 502);
+    QVERIFY2(answer.body.contains("no transport stream"), answer.body.constData());
+    QCOMPARE(streamRequests(sim, firstUuid), 1);
 }
 
 // TV software (Kodi) opens a channel's address several times in a row: the keys go once.

@@ -43,6 +43,7 @@ private:
     QByteArray unwritten;   // whole packets the reader has not taken yet
     qint64 written = 0;
     qint64 lastPictureStart = -1;  // where this connection's last video unit begins in the output; -1: none seen
+    qint64 lastSoundStart = -1;    // the same of its sound
     QString failure;
 };
 

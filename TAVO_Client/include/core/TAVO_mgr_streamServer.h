@@ -6,7 +6,10 @@
 #include "TAVO_mgr_streamFailure.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
 #include <QString>
 #include <QTcpServer>
 
@@ -46,7 +49,7 @@ private:
     QTcpServer listener;
     QHash<QString, TAVO_SERVER> boxes;  // path → box
     QHash<QString, TAVO_mgr_streamFailure> failures;  // path → why its last reading failed
-    int connections = 0;
+    QList<QPointer<QTcpSocket>> clients;
 };
 
 #endif

@@ -39,6 +39,7 @@ void TAVO_mgr_packetWriter::restart()
 {
     trimToWholePictures();
     lastPictureStart = -1;
+    lastSoundStart = -1;
 }
 
 TAVO_mgr_packetWriter::Result TAVO_mgr_packetWriter::flush()
@@ -73,21 +74,26 @@ void TAVO_mgr_packetWriter::notePictureStarts(const char *packets, qint64 size, 
         if (!unitStart || !(adaptation & 0x1))
             continue;
         const int payload = adaptation == 0x3 ? 5 + packet[4] : 4;
-        if (payload + 4 <= packetSize && packet[payload] == 0 && packet[payload + 1] == 0 && packet[payload + 2] == 1
-            && (packet[payload + 3] & 0xF0) == 0xE0)
+        if (payload + 4 > packetSize || packet[payload] != 0 || packet[payload + 1] != 0 || packet[payload + 2] != 1)
+            continue;
+        const int streamId = packet[payload + 3];
+        if ((streamId & 0xF0) == 0xE0)
             lastPictureStart = offset + at;
+        else if ((streamId & 0xE0) == 0xC0 || streamId == 0xBD)
+            lastSoundStart = offset + at;
     }
 }
 
 // A stream without a picture start seen (a radio channel, sound alone, a video this does not
-// recognise) keeps every whole packet.
+// recognise) ends on its last whole unit of sound, and one without either keeps every whole packet.
 void TAVO_mgr_packetWriter::trimToWholePictures()
 {
     if (!isRegularFile(fd))
         return;
     const qint64 wholePackets = written - written % packetSize;
     // A picture that began beyond what the failed write got out is not in the file at all.
-    const qint64 cut = lastPictureStart < 0 ? wholePackets : std::min(lastPictureStart, wholePackets);
+    const qint64 lastStart = lastPictureStart >= 0 ? lastPictureStart : lastSoundStart;
+    const qint64 cut = lastStart < 0 ? wholePackets : std::min(lastStart, wholePackets);
     if (cut == written)
         return;
     if (::ftruncate(fd, cut) != 0 || ::lseek(fd, cut, SEEK_SET) != cut) {

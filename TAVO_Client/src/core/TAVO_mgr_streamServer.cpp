@@ -5,12 +5,15 @@
 #include "TAVO_mgr_streamSocket.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcStreamServer, "tavo.core.stream.server", QtWarningMsg)
 
 const char picturesClock[] = "?clock=pictures";
 
@@ -62,13 +65,15 @@ TAVO_mgr_streamFailure TAVO_mgr_streamServer::failureOf(const QString &url) cons
 void TAVO_mgr_streamServer::clientArrived()
 {
     while (QTcpSocket *socket = listener.nextPendingConnection()) {
-        if (connections >= connectionLimit) {
+        // A client is counted until its socket is gone, whoever holds it by then.
+        clients.removeIf([](const QPointer<QTcpSocket> &client) { return client.isNull(); });
+        if (clients.size() >= connectionLimit) {
+            qCDebug(lcStreamServer) << "Refused a connection beyond" << connectionLimit;
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        ++connections;
-        connect(socket, &QObject::destroyed, this, [this] { --connections; });
+        clients.append(socket);
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { requestArrived(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
