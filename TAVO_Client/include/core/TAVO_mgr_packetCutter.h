@@ -1,6 +1,8 @@
 #ifndef TAVO_MGR_PACKETCUTTER_H
 #define TAVO_MGR_PACKETCUTTER_H
 
+#include "TAVO_mgr_tsEntry.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -12,8 +14,8 @@
 class TAVO_mgr_packetCutter
 {
 public:
-    static constexpr int packetSize = 188;
-    static constexpr char syncByte = 0x47;
+    static constexpr int packetSize = TAVO_mgr_tsEntry::packetSize;
+    static constexpr char syncByte = TAVO_mgr_tsEntry::syncByte;
     // A transport stream shows its packet boundaries within a few packets; this many bytes
     // without one are something else.
     static constexpr qint64 unsyncedLimitBytes = 64 * 1024;

@@ -1,6 +1,8 @@
 #ifndef TAVO_MGR_PACKETWRITER_H
 #define TAVO_MGR_PACKETWRITER_H
 
+#include "TAVO_mgr_tsEntry.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,7 +16,7 @@
 class TAVO_mgr_packetWriter
 {
 public:
-    static constexpr int packetSize = 188;
+    static constexpr int packetSize = TAVO_mgr_tsEntry::packetSize;
 
     enum class Result { Written, Waiting, ReaderGone, Full, Failed };
 
