@@ -1,11 +1,12 @@
 // The recording command's parts that need no box: its options, its packet writer (against a
 // file and a pipe), its box lock and its stop signals; and a box's address as every program reads it.
 
-#include "TAVO_mgr_streamRequest.h"
+#include "TAVO_mgr_backgroundWriter.h"
 #include "TAVO_mgr_boxLock.h"
+#include "TAVO_mgr_packetWriter.h"
+#include "TAVO_mgr_streamRequest.h"
 #include "TAVO_record_options.h"
 #include "TAVO_record_recording.h"
-#include "TAVO_mgr_packetWriter.h"
 #include "TAVO_record_stopSignals.h"
 
 #include <QtTest>
@@ -62,6 +63,7 @@ private Q_SLOTS:
     void packetWriterKeepsWhatItGot_data();
     void packetWriterKeepsWhatItGot();
     void packetWriterGivesAStalledReaderEverything();
+    void backgroundWriterNeverWaitsForTheDisk();
     void lockIsTheUsersOwn_data();
     void lockIsTheUsersOwn();
     void stopSignalsNotWatchedAreNotBlocked();
@@ -326,6 +328,29 @@ void tst_recordOptions::packetWriterGivesAStalledReaderEverything()
 
     QCOMPARE(result, TAVO_mgr_packetWriter::Result::Written);
     QCOMPARE(read.size(), stream.size());
+    QCOMPARE(read, stream);
+}
+
+// A disk that takes nothing for a while (here a pipe nobody reads yet) never holds the thread
+// that hands the writer its packets; everything reaches the disk once it takes it.
+void tst_recordOptions::backgroundWriterNeverWaitsForTheDisk()
+{
+    int pipe[2];
+    QCOMPARE(::pipe2(pipe, O_CLOEXEC), 0);
+    const QByteArray stream = packets("a-------------------------------------------------").repeated(40);
+    TAVO_mgr_backgroundWriter writer(pipe[1]);
+
+    writer.add(stream);
+
+    QByteArray read;
+    char buffer[65536];
+    while (read.size() < stream.size()) {
+        const ssize_t got = ::read(pipe[0], buffer, sizeof buffer);
+        QVERIFY(got > 0);
+        read.append(buffer, got);
+    }
+    QCOMPARE(writer.finish(), QString());
+    ::close(pipe[0]);
     QCOMPARE(read, stream);
 }
 
