@@ -4,6 +4,7 @@
 #include "TAVO_mgr_boxLock.h"
 #include "TAVO_test_boxSim.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -103,7 +104,8 @@ private:
 class tunerRun
 {
 public:
-    tunerRun()
+    // `knownHosts`: the GnuTLS known hosts of the service's user, as a window before it may have left them.
+    explicit tunerRun(const QStringList &arguments = {}, const QByteArray &knownHosts = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), folder.path());
@@ -122,13 +124,21 @@ public:
         for (const QString &uuid : {firstUuid, secondUuid, encryptedUuid})
             saved = list.save(uuid) && saved;
         qunsetenv("XDG_DATA_HOME");
+        if (!knownHosts.isEmpty())
+            saved = writeKnownHosts(knownHosts) && saved;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), QStringList());
+        process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), arguments);
     }
     ~tunerRun()
     {
         process.terminate();
         process.waitForFinished(hangMs);
+    }
+    bool writeKnownHosts(const QByteArray &text)
+    {
+        QDir().mkpath(folder.filePath(QStringLiteral(".gnutls")));
+        QFile file(folder.filePath(QStringLiteral(".gnutls/known_hosts")));
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
     }
     // True once the service lists the channels of every box.
     bool servesEveryBox()
@@ -176,6 +186,7 @@ private Q_SLOTS:
     void viewersBeyondTheServiceLimitAreRefused();
     void busyBoxRefusesAnotherChannelUntilItsClientGoes();
     void recordedBoxIsRefusedWithoutItsLocksDetail();
+    void encryptedBoxIsRefusedBeforeItsKeysWhenItsStreamWouldBe();
     void poolGivesEachChannelAFreeBox();
     void ffprobeReadsTheStreamOfThePlaylist();
 };
@@ -331,6 +342,27 @@ void tst_tuner::recordedBoxIsRefusedWithoutItsLocksDetail()
     QVERIFY2(refused.body.contains("is busy") && !refused.body.contains("pid") && !refused.body.contains(".lock"),
              refused.body.constData());
     QVERIFY2(refused.head.contains("\r\nX-HDHomeRun-Error: 804 "), refused.head.constData());
+}
+
+// A key pinned for the box's address that is not a box's (another device once answered there)
+// refuses its stream: known before a key goes to the box, which is left on its channel. Once the
+// line is gone, the service pins the box's key itself, where no window ever played the box.
+void tst_tuner::encryptedBoxIsRefusedBeforeItsKeysWhenItsStreamWouldBe()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner({QStringLiteral("--allow-encrypted")}, "|g0|127.0.0.4|https|0|MCowBQYDK2VwAyEAGb9ECWmEzf6FQbrBZ9w7lshQhqowtrbLDFw4rXAxZuE=\n");
+    QVERIFY(tuner.servesEveryBox());
+
+    const Answer refused = Client(channelPath(encryptedUuid, QStringLiteral("21"))).whole();
+    QCOMPARE(refused.status, 502);
+    QVERIFY2(!refused.body.contains("known_hosts"), refused.body.constData());
+    QCOMPARE(keyRequests(sim, encryptedUuid), 0);
+
+    QVERIFY(tuner.writeKnownHosts("\n"));
+    Client viewer(channelPath(encryptedUuid, QStringLiteral("22")));
+    QVERIFY(viewer.streams(someStream));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(encryptedUuid), QStringLiteral("22"), hangMs);
 }
 
 // Both boxes carry the same list: a second channel goes to the free box, a third finds none.

@@ -1,5 +1,9 @@
 #include "TAVO_tuner_service.h"
 
+#include "TAVO_mgr_boxKey.h"
+#include "TAVO_mgr_lineText.h"
+#include "TAVO_mgr_streamFailure.h"
+#include "TAVO_mgr_streamRequest.h"
 #include "TAVO_mgr_streamSocket.h"
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_session.h"
@@ -277,12 +281,21 @@ void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &r
 }
 
 // Whether the box could serve the channel now, without taking it: a refusal (status 0: none) for
-// an encrypted box not served or one playing another channel for a client.
+// an encrypted box not served, a stream its reader would refuse, or a box playing another channel
+// for a client. Each is known before a key goes to the box, and so none is sent for nothing.
 TAVO_tuner_service::Refusal TAVO_tuner_service::refusalBeforeLock(const TAVO_tuner_box &box, const QString &number) const
 {
     if (box.encrypted && !allowEncrypted)
         return {403, QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted").arg(box.name()),
                 {}};
+    if (TAVO_mgr_streamRequest::streamUrl(box.server).isEmpty())
+        return {502, QStringLiteral("%1 names no port for its stream").arg(box.name()), {}};
+    if (box.encrypted && TAVO_mgr_boxKey::isOtherKeyPinned(box.server.host)) {
+        qCInfo(lcTunerService).noquote() << box.name() << TAVO_mgr_lineText::oneLine(TAVO_mgr_streamFailure::keyNotPinned(box.server.host).explanation);
+        return {502, QStringLiteral("%1 is not served: the key pinned for its address is not a box's (the service's log says more)")
+                         .arg(box.name()),
+                {}};
+    }
     const TAVO_tuner_session *running = sessions.value(box.id);
     if (running && running->number() != number && !running->isKeptForNobody())
         return {503, QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number()),
