@@ -42,6 +42,7 @@ class tst_tunerDocuments : public QObject
 private Q_SLOTS:
     void playlistKeepsEachTextInItsField_data();
     void playlistKeepsEachTextInItsField();
+    void playlistListsAPooledChannelOnce();
     void jsonDocumentsCarryTheFieldNamesClientsRead();
     void requestsAreReadAndRouted_data();
     void requestsAreReadAndRouted();
@@ -84,6 +85,27 @@ void tst_tunerDocuments::playlistKeepsEachTextInItsField()
     QCOMPARE(lines[2], base + QStringLiteral("/channel/7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01/21"));
 }
 
+// Two boxes of one list make one entry a channel, asked for by number; a box of another list with
+// the same number keeps its own entry, which only its box serves.
+void tst_tunerDocuments::playlistListsAPooledChannelOnce()
+{
+    TAVO_tuner_box first = boxCalled(QStringLiteral("Living Room"), QStringLiteral("Nature World"));
+    TAVO_tuner_box second = boxCalled(QStringLiteral("Den"), QStringLiteral("Nature World"));
+    second.id = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e02");
+    TAVO_tuner_box other = boxCalled(QStringLiteral("Kitchen"), QStringLiteral("Film"));
+    other.id = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e03");
+    first.pool = second.pool = QStringLiteral("a");
+    other.pool = QStringLiteral("b");
+
+    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({first, second, other}, base))
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+
+    QCOMPARE(lines.size(), 5);
+    QVERIFY2(lines[1].contains(QLatin1String("group-title=\"Living Room, Den\"")), qPrintable(lines[1]));
+    QCOMPARE(lines[2], base + QStringLiteral("/auto/v21"));
+    QCOMPARE(lines[4], base + QStringLiteral("/channel/7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e03/21"));
+}
+
 void tst_tunerDocuments::jsonDocumentsCarryTheFieldNamesClientsRead()
 {
     const QJsonObject discover = QJsonDocument::fromJson(TAVO_tuner_documents::discover(base, QStringLiteral("1A2B3C4D"), 2, QStringLiteral("1.0"))).object();
@@ -91,15 +113,24 @@ void tst_tunerDocuments::jsonDocumentsCarryTheFieldNamesClientsRead()
                                             "FriendlyName", "LineupURL", "Manufacturer", "ModelNumber", "TunerCount"}));
     QCOMPARE(discover[QStringLiteral("TunerCount")].toInt(), 2);
 
+    QVERIFY(!discover[QStringLiteral("ModelNumber")].toString().contains(QLatin1String("HDTC"), Qt::CaseInsensitive));
+
     TAVO_tuner_box second = boxCalled(QStringLiteral("Den"), QStringLiteral("Other name"));
     second.list.channels.append({QStringLiteral("Film"), QStringLiteral("7"), {}, {}, {}});
+    second.settings.chosen[TAVO_mgr_streamSettings::VideoCodec] = *TAVO_mgr_streamSettings::indexOf(TAVO_mgr_streamSettings::VideoCodec, QStringLiteral("H.264"));
+    second.settings.chosen[TAVO_mgr_streamSettings::Resolution] = *TAVO_mgr_streamSettings::indexOf(TAVO_mgr_streamSettings::Resolution, QStringLiteral("576i"));
     const QJsonArray lineup = QJsonDocument::fromJson(
         TAVO_tuner_documents::lineup({boxCalled(QStringLiteral("A"), QStringLiteral("Nature\nWorld")), second}, base)).array();
-    // Each number once, from the first box that has it.
+    // Each number once, from the first box that has it, with what that box sends.
     QCOMPARE(lineup.size(), 2);
-    QCOMPARE(keysOf(lineup[0].toObject()), QStringList({"GuideName", "GuideNumber", "URL"}));
+    QCOMPARE(keysOf(lineup[0].toObject()), QStringList({"AudioCodec", "GuideName", "GuideNumber", "HD", "URL", "VideoCodec"}));
     QCOMPARE(lineup[0].toObject()[QStringLiteral("GuideName")].toString(), QStringLiteral("Nature World"));
+    QCOMPARE(lineup[0].toObject()[QStringLiteral("VideoCodec")].toString(), QStringLiteral("MPEG2"));
+    QCOMPARE(lineup[0].toObject()[QStringLiteral("AudioCodec")].toString(), QStringLiteral("AAC"));
+    QCOMPARE(lineup[0].toObject()[QStringLiteral("HD")].toInt(), 1);
     QCOMPARE(lineup[1].toObject()[QStringLiteral("URL")].toString(), base + QStringLiteral("/auto/v7"));
+    QCOMPARE(lineup[1].toObject()[QStringLiteral("VideoCodec")].toString(), QStringLiteral("H264"));
+    QCOMPARE(lineup[1].toObject()[QStringLiteral("HD")].toInt(), 0);
 
     const QJsonObject status = QJsonDocument::fromJson(TAVO_tuner_documents::lineupStatus()).object();
     QCOMPARE(keysOf(status), QStringList({"ScanInProgress", "ScanPossible", "Source", "SourceList"}));

@@ -23,12 +23,17 @@ struct TAVO_tuner_boxUse
 // `base` is the service's own address as the asking client reached it ("http://host:port").
 namespace TAVO_tuner_documents {
 
-// The model HDHomeRun clients are told; they take it as a network tuner of this form.
-inline constexpr char modelNumber[] = "HDTC-2US";
+// The model HDHomeRun clients are told: a network tuner that sends what it receives. A model
+// with "HDTC" in it (the EXTEND) tells Jellyfin that it transcodes: it would offer H.264 profiles
+// of sizes the box does not send and ask for them with ?transcode=, which a box cannot serve.
+inline constexpr char modelNumber[] = "HDHR5-2US";
 
+// Each channel of a pool once: by number (/auto/v<number>) when the pool is the one that number
+// means and holds several boxes, else by its box.
 QByteArray playlist(const QList<TAVO_tuner_box> &boxes, const QString &base);
 QByteArray discover(const QString &base, const QString &deviceId, int tunerCount, const QString &version);
-// Each number once: the first pool that has it serves it (TAVO_tuner_lineup::poolFor).
+// Each number once: the first pool that has it serves it (TAVO_tuner_lineup::poolFor), with the
+// codecs and size its boxes are asked for.
 QByteArray lineup(const QList<TAVO_tuner_box> &boxes, const QString &base);
 QByteArray lineupStatus();
 QByteArray statusPage(const QList<TAVO_tuner_box> &boxes, const QList<TAVO_tuner_boxUse> &uses,

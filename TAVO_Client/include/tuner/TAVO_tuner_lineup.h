@@ -3,6 +3,7 @@
 
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_defaultStructure.h"
+#include "TAVO_mgr_streamSettings.h"
 
 #include <QList>
 #include <QMap>
@@ -14,8 +15,11 @@ struct TAVO_tuner_box
 {
     TAVO_SERVER server;
     TAVO_mgr_channelList list;
+    TAVO_mgr_streamSettings settings;  // what the box is asked to send
     QString id;    // its UDN, which names it in the service's URLs
-    QString pool;  // the same for every box whose list tunes the same numbers by the same keys
+    // The same for every box whose list tunes the same numbers by the same keys and that is asked
+    // for the same stream: a client told a channel's codec gets it from any box of the pool.
+    QString pool;
     bool encrypted = false;
 
     QString name() const { return server.device.friendlyName; }
@@ -43,10 +47,12 @@ public:
     // one pool that lineups and /auto/v<number> mean by it.
     QList<TAVO_tuner_box> poolFor(const QString &number) const;
 
+    // The pool (of `boxes`, in their order) that lineups and /auto/v<number> mean by the number:
+    // the first whose list has it; empty when none has.
+    static QString firstPoolWith(const QList<TAVO_tuner_box> &boxes, const QString &number);
     // The UDN when it can stand in a URL's path as it is, else empty.
     static QString idOf(const QString &udn);
-    // What makes lists interchangeable: each number and the keys that tune it.
-    static QString poolOf(const TAVO_mgr_channelList &list);
+    static QString poolOf(const TAVO_mgr_channelList &list, const TAVO_mgr_streamSettings &settings);
     static TAVO_tuner_box withList(const TAVO_SERVER &server);
 
 private:

@@ -34,6 +34,21 @@ QString useOf(const TAVO_tuner_box &box, const QList<TAVO_tuner_boxUse> &uses)
     return QStringLiteral("free");
 }
 
+// What a channel's stream is, as HDHomeRun clients read it: HD (1 or 0), VideoCodec ("MPEG2",
+// "H264") and AudioCodec ("AAC"), the box's own words for them in capitals.
+QJsonObject streamFields(const TAVO_mgr_streamSettings &settings)
+{
+    using Settings = TAVO_mgr_streamSettings;
+    const auto value = [&settings](Settings::Setting setting) {
+        return Settings::kinds()[setting].values.at(settings.chosen[setting]).toUpper();
+    };
+    const QString resolution = settings.item(Settings::Resolution);
+    const bool hd = resolution.startsWith(QLatin1String("720")) || resolution.startsWith(QLatin1String("1080"));
+    return QJsonObject{{QStringLiteral("HD"), hd ? 1 : 0},
+                       {QStringLiteral("VideoCodec"), value(Settings::VideoCodec)},
+                       {QStringLiteral("AudioCodec"), value(Settings::AudioCodec)}};
+}
+
 } // namespace
 
 QString TAVO_tuner_documents::attribute(const QString &text)
@@ -49,12 +64,24 @@ QString TAVO_tuner_documents::channelUrl(const QString &base, const QString &box
 QByteArray TAVO_tuner_documents::playlist(const QList<TAVO_tuner_box> &boxes, const QString &base)
 {
     QString text = QStringLiteral("#EXTM3U\n");
+    QSet<QString> listed;  // pool and number
     for (const TAVO_tuner_box &box : boxes) {
+        QStringList names;
+        for (const TAVO_tuner_box &each : boxes) {
+            if (each.pool == box.pool)
+                names.append(each.name());
+        }
         for (const TAVO_mgr_channel &channel : box.list.channels) {
+            const QString poolChannel = box.pool + QLatin1Char('/') + channel.number;
+            if (listed.contains(poolChannel))
+                continue;
+            listed.insert(poolChannel);
+            const bool byNumber = names.size() > 1 && TAVO_tuner_lineup::firstPoolWith(boxes, channel.number) == box.pool;
             text += QStringLiteral("#EXTINF:-1 tvg-chno=\"%1\" tvg-name=\"%2\" tvg-logo=\"%3\" group-title=\"%4\",%5\n%6\n")
                         .arg(channel.number, attribute(channel.name), attribute(logoUrl(base, box, channel)),
-                             attribute(box.name()), TAVO_mgr_lineText::oneLine(channel.name),
-                             channelUrl(base, box.id, channel.number));
+                             attribute(names.join(QLatin1String(", "))), TAVO_mgr_lineText::oneLine(channel.name),
+                             byNumber ? base + QLatin1String("/auto/v") + channel.number
+                                      : channelUrl(base, box.id, channel.number));
         }
     }
     return text.toUtf8();
@@ -87,9 +114,11 @@ QByteArray TAVO_tuner_documents::lineup(const QList<TAVO_tuner_box> &boxes, cons
             if (listed.contains(channel.number))
                 continue;
             listed.insert(channel.number);
-            entries.append(QJsonObject{{QStringLiteral("GuideNumber"), channel.number},
-                                       {QStringLiteral("GuideName"), TAVO_mgr_lineText::oneLine(channel.name)},
-                                       {QStringLiteral("URL"), base + QLatin1String("/auto/v") + channel.number}});
+            QJsonObject entry = streamFields(box.settings);
+            entry.insert(QStringLiteral("GuideNumber"), channel.number);
+            entry.insert(QStringLiteral("GuideName"), TAVO_mgr_lineText::oneLine(channel.name));
+            entry.insert(QStringLiteral("URL"), base + QLatin1String("/auto/v") + channel.number);
+            entries.append(entry);
         }
     }
     return QJsonDocument(entries).toJson(QJsonDocument::Compact);
