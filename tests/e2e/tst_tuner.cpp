@@ -9,11 +9,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
+#include <QXmlStreamReader>
 
 #include <memory>
 #include <vector>
@@ -172,6 +176,42 @@ bool noClientListed()
     return !Client(QStringLiteral("/")).whole().body.contains(" for 127.0.0.1:");
 }
 
+// The first datagram that holds every one of `texts`, once one comes.
+QByteArray heardSaying(QUdpSocket &socket, const QList<QByteArray> &texts)
+{
+    QByteArray found;
+    const bool heard = QTest::qWaitFor([&] {
+        while (found.isEmpty() && socket.hasPendingDatagrams()) {
+            const QByteArray datagram = socket.receiveDatagram().data();
+            if (std::all_of(texts.cbegin(), texts.cend(), [&](const QByteArray &text) { return datagram.contains(text); }))
+                found = datagram;
+        }
+        return !found.isEmpty();
+    }, hangMs);
+    return heard ? found : QByteArray();
+}
+
+QByteArray headerOf(const QByteArray &datagram, const QByteArray &name)
+{
+    for (const QByteArray &line : datagram.split('\n')) {
+        if (line.toLower().startsWith(name.toLower() + ':'))
+            return line.mid(name.size() + 1).trimmed();
+    }
+    return QByteArray();
+}
+
+// The text of each element of an XML document named `name`.
+QStringList xmlTexts(const QByteArray &document, const QString &name)
+{
+    QStringList texts;
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == name)
+            texts.append(xml.readElementText());
+    }
+    return xml.hasError() ? QStringList{QStringLiteral("not XML: ") + xml.errorString()} : texts;
+}
+
 } // namespace
 
 class tst_tuner : public QObject
@@ -189,6 +229,7 @@ private Q_SLOTS:
     void encryptedBoxIsRefusedBeforeItsKeysWhenItsStreamWouldBe();
     void poolGivesEachChannelAFreeBox();
     void ffprobeReadsTheStreamOfThePlaylist();
+    void serviceOfTheHomeNetworkIsFoundBySsdp();
 };
 
 void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
@@ -406,6 +447,43 @@ void tst_tuner::ffprobeReadsTheStreamOfThePlaylist()
     const QString kinds = QString::fromUtf8(probe.readAllStandardOutput());
     QVERIFY2(kinds.contains(QStringLiteral("video")) && kinds.contains(QStringLiteral("audio")),
              qPrintable(kinds + QString::fromUtf8(probe.readAllStandardError())));
+}
+
+// Plex and Channels DVR find tuners by SSDP and read their description. Listening beyond loopback
+// (in the test's private network only loopback exists, and every datagram stays on it), the
+// service announces itself, answers a search and says goodbye when it ends.
+void tst_tuner::serviceOfTheHomeNetworkIsFoundBySsdp()
+{
+    const QHostAddress group(QStringLiteral("239.255.255.250"));
+    const QNetworkInterface loopback = QNetworkInterface::interfaceFromName(QStringLiteral("lo"));
+    QUdpSocket announcements;
+    QVERIFY(announcements.bind(QHostAddress::AnyIPv4, 1900, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+    QVERIFY(announcements.joinMulticastGroup(group, loopback));
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    auto tuner = std::make_unique<tunerRun>(QStringList{QStringLiteral("--listen"), QStringLiteral("0.0.0.0:5004")});
+    QVERIFY(tuner->servesEveryBox());
+    const QByteArray hdHomeRun = "urn:silicondust-com:device:HDHomeRun:1";
+    QVERIFY(!heardSaying(announcements, {"NTS: ssdp:alive", "NT: " + hdHomeRun}).isEmpty());
+
+    QUdpSocket search;
+    QVERIFY(search.bind(QHostAddress::AnyIPv4, 0));
+    search.setMulticastInterface(loopback);
+    search.writeDatagram("M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: 1\r\n"
+                         "ST: urn:schemas-upnp-org:device:MediaServer:1\r\n\r\n",
+                         group, 1900);
+    const QByteArray answer = heardSaying(search, {"HTTP/1.1 200 OK", "ST: urn:schemas-upnp-org:device:MediaServer:1"});
+    QCOMPARE(headerOf(answer, "LOCATION"), base.toUtf8() + "/device.xml");
+
+    const QByteArray description = Client(QStringLiteral("/device.xml")).whole().body;
+    QCOMPARE(xmlTexts(description, QStringLiteral("URLBase")), QStringList{base});
+    QCOMPARE(xmlTexts(description, QStringLiteral("UDN")).value(0) + QLatin1String("::urn:schemas-upnp-org:device:MediaServer:1"),
+             QString::fromUtf8(headerOf(answer, "USN")));
+    QCOMPARE(xmlTexts(Client(QStringLiteral("/lineup.xml")).whole().body, QStringLiteral("GuideNumber")),
+             QStringList({QStringLiteral("21"), QStringLiteral("22")}));
+
+    tuner.reset();
+    QVERIFY(!heardSaying(announcements, {"NTS: ssdp:byebye", "NT: " + hdHomeRun}).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_tuner)

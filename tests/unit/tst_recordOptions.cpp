@@ -6,7 +6,7 @@
 #include "TAVO_record_options.h"
 #include "TAVO_record_recording.h"
 #include "TAVO_mgr_packetWriter.h"
-#include "TAVO_record_stopSignals.h"
+#include "TAVO_mgr_stopSignals.h"
 
 #include <QtTest>
 
@@ -384,7 +384,7 @@ void tst_recordOptions::stopSignalsNotWatchedAreNotBlocked()
     rlimit none = files;
     none.rlim_cur = 3;
     QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
-    const int fd = TAVO_record_stopSignals::descriptor();
+    const int fd = TAVO_mgr_stopSignals::descriptor();
     ::setrlimit(RLIMIT_NOFILE, &files);
     sigset_t blocked;
     pthread_sigmask(SIG_SETMASK, nullptr, &blocked);

@@ -3,6 +3,7 @@
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_options.h"
 #include "TAVO_tuner_request.h"
+#include "TAVO_tuner_ssdp.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -50,6 +51,8 @@ private Q_SLOTS:
     void requestsOfOtherSitesAreKnown();
     void listenAddressIsRead_data();
     void listenAddressIsRead();
+    void ssdpSearchesAreAnswered_data();
+    void ssdpSearchesAreAnswered();
 };
 
 void tst_tunerDocuments::playlistKeepsEachTextInItsField_data()
@@ -257,6 +260,49 @@ void tst_tunerDocuments::listenAddressIsRead()
         QCOMPARE(read, QHostAddress(address));
         QCOMPARE(int(readPort), port);
     }
+}
+
+void tst_tunerDocuments::ssdpSearchesAreAnswered_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QStringList>("answered");  // the ST of each answer
+    const QString udn = QStringLiteral("uuid:0f3c5a52-5d1e-5b7a-9a1e-6c2d8e4f0a11");
+    const QByteArray search = "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: 2\r\nST: ";
+    const QString mediaServer = QStringLiteral("urn:schemas-upnp-org:device:MediaServer:1");
+    const QString hdHomeRun = QStringLiteral("urn:silicondust-com:device:HDHomeRun:1");
+    QTest::newRow("media server (Plex)") << search + mediaServer.toLatin1() + "\r\n\r\n" << QStringList{mediaServer};
+    QTest::newRow("HDHomeRun") << search + hdHomeRun.toLatin1() + "\r\n\r\n" << QStringList{hdHomeRun};
+    QTest::newRow("root devices") << search + "upnp:rootdevice\r\n\r\n" << QStringList{QStringLiteral("upnp:rootdevice")};
+    QTest::newRow("its own UDN") << search + udn.toLatin1() + "\r\n\r\n" << QStringList{udn};
+    QTest::newRow("everything") << search + "ssdp:all\r\n\r\n"
+                                << QStringList{QStringLiteral("upnp:rootdevice"), udn, mediaServer, hdHomeRun};
+    QTest::newRow("header names in small letters, line feeds")
+        << QByteArray("M-SEARCH * HTTP/1.1\nman: \"ssdp:discover\"\nst: upnp:rootdevice\n\n") << QStringList{QStringLiteral("upnp:rootdevice")};
+    QTest::newRow("another device type") << search + "urn:schemas-upnp-org:device:MediaRenderer:1\r\n\r\n" << QStringList{};
+    QTest::newRow("a target ending like ours") << search + "x" + mediaServer.toLatin1() + "\r\n\r\n" << QStringList{};
+    QTest::newRow("no MAN") << QByteArray("M-SEARCH * HTTP/1.1\r\nST: ssdp:all\r\n\r\n") << QStringList{};
+    QTest::newRow("an announcement") << QByteArray("NOTIFY * HTTP/1.1\r\nNT: upnp:rootdevice\r\nNTS: ssdp:alive\r\n\r\n") << QStringList{};
+    QTest::newRow("an answer") << QByteArray("HTTP/1.1 200 OK\r\nST: ssdp:all\r\n\r\n") << QStringList{};
+}
+
+void tst_tunerDocuments::ssdpSearchesAreAnswered()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(QStringList, answered);
+    const QString udn = QStringLiteral("uuid:0f3c5a52-5d1e-5b7a-9a1e-6c2d8e4f0a11");
+
+    const QList<QByteArray> answers = TAVO_tuner_ssdp::answersTo(datagram, udn, QStringLiteral("http://192.168.1.10:5004/device.xml"));
+
+    QStringList targets;
+    for (const QByteArray &answer : answers) {
+        QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n") && answer.endsWith("\r\n\r\n")
+                     && answer.contains("\r\nLOCATION: http://192.168.1.10:5004/device.xml\r\n")
+                     && answer.contains("\r\nUSN: " + udn.toLatin1()),
+                 answer.constData());
+        static const QRegularExpression target(QStringLiteral("\r\nST: ([^\r]*)\r\n"));
+        targets.append(target.match(QString::fromLatin1(answer)).captured(1));
+    }
+    QCOMPARE(targets, answered);
 }
 
 QTEST_APPLESS_MAIN(tst_tunerDocuments)

@@ -27,6 +27,8 @@ namespace TAVO_tuner_documents {
 // with "HDTC" in it (the EXTEND) tells Jellyfin that it transcodes: it would offer H.264 profiles
 // of sizes the box does not send and ask for them with ?transcode=, which a box cannot serve.
 inline constexpr char modelNumber[] = "HDHR5-2US";
+inline constexpr char friendlyName[] = "TAVO Tuner";
+inline constexpr char manufacturer[] = "TAVO Client";
 
 // Each channel of a pool once: by number (/auto/v<number>) when the pool is the one that number
 // means and holds several boxes, else by its box.
@@ -35,7 +37,12 @@ QByteArray discover(const QString &base, const QString &deviceId, int tunerCount
 // Each number once: the first pool that has it serves it (TAVO_tuner_lineup::poolFor), with the
 // codecs and size its boxes are asked for.
 QByteArray lineup(const QList<TAVO_tuner_box> &boxes, const QString &base);
+// The same lineup in HDHomeRun's XML form.
+QByteArray lineupXml(const QList<TAVO_tuner_box> &boxes, const QString &base);
 QByteArray lineupStatus();
+// The UPnP description SSDP announces (TAVO_tuner_ssdp), for Plex and Channels DVR, which then
+// read discover.json from its URLBase. `udn`: TAVO_tuner_deviceId::udnOf.
+QByteArray deviceXml(const QString &base, const QString &deviceId, const QString &udn);
 QByteArray statusPage(const QList<TAVO_tuner_box> &boxes, const QList<TAVO_tuner_boxUse> &uses,
                       const QMap<QString, QStringList> &failures);
 

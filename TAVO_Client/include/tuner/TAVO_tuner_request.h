@@ -39,7 +39,7 @@ struct TAVO_tuner_request
 // channels' numbers: both are checked here, so no other text from a client goes further.
 struct TAVO_tuner_route
 {
-    enum class Kind { Status, Playlist, Channel, Logo, Auto, Discover, Lineup, LineupStatus, LineupPost, NotFound };
+    enum class Kind { Status, Playlist, Channel, Logo, Auto, Discover, Lineup, LineupXml, LineupStatus, LineupPost, DeviceXml, NotFound };
 
     Kind kind = Kind::NotFound;
     QString box;

@@ -6,6 +6,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QXmlStreamWriter>
+
+#include <utility>
 
 namespace {
 
@@ -47,6 +50,26 @@ QJsonObject streamFields(const TAVO_mgr_streamSettings &settings)
     return QJsonObject{{QStringLiteral("HD"), hd ? 1 : 0},
                        {QStringLiteral("VideoCodec"), value(Settings::VideoCodec)},
                        {QStringLiteral("AudioCodec"), value(Settings::AudioCodec)}};
+}
+
+// The lineup's entries: each number once, from the first box that has it (TAVO_tuner_lineup::poolFor).
+QList<QJsonObject> lineupEntries(const QList<TAVO_tuner_box> &boxes, const QString &base)
+{
+    QList<QJsonObject> entries;
+    QSet<QString> listed;
+    for (const TAVO_tuner_box &box : boxes) {
+        for (const TAVO_mgr_channel &channel : box.list.channels) {
+            if (listed.contains(channel.number))
+                continue;
+            listed.insert(channel.number);
+            QJsonObject entry = streamFields(box.settings);
+            entry.insert(QStringLiteral("GuideNumber"), channel.number);
+            entry.insert(QStringLiteral("GuideName"), TAVO_mgr_lineText::oneLine(channel.name));
+            entry.insert(QStringLiteral("URL"), base + QLatin1String("/auto/v") + channel.number);
+            entries.append(entry);
+        }
+    }
+    return entries;
 }
 
 } // namespace
@@ -91,8 +114,8 @@ QByteArray TAVO_tuner_documents::discover(const QString &base, const QString &de
                                           const QString &version)
 {
     const QJsonObject document{
-        {QStringLiteral("FriendlyName"), QStringLiteral("TAVO Tuner")},
-        {QStringLiteral("Manufacturer"), QStringLiteral("TAVO Client")},
+        {QStringLiteral("FriendlyName"), QLatin1String(friendlyName)},
+        {QStringLiteral("Manufacturer"), QLatin1String(manufacturer)},
         {QStringLiteral("ModelNumber"), QLatin1String(modelNumber)},
         {QStringLiteral("FirmwareName"), QStringLiteral("tavo-tuner")},
         {QStringLiteral("FirmwareVersion"), version},
@@ -108,20 +131,53 @@ QByteArray TAVO_tuner_documents::discover(const QString &base, const QString &de
 QByteArray TAVO_tuner_documents::lineup(const QList<TAVO_tuner_box> &boxes, const QString &base)
 {
     QJsonArray entries;
-    QSet<QString> listed;
-    for (const TAVO_tuner_box &box : boxes) {
-        for (const TAVO_mgr_channel &channel : box.list.channels) {
-            if (listed.contains(channel.number))
-                continue;
-            listed.insert(channel.number);
-            QJsonObject entry = streamFields(box.settings);
-            entry.insert(QStringLiteral("GuideNumber"), channel.number);
-            entry.insert(QStringLiteral("GuideName"), TAVO_mgr_lineText::oneLine(channel.name));
-            entry.insert(QStringLiteral("URL"), base + QLatin1String("/auto/v") + channel.number);
-            entries.append(entry);
-        }
-    }
+    for (const QJsonObject &entry : lineupEntries(boxes, base))
+        entries.append(entry);
     return QJsonDocument(entries).toJson(QJsonDocument::Compact);
+}
+
+QByteArray TAVO_tuner_documents::lineupXml(const QList<TAVO_tuner_box> &boxes, const QString &base)
+{
+    QByteArray document;
+    QXmlStreamWriter xml(&document);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("Lineup"));
+    for (const QJsonObject &entry : lineupEntries(boxes, base)) {
+        xml.writeStartElement(QStringLiteral("Program"));
+        for (auto field = entry.constBegin(); field != entry.constEnd(); ++field)
+            xml.writeTextElement(field.key(), field.value().toVariant().toString());
+        xml.writeEndElement();
+    }
+    xml.writeEndDocument();
+    return document;
+}
+
+QByteArray TAVO_tuner_documents::deviceXml(const QString &base, const QString &deviceId, const QString &udn)
+{
+    QByteArray document;
+    QXmlStreamWriter xml(&document);
+    xml.writeStartDocument();
+    xml.writeStartElement(QStringLiteral("root"));
+    xml.writeDefaultNamespace(QStringLiteral("urn:schemas-upnp-org:device-1-0"));
+    xml.writeStartElement(QStringLiteral("specVersion"));
+    xml.writeTextElement(QStringLiteral("major"), QStringLiteral("1"));
+    xml.writeTextElement(QStringLiteral("minor"), QStringLiteral("0"));
+    xml.writeEndElement();
+    xml.writeTextElement(QStringLiteral("URLBase"), base);
+    xml.writeStartElement(QStringLiteral("device"));
+    const QList<std::pair<QString, QString>> fields{
+        {QStringLiteral("deviceType"), QStringLiteral("urn:schemas-upnp-org:device:MediaServer:1")},
+        {QStringLiteral("friendlyName"), QLatin1String(friendlyName)},
+        {QStringLiteral("manufacturer"), QLatin1String(manufacturer)},
+        {QStringLiteral("modelName"), QLatin1String(modelNumber)},
+        {QStringLiteral("modelNumber"), QLatin1String(modelNumber)},
+        {QStringLiteral("serialNumber"), deviceId},
+        {QStringLiteral("UDN"), udn},
+    };
+    for (const auto &[name, value] : fields)
+        xml.writeTextElement(name, value);
+    xml.writeEndDocument();
+    return document;
 }
 
 QByteArray TAVO_tuner_documents::lineupStatus()

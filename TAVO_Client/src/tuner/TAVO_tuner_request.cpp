@@ -158,6 +158,10 @@ TAVO_tuner_route TAVO_tuner_route::of(const QString &path)
         route.kind = Kind::Discover;
     } else if (path == QLatin1String("/lineup.json")) {
         route.kind = Kind::Lineup;
+    } else if (path == QLatin1String("/lineup.xml")) {
+        route.kind = Kind::LineupXml;
+    } else if (path == QLatin1String("/device.xml")) {
+        route.kind = Kind::DeviceXml;
     } else if (path == QLatin1String("/lineup_status.json")) {
         route.kind = Kind::LineupStatus;
     } else if (path == QLatin1String("/lineup.post")) {

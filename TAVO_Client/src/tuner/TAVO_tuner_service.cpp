@@ -5,6 +5,7 @@
 #include "TAVO_mgr_streamFailure.h"
 #include "TAVO_mgr_streamRequest.h"
 #include "TAVO_mgr_streamSocket.h"
+#include "TAVO_tuner_deviceId.h"
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_session.h"
 
@@ -139,6 +140,14 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             break;
         case TAVO_tuner_route::Kind::Lineup:
             reply = TAVO_tuner_answer::whole(200, "application/json", TAVO_tuner_documents::lineup(tuners(), base),
+                                             withBody);
+            break;
+        case TAVO_tuner_route::Kind::LineupXml:
+            reply = TAVO_tuner_answer::whole(200, "application/xml", TAVO_tuner_documents::lineupXml(tuners(), base), withBody);
+            break;
+        case TAVO_tuner_route::Kind::DeviceXml:
+            reply = TAVO_tuner_answer::whole(200, "application/xml",
+                                             TAVO_tuner_documents::deviceXml(base, deviceId, TAVO_tuner_deviceId::udnOf(deviceId)),
                                              withBody);
             break;
         case TAVO_tuner_route::Kind::LineupStatus:
