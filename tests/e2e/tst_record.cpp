@@ -153,6 +153,7 @@ private Q_SLOTS:
     void recordsBothStreamsForTheTimeAsked_data();
     void recordsBothStreamsForTheTimeAsked();
     void pipeSourceTunesAndDecodes();
+    void exportedCommandTunesWithoutTheUsersList();
     void readerThatGoesAwayEndsItAtOnce();
     void terminationLeavesAPlayableFile_data();
     void terminationLeavesAPlayableFile();
@@ -234,6 +235,32 @@ void tst_record::pipeSourceTunesAndDecodes()
     QVERIFY2(keyAt(QStringLiteral("NUM_2")) >= 0 && keyAt(QStringLiteral("NUM_2")) < keyAt(QStringLiteral("NUM_1"))
                  && keyAt(QStringLiteral("NUM_1")) < streamAt,
              qPrintable(requests.join(QLatin1Char('\n'))));
+}
+
+// A TV server runs the exported commands as its own user, who keeps no channel list: the keys
+// the entry carries tune the channel, its confirming key too. The bare number it had before
+// tunes by its digits alone, and the command says so.
+void tst_record::exportedCommandTunesWithoutTheUsersList()
+{
+    const QVariantList controllers{QVariantMap{{"id", "3"}, {"name", "SetTopBox"}, {"supportKeys", "NUM_1,NUM_2,OK"}}};
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox({{"controllers", controllers}, {"channelConfirmKey", "OK"}})));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const QStringList exported{QStringLiteral("--box"), plainUuid, QStringLiteral("--keys"), QStringLiteral("NUM_2,NUM_1,OK"),
+                               QStringLiteral("--channel"), QStringLiteral("21"), QStringLiteral("--for"), QStringLiteral("1s"),
+                               QStringLiteral("--output"), folder.filePath(QStringLiteral("exported.ts"))};
+
+    const Outcome byKeys = record(folder, exported);
+
+    QVERIFY2(byKeys.status == 0 && byKeys.errors.isEmpty(), qPrintable(byKeys.errors));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(plainUuid), QStringLiteral("21"), hangMs);
+    const Outcome byNumber = record(folder, {QStringLiteral("--box"), plainUuid, QStringLiteral("--channel"), QStringLiteral("12"),
+                                             QStringLiteral("--for"), QStringLiteral("1s"), QStringLiteral("--output"),
+                                             folder.filePath(QStringLiteral("bare.ts"))});
+    QVERIFY2(byNumber.status == 0 && byNumber.errors.contains(QLatin1String("channel 12 is not in the channel list"))
+                 && byNumber.errors.contains(QLatin1String("without a confirming key")),
+             qPrintable(byNumber.errors));
+    QCOMPARE(sim.tunedChannel(plainUuid), QStringLiteral("21"));
 }
 
 void tst_record::readerThatGoesAwayEndsItAtOnce()

@@ -59,6 +59,8 @@ private Q_SLOTS:
     void endTimeEndsASearchThatFindsNothing();
     void streamSettingsAreReadOrRefused_data();
     void streamSettingsAreReadOrRefused();
+    void keysAreReadOrRefused_data();
+    void keysAreReadOrRefused();
     void packetWriterKeepsWhatItGot_data();
     void packetWriterKeepsWhatItGot();
     void packetWriterGivesAStalledReaderEverything();
@@ -268,6 +270,40 @@ void tst_recordOptions::streamSettingsAreReadOrRefused()
     const QString asked = TAVO_mgr_streamRequest::query(TAVO_mgr_streamSettings::forBox(QString()));
     TAVO_mgr_streamSettings::giveForThisRun({});
     QCOMPARE(asked, query);
+}
+
+// An exported playlist's --keys: only names of the key table go to a box, whatever a file holds.
+void tst_recordOptions::keysAreReadOrRefused_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QStringList>("read");  // empty: refused
+    QTest::newRow("digits and a confirming key") << "NUM_1,NUM_0,NUM_1,OK" << QStringList{"NUM_1", "NUM_0", "NUM_1", "OK"};
+    QTest::newRow("one key") << "CH_UP" << QStringList{"CH_UP"};
+    QTest::newRow("sixteen keys") << QStringList(16, QStringLiteral("NUM_9")).join(QLatin1Char(',')) << QStringList(16, QStringLiteral("NUM_9"));
+    QTest::newRow("seventeen keys") << QStringList(17, QStringLiteral("NUM_9")).join(QLatin1Char(',')) << QStringList{};
+    QTest::newRow("small letters") << "num_1,ok" << QStringList{};
+    QTest::newRow("a name no remote has") << "NUM_1,SELF_DESTRUCT" << QStringList{};
+    QTest::newRow("an empty name") << "NUM_1,,OK" << QStringList{};
+    QTest::newRow("blanks") << "NUM_1, OK" << QStringList{};
+    QTest::newRow("a command after it") << "OK;reboot" << QStringList{};
+    QTest::newRow("nothing") << "" << QStringList{};
+}
+
+void tst_recordOptions::keysAreReadOrRefused()
+{
+    QFETCH(QString, keys);
+    QFETCH(QStringList, read);
+    TAVO_record_options options;
+    QString problem;
+
+    const bool usable = TAVO_record_options::parse({QStringLiteral("tavo-record"), QStringLiteral("--box"), QStringLiteral("Den"),
+                                                    QStringLiteral("--keys"), keys, QStringLiteral("--channel"), QStringLiteral("101")},
+                                                   QDateTime::currentDateTime(), &options, &problem);
+
+    QVERIFY2(usable == !read.isEmpty(), qPrintable(problem));
+    QCOMPARE(options.keys, read.isEmpty() ? options.keys : read);
+    if (!usable)
+        QVERIFY2(problem.startsWith(QLatin1String("--keys")), qPrintable(problem));
 }
 
 void tst_recordOptions::packetWriterKeepsWhatItGot_data()
