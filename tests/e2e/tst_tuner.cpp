@@ -293,10 +293,13 @@ void tst_tuner::clientsOfOneChannelShareOneStream()
 
     Client first(channelPath(firstUuid, QStringLiteral("21")));
     QVERIFY(first.streams(someStream));
-    Client second(channelPath(firstUuid, QStringLiteral("21")));
+    Client second(channelPath(firstUuid, QStringLiteral("21")), "Host: 127.0.0.1:5004\r\nUser-Agent: Kodi/20.1 <b>(Linux)</b>\r\n");
     QVERIFY(second.streams(someStream));
 
     QCOMPARE(streamRequests(sim, firstUuid), 1);
+    // The status page names a viewer by what it says it is, as text.
+    const QByteArray page = Client(QStringLiteral("/")).whole().body;
+    QVERIFY2(page.contains("Kodi/20.1 &lt;b&gt;(Linux)&lt;/b&gt; (127.0.0.1:"), page.constData());
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
 }
 
@@ -383,6 +386,11 @@ void tst_tuner::recordedBoxIsRefusedWithoutItsLocksDetail()
     QVERIFY2(refused.body.contains("is busy") && !refused.body.contains("pid") && !refused.body.contains(".lock"),
              refused.body.constData());
     QVERIFY2(refused.head.contains("\r\nX-HDHomeRun-Error: 804 "), refused.head.constData());
+    // The status page says who holds the box, and the refusal, but not where the lock lies.
+    const QByteArray page = Client(QStringLiteral("/")).whole().body;
+    QVERIFY2(page.contains("being recorded by tst_tuner (pid ") && page.contains(" 503 /channel/" + firstUuid.toUtf8() + "/21 from ")
+                 && !page.contains(".lock") && !page.contains(tuner.folder.path().toUtf8()),
+             page.constData());
 }
 
 // A key pinned for the box's address that is not a box's (another device once answered there)

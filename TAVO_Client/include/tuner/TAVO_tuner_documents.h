@@ -43,8 +43,13 @@ QByteArray lineupStatus();
 // The UPnP description SSDP announces (TAVO_tuner_ssdp), for Plex and Channels DVR, which then
 // read discover.json from its URLBase. `udn`: TAVO_tuner_deviceId::udnOf.
 QByteArray deviceXml(const QString &base, const QString &deviceId, const QString &udn);
+// The status page, which refreshes itself: each box, what it plays for whom, or who else holds it
+// (`heldBy`, by box id: "tavo-record (pid 1234) since 21:05:12"), its last failures, and the
+// service's last refusals of clients.
 QByteArray statusPage(const QList<TAVO_tuner_box> &boxes, const QList<TAVO_tuner_boxUse> &uses,
-                      const QMap<QString, QStringList> &failures);
+                      const QMap<QString, QStringList> &failures, const QMap<QString, QString> &heldBy,
+                      const QStringList &refusals);
+inline constexpr int statusRefreshSeconds = 5;
 
 // A text fit for an M3U attribute value: one line, its double quotes made single ones.
 QString attribute(const QString &text);

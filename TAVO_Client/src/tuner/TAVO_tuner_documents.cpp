@@ -190,21 +190,29 @@ QByteArray TAVO_tuner_documents::lineupStatus()
 }
 
 QByteArray TAVO_tuner_documents::statusPage(const QList<TAVO_tuner_box> &boxes, const QList<TAVO_tuner_boxUse> &uses,
-                                            const QMap<QString, QStringList> &failures)
+                                            const QMap<QString, QStringList> &failures, const QMap<QString, QString> &heldBy,
+                                            const QStringList &refusals)
 {
-    QString page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>TAVO Tuner</title></head><body>\n"
+    QString page = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><meta http-equiv=\"refresh\" content=\"%1\">"
+                                  "<title>TAVO Tuner</title></head><body>\n"
                                   "<h1>TAVO Tuner</h1>\n<p><a href=\"/playlist.m3u\">Playlist</a></p>\n<table border=\"1\">\n"
-                                  "<tr><th>Box</th><th>Address</th><th>Channels</th><th>Plays</th><th>Last failures</th></tr>\n");
+                                  "<tr><th>Box</th><th>Address</th><th>Channels</th><th>Plays</th><th>Last failures</th></tr>\n")
+                       .arg(statusRefreshSeconds);
     for (const TAVO_tuner_box &box : boxes) {
         QStringList lastFailures;
         for (const QString &failure : failures.value(box.id))
             lastFailures.append(html(failure));
+        const QString holder = heldBy.value(box.id);
+        const QString plays = holder.isEmpty() ? useOf(box, uses)
+                                               : QStringLiteral("being recorded by ") + html(holder.left(80));
         page += QStringLiteral("<tr><td>%1%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td></tr>\n")
                     .arg(html(box.name()), box.encrypted ? QStringLiteral(" (encrypted)") : QString(),
                          html(box.server.host + QLatin1Char(':') + box.server.port),
-                         QString::number(box.list.channels.size()), useOf(box, uses),
-                         lastFailures.join(QLatin1String("<br>")));
+                         QString::number(box.list.channels.size()), plays, lastFailures.join(QLatin1String("<br>")));
     }
-    page += QStringLiteral("</table>\n</body></html>\n");
+    page += QStringLiteral("</table>\n<h2>Last refusals</h2>\n<ul>\n");
+    for (auto refusal = refusals.crbegin(); refusal != refusals.crend(); ++refusal)
+        page += QStringLiteral("<li>%1</li>\n").arg(html(*refusal));
+    page += QStringLiteral("</ul>\n</body></html>\n");
     return page.toUtf8();
 }

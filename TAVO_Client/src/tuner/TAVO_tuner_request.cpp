@@ -53,7 +53,8 @@ bool readHeaders(const QList<QByteArray> &lines, TAVO_tuner_request *request)
         QByteArray TAVO_tuner_request::*field;
     } wanted[] = {{"host", &TAVO_tuner_request::host},
                   {"origin", &TAVO_tuner_request::origin},
-                  {"sec-fetch-site", &TAVO_tuner_request::fetchSite}};
+                  {"sec-fetch-site", &TAVO_tuner_request::fetchSite},
+                  {"user-agent", &TAVO_tuner_request::userAgent}};
     bool hostSeen = false;
     for (const QByteArray &line : lines) {
         const qsizetype colon = line.indexOf(':');
@@ -134,6 +135,14 @@ QStringList TAVO_tuner_request::ownNames()
     if (!name.isEmpty() && name != names.first())
         names << name << name + QLatin1String(".local");
     return names;
+}
+
+QString TAVO_tuner_request::clientName(const QByteArray &userAgent, const QString &address)
+{
+    QString said = TAVO_mgr_lineText::oneLine(QString::fromUtf8(userAgent)).trimmed();
+    if (said.size() > userAgentShownChars)
+        said = said.left(userAgentShownChars - 1) + QChar(0x2026);
+    return said.isEmpty() ? address : said + QLatin1String(" (") + address + QLatin1Char(')');
 }
 
 TAVO_tuner_route TAVO_tuner_route::of(const QString &path)
