@@ -6,6 +6,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QNetworkAddressEntry>
+#include <QNetworkInterface>
 #include <QObject>
 #include <QString>
 #include <QStringList>
