@@ -124,10 +124,8 @@ public:
         list.channels = {{QStringLiteral("Nature World"), QStringLiteral("21"), logo.fileName(), {}, {}},
                          {QStringLiteral("News \"24\""), QStringLiteral("22"), {}, {}, {}}};
         list.confirmKey = QStringLiteral("OK");
-        qputenv("XDG_DATA_HOME", environment.value(QStringLiteral("XDG_DATA_HOME")).toLocal8Bit());
         for (const QString &uuid : {firstUuid, secondUuid, encryptedUuid})
-            saved = list.save(uuid) && saved;
-        qunsetenv("XDG_DATA_HOME");
+            saved = saveList(uuid, list) && saved;
         if (!knownHosts.isEmpty())
             saved = writeKnownHosts(knownHosts) && saved;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -137,6 +135,14 @@ public:
     {
         process.terminate();
         process.waitForFinished(hangMs);
+    }
+    // Where the window keeps the box's list for the service's user; read again at every request.
+    bool saveList(const QString &uuid, const TAVO_mgr_channelList &list)
+    {
+        qputenv("XDG_DATA_HOME", process.processEnvironment().value(QStringLiteral("XDG_DATA_HOME")).toLocal8Bit());
+        const bool saved = list.save(uuid);
+        qunsetenv("XDG_DATA_HOME");
+        return saved;
     }
     bool writeKnownHosts(const QByteArray &text)
     {
@@ -228,6 +234,7 @@ private Q_SLOTS:
     void recordedBoxIsRefusedWithoutItsLocksDetail();
     void encryptedBoxIsRefusedBeforeItsKeysWhenItsStreamWouldBe();
     void poolGivesEachChannelAFreeBox();
+    void numberOfTheLineupReachesTheBoxesServed();
     void ffprobeReadsTheStreamOfThePlaylist();
     void serviceOfTheHomeNetworkIsFoundBySsdp();
 };
@@ -432,6 +439,26 @@ void tst_tuner::poolGivesEachChannelAFreeBox()
     QTRY_COMPARE_WITH_TIMEOUT(QSet<QString>({sim.tunedChannel(firstUuid), sim.tunedChannel(secondUuid)}),
                               QSet<QString>({QStringLiteral("21"), QStringLiteral("22")}), hangMs);
     QCOMPARE(streamRequests(sim, firstUuid) + streamRequests(sim, secondUuid), 2);
+}
+
+// An encrypted box, not served and first by name, whose list tunes the same number otherwise:
+// the lineup offers the number from the boxes served, and asking for it reaches them.
+void tst_tuner::numberOfTheLineupReachesTheBoxesServed()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    TAVO_mgr_channelList digitsAlone;
+    digitsAlone.channels = {{QStringLiteral("Film"), QStringLiteral("21"), {}, {}, {}}};
+    QVERIFY(tuner.saveList(encryptedUuid, digitsAlone));
+
+    Client viewer(QStringLiteral("/auto/v21"));
+    QVERIFY(viewer.streams(someStream));
+    const QString playlist = QString::fromUtf8(Client(QStringLiteral("/playlist.m3u")).whole().body);
+    QVERIFY2(playlist.contains(QLatin1String("\n") + base + QLatin1String("/auto/v21\n"))
+                 && playlist.contains(QLatin1String("\n") + base + QLatin1String("/channel/") + encryptedUuid + QLatin1String("/21\n")),
+             qPrintable(playlist));
 }
 
 void tst_tuner::ffprobeReadsTheStreamOfThePlaylist()

@@ -72,7 +72,7 @@ void tst_tunerDocuments::playlistKeepsEachTextInItsField()
     QFETCH(QString, boxName);
     QFETCH(QString, channelName);
 
-    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({boxCalled(boxName, channelName)}, base))
+    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({boxCalled(boxName, channelName)}, {}, base))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 
     QCOMPARE(lines.size(), 3);
@@ -100,7 +100,7 @@ void tst_tunerDocuments::playlistListsAPooledChannelOnce()
     first.pool = second.pool = QStringLiteral("a");
     other.pool = QStringLiteral("b");
 
-    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({first, second, other}, base))
+    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({first, second, other}, {first, second, other}, base))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 
     QCOMPARE(lines.size(), 5);

@@ -30,9 +30,9 @@ inline constexpr char modelNumber[] = "HDHR5-2US";
 inline constexpr char friendlyName[] = "TAVO Tuner";
 inline constexpr char manufacturer[] = "TAVO Client";
 
-// Each channel of a pool once: by number (/auto/v<number>) when the pool is the one that number
-// means and holds several boxes, else by its box.
-QByteArray playlist(const QList<TAVO_tuner_box> &boxes, const QString &base);
+// Each channel of a pool once: by number (/auto/v<number>) when the pool holds several boxes and
+// is the one that number means among `tuners` (the boxes served), else by its box.
+QByteArray playlist(const QList<TAVO_tuner_box> &boxes, const QList<TAVO_tuner_box> &tuners, const QString &base);
 QByteArray discover(const QString &base, const QString &deviceId, int tunerCount, const QString &version);
 // Each number once: the first pool that has it serves it (TAVO_tuner_lineup::poolFor), with the
 // codecs and size its boxes are asked for.

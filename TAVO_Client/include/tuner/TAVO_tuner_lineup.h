@@ -43,9 +43,9 @@ public:
     QList<TAVO_tuner_box> boxes() const;
     // The box of that id, with its list; false when there is none.
     bool box(const QString &id, TAVO_tuner_box *found) const;
-    // The boxes of the first pool (in the order of boxes()) whose list has that number: the
-    // one pool that lineups and /auto/v<number> mean by it.
-    QList<TAVO_tuner_box> poolFor(const QString &number) const;
+    // The boxes of the first pool of `boxes` (in their order) whose list has that number: the one
+    // pool that lineups and /auto/v<number> mean by it, among the boxes served.
+    static QList<TAVO_tuner_box> poolFor(const QList<TAVO_tuner_box> &boxes, const QString &number);
 
     // The pool (of `boxes`, in their order) that lineups and /auto/v<number> mean by the number:
     // the first whose list has it; empty when none has.

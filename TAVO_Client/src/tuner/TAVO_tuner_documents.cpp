@@ -84,7 +84,8 @@ QString TAVO_tuner_documents::channelUrl(const QString &base, const QString &box
     return base + QLatin1String("/channel/") + boxId + QLatin1Char('/') + number;
 }
 
-QByteArray TAVO_tuner_documents::playlist(const QList<TAVO_tuner_box> &boxes, const QString &base)
+QByteArray TAVO_tuner_documents::playlist(const QList<TAVO_tuner_box> &boxes, const QList<TAVO_tuner_box> &tuners,
+                                          const QString &base)
 {
     QString text = QStringLiteral("#EXTM3U\n");
     QSet<QString> listed;  // pool and number
@@ -99,7 +100,7 @@ QByteArray TAVO_tuner_documents::playlist(const QList<TAVO_tuner_box> &boxes, co
             if (listed.contains(poolChannel))
                 continue;
             listed.insert(poolChannel);
-            const bool byNumber = names.size() > 1 && TAVO_tuner_lineup::firstPoolWith(boxes, channel.number) == box.pool;
+            const bool byNumber = names.size() > 1 && TAVO_tuner_lineup::firstPoolWith(tuners, channel.number) == box.pool;
             text += QStringLiteral("#EXTINF:-1 tvg-chno=\"%1\" tvg-name=\"%2\" tvg-logo=\"%3\" group-title=\"%4\",%5\n%6\n")
                         .arg(channel.number, attribute(channel.name), attribute(logoUrl(base, box, channel)),
                              attribute(names.join(QLatin1String(", "))), TAVO_mgr_lineText::oneLine(channel.name),

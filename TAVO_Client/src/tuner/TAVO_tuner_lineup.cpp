@@ -45,9 +45,9 @@ bool TAVO_tuner_lineup::box(const QString &id, TAVO_tuner_box *found) const
     return true;
 }
 
-QList<TAVO_tuner_box> TAVO_tuner_lineup::poolFor(const QString &number) const
+QList<TAVO_tuner_box> TAVO_tuner_lineup::poolFor(const QList<TAVO_tuner_box> &boxes, const QString &number)
 {
-    QList<TAVO_tuner_box> pool = boxes();
+    QList<TAVO_tuner_box> pool = boxes;
     const QString first = firstPoolWith(pool, number);
     pool.removeIf([&](const TAVO_tuner_box &box) { return first.isEmpty() || box.pool != first; });
     return pool;

@@ -133,7 +133,7 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             break;
         case TAVO_tuner_route::Kind::Playlist:
             reply = TAVO_tuner_answer::whole(200, "audio/x-mpegurl; charset=utf-8",
-                                             TAVO_tuner_documents::playlist(lineup->boxes(), base), withBody);
+                                             TAVO_tuner_documents::playlist(lineup->boxes(), tuners(), base), withBody);
             break;
         case TAVO_tuner_route::Kind::Discover:
             reply = TAVO_tuner_answer::whole(200, "application/json",
@@ -175,7 +175,7 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             }
             break;
         case TAVO_tuner_route::Kind::Auto:
-            if (lineup->poolFor(route.number).isEmpty()) {
+            if (TAVO_tuner_lineup::poolFor(tuners(), route.number).isEmpty()) {
                 reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no box has channel %1").arg(route.number), withBody);
             } else if (withBody) {
                 serveAuto(socket, request, route.number);
@@ -184,7 +184,7 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
                 reply = headOf({full});
             } else {
                 QList<Refusal> refusals;
-                for (const TAVO_tuner_box &each : lineup->poolFor(route.number))
+                for (const TAVO_tuner_box &each : TAVO_tuner_lineup::poolFor(tuners(), route.number))
                     refusals.append(refusalAsked(each, route.number));
                 reply = headOf(refusals);
             }
@@ -271,7 +271,7 @@ void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const TAVO_tuner_request 
 {
     if (refuseBeyondViewerLimit(socket, request))
         return;
-    QList<TAVO_tuner_box> pool = lineup->poolFor(number);
+    QList<TAVO_tuner_box> pool = TAVO_tuner_lineup::poolFor(tuners(), number);
     for (const TAVO_tuner_box &box : pool) {
         TAVO_tuner_session *session = sessions.value(box.id);
         if (session && session->number() == number) {
