@@ -261,6 +261,12 @@ void tst_record::exportedCommandTunesWithoutTheUsersList()
                  && byNumber.errors.contains(QLatin1String("without a confirming key")),
              qPrintable(byNumber.errors));
     QCOMPARE(sim.tunedChannel(plainUuid), QStringLiteral("21"));
+    // The keys alone tune as well.
+    const Outcome keysAlone = record(folder, {QStringLiteral("--box"), plainUuid, QStringLiteral("--keys"), QStringLiteral("NUM_1,NUM_2,OK"),
+                                              QStringLiteral("--for"), QStringLiteral("1s"), QStringLiteral("--output"),
+                                              folder.filePath(QStringLiteral("keys.ts"))});
+    QVERIFY2(keysAlone.status == 0, qPrintable(keysAlone.errors));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(plainUuid), QStringLiteral("12"), hangMs);
 }
 
 void tst_record::readerThatGoesAwayEndsItAtOnce()

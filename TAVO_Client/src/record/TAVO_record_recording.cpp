@@ -88,11 +88,12 @@ void TAVO_record_recording::boxFound(const TAVO_SERVER &found)
         finish(TAVO_record_exitStatus::LockUnavailable, problem);
         return;
     }
-    if (options.channel.isEmpty()) {
+    if (options.channel.isEmpty() && options.keys.isEmpty()) {
         tuned();
         return;
     }
-    say(QStringLiteral("Tuning to channel %1…").arg(options.channel));
+    say(options.channel.isEmpty() ? QStringLiteral("Tuning by the keys %1…").arg(options.keys.join(QLatin1Char(',')))
+                                  : QStringLiteral("Tuning to channel %1…").arg(options.channel));
     auto *channel = new TAVO_mgr_channelKeys(server, this);
     connect(channel, &TAVO_mgr_channelKeys::tuned, this, [this] {
         noteDigitsAlone();
