@@ -246,27 +246,25 @@ void tst_record::exportedCommandTunesWithoutTheUsersList()
     TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox({{"controllers", controllers}, {"channelConfirmKey", "OK"}})));
     QVERIFY(sim.start());
     QTemporaryDir folder;
-    const QStringList exported{QStringLiteral("--box"), plainUuid, QStringLiteral("--keys"), QStringLiteral("NUM_2,NUM_1,OK"),
-                               QStringLiteral("--channel"), QStringLiteral("21"), QStringLiteral("--for"), QStringLiteral("1s"),
-                               QStringLiteral("--output"), folder.filePath(QStringLiteral("exported.ts"))};
+    const auto recordFor1s = [&](const QStringList &tuning, const QString &file) {
+        return record(folder, QStringList{QStringLiteral("--box"), plainUuid} + tuning
+                                  + QStringList{QStringLiteral("--for"), QStringLiteral("1s"), QStringLiteral("--output"), folder.filePath(file)});
+    };
 
-    const Outcome byKeys = record(folder, exported);
-
-    QVERIFY2(byKeys.status == 0 && byKeys.errors.isEmpty(), qPrintable(byKeys.errors));
+    const Outcome exported = recordFor1s({QStringLiteral("--keys"), QStringLiteral("NUM_2,NUM_1,OK"), QStringLiteral("--channel"),
+                                          QStringLiteral("21")}, QStringLiteral("exported.ts"));
+    QVERIFY2(exported.status == 0 && exported.errors.isEmpty(), qPrintable(exported.errors));
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(plainUuid), QStringLiteral("21"), hangMs);
-    const Outcome byNumber = record(folder, {QStringLiteral("--box"), plainUuid, QStringLiteral("--channel"), QStringLiteral("12"),
-                                             QStringLiteral("--for"), QStringLiteral("1s"), QStringLiteral("--output"),
-                                             folder.filePath(QStringLiteral("bare.ts"))});
-    QVERIFY2(byNumber.status == 0 && byNumber.errors.contains(QLatin1String("channel 12 is not in the channel list"))
-                 && byNumber.errors.contains(QLatin1String("without a confirming key")),
-             qPrintable(byNumber.errors));
-    QCOMPARE(sim.tunedChannel(plainUuid), QStringLiteral("21"));
     // The keys alone tune as well.
-    const Outcome keysAlone = record(folder, {QStringLiteral("--box"), plainUuid, QStringLiteral("--keys"), QStringLiteral("NUM_1,NUM_2,OK"),
-                                              QStringLiteral("--for"), QStringLiteral("1s"), QStringLiteral("--output"),
-                                              folder.filePath(QStringLiteral("keys.ts"))});
+    const Outcome keysAlone = recordFor1s({QStringLiteral("--keys"), QStringLiteral("NUM_1,NUM_2,OK")}, QStringLiteral("keys.ts"));
     QVERIFY2(keysAlone.status == 0, qPrintable(keysAlone.errors));
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(plainUuid), QStringLiteral("12"), hangMs);
+
+    const Outcome byNumber = recordFor1s({QStringLiteral("--channel"), QStringLiteral("21")}, QStringLiteral("bare.ts"));
+    QVERIFY2(byNumber.status == 0 && byNumber.errors.contains(QLatin1String("channel 21 is not in the channel list"))
+                 && byNumber.errors.contains(QLatin1String("without a confirming key")),
+             qPrintable(byNumber.errors));
+    QCOMPARE(sim.tunedChannel(plainUuid), QStringLiteral("12"));
 }
 
 void tst_record::readerThatGoesAwayEndsItAtOnce()
