@@ -2,7 +2,7 @@
 #include "TAVO_record_exitStatus.h"
 #include "TAVO_record_options.h"
 #include "TAVO_record_recording.h"
-#include "TAVO_record_stopSignals.h"
+#include "TAVO_mgr_stopSignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -29,7 +29,7 @@ void turnWriteSignalsIntoErrors()
 
 int main(int argc, char *argv[])
 {
-    const int signalsFd = TAVO_record_stopSignals::descriptor();
+    const int signalsFd = TAVO_mgr_stopSignals::descriptor();
     const int signalsError = errno;
     turnWriteSignalsIntoErrors();
 

@@ -153,6 +153,7 @@ private Q_SLOTS:
     void recordsBothStreamsForTheTimeAsked_data();
     void recordsBothStreamsForTheTimeAsked();
     void pipeSourceTunesAndDecodes();
+    void exportedCommandTunesWithoutTheUsersList();
     void readerThatGoesAwayEndsItAtOnce();
     void terminationLeavesAPlayableFile_data();
     void terminationLeavesAPlayableFile();
@@ -241,6 +242,36 @@ void tst_record::pipeSourceTunesAndDecodes()
     QVERIFY2(keyAt(QStringLiteral("NUM_2")) >= 0 && keyAt(QStringLiteral("NUM_2")) < keyAt(QStringLiteral("NUM_1"))
                  && keyAt(QStringLiteral("NUM_1")) < streamAt,
              qPrintable(requests.join(QLatin1Char('\n'))));
+}
+
+// A TV server runs the exported commands as its own user, who keeps no channel list: the keys
+// the entry carries tune the channel, its confirming key too. The bare number it had before
+// tunes by its digits alone, and the command says so.
+void tst_record::exportedCommandTunesWithoutTheUsersList()
+{
+    const QVariantList controllers{QVariantMap{{"id", "3"}, {"name", "SetTopBox"}, {"supportKeys", "NUM_1,NUM_2,OK"}}};
+    TAVO_test_boxSim sim(TAVO_test_boxSim::box(plainBox({{"controllers", controllers}, {"channelConfirmKey", "OK"}})));
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const auto recordFor1s = [&](const QStringList &tuning, const QString &file) {
+        return record(folder, QStringList{QStringLiteral("--box"), plainUuid} + tuning
+                                  + QStringList{QStringLiteral("--for"), QStringLiteral("1s"), QStringLiteral("--output"), folder.filePath(file)});
+    };
+
+    const Outcome exported = recordFor1s({QStringLiteral("--keys"), QStringLiteral("NUM_2,NUM_1,OK"), QStringLiteral("--channel"),
+                                          QStringLiteral("21")}, QStringLiteral("exported.ts"));
+    QVERIFY2(exported.status == 0 && exported.errors.isEmpty(), qPrintable(exported.errors));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(plainUuid), QStringLiteral("21"), hangMs);
+    // The keys alone tune as well.
+    const Outcome keysAlone = recordFor1s({QStringLiteral("--keys"), QStringLiteral("NUM_1,NUM_2,OK")}, QStringLiteral("keys.ts"));
+    QVERIFY2(keysAlone.status == 0, qPrintable(keysAlone.errors));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(plainUuid), QStringLiteral("12"), hangMs);
+
+    const Outcome byNumber = recordFor1s({QStringLiteral("--channel"), QStringLiteral("21")}, QStringLiteral("bare.ts"));
+    QVERIFY2(byNumber.status == 0 && byNumber.errors.contains(QLatin1String("channel 21 is not in the channel list"))
+                 && byNumber.errors.contains(QLatin1String("without a confirming key")),
+             qPrintable(byNumber.errors));
+    QCOMPARE(sim.tunedChannel(plainUuid), QStringLiteral("12"));
 }
 
 void tst_record::readerThatGoesAwayEndsItAtOnce()

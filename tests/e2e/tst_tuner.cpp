@@ -4,15 +4,20 @@
 #include "TAVO_mgr_boxLock.h"
 #include "TAVO_test_boxSim.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
+#include <QXmlStreamReader>
 
 #include <memory>
 #include <vector>
@@ -103,7 +108,8 @@ private:
 class tunerRun
 {
 public:
-    tunerRun()
+    // `knownHosts`: the GnuTLS known hosts of the service's user, as a window before it may have left them.
+    explicit tunerRun(const QStringList &arguments = {}, const QByteArray &knownHosts = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), folder.path());
@@ -118,22 +124,36 @@ public:
         list.channels = {{QStringLiteral("Nature World"), QStringLiteral("21"), logo.fileName(), {}, {}},
                          {QStringLiteral("News \"24\""), QStringLiteral("22"), {}, {}, {}}};
         list.confirmKey = QStringLiteral("OK");
-        qputenv("XDG_DATA_HOME", environment.value(QStringLiteral("XDG_DATA_HOME")).toLocal8Bit());
         for (const QString &uuid : {firstUuid, secondUuid, encryptedUuid})
-            saved = list.save(uuid) && saved;
-        qunsetenv("XDG_DATA_HOME");
+            saved = saveList(uuid, list) && saved;
+        if (!knownHosts.isEmpty())
+            saved = writeKnownHosts(knownHosts) && saved;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), QStringList());
+        process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), arguments);
     }
     ~tunerRun()
     {
         process.terminate();
         process.waitForFinished(hangMs);
     }
-    // True once the service lists the channels of every box.
+    // Where the window keeps the box's list for the service's user; read again at every request.
+    bool saveList(const QString &uuid, const TAVO_mgr_channelList &list)
+    {
+        qputenv("XDG_DATA_HOME", process.processEnvironment().value(QStringLiteral("XDG_DATA_HOME")).toLocal8Bit());
+        const bool saved = list.save(uuid);
+        qunsetenv("XDG_DATA_HOME");
+        return saved;
+    }
+    bool writeKnownHosts(const QByteArray &text)
+    {
+        QDir().mkpath(folder.filePath(QStringLiteral(".gnutls")));
+        QFile file(folder.filePath(QStringLiteral(".gnutls/known_hosts")));
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+    }
+    // True once the service lists every box.
     bool servesEveryBox()
     {
-        return saved && QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.count("#EXTINF") == 6; }, hangMs);
+        return saved && QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs);
     }
 
     QTemporaryDir folder;
@@ -162,6 +182,42 @@ bool noClientListed()
     return !Client(QStringLiteral("/")).whole().body.contains(" for 127.0.0.1:");
 }
 
+// The first datagram that holds every one of `texts`, once one comes.
+QByteArray heardSaying(QUdpSocket &socket, const QList<QByteArray> &texts)
+{
+    QByteArray found;
+    const bool heard = QTest::qWaitFor([&] {
+        while (found.isEmpty() && socket.hasPendingDatagrams()) {
+            const QByteArray datagram = socket.receiveDatagram().data();
+            if (std::all_of(texts.cbegin(), texts.cend(), [&](const QByteArray &text) { return datagram.contains(text); }))
+                found = datagram;
+        }
+        return !found.isEmpty();
+    }, hangMs);
+    return heard ? found : QByteArray();
+}
+
+QByteArray headerOf(const QByteArray &datagram, const QByteArray &name)
+{
+    for (const QByteArray &line : datagram.split('\n')) {
+        if (line.toLower().startsWith(name.toLower() + ':'))
+            return line.mid(name.size() + 1).trimmed();
+    }
+    return QByteArray();
+}
+
+// The text of each element of an XML document named `name`.
+QStringList xmlTexts(const QByteArray &document, const QString &name)
+{
+    QStringList texts;
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == name)
+            texts.append(xml.readElementText());
+    }
+    return xml.hasError() ? QStringList{QStringLiteral("not XML: ") + xml.errorString()} : texts;
+}
+
 } // namespace
 
 class tst_tuner : public QObject
@@ -177,8 +233,11 @@ private Q_SLOTS:
     void viewersBeyondTheServiceLimitAreRefused();
     void busyBoxRefusesAnotherChannelUntilItsClientGoes();
     void recordedBoxIsRefusedWithoutItsLocksDetail();
+    void encryptedBoxIsRefusedBeforeItsKeysWhenItsStreamWouldBe();
     void poolGivesEachChannelAFreeBox();
+    void numberOfTheLineupReachesTheBoxesServed();
     void ffprobeReadsTheStreamOfThePlaylist();
+    void serviceOfTheHomeNetworkIsFoundBySsdp();
 };
 
 void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
@@ -242,10 +301,13 @@ void tst_tuner::clientsOfOneChannelShareOneStream()
 
     Client first(channelPath(firstUuid, QStringLiteral("21")));
     QVERIFY(first.streams(someStream));
-    Client second(channelPath(firstUuid, QStringLiteral("21")));
+    Client second(channelPath(firstUuid, QStringLiteral("21")), "Host: 127.0.0.1:5004\r\nUser-Agent: Kodi/20.1 <b>(Linux)</b>\r\n");
     QVERIFY(second.streams(someStream));
 
     QCOMPARE(streamRequests(sim, firstUuid), 1);
+    // The status page names a viewer by what it says it is, as text.
+    const QByteArray page = Client(QStringLiteral("/")).whole().body;
+    QVERIFY2(page.contains("Kodi/20.1 &lt;b&gt;(Linux)&lt;/b&gt; (127.0.0.1:"), page.constData());
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
 }
 
@@ -348,6 +410,32 @@ void tst_tuner::recordedBoxIsRefusedWithoutItsLocksDetail()
     QVERIFY2(refused.body.contains("is busy") && !refused.body.contains("pid") && !refused.body.contains(".lock"),
              refused.body.constData());
     QVERIFY2(refused.head.contains("\r\nX-HDHomeRun-Error: 804 "), refused.head.constData());
+    // The status page says who holds the box, and the refusal, but not where the lock lies.
+    const QByteArray page = Client(QStringLiteral("/")).whole().body;
+    QVERIFY2(page.contains("being recorded by tst_tuner (pid ") && page.contains(" 503 /channel/" + firstUuid.toUtf8() + "/21 from ")
+                 && !page.contains(".lock") && !page.contains(tuner.folder.path().toUtf8()),
+             page.constData());
+}
+
+// A key pinned for the box's address that is not a box's (another device once answered there)
+// refuses its stream: known before a key goes to the box, which is left on its channel. Once the
+// line is gone, the service pins the box's key itself, where no window ever played the box.
+void tst_tuner::encryptedBoxIsRefusedBeforeItsKeysWhenItsStreamWouldBe()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner({QStringLiteral("--allow-encrypted")}, "|g0|127.0.0.4|https|0|MCowBQYDK2VwAyEAGb9ECWmEzf6FQbrBZ9w7lshQhqowtrbLDFw4rXAxZuE=\n");
+    QVERIFY(tuner.servesEveryBox());
+
+    const Answer refused = Client(channelPath(encryptedUuid, QStringLiteral("21"))).whole();
+    QCOMPARE(refused.status, 502);
+    QVERIFY2(!refused.body.contains("known_hosts"), refused.body.constData());
+    QCOMPARE(keyRequests(sim, encryptedUuid), 0);
+
+    QVERIFY(tuner.writeKnownHosts("\n"));
+    Client viewer(channelPath(encryptedUuid, QStringLiteral("22")));
+    QVERIFY(viewer.streams(someStream));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(encryptedUuid), QStringLiteral("22"), hangMs);
 }
 
 // Both boxes carry the same list: a second channel goes to the free box, a third finds none.
@@ -370,6 +458,26 @@ void tst_tuner::poolGivesEachChannelAFreeBox()
     QCOMPARE(streamRequests(sim, firstUuid) + streamRequests(sim, secondUuid), 2);
 }
 
+// An encrypted box, not served and first by name, whose list tunes the same number otherwise:
+// the lineup offers the number from the boxes served, and asking for it reaches them.
+void tst_tuner::numberOfTheLineupReachesTheBoxesServed()
+{
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(tuner.servesEveryBox());
+    TAVO_mgr_channelList digitsAlone;
+    digitsAlone.channels = {{QStringLiteral("Film"), QStringLiteral("21"), {}, {}, {}}};
+    QVERIFY(tuner.saveList(encryptedUuid, digitsAlone));
+
+    Client viewer(QStringLiteral("/auto/v21"));
+    QVERIFY(viewer.streams(someStream));
+    const QString playlist = QString::fromUtf8(Client(QStringLiteral("/playlist.m3u")).whole().body);
+    QVERIFY2(playlist.contains(QLatin1String("\n") + base + QLatin1String("/auto/v21\n"))
+                 && playlist.contains(QLatin1String("\n") + base + QLatin1String("/channel/") + encryptedUuid + QLatin1String("/21\n")),
+             qPrintable(playlist));
+}
+
 void tst_tuner::ffprobeReadsTheStreamOfThePlaylist()
 {
     TAVO_test_boxSim sim(house());
@@ -377,8 +485,10 @@ void tst_tuner::ffprobeReadsTheStreamOfThePlaylist()
     tunerRun tuner;
     QVERIFY(tuner.servesEveryBox());
     const QString playlist = QString::fromUtf8(Client(QStringLiteral("/playlist.m3u")).whole().body);
-    const QString url = playlist.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^http://.*") + firstUuid)).value(0);
-    QVERIFY2(url.startsWith(base + QLatin1String("/channel/")), qPrintable(playlist));
+    // The boxes of one list are one entry a channel, asked for by number.
+    QCOMPARE(playlist.count(QLatin1String("#EXTINF")), 2);
+    const QString url = playlist.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^http://"))).value(0);
+    QCOMPARE(url, base + QLatin1String("/auto/v21"));
 
     QProcess probe;
     probe.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
@@ -389,6 +499,43 @@ void tst_tuner::ffprobeReadsTheStreamOfThePlaylist()
     const QString kinds = QString::fromUtf8(probe.readAllStandardOutput());
     QVERIFY2(kinds.contains(QStringLiteral("video")) && kinds.contains(QStringLiteral("audio")),
              qPrintable(kinds + QString::fromUtf8(probe.readAllStandardError())));
+}
+
+// Plex and Channels DVR find tuners by SSDP and read their description. Listening beyond loopback
+// (in the test's private network only loopback exists, and every datagram stays on it), the
+// service announces itself, answers a search and says goodbye when it ends.
+void tst_tuner::serviceOfTheHomeNetworkIsFoundBySsdp()
+{
+    const QHostAddress group(QStringLiteral("239.255.255.250"));
+    const QNetworkInterface loopback = QNetworkInterface::interfaceFromName(QStringLiteral("lo"));
+    QUdpSocket announcements;
+    QVERIFY(announcements.bind(QHostAddress::AnyIPv4, 1900, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+    QVERIFY(announcements.joinMulticastGroup(group, loopback));
+    TAVO_test_boxSim sim(house());
+    QVERIFY(sim.start());
+    auto tuner = std::make_unique<tunerRun>(QStringList{QStringLiteral("--listen"), QStringLiteral("0.0.0.0:5004")});
+    QVERIFY(tuner->servesEveryBox());
+    const QByteArray hdHomeRun = "urn:silicondust-com:device:HDHomeRun:1";
+    QVERIFY(!heardSaying(announcements, {"NTS: ssdp:alive", "NT: " + hdHomeRun}).isEmpty());
+
+    QUdpSocket search;
+    QVERIFY(search.bind(QHostAddress::AnyIPv4, 0));
+    search.setMulticastInterface(loopback);
+    search.writeDatagram("M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: 1\r\n"
+                         "ST: urn:schemas-upnp-org:device:MediaServer:1\r\n\r\n",
+                         group, 1900);
+    const QByteArray answer = heardSaying(search, {"HTTP/1.1 200 OK", "ST: urn:schemas-upnp-org:device:MediaServer:1"});
+    QCOMPARE(headerOf(answer, "LOCATION"), base.toUtf8() + "/device.xml");
+
+    const QByteArray description = Client(QStringLiteral("/device.xml")).whole().body;
+    QCOMPARE(xmlTexts(description, QStringLiteral("URLBase")), QStringList{base});
+    QCOMPARE(xmlTexts(description, QStringLiteral("UDN")).value(0) + QLatin1String("::urn:schemas-upnp-org:device:MediaServer:1"),
+             QString::fromUtf8(headerOf(answer, "USN")));
+    QCOMPARE(xmlTexts(Client(QStringLiteral("/lineup.xml")).whole().body, QStringLiteral("GuideNumber")),
+             QStringList({QStringLiteral("21"), QStringLiteral("22")}));
+
+    tuner.reset();
+    QVERIFY(!heardSaying(announcements, {"NTS: ssdp:byebye", "NT: " + hdHomeRun}).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_tuner)

@@ -204,13 +204,13 @@ void tst_channels::exportedEntriesRecordTheirChannel_data()
     const QString recorder = QStringLiteral("/usr/bin/tavo-record");
     const QString plain = QStringLiteral("a3c2d1e0-0000-4000-8000-00000000c400");
     QTest::newRow("plain") << recorder << plain << "One"
-                           << "pipe:///usr/bin/tavo-record --box " + plain + " --channel 101 --output -";
+                           << "pipe:///usr/bin/tavo-record --box " + plain + " --keys NUM_1,NUM_0,NUM_1,OK --channel 101 --output -";
     QTest::newRow("UDN with a line feed") << recorder << "uuid:a\npipe:///bin/sh" << "One" << QString();
     QTest::newRow("UDN with spaces and ;") << recorder << "uuid:a b; rm -rf ~" << "One"
-                                           << "pipe:///usr/bin/tavo-record --box \"uuid:a b; rm -rf ~\" --channel 101 --output -";
+                                           << "pipe:///usr/bin/tavo-record --box \"uuid:a b; rm -rf ~\" --keys NUM_1,NUM_0,NUM_1,OK --channel 101 --output -";
     QTest::newRow("UDN with quotes") << recorder << "uuid:a\" --channel \"9" << "One" << QString();
     QTest::newRow("recorder path with a space") << "/opt/TAVO Client/tavo-record" << plain << "One"
-                                                << "pipe://\"/opt/TAVO Client/tavo-record\" --box " + plain + " --channel 101 --output -";
+                                                << "pipe://\"/opt/TAVO Client/tavo-record\" --box " + plain + " --keys NUM_1,NUM_0,NUM_1,OK --channel 101 --output -";
     QTest::newRow("name with a line feed") << recorder << plain << "One\nhttp://elsewhere/" << QString();
 }
 
@@ -223,8 +223,11 @@ void tst_channels::exportedEntriesRecordTheirChannel()
     QFETCH(QString, name);
     QFETCH(QString, entry);
     QStringList faults;
+    // The TV server's user has no list: the entry carries the keys, the confirming one too.
+    TAVO_mgr_channelList list;
+    list.confirmKey = QStringLiteral("OK");
     const QByteArray written = TAVO_mgr_playlist::write({{name, QStringLiteral("101"), {}, {}, {}}},
-                                                        TAVO_mgr_playlist::recordingCommand(recorder, boxUdn), &faults);
+                                                        TAVO_mgr_playlist::recordingCommand(recorder, boxUdn, list), &faults);
     const QStringList entries = QString::fromUtf8(written).split(QLatin1Char('\n')).filter(QStringLiteral("pipe://"));
     QCOMPARE(entries, entry.isEmpty() ? QStringList() : QStringList{entry});
     QCOMPARE(faults.isEmpty(), !entry.isEmpty());

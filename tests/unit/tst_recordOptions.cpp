@@ -4,10 +4,10 @@
 #include "TAVO_mgr_backgroundWriter.h"
 #include "TAVO_mgr_boxLock.h"
 #include "TAVO_mgr_packetWriter.h"
+#include "TAVO_mgr_stopSignals.h"
 #include "TAVO_mgr_streamRequest.h"
 #include "TAVO_record_options.h"
 #include "TAVO_record_recording.h"
-#include "TAVO_record_stopSignals.h"
 
 #include <QtTest>
 
@@ -60,6 +60,8 @@ private Q_SLOTS:
     void endTimeEndsASearchThatFindsNothing();
     void streamSettingsAreReadOrRefused_data();
     void streamSettingsAreReadOrRefused();
+    void keysAreReadOrRefused_data();
+    void keysAreReadOrRefused();
     void packetWriterKeepsWhatItGot_data();
     void packetWriterKeepsWhatItGot();
     void packetWriterGivesAStalledReaderEverything();
@@ -272,6 +274,40 @@ void tst_recordOptions::streamSettingsAreReadOrRefused()
     QCOMPARE(asked, query);
 }
 
+// An exported playlist's --keys: only names of the key table go to a box, whatever a file holds.
+void tst_recordOptions::keysAreReadOrRefused_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QStringList>("read");  // empty: refused
+    QTest::newRow("digits and a confirming key") << "NUM_1,NUM_0,NUM_1,OK" << QStringList{"NUM_1", "NUM_0", "NUM_1", "OK"};
+    QTest::newRow("one key") << "CH_UP" << QStringList{"CH_UP"};
+    QTest::newRow("sixteen keys") << QStringList(16, QStringLiteral("NUM_9")).join(QLatin1Char(',')) << QStringList(16, QStringLiteral("NUM_9"));
+    QTest::newRow("seventeen keys") << QStringList(17, QStringLiteral("NUM_9")).join(QLatin1Char(',')) << QStringList{};
+    QTest::newRow("small letters") << "num_1,ok" << QStringList{};
+    QTest::newRow("a name no remote has") << "NUM_1,SELF_DESTRUCT" << QStringList{};
+    QTest::newRow("an empty name") << "NUM_1,,OK" << QStringList{};
+    QTest::newRow("blanks") << "NUM_1, OK" << QStringList{};
+    QTest::newRow("a command after it") << "OK;reboot" << QStringList{};
+    QTest::newRow("nothing") << "" << QStringList{};
+}
+
+void tst_recordOptions::keysAreReadOrRefused()
+{
+    QFETCH(QString, keys);
+    QFETCH(QStringList, read);
+    TAVO_record_options options;
+    QString problem;
+
+    const bool usable = TAVO_record_options::parse({QStringLiteral("tavo-record"), QStringLiteral("--box"), QStringLiteral("Den"),
+                                                    QStringLiteral("--keys"), keys, QStringLiteral("--channel"), QStringLiteral("101")},
+                                                   QDateTime::currentDateTime(), &options, &problem);
+
+    QVERIFY2(usable == !read.isEmpty(), qPrintable(problem));
+    QCOMPARE(options.keys, read.isEmpty() ? options.keys : read);
+    if (!usable)
+        QVERIFY2(problem.startsWith(QLatin1String("--keys")), qPrintable(problem));
+}
+
 void tst_recordOptions::packetWriterKeepsWhatItGot_data()
 {
     using Result = TAVO_mgr_packetWriter::Result;
@@ -409,7 +445,7 @@ void tst_recordOptions::stopSignalsNotWatchedAreNotBlocked()
     rlimit none = files;
     none.rlim_cur = 3;
     QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
-    const int fd = TAVO_record_stopSignals::descriptor();
+    const int fd = TAVO_mgr_stopSignals::descriptor();
     ::setrlimit(RLIMIT_NOFILE, &files);
     sigset_t blocked;
     pthread_sigmask(SIG_SETMASK, nullptr, &blocked);

@@ -3,6 +3,7 @@
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_options.h"
 #include "TAVO_tuner_request.h"
+#include "TAVO_tuner_ssdp.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -42,6 +43,7 @@ class tst_tunerDocuments : public QObject
 private Q_SLOTS:
     void playlistKeepsEachTextInItsField_data();
     void playlistKeepsEachTextInItsField();
+    void playlistListsAPooledChannelOnce();
     void jsonDocumentsCarryTheFieldNamesClientsRead();
     void requestsAreReadAndRouted_data();
     void requestsAreReadAndRouted();
@@ -49,6 +51,8 @@ private Q_SLOTS:
     void requestsOfOtherSitesAreKnown();
     void listenAddressIsRead_data();
     void listenAddressIsRead();
+    void ssdpSearchesAreAnswered_data();
+    void ssdpSearchesAreAnswered();
 };
 
 void tst_tunerDocuments::playlistKeepsEachTextInItsField_data()
@@ -68,7 +72,7 @@ void tst_tunerDocuments::playlistKeepsEachTextInItsField()
     QFETCH(QString, boxName);
     QFETCH(QString, channelName);
 
-    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({boxCalled(boxName, channelName)}, base))
+    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({boxCalled(boxName, channelName)}, {}, base))
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 
     QCOMPARE(lines.size(), 3);
@@ -84,6 +88,27 @@ void tst_tunerDocuments::playlistKeepsEachTextInItsField()
     QCOMPARE(lines[2], base + QStringLiteral("/channel/7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e01/21"));
 }
 
+// Two boxes of one list make one entry a channel, asked for by number; a box of another list with
+// the same number keeps its own entry, which only its box serves.
+void tst_tunerDocuments::playlistListsAPooledChannelOnce()
+{
+    TAVO_tuner_box first = boxCalled(QStringLiteral("Living Room"), QStringLiteral("Nature World"));
+    TAVO_tuner_box second = boxCalled(QStringLiteral("Den"), QStringLiteral("Nature World"));
+    second.id = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e02");
+    TAVO_tuner_box other = boxCalled(QStringLiteral("Kitchen"), QStringLiteral("Film"));
+    other.id = QStringLiteral("7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e03");
+    first.pool = second.pool = QStringLiteral("a");
+    other.pool = QStringLiteral("b");
+
+    const QStringList lines = QString::fromUtf8(TAVO_tuner_documents::playlist({first, second, other}, {first, second, other}, base))
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+
+    QCOMPARE(lines.size(), 5);
+    QVERIFY2(lines[1].contains(QLatin1String("group-title=\"Living Room, Den\"")), qPrintable(lines[1]));
+    QCOMPARE(lines[2], base + QStringLiteral("/auto/v21"));
+    QCOMPARE(lines[4], base + QStringLiteral("/channel/7e1f0c22-35aa-4c61-9b0e-5a1d2c3b4e03/21"));
+}
+
 void tst_tunerDocuments::jsonDocumentsCarryTheFieldNamesClientsRead()
 {
     const QJsonObject discover = QJsonDocument::fromJson(TAVO_tuner_documents::discover(base, QStringLiteral("1A2B3C4D"), 2, QStringLiteral("1.0"))).object();
@@ -91,15 +116,24 @@ void tst_tunerDocuments::jsonDocumentsCarryTheFieldNamesClientsRead()
                                             "FriendlyName", "LineupURL", "Manufacturer", "ModelNumber", "TunerCount"}));
     QCOMPARE(discover[QStringLiteral("TunerCount")].toInt(), 2);
 
+    QVERIFY(!discover[QStringLiteral("ModelNumber")].toString().contains(QLatin1String("HDTC"), Qt::CaseInsensitive));
+
     TAVO_tuner_box second = boxCalled(QStringLiteral("Den"), QStringLiteral("Other name"));
     second.list.channels.append({QStringLiteral("Film"), QStringLiteral("7"), {}, {}, {}});
+    second.settings.chosen[TAVO_mgr_streamSettings::VideoCodec] = *TAVO_mgr_streamSettings::indexOf(TAVO_mgr_streamSettings::VideoCodec, QStringLiteral("H.264"));
+    second.settings.chosen[TAVO_mgr_streamSettings::Resolution] = *TAVO_mgr_streamSettings::indexOf(TAVO_mgr_streamSettings::Resolution, QStringLiteral("576i"));
     const QJsonArray lineup = QJsonDocument::fromJson(
         TAVO_tuner_documents::lineup({boxCalled(QStringLiteral("A"), QStringLiteral("Nature\nWorld")), second}, base)).array();
-    // Each number once, from the first box that has it.
+    // Each number once, from the first box that has it, with what that box sends.
     QCOMPARE(lineup.size(), 2);
-    QCOMPARE(keysOf(lineup[0].toObject()), QStringList({"GuideName", "GuideNumber", "URL"}));
+    QCOMPARE(keysOf(lineup[0].toObject()), QStringList({"AudioCodec", "GuideName", "GuideNumber", "HD", "URL", "VideoCodec"}));
     QCOMPARE(lineup[0].toObject()[QStringLiteral("GuideName")].toString(), QStringLiteral("Nature World"));
+    QCOMPARE(lineup[0].toObject()[QStringLiteral("VideoCodec")].toString(), QStringLiteral("MPEG2"));
+    QCOMPARE(lineup[0].toObject()[QStringLiteral("AudioCodec")].toString(), QStringLiteral("AAC"));
+    QCOMPARE(lineup[0].toObject()[QStringLiteral("HD")].toInt(), 1);
     QCOMPARE(lineup[1].toObject()[QStringLiteral("URL")].toString(), base + QStringLiteral("/auto/v7"));
+    QCOMPARE(lineup[1].toObject()[QStringLiteral("VideoCodec")].toString(), QStringLiteral("H264"));
+    QCOMPARE(lineup[1].toObject()[QStringLiteral("HD")].toInt(), 0);
 
     const QJsonObject status = QJsonDocument::fromJson(TAVO_tuner_documents::lineupStatus()).object();
     QCOMPARE(keysOf(status), QStringList({"ScanInProgress", "ScanPossible", "Source", "SourceList"}));
@@ -226,6 +260,49 @@ void tst_tunerDocuments::listenAddressIsRead()
         QCOMPARE(read, QHostAddress(address));
         QCOMPARE(int(readPort), port);
     }
+}
+
+void tst_tunerDocuments::ssdpSearchesAreAnswered_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QStringList>("answered");  // the ST of each answer
+    const QString udn = QStringLiteral("uuid:0f3c5a52-5d1e-5b7a-9a1e-6c2d8e4f0a11");
+    const QByteArray search = "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: 2\r\nST: ";
+    const QString mediaServer = QStringLiteral("urn:schemas-upnp-org:device:MediaServer:1");
+    const QString hdHomeRun = QStringLiteral("urn:silicondust-com:device:HDHomeRun:1");
+    QTest::newRow("media server (Plex)") << search + mediaServer.toLatin1() + "\r\n\r\n" << QStringList{mediaServer};
+    QTest::newRow("HDHomeRun") << search + hdHomeRun.toLatin1() + "\r\n\r\n" << QStringList{hdHomeRun};
+    QTest::newRow("root devices") << search + "upnp:rootdevice\r\n\r\n" << QStringList{QStringLiteral("upnp:rootdevice")};
+    QTest::newRow("its own UDN") << search + udn.toLatin1() + "\r\n\r\n" << QStringList{udn};
+    QTest::newRow("everything") << search + "ssdp:all\r\n\r\n"
+                                << QStringList{QStringLiteral("upnp:rootdevice"), udn, mediaServer, hdHomeRun};
+    QTest::newRow("header names in small letters, line feeds")
+        << QByteArray("M-SEARCH * HTTP/1.1\nman: \"ssdp:discover\"\nst: upnp:rootdevice\n\n") << QStringList{QStringLiteral("upnp:rootdevice")};
+    QTest::newRow("another device type") << search + "urn:schemas-upnp-org:device:MediaRenderer:1\r\n\r\n" << QStringList{};
+    QTest::newRow("a target ending like ours") << search + "x" + mediaServer.toLatin1() + "\r\n\r\n" << QStringList{};
+    QTest::newRow("no MAN") << QByteArray("M-SEARCH * HTTP/1.1\r\nST: ssdp:all\r\n\r\n") << QStringList{};
+    QTest::newRow("an announcement") << QByteArray("NOTIFY * HTTP/1.1\r\nNT: upnp:rootdevice\r\nNTS: ssdp:alive\r\n\r\n") << QStringList{};
+    QTest::newRow("an answer") << QByteArray("HTTP/1.1 200 OK\r\nST: ssdp:all\r\n\r\n") << QStringList{};
+}
+
+void tst_tunerDocuments::ssdpSearchesAreAnswered()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(QStringList, answered);
+    const QString udn = QStringLiteral("uuid:0f3c5a52-5d1e-5b7a-9a1e-6c2d8e4f0a11");
+
+    const QList<QByteArray> answers = TAVO_tuner_ssdp::answersTo(datagram, udn, QStringLiteral("http://192.168.1.10:5004/device.xml"));
+
+    QStringList targets;
+    for (const QByteArray &answer : answers) {
+        QVERIFY2(answer.startsWith("HTTP/1.1 200 OK\r\n") && answer.endsWith("\r\n\r\n")
+                     && answer.contains("\r\nLOCATION: http://192.168.1.10:5004/device.xml\r\n")
+                     && answer.contains("\r\nUSN: " + udn.toLatin1()),
+                 answer.constData());
+        static const QRegularExpression target(QStringLiteral("\r\nST: ([^\r]*)\r\n"));
+        targets.append(target.match(QString::fromLatin1(answer)).captured(1));
+    }
+    QCOMPARE(targets, answered);
 }
 
 QTEST_APPLESS_MAIN(tst_tunerDocuments)

@@ -16,6 +16,9 @@ public:
     static void pin(const QString &host);
     // Is `peer`'s key the one pinned for `host`?
     static bool isPinned(const QString &host, const QSslCertificate &peer);
+    // Is a key other than the boxes' own pinned for `host`? Every connection to it is then
+    // refused, whatever the box shows: known before the box is asked anything.
+    static bool isOtherKeyPinned(const QString &host);
     // The pinned key of host in a GnuTLS known-hosts text, empty when none is pinned.
     static QByteArray pinnedKey(const QByteArray &knownHosts, const QString &host);
 };

@@ -29,6 +29,8 @@ public:
 
     // tuned() or refused() follows once.
     void tune(const QString &channel, Asked asked);
+    // The same by keys given (names of the key table), at the pace of the box's list if there is one.
+    void tuneByKeys(const QStringList &given);
 
 Q_SIGNALS:
     void tuned();

@@ -29,8 +29,9 @@ public:
     static QByteArray write(const QList<TAVO_mgr_channel> &channels, const EntryUrl &entryUrl, QStringList *faults);
     // For a TV server: the recording command that tunes the box of `udn` to the channel and writes
     // its stream to standard output, `recorder` the command's path; nothing for a channel when an
-    // argument cannot be written into the command.
-    static EntryUrl recordingCommand(const QString &recorder, const QString &udn);
+    // argument cannot be written into the command. The command carries the channel's keys as
+    // `list` tunes it (its confirming key among them): the TV server's user may have no list.
+    static EntryUrl recordingCommand(const QString &recorder, const QString &udn, const TAVO_mgr_channelList &list);
     // The argument as a TV server's pipe command takes it: bare, in double quotes, or nothing.
     static std::optional<QString> commandArgument(const QString &argument);
 };

@@ -26,6 +26,8 @@ int usableControllers(const TAVO_KEYS &keys, int parsedControllers);
 int defaultController(const TAVO_KEYS &keys, int count);
 // Whether the controller's supportKeys turned the key's flag on; false for a name of no key.
 bool hasKey(const TAVO_KEY &controller, const QString &keyName);
+// Whether the name is one of the key table's (TAVO_mgr_keyNames.def), as a key command names it.
+bool isKnownKey(const QString &keyName);
 
 } // namespace TAVO_mgr_rcuDescription
 

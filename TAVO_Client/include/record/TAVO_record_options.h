@@ -16,6 +16,10 @@ struct TAVO_record_options
     QDateTime endAt;     // --until; invalid: no time of day
     QString output;      // a file, "-" for standard output, empty for the videos folder
     QString channel;     // digits typed on the box's remote, empty to keep the channel
+    // --keys: the keys that tune the channel, as an exported playlist carries them; they tune it
+    // in place of the box's channel list, which a TV server's user may not have.
+    QStringList keys;
+    static constexpr int keysLimit = 16;
     bool verbose = false;
     // --video-codec, --resolution, ...: each given one in place of the box's remembered one.
     TAVO_mgr_streamSettings::Given streamSettings;

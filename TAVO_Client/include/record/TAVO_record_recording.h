@@ -38,6 +38,7 @@ Q_SIGNALS:
     void ended(int exitStatus);
 
 private:
+    void noteDigitsAlone();
     void boxFound(const TAVO_SERVER &found);
     void tuned();
     bool openOutput();

@@ -12,6 +12,8 @@ namespace TAVO_tuner_deviceId {
 QString load();
 QString filePath();
 bool isDeviceId(const QString &text);
+// The UPnP name of the service with that id ("uuid:…"), the same for the same id.
+QString udnOf(const QString &deviceId);
 
 } // namespace TAVO_tuner_deviceId
 

@@ -3,6 +3,7 @@
 
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_defaultStructure.h"
+#include "TAVO_mgr_streamSettings.h"
 
 #include <QList>
 #include <QMap>
@@ -14,8 +15,11 @@ struct TAVO_tuner_box
 {
     TAVO_SERVER server;
     TAVO_mgr_channelList list;
+    TAVO_mgr_streamSettings settings;  // what the box is asked to send
     QString id;    // its UDN, which names it in the service's URLs
-    QString pool;  // the same for every box whose list tunes the same numbers by the same keys
+    // The same for every box whose list tunes the same numbers by the same keys and that is asked
+    // for the same stream: a client told a channel's codec gets it from any box of the pool.
+    QString pool;
     bool encrypted = false;
 
     QString name() const { return server.device.friendlyName; }
@@ -39,14 +43,16 @@ public:
     QList<TAVO_tuner_box> boxes() const;
     // The box of that id, with its list; false when there is none.
     bool box(const QString &id, TAVO_tuner_box *found) const;
-    // The boxes of the first pool (in the order of boxes()) whose list has that number: the
-    // one pool that lineups and /auto/v<number> mean by it.
-    QList<TAVO_tuner_box> poolFor(const QString &number) const;
+    // The boxes of the first pool of `boxes` (in their order) whose list has that number: the one
+    // pool that lineups and /auto/v<number> mean by it, among the boxes served.
+    static QList<TAVO_tuner_box> poolFor(const QList<TAVO_tuner_box> &boxes, const QString &number);
 
+    // The pool (of `boxes`, in their order) that lineups and /auto/v<number> mean by the number:
+    // the first whose list has it; empty when none has.
+    static QString firstPoolWith(const QList<TAVO_tuner_box> &boxes, const QString &number);
     // The UDN when it can stand in a URL's path as it is, else empty.
     static QString idOf(const QString &udn);
-    // What makes lists interchangeable: each number and the keys that tune it.
-    static QString poolOf(const TAVO_mgr_channelList &list);
+    static QString poolOf(const TAVO_mgr_channelList &list, const TAVO_mgr_streamSettings &settings);
     static TAVO_tuner_box withList(const TAVO_SERVER &server);
 
 private:

@@ -20,6 +20,7 @@ struct TAVO_tuner_request
     QByteArray host;       // as sent; empty when there is none (HTTP/1.0)
     QByteArray origin;     // the page's origin a browser names; empty when none is named
     QByteArray fetchSite;  // Sec-Fetch-Site: how a browser sees the page against the service
+    QByteArray userAgent;  // what the client says it is, as sent
 
     // Reads the head at the start of `received`: Incomplete while its end has not come (and
     // the bound is not reached), Bad for anything but a plain request line.
@@ -33,13 +34,17 @@ struct TAVO_tuner_request
     // The names of this computer a client may reach the service by: localhost, its host name and
     // that name in .local (mDNS).
     static QStringList ownNames();
+    // The client as the status page names it: what it says it is, on one line and cut short, then
+    // its address ("Kodi/20.1 (Linux) (192.168.1.20:38950)"); its address alone when it says nothing.
+    static QString clientName(const QByteArray &userAgent, const QString &address);
+    static constexpr int userAgentShownChars = 60;
 };
 
 // Where a path leads. Box ids are the boxes' UDNs (TAVO_tuner_lineup::idOf), numbers the
 // channels' numbers: both are checked here, so no other text from a client goes further.
 struct TAVO_tuner_route
 {
-    enum class Kind { Status, Playlist, Channel, Logo, Auto, Discover, Lineup, LineupStatus, LineupPost, NotFound };
+    enum class Kind { Status, Playlist, Channel, Logo, Auto, Discover, Lineup, LineupXml, LineupStatus, LineupPost, DeviceXml, NotFound };
 
     Kind kind = Kind::NotFound;
     QString box;

@@ -2,6 +2,7 @@
 #define TAVO_TUNER_SERVICE_H
 
 #include "TAVO_mgr_boxLock.h"
+#include "TAVO_mgr_recordedBoxes.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_request.h"
 
@@ -23,6 +24,7 @@ public:
     // A client that has not sent its request's head by then is let go.
     static constexpr int headTimeLimitMs = 10000;
     static constexpr int failuresKept = 5;
+    static constexpr int refusalsKept = 8;
     // What the service may hold for its clients is bounded, for a small home server: each viewer
     // may have up to TAVO_mgr_streamSocket::backlogLimitBytes (4 MiB) waiting, each other
     // connection at most a logo (1 MiB), so about 100 MiB in all.
@@ -48,9 +50,12 @@ private:
     void readHead(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const TAVO_tuner_request &request);
     Refusal refusalAtViewerLimit() const;
-    bool refuseBeyondViewerLimit(QTcpSocket *socket);
-    void serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number);
-    void serveAuto(QTcpSocket *socket, const QString &number);
+    bool refuseBeyondViewerLimit(QTcpSocket *socket, const TAVO_tuner_request &request);
+    void refuse(QTcpSocket *socket, const TAVO_tuner_request &request, const Refusal &refusal);
+    void noteRefusal(const QTcpSocket *socket, const TAVO_tuner_request &request, int status, const QString &reason);
+    void serveChannel(QTcpSocket *socket, const TAVO_tuner_request &request, const TAVO_tuner_box &box,
+                      const QString &number);
+    void serveAuto(QTcpSocket *socket, const TAVO_tuner_request &request, const QString &number);
     void serveLogo(QTcpSocket *socket, const TAVO_tuner_route &route, bool withBody);
     Refusal refusalBeforeLock(const TAVO_tuner_box &box, const QString &number) const;
     static Refusal refusalOfLock(const TAVO_tuner_box &box, TAVO_mgr_boxLock::Outcome outcome, const QString &detail);
@@ -58,7 +63,7 @@ private:
     static QByteArray headOf(const QList<Refusal> &refusals);
     TAVO_tuner_session *open(const TAVO_tuner_box &box, const QString &number, Refusal *refusal);
     void noteFailure(const QString &boxId, const QString &reason);
-    QByteArray statusPage() const;
+    QByteArray statusPage();
     QList<TAVO_tuner_box> tuners() const;
     static QString baseOf(const QTcpSocket *socket);
 
@@ -69,6 +74,8 @@ private:
     QTcpServer server;
     QMap<QString, TAVO_tuner_session *> sessions;  // by box id
     QMap<QString, QStringList> failures;           // by box id, the newest last
+    QStringList refusals;                          // of clients' requests, the newest last
+    TAVO_mgr_recordedBoxes holders;                // of the boxes this service does not hold
     int connections = 0;
 };
 

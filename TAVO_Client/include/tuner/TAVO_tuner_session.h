@@ -36,8 +36,8 @@ public:
     // Takes the box's lock and starts tuning; the lock's outcome, with `detail` (the lock, its
     // holder) when the box is not taken.
     TAVO_mgr_boxLock::Outcome start(QString *detail);
-    // A client of this channel: it gets the stream once the box is tuned.
-    void add(QTcpSocket *client);
+    // A client of this channel: it gets the stream once the box is tuned. `userAgent`: what it said it is.
+    void add(QTcpSocket *client, const QByteArray &userAgent);
 
     QString boxId() const { return box.id; }
     QString number() const { return channel; }

@@ -19,8 +19,8 @@ class TAVO_tuner_viewer : public QObject
     Q_OBJECT
 
 public:
-    // Takes the socket; gone() follows once it closes.
-    explicit TAVO_tuner_viewer(QTcpSocket *socket, QObject *parent = nullptr);
+    // Takes the socket; gone() follows once it closes. `userAgent`: what the client said it is.
+    TAVO_tuner_viewer(QTcpSocket *socket, const QByteArray &userAgent, QObject *parent = nullptr);
 
     // Starts reading the box's stream (the box is tuned).
     void watch(TAVO_mgr_boxStream *stream);

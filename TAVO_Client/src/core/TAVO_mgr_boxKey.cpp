@@ -30,6 +30,15 @@ bool TAVO_mgr_boxKey::isPinned(const QString &host, const QSslCertificate &peer)
     return !pinned.isEmpty() && peer.publicKey().toDer().toBase64() == pinned;
 }
 
+bool TAVO_mgr_boxKey::isOtherKeyPinned(const QString &host)
+{
+    QFile knownHosts(knownHostsPath());
+    if (!knownHosts.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray pinned = pinnedKey(knownHosts.readAll(), host);
+    return !pinned.isEmpty() && pinned != pinnedKey(TAVO_mgr_streamRequest::knownHostsLine(host).toUtf8(), host);
+}
+
 QByteArray TAVO_mgr_boxKey::pinnedKey(const QByteArray &knownHosts, const QString &host)
 {
     const QByteArray prefix = TAVO_mgr_streamRequest::knownHostsLine(host).toUtf8();

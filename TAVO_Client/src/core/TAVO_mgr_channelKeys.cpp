@@ -40,6 +40,15 @@ void TAVO_mgr_channelKeys::tune(const QString &channel, Asked asked)
     fetchController();
 }
 
+void TAVO_mgr_channelKeys::tuneByKeys(const QStringList &given)
+{
+    QString listFault;
+    const TAVO_mgr_channelList list = TAVO_mgr_channelList::load(server.device.UDN, &listFault);
+    keys = given;
+    pauseMs = listFault.isEmpty() ? list.pauseMs : TAVO_mgr_channelList::defaultPauseMs;
+    fetchController();
+}
+
 // Read within a bound of bytes and of time: a box that sends without end, or nothing, is refused.
 void TAVO_mgr_channelKeys::fetchController()
 {

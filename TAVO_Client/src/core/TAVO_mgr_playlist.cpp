@@ -198,12 +198,14 @@ std::optional<QString> TAVO_mgr_playlist::commandArgument(const QString &argumen
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
-TAVO_mgr_playlist::EntryUrl TAVO_mgr_playlist::recordingCommand(const QString &recorder, const QString &udn)
+TAVO_mgr_playlist::EntryUrl TAVO_mgr_playlist::recordingCommand(const QString &recorder, const QString &udn,
+                                                               const TAVO_mgr_channelList &list)
 {
-    return [recorder, udn](const TAVO_mgr_channel &channel) -> std::optional<QString> {
+    return [recorder, udn, list](const TAVO_mgr_channel &channel) -> std::optional<QString> {
         QStringList arguments;
-        for (const QString &argument : {recorder, QStringLiteral("--box"), udn, QStringLiteral("--channel"), channel.number,
-                                        QStringLiteral("--output"), QStringLiteral("-")}) {
+        for (const QString &argument : {recorder, QStringLiteral("--box"), udn, QStringLiteral("--keys"),
+                                        list.keysFor(channel).join(QLatin1Char(',')), QStringLiteral("--channel"),
+                                        channel.number, QStringLiteral("--output"), QStringLiteral("-")}) {
             const std::optional<QString> written = commandArgument(argument);
             if (!written)
                 return std::nullopt;

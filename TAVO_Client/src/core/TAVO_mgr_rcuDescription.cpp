@@ -1,5 +1,8 @@
 #include "TAVO_mgr_rcuDescription.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <QDomElement>
 
 namespace {
@@ -81,6 +84,12 @@ int TAVO_mgr_rcuDescription::defaultController(const TAVO_KEYS &keys, int count)
             return controller;
     }
     return 0;
+}
+
+bool TAVO_mgr_rcuDescription::isKnownKey(const QString &keyName)
+{
+    return std::any_of(std::cbegin(tavoKeyFlags), std::cend(tavoKeyFlags),
+                       [&keyName](const TAVO_KEY_FLAG &key) { return keyName == QLatin1String(key.name); });
 }
 
 bool TAVO_mgr_rcuDescription::hasKey(const TAVO_KEY &controller, const QString &keyName)

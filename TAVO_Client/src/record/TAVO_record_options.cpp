@@ -1,10 +1,13 @@
 #include "TAVO_record_options.h"
 
 #include "TAVO_mgr_commandLine.h"
+#include "TAVO_mgr_rcuDescription.h"
 #include "TAVO_mgr_streamSettings.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &now, TAVO_record_options *options,
                                 QString *problem)
@@ -22,9 +25,12 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
                                     QStringLiteral("file"));
     const QCommandLineOption channel(QStringLiteral("channel"), QStringLiteral("Tune to this channel first: its number, or its name in the box's channel list."),
                                      QStringLiteral("channel"));
+    const QCommandLineOption keys(QStringLiteral("keys"),
+                                  QStringLiteral("Tune by these keys of the box's remote (NUM_1,NUM_0,OK), in place of the channel list's."),
+                                  QStringLiteral("keys"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Say every step on standard error."));
     if (!TAVO_mgr_commandLine::parse(parser,
-                                     QList<QCommandLineOption>{box, forLength, until, output, channel, verbose}
+                                     QList<QCommandLineOption>{box, forLength, until, output, channel, keys, verbose}
                                          + TAVO_mgr_streamSettings::commandLineOptions(),
                                      arguments, problem)
         || !TAVO_mgr_streamSettings::readCommandLine(parser, &options->streamSettings, problem))
@@ -56,6 +62,15 @@ bool TAVO_record_options::parse(const QStringList &arguments, const QDateTime &n
     if (parser.isSet(channel) && options->channel.isEmpty()) {
         *problem = QStringLiteral("--channel takes the channel's number or name");
         return false;
+    }
+    if (parser.isSet(keys)) {
+        options->keys = parser.value(keys).split(QLatin1Char(','));
+        const bool known = std::all_of(options->keys.cbegin(), options->keys.cend(), TAVO_mgr_rcuDescription::isKnownKey);
+        if (!known || options->keys.size() > keysLimit) {
+            *problem = QStringLiteral("--keys takes up to %1 names of the box's remote keys, separated by commas, such as NUM_1,NUM_0,OK")
+                           .arg(keysLimit);
+            return false;
+        }
     }
     options->verbose = parser.isSet(verbose);
     return true;

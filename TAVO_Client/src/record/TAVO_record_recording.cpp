@@ -2,6 +2,7 @@
 
 #include "TAVO_mgr_boxSearch.h"
 #include "TAVO_mgr_channelKeys.h"
+#include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_lineText.h"
 #include "TAVO_mgr_savedFiles.h"
 
@@ -87,16 +88,23 @@ void TAVO_record_recording::boxFound(const TAVO_SERVER &found)
         finish(TAVO_record_exitStatus::LockUnavailable, problem);
         return;
     }
-    if (options.channel.isEmpty()) {
+    if (options.channel.isEmpty() && options.keys.isEmpty()) {
         tuned();
         return;
     }
-    say(QStringLiteral("Tuning to channel %1…").arg(options.channel));
+    say(options.channel.isEmpty() ? QStringLiteral("Tuning by the keys %1…").arg(options.keys.join(QLatin1Char(',')))
+                                  : QStringLiteral("Tuning to channel %1…").arg(options.channel));
     auto *channel = new TAVO_mgr_channelKeys(server, this);
-    connect(channel, &TAVO_mgr_channelKeys::tuned, this, &TAVO_record_recording::tuned);
+    connect(channel, &TAVO_mgr_channelKeys::tuned, this, [this] {
+        noteDigitsAlone();
+        tuned();
+    });
     connect(channel, &TAVO_mgr_channelKeys::refused, this,
             [this](const QString &reason) { finish(TAVO_record_exitStatus::ChannelRefused, reason); });
-    channel->tune(options.channel, TAVO_mgr_channelKeys::Asked::ByNumberOrName);
+    if (options.keys.isEmpty())
+        channel->tune(options.channel, TAVO_mgr_channelKeys::Asked::ByNumberOrName);
+    else
+        channel->tuneByKeys(options.keys);
 }
 
 void TAVO_record_recording::tuned()
@@ -252,6 +260,24 @@ void TAVO_record_recording::showProgress()
                  qPrintable(TAVO_mgr_savedFiles::durationText(elapsed.isValid() ? elapsed.elapsed() : 0)),
                  qPrintable(TAVO_mgr_savedFiles::sizeText(writer->bytesWritten())));
     std::fflush(stderr);
+}
+
+// A channel the box's list does not have was typed as its digits, with the list's confirming key
+// when there is a list that names one: a receiver that waits for that key stays where it was. The
+// command says so whether or not it is verbose (a TV server's user often has no list at all).
+void TAVO_record_recording::noteDigitsAlone()
+{
+    if (!options.keys.isEmpty())
+        return;
+    QString fault;
+    const TAVO_mgr_channelList list = TAVO_mgr_channelList::load(server.device.UDN, &fault);
+    if (list.byNumber(options.channel) || !TAVO_mgr_channelList::isChannelNumber(options.channel))
+        return;
+    const QString how = list.confirmKey.isEmpty() ? QStringLiteral("by its digits alone, without a confirming key")
+                                                  : QStringLiteral("by its digits and %1").arg(list.confirmKey);
+    std::fprintf(stderr, "tavo-record: channel %s is not in the channel list of %s here: it was tuned %s (give its keys with --keys)\n",
+                 qPrintable(options.channel), qPrintable(TAVO_mgr_lineText::oneLine(server.device.friendlyName)),
+                 qPrintable(how));
 }
 
 void TAVO_record_recording::say(const QString &text)

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QUuid>
 
 Q_LOGGING_CATEGORY(lcTunerId, "tavo.tuner.id", QtInfoMsg)
 
@@ -19,6 +20,13 @@ bool TAVO_tuner_deviceId::isDeviceId(const QString &text)
 {
     static const QRegularExpression form(QStringLiteral("^[0-9A-F]{8}$"));
     return form.match(text).hasMatch();
+}
+
+QString TAVO_tuner_deviceId::udnOf(const QString &deviceId)
+{
+    // A name-based UUID in a namespace of the tuner's own, drawn once.
+    static const QUuid tunerNames(QStringLiteral("{5d0b6c2e-8f3a-4e71-9c55-0a7e3b9d2f14}"));
+    return QLatin1String("uuid:") + QUuid::createUuidV5(tunerNames, deviceId).toString(QUuid::WithoutBraces);
 }
 
 QString TAVO_tuner_deviceId::load()

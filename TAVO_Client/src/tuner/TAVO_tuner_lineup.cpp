@@ -45,17 +45,19 @@ bool TAVO_tuner_lineup::box(const QString &id, TAVO_tuner_box *found) const
     return true;
 }
 
-QList<TAVO_tuner_box> TAVO_tuner_lineup::poolFor(const QString &number) const
+QList<TAVO_tuner_box> TAVO_tuner_lineup::poolFor(const QList<TAVO_tuner_box> &boxes, const QString &number)
 {
-    const QList<TAVO_tuner_box> all = boxes();
-    const auto first = std::find_if(all.cbegin(), all.cend(),
-                                    [&](const TAVO_tuner_box &box) { return box.list.byNumber(number) != nullptr; });
-    QList<TAVO_tuner_box> pool;
-    if (first == all.cend())
-        return pool;
-    std::copy_if(all.cbegin(), all.cend(), std::back_inserter(pool),
-                 [&](const TAVO_tuner_box &box) { return box.pool == first->pool; });
+    QList<TAVO_tuner_box> pool = boxes;
+    const QString first = firstPoolWith(pool, number);
+    pool.removeIf([&](const TAVO_tuner_box &box) { return first.isEmpty() || box.pool != first; });
     return pool;
+}
+
+QString TAVO_tuner_lineup::firstPoolWith(const QList<TAVO_tuner_box> &boxes, const QString &number)
+{
+    const auto first = std::find_if(boxes.cbegin(), boxes.cend(),
+                                    [&](const TAVO_tuner_box &box) { return box.list.byNumber(number) != nullptr; });
+    return first == boxes.cend() ? QString() : first->pool;
 }
 
 QString TAVO_tuner_lineup::idOf(const QString &udn)
@@ -64,12 +66,13 @@ QString TAVO_tuner_lineup::idOf(const QString &udn)
     return plain.match(udn).hasMatch() ? udn : QString();
 }
 
-QString TAVO_tuner_lineup::poolOf(const TAVO_mgr_channelList &list)
+QString TAVO_tuner_lineup::poolOf(const TAVO_mgr_channelList &list, const TAVO_mgr_streamSettings &settings)
 {
     QStringList entries;
     for (const TAVO_mgr_channel &channel : list.channels)
         entries.append(channel.number + QLatin1Char('=') + list.keysFor(channel).join(QLatin1Char(',')));
     entries.sort();
+    entries.append(settings.query());
     return QString::fromLatin1(
         QCryptographicHash::hash(entries.join(QLatin1Char(';')).toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
 }
@@ -83,7 +86,8 @@ TAVO_tuner_box TAVO_tuner_lineup::withList(const TAVO_SERVER &server)
     box.list = TAVO_mgr_channelList::load(server.device.UDN, &fault);
     if (!fault.isEmpty())
         qCWarning(lcTunerLineup) << "The channel list of" << server.device.friendlyName << "is refused:" << fault;
-    box.pool = poolOf(box.list);
+    box.settings = TAVO_mgr_streamSettings::forBox(server.device.UDN);
+    box.pool = poolOf(box.list, box.settings);
     box.encrypted = TAVO_mgr_streamRequest::isEncrypted(server);
     return box;
 }

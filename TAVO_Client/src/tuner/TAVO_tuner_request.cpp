@@ -53,7 +53,8 @@ bool readHeaders(const QList<QByteArray> &lines, TAVO_tuner_request *request)
         QByteArray TAVO_tuner_request::*field;
     } wanted[] = {{"host", &TAVO_tuner_request::host},
                   {"origin", &TAVO_tuner_request::origin},
-                  {"sec-fetch-site", &TAVO_tuner_request::fetchSite}};
+                  {"sec-fetch-site", &TAVO_tuner_request::fetchSite},
+                  {"user-agent", &TAVO_tuner_request::userAgent}};
     bool hostSeen = false;
     for (const QByteArray &line : lines) {
         const qsizetype colon = line.indexOf(':');
@@ -136,6 +137,14 @@ QStringList TAVO_tuner_request::ownNames()
     return names;
 }
 
+QString TAVO_tuner_request::clientName(const QByteArray &userAgent, const QString &address)
+{
+    QString said = TAVO_mgr_lineText::oneLine(QString::fromUtf8(userAgent)).trimmed();
+    if (said.size() > userAgentShownChars)
+        said = said.left(userAgentShownChars - 1) + QChar(0x2026);
+    return said.isEmpty() ? address : said + QLatin1String(" (") + address + QLatin1Char(')');
+}
+
 TAVO_tuner_route TAVO_tuner_route::of(const QString &path)
 {
     static const QRegularExpression channel(QStringLiteral("^/(channel|logo)/([A-Za-z0-9-]{1,64})/([0-9]{1,6})$"));
@@ -158,6 +167,10 @@ TAVO_tuner_route TAVO_tuner_route::of(const QString &path)
         route.kind = Kind::Discover;
     } else if (path == QLatin1String("/lineup.json")) {
         route.kind = Kind::Lineup;
+    } else if (path == QLatin1String("/lineup.xml")) {
+        route.kind = Kind::LineupXml;
+    } else if (path == QLatin1String("/device.xml")) {
+        route.kind = Kind::DeviceXml;
     } else if (path == QLatin1String("/lineup_status.json")) {
         route.kind = Kind::LineupStatus;
     } else if (path == QLatin1String("/lineup.post")) {

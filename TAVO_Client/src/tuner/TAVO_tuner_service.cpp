@@ -1,6 +1,11 @@
 #include "TAVO_tuner_service.h"
 
+#include "TAVO_mgr_boxKey.h"
+#include "TAVO_mgr_lineText.h"
+#include "TAVO_mgr_streamFailure.h"
+#include "TAVO_mgr_streamRequest.h"
 #include "TAVO_mgr_streamSocket.h"
+#include "TAVO_tuner_deviceId.h"
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_session.h"
 
@@ -112,10 +117,13 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
     QByteArray reply;
     TAVO_tuner_box box;
     if (!request.isForUs(ownNames)) {
-        reply = TAVO_tuner_answer::refusal(421, QStringLiteral("this service answers at its address or this computer's name only"),
-                                           withBody);
+        const QString reason = QStringLiteral("this service answers at its address or this computer's name only");
+        noteRefusal(socket, request, 421, reason);
+        reply = TAVO_tuner_answer::refusal(421, reason, withBody);
     } else if (TAVO_tuner_route::steersBox(route.kind) && request.isFromAnotherSite()) {
-        reply = TAVO_tuner_answer::refusal(403, QStringLiteral("a box is not tuned for another site's page"), withBody);
+        const QString reason = QStringLiteral("a box is not tuned for another site's page");
+        noteRefusal(socket, request, 403, reason);
+        reply = TAVO_tuner_answer::refusal(403, reason, withBody);
     } else if (!TAVO_tuner_route::allows(route.kind, request.method)) {
         reply = TAVO_tuner_answer::refusal(405, QStringLiteral("only GET and HEAD are answered here"), withBody);
     } else {
@@ -125,7 +133,7 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             break;
         case TAVO_tuner_route::Kind::Playlist:
             reply = TAVO_tuner_answer::whole(200, "audio/x-mpegurl; charset=utf-8",
-                                             TAVO_tuner_documents::playlist(lineup->boxes(), base), withBody);
+                                             TAVO_tuner_documents::playlist(lineup->boxes(), tuners(), base), withBody);
             break;
         case TAVO_tuner_route::Kind::Discover:
             reply = TAVO_tuner_answer::whole(200, "application/json",
@@ -135,6 +143,14 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             break;
         case TAVO_tuner_route::Kind::Lineup:
             reply = TAVO_tuner_answer::whole(200, "application/json", TAVO_tuner_documents::lineup(tuners(), base),
+                                             withBody);
+            break;
+        case TAVO_tuner_route::Kind::LineupXml:
+            reply = TAVO_tuner_answer::whole(200, "application/xml", TAVO_tuner_documents::lineupXml(tuners(), base), withBody);
+            break;
+        case TAVO_tuner_route::Kind::DeviceXml:
+            reply = TAVO_tuner_answer::whole(200, "application/xml",
+                                             TAVO_tuner_documents::deviceXml(base, deviceId, TAVO_tuner_deviceId::udnOf(deviceId)),
                                              withBody);
             break;
         case TAVO_tuner_route::Kind::LineupStatus:
@@ -151,7 +167,7 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             if (!lineup->box(route.box, &box) || !box.list.byNumber(route.number)) {
                 reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no such box or channel"), withBody);
             } else if (withBody) {
-                serveChannel(socket, box, route.number);
+                serveChannel(socket, request, box, route.number);
                 return;
             } else {
                 const Refusal full = refusalAtViewerLimit();
@@ -159,16 +175,16 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
             }
             break;
         case TAVO_tuner_route::Kind::Auto:
-            if (lineup->poolFor(route.number).isEmpty()) {
+            if (TAVO_tuner_lineup::poolFor(tuners(), route.number).isEmpty()) {
                 reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no box has channel %1").arg(route.number), withBody);
             } else if (withBody) {
-                serveAuto(socket, route.number);
+                serveAuto(socket, request, route.number);
                 return;
             } else if (const Refusal full = refusalAtViewerLimit(); full.status != 0) {
                 reply = headOf({full});
             } else {
                 QList<Refusal> refusals;
-                for (const TAVO_tuner_box &each : lineup->poolFor(route.number))
+                for (const TAVO_tuner_box &each : TAVO_tuner_lineup::poolFor(tuners(), route.number))
                     refusals.append(refusalAsked(each, route.number));
                 reply = headOf(refusals);
             }
@@ -208,40 +224,58 @@ TAVO_tuner_service::Refusal TAVO_tuner_service::refusalAtViewerLimit() const
 }
 
 // True when the client is refused, the service streaming to as many viewers as it takes.
-bool TAVO_tuner_service::refuseBeyondViewerLimit(QTcpSocket *socket)
+bool TAVO_tuner_service::refuseBeyondViewerLimit(QTcpSocket *socket, const TAVO_tuner_request &request)
 {
     const Refusal full = refusalAtViewerLimit();
     if (full.status == 0)
         return false;
-    socket->write(TAVO_tuner_answer::refusal(full.status, full.reason));
-    TAVO_mgr_streamSocket::closeAfterSending(socket);
+    refuse(socket, request, full);
     return true;
 }
 
-void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_box &box, const QString &number)
+// A client's request for a channel is refused: it is told, and the status page shows it.
+void TAVO_tuner_service::refuse(QTcpSocket *socket, const TAVO_tuner_request &request, const Refusal &refusal)
 {
-    if (refuseBeyondViewerLimit(socket))
+    noteRefusal(socket, request, refusal.status, refusal.reason);
+    socket->write(TAVO_tuner_answer::refusal(refusal.status, refusal.reason, true, refusal.error));
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
+}
+
+void TAVO_tuner_service::noteRefusal(const QTcpSocket *socket, const TAVO_tuner_request &request, int status,
+                                     const QString &reason)
+{
+    const QString client = TAVO_tuner_request::clientName(request.userAgent, socket->peerAddress().toString());
+    refusals.append(QStringLiteral("%1 %2 %3 from %4: %5")
+                        .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), QString::number(status),
+                             request.path.left(80), client, reason));
+    while (refusals.size() > refusalsKept)
+        refusals.removeFirst();
+}
+
+void TAVO_tuner_service::serveChannel(QTcpSocket *socket, const TAVO_tuner_request &request, const TAVO_tuner_box &box,
+                                      const QString &number)
+{
+    if (refuseBeyondViewerLimit(socket, request))
         return;
     Refusal refusal;
     TAVO_tuner_session *session = open(box, number, &refusal);
     if (!session) {
-        socket->write(TAVO_tuner_answer::refusal(refusal.status, refusal.reason, true, refusal.error));
-        TAVO_mgr_streamSocket::closeAfterSending(socket);
+        refuse(socket, request, refusal);
         return;
     }
-    session->add(socket);
+    session->add(socket, request.userAgent);
 }
 
 // A box of the pool that already plays the channel is shared first, then a free one is taken.
-void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
+void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const TAVO_tuner_request &request, const QString &number)
 {
-    if (refuseBeyondViewerLimit(socket))
+    if (refuseBeyondViewerLimit(socket, request))
         return;
-    QList<TAVO_tuner_box> pool = lineup->poolFor(number);
+    QList<TAVO_tuner_box> pool = TAVO_tuner_lineup::poolFor(tuners(), number);
     for (const TAVO_tuner_box &box : pool) {
         TAVO_tuner_session *session = sessions.value(box.id);
         if (session && session->number() == number) {
-            session->add(socket);
+            session->add(socket, request.userAgent);
             return;
         }
     }
@@ -251,15 +285,14 @@ void TAVO_tuner_service::serveAuto(QTcpSocket *socket, const QString &number)
     for (const TAVO_tuner_box &box : pool) {
         Refusal refusal;
         if (TAVO_tuner_session *session = open(box, number, &refusal)) {
-            session->add(socket);
+            session->add(socket, request.userAgent);
             return;
         }
         reasons.append(refusal.reason);
     }
-    socket->write(TAVO_tuner_answer::refusal(503, QStringLiteral("no box is free for channel %1: %2")
-                                                      .arg(number, reasons.join(QLatin1String("; "))),
-                                             true, TAVO_tuner_answer::allTunersInUse));
-    TAVO_mgr_streamSocket::closeAfterSending(socket);
+    refuse(socket, request,
+           {503, QStringLiteral("no box is free for channel %1: %2").arg(number, reasons.join(QLatin1String("; "))),
+            TAVO_tuner_answer::allTunersInUse});
 }
 
 void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &route, bool withBody)
@@ -277,12 +310,21 @@ void TAVO_tuner_service::serveLogo(QTcpSocket *socket, const TAVO_tuner_route &r
 }
 
 // Whether the box could serve the channel now, without taking it: a refusal (status 0: none) for
-// an encrypted box not served or one playing another channel for a client.
+// an encrypted box not served, a stream its reader would refuse, or a box playing another channel
+// for a client. Each is known before a key goes to the box, and so none is sent for nothing.
 TAVO_tuner_service::Refusal TAVO_tuner_service::refusalBeforeLock(const TAVO_tuner_box &box, const QString &number) const
 {
     if (box.encrypted && !allowEncrypted)
         return {403, QStringLiteral("%1 sends an encrypted stream, which tavo-tuner serves only with --allow-encrypted").arg(box.name()),
                 {}};
+    if (TAVO_mgr_streamRequest::streamUrl(box.server).isEmpty())
+        return {502, QStringLiteral("%1 names no port for its stream").arg(box.name()), {}};
+    if (box.encrypted && TAVO_mgr_boxKey::isOtherKeyPinned(box.server.host)) {
+        qCInfo(lcTunerService).noquote() << box.name() << TAVO_mgr_lineText::oneLine(TAVO_mgr_streamFailure::keyNotPinned(box.server.host).explanation);
+        return {502, QStringLiteral("%1 is not served: the key pinned for its address is not a box's (the service's log says more)")
+                         .arg(box.name()),
+                {}};
+    }
     const TAVO_tuner_session *running = sessions.value(box.id);
     if (running && running->number() != number && !running->isKeptForNobody())
         return {503, QStringLiteral("%1 is playing channel %2 for another client").arg(box.name(), running->number()),
@@ -355,12 +397,20 @@ void TAVO_tuner_service::noteFailure(const QString &boxId, const QString &reason
         kept.removeFirst();
 }
 
-QByteArray TAVO_tuner_service::statusPage() const
+QByteArray TAVO_tuner_service::statusPage()
 {
     QList<TAVO_tuner_boxUse> uses;
     for (const TAVO_tuner_session *session : sessions)
         uses.append(session->use());
-    return TAVO_tuner_documents::statusPage(lineup->boxes(), uses, failures);
+    holders.probe();
+    QMap<QString, QString> heldBy;
+    const QList<TAVO_tuner_box> boxes = lineup->boxes();
+    for (const TAVO_tuner_box &box : boxes) {
+        const QString holder = holders.otherRecorderOf(box.server.device.UDN);
+        if (!holder.isEmpty())
+            heldBy.insert(box.id, holder);
+    }
+    return TAVO_tuner_documents::statusPage(boxes, uses, failures, heldBy, refusals);
 }
 
 // The boxes offered to HDHomeRun clients: those whose streams are served. A TV server counts

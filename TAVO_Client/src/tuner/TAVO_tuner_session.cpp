@@ -38,10 +38,10 @@ TAVO_mgr_boxLock::Outcome TAVO_tuner_session::start(QString *detail)
     return outcome;
 }
 
-void TAVO_tuner_session::add(QTcpSocket *client)
+void TAVO_tuner_session::add(QTcpSocket *client, const QByteArray &userAgent)
 {
     kept.stop();
-    auto *viewer = new TAVO_tuner_viewer(client, this);
+    auto *viewer = new TAVO_tuner_viewer(client, userAgent, this);
     viewers.append(viewer);
     connect(viewer, &TAVO_tuner_viewer::failed, this, [this](const QString &reason) { Q_EMIT failed(box.id, reason); });
     connect(viewer, &TAVO_tuner_viewer::gone, this, [this, viewer] { viewerGone(viewer); });

@@ -4,7 +4,7 @@
 #include "TAVO_mgr_streamSocket.h"
 #include "TAVO_tuner_request.h"
 
-TAVO_tuner_viewer::TAVO_tuner_viewer(QTcpSocket *socket, QObject *parent)
+TAVO_tuner_viewer::TAVO_tuner_viewer(QTcpSocket *socket, const QByteArray &userAgent, QObject *parent)
     : QObject(parent)
     , socket(socket)
 {
@@ -13,6 +13,7 @@ TAVO_tuner_viewer::TAVO_tuner_viewer(QTcpSocket *socket, QObject *parent)
     address = (peer.protocol() == QAbstractSocket::IPv6Protocol ? QLatin1Char('[') + peer.toString() + QLatin1Char(']')
                                                                  : peer.toString())
               + QLatin1Char(':') + QString::number(socket->peerPort());
+    address = TAVO_tuner_request::clientName(userAgent, address);
     // Whatever a client sends once it asked is read only to be dropped: reading sees it go.
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->skip(socket->bytesAvailable()); });
     connect(socket, &QTcpSocket::disconnected, this, &TAVO_tuner_viewer::close);

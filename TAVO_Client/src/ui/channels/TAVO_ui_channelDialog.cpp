@@ -269,7 +269,7 @@ void TAVO_ui_channelDialog::exportFile()
     const QList<TAVO_mgr_channel> channels = tableChannels(&faults);
     // Each entry is the recording command of the channel, installed beside the client.
     const QByteArray playlist = faults.isEmpty() ? TAVO_mgr_playlist::write(channels, TAVO_mgr_playlist::recordingCommand(
-        QCoreApplication::applicationDirPath() + QLatin1String("/tavo-record"), udn), &faults) : QByteArray();
+        QCoreApplication::applicationDirPath() + QLatin1String("/tavo-record"), udn, list()), &faults) : QByteArray();
     if (!faults.isEmpty()) {
         QMessageBox::warning(this, tr("Channels"), tr("The list was not exported:\n%1").arg(faultText(faults)));
         return;

@@ -1,11 +1,11 @@
-#include "TAVO_record_stopSignals.h"
+#include "TAVO_mgr_stopSignals.h"
 
 #include <csignal>
 
 #include <pthread.h>
 #include <sys/signalfd.h>
 
-int TAVO_record_stopSignals::descriptor()
+int TAVO_mgr_stopSignals::descriptor()
 {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
