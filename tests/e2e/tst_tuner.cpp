@@ -1,5 +1,6 @@
 // The tuner service against simulated boxes, as TV software uses it: its documents, a channel's
-// stream shared by its clients, a busy box refused and freed, ffprobe on the playlist's URL.
+// stream shared by its clients, a busy box refused and freed, ffprobe on the playlist's URL; and
+// as its web page uses it: the boxes, a box's remote, keys pressed and refused.
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_boxLock.h"
 #include "TAVO_test_boxSim.h"
@@ -156,10 +157,30 @@ int keyRequests(const TAVO_test_boxSim &sim, const QString &uuid)
     return int(sim.requests(uuid).filter(QStringLiteral("&key=")).size());
 }
 
+// The keys the box received, in order of arrival.
+QStringList keysReceived(const TAVO_test_boxSim &sim, const QString &uuid)
+{
+    QStringList keys;
+    static const QRegularExpression key(QStringLiteral("&key=([A-Z0-9_]+)"));
+    for (const QString &line : sim.requests(uuid)) {
+        if (const QRegularExpressionMatch match = key.match(line); match.hasMatch())
+            keys.append(match.captured(1));
+    }
+    return keys;
+}
+
+// What the page's script gets for a press: its JSON answer.
+QJsonObject pagePress(const QString &what, const QString &uuid, const QString &value,
+                      const QByteArray &headers = "Host: 127.0.0.1:5004\r\nOrigin: http://127.0.0.1:5004\r\n")
+{
+    return QJsonDocument::fromJson(Client(QStringLiteral("/api/%1/%2/%3").arg(what, uuid, value), headers, "POST").whole().body)
+        .object();
+}
+
 // True once the status page lists no client: the service saw them go.
 bool noClientListed()
 {
-    return !Client(QStringLiteral("/")).whole().body.contains(" for 127.0.0.1:");
+    return !Client(QStringLiteral("/status")).whole().body.contains(" for 127.0.0.1:");
 }
 
 } // namespace
@@ -178,6 +199,9 @@ private Q_SLOTS:
     void recordedBoxIsRefusedWithoutItsLocksDetail();
     void poolGivesEachChannelAFreeBox();
     void ffprobeReadsTheStreamOfThePlaylist();
+    void pagePressesKeysInOrderAndSaysRefusals();
+    void pageKeysAreTakenFromThePageOnly_data();
+    void pageKeysAreTakenFromThePageOnly();
 };
 
 void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
@@ -221,7 +245,7 @@ void tst_tuner::pagesOfOtherSitesNeitherTuneNorRead()
     QCOMPARE(Client(QStringLiteral("/auto/v21"), "Host: localhost:5004\r\nOrigin: http://evil.example\r\n").whole().status, 403);
     QCOMPARE(keyRequests(sim, firstUuid) + keyRequests(sim, secondUuid), 0);
 
-    QCOMPARE(Client(QStringLiteral("/"), "Host: localhost:5004\r\nSec-Fetch-Site: none\r\n").whole().status, 200);
+    QCOMPARE(Client(QStringLiteral("/status"), "Host: localhost:5004\r\nSec-Fetch-Site: none\r\n").whole().status, 200);
     // An SVG logo of an imported list is shown, but its script never runs with the service's origin.
     const Answer logo = Client(QStringLiteral("/logo/") + firstUuid + QLatin1String("/21")).whole();
     QCOMPARE(logo.status, 200);
@@ -268,7 +292,7 @@ void tst_tuner::clientComingStraightBackFindsTheChannelTuned()
 
     // Kept a moment only: then the box is free again.
     again.reset();
-    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs));
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/status")).whole().body.count("<td>free</td>") == 3; }, hangMs));
 }
 
 // Each viewer may have megabytes waiting: their number is bounded, for a small home server.
@@ -281,12 +305,12 @@ void tst_tuner::viewersBeyondTheServiceLimitAreRefused()
     std::vector<std::unique_ptr<Client>> viewers;
     for (int i = 0; i < viewersServed; ++i)
         viewers.push_back(std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21"))));
-    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count(" since ") == viewersServed + 1; }, hangMs));
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/status")).whole().body.count(" since ") == viewersServed + 1; }, hangMs));
 
     QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("21"))).status(), 503);
     QCOMPARE(Client(QStringLiteral("/auto/v22")).status(), 503);
     viewers.pop_back();
-    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count(" since ") == viewersServed; }, hangMs));
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/status")).whole().body.count(" since ") == viewersServed; }, hangMs));
     QVERIFY(Client(QStringLiteral("/auto/v22")).streams(someStream));
 }
 
@@ -372,6 +396,79 @@ void tst_tuner::ffprobeReadsTheStreamOfThePlaylist()
     const QString kinds = QString::fromUtf8(probe.readAllStandardOutput());
     QVERIFY2(kinds.contains(QStringLiteral("video")) && kinds.contains(QStringLiteral("audio")),
              qPrintable(kinds + QString::fromUtf8(probe.readAllStandardError())));
+}
+
+// A box whose controller has a few keys, one of which the box refuses as not learned.
+QByteArray steeredHouse()
+{
+    const QVariantList controller{QVariantMap{{"id", "1"}, {"name", "STB"}, {"supportKeys", "NUM_1,NUM_2,OK,UP,DOWN,INFO"}}};
+    return TAVO_test_boxSim::boxes({box(firstUuid, "127.0.0.2", "Living Room",
+                                        {{"controllers", controller}, {"keyStatus", QVariantMap{{"INFO", 514}}}})});
+}
+
+void tst_tuner::pagePressesKeysInOrderAndSaysRefusals()
+{
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+
+    const Answer page = Client(QStringLiteral("/")).whole();
+    QCOMPARE(page.status, 200);
+    QVERIFY2(page.head.contains("\r\nContent-Security-Policy: default-src 'self'"), page.head.constData());
+    QVERIFY(page.body.contains("<script src=\"/page/tables.js\">"));
+    QVERIFY(Client(QStringLiteral("/page/tables.js")).whole().body.contains("\"key\":\"VOL_UP\""));
+    const QJsonArray boxes = QJsonDocument::fromJson(Client(QStringLiteral("/api/boxes")).whole().body)[QStringLiteral("boxes")].toArray();
+    QCOMPARE(boxes.size(), 1);
+    const QJsonObject nature = boxes[0][QStringLiteral("channels")][0].toObject();
+    QCOMPARE(nature[QStringLiteral("name")].toString(), QStringLiteral("Nature World"));
+    QCOMPARE(nature[QStringLiteral("logo")].toString(), QLatin1String("/logo/") + firstUuid + QLatin1String("/21"));
+    const QJsonObject remote = QJsonDocument::fromJson(Client(QStringLiteral("/api/remote/") + firstUuid).whole().body).object();
+    QCOMPARE(remote[QStringLiteral("keys")].toArray().toVariantList(),
+             QVariantList({"OK", "UP", "DOWN", "INFO", "NUM_1", "NUM_2"}));
+
+    for (const QString &key : {QStringLiteral("DOWN"), QStringLiteral("UP"), QStringLiteral("OK")})
+        QCOMPARE(pagePress(QStringLiteral("key"), firstUuid, key)[QStringLiteral("ok")].toBool(), true);
+    const QJsonObject refused = pagePress(QStringLiteral("key"), firstUuid, QStringLiteral("INFO"));
+    QCOMPARE(refused[QStringLiteral("title")].toString(), QStringLiteral("Error Code : 514"));
+    QCOMPARE(refused[QStringLiteral("refusal")].toString(), QStringLiteral("RCU Key Not Learned / Supported"));
+    // A key the controller lacks is refused as the panel keeps its button disabled: never sent.
+    QVERIFY(pagePress(QStringLiteral("key"), firstUuid, QStringLiteral("MENU"))[QStringLiteral("refusal")].toString().contains("has no key MENU"));
+    QCOMPARE(pagePress(QStringLiteral("channel"), firstUuid, QStringLiteral("21"))[QStringLiteral("ok")].toBool(), true);
+    QCOMPARE(keysReceived(sim, firstUuid), QStringList({"DOWN", "UP", "OK", "INFO", "NUM_2", "NUM_1", "OK"}));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
+}
+
+void tst_tuner::pageKeysAreTakenFromThePageOnly_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<int>("status");
+    const QByteArray host = "Host: 127.0.0.1:5004\r\n";
+    // An <img> or a link of another page asks by GET.
+    QTest::newRow("GET") << QByteArray("GET") << QByteArray(host + "Sec-Fetch-Site: same-origin\r\n") << 405;
+    QTest::newRow("another site's page") << QByteArray("POST") << QByteArray(host + "Origin: http://evil.example\r\n") << 403;
+    QTest::newRow("another site by fetch metadata")
+        << QByteArray("POST") << QByteArray(host + "Origin: http://127.0.0.1:5004\r\nSec-Fetch-Site: same-site\r\n") << 403;
+    // Neither a browser's page nor TV software presses keys: a plain POST says nothing of its page.
+    QTest::newRow("no page named") << QByteArray("POST") << host << 403;
+    QTest::newRow("rebound name") << QByteArray("POST")
+                                  << QByteArray("Host: rebound.example:5004\r\nOrigin: http://rebound.example:5004\r\n") << 421;
+}
+
+void tst_tuner::pageKeysAreTakenFromThePageOnly()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+
+    QCOMPARE(Client(QStringLiteral("/api/key/") + firstUuid + QLatin1String("/UP"), headers, method).whole().status, status);
+    QCOMPARE(Client(QStringLiteral("/api/channel/") + firstUuid + QLatin1String("/21"), headers, method).whole().status, status);
+    QCOMPARE(keyRequests(sim, firstUuid), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_tuner)

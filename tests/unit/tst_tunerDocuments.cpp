@@ -2,6 +2,7 @@
 // client sends stays inside its field.
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_options.h"
+#include "TAVO_tuner_page.h"
 #include "TAVO_tuner_request.h"
 
 #include <QJsonArray>
@@ -49,6 +50,8 @@ private Q_SLOTS:
     void requestsOfOtherSitesAreKnown();
     void listenAddressIsRead_data();
     void listenAddressIsRead();
+    void pageRoutesTakeOnlyWhatTheyCheck_data();
+    void pageRoutesTakeOnlyWhatTheyCheck();
 };
 
 void tst_tunerDocuments::playlistKeepsEachTextInItsField_data()
@@ -120,7 +123,7 @@ void tst_tunerDocuments::requestsAreReadAndRouted_data()
     QTest::newRow("head of the playlist") << "HEAD /playlist.m3u" + end << State::Ready << Kind::Playlist << QStringLiteral("") << true;
     QTest::newRow("scan request") << "POST /lineup.post?scan=start&source=Cable" + end << State::Ready << Kind::LineupPost << QStringLiteral("") << true;
     QTest::newRow("post elsewhere") << "POST /discover.json" + end << State::Ready << Kind::Discover << QStringLiteral("") << false;
-    QTest::newRow("delete") << "DELETE /" + end << State::Ready << Kind::Status << QStringLiteral("") << false;
+    QTest::newRow("delete") << "DELETE /status" + end << State::Ready << Kind::Status << QStringLiteral("") << false;
     QTest::newRow("unknown path") << "GET /etc/passwd" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
     QTest::newRow("number too long") << "GET /auto/v1234567" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
     QTest::newRow("box id with a slash encoded") << "GET /channel/a%2fb/21" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
@@ -229,4 +232,33 @@ void tst_tunerDocuments::listenAddressIsRead()
 }
 
 QTEST_APPLESS_MAIN(tst_tunerDocuments)
+// Only a file of the page's own, a key of the key table and a channel's digits go further.
+void tst_tunerDocuments::pageRoutesTakeOnlyWhatTheyCheck_data()
+{
+    using Kind = TAVO_tuner_page::Route::Kind;
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("taken");
+    QTest::newRow("page") << "/" << Kind::File << "index.html";
+    QTest::newRow("page file") << "/page/page.js" << Kind::File << "page.js";
+    QTest::newRow("resource elsewhere") << "/page/../tables.js" << Kind::None << "";
+    QTest::newRow("file with a path") << "/page/x/page.js" << Kind::None << "";
+    QTest::newRow("key") << "/api/key/7e1f-ab/VOL_UP" << Kind::Key << "VOL_UP";
+    QTest::newRow("no such key") << "/api/key/7e1f-ab/REBOOT" << Kind::None << "";
+    QTest::newRow("key in lower case") << "/api/key/7e1f-ab/ok" << Kind::None << "";
+    QTest::newRow("channel") << "/api/channel/7e1f-ab/105" << Kind::Channel << "105";
+    QTest::newRow("channel by name") << "/api/channel/7e1f-ab/News" << Kind::None << "";
+    QTest::newRow("box id of other characters") << "/api/remote/7e1f_ab" << Kind::None << "";
+}
+
+void tst_tunerDocuments::pageRoutesTakeOnlyWhatTheyCheck()
+{
+    QFETCH(QString, path);
+    QFETCH(TAVO_tuner_page::Route::Kind, kind);
+    QFETCH(QString, taken);
+    const TAVO_tuner_page::Route route = TAVO_tuner_page::Route::of(path);
+    QCOMPARE(route.kind, kind);
+    QCOMPARE(route.kind == TAVO_tuner_page::Route::Kind::File ? route.file : route.value, taken);
+}
+
 #include "tst_tunerDocuments.moc"

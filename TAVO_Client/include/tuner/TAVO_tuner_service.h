@@ -3,6 +3,7 @@
 
 #include "TAVO_mgr_boxLock.h"
 #include "TAVO_tuner_lineup.h"
+#include "TAVO_tuner_page.h"
 #include "TAVO_tuner_request.h"
 
 #include <QMap>
@@ -67,6 +68,7 @@ private:
     QString deviceId;
     QStringList ownNames;  // of this computer, as a request's Host may give them
     QTcpServer server;
+    TAVO_tuner_page page;
     QMap<QString, TAVO_tuner_session *> sessions;  // by box id
     QMap<QString, QStringList> failures;           // by box id, the newest last
     int connections = 0;

@@ -150,7 +150,7 @@ TAVO_tuner_route TAVO_tuner_route::of(const QString &path)
     } else if (byNumber.hasMatch()) {
         route.kind = Kind::Auto;
         route.number = byNumber.captured(1);
-    } else if (path == QLatin1String("/")) {
+    } else if (path == QLatin1String("/status")) {
         route.kind = Kind::Status;
     } else if (path == QLatin1String("/playlist.m3u")) {
         route.kind = Kind::Playlist;
@@ -182,7 +182,7 @@ QByteArray TAVO_tuner_answer::head(int status, const QByteArray &contentType, qi
                       + contentType + "\r\nCache-Control: no-cache\r\nConnection: close\r\n";
     if (length >= 0)
         head += "Content-Length: " + QByteArray::number(length) + "\r\n";
-    if (status == 405)
+    if (status == 405 && !more.startsWith("Allow:"))
         head += "Allow: GET, HEAD\r\n";
     return head + more + "\r\n";
 }

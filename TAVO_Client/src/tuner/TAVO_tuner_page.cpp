@@ -1,0 +1,163 @@
+#include "TAVO_tuner_page.h"
+
+#include "TAVO_mgr_streamSocket.h"
+#include "TAVO_tuner_remote.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTcpSocket>
+
+namespace {
+
+// The page runs only its own files: no script, style or image from elsewhere, in no frame.
+constexpr char pageHeaders[] = "Content-Security-Policy: default-src 'self'; img-src 'self' data:; object-src 'none'; "
+                               "base-uri 'none'; form-action 'self'; frame-ancestors 'none'\r\n"
+                               "X-Content-Type-Options: nosniff\r\n"
+                               "Referrer-Policy: no-referrer\r\n";
+
+QByteArray fileType(const QString &name)
+{
+    static const QMap<QString, QByteArray> types{
+        {QStringLiteral("html"), "text/html; charset=utf-8"},
+        {QStringLiteral("css"), "text/css; charset=utf-8"},
+        {QStringLiteral("js"), "text/javascript; charset=utf-8"},
+        {QStringLiteral("png"), "image/png"},
+        {QStringLiteral("webmanifest"), "application/manifest+json"},
+    };
+    return types.value(QFileInfo(name).suffix());
+}
+
+bool isKeyName(const QString &name)
+{
+    for (const TAVO_KEY_FLAG &flag : tavoKeyFlags) {
+        if (name == QLatin1String(flag.name))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TAVO_tuner_page::Route TAVO_tuner_page::Route::of(const QString &path)
+{
+    static const QRegularExpression file(QStringLiteral("^/page/([a-z0-9-]{1,32}\\.[a-z]{2,12})$"));
+    static const QRegularExpression remote(QStringLiteral("^/api/remote/([A-Za-z0-9-]{1,64})$"));
+    static const QRegularExpression press(QStringLiteral("^/api/(key|channel)/([A-Za-z0-9-]{1,64})/([A-Za-z0-9_]{1,32})$"));
+    Route route;
+    QRegularExpressionMatch match;
+    if (path == QLatin1String("/")) {
+        route = {Kind::File, QStringLiteral("index.html"), {}, {}};
+    } else if (path == QLatin1String("/manifest.webmanifest")) {
+        route = {Kind::File, QStringLiteral("manifest.webmanifest"), {}, {}};
+    } else if ((match = file.match(path)).hasMatch()) {
+        route = {Kind::File, match.captured(1), {}, {}};
+    } else if (path == QLatin1String("/api/boxes")) {
+        route.kind = Kind::Boxes;
+    } else if ((match = remote.match(path)).hasMatch()) {
+        route = {Kind::Remote, {}, match.captured(1), {}};
+    } else if ((match = press.match(path)).hasMatch()) {
+        const bool isKey = match.captured(1) == QLatin1String("key");
+        const QString value = match.captured(3);
+        static const QRegularExpression number(QStringLiteral("^[0-9]{1,6}$"));
+        if (isKey ? isKeyName(value) : number.match(value).hasMatch())
+            route = {isKey ? Kind::Key : Kind::Channel, {}, match.captured(2), value};
+    }
+    return route;
+}
+
+TAVO_tuner_page::TAVO_tuner_page(TAVO_tuner_lineup *lineup, QObject *parent)
+    : QObject(parent)
+    , lineup(lineup)
+{
+}
+
+bool TAVO_tuner_page::isFromThePage(const TAVO_tuner_request &request)
+{
+    if (request.isFromAnotherSite())
+        return false;
+    return request.fetchSite == "same-origin" || !request.origin.isEmpty();
+}
+
+bool TAVO_tuner_page::answer(QTcpSocket *socket, const TAVO_tuner_request &request)
+{
+    const Route route = Route::of(request.path);
+    if (route.kind == Route::Kind::None)
+        return false;
+    const bool withBody = request.method != "HEAD";
+    const bool methodFits = route.presses() ? request.method == "POST" : (request.method == "GET" || request.method == "HEAD");
+    QByteArray reply;
+    TAVO_tuner_box box;
+    if (!methodFits) {
+        reply = TAVO_tuner_answer::refusal(405, route.presses() ? QStringLiteral("keys are pressed by POST only")
+                                                                : QStringLiteral("only GET and HEAD are answered here"),
+                                           withBody, route.presses() ? "Allow: POST\r\n" : "");
+    } else if (route.presses() && !isFromThePage(request)) {
+        reply = TAVO_tuner_answer::refusal(403, QStringLiteral("a box's keys are pressed from this service's own page only"));
+    } else if (route.kind == Route::Kind::File) {
+        answerFile(socket, route.file, withBody);
+        return true;
+    } else if (route.kind == Route::Kind::Boxes) {
+        reply = TAVO_tuner_answer::whole(200, "application/json", boxesJson(lineup->boxes()), withBody);
+    } else if (!lineup->box(route.box, &box)) {
+        reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no such box"), withBody);
+    } else if (route.kind == Route::Kind::Channel && !box.list.byNumber(route.value)) {
+        reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no such channel"));
+    } else {
+        TAVO_tuner_remote *remote = remoteOf(box);
+        if (route.kind == Route::Kind::Remote)
+            remote->describe(socket);
+        else if (route.kind == Route::Kind::Key)
+            remote->press(socket, route.value);
+        else
+            remote->tune(socket, route.value);
+        return true;
+    }
+    socket->write(reply);
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
+    return true;
+}
+
+void TAVO_tuner_page::answerFile(QTcpSocket *socket, const QString &name, bool withBody)
+{
+    QFile file(QLatin1String(":/page/") + name);
+    const QByteArray type = fileType(name);
+    if (type.isEmpty() || !file.open(QIODevice::ReadOnly))
+        socket->write(TAVO_tuner_answer::refusal(404, QStringLiteral("nothing is served at this path"), withBody));
+    else
+        socket->write(TAVO_tuner_answer::whole(200, type, file.readAll(), withBody, pageHeaders));
+    TAVO_mgr_streamSocket::closeAfterSending(socket);
+}
+
+// A box's remote lives as long as the service: its queue keeps the order of every browser's keys.
+TAVO_tuner_remote *TAVO_tuner_page::remoteOf(const TAVO_tuner_box &box)
+{
+    TAVO_tuner_remote *&remote = remotes[box.id];
+    if (!remote)
+        remote = new TAVO_tuner_remote(box, this);
+    return remote;
+}
+
+QByteArray TAVO_tuner_page::boxesJson(const QList<TAVO_tuner_box> &boxes)
+{
+    QJsonArray all;
+    for (const TAVO_tuner_box &box : boxes) {
+        QJsonArray channels;
+        for (const TAVO_mgr_channel &channel : box.list.channels) {
+            channels.append(QJsonObject{
+                {QStringLiteral("number"), channel.number},
+                {QStringLiteral("name"), channel.name},
+                {QStringLiteral("logo"), channel.logo.isEmpty() ? QString()
+                                                                : QLatin1String("/logo/") + box.id + QLatin1Char('/') + channel.number},
+            });
+        }
+        all.append(QJsonObject{{QStringLiteral("id"), box.id},
+                               {QStringLiteral("name"), box.name()},
+                               {QStringLiteral("encrypted"), box.encrypted},
+                               {QStringLiteral("channels"), channels}});
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("boxes"), all}}).toJson(QJsonDocument::Compact);
+}
