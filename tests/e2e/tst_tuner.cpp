@@ -27,6 +27,8 @@ const QString base = QStringLiteral("http://127.0.0.1:5004");
 // A safety net for a service that hangs, never a measure of how fast it is.
 constexpr int hangMs = 60000;
 constexpr qint64 someStream = 200 * 1000;
+// Wrong passwords a client may give before it waits, as the manual page says.
+constexpr int wrongPasswordsBeforeWaiting = 3;
 // As many viewers as the service streams to at once, as its manual page says.
 constexpr int viewersServed = 16;
 
@@ -104,10 +106,12 @@ private:
 class tunerRun
 {
 public:
-    tunerRun()
+    // `password`: set for the web page before the service starts.
+    explicit tunerRun(const QStringList &arguments = {}, const QByteArray &password = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), folder.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path() + QLatin1String("/.config"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.path() + QLatin1String("/.local/share"));
         process.setProcessEnvironment(environment);
@@ -124,7 +128,13 @@ public:
             saved = list.save(uuid) && saved;
         qunsetenv("XDG_DATA_HOME");
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), QStringList());
+        if (!password.isEmpty()) {
+            process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), {QStringLiteral("--set-password")});
+            process.write(password + '\n');
+            process.closeWriteChannel();
+            saved = process.waitForFinished(hangMs) && process.exitCode() == 0 && saved;
+        }
+        process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), arguments);
     }
     ~tunerRun()
     {
@@ -202,6 +212,7 @@ private Q_SLOTS:
     void pagePressesKeysInOrderAndSaysRefusals();
     void pageKeysAreTakenFromThePageOnly_data();
     void pageKeysAreTakenFromThePageOnly();
+    void pageAsksForThePasswordBeyondThisComputer();
 };
 
 void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
@@ -469,6 +480,47 @@ void tst_tuner::pageKeysAreTakenFromThePageOnly()
     QCOMPARE(Client(QStringLiteral("/api/key/") + firstUuid + QLatin1String("/UP"), headers, method).whole().status, status);
     QCOMPARE(Client(QStringLiteral("/api/channel/") + firstUuid + QLatin1String("/21"), headers, method).whole().status, status);
     QCOMPARE(keyRequests(sim, firstUuid), 0);
+}
+
+// Listening on every address of the private network, as on a home network: the page needs the
+// owner's password; TV software's routes stay as they were.
+void tst_tuner::pageAsksForThePasswordBeyondThisComputer()
+{
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner({QStringLiteral("--listen"), QStringLiteral("0.0.0.0:5004")}, "sofa-remote-42");
+    QVERIFY(tuner.saved);
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+    const QByteArray page = "Host: 127.0.0.1:5004\r\nOrigin: http://127.0.0.1:5004\r\n";
+    const auto logIn = [&page](const QByteArray &password, const QByteArray &headers = {}) {
+        return Client(QStringLiteral("/api/login"), (headers.isEmpty() ? page : headers) + "Authorization: Basic " + (':' + password).toBase64() + "\r\n",
+                      "POST").whole();
+    };
+    QVERIFY(!QFile(tuner.folder.filePath(QStringLiteral(".config/TAVO/tavo-tuner.conf"))).readAll().contains("sofa"));
+
+    QCOMPARE(Client(QStringLiteral("/api/boxes")).whole().status, 401);
+    QCOMPARE(Client(QStringLiteral("/api/key/") + firstUuid + QLatin1String("/UP"), page, "POST").whole().status, 401);
+    QCOMPARE(logIn("sofa-remote-42", "Host: 127.0.0.1:5004\r\nOrigin: http://evil.example\r\n").status, 403);
+    const Answer loggedIn = logIn("sofa-remote-42");
+    QCOMPARE(loggedIn.status, 200);
+    static const QRegularExpression setCookie(QStringLiteral("\r\nSet-Cookie: (tavo_session=[0-9a-f]{64}); Path=/; HttpOnly; SameSite=Strict"));
+    const QRegularExpressionMatch cookie = setCookie.match(QString::fromLatin1(loggedIn.head));
+    QVERIFY2(cookie.hasMatch(), loggedIn.head.constData());
+    const QByteArray session = "Cookie: " + cookie.captured(1).toLatin1() + "\r\n";
+
+    QCOMPARE(Client(QStringLiteral("/api/boxes"), "Host: 127.0.0.1:5004\r\n" + session).whole().status, 200);
+    QCOMPARE(Client(QStringLiteral("/api/key/") + firstUuid + QLatin1String("/UP"),
+                    "Host: 127.0.0.1:5004\r\nOrigin: http://evil.example\r\n" + session, "POST").whole().status, 403);
+    QCOMPARE(pagePress(QStringLiteral("key"), firstUuid, QStringLiteral("DOWN"), page + session)[QStringLiteral("ok")].toBool(), true);
+    QCOMPARE(keysReceived(sim, firstUuid), QStringList({"DOWN"}));
+
+    // Wrong passwords: the first few are only refused, then the client waits (how long grows
+    // with each, which tst_tunerDocuments follows on an injected clock).
+    for (int failure = 1; failure < wrongPasswordsBeforeWaiting; ++failure)
+        QCOMPARE(logIn("sofa-remote-41").status, 401);
+    const Answer waiting = logIn("sofa-remote-41");
+    QCOMPARE(waiting.status, 401);
+    QVERIFY2(waiting.body.contains("try again in 1 s"), waiting.body.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_tuner)

@@ -1,5 +1,6 @@
 // The tuner service's documents and the reading of its requests: whatever a box, a list or a
 // client sends stays inside its field.
+#include "TAVO_tuner_access.h"
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_options.h"
 #include "TAVO_tuner_page.h"
@@ -9,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
 
 Q_DECLARE_METATYPE(TAVO_tuner_request::State)
@@ -52,6 +54,7 @@ private Q_SLOTS:
     void listenAddressIsRead();
     void pageRoutesTakeOnlyWhatTheyCheck_data();
     void pageRoutesTakeOnlyWhatTheyCheck();
+    void wrongPasswordsMakeTheClientWaitLonger();
 };
 
 void tst_tunerDocuments::playlistKeepsEachTextInItsField_data()
@@ -259,6 +262,41 @@ void tst_tunerDocuments::pageRoutesTakeOnlyWhatTheyCheck()
     const TAVO_tuner_page::Route route = TAVO_tuner_page::Route::of(path);
     QCOMPARE(route.kind, kind);
     QCOMPARE(route.kind == TAVO_tuner_page::Route::Kind::File ? route.file : route.value, taken);
+}
+
+void tst_tunerDocuments::wrongPasswordsMakeTheClientWaitLonger()
+{
+    using Login = TAVO_tuner_access::Login;
+    QStandardPaths::setTestModeEnabled(true);
+    QString problem;
+    QVERIFY(!TAVO_tuner_access::setPassword(QStringLiteral("short"), &problem));
+    QVERIFY2(TAVO_tuner_access::setPassword(QStringLiteral("sofa-remote-42"), &problem), qPrintable(problem));
+    QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(20, 0), Qt::UTC);
+    TAVO_tuner_access access(true, [&now] { return now; });
+    QByteArray cookie;
+    qint64 wait = -1;
+    const auto logIn = [&](const QString &client, const QString &password) { return access.logIn(client, password, &cookie, &wait); };
+
+    QList<qint64> waits;
+    for (int failure = 0; failure < 6; ++failure) {
+        QCOMPARE(logIn(QStringLiteral("10.0.0.9"), QStringLiteral("sofa-remote-41")), Login::Wrong);
+        waits.append(wait);
+        // Even the right password waits, and the wait is not cut short by a fraction of a second.
+        if (wait > 0) {
+            now = now.addMSecs(wait * 1000 - 500);
+            QCOMPARE(logIn(QStringLiteral("10.0.0.9"), QStringLiteral("sofa-remote-42")), Login::Waiting);
+            QCOMPARE(wait, 1);
+            now = now.addMSecs(500);
+        }
+    }
+    QCOMPARE(waits, QList<qint64>({0, 0, 1, 2, 4, 8}));
+    // Another client of the house is not held up.
+    QCOMPARE(logIn(QStringLiteral("10.0.0.7"), QStringLiteral("sofa-remote-42")), Login::Accepted);
+    const QByteArray session = cookie.left(cookie.indexOf(';'));
+    QVERIFY(access.admits("theme=dark; " + session));
+    QVERIFY(!access.admits(session.left(session.size() - 1) + (session.endsWith('0') ? "1" : "0")));
+    now = now.addSecs(TAVO_tuner_access::sessionSeconds);
+    QVERIFY(!access.admits(session));
 }
 
 #include "tst_tunerDocuments.moc"

@@ -1,11 +1,14 @@
 #ifndef TAVO_TUNER_PAGE_H
 #define TAVO_TUNER_PAGE_H
 
+#include "TAVO_tuner_access.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_request.h"
 
 #include <QMap>
 #include <QObject>
+
+#include <memory>
 
 class QTcpSocket;
 class TAVO_tuner_remote;
@@ -21,7 +24,7 @@ public:
     // Where the page's script asks; each checks what it takes (box ids, numbers, key names).
     struct Route
     {
-        enum class Kind { None, File, Boxes, Remote, Key, Channel };
+        enum class Kind { None, File, Login, Boxes, Remote, Key, Channel };
         Kind kind = Kind::None;
         QString file;   // the resource's name
         QString box;
@@ -30,9 +33,17 @@ public:
         static Route of(const QString &path);
         // Those that press a box's keys: POST only, from the page's own origin only.
         bool presses() const { return kind == Kind::Key || kind == Kind::Channel; }
+        // POST only, from the page's own origin only.
+        bool posts() const { return presses() || kind == Kind::Login; }
+        // What only a session may ask for where a password is required: all but the page's files.
+        bool needsSession() const { return kind != Kind::File && kind != Kind::Login; }
     };
 
     explicit TAVO_tuner_page(TAVO_tuner_lineup *lineup, QObject *parent = nullptr);
+    ~TAVO_tuner_page() override;
+
+    // Who may use the page; without it, everyone who reaches it (the loopback address).
+    void guard(std::unique_ptr<TAVO_tuner_access> access);
 
     // True when the request is the page's, and then answered.
     bool answer(QTcpSocket *socket, const TAVO_tuner_request &request);
@@ -44,9 +55,11 @@ public:
 
 private:
     void answerFile(QTcpSocket *socket, const QString &name, bool withBody);
+    QByteArray answerLogin(const QTcpSocket *socket, const TAVO_tuner_request &request);
     TAVO_tuner_remote *remoteOf(const TAVO_tuner_box &box);
 
     TAVO_tuner_lineup *lineup;
+    std::unique_ptr<TAVO_tuner_access> access;
     QMap<QString, TAVO_tuner_remote *> remotes;  // by box id
 };
 

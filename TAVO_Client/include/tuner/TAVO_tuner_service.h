@@ -32,6 +32,8 @@ public:
 
     TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncrypted, const QString &deviceId, QObject *parent = nullptr);
 
+    // The web page, to be guarded where the service listens beyond this computer.
+    TAVO_tuner_page *webPage() { return &page; }
     // False with the reason when the address cannot be listened on.
     bool listen(const QHostAddress &address, quint16 port, QString *problem);
 

@@ -4,6 +4,7 @@
 #include "TAVO_tuner_remote.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,6 +52,10 @@ TAVO_tuner_page::Route TAVO_tuner_page::Route::of(const QString &path)
     QRegularExpressionMatch match;
     if (path == QLatin1String("/")) {
         route = {Kind::File, QStringLiteral("index.html"), {}, {}};
+    } else if (path == QLatin1String("/login")) {
+        route = {Kind::File, QStringLiteral("login.html"), {}, {}};
+    } else if (path == QLatin1String("/api/login")) {
+        route.kind = Kind::Login;
     } else if (path == QLatin1String("/manifest.webmanifest")) {
         route = {Kind::File, QStringLiteral("manifest.webmanifest"), {}, {}};
     } else if ((match = file.match(path)).hasMatch()) {
@@ -72,7 +77,15 @@ TAVO_tuner_page::Route TAVO_tuner_page::Route::of(const QString &path)
 TAVO_tuner_page::TAVO_tuner_page(TAVO_tuner_lineup *lineup, QObject *parent)
     : QObject(parent)
     , lineup(lineup)
+    , access(std::make_unique<TAVO_tuner_access>(false))
 {
+}
+
+TAVO_tuner_page::~TAVO_tuner_page() = default;
+
+void TAVO_tuner_page::guard(std::unique_ptr<TAVO_tuner_access> guarding)
+{
+    access = std::move(guarding);
 }
 
 bool TAVO_tuner_page::isFromThePage(const TAVO_tuner_request &request)
@@ -88,15 +101,19 @@ bool TAVO_tuner_page::answer(QTcpSocket *socket, const TAVO_tuner_request &reque
     if (route.kind == Route::Kind::None)
         return false;
     const bool withBody = request.method != "HEAD";
-    const bool methodFits = route.presses() ? request.method == "POST" : (request.method == "GET" || request.method == "HEAD");
+    const bool methodFits = route.posts() ? request.method == "POST" : (request.method == "GET" || request.method == "HEAD");
     QByteArray reply;
     TAVO_tuner_box box;
     if (!methodFits) {
-        reply = TAVO_tuner_answer::refusal(405, route.presses() ? QStringLiteral("keys are pressed by POST only")
-                                                                : QStringLiteral("only GET and HEAD are answered here"),
-                                           withBody, route.presses() ? "Allow: POST\r\n" : "");
-    } else if (route.presses() && !isFromThePage(request)) {
-        reply = TAVO_tuner_answer::refusal(403, QStringLiteral("a box's keys are pressed from this service's own page only"));
+        reply = TAVO_tuner_answer::refusal(405, route.posts() ? QStringLiteral("this is asked by POST only")
+                                                              : QStringLiteral("only GET and HEAD are answered here"),
+                                           withBody, route.posts() ? "Allow: POST\r\n" : "");
+    } else if (route.posts() && !isFromThePage(request)) {
+        reply = TAVO_tuner_answer::refusal(403, QStringLiteral("this is taken from this service's own page only"));
+    } else if (route.kind == Route::Kind::Login) {
+        reply = answerLogin(socket, request);
+    } else if (route.needsSession() && !access->admits(request.cookie)) {
+        reply = TAVO_tuner_answer::refusal(401, QStringLiteral("log in on the page first"), withBody);
     } else if (route.kind == Route::Kind::File) {
         answerFile(socket, route.file, withBody);
         return true;
@@ -130,6 +147,34 @@ void TAVO_tuner_page::answerFile(QTcpSocket *socket, const QString &name, bool w
     else
         socket->write(TAVO_tuner_answer::whole(200, type, file.readAll(), withBody, pageHeaders));
     TAVO_mgr_streamSocket::closeAfterSending(socket);
+}
+
+// The password comes as HTTP Basic credentials (the user name is not asked for): the page's
+// script sends it, so that no request body is ever read.
+QByteArray TAVO_tuner_page::answerLogin(const QTcpSocket *socket, const TAVO_tuner_request &request)
+{
+    if (!access->isRequired())
+        return TAVO_tuner_answer::whole(200, "application/json", "{\"ok\":true}");
+    const QByteArray scheme = "Basic ";
+    const QByteArray credentials = request.authorization.startsWith(scheme)
+                                       ? QByteArray::fromBase64(request.authorization.mid(scheme.size()))
+                                       : QByteArray();
+    const QString password = QString::fromUtf8(credentials.mid(credentials.indexOf(':') + 1));
+    QByteArray cookie;
+    qint64 waitSeconds = 0;
+    switch (access->logIn(socket->peerAddress().toString(), password, &cookie, &waitSeconds)) {
+    case TAVO_tuner_access::Login::Accepted:
+        return TAVO_tuner_answer::whole(200, "application/json", "{\"ok\":true}", true, "Set-Cookie: " + cookie + "\r\n");
+    case TAVO_tuner_access::Login::NoPassword:
+        return TAVO_tuner_answer::refusal(403, QStringLiteral("no password is set: the owner sets one with tavo-tuner --set-password"));
+    case TAVO_tuner_access::Login::Waiting:
+        return TAVO_tuner_answer::refusal(429, QStringLiteral("too many wrong passwords: try again in %1 s").arg(waitSeconds), true,
+                                          "Retry-After: " + QByteArray::number(waitSeconds) + "\r\n");
+    case TAVO_tuner_access::Login::Wrong:
+        break;
+    }
+    return TAVO_tuner_answer::refusal(401, waitSeconds > 0 ? QStringLiteral("wrong password: try again in %1 s").arg(waitSeconds)
+                                                           : QStringLiteral("wrong password"));
 }
 
 // A box's remote lives as long as the service: its queue keeps the order of every browser's keys.

@@ -33,9 +33,11 @@ QByteArray reasonOf(int status)
     case 200: return "OK";
     case 400: return "Bad Request";
     case 403: return "Forbidden";
+    case 401: return "Unauthorized";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 421: return "Misdirected Request";
+    case 429: return "Too Many Requests";
     case 431: return "Request Header Fields Too Large";
     case 502: return "Bad Gateway";
     case 503: return "Service Unavailable";
@@ -53,7 +55,9 @@ bool readHeaders(const QList<QByteArray> &lines, TAVO_tuner_request *request)
         QByteArray TAVO_tuner_request::*field;
     } wanted[] = {{"host", &TAVO_tuner_request::host},
                   {"origin", &TAVO_tuner_request::origin},
-                  {"sec-fetch-site", &TAVO_tuner_request::fetchSite}};
+                  {"sec-fetch-site", &TAVO_tuner_request::fetchSite},
+                  {"cookie", &TAVO_tuner_request::cookie},
+                  {"authorization", &TAVO_tuner_request::authorization}};
     bool hostSeen = false;
     for (const QByteArray &line : lines) {
         const qsizetype colon = line.indexOf(':');
