@@ -213,6 +213,7 @@ private Q_SLOTS:
     void pageKeysAreTakenFromThePageOnly_data();
     void pageKeysAreTakenFromThePageOnly();
     void pageAsksForThePasswordBeyondThisComputer();
+    void pageInABrowserPressesKeysInOrderAndShowsARefusal();
 };
 
 void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
@@ -521,6 +522,29 @@ void tst_tuner::pageAsksForThePasswordBeyondThisComputer()
     const Answer waiting = logIn("sofa-remote-41");
     QCOMPARE(waiting.status, 401);
     QVERIFY2(waiting.body.contains("try again in 1 s"), waiting.body.constData());
+}
+
+// Keys pressed on the keyboard faster than the box answers reach it in the order pressed, and
+// the box's refusal shows as the window shows it.
+void tst_tuner::pageInABrowserPressesKeysInOrderAndShowsARefusal()
+{
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+
+    QProcess browser;
+    browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Debian's Python, with Debian's python3-websocket (scripts/packages.txt).
+    browser.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TAVO_SOURCE_DIR "/tests/e2e/pageInChromium.py"),
+                                              base + QLatin1String("/#box=") + firstUuid,
+                                              QStringLiteral("ArrowDown,ArrowUp,ArrowDown,Enter"), QStringLiteral("INFO")});
+    QVERIFY(browser.waitForFinished(3 * hangMs));
+    QCOMPARE(browser.exitCode(), 0);
+    const QJsonObject shown = QJsonDocument::fromJson(browser.readAllStandardOutput()).object();
+    QCOMPARE(shown[QStringLiteral("title")].toString(), QStringLiteral("Error Code : 514"));
+    QCOMPARE(shown[QStringLiteral("text")].toString(), QStringLiteral("RCU Key Not Learned / Supported"));
+    QCOMPARE(keysReceived(sim, firstUuid), QStringList({"DOWN", "UP", "DOWN", "OK", "INFO"}));
 }
 
 QTEST_GUILESS_MAIN(tst_tuner)

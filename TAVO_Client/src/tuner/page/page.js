@@ -308,7 +308,9 @@ async function loadBoxes() {
   }
   const select = $('box');
   select.replaceChildren(...state.boxes.map((box) => new Option(box.name + (box.encrypted ? ' (encrypted)' : ''), box.id)));
-  chooseBox(state.box ? state.box.id : localStorage.getItem('box'));
+  // A link or home-screen entry may name the box: /#box=<id>.
+  const named = new URLSearchParams(location.hash.slice(1)).get('box');
+  chooseBox(state.box ? state.box.id : (named || localStorage.getItem('box')));
 }
 
 // ---- the keyboard ----
