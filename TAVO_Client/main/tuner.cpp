@@ -70,8 +70,10 @@ int main(int argc, char *argv[])
 
     TAVO_tuner_lineup lineup;
     TAVO_tuner_service service(&lineup, options.allowEncrypted, TAVO_tuner_deviceId::load());
-    // On the loopback address only this computer's users reach the page, as they reach the window.
-    service.webPage()->guard(std::make_unique<TAVO_tuner_access>(!options.listenAddress.isLoopback()));
+    // On the loopback address only this computer's users reach the page, as they reach the window,
+    // unless a reverse proxy hands it on: once a password is set, it is asked there too.
+    service.webPage()->guard(std::make_unique<TAVO_tuner_access>(!options.listenAddress.isLoopback()
+                                                                 || TAVO_tuner_access::hasPassword()));
     if (!service.listen(options.listenAddress, options.port, &problem)) {
         std::fprintf(stderr, "tavo-tuner: cannot listen on %s port %u: %s\n",
                      qPrintable(options.listenAddress.toString()), options.port, qPrintable(problem));

@@ -88,11 +88,13 @@ void TAVO_tuner_page::guard(std::unique_ptr<TAVO_tuner_access> guarding)
     access = std::move(guarding);
 }
 
+// A browser's Sec-Fetch-Site cannot be set by a page, and it holds behind a reverse proxy that
+// gives the service another Host than the browser's; a browser without it names the Origin.
 bool TAVO_tuner_page::isFromThePage(const TAVO_tuner_request &request)
 {
-    if (request.isFromAnotherSite())
-        return false;
-    return request.fetchSite == "same-origin" || !request.origin.isEmpty();
+    if (!request.fetchSite.isEmpty())
+        return request.fetchSite == "same-origin";
+    return !request.origin.isEmpty() && !request.isFromAnotherSite();
 }
 
 bool TAVO_tuner_page::answer(QTcpSocket *socket, const TAVO_tuner_request &request)

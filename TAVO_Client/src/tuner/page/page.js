@@ -268,13 +268,15 @@ function renderChannels() {
     number.className = 'number';
     number.textContent = channel.number;
     button.append(number);
+    // Names line up whether a channel has a logo or not.
+    const logo = document.createElement(channel.logo ? 'img' : 'span');
+    logo.className = 'logo';
     if (channel.logo) {
-      const logo = document.createElement('img');
       logo.src = channel.logo;
       logo.alt = '';
       logo.loading = 'lazy';
-      button.append(logo);
     }
+    button.append(logo);
     const name = document.createElement('span');
     name.textContent = channel.name;
     button.append(name);
