@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
 """Drives the tuner's web page in Debian's headless Chromium over its DevTools protocol, as a
-person would: waits for the box's remote, presses keys on the keyboard and taps a button, and
-prints what the page showed as one JSON line. Run in the private network by tst_tuner.
+person would, and prints what the page showed as one JSON line. Run in the private network by
+tst_tuner.
 
-    pageInChromium.py <page URL> <keyboard keys, comma-separated> <button key to tap>
+    pageInChromium.py keys <page URL> <keyboard keys, comma-separated> <button key to tap>
+        waits for the box's remote, presses the keys, taps the button, and tells the refusal shown
+    pageInChromium.py picture <page URL> <pages> [<screenshot.png>@<width>x<height>]
+        opens the page in that many tabs and tells, for each, the decoded pictures of its video
+        as they grow
 """
+import base64
 import json
 import os
 import subprocess
@@ -39,6 +44,10 @@ class Page:
                     raise RuntimeError(f'{method}: {message["error"]}')
                 return message.get('result', {})
 
+    def wait_event(self, method):
+        while json.loads(self.socket.recv()).get('method') != method:
+            pass
+
     def evaluate(self, expression):
         result = self.call('Runtime.evaluate', expression=expression, awaitPromise=True, returnByValue=True)
         if 'exceptionDetails' in result:
@@ -53,7 +62,7 @@ class Page:
                 const value = ({condition});
                 if (value) resolve(value);
                 else if (Date.now() - start > {HANG_SECONDS * 1000}) reject(new Error('not seen: {condition.replace("'", "")}'));
-                else requestAnimationFrame(poll);
+                else setTimeout(poll, 50);
             }};
             poll();
         }})''')
@@ -68,7 +77,8 @@ class Page:
 def start_chromium(profile):
     browser = subprocess.Popen(
         ['chromium', '--headless=new', '--no-sandbox', '--disable-gpu', '--no-first-run', '--no-default-browser-check',
-         '--remote-debugging-port=0', f'--user-data-dir={profile}', '--window-size=390,844', 'about:blank'],
+         '--remote-debugging-port=0', f'--user-data-dir={profile}', '--window-size=390,844',
+         'about:blank'],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     port_file = os.path.join(profile, 'DevToolsActivePort')
     deadline = time.monotonic() + HANG_SECONDS
@@ -80,25 +90,58 @@ def start_chromium(profile):
     return browser, port
 
 
+# Each page in a window of its own, as in a browser of its own: a tab behind another would not
+# play its picture.
+def open_page(port, url):
+    opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+    version = json.load(opener.open(f'http://127.0.0.1:{port}/json/version', timeout=HANG_SECONDS))
+    target = Page(version['webSocketDebuggerUrl']).call('Target.createTarget', url='about:blank', newWindow=True)
+    page = Page(f'ws://127.0.0.1:{port}/devtools/page/{target["targetId"]}')
+    page.call('Page.enable')
+    page.call('Page.navigate', url=url)
+    page.wait_event('Page.loadEventFired')
+    return page
+
+
+def keys(port, url, pressed, tap):
+    page = open_page(port, url)
+    page.wait_for(f"document.readyState === 'complete' && document.querySelector('#keys [data-key=\"{tap}\"]:not(:disabled)')")
+    for key in pressed.split(','):
+        page.press(key)
+    page.evaluate(f"document.querySelector('#keys [data-key=\"{tap}\"]').click()")
+    page.wait_for("document.getElementById('refusal').open")
+    return {
+        'title': page.evaluate("document.getElementById('refusalTitle').textContent"),
+        'text': page.evaluate("document.getElementById('refusalText').textContent"),
+    }
+
+
+def picture(port, url, count, screenshot=None):
+    pages = [open_page(port, url) for _ in range(int(count))]
+    frames = []
+    decoded = "document.getElementById('video').getVideoPlaybackQuality().totalVideoFrames"
+    for page in pages:
+        first = page.wait_for(f"{decoded} > 0 && {decoded}")
+        frames.append([first, page.wait_for(f"{decoded} > {first} + 10 && {decoded}")])
+    if screenshot:
+        # "<file>@<width>x<height>": the page at that size (a phone upright is 390x844).
+        path, _, size = screenshot.partition('@')
+        width, height = (int(n) for n in (size or '390x844').split('x'))
+        pages[0].call('Emulation.setDeviceMetricsOverride', width=width, height=height, deviceScaleFactor=1,
+                      mobile=width < 600)
+        pages[0].wait_for(f"{decoded} > {frames[0][1]} + 10")
+        shot = pages[0].call('Page.captureScreenshot', format='png')
+        with open(path, 'wb') as file:
+            file.write(base64.b64decode(shot['data']))
+    return {'frames': frames}
+
+
 def main():
-    url, keys, tap = sys.argv[1], sys.argv[2].split(','), sys.argv[3]
     with tempfile.TemporaryDirectory() as profile:
         browser, port = start_chromium(profile)
         try:
-            opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
-            targets = json.load(opener.open(f'http://127.0.0.1:{port}/json/list', timeout=HANG_SECONDS))
-            page = Page(next(t for t in targets if t['type'] == 'page')['webSocketDebuggerUrl'])
-            page.call('Page.enable')
-            page.call('Page.navigate', url=url)
-            page.wait_for(f"document.readyState === 'complete' && document.querySelector('#keys [data-key=\"{tap}\"]:not(:disabled)')")
-            for key in keys:
-                page.press(key)
-            page.evaluate(f"document.querySelector('#keys [data-key=\"{tap}\"]').click()")
-            page.wait_for("document.getElementById('refusal').open")
-            print(json.dumps({
-                'title': page.evaluate("document.getElementById('refusalTitle').textContent"),
-                'text': page.evaluate("document.getElementById('refusalText').textContent"),
-            }))
+            task = {'keys': keys, 'picture': picture}[sys.argv[1]]
+            print(json.dumps(task(port, *sys.argv[2:])))
         finally:
             browser.terminate()
             browser.wait(HANG_SECONDS)

@@ -214,6 +214,7 @@ private Q_SLOTS:
     void pageKeysAreTakenFromThePageOnly();
     void pageAsksForThePasswordBeyondThisComputer();
     void pageInABrowserPressesKeysInOrderAndShowsARefusal();
+    void twoBrowsersPlayTheBoxsPictureFromOneStream();
 };
 
 void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
@@ -449,6 +450,11 @@ void tst_tuner::pagePressesKeysInOrderAndSaysRefusals()
     QCOMPARE(pagePress(QStringLiteral("channel"), firstUuid, QStringLiteral("21"))[QStringLiteral("ok")].toBool(), true);
     QCOMPARE(keysReceived(sim, firstUuid), QStringList({"DOWN", "UP", "OK", "INFO", "NUM_2", "NUM_1", "OK"}));
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
+
+    // The box sends MPEG-2, as it does unless asked otherwise: no browser plays it.
+    const Answer picture = Client(QStringLiteral("/api/picture/") + firstUuid).whole();
+    QCOMPARE(picture.status, 415);
+    QVERIFY2(picture.body.contains("set its stream to H.264"), picture.body.constData());
 }
 
 void tst_tuner::pageKeysAreTakenFromThePageOnly_data()
@@ -537,7 +543,7 @@ void tst_tuner::pageInABrowserPressesKeysInOrderAndShowsARefusal()
     browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // Debian's Python, with Debian's python3-websocket (scripts/packages.txt).
     browser.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TAVO_SOURCE_DIR "/tests/e2e/pageInChromium.py"),
-                                              base + QLatin1String("/#box=") + firstUuid,
+                                              QStringLiteral("keys"), base + QLatin1String("/#box=") + firstUuid,
                                               QStringLiteral("ArrowDown,ArrowUp,ArrowDown,Enter"), QStringLiteral("INFO")});
     QVERIFY(browser.waitForFinished(3 * hangMs));
     QCOMPARE(browser.exitCode(), 0);
@@ -545,6 +551,28 @@ void tst_tuner::pageInABrowserPressesKeysInOrderAndShowsARefusal()
     QCOMPARE(shown[QStringLiteral("title")].toString(), QStringLiteral("Error Code : 514"));
     QCOMPARE(shown[QStringLiteral("text")].toString(), QStringLiteral("RCU Key Not Learned / Supported"));
     QCOMPARE(keysReceived(sim, firstUuid), QStringList({"DOWN", "UP", "DOWN", "OK", "INFO"}));
+}
+
+// The box's H.264 picture, repackaged once, plays in two browsers; the box sends one stream.
+void tst_tuner::twoBrowsersPlayTheBoxsPictureFromOneStream()
+{
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner({QStringLiteral("--video-codec"), QStringLiteral("h264")});
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+
+    QProcess browsers;
+    browsers.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    browsers.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TAVO_SOURCE_DIR "/tests/e2e/pageInChromium.py"),
+                                               QStringLiteral("picture"), base + QLatin1String("/#box=") + firstUuid,
+                                               QStringLiteral("2")});
+    QVERIFY(browsers.waitForFinished(3 * hangMs));
+    QCOMPARE(browsers.exitCode(), 0);
+    const QJsonArray frames = QJsonDocument::fromJson(browsers.readAllStandardOutput())[QStringLiteral("frames")].toArray();
+    QCOMPARE(frames.size(), 2);
+    for (const QJsonValue &browser : frames)
+        QVERIFY(browser[1].toInt() > browser[0].toInt());
+    QCOMPARE(streamRequests(sim, firstUuid), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_tuner)

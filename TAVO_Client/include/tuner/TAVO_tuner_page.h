@@ -11,6 +11,7 @@
 #include <memory>
 
 class QTcpSocket;
+class TAVO_tuner_picture;
 class TAVO_tuner_remote;
 
 // The tuner's web page: its files (compiled in), and what its script asks for: the boxes with
@@ -24,7 +25,7 @@ public:
     // Where the page's script asks; each checks what it takes (box ids, numbers, key names).
     struct Route
     {
-        enum class Kind { None, File, Login, Boxes, Remote, Key, Channel };
+        enum class Kind { None, File, Login, Boxes, Remote, Key, Channel, Picture };
         Kind kind = Kind::None;
         QString file;   // the resource's name
         QString box;
@@ -39,7 +40,10 @@ public:
         bool needsSession() const { return kind != Kind::File && kind != Kind::Login; }
     };
 
-    explicit TAVO_tuner_page(TAVO_tuner_lineup *lineup, QObject *parent = nullptr);
+    // Browsers shown a picture at once, over all boxes.
+    static constexpr int pictureLimit = 16;
+
+    TAVO_tuner_page(TAVO_tuner_lineup *lineup, bool allowEncrypted, QObject *parent = nullptr);
     ~TAVO_tuner_page() override;
 
     // Who may use the page; without it, everyone who reaches it (the loopback address).
@@ -57,10 +61,13 @@ private:
     void answerFile(QTcpSocket *socket, const QString &name, bool withBody);
     QByteArray answerLogin(const QTcpSocket *socket, const TAVO_tuner_request &request);
     TAVO_tuner_remote *remoteOf(const TAVO_tuner_box &box);
+    QByteArray showPicture(QTcpSocket *socket, const TAVO_tuner_box &box);
 
     TAVO_tuner_lineup *lineup;
     std::unique_ptr<TAVO_tuner_access> access;
-    QMap<QString, TAVO_tuner_remote *> remotes;  // by box id
+    bool allowEncrypted;
+    QMap<QString, TAVO_tuner_remote *> remotes;    // by box id
+    QMap<QString, TAVO_tuner_picture *> pictures;  // by box id, while browsers watch
 };
 
 #endif

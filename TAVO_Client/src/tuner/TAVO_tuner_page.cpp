@@ -1,6 +1,7 @@
 #include "TAVO_tuner_page.h"
 
 #include "TAVO_mgr_streamSocket.h"
+#include "TAVO_tuner_picture.h"
 #include "TAVO_tuner_remote.h"
 
 #include <QFile>
@@ -14,8 +15,9 @@
 
 namespace {
 
-// The page runs only its own files: no script, style or image from elsewhere, in no frame.
-constexpr char pageHeaders[] = "Content-Security-Policy: default-src 'self'; img-src 'self' data:; object-src 'none'; "
+// The page runs only its own files: no script, style or image from elsewhere, in no frame; its
+// picture is its own Media Source (a blob: URL).
+constexpr char pageHeaders[] = "Content-Security-Policy: default-src 'self'; img-src 'self' data:; media-src 'self' blob:; object-src 'none'; "
                                "base-uri 'none'; form-action 'self'; frame-ancestors 'none'\r\n"
                                "X-Content-Type-Options: nosniff\r\n"
                                "Referrer-Policy: no-referrer\r\n";
@@ -46,7 +48,7 @@ bool isKeyName(const QString &name)
 TAVO_tuner_page::Route TAVO_tuner_page::Route::of(const QString &path)
 {
     static const QRegularExpression file(QStringLiteral("^/page/([a-z0-9-]{1,32}\\.[a-z]{2,12})$"));
-    static const QRegularExpression remote(QStringLiteral("^/api/remote/([A-Za-z0-9-]{1,64})$"));
+    static const QRegularExpression remote(QStringLiteral("^/api/(remote|picture)/([A-Za-z0-9-]{1,64})$"));
     static const QRegularExpression press(QStringLiteral("^/api/(key|channel)/([A-Za-z0-9-]{1,64})/([A-Za-z0-9_]{1,32})$"));
     Route route;
     QRegularExpressionMatch match;
@@ -63,7 +65,7 @@ TAVO_tuner_page::Route TAVO_tuner_page::Route::of(const QString &path)
     } else if (path == QLatin1String("/api/boxes")) {
         route.kind = Kind::Boxes;
     } else if ((match = remote.match(path)).hasMatch()) {
-        route = {Kind::Remote, {}, match.captured(1), {}};
+        route = {match.captured(1) == QLatin1String("remote") ? Kind::Remote : Kind::Picture, {}, match.captured(2), {}};
     } else if ((match = press.match(path)).hasMatch()) {
         const bool isKey = match.captured(1) == QLatin1String("key");
         const QString value = match.captured(3);
@@ -74,10 +76,11 @@ TAVO_tuner_page::Route TAVO_tuner_page::Route::of(const QString &path)
     return route;
 }
 
-TAVO_tuner_page::TAVO_tuner_page(TAVO_tuner_lineup *lineup, QObject *parent)
+TAVO_tuner_page::TAVO_tuner_page(TAVO_tuner_lineup *lineup, bool allowEncrypted, QObject *parent)
     : QObject(parent)
     , lineup(lineup)
     , access(std::make_unique<TAVO_tuner_access>(false))
+    , allowEncrypted(allowEncrypted)
 {
 }
 
@@ -125,6 +128,10 @@ bool TAVO_tuner_page::answer(QTcpSocket *socket, const TAVO_tuner_request &reque
         reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no such box"), withBody);
     } else if (route.kind == Route::Kind::Channel && !box.list.byNumber(route.value)) {
         reply = TAVO_tuner_answer::refusal(404, QStringLiteral("no such channel"));
+    } else if (route.kind == Route::Kind::Picture) {
+        reply = withBody ? showPicture(socket, box) : TAVO_tuner_answer::head(200, "video/mp4");
+        if (reply.isEmpty())
+            return true;
     } else {
         TAVO_tuner_remote *remote = remoteOf(box);
         if (route.kind == Route::Kind::Remote)
@@ -177,6 +184,31 @@ QByteArray TAVO_tuner_page::answerLogin(const QTcpSocket *socket, const TAVO_tun
     }
     return TAVO_tuner_answer::refusal(401, waitSeconds > 0 ? QStringLiteral("wrong password: try again in %1 s").arg(waitSeconds)
                                                            : QStringLiteral("wrong password"));
+}
+
+// The box's picture for this browser (an empty answer: it is given), shared with the box's other
+// browsers.
+QByteArray TAVO_tuner_page::showPicture(QTcpSocket *socket, const TAVO_tuner_box &box)
+{
+    if (box.encrypted && !allowEncrypted)
+        return TAVO_tuner_answer::refusal(403, QStringLiteral("%1 sends an encrypted stream, which tavo-tuner shows only with --allow-encrypted")
+                                                   .arg(box.name()));
+    int watching = 0;
+    for (const TAVO_tuner_picture *picture : std::as_const(pictures))
+        watching += picture->browserCount();
+    if (watching >= pictureLimit)
+        return TAVO_tuner_answer::refusal(503, QStringLiteral("the service shows %1 pictures already, as many as it takes").arg(pictureLimit));
+    TAVO_tuner_picture *&picture = pictures[box.id];
+    if (!picture) {
+        picture = new TAVO_tuner_picture(box, this);
+        connect(picture, &TAVO_tuner_picture::finished, this, [this, id = box.id, shown = picture] {
+            if (pictures.value(id) == shown)
+                pictures.remove(id);
+            shown->deleteLater();
+        });
+    }
+    picture->add(socket);
+    return QByteArray();
 }
 
 // A box's remote lives as long as the service: its queue keeps the order of every browser's keys.

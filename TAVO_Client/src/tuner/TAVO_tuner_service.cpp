@@ -47,7 +47,7 @@ TAVO_tuner_service::TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncr
     , allowEncrypted(allowEncrypted)
     , deviceId(deviceId)
     , ownNames(TAVO_tuner_request::ownNames())
-    , page(lineup)
+    , page(lineup, allowEncrypted)
 {
     connect(&server, &QTcpServer::newConnection, this, &TAVO_tuner_service::accept);
 }

@@ -243,6 +243,84 @@ async function loadRemote() {
   renderKeys();
 }
 
+// ---- the picture ----
+
+// The box's picture, fragmented MP4 fed into Media Source Extensions as it comes. The page keeps
+// to the newest picture: a browser that fell behind jumps ahead rather than play late.
+const picture = { abort: null };
+const keptBehindSeconds = 20;
+const lateSeconds = 1.0;
+
+function pictureNote(text) {
+  $('pictureNote').textContent = text;
+  $('video').hidden = Boolean(text);
+}
+
+async function showPicture(box) {
+  if (picture.abort)
+    picture.abort.abort();
+  const video = $('video');
+  video.removeAttribute('src');
+  video.load();
+  if (!window.MediaSource) {
+    pictureNote('This browser has no Media Source Extensions: the picture plays in the window and in TV software.');
+    return;
+  }
+  pictureNote('Waiting for the box\'s picture…');
+  const abort = new AbortController();
+  picture.abort = abort;
+  try {
+    const answer = await fetch(`/api/picture/${box.id}`, { credentials: 'same-origin', signal: abort.signal });
+    if (!answer.ok) {
+      pictureNote((await answer.text()).trim());
+      return;
+    }
+    const type = answer.headers.get('Content-Type');
+    if (!MediaSource.isTypeSupported(type)) {
+      pictureNote(`This browser does not play ${type}.`);
+      return;
+    }
+    const source = new MediaSource();
+    video.src = URL.createObjectURL(source);
+    await new Promise((resolve) => source.addEventListener('sourceopen', resolve, { once: true }));
+    const buffer = source.addSourceBuffer(type);
+    const waiting = [];
+    const feed = () => {
+      if (buffer.updating || waiting.length === 0 || source.readyState !== 'open')
+        return;
+      buffer.appendBuffer(waiting.shift());
+    };
+    buffer.addEventListener('updateend', () => {
+      const ranges = buffer.buffered;
+      if (ranges.length > 0) {
+        const end = ranges.end(ranges.length - 1);
+        if (video.currentTime < ranges.start(0) || end - video.currentTime > lateSeconds)
+          video.currentTime = Math.max(ranges.start(ranges.length - 1), end - 0.1);
+        if (video.currentTime - ranges.start(0) > 2 * keptBehindSeconds && !buffer.updating) {
+          buffer.remove(0, video.currentTime - keptBehindSeconds);
+          return;
+        }
+      }
+      feed();
+    });
+    const reader = answer.body.getReader();
+    pictureNote('');
+    video.play().catch(() => {});
+    for (;;) {
+      const { value, done } = await reader.read();
+      if (done)
+        break;
+      waiting.push(value);
+      feed();
+    }
+    if (!abort.signal.aborted)
+      pictureNote('The box\'s picture ended.');
+  } catch (error) {
+    if (!abort.signal.aborted)
+      pictureNote(`The picture stopped: ${error.message}`);
+  }
+}
+
 // ---- boxes and channels ----
 
 function markTuned() {
@@ -295,8 +373,10 @@ function chooseBox(id) {
     localStorage.setItem('box', state.box.id);
   $('box').value = state.box ? state.box.id : '';
   renderChannels();
-  if (state.box)
+  if (state.box) {
     loadRemote();
+    showPicture(state.box);
+  }
   else
     $('remoteNote').textContent = 'No box has answered yet.';
 }
