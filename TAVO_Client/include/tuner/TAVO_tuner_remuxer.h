@@ -9,9 +9,9 @@
 #include <atomic>
 #include <cstdint>
 
-// Repackages a box's H.264 transport stream, without decoding it, into fragmented MP4 for a
-// browser's Media Source Extensions: an init segment (ftyp, moov), then one fragment (moof,
-// mdat) per picture, so that a browser is a picture behind the box and no GOP. FFmpeg's
+// Repackages a box's H.264 transport stream (and its AAC sound), without decoding it, into
+// fragmented MP4 for a browser's Media Source Extensions: an init segment (ftyp, moov), then
+// one fragment (moof, mdat) per picture or sound frame, so that a browser is a picture behind the box and no GOP. FFmpeg's
 // demuxer and muxer block on their input, so they run in a thread of their own; the transport
 // packets come in by add(), what is made goes out by signals.
 class TAVO_tuner_remuxer : public QThread
@@ -32,7 +32,7 @@ public:
     void stop();
 
     // The MSE type of an H.264 stream of that SPS ("video/mp4; codecs=\"avc1.64001F\""), from its
-    // extradata in Annex B form; empty when it holds no SPS.
+    // extradata in Annex B form; empty when it holds no SPS. The sound's codec is added to it.
     static QByteArray mimeTypeOf(const QByteArray &annexB);
 
 Q_SIGNALS:

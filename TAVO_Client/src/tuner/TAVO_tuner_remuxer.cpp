@@ -5,9 +5,11 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/intreadwrite.h>
 }
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -36,6 +38,23 @@ struct PacketFree
 {
     void operator()(AVPacket *packet) const { av_packet_free(&packet); }
 };
+
+// The AudioSpecificConfig of an AAC track (ISO 14496-3), which MP4 wants before the first
+// packet and an ADTS stream carries only in each packet's header; empty for a rate of no index.
+QByteArray audioSpecificConfig(const AVCodecParameters *audio)
+{
+    static const int rates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350};
+    const int objectType = audio->profile >= 0 ? audio->profile + 1 : 2;  // AAC LC unless told
+    const int channels = audio->ch_layout.nb_channels;
+    for (int index = 0; index < int(std::size(rates)); ++index) {
+        if (rates[index] != audio->sample_rate || channels < 1 || channels > 7)
+            continue;
+        const int bits = (objectType << 11) | (index << 7) | (channels << 3);
+        const char config[] = {char(bits >> 8), char(bits & 0xff)};
+        return QByteArray(config, sizeof config);
+    }
+    return QByteArray();
+}
 
 QString errorText(int code)
 {
@@ -141,7 +160,7 @@ QString TAVO_tuner_remuxer::remux()
         return QStringLiteral("the box sends %1 pictures, which browsers do not play: set its stream to H.264 "
                               "(the window's Stream settings, or tavo-tuner --video-codec h264)")
             .arg(QString::fromLatin1(avcodec_get_name(source->codecpar->codec_id)).toUpper());
-    const QByteArray mimeType = mimeTypeOf(QByteArray(reinterpret_cast<const char *>(source->codecpar->extradata),
+    QByteArray mimeType = mimeTypeOf(QByteArray(reinterpret_cast<const char *>(source->codecpar->extradata),
                                                       source->codecpar->extradata_size));
     if (mimeType.isEmpty())
         return QStringLiteral("the box's H.264 stream names no sequence parameters");
@@ -158,6 +177,22 @@ QString TAVO_tuner_remuxer::remux()
     avcodec_parameters_copy(target->codecpar, source->codecpar);
     target->codecpar->codec_tag = 0;
     target->time_base = source->time_base;
+    // The sound, when it is AAC (as the box sends it): copied as it comes.
+    const int audio = av_find_best_stream(in.get(), AVMEDIA_TYPE_AUDIO, -1, video, nullptr, 0);
+    const AVStream *heard = audio >= 0 && in->streams[audio]->codecpar->codec_id == AV_CODEC_ID_AAC ? in->streams[audio] : nullptr;
+    const QByteArray config = heard ? audioSpecificConfig(heard->codecpar) : QByteArray();
+    AVStream *sound = nullptr;
+    if (!config.isEmpty()) {
+        sound = avformat_new_stream(out.get(), nullptr);
+        avcodec_parameters_copy(sound->codecpar, heard->codecpar);
+        sound->codecpar->codec_tag = 0;
+        sound->codecpar->extradata = static_cast<uint8_t *>(av_mallocz(size_t(config.size()) + AV_INPUT_BUFFER_PADDING_SIZE));
+        std::memcpy(sound->codecpar->extradata, config.constData(), size_t(config.size()));
+        sound->codecpar->extradata_size = int(config.size());
+        sound->time_base = heard->time_base;
+        mimeType.chop(1);
+        mimeType += ",mp4a.40." + QByteArray::number((uint8_t(config[0]) >> 3)) + '"';
+    }
     // One fragment per picture, each starting at its own time, as Media Source Extensions take it.
     AVDictionary *options = nullptr;
     av_dict_set(&options, "movflags", "frag_custom+empty_moov+default_base_moof", 0);
@@ -173,19 +208,34 @@ QString TAVO_tuner_remuxer::remux()
     while (!stopping) {
         if (const int error = av_read_frame(in.get(), packet.get()); error < 0)
             return stopping ? QString() : QStringLiteral("the box's stream ended: %1").arg(errorText(error));
-        const bool key = packet->flags & AV_PKT_FLAG_KEY;
-        // Browsers begin at a picture that decodes alone; the first one is the picture's time 0.
-        if (packet->stream_index != video || packet->dts == AV_NOPTS_VALUE || packet->pts == AV_NOPTS_VALUE
-            || (firstDts == AV_NOPTS_VALUE && !key)) {
+        const bool isVideo = packet->stream_index == video;
+        const bool key = isVideo && (packet->flags & AV_PKT_FLAG_KEY);
+        const AVStream *from = isVideo ? source : heard;
+        // Browsers begin at a picture that decodes alone; the first one is the picture's time 0,
+        // and sound from before it is left out.
+        if ((!isVideo && (!sound || packet->stream_index != audio || firstDts == AV_NOPTS_VALUE))
+            || packet->dts == AV_NOPTS_VALUE || packet->pts == AV_NOPTS_VALUE || (firstDts == AV_NOPTS_VALUE && !key)) {
             av_packet_unref(packet.get());
             continue;
         }
         if (firstDts == AV_NOPTS_VALUE)
             firstDts = packet->dts;
-        packet->dts -= firstDts;
-        packet->pts -= firstDts;
-        av_packet_rescale_ts(packet.get(), source->time_base, target->time_base);
-        packet->stream_index = 0;
+        const int64_t start = av_rescale_q(firstDts, source->time_base, from->time_base);
+        if (packet->dts < start) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        packet->dts -= start;
+        packet->pts -= start;
+        // MP4 carries raw AAC frames: each packet's ADTS header goes (7 bytes, 9 with its CRC).
+        if (!isVideo && packet->size > 9 && (AV_RB16(packet->data) & 0xfff6) == 0xfff0) {
+            const int header = (packet->data[1] & 1) ? 7 : 9;
+            packet->data += header;
+            packet->size -= header;
+        }
+        AVStream *to = isVideo ? target : sound;
+        av_packet_rescale_ts(packet.get(), from->time_base, to->time_base);
+        packet->stream_index = to->index;
         packet->pos = -1;
         const int error = av_write_frame(out.get(), packet.get());
         av_packet_unref(packet.get());
