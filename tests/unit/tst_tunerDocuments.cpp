@@ -4,6 +4,7 @@
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_options.h"
 #include "TAVO_tuner_page.h"
+#include "TAVO_tuner_remuxer.h"
 #include "TAVO_tuner_request.h"
 
 #include <QJsonArray>
@@ -55,6 +56,8 @@ private Q_SLOTS:
     void pageRoutesTakeOnlyWhatTheyCheck_data();
     void pageRoutesTakeOnlyWhatTheyCheck();
     void wrongPasswordsMakeTheClientWaitLonger();
+    void pictureTypeIsReadFromTheSequenceParameters_data();
+    void pictureTypeIsReadFromTheSequenceParameters();
 };
 
 void tst_tunerDocuments::playlistKeepsEachTextInItsField_data()
@@ -297,6 +300,30 @@ void tst_tunerDocuments::wrongPasswordsMakeTheClientWaitLonger()
     QVERIFY(!access.admits(session.left(session.size() - 1) + (session.endsWith('0') ? "1" : "0")));
     now = now.addSecs(TAVO_tuner_access::sessionSeconds);
     QVERIFY(!access.admits(session));
+}
+
+// What a browser is told it must play, from the H.264 stream's parameters as a box sends them.
+void tst_tunerDocuments::pictureTypeIsReadFromTheSequenceParameters_data()
+{
+    QTest::addColumn<QByteArray>("annexB");
+    QTest::addColumn<QByteArray>("type");
+    const QByteArray sps = QByteArray::fromHex("6764001facd9");
+    const QByteArray pps = QByteArray::fromHex("68ebe3cb");
+    QTest::newRow("four-byte start codes") << QByteArray::fromHex("00000001") + sps + QByteArray::fromHex("00000001") + pps
+                                           << QByteArray("video/mp4; codecs=\"avc1.64001F\"");
+    QTest::newRow("after the picture parameters") << QByteArray::fromHex("000001") + pps + QByteArray::fromHex("000001")
+                                                        + QByteArray::fromHex("674d4028ff")
+                                                    << QByteArray("video/mp4; codecs=\"avc1.4D4028\"");
+    QTest::newRow("no sequence parameters") << QByteArray::fromHex("000001") + pps << QByteArray();
+    QTest::newRow("cut short") << QByteArray::fromHex("0000016764") << QByteArray();
+    QTest::newRow("nothing") << QByteArray() << QByteArray();
+}
+
+void tst_tunerDocuments::pictureTypeIsReadFromTheSequenceParameters()
+{
+    QFETCH(QByteArray, annexB);
+    QFETCH(QByteArray, type);
+    QCOMPARE(TAVO_tuner_remuxer::mimeTypeOf(annexB), type);
 }
 
 #include "tst_tunerDocuments.moc"
