@@ -25,6 +25,9 @@ public:
 
     TAVO_tuner_remote(const TAVO_tuner_box &box, QObject *parent = nullptr);
 
+    // The box's record as last heard: a box that moved is asked at its new address, its
+    // controller read again.
+    void follow(const TAVO_tuner_box &heard);
     // Answers the keys the box's default controller offers, read from the box again.
     void describe(QTcpSocket *client);
     // key: a name of tavoKeyFlags; number: a channel of the box's list.

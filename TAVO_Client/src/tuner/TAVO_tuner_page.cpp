@@ -217,6 +217,7 @@ TAVO_tuner_remote *TAVO_tuner_page::remoteOf(const TAVO_tuner_box &box)
     TAVO_tuner_remote *&remote = remotes[box.id];
     if (!remote)
         remote = new TAVO_tuner_remote(box, this);
+    remote->follow(box);
     return remote;
 }
 

@@ -37,6 +37,16 @@ TAVO_tuner_remote::TAVO_tuner_remote(const TAVO_tuner_box &box, QObject *parent)
             [this](const QUrl &, TAVO_mgr_keySender::Failure failure, const QString &) { keyFailed(failure); });
 }
 
+void TAVO_tuner_remote::follow(const TAVO_tuner_box &heard)
+{
+    const TAVO_SERVER &was = box.server;
+    const TAVO_SERVER &is = heard.server;
+    if (was.host != is.host || was.port != is.port || was.tavoStreamer.rcuPort != is.tavoStreamer.rcuPort
+        || was.tavoStreamer.streamerSource[0].remoteControllerURL != is.tavoStreamer.streamerSource[0].remoteControllerURL)
+        controller.reset();
+    box = heard;
+}
+
 void TAVO_tuner_remote::describe(QTcpSocket *client)
 {
     enqueue({Kind::Describe, {}, client});
