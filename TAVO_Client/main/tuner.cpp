@@ -1,13 +1,12 @@
 #include "TAVO_mgr_boxSearch.h"
-#include "TAVO_tuner_access.h"
 #include "TAVO_mgr_streamSettings.h"
+#include "TAVO_tuner_access.h"
 #include "TAVO_tuner_deviceId.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_options.h"
 #include "TAVO_tuner_service.h"
 
 #include <QCoreApplication>
-
 #include <QTextStream>
 
 #include <csignal>

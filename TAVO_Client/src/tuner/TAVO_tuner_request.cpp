@@ -32,8 +32,8 @@ QByteArray reasonOf(int status)
     switch (status) {
     case 200: return "OK";
     case 400: return "Bad Request";
-    case 403: return "Forbidden";
     case 401: return "Unauthorized";
+    case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 421: return "Misdirected Request";
