@@ -1,6 +1,7 @@
 #include "TAVO_mgr_boxSearch.h"
 #include "TAVO_mgr_stopSignals.h"
 #include "TAVO_mgr_streamSettings.h"
+#include "TAVO_tuner_access.h"
 #include "TAVO_tuner_deviceId.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_options.h"
@@ -9,12 +10,47 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTextStream>
 
 #include <csignal>
 #include <cstdio>
 
+#include <termios.h>
+#include <unistd.h>
+
 // Exit statuses, as the manual page lists them.
-enum { Usage = 2, CannotListen = 3 };
+enum { Usage = 2, CannotListen = 3, PasswordNotSet = 4 };
+
+// One line of standard input, not shown while typed at a terminal.
+QString passwordLine()
+{
+    termios shown{};
+    const bool terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &shown) == 0;
+    if (terminal) {
+        std::fprintf(stderr, "Password for the web page: ");
+        termios hidden = shown;
+        hidden.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    }
+    QTextStream input(stdin);
+    const QString line = input.readLine(1024);
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &shown);
+        std::fprintf(stderr, "\n");
+    }
+    return line;
+}
+
+int setPassword()
+{
+    QString problem;
+    if (!TAVO_tuner_access::setPassword(passwordLine(), &problem)) {
+        std::fprintf(stderr, "tavo-tuner: the password is not set: %s\n", qPrintable(problem));
+        return PasswordNotSet;
+    }
+    std::fprintf(stderr, "tavo-tuner: the web page's password is set.\n");
+    return 0;
+}
 
 int main(int argc, char *argv[])
 {
@@ -32,11 +68,17 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "tavo-tuner: %s (see tavo-tuner --help)\n", qPrintable(problem));
         return Usage;
     }
+    if (options.setPassword)
+        return setPassword();
     TAVO_mgr_streamSettings::giveForThisRun(options.streamSettings);
 
     TAVO_tuner_lineup lineup;
     const QString deviceId = TAVO_tuner_deviceId::load();
     TAVO_tuner_service service(&lineup, options.allowEncrypted, deviceId);
+    // On the loopback address only this computer's users reach the page, as they reach the window,
+    // unless a reverse proxy hands it on: once a password is set, it is asked there too.
+    service.webPage()->guard(std::make_unique<TAVO_tuner_access>(!options.listenAddress.isLoopback()
+                                                                 || TAVO_tuner_access::hasPassword()));
     if (!service.listen(options.listenAddress, options.port, &problem)) {
         std::fprintf(stderr, "tavo-tuner: cannot listen on %s port %u: %s\n",
                      qPrintable(options.listenAddress.toString()), options.port, qPrintable(problem));

@@ -233,7 +233,7 @@ QString firstChannelUrl(quint16 port)
 // Until the tuner has seen its clients go and let the box go: the box's lock is free again.
 bool boxFreed(quint16 port)
 {
-    return TAVO_test_eventLoop::runUntil([port] { return fetch(port, QStringLiteral("/")).contains("<td>free</td>"); },
+    return TAVO_test_eventLoop::runUntil([port] { return fetch(port, QStringLiteral("/status")).contains("<td>free</td>"); },
                                          hangMs);
 }
 

@@ -1,5 +1,6 @@
 // The tuner service against simulated boxes, as TV software uses it: its documents, a channel's
-// stream shared by its clients, a busy box refused and freed, ffprobe on the playlist's URL.
+// stream shared by its clients, a busy box refused and freed, ffprobe on the playlist's URL; and
+// as its web page uses it: the boxes, a box's remote, keys pressed and refused.
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_boxLock.h"
 #include "TAVO_test_boxSim.h"
@@ -31,6 +32,8 @@ const QString base = QStringLiteral("http://127.0.0.1:5004");
 // A safety net for a service that hangs, never a measure of how fast it is.
 constexpr int hangMs = 60000;
 constexpr qint64 someStream = 200 * 1000;
+// Wrong passwords a client may give before it waits, as the manual page says.
+constexpr int wrongPasswordsBeforeWaiting = 3;
 // As many viewers as the service streams to at once, as its manual page says.
 constexpr int viewersServed = 16;
 
@@ -109,10 +112,12 @@ class tunerRun
 {
 public:
     // `knownHosts`: the GnuTLS known hosts of the service's user, as a window before it may have left them.
-    explicit tunerRun(const QStringList &arguments = {}, const QByteArray &knownHosts = {})
+    // `password`: set for the web page before the service starts.
+    explicit tunerRun(const QStringList &arguments = {}, const QByteArray &knownHosts = {}, const QByteArray &password = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), folder.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path() + QLatin1String("/.config"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder.path());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.path() + QLatin1String("/.local/share"));
         process.setProcessEnvironment(environment);
@@ -129,6 +134,12 @@ public:
         if (!knownHosts.isEmpty())
             saved = writeKnownHosts(knownHosts) && saved;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (!password.isEmpty()) {
+            process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), {QStringLiteral("--set-password")});
+            process.write(password + '\n');
+            process.closeWriteChannel();
+            saved = process.waitForFinished(hangMs) && process.exitCode() == 0 && saved;
+        }
         process.start(QStringLiteral(TAVO_BIN_DIR "/tavo-tuner"), arguments);
     }
     ~tunerRun()
@@ -153,7 +164,7 @@ public:
     // True once the service lists every box.
     bool servesEveryBox()
     {
-        return saved && QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs);
+        return saved && QTest::qWaitFor([] { return Client(QStringLiteral("/status")).whole().body.count("<td>free</td>") == 3; }, hangMs);
     }
 
     QTemporaryDir folder;
@@ -176,10 +187,30 @@ int keyRequests(const TAVO_test_boxSim &sim, const QString &uuid)
     return int(sim.requests(uuid).filter(QStringLiteral("&key=")).size());
 }
 
+// The keys the box received, in order of arrival.
+QStringList keysReceived(const TAVO_test_boxSim &sim, const QString &uuid)
+{
+    QStringList keys;
+    static const QRegularExpression key(QStringLiteral("&key=([A-Z0-9_]+)"));
+    for (const QString &line : sim.requests(uuid)) {
+        if (const QRegularExpressionMatch match = key.match(line); match.hasMatch())
+            keys.append(match.captured(1));
+    }
+    return keys;
+}
+
+// What the page's script gets for a press: its JSON answer.
+QJsonObject pagePress(const QString &what, const QString &uuid, const QString &value,
+                      const QByteArray &headers = "Host: 127.0.0.1:5004\r\nOrigin: http://127.0.0.1:5004\r\n")
+{
+    return QJsonDocument::fromJson(Client(QStringLiteral("/api/%1/%2/%3").arg(what, uuid, value), headers, "POST").whole().body)
+        .object();
+}
+
 // True once the status page lists no client: the service saw them go.
 bool noClientListed()
 {
-    return !Client(QStringLiteral("/")).whole().body.contains(" for 127.0.0.1:");
+    return !Client(QStringLiteral("/status")).whole().body.contains(" for 127.0.0.1:");
 }
 
 // The first datagram that holds every one of `texts`, once one comes.
@@ -238,6 +269,12 @@ private Q_SLOTS:
     void numberOfTheLineupReachesTheBoxesServed();
     void ffprobeReadsTheStreamOfThePlaylist();
     void serviceOfTheHomeNetworkIsFoundBySsdp();
+    void pagePressesKeysInOrderAndSaysRefusals();
+    void pageKeysAreTakenFromThePageOnly_data();
+    void pageKeysAreTakenFromThePageOnly();
+    void pageAsksForThePasswordBeyondThisComputer();
+    void pageInABrowserPressesKeysInOrderAndShowsARefusal();
+    void twoBrowsersPlayTheBoxsPictureFromOneStream();
 };
 
 void tst_tuner::documentsCarryTheFieldsTunerClientsRead()
@@ -281,7 +318,7 @@ void tst_tuner::pagesOfOtherSitesNeitherTuneNorRead()
     QCOMPARE(Client(QStringLiteral("/auto/v21"), "Host: localhost:5004\r\nOrigin: http://evil.example\r\n").whole().status, 403);
     QCOMPARE(keyRequests(sim, firstUuid) + keyRequests(sim, secondUuid), 0);
 
-    QCOMPARE(Client(QStringLiteral("/"), "Host: localhost:5004\r\nSec-Fetch-Site: none\r\n").whole().status, 200);
+    QCOMPARE(Client(QStringLiteral("/status"), "Host: localhost:5004\r\nSec-Fetch-Site: none\r\n").whole().status, 200);
     // An SVG logo of an imported list is shown, but its script never runs with the service's origin.
     const Answer logo = Client(QStringLiteral("/logo/") + firstUuid + QLatin1String("/21")).whole();
     QCOMPARE(logo.status, 200);
@@ -306,7 +343,7 @@ void tst_tuner::clientsOfOneChannelShareOneStream()
 
     QCOMPARE(streamRequests(sim, firstUuid), 1);
     // The status page names a viewer by what it says it is, as text.
-    const QByteArray page = Client(QStringLiteral("/")).whole().body;
+    const QByteArray page = Client(QStringLiteral("/status")).whole().body;
     QVERIFY2(page.contains("Kodi/20.1 &lt;b&gt;(Linux)&lt;/b&gt; (127.0.0.1:"), page.constData());
     QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
 }
@@ -347,7 +384,7 @@ void tst_tuner::clientComingStraightBackFindsTheChannelTuned()
 
     // Kept a moment only: then the box is free again.
     again.reset();
-    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count("<td>free</td>") == 3; }, hangMs));
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/status")).whole().body.count("<td>free</td>") == 3; }, hangMs));
 }
 
 // Each viewer may have megabytes waiting: their number is bounded, for a small home server.
@@ -360,12 +397,12 @@ void tst_tuner::viewersBeyondTheServiceLimitAreRefused()
     std::vector<std::unique_ptr<Client>> viewers;
     for (int i = 0; i < viewersServed; ++i)
         viewers.push_back(std::make_unique<Client>(channelPath(firstUuid, QStringLiteral("21"))));
-    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count(" since ") == viewersServed + 1; }, hangMs));
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/status")).whole().body.count(" since ") == viewersServed + 1; }, hangMs));
 
     QCOMPARE(Client(channelPath(firstUuid, QStringLiteral("21"))).status(), 503);
     QCOMPARE(Client(QStringLiteral("/auto/v22")).status(), 503);
     viewers.pop_back();
-    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/")).whole().body.count(" since ") == viewersServed; }, hangMs));
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/status")).whole().body.count(" since ") == viewersServed; }, hangMs));
     QVERIFY(Client(QStringLiteral("/auto/v22")).streams(someStream));
 }
 
@@ -411,7 +448,7 @@ void tst_tuner::recordedBoxIsRefusedWithoutItsLocksDetail()
              refused.body.constData());
     QVERIFY2(refused.head.contains("\r\nX-HDHomeRun-Error: 804 "), refused.head.constData());
     // The status page says who holds the box, and the refusal, but not where the lock lies.
-    const QByteArray page = Client(QStringLiteral("/")).whole().body;
+    const QByteArray page = Client(QStringLiteral("/status")).whole().body;
     QVERIFY2(page.contains("being recorded by tst_tuner (pid ") && page.contains(" 503 /channel/" + firstUuid.toUtf8() + "/21 from ")
                  && !page.contains(".lock") && !page.contains(tuner.folder.path().toUtf8()),
              page.constData());
@@ -536,6 +573,170 @@ void tst_tuner::serviceOfTheHomeNetworkIsFoundBySsdp()
 
     tuner.reset();
     QVERIFY(!heardSaying(announcements, {"NTS: ssdp:byebye", "NT: " + hdHomeRun}).isEmpty());
+}
+
+// A box whose controller has a few keys, one of which the box refuses as not learned.
+QByteArray steeredHouse()
+{
+    const QVariantList controller{QVariantMap{{"id", "1"}, {"name", "STB"}, {"supportKeys", "NUM_1,NUM_2,OK,UP,DOWN,INFO"}}};
+    return TAVO_test_boxSim::boxes({box(firstUuid, "127.0.0.2", "Living Room",
+                                        {{"controllers", controller}, {"keyStatus", QVariantMap{{"INFO", 514}}}})});
+}
+
+void tst_tuner::pagePressesKeysInOrderAndSaysRefusals()
+{
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+
+    const Answer page = Client(QStringLiteral("/")).whole();
+    QCOMPARE(page.status, 200);
+    QVERIFY2(page.head.contains("\r\nContent-Security-Policy: default-src 'self'"), page.head.constData());
+    QVERIFY(page.body.contains("<script src=\"/page/tables.js\">"));
+    QVERIFY(Client(QStringLiteral("/page/tables.js")).whole().body.contains("\"key\":\"VOL_UP\""));
+    const QJsonArray boxes = QJsonDocument::fromJson(Client(QStringLiteral("/api/boxes")).whole().body)[QStringLiteral("boxes")].toArray();
+    QCOMPARE(boxes.size(), 1);
+    const QJsonObject nature = boxes[0][QStringLiteral("channels")][0].toObject();
+    QCOMPARE(nature[QStringLiteral("name")].toString(), QStringLiteral("Nature World"));
+    QCOMPARE(nature[QStringLiteral("logo")].toString(), QLatin1String("/logo/") + firstUuid + QLatin1String("/21"));
+    const QJsonObject remote = QJsonDocument::fromJson(Client(QStringLiteral("/api/remote/") + firstUuid).whole().body).object();
+    QCOMPARE(remote[QStringLiteral("keys")].toArray().toVariantList(),
+             QVariantList({"OK", "UP", "DOWN", "INFO", "NUM_1", "NUM_2"}));
+
+    for (const QString &key : {QStringLiteral("DOWN"), QStringLiteral("UP"), QStringLiteral("OK")})
+        QCOMPARE(pagePress(QStringLiteral("key"), firstUuid, key)[QStringLiteral("ok")].toBool(), true);
+    const QJsonObject refused = pagePress(QStringLiteral("key"), firstUuid, QStringLiteral("INFO"));
+    QCOMPARE(refused[QStringLiteral("title")].toString(), QStringLiteral("Error Code : 514"));
+    QCOMPARE(refused[QStringLiteral("refusal")].toString(), QStringLiteral("RCU Key Not Learned / Supported"));
+    // A key the controller lacks is refused as the panel keeps its button disabled: never sent.
+    QVERIFY(pagePress(QStringLiteral("key"), firstUuid, QStringLiteral("MENU"))[QStringLiteral("refusal")].toString().contains("has no key MENU"));
+    QCOMPARE(pagePress(QStringLiteral("channel"), firstUuid, QStringLiteral("21"))[QStringLiteral("ok")].toBool(), true);
+    QCOMPARE(keysReceived(sim, firstUuid), QStringList({"DOWN", "UP", "OK", "INFO", "NUM_2", "NUM_1", "OK"}));
+    QTRY_COMPARE_WITH_TIMEOUT(sim.tunedChannel(firstUuid), QStringLiteral("21"), hangMs);
+
+    // The box sends MPEG-2, as it does unless asked otherwise: no browser plays it.
+    const Answer picture = Client(QStringLiteral("/api/picture/") + firstUuid).whole();
+    QCOMPARE(picture.status, 415);
+    QVERIFY2(picture.body.contains("set its stream to H.264"), picture.body.constData());
+}
+
+void tst_tuner::pageKeysAreTakenFromThePageOnly_data()
+{
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QByteArray>("headers");
+    QTest::addColumn<int>("status");
+    const QByteArray host = "Host: 127.0.0.1:5004\r\n";
+    // An <img> or a link of another page asks by GET.
+    QTest::newRow("GET") << QByteArray("GET") << QByteArray(host + "Sec-Fetch-Site: same-origin\r\n") << 405;
+    QTest::newRow("another site's page") << QByteArray("POST") << QByteArray(host + "Origin: http://evil.example\r\n") << 403;
+    QTest::newRow("another site by fetch metadata")
+        << QByteArray("POST") << QByteArray(host + "Origin: http://127.0.0.1:5004\r\nSec-Fetch-Site: same-site\r\n") << 403;
+    // Neither a browser's page nor TV software presses keys: a plain POST says nothing of its page.
+    QTest::newRow("no page named") << QByteArray("POST") << host << 403;
+    QTest::newRow("rebound name") << QByteArray("POST")
+                                  << QByteArray("Host: rebound.example:5004\r\nOrigin: http://rebound.example:5004\r\n") << 421;
+}
+
+void tst_tuner::pageKeysAreTakenFromThePageOnly()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QByteArray, headers);
+    QFETCH(int, status);
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+
+    QCOMPARE(Client(QStringLiteral("/api/key/") + firstUuid + QLatin1String("/UP"), headers, method).whole().status, status);
+    QCOMPARE(Client(QStringLiteral("/api/channel/") + firstUuid + QLatin1String("/21"), headers, method).whole().status, status);
+    QCOMPARE(keyRequests(sim, firstUuid), 0);
+}
+
+// Listening on every address of the private network, as on a home network: the page needs the
+// owner's password; TV software's routes stay as they were.
+void tst_tuner::pageAsksForThePasswordBeyondThisComputer()
+{
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner({QStringLiteral("--listen"), QStringLiteral("0.0.0.0:5004")}, {}, "sofa-remote-42");
+    QVERIFY(tuner.saved);
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+    const QByteArray page = "Host: 127.0.0.1:5004\r\nOrigin: http://127.0.0.1:5004\r\n";
+    const auto logIn = [&page](const QByteArray &password, const QByteArray &headers = {}) {
+        return Client(QStringLiteral("/api/login"), (headers.isEmpty() ? page : headers) + "Authorization: Basic " + (':' + password).toBase64() + "\r\n",
+                      "POST").whole();
+    };
+    QVERIFY(!QFile(tuner.folder.filePath(QStringLiteral(".config/TAVO/tavo-tuner.conf"))).readAll().contains("sofa"));
+
+    QCOMPARE(Client(QStringLiteral("/api/boxes")).whole().status, 401);
+    QCOMPARE(Client(QStringLiteral("/api/key/") + firstUuid + QLatin1String("/UP"), page, "POST").whole().status, 401);
+    QCOMPARE(logIn("sofa-remote-42", "Host: 127.0.0.1:5004\r\nOrigin: http://evil.example\r\n").status, 403);
+    const Answer loggedIn = logIn("sofa-remote-42");
+    QCOMPARE(loggedIn.status, 200);
+    static const QRegularExpression setCookie(QStringLiteral("\r\nSet-Cookie: (tavo_session=[0-9a-f]{64}); Path=/; HttpOnly; SameSite=Strict"));
+    const QRegularExpressionMatch cookie = setCookie.match(QString::fromLatin1(loggedIn.head));
+    QVERIFY2(cookie.hasMatch(), loggedIn.head.constData());
+    const QByteArray session = "Cookie: " + cookie.captured(1).toLatin1() + "\r\n";
+
+    QCOMPARE(Client(QStringLiteral("/api/boxes"), "Host: 127.0.0.1:5004\r\n" + session).whole().status, 200);
+    QCOMPARE(Client(QStringLiteral("/api/key/") + firstUuid + QLatin1String("/UP"),
+                    "Host: 127.0.0.1:5004\r\nOrigin: http://evil.example\r\n" + session, "POST").whole().status, 403);
+    QCOMPARE(pagePress(QStringLiteral("key"), firstUuid, QStringLiteral("DOWN"), page + session)[QStringLiteral("ok")].toBool(), true);
+    QCOMPARE(keysReceived(sim, firstUuid), QStringList({"DOWN"}));
+
+    // Wrong passwords: the first few are only refused, then the client waits (how long grows
+    // with each, which tst_tunerDocuments follows on an injected clock).
+    for (int failure = 1; failure < wrongPasswordsBeforeWaiting; ++failure)
+        QCOMPARE(logIn("sofa-remote-41").status, 401);
+    const Answer waiting = logIn("sofa-remote-41");
+    QCOMPARE(waiting.status, 401);
+    QVERIFY2(waiting.body.contains("try again in 1 s"), waiting.body.constData());
+}
+
+// Keys pressed on the keyboard faster than the box answers reach it in the order pressed, and
+// the box's refusal shows as the window shows it.
+void tst_tuner::pageInABrowserPressesKeysInOrderAndShowsARefusal()
+{
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner;
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+
+    QProcess browser;
+    browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Debian's Python, with Debian's python3-websocket (scripts/packages.txt).
+    browser.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TAVO_SOURCE_DIR "/tests/e2e/pageInChromium.py"),
+                                              QStringLiteral("keys"), base + QLatin1String("/#box=") + firstUuid,
+                                              QStringLiteral("ArrowDown,ArrowUp,ArrowDown,Enter"), QStringLiteral("INFO")});
+    QVERIFY(browser.waitForFinished(3 * hangMs));
+    QCOMPARE(browser.exitCode(), 0);
+    const QJsonObject shown = QJsonDocument::fromJson(browser.readAllStandardOutput()).object();
+    QCOMPARE(shown[QStringLiteral("title")].toString(), QStringLiteral("Error Code : 514"));
+    QCOMPARE(shown[QStringLiteral("text")].toString(), QStringLiteral("RCU Key Not Learned / Supported"));
+    QCOMPARE(keysReceived(sim, firstUuid), QStringList({"DOWN", "UP", "DOWN", "OK", "INFO"}));
+}
+
+// The box's H.264 picture, repackaged once, plays in two browsers; the box sends one stream.
+void tst_tuner::twoBrowsersPlayTheBoxsPictureFromOneStream()
+{
+    TAVO_test_boxSim sim(steeredHouse());
+    QVERIFY(sim.start());
+    tunerRun tuner({QStringLiteral("--video-codec"), QStringLiteral("h264")});
+    QVERIFY(QTest::qWaitFor([] { return Client(QStringLiteral("/playlist.m3u")).whole().body.contains("#EXTINF"); }, hangMs));
+
+    QProcess browsers;
+    browsers.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    browsers.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TAVO_SOURCE_DIR "/tests/e2e/pageInChromium.py"),
+                                               QStringLiteral("picture"), base + QLatin1String("/#box=") + firstUuid,
+                                               QStringLiteral("2")});
+    QVERIFY(browsers.waitForFinished(3 * hangMs));
+    QCOMPARE(browsers.exitCode(), 0);
+    const QJsonArray frames = QJsonDocument::fromJson(browsers.readAllStandardOutput())[QStringLiteral("frames")].toArray();
+    QCOMPARE(frames.size(), 2);
+    for (const QJsonValue &browser : frames)
+        QVERIFY(browser[1].toInt() > browser[0].toInt());
+    QCOMPARE(streamRequests(sim, firstUuid), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_tuner)

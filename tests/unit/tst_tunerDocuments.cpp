@@ -1,7 +1,10 @@
 // The tuner service's documents and the reading of its requests: whatever a box, a list or a
 // client sends stays inside its field.
+#include "TAVO_tuner_access.h"
 #include "TAVO_tuner_documents.h"
 #include "TAVO_tuner_options.h"
+#include "TAVO_tuner_page.h"
+#include "TAVO_tuner_remuxer.h"
 #include "TAVO_tuner_request.h"
 #include "TAVO_tuner_ssdp.h"
 
@@ -9,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
 
 Q_DECLARE_METATYPE(TAVO_tuner_request::State)
@@ -53,6 +57,11 @@ private Q_SLOTS:
     void listenAddressIsRead();
     void ssdpSearchesAreAnswered_data();
     void ssdpSearchesAreAnswered();
+    void pageRoutesTakeOnlyWhatTheyCheck_data();
+    void pageRoutesTakeOnlyWhatTheyCheck();
+    void wrongPasswordsMakeTheClientWaitLonger();
+    void pictureTypeIsReadFromTheSequenceParameters_data();
+    void pictureTypeIsReadFromTheSequenceParameters();
 };
 
 void tst_tunerDocuments::playlistKeepsEachTextInItsField_data()
@@ -154,7 +163,7 @@ void tst_tunerDocuments::requestsAreReadAndRouted_data()
     QTest::newRow("head of the playlist") << "HEAD /playlist.m3u" + end << State::Ready << Kind::Playlist << QStringLiteral("") << true;
     QTest::newRow("scan request") << "POST /lineup.post?scan=start&source=Cable" + end << State::Ready << Kind::LineupPost << QStringLiteral("") << true;
     QTest::newRow("post elsewhere") << "POST /discover.json" + end << State::Ready << Kind::Discover << QStringLiteral("") << false;
-    QTest::newRow("delete") << "DELETE /" + end << State::Ready << Kind::Status << QStringLiteral("") << false;
+    QTest::newRow("delete") << "DELETE /status" + end << State::Ready << Kind::Status << QStringLiteral("") << false;
     QTest::newRow("unknown path") << "GET /etc/passwd" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
     QTest::newRow("number too long") << "GET /auto/v1234567" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
     QTest::newRow("box id with a slash encoded") << "GET /channel/a%2fb/21" + end << State::Ready << Kind::NotFound << QStringLiteral("") << true;
@@ -306,4 +315,92 @@ void tst_tunerDocuments::ssdpSearchesAreAnswered()
 }
 
 QTEST_APPLESS_MAIN(tst_tunerDocuments)
+// Only a file of the page's own, a key of the key table and a channel's digits go further.
+void tst_tunerDocuments::pageRoutesTakeOnlyWhatTheyCheck_data()
+{
+    using Kind = TAVO_tuner_page::Route::Kind;
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("taken");
+    QTest::newRow("page") << "/" << Kind::File << "index.html";
+    QTest::newRow("page file") << "/page/page.js" << Kind::File << "page.js";
+    QTest::newRow("resource elsewhere") << "/page/../tables.js" << Kind::None << "";
+    QTest::newRow("file with a path") << "/page/x/page.js" << Kind::None << "";
+    QTest::newRow("key") << "/api/key/7e1f-ab/VOL_UP" << Kind::Key << "VOL_UP";
+    QTest::newRow("no such key") << "/api/key/7e1f-ab/REBOOT" << Kind::None << "";
+    QTest::newRow("key in lower case") << "/api/key/7e1f-ab/ok" << Kind::None << "";
+    QTest::newRow("channel") << "/api/channel/7e1f-ab/105" << Kind::Channel << "105";
+    QTest::newRow("channel by name") << "/api/channel/7e1f-ab/News" << Kind::None << "";
+    QTest::newRow("box id of other characters") << "/api/remote/7e1f_ab" << Kind::None << "";
+}
+
+void tst_tunerDocuments::pageRoutesTakeOnlyWhatTheyCheck()
+{
+    QFETCH(QString, path);
+    QFETCH(TAVO_tuner_page::Route::Kind, kind);
+    QFETCH(QString, taken);
+    const TAVO_tuner_page::Route route = TAVO_tuner_page::Route::of(path);
+    QCOMPARE(route.kind, kind);
+    QCOMPARE(route.kind == TAVO_tuner_page::Route::Kind::File ? route.file : route.value, taken);
+}
+
+void tst_tunerDocuments::wrongPasswordsMakeTheClientWaitLonger()
+{
+    using Login = TAVO_tuner_access::Login;
+    QStandardPaths::setTestModeEnabled(true);
+    QString problem;
+    QVERIFY(!TAVO_tuner_access::setPassword(QStringLiteral("short"), &problem));
+    QVERIFY2(TAVO_tuner_access::setPassword(QStringLiteral("sofa-remote-42"), &problem), qPrintable(problem));
+    QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(20, 0), Qt::UTC);
+    TAVO_tuner_access access(true, [&now] { return now; });
+    QByteArray cookie;
+    qint64 wait = -1;
+    const auto logIn = [&](const QString &client, const QString &password) { return access.logIn(client, password, &cookie, &wait); };
+
+    QList<qint64> waits;
+    for (int failure = 0; failure < 6; ++failure) {
+        QCOMPARE(logIn(QStringLiteral("10.0.0.9"), QStringLiteral("sofa-remote-41")), Login::Wrong);
+        waits.append(wait);
+        // Even the right password waits, and the wait is not cut short by a fraction of a second.
+        if (wait > 0) {
+            now = now.addMSecs(wait * 1000 - 500);
+            QCOMPARE(logIn(QStringLiteral("10.0.0.9"), QStringLiteral("sofa-remote-42")), Login::Waiting);
+            QCOMPARE(wait, 1);
+            now = now.addMSecs(500);
+        }
+    }
+    QCOMPARE(waits, QList<qint64>({0, 0, 1, 2, 4, 8}));
+    // Another client of the house is not held up.
+    QCOMPARE(logIn(QStringLiteral("10.0.0.7"), QStringLiteral("sofa-remote-42")), Login::Accepted);
+    const QByteArray session = cookie.left(cookie.indexOf(';'));
+    QVERIFY(access.admits("theme=dark; " + session));
+    QVERIFY(!access.admits(session.left(session.size() - 1) + (session.endsWith('0') ? "1" : "0")));
+    now = now.addSecs(TAVO_tuner_access::sessionSeconds);
+    QVERIFY(!access.admits(session));
+}
+
+// What a browser is told it must play, from the H.264 stream's parameters as a box sends them.
+void tst_tunerDocuments::pictureTypeIsReadFromTheSequenceParameters_data()
+{
+    QTest::addColumn<QByteArray>("annexB");
+    QTest::addColumn<QByteArray>("type");
+    const QByteArray sps = QByteArray::fromHex("6764001facd9");
+    const QByteArray pps = QByteArray::fromHex("68ebe3cb");
+    QTest::newRow("four-byte start codes") << QByteArray::fromHex("00000001") + sps + QByteArray::fromHex("00000001") + pps
+                                           << QByteArray("video/mp4; codecs=\"avc1.64001F\"");
+    QTest::newRow("after the picture parameters") << QByteArray::fromHex("000001") + pps + QByteArray::fromHex("000001")
+                                                        + QByteArray::fromHex("674d4028ff")
+                                                    << QByteArray("video/mp4; codecs=\"avc1.4D4028\"");
+    QTest::newRow("no sequence parameters") << QByteArray::fromHex("000001") + pps << QByteArray();
+    QTest::newRow("cut short") << QByteArray::fromHex("0000016764") << QByteArray();
+    QTest::newRow("nothing") << QByteArray() << QByteArray();
+}
+
+void tst_tunerDocuments::pictureTypeIsReadFromTheSequenceParameters()
+{
+    QFETCH(QByteArray, annexB);
+    QFETCH(QByteArray, type);
+    QCOMPARE(TAVO_tuner_remuxer::mimeTypeOf(annexB), type);
+}
+
 #include "tst_tunerDocuments.moc"

@@ -3,6 +3,7 @@
 
 #include "TAVO_mgr_defaultStructure.h"
 #include "TAVO_mgr_keySender.h"
+#include "TAVO_mgr_rcuFetch.h"
 
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -16,12 +17,6 @@ class TAVO_mgr_channelKeys : public QObject
     Q_OBJECT
 
 public:
-    // A remote-controller description is a few kilobytes; a box sending more is not read on.
-    static constexpr qint64 controllerLimitBytes = 256 * 1024;
-    // A box on the home network sends it at once; one that has not within the time a key
-    // command is given is not waited for.
-    static constexpr int controllerTimeLimitMs = 5000;
-
     explicit TAVO_mgr_channelKeys(const TAVO_SERVER &server, QObject *parent = nullptr);
 
     // How a channel is asked for: a tuner's routes name numbers only, a person a number or a name.
@@ -38,8 +33,7 @@ Q_SIGNALS:
 
 private:
     void fetchController();
-    void controllerRead(QNetworkReply *reply);
-    QString refusalOf(const TAVO_KEYS &description, int controllers);
+    void controllerRead(const TAVO_mgr_rcuFetch::Controller &controller);
     void sendNextKey();
     void keyAnswered(int status);
     void keyFailed(const QString &why);
@@ -51,7 +45,6 @@ private:
     QString sentKey;
     int pauseMs = 0;
     QString commandPrefix;
-    QString controllerCutShort;  // why the remote-controller description was not read to its end
 };
 
 #endif

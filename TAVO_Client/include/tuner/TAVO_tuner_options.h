@@ -18,6 +18,7 @@ struct TAVO_tuner_options
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 port = defaultPort;
     bool allowEncrypted = false;
+    bool setPassword = false;  // --set-password: read the web page's password from stdin, keep it and end
     // --video-codec, --resolution, ...: for every box, each in place of its remembered one.
     TAVO_mgr_streamSettings::Given streamSettings;
 

@@ -20,7 +20,9 @@ struct TAVO_tuner_request
     QByteArray host;       // as sent; empty when there is none (HTTP/1.0)
     QByteArray origin;     // the page's origin a browser names; empty when none is named
     QByteArray fetchSite;  // Sec-Fetch-Site: how a browser sees the page against the service
-    QByteArray userAgent;  // what the client says it is, as sent
+    QByteArray userAgent;      // what the client says it is, as sent
+    QByteArray cookie;         // the web page's session
+    QByteArray authorization;  // the web page's password, when it logs in
 
     // Reads the head at the start of `received`: Incomplete while its end has not come (and
     // the bound is not reached), Bad for anything but a plain request line.

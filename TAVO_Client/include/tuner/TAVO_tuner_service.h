@@ -4,6 +4,7 @@
 #include "TAVO_mgr_boxLock.h"
 #include "TAVO_mgr_recordedBoxes.h"
 #include "TAVO_tuner_lineup.h"
+#include "TAVO_tuner_page.h"
 #include "TAVO_tuner_request.h"
 
 #include <QMap>
@@ -33,6 +34,8 @@ public:
 
     TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncrypted, const QString &deviceId, QObject *parent = nullptr);
 
+    // The web page, to be guarded where the service listens beyond this computer.
+    TAVO_tuner_page *webPage() { return &page; }
     // False with the reason when the address cannot be listened on.
     bool listen(const QHostAddress &address, quint16 port, QString *problem);
 
@@ -72,6 +75,7 @@ private:
     QString deviceId;
     QStringList ownNames;  // of this computer, as a request's Host may give them
     QTcpServer server;
+    TAVO_tuner_page page;
     QMap<QString, TAVO_tuner_session *> sessions;  // by box id
     QMap<QString, QStringList> failures;           // by box id, the newest last
     QStringList refusals;                          // of clients' requests, the newest last

@@ -2,12 +2,11 @@
 
 #include "TAVO_mgr_channelList.h"
 #include "TAVO_mgr_keyCommand.h"
+#include "TAVO_mgr_rcuFetch.h"
 #include "TAVO_mgr_rcuDescription.h"
 
-#include <QDomDocument>
 #include <QTimer>
 #include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QUrl>
 
 TAVO_mgr_channelKeys::TAVO_mgr_channelKeys(const TAVO_SERVER &server, QObject *parent)
@@ -49,61 +48,32 @@ void TAVO_mgr_channelKeys::tuneByKeys(const QStringList &given)
     fetchController();
 }
 
-// Read within a bound of bytes and of time: a box that sends without end, or nothing, is refused.
 void TAVO_mgr_channelKeys::fetchController()
 {
-    const QUrl description(QLatin1String("http://") + server.host + QLatin1Char(':') + server.port
-                           + server.tavoStreamer.streamerSource[0].remoteControllerURL);
-    QNetworkReply *reply = network.get(QNetworkRequest(description));
-    connect(reply, &QNetworkReply::downloadProgress, reply, [this, reply](qint64 received) {
-        if (received <= controllerLimitBytes)
-            return;
-        controllerCutShort = QStringLiteral("it is longer than %1 KiB").arg(controllerLimitBytes / 1024);
-        reply->abort();
+    auto *fetch = new TAVO_mgr_rcuFetch(server, &network, this);
+    connect(fetch, &TAVO_mgr_rcuFetch::read, this, [this, fetch](const TAVO_mgr_rcuFetch::Controller &controller) {
+        fetch->deleteLater();
+        controllerRead(controller);
     });
-    QTimer::singleShot(controllerTimeLimitMs, reply, [this, reply] {
-        controllerCutShort = QStringLiteral("it did not come within %1 s").arg(controllerTimeLimitMs / 1000);
-        reply->abort();
+    connect(fetch, &TAVO_mgr_rcuFetch::refused, this, [this, fetch](const QString &reason) {
+        fetch->deleteLater();
+        Q_EMIT refused(reason);
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { controllerRead(reply); });
+    fetch->start();
 }
 
-void TAVO_mgr_channelKeys::controllerRead(QNetworkReply *reply)
+// A key the controller does not have is refused here, as the window's panel keeps its button
+// disabled, and not sent for the box to ignore.
+void TAVO_mgr_channelKeys::controllerRead(const TAVO_mgr_rcuFetch::Controller &controller)
 {
-    reply->deleteLater();
-    QDomDocument document;
-    if (reply->error() != QNetworkReply::NoError || !document.setContent(reply->readAll())) {
-        Q_EMIT refused(QStringLiteral("cannot read the box's remote-controller description: %1")
-                           .arg(controllerCutShort.isEmpty() ? reply->errorString() : controllerCutShort));
-        return;
-    }
-    TAVO_KEYS description;
-    const int parsed = TAVO_mgr_rcuDescription::read(document.documentElement(), description);
-    const QString refusal = refusalOf(description, TAVO_mgr_rcuDescription::usableControllers(description, parsed));
-    if (!refusal.isEmpty()) {
-        Q_EMIT refused(refusal);
-        return;
-    }
-    sendNextKey();
-}
-
-// Why the keys cannot go to the box's default controller, or an empty text once their command
-// is known. A key the controller does not have is refused here, as the window's panel keeps its
-// button disabled, and not sent for the box to ignore.
-QString TAVO_mgr_channelKeys::refusalOf(const TAVO_KEYS &description, int controllers)
-{
-    if (controllers == 0)
-        return QStringLiteral("the box's remote-controller description offers no controller");
-    const TAVO_KEY &controller = description.keys[TAVO_mgr_rcuDescription::defaultController(description, controllers)];
     for (const QString &key : std::as_const(keys)) {
-        if (!TAVO_mgr_rcuDescription::hasKey(controller, key))
-            return QStringLiteral("the box's remote controller %1 has no key %2").arg(controller.keyId.left(40), key);
+        if (!TAVO_mgr_rcuDescription::hasKey(controller.keys, key)) {
+            Q_EMIT refused(QStringLiteral("the box's remote controller %1 has no key %2").arg(controller.keys.keyId.left(40), key));
+            return;
+        }
     }
-    commandPrefix = TAVO_mgr_keyCommand::prefix(server.host, server.tavoStreamer.rcuPort, description.version,
-                                                controller.keyId);
-    if (commandPrefix.isEmpty())
-        return QStringLiteral("the box names no port for its key commands");
-    return QString();
+    commandPrefix = controller.commandPrefix;
+    sendNextKey();
 }
 
 void TAVO_mgr_channelKeys::sendNextKey()

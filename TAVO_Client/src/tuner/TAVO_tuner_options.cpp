@@ -18,8 +18,10 @@ bool TAVO_tuner_options::parse(const QStringList &arguments, TAVO_tuner_options 
                                     QStringLiteral("address"));
     const QCommandLineOption allowEncrypted(QStringLiteral("allow-encrypted"),
                                             QStringLiteral("Serve the decrypted stream of encrypted boxes too."));
+    const QCommandLineOption setPassword(QStringLiteral("set-password"),
+                                         QStringLiteral("Read the web page's password from standard input, keep it and end."));
     if (!TAVO_mgr_commandLine::parse(parser,
-                                     QList<QCommandLineOption>{box, listen, allowEncrypted}
+                                     QList<QCommandLineOption>{box, listen, allowEncrypted, setPassword}
                                          + TAVO_mgr_streamSettings::commandLineOptions(),
                                      arguments, problem)
         || !TAVO_mgr_streamSettings::readCommandLine(parser, &options->streamSettings, problem))
@@ -35,6 +37,7 @@ bool TAVO_tuner_options::parse(const QStringList &arguments, TAVO_tuner_options 
         return false;
     }
     options->allowEncrypted = parser.isSet(allowEncrypted);
+    options->setPassword = parser.isSet(setPassword);
     return true;
 }
 

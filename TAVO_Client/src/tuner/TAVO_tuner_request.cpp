@@ -32,10 +32,12 @@ QByteArray reasonOf(int status)
     switch (status) {
     case 200: return "OK";
     case 400: return "Bad Request";
+    case 401: return "Unauthorized";
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 421: return "Misdirected Request";
+    case 429: return "Too Many Requests";
     case 431: return "Request Header Fields Too Large";
     case 502: return "Bad Gateway";
     case 503: return "Service Unavailable";
@@ -54,7 +56,9 @@ bool readHeaders(const QList<QByteArray> &lines, TAVO_tuner_request *request)
     } wanted[] = {{"host", &TAVO_tuner_request::host},
                   {"origin", &TAVO_tuner_request::origin},
                   {"sec-fetch-site", &TAVO_tuner_request::fetchSite},
-                  {"user-agent", &TAVO_tuner_request::userAgent}};
+                  {"user-agent", &TAVO_tuner_request::userAgent},
+                  {"cookie", &TAVO_tuner_request::cookie},
+                  {"authorization", &TAVO_tuner_request::authorization}};
     bool hostSeen = false;
     for (const QByteArray &line : lines) {
         const qsizetype colon = line.indexOf(':');
@@ -159,7 +163,7 @@ TAVO_tuner_route TAVO_tuner_route::of(const QString &path)
     } else if (byNumber.hasMatch()) {
         route.kind = Kind::Auto;
         route.number = byNumber.captured(1);
-    } else if (path == QLatin1String("/")) {
+    } else if (path == QLatin1String("/status")) {
         route.kind = Kind::Status;
     } else if (path == QLatin1String("/playlist.m3u")) {
         route.kind = Kind::Playlist;
@@ -195,7 +199,7 @@ QByteArray TAVO_tuner_answer::head(int status, const QByteArray &contentType, qi
                       + contentType + "\r\nCache-Control: no-cache\r\nConnection: close\r\n";
     if (length >= 0)
         head += "Content-Length: " + QByteArray::number(length) + "\r\n";
-    if (status == 405)
+    if (status == 405 && !more.startsWith("Allow:"))
         head += "Allow: GET, HEAD\r\n";
     return head + more + "\r\n";
 }

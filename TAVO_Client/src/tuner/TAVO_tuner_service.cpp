@@ -52,6 +52,7 @@ TAVO_tuner_service::TAVO_tuner_service(TAVO_tuner_lineup *lineup, bool allowEncr
     , allowEncrypted(allowEncrypted)
     , deviceId(deviceId)
     , ownNames(TAVO_tuner_request::ownNames())
+    , page(lineup, allowEncrypted)
 {
     connect(&server, &QTcpServer::newConnection, this, &TAVO_tuner_service::accept);
 }
@@ -116,6 +117,8 @@ void TAVO_tuner_service::answer(QTcpSocket *socket, const TAVO_tuner_request &re
     qCDebug(lcTunerService).noquote() << socket->peerAddress().toString() << request.method << request.path;
     QByteArray reply;
     TAVO_tuner_box box;
+    if (request.isForUs(ownNames) && page.answer(socket, request))
+        return;
     if (!request.isForUs(ownNames)) {
         const QString reason = QStringLiteral("this service answers at its address or this computer's name only");
         noteRefusal(socket, request, 421, reason);
