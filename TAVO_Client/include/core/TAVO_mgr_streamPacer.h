@@ -68,7 +68,7 @@ private:
     std::deque<Held> held;
     qint64 heldBytes = 0;
     std::optional<qint64> lastPcr;   // in clock ticks, as sent
-    qint64 clockMs = 0;              // the box's clock since the first reference, unwrapped
+    qint64 clockTicks = 0;           // the box's clock since the first reference, unwrapped
     // Arrival less clock: the least within baseWindowMs (time, offset), rising.
     std::deque<std::pair<qint64, qint64>> earliest;
     // Stalls beyond the jitter within stallMemoryMs (time, lateness), falling.

@@ -37,12 +37,13 @@ void TAVO_mgr_streamPacer::take(const QByteArray &packets, qint64 nowMs)
 // Where the reference `pcrTicks` lies on the unwrapped clock; it also tells how late it came.
 qint64 TAVO_mgr_streamPacer::noteClock(qint64 pcrTicks, qint64 nowMs)
 {
-    const qint64 stepMs = lastPcr ? TAVO_mgr_tsEntry::clockDistance(*lastPcr, pcrTicks) / TAVO_mgr_tsEntry::ticksPerMs : 0;
+    const qint64 step = lastPcr ? TAVO_mgr_tsEntry::clockDistance(*lastPcr, pcrTicks) : 0;
     lastPcr = pcrTicks;
-    if (std::abs(stepMs) > jumpLimitMs)
+    if (std::abs(step) > jumpLimitMs * TAVO_mgr_tsEntry::ticksPerMs)
         newClock();
     else
-        clockMs += stepMs;
+        clockTicks += step;
+    const qint64 clockMs = clockTicks / TAVO_mgr_tsEntry::ticksPerMs;
     const qint64 offset = nowMs - clockMs;
     while (!earliest.empty() && (earliest.back().second >= offset))
         earliest.pop_back();
