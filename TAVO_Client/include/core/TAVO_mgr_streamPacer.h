@@ -60,6 +60,7 @@ private:
 
     qint64 noteClock(qint64 pcrTicks, qint64 nowMs);
     void newClock();
+    void keepSchedule(qint64 movedMs);
     void noteLateness(qint64 lateness, qint64 nowMs);
     void shrink(qint64 nowMs);
     qint64 base() const { return earliest.front().second; }

@@ -45,11 +45,14 @@ qint64 TAVO_mgr_streamPacer::noteClock(qint64 pcrTicks, qint64 nowMs)
         clockTicks += step;
     const qint64 clockMs = clockTicks / TAVO_mgr_tsEntry::ticksPerMs;
     const qint64 offset = nowMs - clockMs;
+    const std::optional<qint64> baseBefore = earliest.empty() ? std::nullopt : std::optional<qint64>(base());
     while (!earliest.empty() && (earliest.back().second >= offset))
         earliest.pop_back();
     earliest.emplace_back(nowMs, offset);
     while (earliest.front().first < nowMs - baseWindowMs)
         earliest.pop_front();
+    if (baseBefore)
+        keepSchedule(base() - *baseBefore);
     noteLateness(offset - base(), nowMs);
     return clockMs;
 }
@@ -61,6 +64,18 @@ void TAVO_mgr_streamPacer::newClock()
     for (Held &each : held)
         each.clockMs.reset();
     earliest.clear();
+}
+
+// The earliest arrival moved by `movedMs` (an early burst left the window, a box's clock runs
+// off): the margin takes it up, so that the packets' times do not move with it and the player
+// sees no gap; so do the stalls remembered, measured from the earliest arrival.
+void TAVO_mgr_streamPacer::keepSchedule(qint64 movedMs)
+{
+    if (movedMs == 0)
+        return;
+    margin = std::clamp(margin - movedMs, leastMarginMs, marginLimitMs);
+    for (auto &[at, lateness] : stalls)
+        lateness -= movedMs;
 }
 
 void TAVO_mgr_streamPacer::noteLateness(qint64 lateness, qint64 nowMs)
