@@ -144,6 +144,8 @@ void tst_streamPacer::holdsTheMargin_data()
         << weakLink(1000, 20000) << qint64(0) << qint64(0) << qint64(-1) << qint64(0) << qint64(4000) << qint64(200);
     QTest::newRow("across the clock's wrap") << weakLink(1000, 20000) << qint64(0) << clockWrap - 90 * 5000
                                              << qint64(-1) << qint64(0) << qint64(4000) << qint64(200);
+    QTest::newRow("a joiner's first share goes at once and adds no margin")
+        << Stalls{{0, 500}} << qint64(0) << qint64(0) << qint64(-1) << qint64(0) << qint64(500) << qint64(0);
     QTest::newRow("an encoder's early start moves no later packet")
         << Stalls() << qint64(0) << qint64(0) << qint64(-1) << qint64(400) << qint64(1100) << qint64(-1);
     QTest::newRow("a jump of the clock holds nothing back")

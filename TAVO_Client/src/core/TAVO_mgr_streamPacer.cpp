@@ -66,12 +66,14 @@ void TAVO_mgr_streamPacer::newClock()
     earliest.clear();
 }
 
-// The earliest arrival moved by `movedMs` (an early burst left the window, a box's clock runs
-// off): the margin takes it up, so that the packets' times do not move with it and the player
-// sees no gap; so do the stalls remembered, measured from the earliest arrival.
+// The earliest arrival came later by `movedMs` (an early burst left the window, a box's clock
+// runs slow): the margin takes it up, so that the packets' times do not move with it and the
+// player sees no gap; so do the stalls remembered, measured from the earliest arrival. An
+// earlier arrival moves the times with it: what is held goes sooner (a joiner's first share,
+// the stream since its newest entry point, goes at once).
 void TAVO_mgr_streamPacer::keepSchedule(qint64 movedMs)
 {
-    if (movedMs == 0)
+    if (movedMs <= 0)
         return;
     margin = std::clamp(margin - movedMs, leastMarginMs, marginLimitMs);
     for (auto &[at, lateness] : stalls)
