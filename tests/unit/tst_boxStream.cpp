@@ -177,6 +177,7 @@ private Q_SLOTS:
     void lateClientOfALongGroupIsServed();
     void clientThatFallsBehindIsDroppedAlone();
     void playerAddressTakesAFewConnections();
+    void playerAddressServesPlayersOneAfterAnother();
 };
 
 void tst_boxStream::readerStartsAtTheTablesAndAPictureThatDecodesAlone_data()
@@ -544,6 +545,19 @@ void tst_boxStream::playerAddressTakesAFewConnections()
     }
 
     QTRY_VERIFY(dropped > 0);
+}
+
+// Players that came and went, more than the few at a time, leave the address open to the next.
+void tst_boxStream::playerAddressServesPlayersOneAfterAnother()
+{
+    StreamSource source(pat + pmt + keyPicture + pictureRest + nullPacket);
+    const QUrl url(TAVO_mgr_streamServer::instance()->urlFor(source.box()));
+    for (int i = 0; i <= TAVO_mgr_streamServer::connectionLimit; ++i) {
+        QTcpSocket *player = askForStream(url, this);
+        QByteArray answer;
+        QTRY_VERIFY2((answer += player->readAll()).endsWith(pictureRest), qPrintable(QString::number(i)));
+        delete player;
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_boxStream)

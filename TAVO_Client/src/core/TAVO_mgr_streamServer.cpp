@@ -90,7 +90,8 @@ void TAVO_mgr_streamServer::requestArrived(QTcpSocket *socket)
             answer(socket, "431 Request Header Fields Too Large");
         return;
     }
-    socket->disconnect(this);
+    // Only the request's reading ends here: the count of connections goes on until the socket goes.
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->read(head.indexOf("\r\n\r\n") + 4);
     const QList<QByteArray> request = head.left(head.indexOf("\r\n")).split(' ');
     if (request.size() != 3 || request[0] != "GET" || !request[2].startsWith("HTTP/1.")) {
@@ -115,7 +116,7 @@ void TAVO_mgr_streamServer::requestArrived(QTcpSocket *socket)
 
 void TAVO_mgr_streamServer::answer(QTcpSocket *socket, const QByteArray &status)
 {
-    socket->disconnect(this);
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
     socket->write("HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     TAVO_mgr_streamSocket::closeAfterSending(socket);
 }
