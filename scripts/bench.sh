@@ -8,9 +8,10 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVO_BUILD_DIR:-$top/build}
 benches=(bench_client bench_playback bench_remote bench_record)
-# Trying media options, the delay creep and the smoothness rows alone (docs/benchmarks.md) need
-# the playback benchmark alone.
-[ -z "${TAVO_BENCH_TRY_OPTIONS+set}${TAVO_BENCH_CREEP:-}${TAVO_BENCH_SMOOTHNESS:-}" ] || benches=(bench_playback)
+# Trying media options, the delay creep, the smoothness rows and the other streams' rows alone
+# (docs/benchmarks.md) need the playback benchmark alone.
+[ -z "${TAVO_BENCH_TRY_OPTIONS+set}${TAVO_BENCH_CREEP:-}${TAVO_BENCH_SMOOTHNESS:-}${TAVO_BENCH_STREAMS:-}" ] ||
+  benches=(bench_playback)
 if [ "${TAVO_BENCH_INSIDE:-}" != 1 ]; then
   "$top/scripts/setup.sh"
   "$top/scripts/build.sh"

@@ -80,6 +80,15 @@ const QString hiccupsUuid = QStringLiteral("be7c0000-0003-4000-8000-0000000000b3
 const QString streamQuery = QStringLiteral("/?src=1&vcodec=mpeg2&acodec=aac&res=720p&fps=30&bitrate=3&protocol=hpd");
 const QByteArray streamUrl = "http://127.0.0.2:8080" + streamQuery.toLatin1();
 const QByteArray hiccupStreamUrl = "http://127.0.0.4:8080" + streamQuery.toLatin1();
+// A box that sends H.264 with a picture that decodes alone every 4 s, as HDMI encoders do, and
+// one that sends sound only, as on a radio channel.
+const QString longGroupUuid = QStringLiteral("be7c0000-0006-4000-8000-0000000000b6");
+const QByteArray longGroupAddress = "127.0.0.7";
+const QString longGroupRow = QStringLiteral("Long (127.0.0.7)");
+const QByteArray longGroupStreamUrl = "http://" + longGroupAddress + ":8080" + streamQuery.toLatin1();
+const double longGroupSeconds = 4;
+const QString radioUuid = QStringLiteral("be7c0000-0007-4000-8000-0000000000b7");
+const QByteArray radioStreamUrl = "http://127.0.0.8:8080" + streamQuery.toLatin1();
 // Boxes whose clocks run 300 ppm fast and slow (delay creep, TAVO_BENCH_CREEP).
 const int creepPpm = 300;
 struct ClockOffBoxInfo
@@ -297,6 +306,10 @@ public:
         stop();
         libvlc_release(m_instance);
     }
+    // Notes when the player hands its first sound on (its sound then goes nowhere).
+    void listenForSound() { m_listening = true; }
+    // Milliseconds from play() until the first sound was handed on; -1 before.
+    qint64 firstSoundMs() const { return m_firstSoundMs; }
     bool play(const QByteArray &url, const QList<QByteArray> &options)
     {
         m_window.show();
@@ -310,6 +323,12 @@ public:
         m_player = libvlc_media_player_new_from_media(media);
         libvlc_media_release(media);
         libvlc_media_player_set_xwindow(m_player, static_cast<uint32_t>(m_window.winId()));
+        m_firstSoundMs = -1;
+        if (m_listening) {
+            libvlc_audio_set_callbacks(m_player, soundPlayed, nullptr, nullptr, nullptr, nullptr, this);
+            libvlc_audio_set_format(m_player, "S16N", 48000, 2);
+        }
+        m_clock.start();
         return libvlc_media_player_play(m_player) == 0;
     }
     void stop()
@@ -337,6 +356,12 @@ public:
     int delayRaises() const { return m_delayRaises; }
 
 private:
+    static void soundPlayed(void *self, const void *, unsigned, int64_t)
+    {
+        auto *player = static_cast<PlainLibvlc *>(self);
+        qint64 none = -1;
+        player->m_firstSoundMs.compare_exchange_strong(none, player->m_clock.elapsed());
+    }
     static void noteLog(void *self, int, const vlc_log_t *, const char *format, va_list arguments)
     {
         if (std::strstr(format, "pts_delay increased"))
@@ -352,6 +377,9 @@ private:
 
     std::atomic_int m_clockPid{-1};
     std::atomic_int m_delayRaises{0};
+    bool m_listening = false;
+    QElapsedTimer m_clock;
+    std::atomic<qint64> m_firstSoundMs{-1};
     libvlc_instance_t *m_instance = nullptr;
     libvlc_media_player_t *m_player = nullptr;
     QWidget m_window;
@@ -425,7 +453,8 @@ class ClockOffBox
 {
 public:
     ClockOffBox(const QByteArray &address, const QRect &picture) : m_address(address), m_picture(picture) {}
-    QList<double> shares();
+    // The player's share of seven keys, and into `keyToPhoton` each key's sending to the screen.
+    QList<double> shares(QList<double> *keyToPhoton = nullptr);
     // The stream requests of its tap, one for each shares().
     int tapRequests() const { return m_tapRequests; }
 
@@ -447,7 +476,7 @@ void ClockOffBox::sendKey() const
 }
 
 // The player's share of keys sent now: the tap seeing the new marker to the screen showing it.
-QList<double> ClockOffBox::shares()
+QList<double> ClockOffBox::shares(QList<double> *keyToPhoton)
 {
     QList<double> shares;
     m_tap.restart(url());
@@ -471,8 +500,11 @@ QList<double> ClockOffBox::shares()
                 screen = now();
             QThread::usleep(500);
         }
-        if (screen > 0 && m_tap.slot() == expected)
+        if (screen > 0 && m_tap.slot() == expected) {
             shares << (screen - m_tap.changedAt()) * 1000;
+            if (keyToPhoton)
+                *keyToPhoton << (screen - sent) * 1000;
+        }
     }
     // A second decoder left running for the whole play would make the client's own a busy one.
     m_tap.stop();
@@ -527,6 +559,8 @@ public:
     void runExternal(const QStringList &command, int starts, StartTimes *startTimes, KeyFigures *keys,
                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     Stutter stutter(const QByteArray &url, const QList<QByteArray> &options, ShownFrames *shown = nullptr);
+    void longGroupRows();
+    void soundOnlyRows();
 
 private:
     bool restartTap();
@@ -546,7 +580,11 @@ private:
          {{"uuid", clockOffBoxes[0].uuid}, {"address", clockOffBoxes[0].address}, {"friendlyName", "Fast"},
           {"streamClockPpm", creepPpm}},
          {{"uuid", clockOffBoxes[1].uuid}, {"address", clockOffBoxes[1].address}, {"friendlyName", "Slow"},
-          {"streamClockPpm", -creepPpm}}})};
+          {"streamClockPpm", -creepPpm}},
+         {{"uuid", longGroupUuid}, {"address", longGroupAddress}, {"friendlyName", "Long"}, {"videoCodec", "h264"},
+          {"gopSeconds", longGroupSeconds},
+          {"controllers", QVariantList{QVariantMap{{"id", "1"}, {"name", "TV"}, {"supportKeys", "PWR,MENU,OK"}}}}},
+         {{"uuid", radioUuid}, {"address", "127.0.0.8"}, {"friendlyName", "Radio"}, {"videoCodec", "none"}}})};
     TAVO_ui_mainWindow window;
     QWidget *panel = nullptr;
     QPushButton *start = nullptr;
@@ -566,7 +604,7 @@ bool Bench::setUp()
     start = TAVO_test_windowParts::button(&window, QStringLiteral("Start"));
     stop = TAVO_test_windowParts::button(&window, QStringLiteral("Stop"));
     auto *table = window.findChild<QTableWidget *>();
-    if (!TAVO_test_eventLoop::runUntil([table] { return table->rowCount() == 5; }, 15000))
+    if (!TAVO_test_eventLoop::runUntil([table] { return table->rowCount() == 7; }, 15000))
         return false;
     TAVO_test_windowParts::clickServerRow(&window, QStringLiteral("Bench (127.0.0.2)"));
     TAVO_test_eventLoop::runFor(1000);
@@ -1143,6 +1181,96 @@ QStringList cvlcCommand(const QByteArray &url)
            << QString::fromLatin1(url);
 }
 
+// Starts of a player to a moving picture by `command`, each then given keys straight to the
+// long-group box when `shares` is asked for.
+void externalStarts(const QStringList &command, int starts, const QProcessEnvironment &environment, StartTimes *times,
+                    QList<double> *shares = nullptr, QList<double> *keys = nullptr)
+{
+    const QRect picture = TAVO_test_screenVideo::pictureRect(externalPlayerArea);
+    for (int run = 0; run < starts; ++run) {
+        QProcess player;
+        player.setProcessEnvironment(environment);
+        watchStart(externalPlayerArea, [&] { startProcess(&player, command); }, times);
+        if (shares && TAVO_test_eventLoop::runUntil([&] { return TAVO_test_screenVideo::markerSlot(picture) >= 0; },
+                                                    pictureTimeoutMs))
+            *shares << ClockOffBox(longGroupAddress, picture).shares(keys);
+        endProcess(&player);
+    }
+}
+
+// The H.264 box whose pictures decode alone every 4 s: each player's starts to a moving picture
+// (a tap keeps the box's encoder running, so that every start meets a stream under way), then
+// keys sent straight to the box: key to photon, and the player's share of it.
+void Bench::longGroupRows()
+{
+    StreamTap keeper;
+    keeper.restart(longGroupStreamUrl);
+    StartTimes client, ffplay, cvlc;
+    QList<double> clientShares, clientKeys, ffplayShares, ffplayKeys;
+    window.show();
+    if (QTest::qWaitForWindowExposed(&window) && TAVO_test_windowParts::clickServerRow(&window, longGroupRow)) {
+        const QRect area(window.videoWidget->mapToGlobal(QPoint(0, 0)), window.videoWidget->size());
+        for (int run = 0; run < spreadStartRuns; ++run) {
+            stop->click();
+            TAVO_test_eventLoop::runFor(1000);
+            watchStart(area, [this] { start->click(); }, &client);
+            clientShares << ClockOffBox(longGroupAddress, TAVO_test_screenVideo::pictureRect(area)).shares(&clientKeys);
+        }
+        stop->click();
+    }
+    window.hide();
+    externalStarts(ffplayCommand(longGroupStreamUrl), spreadStartRuns, pacedSound(), &ffplay, &ffplayShares,
+                   &ffplayKeys);
+    externalStarts(cvlcCommand(longGroupStreamUrl), startRuns, QProcessEnvironment::systemEnvironment(), &cvlc);
+    keeper.stop();
+
+    const QString name = QStringLiteral("H.264, %1 s GOP").arg(longGroupSeconds);
+    const QString withSound = QStringLiteral("ffplay+sound");
+    startRows(QStringLiteral("Start to first picture, %1 (median of %2)").arg(name).arg(spreadStartRuns),
+              client.firstPicture, ffplay.firstPicture, withSound);
+    startRows(QStringLiteral("Start to moving picture, %1 (median of %2)").arg(name).arg(spreadStartRuns),
+              client.movingPicture, ffplay.movingPicture, withSound);
+    startRows(QStringLiteral("Start to moving picture, %1, beside cvlc").arg(name), client.movingPicture,
+              cvlc.movingPicture, QStringLiteral("cvlc"));
+    row(QStringLiteral("Key to photon, %1, median / p95 of %2 keys").arg(name).arg(clientKeys.size()),
+        medianAndP95(clientKeys), medianAndP95(ffplayKeys) + QLatin1Char(' ') + withSound,
+        ratio(median(clientKeys), median(ffplayKeys)) + QStringLiteral(" / ")
+            + ratio(percentile95(clientKeys), percentile95(ffplayKeys)));
+    row(QStringLiteral("  picture leaving the box to screen"), medianAndP95(clientShares),
+        medianAndP95(ffplayShares) + QLatin1Char(' ') + withSound,
+        ratio(median(clientShares), median(ffplayShares)) + QStringLiteral(" / ")
+            + ratio(percentile95(clientShares), percentile95(ffplayShares)));
+}
+
+// The sound-only box: from a player's start to its first sound, libVLC with the client's options
+// reading through the program's reader, beside libVLC's defaults reading the box (a reader of the
+// box's stream keeps its encoder running, so that every start meets a stream under way).
+void Bench::soundOnlyRows()
+{
+    QProcess keeper;
+    startProcess(&keeper, {QStringLiteral("curl"), QStringLiteral("-s"), QStringLiteral("-o"),
+                           QStringLiteral("/dev/null"), QString::fromLatin1(radioStreamUrl)});
+    const auto soundStarts = [](const QByteArray &url, const QList<QByteArray> &options) {
+        PlainLibvlc player;
+        player.listenForSound();
+        QList<double> starts;
+        for (int run = 0; run < spreadStartRuns; ++run) {
+            if (player.play(url, options)
+                && TAVO_test_eventLoop::runUntil([&] { return player.firstSoundMs() >= 0; }, pictureTimeoutMs))
+                starts << player.firstSoundMs();
+            player.stop();
+            TAVO_test_eventLoop::runFor(1000);
+        }
+        return starts;
+    };
+    const QList<double> client
+        = soundStarts(clientUrl(radioStreamUrl, radioUuid), TAVO_player_vlcPlayer::liveStreamOptions());
+    const QList<double> defaults = soundStarts(radioStreamUrl, {});
+    endProcess(&keeper);
+    startRows(QStringLiteral("Start to sound, sound-only box (median of %1)").arg(spreadStartRuns), client, defaults,
+              QStringLiteral("default"));
+}
+
 // The pictures each player loses and shows on the steady stream and the one with hiccups, the
 // cache the client keeps for each box, and the freezes on the stream with hiccups. The players
 // take turns: two at once starve a 2-core machine.
@@ -1209,6 +1337,12 @@ int main(int argc, char *argv[])
         bench.runCreep(qEnvironmentVariableIntValue("TAVO_BENCH_CREEP"));
         return 0;
     }
+    if (qEnvironmentVariableIntValue("TAVO_BENCH_STREAMS") == 1) {
+        bench.stopTap();
+        bench.longGroupRows();
+        bench.soundOnlyRows();
+        return 0;
+    }
     if (qEnvironmentVariableIntValue("TAVO_BENCH_SMOOTHNESS") == 1) {
         bench.stopTap();
         smoothnessRows(&bench);
@@ -1239,6 +1373,8 @@ int main(int argc, char *argv[])
               cvlcStarts.movingPicture, QStringLiteral("cvlc"));
 
     smoothnessRows(&bench);
+    bench.longGroupRows();
+    bench.soundOnlyRows();
     row(QStringLiteral("CPU while a stream starts (of one core)"), percent(starting * 100));
     row(QStringLiteral("CPU while idle (of one core)"), percent(idle * 100));
     return 0;

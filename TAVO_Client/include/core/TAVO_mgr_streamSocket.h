@@ -3,14 +3,17 @@
 
 #include "TAVO_mgr_streamFailure.h"
 #include "TAVO_mgr_streamFanOut.h"
+#include "TAVO_mgr_streamPacer.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class TAVO_mgr_streamTap;
 
@@ -53,6 +56,11 @@ public:
     TAVO_mgr_streamSocket(QTcpSocket *socket, TAVO_mgr_streamTap *tap, QObject *parent = nullptr);
     TAVO_mgr_streamSocket(QTcpSocket *socket, TAVO_mgr_streamTap *tap, Answers answers, QObject *parent);
 
+    // Hands the packets on at the pace of the stream's clock, holding a margin against the
+    // box's stalls (TAVO_mgr_streamPacer): for a player, which then never runs dry. A recording
+    // or a TV server's viewer takes them as they come.
+    void pace();
+
 Q_SIGNALS:
     // The client went, was dropped, or the stream ended or never came; `why` is empty when the
     // client just went. The object deletes itself.
@@ -61,6 +69,8 @@ Q_SIGNALS:
     void refused(const TAVO_mgr_streamFailure &failure);
 
 private:
+    void take(const QByteArray &packets);
+    void sendDue();
     void send(const QByteArray &packets);
     void streamEnded(const TAVO_mgr_streamFailure &failure);
     void finish(const QString &why);
@@ -69,6 +79,9 @@ private:
     TAVO_mgr_streamTap *tap;
     Answers answers;
     QTimer rejoinLimit;
+    std::unique_ptr<TAVO_mgr_streamPacer> pacer;  // none: unpaced
+    QElapsedTimer pacerClock;
+    QTimer pacerTimer;
     bool answered = false;
     bool done = false;
 };

@@ -54,6 +54,10 @@ public:
     std::optional<qint64> clockShift() const { return shift; }
     // Moves every clock reference in `packets` (whole packets) by `ticks`.
     static void shiftClock(QByteArray &packets, qint64 ticks);
+    // The clock reference (PCR base, in ticks) a packet carries, if any.
+    static std::optional<qint64> clockReferenceOf(const char *packet);
+    // The signed distance in ticks from `from` to `to` on the clock, which wraps at 2^33.
+    static qint64 clockDistance(qint64 from, qint64 to);
 
 private:
     void readPat(const char *payload, int size);

@@ -113,6 +113,7 @@ void TAVO_mgr_streamServer::requestArrived(QTcpSocket *socket)
     if (target.mid(path.size()) == QLatin1String(picturesClock))
         tap->setClock(TAVO_mgr_streamTap::Clock::OfPictures);
     auto *sending = new TAVO_mgr_streamSocket(socket, tap, this);
+    sending->pace();
     connect(sending, &TAVO_mgr_streamSocket::refused, this,
             [this, path](const TAVO_mgr_streamFailure &failure) { failures.insert(path, failure); });
 }

@@ -6,6 +6,8 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcStreamSocket, "tavo.core.stream.socket", QtWarningMsg)
@@ -31,12 +33,42 @@ TAVO_mgr_streamSocket::TAVO_mgr_streamSocket(QTcpSocket *socket, TAVO_mgr_stream
     connect(&rejoinLimit, &QTimer::timeout, this, [this] {
         finish(QStringLiteral("the box did not send its stream again within %1 s").arg(rejoinLimitMs / 1000));
     });
-    connect(tap, &TAVO_mgr_streamTap::packets, this, &TAVO_mgr_streamSocket::send);
+    connect(tap, &TAVO_mgr_streamTap::packets, this, &TAVO_mgr_streamSocket::take);
     connect(tap, &TAVO_mgr_streamTap::ended, this, &TAVO_mgr_streamSocket::streamEnded);
     connect(socket, &QTcpSocket::disconnected, this, [this] { finish(QString()); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this] { finish(QString()); });
     // What the client sends after its request is not read; it must not pile up either.
     connect(socket, &QTcpSocket::readyRead, this, [this] { this->socket->skip(this->socket->bytesAvailable()); });
+}
+
+void TAVO_mgr_streamSocket::pace()
+{
+    pacer = std::make_unique<TAVO_mgr_streamPacer>();
+    pacerClock.start();
+    pacerTimer.setSingleShot(true);
+    pacerTimer.setTimerType(Qt::PreciseTimer);
+    connect(&pacerTimer, &QTimer::timeout, this, &TAVO_mgr_streamSocket::sendDue);
+}
+
+void TAVO_mgr_streamSocket::take(const QByteArray &packets)
+{
+    if (!pacer) {
+        send(packets);
+        return;
+    }
+    rejoinLimit.stop();
+    pacer->take(packets, pacerClock.elapsed());
+    sendDue();
+}
+
+void TAVO_mgr_streamSocket::sendDue()
+{
+    const qint64 now = pacerClock.elapsed();
+    const QByteArray due = pacer->takeDue(now);
+    if (!due.isEmpty())
+        send(due);
+    if (const std::optional<qint64> next = pacer->nextDueMs(); next && !done)
+        pacerTimer.start(int(std::max<qint64>(0, *next - now)));
 }
 
 void TAVO_mgr_streamSocket::send(const QByteArray &packets)
@@ -63,6 +95,13 @@ void TAVO_mgr_streamSocket::streamEnded(const TAVO_mgr_streamFailure &failure)
 {
     if (done)
         return;
+    if (pacer) {
+        pacerTimer.stop();
+        if (const QByteArray held = pacer->takeAll(); !held.isEmpty())
+            send(held);
+        if (done)
+            return;
+    }
     // The reader asks the box again meanwhile.
     if (answered && answers.askAgainAfterLoss) {
         if (!rejoinLimit.isActive())
@@ -82,6 +121,7 @@ void TAVO_mgr_streamSocket::finish(const QString &why)
     if (done)
         return;
     done = true;
+    pacerTimer.stop();
     tap->disconnect(this);
     if (socket) {
         socket->disconnect(this);

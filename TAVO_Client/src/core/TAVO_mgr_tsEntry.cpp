@@ -74,17 +74,6 @@ std::optional<qint64> decodingStamp(const char *payload, int size)
     return std::nullopt;
 }
 
-// The signed distance from `from` to `to` on the wrapping clock.
-qint64 clockDistance(qint64 from, qint64 to)
-{
-    qint64 distance = (to - from) % clockWrap;
-    if (distance >= clockWrap / 2)
-        distance -= clockWrap;
-    else if (distance < -clockWrap / 2)
-        distance += clockWrap;
-    return distance;
-}
-
 bool startsPes(const char *payload, int size)
 {
     return size >= 9 && payload[0] == 0 && payload[1] == 0 && payload[2] == 1;
@@ -267,4 +256,19 @@ void TAVO_mgr_tsEntry::shiftClock(QByteArray &packets, qint64 ticks)
         if (hasPcr(packet))
             setPcrBase(packet, (pcrBase(packet) + ticks % clockWrap + clockWrap) % clockWrap);
     }
+}
+
+std::optional<qint64> TAVO_mgr_tsEntry::clockReferenceOf(const char *packet)
+{
+    return hasPcr(packet) ? std::optional<qint64>(pcrBase(packet)) : std::nullopt;
+}
+
+qint64 TAVO_mgr_tsEntry::clockDistance(qint64 from, qint64 to)
+{
+    qint64 distance = (to - from) % clockWrap;
+    if (distance >= clockWrap / 2)
+        distance -= clockWrap;
+    else if (distance < -clockWrap / 2)
+        distance += clockWrap;
+    return distance;
 }
