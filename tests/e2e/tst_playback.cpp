@@ -613,8 +613,8 @@ void tst_playback::raisedDelayIsReadOffTheTerminal()
     select(QStringLiteral("Bursty (127.0.0.10)"));
     start->click();
     QVERIFY(window->player->isPlaying());
-    // The reader's pace takes up the box's stalls once it has seen one: libVLC raises its delay
-    // at a stall that comes before, whenever the box's bursts make one.
+    // The reader's pace takes up the box's stalls once it has seen them: libVLC raises its delay
+    // at a stall that comes before, whenever the box's bursts make one (some 20 to 30 s in).
     QTRY_VERIFY_WITH_TIMEOUT(window->player->raisedDelayMs() > 0, 60000);
     stop->click();
     QVERIFY(window->player->isIdle());
