@@ -2,14 +2,12 @@
 #define TAVO_MGR_STREAMSERVER_H
 
 #include "TAVO_mgr_boxStream.h"
+#include "TAVO_mgr_clientLimit.h"
 #include "TAVO_mgr_defaultStructure.h"
 #include "TAVO_mgr_streamFailure.h"
 
 #include <QHash>
-#include <QList>
 #include <QObject>
-#include <QPointer>
-#include <QTcpSocket>
 #include <QString>
 #include <QTcpServer>
 
@@ -49,7 +47,7 @@ private:
     QTcpServer listener;
     QHash<QString, TAVO_SERVER> boxes;  // path → box
     QHash<QString, TAVO_mgr_streamFailure> failures;  // path → why its last reading failed
-    QList<QPointer<QTcpSocket>> clients;
+    TAVO_mgr_clientLimit clients{connectionLimit};
 };
 
 #endif

@@ -2,6 +2,7 @@
 #define TAVO_TUNER_SERVICE_H
 
 #include "TAVO_mgr_boxLock.h"
+#include "TAVO_mgr_clientLimit.h"
 #include "TAVO_mgr_recordedBoxes.h"
 #include "TAVO_tuner_lineup.h"
 #include "TAVO_tuner_page.h"
@@ -80,7 +81,7 @@ private:
     QMap<QString, QStringList> failures;           // by box id, the newest last
     QStringList refusals;                          // of clients' requests, the newest last
     TAVO_mgr_recordedBoxes holders;                // of the boxes this service does not hold
-    int connections = 0;
+    TAVO_mgr_clientLimit clients{connectionLimit};
 };
 
 #endif

@@ -65,15 +65,10 @@ TAVO_mgr_streamFailure TAVO_mgr_streamServer::failureOf(const QString &url) cons
 void TAVO_mgr_streamServer::clientArrived()
 {
     while (QTcpSocket *socket = listener.nextPendingConnection()) {
-        // A client is counted until its socket is gone, whoever holds it by then.
-        clients.removeIf([](const QPointer<QTcpSocket> &client) { return client.isNull(); });
-        if (clients.size() >= connectionLimit) {
+        if (!clients.admit(socket)) {
             qCDebug(lcStreamServer) << "Refused a connection beyond" << connectionLimit;
-            socket->abort();
-            socket->deleteLater();
             continue;
         }
-        clients.append(socket);
         socket->setParent(this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { requestArrived(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -68,13 +68,8 @@ bool TAVO_tuner_service::listen(const QHostAddress &address, quint16 port, QStri
 void TAVO_tuner_service::accept()
 {
     while (QTcpSocket *socket = server.nextPendingConnection()) {
-        if (connections >= connectionLimit) {
-            socket->abort();
-            socket->deleteLater();
+        if (!clients.admit(socket))
             continue;
-        }
-        ++connections;
-        connect(socket, &QObject::destroyed, this, [this] { --connections; });
         socket->setParent(this);
         // Nothing a client sends is kept beyond a request's head.
         socket->setReadBufferSize(TAVO_tuner_request::headLimitBytes);
